@@ -1,0 +1,1 @@
+// CPlayerApp comes here.
