@@ -1,6 +1,100 @@
-#include "Lib_cpp/core/Diag.h"
-int main()
+// Wren's entry on this system: opens the unit (WREN_ROOT), runs the
+// framework's entry with the application object, and ends the program
+// cleanly on SIGINT, SIGTERM or after --exit-after milliseconds by closing
+// the main window.
+
+#include "Lib_cpp/core/App.h"
+#include "Source/shell/PlayerApp.h"
+#include "platform/Text.h"
+#include "platform/Unit.h"
+#include "platform/Window.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+
+// The application object, made before the entry runs.
+CPlayerApp theApp;
+
+namespace {
+
+void PrintUsage()
 {
-    IxPrintBanner();
-    return 0;
+    std::fprintf(stderr, "usage: Wren [--exit-after MS]\n"
+                         "  WREN_ROOT        the unit's root folder (default ./unit)\n"
+                         "  WREN_LOG         also write the debug output to this file\n"
+                         "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
+}
+
+// Waits for SIGINT/SIGTERM, or for exitAfterMs when it is not negative, then
+// asks the main window to close; retries while the window does not exist yet.
+void RunStopper(long exitAfterMs)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    if (exitAfterMs >= 0) {
+        timespec ts{exitAfterMs / 1000, (exitAfterMs % 1000) * 1000000L};
+        while (sigtimedwait(&set, nullptr, &ts) < 0 && errno == EINTR) {
+        }
+    } else {
+        int sig = 0;
+        sigwait(&set, &sig);
+    }
+    for (;;) {
+        if (HWND main = theApp.GetMainWindow()) {
+            PostMessageW(main, WM_CLOSE, 0, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    long exitAfterMs = -1;
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--exit-after") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            exitAfterMs = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || exitAfterMs < 0) {
+                PrintUsage();
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage();
+            return 0;
+        } else {
+            if (!commandLine.empty())
+                commandLine += ' ';
+            commandLine += argv[i];
+        }
+    }
+
+    // Signals are taken by the stopper thread only: block them before any
+    // other thread starts, so that every thread inherits the mask.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+
+    // A second start on a root that another process owns finds that
+    // process's main window through the unit's control socket.
+    platform::OpenUnit();
+    std::thread(RunStopper, exitAfterMs).detach();
+
+    std::u16string wideCommandLine = platform::FromUtf8(commandLine);
+    int result = IxAppMain(GetModuleHandleW(nullptr), nullptr, wideCommandLine.data(), SW_SHOW);
+    platform::CloseUnit();
+    return result;
 }

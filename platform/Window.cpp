@@ -1,0 +1,1294 @@
+#include "platform/Window.h"
+
+#include "platform/Clock.h"
+#include "platform/Debug.h"
+#include "platform/Error.h"
+#include "platform/Text.h"
+#include "platform/Thread.h"
+#include "platform/Unit.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
+constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+constexpr std::uintptr_t kRemoteBit = std::uintptr_t{1} << 56;
+constexpr std::uintptr_t kFlagBits = 0xF; // low bits of a handle carry request flags
+constexpr UINT kFirstRegisteredMessage = 0xC000;
+
+struct MessageQueue;
+
+struct Timer {
+    HWND hwnd;
+    UINT_PTR id;
+    UINT interval;
+    TIMERPROC proc;
+    std::uint64_t due;
+};
+
+// A message sent from another thread, waiting to be handled by the queue's
+// thread; the sender waits on its own queue until it is done.
+struct SentMessage {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result = 0;
+    bool done = false;
+    std::shared_ptr<MessageQueue> sender;
+};
+
+struct MessageQueue {
+    DWORD threadId = 0;
+    std::mutex lock;
+    std::condition_variable_any changed;
+    std::uint64_t changes = 0; // bumped on every arrival, so waiters re-check
+    std::deque<MSG> posted;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    bool quit = false;
+    int quitCode = 0;
+    std::vector<HWND> paint; // visible windows with an update rectangle
+    std::vector<Timer> timers;
+    UINT_PTR nextThreadTimer = 1;
+    bool alive = true;
+
+    void Touch()
+    {
+        ++changes;
+        changed.notify_all();
+    }
+};
+
+struct WindowClass {
+    std::u16string name;
+    WNDPROC proc;
+    UINT style;
+    int wndExtra;
+    HINSTANCE instance;
+};
+
+struct Window {
+    HWND handle = nullptr;
+    std::shared_ptr<WindowClass> cls;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    std::u16string title;
+    HWND parent = nullptr;
+    std::vector<HWND> children; // front first
+    RECT rect{};                // in the parent's client coordinates (screen for top-level)
+    std::vector<LONG_PTR> words;
+    LONG_PTR userData = 0;
+    LONG_PTR id = 0;
+    std::shared_ptr<MessageQueue> queue;
+    bool hasUpdate = false;
+    RECT update{};
+    bool destroying = false;
+    unsigned paintsBegun = 0;
+};
+
+struct Slot {
+    std::uint32_t generation = 1;
+    std::unique_ptr<Window> window;
+};
+
+// The window manager's state, made on first use so that windows and
+// registered messages can be used from static initialisers of other files.
+// Lock order: a queue's lock may be held while taking the window lock, never
+// the reverse; window procedures run with neither held.
+struct WindowSystem {
+    std::recursive_mutex lock;
+    std::vector<Slot> slots = std::vector<Slot>(1); // slot 0 is never used
+    std::vector<std::uint32_t> freeSlots;
+    std::vector<std::shared_ptr<WindowClass>> classes;
+    std::vector<HWND> topLevel; // z-order, front first
+    HWND foreground = nullptr;
+    std::map<std::u16string, UINT> registeredIds;
+    std::vector<std::u16string> registeredNames;
+    std::mutex queuesLock;
+    std::map<DWORD, std::weak_ptr<MessageQueue>> queues;
+};
+
+WindowSystem& Sys()
+{
+    // Never destroyed: threads may still post while the process exits.
+    static WindowSystem* system = new WindowSystem;
+    return *system;
+}
+
+std::u16string Fold(LPCWSTR text)
+{
+    std::u16string out;
+    for (; text && *text; ++text) {
+        WCHAR c = *text;
+        out += (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + 32) : c;
+    }
+    return out;
+}
+
+// Handles: ((generation << 24) | slot) << 4; the low four bits stay free.
+HWND MakeHandle(std::uint32_t slot, std::uint32_t generation)
+{
+    std::uintptr_t v = ((static_cast<std::uintptr_t>(generation) << 24) | slot) << 4;
+    return reinterpret_cast<HWND>(v);
+}
+
+std::uintptr_t HandleValue(HWND hwnd)
+{
+    return reinterpret_cast<std::uintptr_t>(hwnd) & ~kFlagBits;
+}
+
+bool IsRemote(HWND hwnd)
+{
+    return (reinterpret_cast<std::uintptr_t>(hwnd) & kRemoteBit) != 0;
+}
+
+// Caller holds Sys().lock.
+Window* Find(HWND hwnd)
+{
+    if (!hwnd || IsRemote(hwnd))
+        return nullptr;
+    std::uintptr_t v = HandleValue(hwnd) >> 4;
+    std::uint32_t slot = static_cast<std::uint32_t>(v & 0xFFFFFF);
+    std::uint32_t generation = static_cast<std::uint32_t>(v >> 24);
+    if (slot == 0 || slot >= Sys().slots.size() || Sys().slots[slot].generation != generation)
+        return nullptr;
+    return Sys().slots[slot].window.get();
+}
+
+Window* FindOrFail(HWND hwnd)
+{
+    Window* w = Find(hwnd);
+    if (!w)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+struct QueueHolder {
+    std::shared_ptr<MessageQueue> queue;
+    ~QueueHolder()
+    {
+        if (!queue)
+            return;
+        std::deque<std::shared_ptr<SentMessage>> pending;
+        {
+            std::lock_guard<std::mutex> lock(queue->lock);
+            queue->alive = false;
+            pending.swap(queue->sent);
+        }
+        // Senders waiting on this thread get 0.
+        for (auto& s : pending) {
+            std::lock_guard<std::mutex> lock(s->sender->lock);
+            s->done = true;
+            s->sender->Touch();
+        }
+        std::lock_guard<std::mutex> lock(Sys().queuesLock);
+        Sys().queues.erase(queue->threadId);
+    }
+};
+
+thread_local QueueHolder t_queue;
+thread_local DWORD t_lastMessageTime = 0;
+
+std::shared_ptr<MessageQueue> CurrentQueue()
+{
+    if (!t_queue.queue) {
+        auto q = std::make_shared<MessageQueue>();
+        q->threadId = GetCurrentThreadId();
+        {
+            std::lock_guard<std::mutex> lock(Sys().queuesLock);
+            Sys().queues[q->threadId] = q;
+        }
+        t_queue.queue = q;
+    }
+    return t_queue.queue;
+}
+
+std::shared_ptr<MessageQueue> QueueOf(HWND hwnd)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = Find(hwnd);
+    return w ? w->queue : nullptr;
+}
+
+bool VisibleLocked(const Window* w)
+{
+    while (w) {
+        if (!(w->style & WS_VISIBLE) || w->destroying)
+            return false;
+        w = w->parent ? Find(w->parent) : nullptr;
+    }
+    return true;
+}
+
+RECT ClientOf(const Window* w)
+{
+    return RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+}
+
+bool IsEmpty(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+RECT Intersect(const RECT& a, const RECT& b)
+{
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+RECT Union(const RECT& a, const RECT& b)
+{
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+void AddPaint(const std::shared_ptr<MessageQueue>& q, HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(q->lock);
+    if (std::find(q->paint.begin(), q->paint.end(), hwnd) == q->paint.end())
+        q->paint.push_back(hwnd);
+    q->Touch();
+}
+
+void RemovePaint(const std::shared_ptr<MessageQueue>& q, HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(q->lock);
+    q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
+}
+
+// Marks the whole client area (or rect) for painting and queues WM_PAINT
+// when the window is visible.
+bool Invalidate(HWND hwnd, const RECT* rect)
+{
+    std::shared_ptr<MessageQueue> q;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return false;
+        RECT client = ClientOf(w);
+        RECT r = rect ? Intersect(*rect, client) : client;
+        if (IsEmpty(r))
+            return true;
+        w->update = w->hasUpdate ? Union(w->update, r) : r;
+        w->hasUpdate = true;
+        if (VisibleLocked(w))
+            q = w->queue;
+    }
+    if (q)
+        AddPaint(q, hwnd);
+    return true;
+}
+
+void ClearUpdate(HWND hwnd)
+{
+    std::shared_ptr<MessageQueue> q;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(hwnd);
+        if (!w)
+            return;
+        w->hasUpdate = false;
+        w->update = RECT{};
+        q = w->queue;
+    }
+    RemovePaint(q, hwnd);
+}
+
+LRESULT CallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC proc;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(hwnd);
+        if (!w)
+            return 0;
+        proc = w->proc;
+    }
+    return proc ? proc(hwnd, message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Runs the messages other threads sent to this thread's windows.
+void HandleSentMessages(MessageQueue& q)
+{
+    for (;;) {
+        std::shared_ptr<SentMessage> s;
+        {
+            std::lock_guard<std::mutex> lock(q.lock);
+            if (q.sent.empty())
+                return;
+            s = q.sent.front();
+            q.sent.pop_front();
+        }
+        LRESULT result = CallProc(s->hwnd, s->message, s->wParam, s->lParam);
+        std::lock_guard<std::mutex> lock(s->sender->lock);
+        s->result = result;
+        s->done = true;
+        s->sender->Touch();
+    }
+}
+
+bool MatchesWindow(HWND filter, HWND hwnd)
+{
+    if (!filter)
+        return true;
+    if (filter == reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1)))
+        return hwnd == nullptr;
+    return hwnd == filter;
+}
+
+bool InRange(UINT message, UINT low, UINT high)
+{
+    return (low == 0 && high == 0) || (message >= low && message <= high);
+}
+
+bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wait)
+{
+    std::shared_ptr<MessageQueue> q = CurrentQueue();
+    for (;;) {
+        HandleSentMessages(*q);
+        std::unique_lock<std::mutex> lock(q->lock);
+        if (!q->sent.empty())
+            continue;
+        std::uint64_t now = NowMs();
+        for (auto it = q->posted.begin(); it != q->posted.end(); ++it) {
+            if (MatchesWindow(filter, it->hwnd) && InRange(it->message, low, high)) {
+                *out = *it;
+                if (remove)
+                    q->posted.erase(it);
+                t_lastMessageTime = out->time;
+                return true;
+            }
+        }
+        if (q->quit) {
+            *out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q->quitCode), 0, static_cast<DWORD>(now), {0, 0}};
+            if (remove)
+                q->quit = false;
+            t_lastMessageTime = out->time;
+            return true;
+        }
+        if (InRange(WM_PAINT, low, high)) {
+            std::lock_guard<std::recursive_mutex> wm(Sys().lock);
+            for (auto it = q->paint.begin(); it != q->paint.end();) {
+                Window* w = Find(*it);
+                if (!w || !w->hasUpdate || !VisibleLocked(w)) {
+                    it = q->paint.erase(it);
+                    continue;
+                }
+                if (MatchesWindow(filter, *it)) {
+                    *out = MSG{*it, WM_PAINT, 0, 0, static_cast<DWORD>(now), {0, 0}};
+                    t_lastMessageTime = out->time;
+                    return true;
+                }
+                ++it;
+            }
+        }
+        std::uint64_t nextDue = UINT64_MAX;
+        if (InRange(WM_TIMER, low, high)) {
+            Timer* best = nullptr;
+            for (Timer& t : q->timers) {
+                if (!MatchesWindow(filter, t.hwnd))
+                    continue;
+                if (t.due <= now && (!best || t.due < best->due))
+                    best = &t;
+                nextDue = std::min(nextDue, t.due);
+            }
+            if (best) {
+                *out = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc),
+                           static_cast<DWORD>(now), {0, 0}};
+                if (remove)
+                    best->due = now + best->interval;
+                t_lastMessageTime = out->time;
+                return true;
+            }
+        }
+        if (!wait)
+            return false;
+        std::uint64_t seen = q->changes;
+        WaitUntilMs(q->changed, lock, nextDue, [&] { return q->changes != seen; });
+    }
+}
+
+void PostTo(const std::shared_ptr<MessageQueue>& q, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::lock_guard<std::mutex> lock(q->lock);
+    q->posted.push_back(MSG{hwnd, message, wParam, lParam, GetTickCount(), {0, 0}});
+    q->Touch();
+}
+
+// Sends to a window of another thread and waits, handling messages sent to
+// this thread meanwhile so that two threads sending to each other do not
+// lock up.
+LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam,
+                   LPARAM lParam)
+{
+    std::shared_ptr<MessageQueue> self = CurrentQueue();
+    auto s = std::make_shared<SentMessage>();
+    s->hwnd = hwnd;
+    s->message = message;
+    s->wParam = wParam;
+    s->lParam = lParam;
+    s->sender = self;
+    {
+        std::lock_guard<std::mutex> lock(target->lock);
+        if (!target->alive)
+            return 0;
+        target->sent.push_back(s);
+        target->Touch();
+    }
+    for (;;) {
+        HandleSentMessages(*self);
+        std::unique_lock<std::mutex> lock(self->lock);
+        if (s->done)
+            return s->result;
+        if (!self->sent.empty())
+            continue;
+        std::uint64_t seen = self->changes;
+        self->changed.wait(lock, [&] { return self->changes != seen; });
+    }
+}
+
+// Remote windows: requests to the process that owns the unit.
+HWND MakeRemote(std::uintptr_t value)
+{
+    return value ? reinterpret_cast<HWND>(value | kRemoteBit) : nullptr;
+}
+
+std::string RemoteId(HWND hwnd)
+{
+    return std::to_string(HandleValue(hwnd) & ~kRemoteBit);
+}
+
+bool Remote(const std::vector<std::string>& words, std::string* reply)
+{
+    return UnitOwnedElsewhere() && UnitRequest(words, reply);
+}
+
+std::string OptionalWord(LPCWSTR text)
+{
+    return text ? "=" + ToUtf8(text) : std::string();
+}
+
+std::u16string OptionalText(const std::string& word, bool* present)
+{
+    *present = !word.empty();
+    return *present ? FromUtf8(word.substr(1)) : std::u16string();
+}
+
+HWND LocalHandle(const std::string& word)
+{
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::stoull(word)));
+}
+
+} // namespace
+
+std::u16string RegisteredMessageName(UINT id)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    if (id < kFirstRegisteredMessage || id - kFirstRegisteredMessage >= Sys().registeredNames.size())
+        return {};
+    return Sys().registeredNames[id - kFirstRegisteredMessage];
+}
+
+bool IsRemoteWindow(HWND hwnd)
+{
+    return IsRemote(hwnd);
+}
+
+std::size_t PostedMessageCount()
+{
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> lock(q->lock);
+    return q->posted.size();
+}
+
+void RegisterWindowControlCommands()
+{
+    SetControlHandler("find", [](const std::vector<std::string>& args) -> std::string {
+        if (args.size() < 3)
+            return "0";
+        bool hasClass, hasTitle;
+        std::u16string cls = OptionalText(args[1], &hasClass);
+        std::u16string title = OptionalText(args[2], &hasTitle);
+        HWND hwnd = FindWindowW(hasClass ? cls.c_str() : nullptr, hasTitle ? title.c_str() : nullptr);
+        return std::to_string(reinterpret_cast<std::uintptr_t>(hwnd));
+    });
+    SetControlHandler("iswindow", [](const std::vector<std::string>& args) -> std::string {
+        if (args.size() < 2)
+            return "0";
+        return IsWindow(LocalHandle(args[1])) ? "1" : "0";
+    });
+    SetControlHandler("post", [](const std::vector<std::string>& args) -> std::string {
+        if (args.size() < 5)
+            return "0";
+        // A registered message travels by name: its id differs between processes.
+        UINT message = args[2].rfind("name:", 0) == 0 ? RegisterWindowMessageW(FromUtf8(args[2].substr(5)).c_str())
+                                                      : static_cast<UINT>(std::stoul(args[2]));
+        BOOL ok = PostMessageW(LocalHandle(args[1]), message, static_cast<WPARAM>(std::stoull(args[3])),
+                               static_cast<LPARAM>(std::stoll(args[4])));
+        return ok ? "1" : "0";
+    });
+    SetControlHandler("foreground", [](const std::vector<std::string>& args) -> std::string {
+        if (args.size() < 2)
+            return "0";
+        HWND hwnd = LocalHandle(args[1]);
+        WCHAR title[128] = {};
+        GetWindowTextW(hwnd, title, 128);
+        BOOL ok = SetForegroundWindow(hwnd);
+        if (ok)
+            NKDbgPrintfW(u"[UNIT] window \"%s\" brought to the front by another program\n", title);
+        return ok ? "1" : "0";
+    });
+}
+
+} // namespace platform
+
+using namespace platform;
+
+HINSTANCE GetModuleHandleW(LPCWSTR)
+{
+    return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(0x10000));
+}
+
+ATOM RegisterClassW(const WNDCLASSW* wc)
+{
+    if (!wc || !wc->lpszClassName || !*wc->lpszClassName || wc->cbWndExtra < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    std::u16string folded = Fold(wc->lpszClassName);
+    for (auto& c : Sys().classes) {
+        if (Fold(c->name.c_str()) == folded) {
+            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+            return 0;
+        }
+    }
+    auto cls = std::make_shared<WindowClass>();
+    cls->name = wc->lpszClassName;
+    cls->proc = wc->lpfnWndProc;
+    cls->style = wc->style;
+    cls->wndExtra = wc->cbWndExtra;
+    cls->instance = wc->hInstance;
+    Sys().classes.push_back(cls);
+    return static_cast<ATOM>(0xC000 + Sys().classes.size());
+}
+
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    std::u16string folded = Fold(className);
+    for (auto it = Sys().classes.begin(); it != Sys().classes.end(); ++it) {
+        if (Fold((*it)->name.c_str()) == folded) {
+            Sys().classes.erase(it);
+            return TRUE;
+        }
+    }
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+}
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    HWND hwnd;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        std::shared_ptr<WindowClass> cls;
+        std::u16string folded = Fold(className);
+        for (auto& c : Sys().classes)
+            if (Fold(c->name.c_str()) == folded)
+                cls = c;
+        if (!cls) {
+            SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+            return nullptr;
+        }
+        Window* parentWindow = nullptr;
+        if (parent) {
+            parentWindow = Find(parent);
+            if (!parentWindow) {
+                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+                return nullptr;
+            }
+        }
+        std::uint32_t slot;
+        if (!Sys().freeSlots.empty()) {
+            slot = Sys().freeSlots.back();
+            Sys().freeSlots.pop_back();
+        } else {
+            slot = static_cast<std::uint32_t>(Sys().slots.size());
+            Sys().slots.emplace_back();
+        }
+        auto w = std::make_unique<Window>();
+        hwnd = MakeHandle(slot, Sys().slots[slot].generation);
+        if (x == CW_USEDEFAULT)
+            x = y = 0;
+        if (width == CW_USEDEFAULT) {
+            width = 800;
+            height = 480;
+        }
+        w->handle = hwnd;
+        w->cls = cls;
+        w->proc = cls->proc;
+        w->style = style;
+        w->exStyle = exStyle;
+        w->title = title ? title : u"";
+        w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        w->words.assign(static_cast<std::size_t>((cls->wndExtra + 3) / 4), 0);
+        w->queue = CurrentQueue();
+        if ((style & WS_CHILD) && parentWindow) {
+            w->parent = parent;
+            w->id = reinterpret_cast<LONG_PTR>(menu);
+            parentWindow->children.insert(parentWindow->children.begin(), hwnd);
+        } else {
+            w->parent = parent; // the owner of a top-level window
+            // New top-level windows go in front of the others of their band.
+            auto pos = Sys().topLevel.begin();
+            if (!(exStyle & WS_EX_TOPMOST))
+                while (pos != Sys().topLevel.end() && Find(*pos) && (Find(*pos)->exStyle & WS_EX_TOPMOST))
+                    ++pos;
+            Sys().topLevel.insert(pos, hwnd);
+        }
+        Sys().slots[slot].window = std::move(w);
+    }
+    CREATESTRUCTW cs{param,
+                     instance,
+                     menu,
+                     parent,
+                     height,
+                     width,
+                     y,
+                     x,
+                     static_cast<LONG>(style),
+                     title,
+                     className,
+                     exStyle};
+    if (CallProc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        // Creation refused: the window is removed without WM_DESTROY, since
+        // it never finished being created.
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(hwnd);
+        if (w) {
+            if (Window* p = w->parent ? Find(w->parent) : nullptr)
+                p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
+            Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
+            std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
+            Sys().slots[slot].window.reset();
+            ++Sys().slots[slot].generation;
+            Sys().freeSlots.push_back(slot);
+        }
+        return nullptr;
+    }
+    if (IsWindowVisible(hwnd))
+        Invalidate(hwnd, nullptr);
+    return hwnd;
+}
+
+BOOL DestroyWindow(HWND hwnd)
+{
+    std::vector<HWND> children;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w || w->destroying)
+            return FALSE;
+        w->destroying = true;
+        children = w->children;
+    }
+    CallProc(hwnd, WM_DESTROY, 0, 0);
+    for (HWND child : children)
+        DestroyWindow(child);
+    CallProc(hwnd, WM_NCDESTROY, 0, 0);
+    std::shared_ptr<MessageQueue> q;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(hwnd);
+        if (!w)
+            return TRUE;
+        if (Window* p = (w->style & WS_CHILD) && w->parent ? Find(w->parent) : nullptr)
+            p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
+        Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
+        if (Sys().foreground == hwnd)
+            Sys().foreground = nullptr;
+        q = w->queue;
+        std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
+        Sys().slots[slot].window.reset();
+        ++Sys().slots[slot].generation;
+        Sys().freeSlots.push_back(slot);
+    }
+    // Messages already posted to the window stay queued; dispatching them
+    // finds a stale handle and does nothing.
+    std::lock_guard<std::mutex> lock(q->lock);
+    q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
+    q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
+                    q->timers.end());
+    return TRUE;
+}
+
+BOOL IsWindow(HWND hwnd)
+{
+    if (IsRemote(hwnd)) {
+        std::string reply;
+        return Remote({"iswindow", RemoteId(hwnd)}, &reply) && reply == "1";
+    }
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = Find(hwnd);
+    return w != nullptr;
+}
+
+BOOL IsWindowVisible(HWND hwnd)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = Find(hwnd);
+    return w && VisibleLocked(w);
+}
+
+BOOL ShowWindow(HWND hwnd, int command)
+{
+    bool wasVisible;
+    bool show = command != SW_HIDE;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        wasVisible = (w->style & WS_VISIBLE) != 0;
+        if (show)
+            w->style |= WS_VISIBLE;
+        else
+            w->style &= ~WS_VISIBLE;
+    }
+    if (show != wasVisible)
+        CallProc(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    if (show) {
+        if (!wasVisible)
+            Invalidate(hwnd, nullptr);
+    } else if (auto q = QueueOf(hwnd)) {
+        RemovePaint(q, hwnd);
+    }
+    return wasVisible ? TRUE : FALSE;
+}
+
+BOOL UpdateWindow(HWND hwnd)
+{
+    bool needsPaint;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        needsPaint = w->hasUpdate && VisibleLocked(w);
+    }
+    if (needsPaint) {
+        MSG msg{hwnd, WM_PAINT, 0, 0, GetTickCount(), {0, 0}};
+        DispatchMessageW(&msg);
+    }
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND hwnd, RECT* rect)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w || !rect)
+        return FALSE;
+    *rect = ClientOf(w);
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND hwnd, RECT* rect)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w || !rect)
+        return FALSE;
+    RECT r = w->rect;
+    for (Window* p = (w->style & WS_CHILD) ? Find(w->parent) : nullptr; p;
+         p = (p->style & WS_CHILD) ? Find(p->parent) : nullptr) {
+        r.left += p->rect.left;
+        r.right += p->rect.left;
+        r.top += p->rect.top;
+        r.bottom += p->rect.top;
+    }
+    *rect = r;
+    return TRUE;
+}
+
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
+{
+    bool resized, moved;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        RECT r{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        resized = (r.right - r.left) != (w->rect.right - w->rect.left) ||
+                  (r.bottom - r.top) != (w->rect.bottom - w->rect.top);
+        moved = r.left != w->rect.left || r.top != w->rect.top;
+        w->rect = r;
+    }
+    if (moved)
+        CallProc(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+    if (resized)
+        CallProc(hwnd, WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(width), static_cast<WORD>(height)));
+    if (repaint)
+        Invalidate(hwnd, nullptr);
+    return TRUE;
+}
+
+HWND GetParent(HWND hwnd)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    return w ? w->parent : nullptr;
+}
+
+LONG_PTR GetWindowLongW(HWND hwnd, int index)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w)
+        return 0;
+    switch (index) {
+    case GWL_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(w->exStyle);
+    case GWL_USERDATA:
+        return w->userData;
+    default:
+        if (index >= 0 && index % 4 == 0 && static_cast<std::size_t>(index / 4) < w->words.size())
+            return w->words[static_cast<std::size_t>(index / 4)];
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+}
+
+LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w)
+        return 0;
+    LONG_PTR old = 0;
+    switch (index) {
+    case GWL_WNDPROC:
+        old = reinterpret_cast<LONG_PTR>(w->proc);
+        w->proc = reinterpret_cast<WNDPROC>(value);
+        break;
+    case GWL_ID:
+        old = w->id;
+        w->id = value;
+        break;
+    case GWL_STYLE:
+        old = static_cast<LONG_PTR>(w->style);
+        w->style = static_cast<DWORD>(value);
+        break;
+    case GWL_EXSTYLE:
+        old = static_cast<LONG_PTR>(w->exStyle);
+        w->exStyle = static_cast<DWORD>(value);
+        break;
+    case GWL_USERDATA:
+        old = w->userData;
+        w->userData = value;
+        break;
+    default:
+        if (index >= 0 && index % 4 == 0 && static_cast<std::size_t>(index / 4) < w->words.size()) {
+            old = w->words[static_cast<std::size_t>(index / 4)];
+            w->words[static_cast<std::size_t>(index / 4)] = value;
+        } else {
+            SetLastError(ERROR_INVALID_INDEX);
+        }
+    }
+    return old;
+}
+
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int capacity)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w || !buffer || capacity <= 0)
+        return 0;
+    std::size_t n = std::min(w->title.size(), static_cast<std::size_t>(capacity - 1));
+    w->title.copy(buffer, n);
+    buffer[n] = 0;
+    return static_cast<int>(n);
+}
+
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w)
+        return FALSE;
+    w->title = text ? text : u"";
+    return TRUE;
+}
+
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (processId)
+        *processId = w ? 1 : 0;
+    return w ? w->queue->threadId : 0;
+}
+
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETTEXT:
+        return SetWindowTextW(hwnd, reinterpret_cast<LPCWSTR>(lParam));
+    case WM_GETTEXT:
+        return GetWindowTextW(hwnd, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+    default:
+        return 0;
+    }
+}
+
+LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return proc ? proc(hwnd, message, wParam, lParam) : 0;
+}
+
+HWND FindWindowW(LPCWSTR className, LPCWSTR title)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        std::u16string cls = Fold(className);
+        std::u16string ttl = Fold(title);
+        for (HWND hwnd : Sys().topLevel) {
+            Window* w = Find(hwnd);
+            if (!w || w->destroying)
+                continue;
+            if (className && Fold(w->cls->name.c_str()) != cls)
+                continue;
+            if (title && Fold(w->title.c_str()) != ttl)
+                continue;
+            return hwnd;
+        }
+    }
+    std::string reply;
+    if (Remote({"find", OptionalWord(className), OptionalWord(title)}, &reply) && !reply.empty() && reply != "0")
+        return MakeRemote(static_cast<std::uintptr_t>(std::stoull(reply)));
+    return nullptr;
+}
+
+BOOL SetForegroundWindow(HWND hwnd)
+{
+    hwnd = reinterpret_cast<HWND>(reinterpret_cast<std::uintptr_t>(hwnd) & ~kFlagBits);
+    if (IsRemote(hwnd)) {
+        std::string reply;
+        return Remote({"foreground", RemoteId(hwnd)}, &reply) && reply == "1";
+    }
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w)
+        return FALSE;
+    while (w->style & WS_CHILD) {
+        hwnd = w->parent;
+        w = Find(hwnd);
+        if (!w)
+            return FALSE;
+    }
+    Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
+    auto pos = Sys().topLevel.begin();
+    if (!(w->exStyle & WS_EX_TOPMOST))
+        while (pos != Sys().topLevel.end() && Find(*pos) && (Find(*pos)->exStyle & WS_EX_TOPMOST))
+            ++pos;
+    Sys().topLevel.insert(pos, hwnd);
+    Sys().foreground = hwnd;
+    return TRUE;
+}
+
+HWND GetForegroundWindow()
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    return Find(Sys().foreground) ? Sys().foreground : nullptr;
+}
+
+BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax)
+{
+    if (!msg)
+        return FALSE;
+    Retrieve(msg, hwnd, filterMin, filterMax, true, true);
+    return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags)
+{
+    if (!msg)
+        return FALSE;
+    return Retrieve(msg, hwnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0, false) ? TRUE : FALSE;
+}
+
+BOOL TranslateMessage(const MSG* msg)
+{
+    // Key messages arrive with their characters already posted by the input
+    // side, so there is nothing to translate.
+    return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP);
+}
+
+LRESULT DispatchMessageW(const MSG* msg)
+{
+    if (!msg)
+        return 0;
+    if (msg->message == WM_TIMER && msg->lParam) {
+        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+        return 0;
+    }
+    if (!msg->hwnd)
+        return 0;
+    if (msg->message != WM_PAINT)
+        return CallProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    unsigned begun;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(msg->hwnd);
+        if (!w)
+            return 0;
+        begun = w->paintsBegun;
+    }
+    LRESULT result = CallProc(msg->hwnd, WM_PAINT, msg->wParam, msg->lParam);
+    // A window procedure that answers WM_PAINT without painting would be
+    // asked again at once, for ever: its update is dropped instead.
+    bool unpainted;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(msg->hwnd);
+        unpainted = w && w->paintsBegun == begun && w->hasUpdate;
+    }
+    if (unpainted)
+        ClearUpdate(msg->hwnd);
+    return result;
+}
+
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!hwnd) {
+        PostTo(CurrentQueue(), nullptr, message, wParam, lParam);
+        return TRUE;
+    }
+    if (hwnd == HWND_BROADCAST) {
+        std::vector<std::pair<HWND, std::shared_ptr<MessageQueue>>> targets;
+        {
+            std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+            for (HWND h : Sys().topLevel)
+                if (Window* w = Find(h))
+                    targets.emplace_back(h, w->queue);
+        }
+        for (auto& [h, q] : targets)
+            PostTo(q, h, message, wParam, lParam);
+        return TRUE;
+    }
+    if (IsRemote(hwnd)) {
+        std::u16string name = RegisteredMessageName(message);
+        std::string word = name.empty() ? std::to_string(message) : "name:" + ToUtf8(name);
+        std::string reply;
+        return Remote({"post", RemoteId(hwnd), word, std::to_string(wParam), std::to_string(lParam)}, &reply) &&
+               reply == "1";
+    }
+    std::shared_ptr<MessageQueue> q = QueueOf(hwnd);
+    if (!q) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    PostTo(q, hwnd, message, wParam, lParam);
+    return TRUE;
+}
+
+LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<MessageQueue> q = QueueOf(hwnd);
+    if (!q) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    if (q == t_queue.queue)
+        return CallProc(hwnd, message, wParam, lParam);
+    return SendAcross(q, hwnd, message, wParam, lParam);
+}
+
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::shared_ptr<MessageQueue> q;
+    {
+        std::lock_guard<std::mutex> lock(Sys().queuesLock);
+        auto it = Sys().queues.find(threadId);
+        if (it != Sys().queues.end())
+            q = it->second.lock();
+    }
+    if (!q) {
+        SetLastError(ERROR_INVALID_THREAD_ID);
+        return FALSE;
+    }
+    PostTo(q, nullptr, message, wParam, lParam);
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode)
+{
+    auto q = CurrentQueue();
+    std::lock_guard<std::mutex> lock(q->lock);
+    q->quit = true;
+    q->quitCode = exitCode;
+    q->Touch();
+}
+
+LONG GetMessageTime()
+{
+    return static_cast<LONG>(t_lastMessageTime);
+}
+
+UINT RegisterWindowMessageW(LPCWSTR name)
+{
+    if (!name || !*name) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    std::u16string folded = Fold(name);
+    auto it = Sys().registeredIds.find(folded);
+    if (it != Sys().registeredIds.end())
+        return it->second;
+    UINT id = kFirstRegisteredMessage + static_cast<UINT>(Sys().registeredNames.size());
+    if (id > 0xFFFF) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    Sys().registeredIds.emplace(folded, id);
+    Sys().registeredNames.emplace_back(name);
+    return id;
+}
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc)
+{
+    std::shared_ptr<MessageQueue> q;
+    if (hwnd) {
+        q = QueueOf(hwnd);
+        if (!q) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return 0;
+        }
+    } else {
+        q = CurrentQueue();
+    }
+    UINT interval = std::max<UINT>(elapseMs, 1);
+    std::lock_guard<std::mutex> lock(q->lock);
+    auto it = std::find_if(q->timers.begin(), q->timers.end(),
+                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    if (!hwnd && it == q->timers.end()) {
+        // A thread timer without a known id gets a fresh one.
+        id = q->nextThreadTimer++;
+    }
+    std::uint64_t due = NowMs() + interval;
+    if (it != q->timers.end()) {
+        it->interval = interval;
+        it->proc = proc;
+        it->due = due;
+    } else {
+        q->timers.push_back(Timer{hwnd, id, interval, proc, due});
+    }
+    q->Touch();
+    return hwnd ? (id ? id : 1) : id;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id)
+{
+    std::shared_ptr<MessageQueue> q = hwnd ? QueueOf(hwnd) : CurrentQueue();
+    if (!q) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> lock(q->lock);
+    auto it = std::find_if(q->timers.begin(), q->timers.end(),
+                           [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    if (it == q->timers.end())
+        return FALSE;
+    q->timers.erase(it);
+    return TRUE;
+}
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL)
+{
+    return Invalidate(hwnd, rect) ? TRUE : FALSE;
+}
+
+BOOL ValidateRect(HWND hwnd, const RECT* rect)
+{
+    bool clear;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        // The update area is kept as one rectangle: it is validated when the
+        // given rectangle covers it.
+        clear = !rect || (rect->left <= w->update.left && rect->top <= w->update.top &&
+                          rect->right >= w->update.right && rect->bottom >= w->update.bottom);
+    }
+    if (clear)
+        ClearUpdate(hwnd);
+    return TRUE;
+}
+
+BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w)
+        return FALSE;
+    if (rect)
+        *rect = w->hasUpdate ? w->update : RECT{};
+    return w->hasUpdate ? TRUE : FALSE;
+}
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
+{
+    if (!paint)
+        return nullptr;
+    *paint = PAINTSTRUCT{};
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return nullptr;
+        paint->rcPaint = w->hasUpdate ? w->update : RECT{};
+        ++w->paintsBegun;
+    }
+    ClearUpdate(hwnd);
+    // Drawing surfaces are not attached to windows yet: the paint rectangle
+    // is reported and validated, with no device context.
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT*)
+{
+    return TRUE;
+}

@@ -1,0 +1,245 @@
+// Windows, window classes, message queues, timers and paint requests.
+//
+// Every thread that creates a window or asks for a message has its own
+// queue. Retrieval follows the unit's order: messages sent from other
+// threads are handled first, then posted messages in the order they were
+// posted, then WM_QUIT, then WM_PAINT for windows that need painting, then
+// WM_TIMER for due timers. WM_PAINT and WM_TIMER are made at retrieval, so
+// they never overtake a posted message. Posted messages carry the tick at
+// which they were posted as their time stamp.
+//
+// Window handles encode a table slot and a generation; a destroyed window's
+// handle is recognised as stale. A handle found through the unit's control
+// socket (FindWindowW of a window in the process that owns the unit) is a
+// remote handle: PostMessageW, IsWindow and SetForegroundWindow reach that
+// process's window.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <cstddef>
+#include <string>
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+// Messages.
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_MOVE = 0x0003;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_ACTIVATE = 0x0006;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
+inline constexpr UINT WM_ENABLE = 0x000A;
+inline constexpr UINT WM_SETTEXT = 0x000C;
+inline constexpr UINT WM_GETTEXT = 0x000D;
+inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_SHOWWINDOW = 0x0018;
+inline constexpr UINT WM_CANCELMODE = 0x001F;
+inline constexpr UINT WM_COPYDATA = 0x004A;
+inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
+inline constexpr UINT WM_DEVICECHANGE = 0x0219;
+inline constexpr UINT WM_IME_KEYDOWN = 0x0290;
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
+
+// Window styles.
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline constexpr UINT CS_DBLCLKS = 0x0008;
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
+
+// ShowWindow commands.
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_SHOWNOACTIVATE = 4;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWNA = 8;
+inline constexpr int SW_RESTORE = 9;
+
+// Window word indices other than the extra words.
+inline constexpr int GWL_WNDPROC = -4;
+inline constexpr int GWL_ID = -12;
+inline constexpr int GWL_STYLE = -16;
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr int GWL_USERDATA = -21;
+
+// PeekMessageW flags.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+inline constexpr UINT PM_NOYIELD = 0x0002;
+
+inline const HWND HWND_BROADCAST = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xFFFF));
+
+// Device-change broadcasts.
+inline constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+inline constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;
+inline constexpr DWORD DBT_DEVTYP_OEM = 0;
+inline constexpr DWORD DBT_DEVTYP_VOLUME = 2;
+inline constexpr DWORD DBT_DEVTYP_PORT = 3;
+inline constexpr DWORD DBT_DEVTYP_DEVICEINTERFACE = 5;
+
+struct DEV_BROADCAST_HDR {
+    DWORD dbch_size;
+    DWORD dbch_devicetype;
+    DWORD dbch_reserved;
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+
+struct WNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+};
+
+struct CREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+
+struct COPYDATASTRUCT {
+    ULONG_PTR dwData;
+    DWORD cbData;
+    LPVOID lpData;
+};
+
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+
+// The program's instance handle (any module name gives the same one).
+HINSTANCE GetModuleHandleW(LPCWSTR moduleName);
+
+// Classes.
+ATOM RegisterClassW(const WNDCLASSW* wc);
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+
+// Windows.
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+BOOL ShowWindow(HWND hwnd, int command);
+BOOL UpdateWindow(HWND hwnd);
+BOOL GetClientRect(HWND hwnd, RECT* rect);
+BOOL GetWindowRect(HWND hwnd, RECT* rect);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+HWND GetParent(HWND hwnd);
+// Window words are pointer-sized on this build; extra word n is at index 4 * n.
+LONG_PTR GetWindowLongW(HWND hwnd, int index);
+LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int capacity);
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Searches the top-level windows, front to back; a null class or title
+// matches any. Both compare without regard to case.
+HWND FindWindowW(LPCWSTR className, LPCWSTR title);
+// The lowest bit of the handle may be set (the form that also brings the
+// window's owned windows forward).
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+
+// Messages.
+BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL PeekMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageW(const MSG* msg);
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+// Time stamp of the message last retrieved on this thread.
+LONG GetMessageTime();
+// Registered messages take ids from 0xC000; the same name (any case) gives
+// the same id.
+UINT RegisterWindowMessageW(LPCWSTR name);
+
+// Timers are periodic; setting an existing (window, id) pair replaces it.
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// Paint requests. A window needs painting while it has an update rectangle
+// and is visible.
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND hwnd, const RECT* rect);
+BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase);
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+
+namespace platform {
+
+// Name of a registered message id, or an empty text.
+std::u16string RegisteredMessageName(UINT id);
+bool IsRemoteWindow(HWND hwnd);
+// Registers the window system's commands on the unit's control socket
+// ("find", "iswindow", "post", "foreground"). OpenUnit calls it when this
+// process comes to own the unit.
+void RegisterWindowControlCommands();
+// Number of messages waiting in the calling thread's posted queue.
+std::size_t PostedMessageCount();
+
+} // namespace platform
