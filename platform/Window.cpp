@@ -220,14 +220,26 @@ std::shared_ptr<MessageQueue> QueueOf(HWND hwnd)
     return w ? w->queue : nullptr;
 }
 
+// A child is visible when it and all its parents are; an owned top-level
+// window does not depend on its owner.
 bool VisibleLocked(const Window* w)
 {
     while (w) {
         if (!(w->style & WS_VISIBLE) || w->destroying)
             return false;
-        w = w->parent ? Find(w->parent) : nullptr;
+        w = (w->style & WS_CHILD) && w->parent ? Find(w->parent) : nullptr;
     }
     return true;
+}
+
+// The window and the descendants that show with it: the ones with
+// WS_VISIBLE set, down to the first that is hidden.
+void CollectShownTree(const Window* w, std::vector<HWND>* out)
+{
+    out->push_back(w->handle);
+    for (HWND child : w->children)
+        if (const Window* c = Find(child); c && (c->style & WS_VISIBLE))
+            CollectShownTree(c, out);
 }
 
 RECT ClientOf(const Window* w)
@@ -303,6 +315,49 @@ void ClearUpdate(HWND hwnd)
         q = w->queue;
     }
     RemovePaint(q, hwnd);
+}
+
+// Takes the window out of the tables and frees its slot, so that its handle
+// is stale from now on; its paint request and timers are dropped. Messages
+// already posted to it stay queued: dispatching them finds a stale handle
+// and does nothing.
+void RemoveWindow(HWND hwnd)
+{
+    std::shared_ptr<MessageQueue> q;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = Find(hwnd);
+        if (!w)
+            return;
+        if (Window* p = (w->style & WS_CHILD) && w->parent ? Find(w->parent) : nullptr)
+            p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
+        Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
+        if (Sys().foreground == hwnd)
+            Sys().foreground = nullptr;
+        q = w->queue;
+        std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
+        Sys().slots[slot].window.reset();
+        ++Sys().slots[slot].generation;
+        Sys().freeSlots.push_back(slot);
+    }
+    std::lock_guard<std::mutex> lock(q->lock);
+    q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
+    q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
+                    q->timers.end());
+}
+
+// The procedure of a live timer of this thread's queue (or of the window's)
+// that a WM_TIMER names, or null.
+TIMERPROC LiveTimerProc(HWND hwnd, UINT_PTR id, LPARAM proc)
+{
+    std::shared_ptr<MessageQueue> q = hwnd ? QueueOf(hwnd) : CurrentQueue();
+    if (!q)
+        return nullptr;
+    std::lock_guard<std::mutex> lock(q->lock);
+    for (const Timer& t : q->timers)
+        if (t.hwnd == hwnd && t.id == id && t.proc && reinterpret_cast<LPARAM>(t.proc) == proc)
+            return t.proc;
+    return nullptr;
 }
 
 LRESULT CallProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -644,7 +699,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
         w->exStyle = exStyle;
         w->title = title ? title : u"";
         w->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
-        w->words.assign(static_cast<std::size_t>((cls->wndExtra + 3) / 4), 0);
+        w->words.assign(static_cast<std::size_t>(cls->wndExtra / 4), 0); // word n takes bytes 4n to 4n+3
         w->queue = CurrentQueue();
         if ((style & WS_CHILD) && parentWindow) {
             w->parent = parent;
@@ -676,17 +731,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
     if (CallProc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         // Creation refused: the window is removed without WM_DESTROY, since
         // it never finished being created.
-        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-        Window* w = Find(hwnd);
-        if (w) {
-            if (Window* p = w->parent ? Find(w->parent) : nullptr)
-                p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
-            Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
-            std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
-            Sys().slots[slot].window.reset();
-            ++Sys().slots[slot].generation;
-            Sys().freeSlots.push_back(slot);
-        }
+        RemoveWindow(hwnd);
         return nullptr;
     }
     if (IsWindowVisible(hwnd))
@@ -709,29 +754,7 @@ BOOL DestroyWindow(HWND hwnd)
     for (HWND child : children)
         DestroyWindow(child);
     CallProc(hwnd, WM_NCDESTROY, 0, 0);
-    std::shared_ptr<MessageQueue> q;
-    {
-        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-        Window* w = Find(hwnd);
-        if (!w)
-            return TRUE;
-        if (Window* p = (w->style & WS_CHILD) && w->parent ? Find(w->parent) : nullptr)
-            p->children.erase(std::remove(p->children.begin(), p->children.end(), hwnd), p->children.end());
-        Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
-        if (Sys().foreground == hwnd)
-            Sys().foreground = nullptr;
-        q = w->queue;
-        std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
-        Sys().slots[slot].window.reset();
-        ++Sys().slots[slot].generation;
-        Sys().freeSlots.push_back(slot);
-    }
-    // Messages already posted to the window stay queued; dispatching them
-    // finds a stale handle and does nothing.
-    std::lock_guard<std::mutex> lock(q->lock);
-    q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
-    q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
-                    q->timers.end());
+    RemoveWindow(hwnd);
     return TRUE;
 }
 
@@ -771,8 +794,16 @@ BOOL ShowWindow(HWND hwnd, int command)
     if (show != wasVisible)
         CallProc(hwnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
     if (show) {
-        if (!wasVisible)
-            Invalidate(hwnd, nullptr);
+        // Its visible children were not on screen either: they need painting
+        // with it.
+        std::vector<HWND> shown;
+        if (!wasVisible) {
+            std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+            if (const Window* w = Find(hwnd))
+                CollectShownTree(w, &shown);
+        }
+        for (HWND h : shown)
+            Invalidate(h, nullptr);
     } else if (auto q = QueueOf(hwnd)) {
         RemovePaint(q, hwnd);
     }
@@ -1059,9 +1090,14 @@ LRESULT DispatchMessageW(const MSG* msg)
 {
     if (!msg)
         return 0;
+    // The lParam of a WM_TIMER is called only when it is the procedure of a
+    // live timer: a posted WM_TIMER (even one from another process, through
+    // the control socket) is an ordinary message.
     if (msg->message == WM_TIMER && msg->lParam) {
-        reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
-        return 0;
+        if (TIMERPROC proc = LiveTimerProc(msg->hwnd, msg->wParam, msg->lParam)) {
+            proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+            return 0;
+        }
     }
     if (!msg->hwnd)
         return 0;

@@ -1,0 +1,439 @@
+#include "Lib_cpp/core/Thread.h"
+
+#include "Lib_cpp/core/Diag.h"
+#include "platform/Error.h"
+
+namespace {
+
+constexpr LPCWSTR kSourceName = u"..\\Lib_cpp\\PavoCore";
+
+// Records {IXERR_THREAD, system error} and logs the failure with the object.
+void ThreadFailure(int line, LPCWSTR what, const void* object)
+{
+    IxRecordError(IXERR_THREAD);
+    IxTrace(u"ERROR: %s line %d: ", kSourceName, line);
+    IxTrace(u"[THREAD] %s, object=[%s:0x%lx]\r\n", what, u"", object);
+}
+
+void WaitingFailure(int line, LPCWSTR what, LPCWSTR name, const void* object)
+{
+    IxRecordError(IXERR_THREAD);
+    IxTrace(u"ERROR: %s line %d: ", kSourceName, line);
+    IxTrace(u"[THREAD] %s, name=[%s], object=[%s:0x%lx]\r\n", what, name ? name : u"", u"", object);
+}
+
+void StillRunningWarning(DWORD timeoutMs, const void* object)
+{
+    IxTrace(u"!!! warning [THREAD] thread did not end within %lu ms and is left running, object=[%s:0x%lx]\r\n",
+            timeoutMs, u"", object);
+}
+
+BOOL ThreadActive(HANDLE thread)
+{
+    DWORD code = 0;
+    return thread && GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
+}
+
+void CloseAndClear(HANDLE& handle)
+{
+    if (handle) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+IxObjectNode::~IxObjectNode()
+{
+    RemoveAllChildren();
+}
+
+BOOL IxObjectNode::AddChild(IxObject* child)
+{
+    return child ? m_children.Add(child) : FALSE;
+}
+
+BOOL IxObjectNode::RemoveChild(IxObject* child)
+{
+    int i = child ? m_children.IndexOfValue(child) : -1;
+    if (i < 0)
+        return FALSE;
+    m_children.RemoveAt(i);
+    delete child;
+    return TRUE;
+}
+
+void IxObjectNode::RemoveAllChildren()
+{
+    // Children are unlinked before they are deleted, so a child's destructor
+    // never sees itself in the list.
+    while (m_children.Count() > 0) {
+        IxObject* child = m_children[m_children.Count() - 1];
+        m_children.RemoveAt(m_children.Count() - 1);
+        delete child;
+    }
+    m_children.Free();
+}
+
+int IxObjectNode::IndexOfChild(const IxObject* child) const
+{
+    for (int i = 0; i < m_children.Count(); ++i) {
+        if (m_children[i] == child)
+            return i;
+    }
+    return -1;
+}
+
+void IxInitLock(CRITICAL_SECTION* lock)
+{
+    InitializeCriticalSection(lock);
+}
+
+// ---------------------------------------------------------------------------
+
+IxThread::~IxThread()
+{
+    EndThread();
+}
+
+BOOL IxThread::Start(int priority)
+{
+    if (m_hThread) {
+        if (ThreadActive(m_hThread)) {
+            if (priority >= 0)
+                SetPriority(priority);
+            m_nState = IXTHREAD_START_REQUESTED;
+            SetEvent(m_hRunEvent);
+            return TRUE;
+        }
+        // The thread ended after a stop request: start a new one.
+        CloseHandles();
+    }
+
+    m_hRunEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    if (!m_hRunEvent) {
+        ThreadFailure(1967, u"failed to create Event for Executing", this);
+        return FALSE;
+    }
+    m_bRun = 1;
+    m_nState = IXTHREAD_IDLE;
+    m_hThread = CreateThread(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &m_dwThreadId);
+    if (!m_hThread) {
+        ThreadFailure(1979, u"failed to create Thread", this);
+        CloseAndClear(m_hRunEvent);
+        return FALSE;
+    }
+    if (priority >= 0) {
+        m_nPriority = priority;
+        SetThreadPriority(m_hThread, priority);
+    }
+    ResumeThread(m_hThread);
+    return TRUE;
+}
+
+BOOL IxThread::Stop(DWORD timeoutMs)
+{
+    if (ThreadActive(m_hThread)) {
+        m_bRun = 0;
+        SetEvent(m_hRunEvent);
+        if (GetCurrentThreadId() == m_dwThreadId)
+            return FALSE; // the loop ends when this Execute returns
+        // A low-priority worker must not hold up the caller's wait.
+        int callerPriority = GetThreadPriority(GetCurrentThread());
+        if (callerPriority < GetThreadPriority(m_hThread))
+            SetThreadPriority(m_hThread, callerPriority);
+        if (WaitForSingleObject(m_hThread, timeoutMs) != WAIT_OBJECT_0) {
+            StillRunningWarning(timeoutMs, this);
+            return FALSE;
+        }
+    }
+    CloseHandles();
+    return TRUE;
+}
+
+void IxThread::EndThread()
+{
+    if (ThreadActive(m_hThread)) {
+        m_bRun = 0;
+        SetEvent(m_hRunEvent);
+        if (GetCurrentThreadId() != m_dwThreadId)
+            WaitForSingleObject(m_hThread, INFINITE);
+    }
+    CloseHandles();
+}
+
+void IxThread::CloseHandles()
+{
+    CloseAndClear(m_hThread);
+    CloseAndClear(m_hRunEvent);
+    m_nState = IXTHREAD_IDLE;
+}
+
+void IxThread::SetPriority(int priority)
+{
+    m_nPriority = priority;
+    if (m_hThread)
+        SetThreadPriority(m_hThread, priority);
+}
+
+BOOL IxThread::IsRunning() const
+{
+    return ThreadActive(m_hThread);
+}
+
+DWORD IxThread::ThreadEntry(LPVOID parameter)
+{
+    auto* thread = static_cast<IxThread*>(parameter);
+    thread->m_nState = IXTHREAD_EXECUTING;
+    DWORD result = thread->Run();
+    thread->m_nState = IXTHREAD_IDLE;
+    return result;
+}
+
+DWORD IxThread::Run()
+{
+    while (m_bRun) {
+        m_nState = IXTHREAD_EXECUTING;
+        ResetEvent(m_hRunEvent);
+        if (Execute())
+            continue;
+        // A Start during Execute has set the state and the event: go round
+        // again. Otherwise sleep until Start or Stop sets the event.
+        if (m_bRun && m_nState != IXTHREAD_START_REQUESTED) {
+            m_nState = IXTHREAD_WAITING;
+            WaitForSingleObject(m_hRunEvent, INFINITE);
+            m_nState = IXTHREAD_IDLE;
+        }
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+
+IxWaitThread::~IxWaitThread()
+{
+    EndThread();
+}
+
+BOOL IxWaitThread::Start(LPCWSTR eventName, DWORD intervalMs, int priority)
+{
+    m_dwInterval = intervalMs;
+    if (m_hThread) {
+        if (ThreadActive(m_hThread))
+            return TRUE;
+        CloseHandles(); // ended after a stop request: start a new one
+    }
+
+    m_hEvent = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    if (m_hEvent)
+        m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!m_hStopEvent) {
+        WaitingFailure(2156, u"failed to create Event for Waiting", eventName, this);
+        CloseHandles();
+        return FALSE;
+    }
+    m_bRun = 1;
+    m_hThread = CreateThread(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &m_dwThreadId);
+    if (!m_hThread) {
+        WaitingFailure(2167, u"failed to create Thread for Waiting", eventName, this);
+        CloseHandles();
+        return FALSE;
+    }
+    if (priority >= 0) {
+        m_nPriority = priority;
+        SetThreadPriority(m_hThread, priority);
+    }
+    ResumeThread(m_hThread);
+    return TRUE;
+}
+
+BOOL IxWaitThread::Stop(DWORD timeoutMs)
+{
+    if (ThreadActive(m_hThread)) {
+        m_bRun = 0;
+        SetEvent(m_hStopEvent);
+        if (GetCurrentThreadId() == m_dwThreadId)
+            return FALSE; // the loop ends when this Do returns
+        if (WaitForSingleObject(m_hThread, timeoutMs) != WAIT_OBJECT_0) {
+            StillRunningWarning(timeoutMs, this);
+            return FALSE;
+        }
+    }
+    CloseHandles();
+    return TRUE;
+}
+
+void IxWaitThread::EndThread()
+{
+    if (ThreadActive(m_hThread)) {
+        m_bRun = 0;
+        SetEvent(m_hStopEvent);
+        if (GetCurrentThreadId() != m_dwThreadId)
+            WaitForSingleObject(m_hThread, INFINITE);
+    }
+    CloseHandles();
+}
+
+void IxWaitThread::CloseHandles()
+{
+    CloseAndClear(m_hThread);
+    CloseAndClear(m_hEvent);
+    CloseAndClear(m_hStopEvent);
+}
+
+BOOL IxWaitThread::IsRunning() const
+{
+    return ThreadActive(m_hThread);
+}
+
+DWORD IxWaitThread::ThreadEntry(LPVOID parameter)
+{
+    static_cast<IxWaitThread*>(parameter)->Loop();
+    return 0;
+}
+
+void IxWaitThread::Loop()
+{
+    // The private stop event wakes the thread without touching the named
+    // event, which other programs of the unit share.
+    HANDLE handles[2] = {m_hEvent, m_hStopEvent};
+    while (m_bRun) {
+        DWORD result = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (result == WAIT_OBJECT_0 + 1)
+            continue;
+        if (result != WAIT_OBJECT_0)
+            break;
+        ResetEvent(m_hEvent);
+        while (m_bRun && Do()) {
+            DWORD interval = m_dwInterval;
+            if (interval)
+                WaitForSingleObject(m_hStopEvent, interval); // a stop cuts the pause short
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+BOOL IxSelfThread::Start(int priority)
+{
+    if (m_hThread.load())
+        return FALSE;
+    HANDLE thread = CreateThread(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &m_dwThreadId);
+    if (!thread) {
+        ThreadFailure(2288, u"failed to create Thread for Self", this);
+        return FALSE;
+    }
+    m_hThread = thread;
+    if (priority >= 0)
+        SetThreadPriority(thread, priority);
+    // From here on the thread may end and delete the object at any moment.
+    ResumeThread(thread);
+    return TRUE;
+}
+
+BOOL IxSelfThread::Kill(DWORD timeoutMs)
+{
+    // Once the flag is clear the thread may delete the object at any moment:
+    // everything needed is read before.
+    HANDLE thread = m_hThread.load();
+    bool ownThread = thread && GetCurrentThreadId() == m_dwThreadId;
+    m_bRun = 0;
+    if (ownThread)
+        return FALSE;
+    if (!thread)
+        return TRUE; // not started
+    // The thread closes its handle only after deleting the object, so both a
+    // wait that sees the thread end and one that finds the handle closed
+    // mean the object is gone.
+    if (WaitForSingleObject(thread, timeoutMs) == WAIT_TIMEOUT) {
+        StillRunningWarning(timeoutMs, this);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD IxSelfThread::ThreadEntry(LPVOID parameter)
+{
+    auto* self = static_cast<IxSelfThread*>(parameter);
+    DWORD result = self->Run();
+    HANDLE thread = self->m_hThread.load();
+    delete self;
+    CloseHandle(thread);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+
+IxWorkerThread::IxWorkerThread(IxNotifyTarget* target) : m_pNotify(target)
+{
+    if (m_pNotify)
+        m_pNotify->AddRef();
+}
+
+IxWorkerThread::~IxWorkerThread()
+{
+    // The thread may still report: end it before the target goes.
+    EndThread();
+    if (m_pNotify)
+        m_pNotify->Release();
+}
+
+int IxWorkerThread::Connect(LPARAM, LPARAM)
+{
+    return 0;
+}
+
+BOOL IxWorkerThread::Report(WORD code)
+{
+    if (m_pNotify)
+        m_pNotify->Post(code, reinterpret_cast<LPARAM>(this));
+    return TRUE;
+}
+
+// ---------------------------------------------------------------------------
+
+IxItemNode::IxItemNode(int kind, LPCWSTR name, int value) : m_nKind(kind), m_nValue(value), m_strName(name)
+{
+}
+
+BOOL IxItemNode::IsComplete() const
+{
+    return m_nExpected >= 0 && m_nExpected == m_nLoaded;
+}
+
+int IxItemNode::GetItemCount() const
+{
+    return m_arrItems.Count();
+}
+
+IxItemNode* IxItemNode::FirstChild() const
+{
+    return dynamic_cast<IxItemNode*>(IxObjectNode::FirstChild());
+}
+
+IxItemNode* IxItemNode::ChildAt(int i) const
+{
+    return dynamic_cast<IxItemNode*>(IxObjectNode::ChildAt(i));
+}
+
+BOOL IxItemNode::AddChildName(LPCWSTR text)
+{
+    if (!m_arrItems.AddText(text))
+        return FALSE;
+    ++m_nLoaded;
+    if (m_nExpected < m_nLoaded)
+        m_nExpected = m_nLoaded;
+    return TRUE;
+}
+
+void IxItemCursor::Reset()
+{
+    m_strTitle.Release();
+    m_nLength = 0;
+    m_nPosition = -1;
+    m_nCount = -1;
+    m_nIndex = -1;
+}
