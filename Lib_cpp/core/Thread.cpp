@@ -1,7 +1,9 @@
 #include "Lib_cpp/core/Thread.h"
 
 #include "Lib_cpp/core/Diag.h"
+#include "platform/Clock.h"
 #include "platform/Error.h"
+#include "platform/Window.h"
 
 namespace {
 
@@ -392,6 +394,39 @@ BOOL IxWorkerThread::Report(WORD code)
         m_pNotify->Post(code, reinterpret_cast<LPARAM>(this));
     return TRUE;
 }
+
+// ---------------------------------------------------------------------------
+// IxWindowWaiter
+
+IxWindowWaiter::IxWindowWaiter(IxNotifyTarget* target, LPCWSTR title, DWORD intervalMs)
+    : IxWorkerThread(target), m_strTitle(title), m_dwInterval(intervalMs)
+{
+}
+
+IxWindowWaiter::~IxWindowWaiter()
+{
+    // Execute reads the title and calls OnWaitResult: end the thread while
+    // they are still here.
+    EndThread();
+}
+
+int IxWindowWaiter::Execute()
+{
+    if (m_dwInterval == 0) {
+        OnWaitResult(-1);
+        m_strTitle.Release();
+        return 0;
+    }
+    if (!FindWindowW(nullptr, m_strTitle.Text())) {
+        OnWaitResult(1);
+        Sleep(m_dwInterval);
+        return 1;
+    }
+    OnWaitResult(0);
+    return 0;
+}
+
+void IxWindowWaiter::OnWaitResult(int) {}
 
 // ---------------------------------------------------------------------------
 

@@ -236,6 +236,27 @@ protected:
     int m_nIndex = -1;
 };
 
+// Waits on its thread for a top-level window with a given title to appear,
+// looking again every interval, and tells the owner through OnWaitResult:
+// 1 while the window is not there yet, 0 once it is, -1 when there is
+// nothing to wait for (an interval of 0; the title is dropped).
+class IxWindowWaiter : public IxWorkerThread
+{
+public:
+    IxWindowWaiter(IxNotifyTarget* target, LPCWSTR title, DWORD intervalMs);
+    ~IxWindowWaiter() override;
+
+    int Execute() override;
+    const IxString& GetTitle() const { return m_strTitle; }
+
+protected:
+    // Called on the waiter's thread.
+    virtual void OnWaitResult(int result);
+
+    IxString m_strTitle;
+    DWORD m_dwInterval;
+};
+
 // Node of a browsable device's tree: a kind and a value chosen by the
 // bridge, a name, the names of its entries as they are loaded, and the
 // number of entries the device announced (-1 while unknown).

@@ -3,12 +3,14 @@
 #include "platform/Clock.h"
 #include "platform/Debug.h"
 #include "platform/Text.h"
+#include "platform/Window.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -423,6 +425,62 @@ TEST(IxItemCursor, ResetsToNoPosition)
     EXPECT_EQ(cursor.m_nPosition, -1);
     EXPECT_EQ(cursor.m_nCount, -1);
     EXPECT_EQ(cursor.m_nIndex, -1);
+}
+
+// Records every result and lets the test wait for the next one.
+class RecordingWaiter : public IxWindowWaiter {
+public:
+    RecordingWaiter(LPCWSTR title, DWORD interval) : IxWindowWaiter(nullptr, title, interval)
+    {
+        m_hResult = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    }
+    ~RecordingWaiter() override
+    {
+        EndThread();
+        CloseHandle(m_hResult);
+    }
+    void OnWaitResult(int result) override
+    {
+        results.push_back(result);
+        last = result;
+        SetEvent(m_hResult);
+    }
+    bool WaitResult() { return WaitForSingleObject(m_hResult, 10000) == WAIT_OBJECT_0; }
+    std::vector<int> results; // written by the thread, read once it has stopped
+    std::atomic<int> last{2};
+    HANDLE m_hResult;
+};
+
+TEST(IxWindowWaiter, ReportsUntilTheWindowAppears)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"WaiterTestClass";
+    RegisterClassW(&wc);
+
+    RecordingWaiter waiter(u"Lumo", 1);
+    ASSERT_TRUE(waiter.Start());
+    ASSERT_TRUE(waiter.WaitResult()); // 1: not there yet
+    HWND hwnd = CreateWindowExW(0, u"WaiterTestClass", u"Lumo", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    // Results keep coming until the waiter has seen the window.
+    while (waiter.last != 0 && waiter.WaitResult()) {
+    }
+    ASSERT_TRUE(waiter.Stop(10000));
+    ASSERT_GE(waiter.results.size(), 2u);
+    EXPECT_EQ(waiter.results.front(), 1);
+    EXPECT_EQ(waiter.results.back(), 0);
+    DestroyWindow(hwnd);
+    UnregisterClassW(u"WaiterTestClass", nullptr);
+}
+
+TEST(IxWindowWaiter, NoIntervalMeansNothingToWaitFor)
+{
+    RecordingWaiter waiter(u"Lumo", 0);
+    ASSERT_TRUE(waiter.Start());
+    ASSERT_TRUE(waiter.WaitResult());
+    ASSERT_TRUE(waiter.Stop(10000));
+    EXPECT_EQ(waiter.results, std::vector<int>{-1});
+    EXPECT_TRUE(waiter.GetTitle().IsEmpty());
 }
 
 } // namespace

@@ -299,13 +299,14 @@ protected:
     {
         ASSERT_TRUE(frame->Create(0, u"FrameTestClass", u"frame", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
         ASSERT_NE(frame->GetKernelFrame(), nullptr);
+        hwnd = frame->GetHandle();
         Pump();
     }
     void TearDown() override
     {
         // The main window's object is deleted by the window procedure.
-        if (IsWindow(frame->GetHandle()))
-            DestroyWindow(frame->GetHandle());
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
@@ -313,11 +314,11 @@ protected:
     ClassScope cls{u"FrameTestClass"};
     TestApp app{u"FrameTestClass"};
     IxFrameWnd* frame = new IxFrameWnd;
+    HWND hwnd = nullptr;
 };
 
 TEST_F(FrameTest, BecomesTheMainWindowAndEndsTheLoopWhenDestroyed)
 {
-    HWND hwnd = frame->GetHandle();
     EXPECT_EQ(app.GetMainWindow(), hwnd);
     RECT rc = frame->GetKernelFrame()->GetRect();
     EXPECT_EQ(rc.right, 800);
@@ -329,7 +330,6 @@ TEST_F(FrameTest, BecomesTheMainWindowAndEndsTheLoopWhenDestroyed)
 
 TEST_F(FrameTest, PressesQueuedBehindTheHandledOneAreDiscarded)
 {
-    HWND hwnd = frame->GetHandle();
     PostMessageW(hwnd, WM_LBUTTONDOWN, 1, MAKELPARAM(10, 10));
     PostMessageW(hwnd, WM_LBUTTONDOWN, 1, MAKELPARAM(20, 20));
     PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
@@ -345,7 +345,6 @@ TEST_F(FrameTest, PressesQueuedBehindTheHandledOneAreDiscarded)
 
 TEST_F(FrameTest, VolumeAndPortChangesBecomeDeviceActions)
 {
-    HWND hwnd = frame->GetHandle();
     platform::DebugCapture capture;
     DEV_BROADCAST_HDR volume{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_VOLUME, 0};
     DEV_BROADCAST_HDR port{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_PORT, 0};
