@@ -95,10 +95,6 @@ std::size_t TextLength(LPCWSTR text)
     return n;
 }
 
-} // namespace platform
-
-namespace {
-
 WCHAR FoldCase(WCHAR c)
 {
     if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
@@ -106,7 +102,9 @@ WCHAR FoldCase(WCHAR c)
     return c;
 }
 
-} // namespace
+} // namespace platform
+
+using platform::FoldCase;
 
 int lstrcmpW(LPCWSTR a, LPCWSTR b)
 {

@@ -15,6 +15,9 @@ std::u16string FromUtf8(std::string_view text);
 // Length of a zero-terminated UTF-16 text (0 for null).
 std::size_t TextLength(LPCWSTR text);
 
+// The unit's case folding for names: ASCII and Latin-1 capitals to small.
+WCHAR FoldCase(WCHAR c);
+
 } // namespace platform
 
 // Ordinal comparison of two zero-terminated texts (null reads as empty).

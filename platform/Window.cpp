@@ -128,10 +128,8 @@ WindowSystem& Sys()
 std::u16string Fold(LPCWSTR text)
 {
     std::u16string out;
-    for (; text && *text; ++text) {
-        WCHAR c = *text;
-        out += (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + 32) : c;
-    }
+    for (; text && *text; ++text)
+        out += FoldCase(*text);
     return out;
 }
 
@@ -346,8 +344,8 @@ void RemoveWindow(HWND hwnd)
                     q->timers.end());
 }
 
-// The procedure of a live timer of this thread's queue (or of the window's)
-// that a WM_TIMER names, or null.
+// The procedure of the live timer a WM_TIMER names (the window's timer, or
+// a thread timer of the calling thread), or null.
 TIMERPROC LiveTimerProc(HWND hwnd, UINT_PTR id, LPARAM proc)
 {
     std::shared_ptr<MessageQueue> q = hwnd ? QueueOf(hwnd) : CurrentQueue();
