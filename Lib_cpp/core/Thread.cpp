@@ -36,6 +36,26 @@ BOOL ThreadActive(HANDLE thread)
     return thread && GetExitCodeThread(thread, &code) && code == STILL_ACTIVE;
 }
 
+// Asks a thread to end (run flag cleared, wake event set) and waits up to
+// timeoutMs for it, raising it first to the caller's priority when asked, so
+// that a low-priority thread cannot hold up the wait. A thread never waits
+// for itself: asked from its own code, it only learns that it should end.
+// True when the thread has ended.
+bool EndAndWait(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& run, DWORD timeoutMs,
+                bool raisePriority)
+{
+    run = 0;
+    SetEvent(wake);
+    if (GetCurrentThreadId() == threadId)
+        return false;
+    if (raisePriority) {
+        int callerPriority = GetThreadPriority(GetCurrentThread());
+        if (callerPriority < GetThreadPriority(thread))
+            SetThreadPriority(thread, callerPriority);
+    }
+    return WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+}
+
 void CloseAndClear(HANDLE& handle)
 {
     if (handle) {
@@ -138,19 +158,11 @@ BOOL IxThread::Start(int priority)
 
 BOOL IxThread::Stop(DWORD timeoutMs)
 {
-    if (ThreadActive(m_hThread)) {
-        m_bRun = 0;
-        SetEvent(m_hRunEvent);
-        if (GetCurrentThreadId() == m_dwThreadId)
-            return FALSE; // the loop ends when this Execute returns
-        // A low-priority worker must not hold up the caller's wait.
-        int callerPriority = GetThreadPriority(GetCurrentThread());
-        if (callerPriority < GetThreadPriority(m_hThread))
-            SetThreadPriority(m_hThread, callerPriority);
-        if (WaitForSingleObject(m_hThread, timeoutMs) != WAIT_OBJECT_0) {
+    if (ThreadActive(m_hThread) && !EndAndWait(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun, timeoutMs, true)) {
+        // Asked from its own Execute, the loop simply ends when it returns.
+        if (GetCurrentThreadId() != m_dwThreadId)
             StillRunningWarning(timeoutMs, this);
-            return FALSE;
-        }
+        return FALSE;
     }
     CloseHandles();
     return TRUE;
@@ -158,12 +170,8 @@ BOOL IxThread::Stop(DWORD timeoutMs)
 
 void IxThread::EndThread()
 {
-    if (ThreadActive(m_hThread)) {
-        m_bRun = 0;
-        SetEvent(m_hRunEvent);
-        if (GetCurrentThreadId() != m_dwThreadId)
-            WaitForSingleObject(m_hThread, INFINITE);
-    }
+    if (ThreadActive(m_hThread))
+        EndAndWait(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun, INFINITE, false);
     CloseHandles();
 }
 
@@ -254,15 +262,11 @@ BOOL IxWaitThread::Start(LPCWSTR eventName, DWORD intervalMs, int priority)
 
 BOOL IxWaitThread::Stop(DWORD timeoutMs)
 {
-    if (ThreadActive(m_hThread)) {
-        m_bRun = 0;
-        SetEvent(m_hStopEvent);
-        if (GetCurrentThreadId() == m_dwThreadId)
-            return FALSE; // the loop ends when this Do returns
-        if (WaitForSingleObject(m_hThread, timeoutMs) != WAIT_OBJECT_0) {
+    if (ThreadActive(m_hThread) && !EndAndWait(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun, timeoutMs, false)) {
+        // Asked from its own Do, the loop simply ends when it returns.
+        if (GetCurrentThreadId() != m_dwThreadId)
             StillRunningWarning(timeoutMs, this);
-            return FALSE;
-        }
+        return FALSE;
     }
     CloseHandles();
     return TRUE;
@@ -270,12 +274,8 @@ BOOL IxWaitThread::Stop(DWORD timeoutMs)
 
 void IxWaitThread::EndThread()
 {
-    if (ThreadActive(m_hThread)) {
-        m_bRun = 0;
-        SetEvent(m_hStopEvent);
-        if (GetCurrentThreadId() != m_dwThreadId)
-            WaitForSingleObject(m_hThread, INFINITE);
-    }
+    if (ThreadActive(m_hThread))
+        EndAndWait(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun, INFINITE, false);
     CloseHandles();
 }
 
