@@ -1,26 +1,659 @@
 #include "Lib_cpp/kernel/KernelFrame.h"
 
+#include "Lib_cpp/core/App.h"
+#include "Lib_cpp/core/Diag.h"
+#include "platform/Clock.h"
+#include "platform/Window.h"
+
+#include <new>
+
+namespace {
+
+// Framework notices to the frame window (action id 1).
+constexpr int kNoticeTarget = 1;
+constexpr int kNoticeFocusLeft = 3;
+constexpr int kNoticeSoftKey = 4;
+
+// Codes the hook is asked with (kind 4096).
+constexpr int kAskClose = 11;
+constexpr int kAskShow = 12;
+constexpr int kAskHide = 13;
+constexpr int kInvalidateAllNotice = 14;
+
+// Recall codes the frame posts to itself.
+constexpr LPARAM kRecallDrain = 2;
+constexpr LPARAM kRecallRepaintNotice = 4;
+
+// Reserved action ids.
+constexpr int kFileChangeTimerAction = 10;
+constexpr int kFirstSystemEvent = 21;
+constexpr int kLastSystemEvent = 50;
+
+DWORD Magnitude(int priority)
+{
+    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
+}
+
+// Holds one level of the busy bracket for a scope.
+class BusyScope {
+public:
+    explicit BusyScope(IxKernelFrame* frame) : m_frame(frame) { m_frame->BeginBusy(); }
+    ~BusyScope() { m_frame->EndBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    IxKernelFrame* m_frame;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// IxKernelAppPlayer
+
+int IxKernelAppPlayer::ActionIsInvoked(int code, int kind, LPARAM)
+{
+    if (code == kAskClose && kind == AEV_PRESS) {
+        if (m_pFrame)
+            m_pFrame->Stop(TRUE);
+        return 1;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Construction
+
 IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId,
                              UINT fromExternalId)
     : m_hInstance(instance), m_pWindow(window), m_uNotifyAction(notifyActionId), m_uRecall(recallId),
       m_uFromExternal(fromExternalId)
 {
+    m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
+    if (!m_pKernel)
+        IxRecordError(IXERR_NOMEMORY);
 }
 
-IxKernelFrame::~IxKernelFrame() = default;
+IxKernelFrame::~IxKernelFrame()
+{
+    HWND hwnd = GetWindowHandle();
+    for (int i = 0; i < m_timers.Count(); ++i) {
+        if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
+            ::KillTimer(hwnd, static_cast<UINT_PTR>(i) + 1);
+    }
+    m_timers.RemoveAll();
+    m_dwState |= IXFS_CLOSED | IXFS_STOPPED;
+    m_queue.Clear();
+    m_pGestureElement = nullptr;
+    if (HasFlag(IXF_ACTIVE) && m_pHook)
+        m_pHook->SetState(5, 0);
+    for (int budget = m_layers.Count(); budget > 0 && m_layers.Count() > 0; --budget)
+        RemoveLayerAt(m_layers.Count() - 1);
+    m_layers.RemoveAll(); // layers pushed by owners while the frame closes
+    IxKernelAppPlayer* hook = m_pHook;
+    m_pHook = nullptr;
+    delete hook;
+    // Children are deleted by the view after the kernel is gone; they find
+    // no kernel to tell.
+    delete m_pKernel;
+    m_pKernel = nullptr;
+}
 
 BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
 {
+    if (!m_pKernel) {
+        IxRecordError(IXERR_NOMEMORY);
+        return FALSE;
+    }
+    BusyScope busy(this);
+    m_nId = kIxFrameId;
     m_rc = RECT{left, top, right, bottom};
+    SetState(1, 0);
+    SetState(2, 0);
+    if (m_pHook) {
+        m_pHook->SetState(1, 0);
+        m_pHook->SetState(2, 0);
+    }
     return TRUE;
 }
 
-// The kernel's paint, timers, dispatch and input come with the kernel tables;
-// until then the frame takes the routed messages and does nothing with them.
-void IxKernelFrame::OnPaint(HDC, const RECT*, BOOL, BOOL) {}
-void IxKernelFrame::OnTimer(UINT_PTR) {}
-void IxKernelFrame::DispatchPosted(WPARAM, LPARAM) {}
-void IxKernelFrame::OnRecall(WPARAM, LPARAM) {}
+void IxKernelFrame::SetHook(IxKernelAppPlayer* hook)
+{
+    m_pHook = hook;
+    if (hook)
+        hook->m_pFrame = this;
+}
+
+void IxKernelFrame::Stop(BOOL popAll)
+{
+    if (m_dwState & IXFS_STOPPED)
+        return;
+    m_dwState |= IXFS_STOPPED;
+    if (popAll)
+        PopAllLayers();
+    m_pGestureElement = nullptr;
+    m_nGestureMode = 0;
+    m_bRepaintNotice = FALSE;
+}
+
+int IxKernelFrame::ActionIsInvoked(int code, int kind, LPARAM param)
+{
+    return m_pHook ? m_pHook->ActionIsInvoked(code, kind, param) : 0;
+}
+
+void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
+{
+    if (mode == 1)
+        m_dwFlags |= IXF_UPDATEPENDING;
+    else if (mode == 2)
+        m_dwFlags |= IXF_LAYOUTPENDING;
+    HWND hwnd = GetWindowHandle();
+    if (rect && hwnd) {
+        RECT r = *rect;
+        r.left += m_rc.left;
+        r.right += m_rc.left;
+        r.top += m_rc.top;
+        r.bottom += m_rc.top;
+        InvalidateRect(hwnd, &r, FALSE);
+    }
+}
+
+IxElement* IxKernelFrame::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement*)
+{
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        IxElement* child = FromNode(node);
+        if (child == from)
+            continue;
+        IxElement* found = child->FindElement(kind, id, out, nullptr, child);
+        if (found && !out)
+            return found;
+    }
+    for (int i = m_layers.Count() - 1; i >= 0; --i) {
+        IxElement* view = m_layers[i].pView;
+        if (view == from)
+            continue;
+        IxElement* found = view->FindElement(kind, id, out, nullptr, view);
+        if (found && !out)
+            return found;
+    }
+    if (kind == 1 && m_nId == id) {
+        if (!out)
+            return this;
+        out->Add(this);
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Busy bracket
+
+void IxKernelFrame::BeginBusy()
+{
+    if (++m_nBusy != 1 || !m_pKernel)
+        return;
+    m_pKernel->m_bInvalidateAll = FALSE;
+    m_pKernel->m_nWindowRequest = IXWR_NONE;
+    m_pKernel->m_caretRequest.right = kIxNoCaret;
+    m_pKernel->m_nSoftKeyRequest = 0;
+    m_pKernel->m_pCaptureTarget = m_pGestureElement ? m_pGestureElement : this;
+}
+
+void IxKernelFrame::EndBusy()
+{
+    if (m_nBusy > 1 || !m_pKernel) {
+        --m_nBusy;
+        return;
+    }
+    IxKernel& k = *m_pKernel;
+    // 1, 2: deferred work, then every queued action, including those that
+    // the handlers it calls queue.
+    if (k.m_bDeferredWork)
+        FlushDeferredWork();
+    DrainEventQueue();
+    // 3: the whole frame is to be redrawn.
+    if (k.m_bInvalidateAll) {
+        k.m_bInvalidateAll = FALSE;
+        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    }
+    // 4: the caret request is applied by the frame's caret (not kept here).
+    // 5: a soft key for the focused text control.
+    if (k.m_nSoftKeyRequest > 1) {
+        PostAction(kNoticeTarget, kNoticeSoftKey, k.m_nSoftKeyRequest);
+        k.m_nSoftKeyRequest = 0;
+    }
+    // 6
+    k.Compact();
+    // 7: the gesture lost its target.
+    if (!k.m_pCaptureTarget && m_pGestureElement) {
+        m_pGestureElement = nullptr;
+        m_nGestureMode = 0;
+    }
+    // 8
+    if (k.m_bRepaint)
+        m_dwFlags |= IXF_INVALIDATEALL;
+    // 9, 10
+    SyncTimers();
+    CarryOutWindowRequest();
+    // 11: actions posted while a handler ran go behind everything waiting.
+    HWND hwnd = GetWindowHandle();
+    for (int i = 0; i < m_deferred.Count(); ++i) {
+        if (hwnd)
+            PostMessageW(hwnd, m_uNotifyAction, m_deferred[i].dwAction, m_deferred[i].lValue);
+    }
+    m_deferred.RemoveAll();
+    // 12: invalidations went to the window as they came.
+    // 13
+    if (m_bRepaintNotice && k.m_bRepaint && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
+    // Actions queued after the drain (by the hook's notices and consents)
+    // are drained by a recall instead of waiting for an unrelated message.
+    if (m_queue.Count() > 0 && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+    // 14
+    m_bInPressHandler = FALSE;
+    --m_nBusy;
+}
+
+void IxKernelFrame::CarryOutWindowRequest()
+{
+    int request = m_pKernel->m_nWindowRequest;
+    m_pKernel->m_nWindowRequest = IXWR_NONE;
+    HWND hwnd = GetWindowHandle();
+    if (!hwnd)
+        return;
+    switch (request) {
+    case IXWR_CLOSE:
+        // Closed through the window's queue: the frame and the handlers on
+        // the stack must not be deleted under their feet.
+        if (!m_pHook || ActionIsInvoked(kAskClose, AEV_PRESS, 0))
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case IXWR_SHOW:
+        if (!IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskShow, AEV_PRESS, 0)))
+            ShowWindow(hwnd, SW_SHOW);
+        break;
+    case IXWR_HIDE:
+        if (IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskHide, AEV_PRESS, 0)))
+            ShowWindow(hwnd, SW_HIDE);
+        break;
+    default:
+        break;
+    }
+}
+
+BOOL IxKernelFrame::IsBusy(DWORD tick) const
+{
+    IxApp* app = IxGetApp();
+    DWORD stamp = app ? app->GetLastMessageTime() : GetTickCount();
+    if (tick == 0)
+        return GetTickCount() - stamp > m_dwBusyLimit;
+    return static_cast<int>(stamp - tick) < 0;
+}
+
+void IxKernelFrame::FlushDeferredWork()
+{
+    if (!m_pKernel)
+        return;
+    IxKernel& k = *m_pKernel;
+    k.m_bDeferredWork = FALSE;
+    if (k.m_bInvalidateAll) {
+        k.m_bInvalidateAll = FALSE;
+        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    }
+    // Removals may queue further removals; each batch is taken whole.
+    while (k.m_popLater.Count() > 0) {
+        IxArray<int> batch(std::move(k.m_popLater));
+        k.m_popLater = IxArray<int>(8);
+        for (int i = 0; i < batch.Count(); ++i)
+            PopLayer(batch[i]);
+    }
+    if (k.m_bUpdateNow) {
+        k.m_bUpdateNow = FALSE;
+        if (HWND hwnd = GetWindowHandle())
+            UpdateWindow(hwnd);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+void IxKernelFrame::DispatchEvent(DWORD word, LPARAM value)
+{
+    if (m_dwState & IXFS_CLOSED)
+        return;
+    int id = IxActionId(word);
+    if ((m_dwState & IXFS_STOPPED) && (id < kFirstSystemEvent || id > kLastSystemEvent)) {
+        if (m_pHook) {
+            BusyScope busy(this);
+            m_pHook->ActionIsInvoked(id, IxActionKind(word), value);
+        }
+        return;
+    }
+    BusyScope busy(this);
+    Deliver(word, value);
+}
+
+void IxKernelFrame::Deliver(DWORD word, LPARAM value)
+{
+    if (!m_pKernel)
+        return;
+    IxKernel& k = *m_pKernel;
+    int id = IxActionId(word);
+    int kind = IxActionKind(word);
+    if (id == kFileChangeTimerAction) {
+        if (kind == 1)
+            k.KillTimer(this, IxTimerId(&m_nFileChangeDelay));
+        return;
+    }
+    // The tables only grow during the walk: removals clear slots and the
+    // compaction waits until no walk runs. Entries added during the walk do
+    // not receive the action that is being delivered.
+    ++k.m_nWalks;
+    bool accepted = false;
+    for (int i = 0; i < k.m_subscriptions.Count() && !accepted; ++i) {
+        IxSubscription* entry = k.m_subscriptions[i];
+        if (entry->nId != id)
+            continue;
+        for (int j = entry->views.Count() - 1; j >= 0; --j) {
+            IxElement* view = entry->views[j];
+            if (view && view->ActionIsInvoked(id, kind, value)) {
+                accepted = true;
+                break;
+            }
+        }
+    }
+    if (accepted) {
+        if (k.m_bDeferredWork)
+            FlushDeferredWork();
+    } else {
+        int count = k.m_listeners.Count();
+        for (int i = 0; i < count; ++i) {
+            IxListenerPair pair = k.m_listeners[i];
+            if (!pair.pView || !IxMatchesFilter(pair.pFilter, word))
+                continue;
+            pair.pView->ActionIsInvoked(id, kind, value);
+            if (k.m_bDeferredWork)
+                FlushDeferredWork();
+        }
+    }
+    --k.m_nWalks;
+}
+
+void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
+{
+    DWORD action = static_cast<DWORD>(word);
+    if (m_nBusy >= 1) {
+        m_deferred.Add(IxRingEntry{action, value});
+        return;
+    }
+    DispatchEvent(action, value);
+}
+
+void IxKernelFrame::DrainEventQueue()
+{
+    IxRingEntry entry;
+    while (m_queue.Pop(&entry))
+        Deliver(entry.dwAction, entry.lValue);
+}
+
+void IxKernelFrame::FlushAndUpdate()
+{
+    DrainEventQueue();
+    if (HWND hwnd = GetWindowHandle())
+        UpdateWindow(hwnd);
+}
+
+void IxKernelFrame::Notify(int id, int kind, LPARAM value)
+{
+    DispatchEvent(IxActionWord(id, kind), value);
+}
+
+void IxKernelFrame::PostAction(int id, int kind, LPARAM value)
+{
+    if (HWND hwnd = GetWindowHandle())
+        PostMessageW(hwnd, m_uNotifyAction, IxActionWord(id, kind), value);
+}
+
+// ---------------------------------------------------------------------------
+// Timers
+
+void IxKernelFrame::SyncTimers()
+{
+    HWND hwnd = GetWindowHandle();
+    for (int i = 0; i < m_timers.Count(); ++i) {
+        IxTimerEntry& entry = m_timers[i];
+        if (!entry.pTarget)
+            continue;
+        UINT_PTR windowId = static_cast<UINT_PTR>(i) + 1;
+        if (entry.nInterval > 0) {
+            if (hwnd)
+                ::SetTimer(hwnd, windowId, static_cast<UINT>(entry.nInterval), nullptr);
+            entry.nInterval = -entry.nInterval;
+        } else if (entry.nInterval == 0) {
+            if (hwnd)
+                ::KillTimer(hwnd, windowId);
+            entry.pTarget = nullptr;
+        }
+    }
+}
+
+void IxKernelFrame::OnTimer(UINT_PTR id)
+{
+    if (id == 0 || id > static_cast<UINT_PTR>(m_timers.Count()))
+        return;
+    IxTimerEntry entry = m_timers[static_cast<int>(id - 1)];
+    if (!entry.pTarget || entry.nInterval >= 0)
+        return;
+    BusyScope busy(this);
+    entry.pTarget->OnEvent(IXEV_TIMER, static_cast<LPARAM>(entry.uId));
+}
+
+// ---------------------------------------------------------------------------
+// Layers
+
+BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
+{
+    if (!view)
+        return FALSE;
+    DWORD m = Magnitude(priority);
+    if (m_pHook && m < static_cast<DWORD>(IXLAYER_KEEP))
+        m_pHook->OnLayerChanged(1, reinterpret_cast<LPARAM>(owner));
+    IxElement* focus = m_pKernel ? m_pKernel->GetFocus() : nullptr;
+    bool saveFocus = priority != IXLAYER_DRAG && priority != IXLAYER_POPUP;
+    int index = m_layers.Count();
+    for (int i = 0; i < m_layers.Count(); ++i) {
+        if (Magnitude(m_layers[i].nPriority) > m) {
+            index = i;
+            break;
+        }
+    }
+    IxLayerEntry* slot = m_layers.InsertGap(index, 1);
+    if (!slot)
+        return FALSE;
+    *slot = IxLayerEntry{view, owner, priority, saveFocus && focus ? focus->GetId() : 0};
+    view->SetParent(this);
+    if (saveFocus && focus)
+        SetFocus(nullptr);
+    if (HasFlag(IXF_ACTIVE)) {
+        view->SetActive(TRUE, 0);
+        if (m_pKernel)
+            m_pKernel->m_bRepaint = TRUE;
+    }
+    if (!HasFlag(IXF_LAYOUTPENDING) && !view->HasFlag(IXF_HIDDEN)) {
+        RECT rc;
+        view->GetRect(&rc);
+        Invalidate(0, &rc, view);
+    }
+    if (!HasFlag(IXF_PENDING))
+        Redraw();
+    if (priority == IXLAYER_SCREEN)
+        m_dwState |= IXFS_SCREEN;
+    else if (m == static_cast<DWORD>(IXLAYER_OVERLAY) || m == static_cast<DWORD>(IXLAYER_OVERLAY2))
+        m_dwState |= IXFS_OVERLAY;
+    m_bPointerUnblocked = TRUE;
+    return TRUE;
+}
+
+BOOL IxKernelFrame::PushTopLayer(IxElement* view, int n)
+{
+    int magnitude = n > 0 ? n : (n == INT32_MIN ? INT32_MAX : -n);
+    int priority = n > 0 ? IXLAYER_TOP - n : -(IXLAYER_TOP - magnitude);
+    return PushLayer(view, nullptr, priority);
+}
+
+void IxKernelFrame::UpdateStateBitsOnRemoval(int priority)
+{
+    if (priority == IXLAYER_POPUP)
+        m_dwState &= ~IXFS_POPUP;
+    else if (priority == IXLAYER_SCREEN)
+        m_dwState &= ~IXFS_SCREEN;
+    else if (priority == IXLAYER_OVERLAY || priority == IXLAYER_OVERLAY2)
+        m_dwState &= ~IXFS_OVERLAY;
+}
+
+void IxKernelFrame::RemoveLayerAt(int index)
+{
+    if (index < 0 || index >= m_layers.Count())
+        return;
+    IxLayerEntry entry = m_layers[index];
+    m_layers.RemoveAt(index);
+    if (HasFlag(IXF_ACTIVE))
+        entry.pView->SetActive(FALSE, 0);
+    UpdateStateBitsOnRemoval(entry.nPriority);
+    entry.pView->SetParent(nullptr);
+    if (entry.pOwner) {
+        bool ownsAnother = false;
+        for (int i = 0; i < m_layers.Count() && !ownsAnother; ++i)
+            ownsAnother = m_layers[i].pOwner == entry.pOwner;
+        entry.pOwner->OnEvent(ownsAnother ? IXEV_HANDBACK : IXEV_LAYERCLOSED, reinterpret_cast<LPARAM>(entry.pView));
+    } else {
+        delete entry.pView;
+    }
+    Redraw();
+    if (entry.nSavedFocusId && m_pKernel && !m_pKernel->GetFocus()) {
+        IxElement* element = FindElement(1, entry.nSavedFocusId, nullptr, nullptr, this);
+        if (element && element->HasFlag(IXF_ACTIVE))
+            SetFocus(element);
+    }
+    m_bPointerUnblocked = TRUE;
+}
+
+void IxKernelFrame::PopLayer(int viewId)
+{
+    int index = -1;
+    if (viewId == 0) {
+        index = m_layers.Count() - 1;
+    } else {
+        for (int i = 0; i < m_layers.Count(); ++i) {
+            if (m_layers[i].pView->GetId() == viewId) {
+                index = i;
+                break;
+            }
+        }
+    }
+    if (index < 0)
+        return;
+    DWORD m = Magnitude(m_layers[index].nPriority);
+    RemoveLayerAt(index);
+    if (m_pHook && m < static_cast<DWORD>(IXLAYER_KEEP))
+        m_pHook->OnLayerChanged(0, static_cast<LPARAM>(m));
+}
+
+void IxKernelFrame::PopAllLayers()
+{
+    // Bottom to top. Bounded by the layers present at the start, so that
+    // owners that push again on removal cannot keep the loop going.
+    for (int budget = m_layers.Count(); budget > 0; --budget) {
+        int index = -1;
+        for (int i = 0; i < m_layers.Count(); ++i) {
+            if (Magnitude(m_layers[i].nPriority) < static_cast<DWORD>(IXLAYER_KEEP)) {
+                index = i;
+                break;
+            }
+        }
+        if (index < 0)
+            break;
+        RemoveLayerAt(index);
+    }
+}
+
+void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
+{
+    for (int budget = m_layers.Count(); budget > 0; --budget) {
+        int index = -1;
+        for (int i = m_layers.Count() - 1; i >= 0; --i) {
+            if (m_layers[i].pOwner == owner) {
+                index = i;
+                break;
+            }
+        }
+        if (index < 0)
+            break;
+        RemoveLayerAt(index);
+    }
+}
+
+IxElement* IxKernelFrame::IsLayerShown(int viewId) const
+{
+    if (viewId == 0)
+        return m_layers.Count() > 0 ? m_layers[m_layers.Count() - 1].pView : nullptr;
+    for (int i = 0; i < m_layers.Count(); ++i) {
+        if (m_layers[i].pView->GetId() == viewId)
+            return m_layers[i].pView;
+    }
+    return nullptr;
+}
+
+void IxKernelFrame::ForgetElement(IxElement* element)
+{
+    if (m_pHook == element)
+        m_pHook = nullptr;
+    if (m_pGestureElement == element) {
+        m_pGestureElement = nullptr;
+        m_nGestureMode = 0;
+    }
+    for (int i = m_layers.Count() - 1; i >= 0; --i) {
+        if (m_layers[i].pView == element || m_layers[i].pOwner == element) {
+            UpdateStateBitsOnRemoval(m_layers[i].nPriority);
+            if (m_layers[i].pView->GetParent() == this)
+                m_layers[i].pView->SetParent(nullptr);
+            m_layers.RemoveAt(i);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Focus
+
+void IxKernelFrame::SetFocus(IxElement* element)
+{
+    if (!m_pKernel || m_pKernel->m_pFocus == element)
+        return;
+    if (IxElement* old = m_pKernel->m_pFocus) {
+        old->OnEvent(IXEV_FOCUSOUT, reinterpret_cast<LPARAM>(element));
+        PostAction(kNoticeTarget, kNoticeFocusLeft, 0);
+    }
+    m_pKernel->m_pFocus = element;
+    if (element)
+        element->OnEvent(IXEV_FOCUSIN, reinterpret_cast<LPARAM>(element));
+}
+
+// ---------------------------------------------------------------------------
+// Entry points of the frame window that belong to paint and input.
+
+void IxKernelFrame::OnPaint(HDC, const RECT*, BOOL, BOOL)
+{
+    // Paint ends by starting the timers its handlers requested.
+    SyncTimers();
+}
+
+void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
+{
+    if (static_cast<int>(elementId) == m_nId && code == kRecallDrain) {
+        BusyScope busy(this); // its end drains the queue
+    }
+}
+
 void IxKernelFrame::DoMouseMove(WPARAM, int, int, BOOL* startedDrag)
 {
     if (startedDrag)

@@ -1,26 +1,148 @@
-// The kernel frame: the root of the user interface inside the main window.
-//
-// The frame window (IxFrameWnd) creates one at WM_CREATE and routes its
-// messages here. This is the frame's outer surface, the calls the frame
-// window makes; the kernel's tables, dispatch, paint and input fill it in.
+// The kernel frame: the root view of the user interface inside the main
+// window. It owns the kernel, the layer stack, the action queue and the timer
+// table, and turns the main window's messages into kernel work: every
+// handler runs inside one busy bracket, whose outermost end carries out the
+// work that handlers only requested.
 #pragma once
 
+#include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/kernel/Kernel.h"
 #include "platform/Types.h"
 
-class IxKernelFrame {
+class IxKernelFrame;
+
+// The application object that completes the frame (the frame hook).
+class IxKernelAppPlayer : public IxElement {
+public:
+    // Answers the close request 11 with Stop (pop all) and consent.
+    int ActionIsInvoked(int code, int kind, LPARAM param) override;
+    void Draw(IxPaintRecord*) override {}
+
+    virtual void OnFrameStarted() {}
+    virtual void OnLayerChanged(int, LPARAM) {}
+    virtual int KeyToButton(int buttonKey, BOOL) { return buttonKey; }
+    virtual void AfterPaint() {}
+    virtual void AfterPaintRelease() {}
+    virtual void OnUnhandledKey(int) {}
+
+    IxKernelFrame* GetKernelFrame() const { return m_pFrame; }
+
+private:
+    friend class IxKernelFrame;
+    IxKernelFrame* m_pFrame = nullptr;
+};
+
+// Layer priorities.
+enum : int {
+    IXLAYER_SCREEN = 0,
+    IXLAYER_POPUP = 0x7fffff97,
+    IXLAYER_DRAG = 0x7fffff98,
+    IXLAYER_OVERLAY = 0x7fffff99,
+    IXLAYER_OVERLAY2 = 0x7fffff9a,
+    IXLAYER_KEEP = 0x7fffff9b, // at or above: not reported to the hook, kept by PopAllLayers
+    IXLAYER_TOP = 0x7fffffa5,  // top layer of level n: IXLAYER_TOP - n
+    IXLAYER_MODAL = static_cast<int>(0x8000006f),
+};
+
+struct IxLayerEntry {
+    IxElement* pView;
+    IxElement* pOwner; // may be null: the frame deletes the view when the layer goes
+    int nPriority;
+    int nSavedFocusId; // id of the element that had the focus at the push, or 0
+};
+
+// Frame state word.
+enum : DWORD {
+    IXFS_CLOSED = 0x1,
+    IXFS_STOPPED = 0x2,
+    IXFS_POPUP = 0x4,
+    IXFS_NODEFAULTDRAW = 0x8,
+    IXFS_HOOKPAINTS = 0x10,
+    IXFS_SCREEN = 0x20,
+    IXFS_SINGLELAYER = 0x40,
+    IXFS_OVERLAY = 0x80,
+};
+
+// Id of the frame element.
+inline constexpr int kIxFrameId = 2;
+
+class IxKernelFrame : public IxView {
 public:
     IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId, UINT fromExternalId);
-    ~IxKernelFrame();
-    IxKernelFrame(const IxKernelFrame&) = delete;
-    IxKernelFrame& operator=(const IxKernelFrame&) = delete;
+    ~IxKernelFrame() override;
 
-    // Sizes the frame to the window's client area; 1 on success.
+    // Creates the frame as element 2 over the rectangle and activates it;
+    // 0 when there is no kernel.
     BOOL Create(int left, int top, int right, int bottom);
+    // Stores the hook (the frame deletes it) and gives it the frame.
+    void SetHook(IxKernelAppPlayer* hook);
+    IxKernelAppPlayer* GetHook() const { return m_pHook; }
+    // Sets the stopped state once: actions other than the system events
+    // 21..50 then go to the hook only.
+    void Stop(BOOL popAll);
 
-    void OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout);
-    void OnTimer(UINT_PTR id);
+    // Element operations of the frame.
+    int ActionIsInvoked(int code, int kind, LPARAM param) override;
+    void Invalidate(int mode, RECT* rect, IxElement* origin) override;
+    IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop) override;
+    using IxElement::GetRect;
+    const RECT& GetRect() const { return m_rc; }
+
+    // Busy bracket.
+    void BeginBusy();
+    void EndBusy();
+    int GetBusyDepth() const { return m_nBusy; }
+    // tick 0: the message being handled waited longer than the busy limit;
+    // else: it was stamped before tick.
+    BOOL IsBusy(DWORD tick) const;
+
+    // Dispatch.
+    void DispatchEvent(DWORD word, LPARAM value);
+    void Deliver(DWORD word, LPARAM value);
     void DispatchPosted(WPARAM word, LPARAM value);
+    void DrainEventQueue();
+    void FlushAndUpdate();
+    void Notify(int id, int kind, LPARAM value);
+    void PostAction(int id, int kind, LPARAM value);
+    // Runs the deferred work of the kernel: invalidate-all notice, queued
+    // layer removals, immediate window update.
+    void FlushDeferredWork();
+
+    // Timers.
+    void SyncTimers();
+    void OnTimer(UINT_PTR id);
+
+    // Layers.
+    BOOL PushLayer(IxElement* view, IxElement* owner, int priority);
+    BOOL PushTopLayer(IxElement* view, int n);
+    void PopLayer(int viewId);
+    void PopAllLayers();
+    void RemoveLayerAt(int index);
+    // Removes every layer that the element owns, top down.
+    void RemoveLayersOwnedBy(IxElement* owner);
+    IxElement* IsLayerShown(int viewId) const;
+    // Drops the layers of a view that is being deleted and of the views owned
+    // by an element that is being deleted (those views belong to the owner).
+    void ForgetElement(IxElement* element);
+    const IxArray<IxLayerEntry>& Layers() const { return m_layers; }
+    DWORD GetState() const { return m_dwState; }
+
+    // Focus (service 26): the old element gets event 11, the new one 10.
+    using IxElement::SetFocus;
+    void SetFocus(IxElement* element);
+
+    IxKernel* GetKernel() const { return m_pKernel; }
+    IxRing& GetQueue() { return m_queue; }
+    IxArray<IxTimerEntry>& GetTimers() { return m_timers; }
+    const IxArray<IxRingEntry>& GetDeferred() const { return m_deferred; }
+    HWND GetWindowHandle() const { return m_pWindow ? m_pWindow->GetHandle() : nullptr; }
+    void SetBusyLimit(DWORD ms) { m_dwBusyLimit = ms; }
+    void SetRepaintNotice(BOOL on) { m_bRepaintNotice = on; }
+
+    // Entry points of the frame window.
+    void OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout);
     void OnRecall(WPARAM elementId, LPARAM code);
     void DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag);
     void DoLButtonDblClk(WPARAM keys, int x, int y);
@@ -38,16 +160,36 @@ public:
     LRESULT OnNotify(NMHDR* header);
 
     IxFrameWnd* GetFrameWindow() const { return m_pWindow; }
-    const RECT& GetRect() const { return m_rc; }
     UINT NotifyActionId() const { return m_uNotifyAction; }
     UINT RecallId() const { return m_uRecall; }
     UINT FromExternalId() const { return m_uFromExternal; }
 
 private:
+    void CarryOutWindowRequest();
+    void UpdateStateBitsOnRemoval(int priority);
+
     HINSTANCE m_hInstance;
     IxFrameWnd* m_pWindow;
     UINT m_uNotifyAction;
     UINT m_uRecall;
     UINT m_uFromExternal;
-    RECT m_rc{0, 0, 0, 0};
+    IxKernel* m_pKernel = nullptr;
+
+    IxKernelAppPlayer* m_pHook = nullptr;
+    DWORD m_dwState = 0;
+    BOOL m_bInPressHandler = FALSE;
+    BOOL m_bPointerUnblocked = TRUE;
+    BOOL m_bRepaintNotice = FALSE;
+
+    IxArray<IxLayerEntry> m_layers{8};
+    int m_nBusy = 0;
+    IxRing m_queue{8};
+    IxArray<IxRingEntry> m_deferred{8};
+    IxArray<IxTimerEntry> m_timers{8};
+
+    IxElement* m_pGestureElement = nullptr; // the element of the running pointer gesture
+    int m_nGestureMode = 0;
+    DWORD m_dwBusyLimit = 0x7fffffff;
+    RECT m_caret{0, 0, 0, 0}; // {x, y, width, height}; width 0 = no caret
+    int m_nFileChangeDelay = 500;
 };

@@ -1,0 +1,251 @@
+#include "Lib_cpp/kernel/Kernel.h"
+
+#include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/kernel/KernelFrame.h"
+
+#include <new>
+
+namespace {
+
+IxKernel* g_pKernel = nullptr;
+
+} // namespace
+
+BOOL IxMatchesFilter(const DWORD* table, DWORD word)
+{
+    if (!table)
+        return FALSE;
+    DWORD id = word & 0xFFFF;
+    DWORD kind = word >> 16;
+    for (const DWORD* row = table; *row; ++row) {
+        DWORD rowId = *row & 0xFFFF;
+        DWORD rowKind = *row >> 16;
+        if (rowId == id && (rowKind == 0 || rowKind == kind))
+            return TRUE;
+        if (rowId == 0 && rowKind == kind)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+IxKernel* IxGetKernel()
+{
+    return g_pKernel;
+}
+
+IxRingEntry* PushGlobalAction(int id, int kind, LPARAM value)
+{
+    IxKernel* kernel = g_pKernel;
+    if (!kernel || !kernel->GetQueue())
+        return nullptr;
+    IxRingEntry* slot = kernel->GetQueue()->PushSlot();
+    if (!slot)
+        return nullptr;
+    *slot = IxRingEntry{IxActionWord(id, kind), value};
+    return slot;
+}
+
+IxKernel::IxKernel(IxKernelFrame* frame, IxRing* queue, IxArray<IxTimerEntry>* timers)
+    : m_pCaptureTarget(frame), m_pFrame(frame), m_pQueue(queue), m_pTimers(timers)
+{
+    g_pKernel = this;
+}
+
+IxKernel::~IxKernel()
+{
+    for (int i = 0; i < m_subscriptions.Count(); ++i)
+        delete m_subscriptions[i];
+    if (g_pKernel == this)
+        g_pKernel = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Listeners and subscribers
+
+BOOL IxKernel::AddListener(const DWORD* filter, IxElement* view)
+{
+    return m_listeners.Add(IxListenerPair{filter, view});
+}
+
+void IxKernel::RemoveListener(const DWORD* filter, IxElement* view)
+{
+    for (int i = 0; i < m_listeners.Count(); ++i) {
+        IxListenerPair& pair = m_listeners[i];
+        if (pair.pFilter == filter && pair.pView == view) {
+            pair.pView = nullptr;
+            m_bCompactListeners = TRUE;
+            return;
+        }
+    }
+}
+
+IxSubscription* IxKernel::FindSubscription(int id) const
+{
+    for (int i = 0; i < m_subscriptions.Count(); ++i) {
+        if (m_subscriptions[i]->nId == id)
+            return m_subscriptions[i];
+    }
+    return nullptr;
+}
+
+BOOL IxKernel::Subscribe(int id, IxElement* view)
+{
+    IxSubscription* entry = FindSubscription(id);
+    if (!entry) {
+        entry = new (std::nothrow) IxSubscription{id};
+        if (!entry) {
+            IxRecordError(IXERR_NOMEMORY);
+            return FALSE;
+        }
+        if (!m_subscriptions.Add(entry)) {
+            delete entry;
+            return FALSE;
+        }
+    }
+    return entry->views.Add(view);
+}
+
+void IxKernel::Unsubscribe(int id, IxElement* view)
+{
+    IxSubscription* entry = FindSubscription(id);
+    if (!entry)
+        return;
+    int i = entry->views.IndexOfValue(view);
+    if (i < 0 || !view)
+        return;
+    entry->views[i] = nullptr;
+    m_bCompactSubscriptions = TRUE;
+}
+
+void IxKernel::Compact()
+{
+    if (m_nWalks > 0)
+        return;
+    if (m_bCompactListeners) {
+        int kept = 0;
+        for (int i = 0; i < m_listeners.Count(); ++i) {
+            if (m_listeners[i].pView)
+                m_listeners[kept++] = m_listeners[i];
+        }
+        while (m_listeners.Count() > kept)
+            m_listeners.RemoveAt(m_listeners.Count() - 1);
+    }
+    if (m_bCompactSubscriptions) {
+        for (int i = 0; i < m_subscriptions.Count();) {
+            IxSubscription* entry = m_subscriptions[i];
+            int kept = 0;
+            for (int j = 0; j < entry->views.Count(); ++j) {
+                if (entry->views[j])
+                    entry->views[kept++] = entry->views[j];
+            }
+            while (entry->views.Count() > kept)
+                entry->views.RemoveAt(entry->views.Count() - 1);
+            if (kept == 0) {
+                m_subscriptions.RemoveAt(i);
+                delete entry;
+            } else {
+                ++i;
+            }
+        }
+    }
+    m_bCompactListeners = FALSE;
+    m_bCompactSubscriptions = FALSE;
+}
+
+void IxKernel::Broadcast(int id, int kind, LPARAM value)
+{
+    m_pFrame->Deliver(IxActionWord(id, kind), value);
+}
+
+// ---------------------------------------------------------------------------
+// Timers
+
+BOOL IxKernel::SetTimer(IxElement* target, UINT_PTR id, int intervalMs)
+{
+    if (!target || !m_pTimers)
+        return FALSE;
+    IxArray<IxTimerEntry>& timers = *m_pTimers;
+    bool placed = intervalMs <= 0; // a non-positive interval only cancels
+    for (int i = 0; i < timers.Count(); ++i) {
+        IxTimerEntry& entry = timers[i];
+        if (!entry.pTarget) {
+            if (!placed) {
+                entry = IxTimerEntry{target, intervalMs, id};
+                placed = true;
+            }
+            continue;
+        }
+        if (entry.pTarget == target && entry.uId == id && entry.nInterval != 0) {
+            if (entry.nInterval > 0)
+                entry.pTarget = nullptr; // never started: free at once
+            else
+                entry.nInterval = 0; // running: killed at the next synchronisation
+        }
+    }
+    if (!placed)
+        return timers.Add(IxTimerEntry{target, intervalMs, id});
+    return TRUE;
+}
+
+void IxKernel::KillTimer(IxElement* target, UINT_PTR id)
+{
+    if (!target || !m_pTimers)
+        return;
+    IxArray<IxTimerEntry>& timers = *m_pTimers;
+    for (int i = 0; i < timers.Count(); ++i) {
+        IxTimerEntry& entry = timers[i];
+        if (entry.pTarget != target || entry.nInterval == 0 || (id != 0 && entry.uId != id))
+            continue;
+        if (entry.nInterval > 0)
+            entry.pTarget = nullptr;
+        else
+            entry.nInterval = 0;
+        if (id != 0)
+            return;
+    }
+}
+
+BOOL IxKernel::IsTimerSet(IxElement* target, UINT_PTR id) const
+{
+    if (!target || !m_pTimers)
+        return FALSE;
+    const IxArray<IxTimerEntry>& timers = *m_pTimers;
+    for (int i = 0; i < timers.Count(); ++i) {
+        const IxTimerEntry& entry = timers[i];
+        if (entry.pTarget == target && entry.uId == id && entry.nInterval != 0)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+// ---------------------------------------------------------------------------
+
+void IxKernel::Forget(IxElement* element)
+{
+    if (!element)
+        return;
+    if (m_pFocus == element)
+        m_pFocus = nullptr;
+    if (m_pCaptureTarget == element)
+        m_pCaptureTarget = nullptr;
+    for (int i = 0; i < m_listeners.Count(); ++i) {
+        if (m_listeners[i].pView == element) {
+            m_listeners[i].pView = nullptr;
+            m_bCompactListeners = TRUE;
+        }
+    }
+    for (int i = 0; i < m_subscriptions.Count(); ++i) {
+        IxArray<IxElement*>& views = m_subscriptions[i]->views;
+        for (int j = 0; j < views.Count(); ++j) {
+            if (views[j] == element) {
+                views[j] = nullptr;
+                m_bCompactSubscriptions = TRUE;
+            }
+        }
+    }
+    // A cancelled running entry keeps its target until the next
+    // synchronisation; it is never delivered to and never dereferenced.
+    KillTimer(element, 0);
+    if (m_pFrame)
+        m_pFrame->ForgetElement(element);
+}

@@ -1,0 +1,667 @@
+#include "platform/File.h"
+
+#include "platform/Error.h"
+#include "platform/Handle.h"
+#include "platform/Io.h"
+#include "platform/Text.h"
+#include "platform/Unit.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Each test works on its own unit root with the usual top-level folders.
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "wren-file-XXXXXX").string();
+        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
+        root = pattern;
+        ASSERT_TRUE(platform::OpenUnit(root));
+        for (const char* folder : { "NAND", "HDD", "Storage Card" })
+            fs::create_directory(root + "/" + folder);
+    }
+
+    void TearDown() override
+    {
+        platform::CloseUnit();
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+
+    std::string Host(const std::string& relative) const { return root + "/" + relative; }
+
+    std::string root;
+};
+
+// An open handle that closes itself.
+struct File {
+    HANDLE handle;
+    explicit File(LPCWSTR path, DWORD access = GENERIC_READ | GENERIC_WRITE, DWORD share = 0,
+        DWORD disposition = OPEN_ALWAYS, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+        : handle(CreateFileW(path, access, share, nullptr, disposition, attributes, nullptr))
+    {
+    }
+    ~File()
+    {
+        if (Ok())
+            CloseHandle(handle);
+    }
+    bool Ok() const { return handle != INVALID_HANDLE_VALUE; }
+};
+
+bool WriteText(LPCWSTR path, const std::string& text, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+{
+    File file(path, GENERIC_WRITE, 0, CREATE_ALWAYS, attributes);
+    DWORD written = 0;
+    return file.Ok() && WriteFile(file.handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)
+        && written == text.size();
+}
+
+std::optional<std::string> ReadText(LPCWSTR path)
+{
+    File file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (!file.Ok())
+        return std::nullopt;
+    std::string text(GetFileSize(file.handle, nullptr), '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.handle, text.data(), static_cast<DWORD>(text.size()), &read, nullptr) || read != text.size())
+        return std::nullopt;
+    return text;
+}
+
+std::string HostText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Names found by a pattern, in the order given; error code of the first call
+// when nothing is found.
+std::vector<std::string> List(LPCWSTR pattern, DWORD* error = nullptr)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        if (error)
+            *error = GetLastError();
+        return names;
+    }
+    do
+        names.push_back(platform::ToUtf8(data.cFileName));
+    while (FindNextFileW(find, &data));
+    EXPECT_EQ(ERROR_NO_MORE_FILES, GetLastError());
+    EXPECT_TRUE(FindClose(find));
+    return names;
+}
+
+std::optional<WIN32_FIND_DATAW> FindOne(LPCWSTR path)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    FindClose(find);
+    return data;
+}
+
+TEST_F(FileTest, LookupIgnoresCaseAndKeepsTheCreatedCase)
+{
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\DATA", nullptr));
+    ASSERT_TRUE(WriteText(u"\\NAND\\DATA\\Wren_Main.reg", "first"));
+    EXPECT_EQ("first", ReadText(u"\\nand\\data\\WREN_MAIN.REG"));
+    EXPECT_EQ("first", ReadText(u"/NAND/DATA/wren_main.reg"));
+    EXPECT_EQ("first", ReadText(u"nand\\Data\\Wren_Main.reg")); // no leading '\': from the root too
+
+    // Writing through another case replaces the same file, under its name.
+    ASSERT_TRUE(WriteText(u"\\NAND\\data\\wren_main.REG", "second"));
+    EXPECT_EQ(std::vector<std::string> { "Wren_Main.reg" }, List(u"\\NAND\\DATA\\*"));
+    EXPECT_EQ("second", HostText(Host("NAND/DATA/Wren_Main.reg")));
+
+    ASSERT_TRUE(WriteText(u"\\NAND\\Ärger Ölfeld.txt", "latin"));
+    EXPECT_EQ("latin", ReadText(u"\\nand\\äRGER öLFELD.TXT"));
+
+    DWORD error = 0;
+    const std::string host = platform::HostPath(u"\\nand\\data\\wren_main.reg", true, &error);
+    EXPECT_EQ(Host("NAND/DATA/Wren_Main.reg"), host);
+    EXPECT_EQ(u"\\NAND\\DATA\\Wren_Main.reg", platform::UnitPathOf(host));
+    EXPECT_EQ(Host("NAND/DATA/New.bin"), platform::HostPath(u"\\nand\\DATA\\New.bin", false, &error));
+    EXPECT_EQ("", platform::HostPath(u"\\nand\\DATA\\New.bin", true, &error));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, error);
+    EXPECT_EQ(u"\\", platform::UnitPathOf(root));
+    EXPECT_EQ(u"", platform::UnitPathOf("/etc/passwd"));
+}
+
+TEST_F(FileTest, PathsThatLeaveTheRootAreRefused)
+{
+    const fs::path outside = fs::temp_directory_path();
+    fs::create_directory_symlink(outside, Host("NAND/tmp"));
+    fs::create_symlink(Host("NAND/nothing"), Host("NAND/dangling"));
+    fs::create_directory_symlink(Host("HDD"), Host("NAND/inside"));
+
+    struct Case {
+        const char16_t* path;
+        DWORD error;
+    };
+    const Case cases[] = {
+        { u"..\\escape.txt", ERROR_BAD_PATHNAME },
+        { u"\\NAND\\..\\..\\escape.txt", ERROR_BAD_PATHNAME },
+        { u"C:\\escape.txt", ERROR_BAD_PATHNAME },
+        { u"\\NAND\\a:b", ERROR_BAD_PATHNAME },
+        { u"\\NAND\\tmp\\wren-file-escape.txt", ERROR_ACCESS_DENIED },
+        { u"\\NAND\\TMP", ERROR_ACCESS_DENIED },
+        { u"\\NAND\\dangling", ERROR_ACCESS_DENIED },
+        { u"\\NAND\\bad*name", ERROR_INVALID_NAME },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.path));
+        File file(c.path, GENERIC_WRITE, 0, CREATE_ALWAYS);
+        EXPECT_FALSE(file.Ok());
+        EXPECT_EQ(c.error, GetLastError());
+        DWORD error = 0;
+        EXPECT_EQ("", platform::HostPath(c.path, false, &error));
+        EXPECT_EQ(c.error, error);
+    }
+    EXPECT_FALSE(fs::exists(outside / "wren-file-escape.txt"));
+    EXPECT_FALSE(fs::exists(Host("NAND/nothing")));
+    EXPECT_FALSE(CreateDirectoryW(u"\\NAND\\tmp\\wren-file-escape", nullptr));
+    WIN32_FIND_DATAW data;
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(u"\\NAND\\tmp\\*", &data));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+
+    // Neither a writer nor a reader waits on a FIFO: it is no file.
+    ASSERT_EQ(0, mkfifo(Host("NAND/pipe").c_str(), 0666));
+    for (DWORD access : { GENERIC_READ, GENERIC_WRITE }) {
+        EXPECT_FALSE(File(u"\\NAND\\pipe", access, 0, OPEN_EXISTING).Ok());
+        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    }
+
+    // A link that stays inside the root works; listings skip the other links
+    // and whatever is not a file or a folder.
+    ASSERT_TRUE(WriteText(u"\\NAND\\inside\\through.txt", "ok"));
+    EXPECT_EQ("ok", HostText(Host("HDD/through.txt")));
+    EXPECT_EQ(std::vector<std::string> { "inside" }, List(u"\\NAND\\*.*"));
+}
+
+struct DispositionCase {
+    DWORD disposition;
+    bool existing;
+    bool opens;
+    DWORD error; // last error after the call
+    const char* content; // the file afterwards; null: no file
+};
+
+TEST_F(FileTest, DispositionsAndTheirErrors)
+{
+    const DispositionCase cases[] = {
+        { CREATE_NEW, false, true, ERROR_SUCCESS, "" },
+        { CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old" },
+        { CREATE_ALWAYS, false, true, ERROR_SUCCESS, "" },
+        { CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "" },
+        { OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr },
+        { OPEN_EXISTING, true, true, ERROR_SUCCESS, "old" },
+        { OPEN_ALWAYS, false, true, ERROR_SUCCESS, "" },
+        { OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old" },
+        { TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr },
+        { TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, "" },
+        { 7, true, false, ERROR_INVALID_PARAMETER, "old" },
+    };
+    int index = 0;
+    for (const DispositionCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "disposition " << c.disposition << (c.existing ? " existing" : " new"));
+        const std::u16string path = u"\\HDD\\case" + platform::FromUtf8(std::to_string(index++));
+        if (c.existing) {
+            ASSERT_TRUE(WriteText(path.c_str(), "old"));
+        }
+        SetLastError(12345);
+        {
+            File file(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, c.disposition);
+            EXPECT_EQ(c.opens, file.Ok());
+            EXPECT_EQ(c.error, GetLastError());
+        }
+        if (c.content) {
+            EXPECT_EQ(c.content, ReadText(path.c_str()));
+        } else {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+        }
+    }
+
+    struct Refusal {
+        const char16_t* path;
+        DWORD disposition;
+        DWORD error;
+    };
+    const Refusal refusals[] = {
+        { u"\\HDD\\missing\\x.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND },
+        { u"\\HDD\\missing\\x.txt", CREATE_ALWAYS, ERROR_PATH_NOT_FOUND },
+        { u"\\NAND", OPEN_EXISTING, ERROR_ACCESS_DENIED },
+        { u"\\NAND\\", OPEN_ALWAYS, ERROR_ACCESS_DENIED },
+        { u"\\", OPEN_EXISTING, ERROR_ACCESS_DENIED },
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(platform::ToUtf8(r.path));
+        File file(r.path, GENERIC_READ, 0, r.disposition);
+        EXPECT_FALSE(file.Ok());
+        EXPECT_EQ(r.error, GetLastError());
+    }
+}
+
+struct ShareCase {
+    DWORD firstAccess, firstShare, secondAccess, secondShare;
+    bool secondOpens;
+};
+
+TEST_F(FileTest, ShareModesBetweenHandles)
+{
+    constexpr DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
+    const ShareCase cases[] = {
+        { R, SR, R, SR, true },
+        { R, SR, W, SR, false }, // the first does not share writing
+        { R, SR | SW, W, SR, true },
+        { W, 0, R, SR | SW, false }, // the first shares nothing
+        { R, SR, R, 0, false }, // the second would not share the first's reading
+        { 0, 0, R | W, 0, true }, // no data access takes no part
+        { R | W, SR | SW, R | W, SR | SW, true },
+    };
+    ASSERT_TRUE(WriteText(u"\\NAND\\shared.bin", "content"));
+    for (const ShareCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.firstAccess << "/" << c.firstShare << " then " << c.secondAccess << "/"
+                                        << c.secondShare);
+        File first(u"\\NAND\\shared.bin", c.firstAccess, c.firstShare, OPEN_EXISTING);
+        ASSERT_TRUE(first.Ok());
+        File second(u"\\nand\\SHARED.bin", c.secondAccess, c.secondShare, OPEN_EXISTING);
+        EXPECT_EQ(c.secondOpens, second.Ok());
+        if (!c.secondOpens) {
+            EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+        }
+    }
+
+    {
+        File reader(u"\\NAND\\shared.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        // A refused CREATE_ALWAYS leaves the file as it was.
+        File writer(u"\\NAND\\shared.bin", GENERIC_WRITE, 0, CREATE_ALWAYS);
+        EXPECT_FALSE(writer.Ok());
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+        EXPECT_FALSE(DeleteFileW(u"\\NAND\\shared.bin"));
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+        EXPECT_FALSE(MoveFileW(u"\\NAND\\shared.bin", u"\\NAND\\moved.bin"));
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+    }
+    EXPECT_EQ("content", ReadText(u"\\NAND\\shared.bin"));
+    {
+        File reader(u"\\NAND\\shared.bin", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+        EXPECT_TRUE(DeleteFileW(u"\\NAND\\shared.bin"));
+    }
+}
+
+TEST_F(FileTest, ReadWriteSeekSizeAndTruncate)
+{
+    File file(u"\\HDD\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    ASSERT_TRUE(file.Ok());
+    DWORD done = 0;
+    ASSERT_TRUE(WriteFile(file.handle, "Hello, unit!", 12, &done, nullptr));
+    EXPECT_EQ(12u, done);
+    EXPECT_EQ(12u, GetFileSize(file.handle, nullptr));
+
+    char buffer[16] = {};
+    EXPECT_EQ(0u, SetFilePointer(file.handle, 0, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(ReadFile(file.handle, buffer, 5, &done, nullptr));
+    EXPECT_EQ("Hello", std::string(buffer, done));
+    EXPECT_EQ(7u, SetFilePointer(file.handle, -5, nullptr, FILE_END));
+    ASSERT_TRUE(ReadFile(file.handle, buffer, sizeof buffer, &done, nullptr));
+    EXPECT_EQ("unit!", std::string(buffer, done));
+    // At the end: nothing read, and success.
+    EXPECT_TRUE(ReadFile(file.handle, buffer, sizeof buffer, &done, nullptr));
+    EXPECT_EQ(0u, done);
+
+    EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file.handle, -20, nullptr, FILE_CURRENT));
+    EXPECT_EQ(ERROR_NEGATIVE_SEEK, GetLastError());
+    EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file.handle, 0, nullptr, 9));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+
+    // Writing past the end fills the gap with zeros.
+    EXPECT_EQ(14u, SetFilePointer(file.handle, 2, nullptr, FILE_END));
+    ASSERT_TRUE(WriteFile(file.handle, "!", 1, &done, nullptr));
+    EXPECT_EQ(15u, GetFileSize(file.handle, nullptr));
+    EXPECT_EQ(5u, SetFilePointer(file.handle, 5, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(file.handle));
+    EXPECT_EQ(5u, GetFileSize(file.handle, nullptr));
+    EXPECT_TRUE(FlushFileBuffers(file.handle));
+    EXPECT_EQ("Hello", HostText(Host("HDD/data.bin")));
+
+    File reader(u"\\HDD\\other.bin", GENERIC_READ, 0, OPEN_ALWAYS);
+    EXPECT_FALSE(WriteFile(reader.handle, "x", 1, &done, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_FALSE(SetEndOfFile(reader.handle));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    File writer(u"\\HDD\\third.bin", GENERIC_WRITE, 0, OPEN_ALWAYS);
+    EXPECT_FALSE(ReadFile(writer.handle, buffer, 1, &done, nullptr));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+}
+
+TEST_F(FileTest, FileTimesRoundTrip)
+{
+    SYSTEMTIME when { 2011, 7, 0, 15, 9, 30, 15, 250 };
+    FILETIME written;
+    ASSERT_TRUE(SystemTimeToFileTime(&when, &written));
+    {
+        File file(u"\\HDD\\timed.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
+        ASSERT_TRUE(SetFileTime(file.handle, nullptr, nullptr, &written));
+        FILETIME creation, access, write;
+        ASSERT_TRUE(GetFileTime(file.handle, &creation, &access, &write));
+        EXPECT_EQ(0, CompareFileTime(&written, &write));
+    }
+    const auto found = FindOne(u"\\HDD\\timed.txt");
+    ASSERT_TRUE(found);
+    SYSTEMTIME back;
+    ASSERT_TRUE(FileTimeToSystemTime(&found->ftLastWriteTime, &back));
+    EXPECT_EQ(2011, back.wYear);
+    EXPECT_EQ(15, back.wDay);
+    EXPECT_EQ(30, back.wMinute);
+    EXPECT_EQ(250, back.wMilliseconds);
+    EXPECT_EQ(5, back.wDayOfWeek); // a Friday
+}
+
+TEST_F(FileTest, HiddenAndReadOnlyAttributes)
+{
+    ASSERT_TRUE(WriteText(u"\\NAND\\secret.reg", "data", FILE_ATTRIBUTE_HIDDEN));
+    auto found = FindOne(u"\\NAND\\SECRET.REG");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, found->dwFileAttributes);
+    EXPECT_EQ(4u, found->nFileSizeLow);
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(u"\\NAND\\secret.reg"));
+
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\secret.reg", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, FindOne(u"\\NAND\\secret.reg")->dwFileAttributes);
+
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\secret.reg", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(u"\\NAND\\secret.reg"));
+    EXPECT_FALSE(File(u"\\NAND\\secret.reg", GENERIC_WRITE, 0, OPEN_EXISTING).Ok());
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_FALSE(DeleteFileW(u"\\NAND\\secret.reg"));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ("data", ReadText(u"\\NAND\\secret.reg"));
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\secret.reg", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(DeleteFileW(u"\\NAND\\secret.reg"));
+
+    // Read-only on creation binds later opens, not the creating handle.
+    {
+        File file(u"\\NAND\\fixed.bin", GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+        DWORD done = 0;
+        EXPECT_TRUE(WriteFile(file.handle, "x", 1, &done, nullptr));
+    }
+    EXPECT_EQ(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(u"\\NAND\\fixed.bin"));
+
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Hidden Folder", nullptr));
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\Hidden Folder", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN, FindOne(u"\\NAND\\hidden folder")->dwFileAttributes);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\NAND\\none"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+struct PatternCase {
+    const char16_t* pattern;
+    std::vector<std::string> names;
+    DWORD error; // when nothing is found
+};
+
+TEST_F(FileTest, FindPatterns)
+{
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Dir", nullptr));
+    for (const char16_t* name : { u"\\NAND\\Dir\\a.txt", u"\\NAND\\Dir\\B.TXT", u"\\NAND\\Dir\\c.doc",
+             u"\\NAND\\Dir\\noext", u"\\NAND\\Dir\\abc.tx" })
+        ASSERT_TRUE(WriteText(name, "12345"));
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Dir\\Sub", nullptr));
+
+    const std::vector<std::string> all = { "B.TXT", "Sub", "a.txt", "abc.tx", "c.doc", "noext" };
+    const PatternCase cases[] = {
+        { u"\\NAND\\Dir\\*.*", all, 0 },
+        { u"\\NAND\\dir\\*", all, 0 },
+        { u"\\NAND\\Dir\\*.txt", { "B.TXT", "a.txt" }, 0 },
+        { u"\\NAND\\Dir\\?.TXT", { "B.TXT", "a.txt" }, 0 },
+        { u"\\NAND\\Dir\\a*", { "a.txt", "abc.tx" }, 0 },
+        { u"\\NAND\\Dir\\*.tx?", { "B.TXT", "a.txt" }, 0 },
+        { u"\\NAND\\Dir\\noext.*", { "noext" }, 0 },
+        { u"\\NAND\\Dir\\A.txt", { "a.txt" }, 0 },
+        { u"\\NAND\\Dir\\", { "Dir" }, 0 }, // a trailing '\' finds the folder itself
+        { u"\\Storage Card\\", { "Storage Card" }, 0 },
+        { u"\\NAND\\Dir\\zz*", {}, ERROR_FILE_NOT_FOUND },
+        { u"\\NAND\\Dir\\zz", {}, ERROR_FILE_NOT_FOUND },
+        { u"\\NAND\\Dir\\a.txt\\", {}, ERROR_FILE_NOT_FOUND },
+        { u"\\NAND\\None\\*", {}, ERROR_PATH_NOT_FOUND },
+        { u"\\NAND\\None\\x.txt", {}, ERROR_PATH_NOT_FOUND },
+    };
+    const std::size_t handles = platform::OpenHandleCount();
+    for (const PatternCase& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.pattern));
+        DWORD error = 0;
+        EXPECT_EQ(c.names, List(c.pattern, &error));
+        EXPECT_EQ(c.error, error);
+    }
+    EXPECT_EQ(handles, platform::OpenHandleCount());
+
+    const auto file = FindOne(u"\\NAND\\Dir\\a.txt");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, file->dwFileAttributes);
+    EXPECT_EQ(5u, file->nFileSizeLow);
+    EXPECT_EQ(0u, file->nFileSizeHigh);
+    FILETIME now;
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    now = platform::FileTimeFromTimespec(ts);
+    const auto ticks = [](const FILETIME& t) { return (std::uint64_t { t.dwHighDateTime } << 32) | t.dwLowDateTime; };
+    EXPECT_LE(ticks(file->ftLastWriteTime), ticks(now));
+    EXPECT_GT(ticks(file->ftLastWriteTime), ticks(now) - 600ull * 10000000);
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, FindOne(u"\\NAND\\Dir\\Sub")->dwFileAttributes);
+
+    EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+}
+
+TEST_F(FileTest, DirectoryCreationAndRemoval)
+{
+    EXPECT_TRUE(CreateDirectoryW(u"\\HDD\\A", nullptr));
+    EXPECT_FALSE(CreateDirectoryW(u"\\hdd\\a", nullptr));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_FALSE(CreateDirectoryW(u"\\HDD\\X\\Y", nullptr));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    EXPECT_TRUE(CreateDirectoryW(u"\\HDD\\A\\B\\", nullptr));
+    EXPECT_TRUE(fs::is_directory(Host("HDD/A/B")));
+    ASSERT_TRUE(WriteText(u"\\HDD\\A\\file.txt", "x"));
+
+    struct Case {
+        BOOL (*call)(LPCWSTR);
+        const char16_t* path;
+        DWORD error;
+    };
+    const Case failures[] = {
+        { RemoveDirectoryW, u"\\HDD\\A", ERROR_DIR_NOT_EMPTY },
+        { RemoveDirectoryW, u"\\HDD\\A\\file.txt", ERROR_DIRECTORY },
+        { RemoveDirectoryW, u"\\HDD\\none", ERROR_FILE_NOT_FOUND },
+        { RemoveDirectoryW, u"\\", ERROR_ACCESS_DENIED },
+        { DeleteFileW, u"\\HDD\\A\\B", ERROR_ACCESS_DENIED },
+        { DeleteFileW, u"\\HDD\\A\\none.txt", ERROR_FILE_NOT_FOUND },
+        { DeleteFileW, u"\\HDD\\none\\none.txt", ERROR_PATH_NOT_FOUND },
+    };
+    for (const Case& c : failures) {
+        SCOPED_TRACE(platform::ToUtf8(c.path));
+        EXPECT_FALSE(c.call(c.path));
+        EXPECT_EQ(c.error, GetLastError());
+    }
+    EXPECT_TRUE(DeleteFileW(u"\\hdd\\a\\FILE.TXT"));
+    EXPECT_TRUE(RemoveDirectoryW(u"\\HDD\\A\\B"));
+    EXPECT_TRUE(RemoveDirectoryW(u"\\HDD\\A\\"));
+    EXPECT_FALSE(fs::exists(Host("HDD/A")));
+}
+
+TEST_F(FileTest, MoveAndCopy)
+{
+    ASSERT_TRUE(WriteText(u"\\NAND\\a.txt", "alpha", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteText(u"\\HDD\\taken.txt", "taken"));
+
+    EXPECT_TRUE(MoveFileW(u"\\nand\\A.TXT", u"\\HDD\\b.txt"));
+    EXPECT_FALSE(fs::exists(Host("NAND/a.txt")));
+    EXPECT_EQ("alpha", ReadText(u"\\HDD\\b.txt"));
+    EXPECT_FALSE(MoveFileW(u"\\HDD\\b.txt", u"\\HDD\\TAKEN.TXT"));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_EQ("taken", ReadText(u"\\HDD\\taken.txt"));
+    EXPECT_FALSE(MoveFileW(u"\\HDD\\none.txt", u"\\HDD\\c.txt"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    // A change of case renames the same file.
+    EXPECT_TRUE(MoveFileW(u"\\HDD\\b.txt", u"\\HDD\\B.TXT"));
+    EXPECT_EQ((std::vector<std::string> { "B.TXT", "taken.txt" }), List(u"\\HDD\\*"));
+    // Folders move with their contents.
+    ASSERT_TRUE(CreateDirectoryW(u"\\HDD\\Folder", nullptr));
+    ASSERT_TRUE(WriteText(u"\\HDD\\Folder\\inner.txt", "inner"));
+    EXPECT_TRUE(MoveFileW(u"\\HDD\\Folder", u"\\Storage Card\\Moved"));
+    EXPECT_EQ("inner", ReadText(u"\\Storage Card\\Moved\\inner.txt"));
+    EXPECT_FALSE(MoveFileW(u"\\Storage Card\\Moved", u"\\Storage Card\\Moved\\Inside"));
+
+    EXPECT_TRUE(CopyFileW(u"\\HDD\\B.TXT", u"\\NAND\\copy.txt", TRUE));
+    EXPECT_EQ("alpha", ReadText(u"\\NAND\\copy.txt"));
+    EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(u"\\NAND\\copy.txt"));
+    EXPECT_FALSE(CopyFileW(u"\\HDD\\taken.txt", u"\\NAND\\COPY.TXT", TRUE));
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+    EXPECT_TRUE(CopyFileW(u"\\HDD\\taken.txt", u"\\NAND\\COPY.TXT", FALSE));
+    EXPECT_EQ("taken", ReadText(u"\\NAND\\copy.txt"));
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(u"\\NAND\\copy.txt"));
+
+    struct Refusal {
+        const char16_t* from;
+        const char16_t* to;
+        DWORD error;
+    };
+    const Refusal refusals[] = {
+        { u"\\NAND\\copy.txt", u"\\nand\\copy.txt", ERROR_SHARING_VIOLATION }, // onto itself
+        { u"\\NAND", u"\\HDD\\nand", ERROR_ACCESS_DENIED },
+        { u"\\NAND\\copy.txt", u"\\HDD\\none\\copy.txt", ERROR_PATH_NOT_FOUND },
+        { u"\\NAND\\none.txt", u"\\HDD\\none.txt", ERROR_FILE_NOT_FOUND },
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(platform::ToUtf8(r.from));
+        EXPECT_FALSE(CopyFileW(r.from, r.to, FALSE));
+        EXPECT_EQ(r.error, GetLastError());
+    }
+    EXPECT_EQ("taken", ReadText(u"\\NAND\\copy.txt"));
+}
+
+// The file-size limit stands in for a full disk: writes stop where it is.
+TEST_F(FileTest, FullDiskGivesAShortWriteAndNoPartialCopy)
+{
+    const std::string big(8192, 'x');
+    ASSERT_TRUE(WriteText(u"\\HDD\\big.bin", big));
+    rlimit saved;
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limited));
+
+    DWORD written = 0, error = 0;
+    BOOL ok;
+    {
+        File file(u"\\HDD\\full.bin", GENERIC_WRITE, 0, CREATE_ALWAYS);
+        ok = WriteFile(file.handle, big.data(), static_cast<DWORD>(big.size()), &written, nullptr);
+        error = GetLastError();
+    }
+    const BOOL copied = CopyFileW(u"\\HDD\\big.bin", u"\\HDD\\copy.bin", FALSE);
+    const DWORD copyError = GetLastError();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(4096u, written);
+    EXPECT_EQ(ERROR_DISK_FULL, error);
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(ERROR_DISK_FULL, copyError);
+    EXPECT_FALSE(fs::exists(Host("HDD/copy.bin")));
+}
+
+TEST_F(FileTest, DiskFreeSpace)
+{
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(u"\\Storage Card", &available, &total, &free));
+    EXPECT_GT(total.QuadPart, 0u);
+    EXPECT_LE(available.QuadPart, free.QuadPart);
+    EXPECT_LE(free.QuadPart, total.QuadPart);
+    EXPECT_TRUE(GetDiskFreeSpaceExW(nullptr, &available, nullptr, nullptr));
+    EXPECT_FALSE(GetDiskFreeSpaceExW(u"\\Storage Card2", &available, &total, &free));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+TEST(FileTimeTest, CalendarConversions)
+{
+    const SYSTEMTIME leap { 2024, 2, 0, 29, 23, 59, 58, 999 };
+    FILETIME time;
+    ASSERT_TRUE(SystemTimeToFileTime(&leap, &time));
+    SYSTEMTIME back;
+    ASSERT_TRUE(FileTimeToSystemTime(&time, &back));
+    EXPECT_EQ(2024, back.wYear);
+    EXPECT_EQ(2, back.wMonth);
+    EXPECT_EQ(29, back.wDay);
+    EXPECT_EQ(4, back.wDayOfWeek); // a Thursday
+    EXPECT_EQ(23, back.wHour);
+    EXPECT_EQ(59, back.wMinute);
+    EXPECT_EQ(58, back.wSecond);
+    EXPECT_EQ(999, back.wMilliseconds);
+
+    const SYSTEMTIME epoch { 1601, 1, 0, 1, 0, 0, 0, 0 };
+    ASSERT_TRUE(SystemTimeToFileTime(&epoch, &time));
+    EXPECT_EQ(0u, time.dwLowDateTime | time.dwHighDateTime);
+    const FILETIME unixEpoch = platform::FileTimeFromTimespec(timespec { 0, 0 });
+    EXPECT_EQ(116444736000000000ull, (std::uint64_t { unixEpoch.dwHighDateTime } << 32) | unixEpoch.dwLowDateTime);
+    EXPECT_EQ(1234, platform::TimespecFromFileTime(platform::FileTimeFromTimespec(timespec { 1234, 500 })).tv_sec);
+
+    for (const SYSTEMTIME& bad : { SYSTEMTIME { 2023, 2, 0, 29, 0, 0, 0, 0 }, SYSTEMTIME { 2023, 13, 0, 1, 0, 0, 0, 0 },
+             SYSTEMTIME { 1600, 12, 0, 31, 0, 0, 0, 0 }, SYSTEMTIME { 2023, 1, 0, 1, 24, 0, 0, 0 } }) {
+        SetLastError(0);
+        EXPECT_FALSE(SystemTimeToFileTime(&bad, &time));
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+    }
+}
+
+TEST(FileTimeTest, LocalTimeFollowsTheTimeZone)
+{
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    setenv("TZ", "KST-9", 1);
+    tzset();
+    const SYSTEMTIME utc { 2020, 12, 0, 31, 20, 0, 0, 0 };
+    FILETIME time, local, again;
+    ASSERT_TRUE(SystemTimeToFileTime(&utc, &time));
+    ASSERT_TRUE(FileTimeToLocalFileTime(&time, &local));
+    ASSERT_TRUE(LocalFileTimeToFileTime(&local, &again));
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+
+    SYSTEMTIME shown;
+    ASSERT_TRUE(FileTimeToSystemTime(&local, &shown));
+    EXPECT_EQ(2021, shown.wYear);
+    EXPECT_EQ(1, shown.wMonth);
+    EXPECT_EQ(1, shown.wDay);
+    EXPECT_EQ(5, shown.wHour);
+    EXPECT_EQ(0, CompareFileTime(&time, &again));
+}
+
+} // namespace
