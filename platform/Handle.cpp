@@ -133,6 +133,7 @@ BOOL CloseHandle(HANDLE handle)
     }
     // The object may die here, outside the table lock: its destructor is
     // free to use the table or other locks.
+    released->OnHandleClosed();
     released.reset();
     return TRUE;
 }

@@ -36,6 +36,11 @@ public:
     // Called, with the signal lock held, when a wait has been satisfied by
     // this object: an auto-reset event clears itself here.
     virtual void Consume() {}
+    // Called by CloseHandle once the handle has left the table, outside the
+    // table lock: an object ends the operations other threads still run on
+    // it through that handle (a read blocked on a port ends when the port's
+    // handle is closed).
+    virtual void OnHandleClosed() {}
 };
 
 // Enters the object in the handle table and returns its new handle, or null

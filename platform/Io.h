@@ -62,6 +62,7 @@ inline constexpr DWORD ERROR_MORE_DATA = 234;
 inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 inline constexpr DWORD ERROR_GEN_FAILURE = 31;
 inline constexpr DWORD ERROR_IO_DEVICE = 1117;
+inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 
 struct SECURITY_ATTRIBUTES;
 struct OVERLAPPED;

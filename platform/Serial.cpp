@@ -19,6 +19,7 @@
 #include <fstream>
 #include <poll.h>
 #include <string>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -162,6 +163,13 @@ public:
     SerialPort(int number, DWORD access) : m_number(number), m_access(access), m_dcb(DefaultState()) {}
     ~SerialPort() override { ReleasePort(m_number); }
 
+    // Closing the handle ends a read that another thread is blocked in.
+    void OnHandleClosed() override
+    {
+        m_closed = true;
+        WakeReaders();
+    }
+
     BOOL Read(void* buffer, DWORD size, DWORD* read) override
     {
         if (!(m_access & GENERIC_READ)) {
@@ -223,6 +231,17 @@ public:
     virtual BOOL Escape(DWORD function) = 0;
 
 protected:
+    virtual void WakeReaders() = 0;
+    // A read that the closing of the handle ended: what came is handed over.
+    static BOOL AbortedRead(DWORD done, DWORD* read)
+    {
+        *read = done;
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return FALSE;
+    }
+
+    std::atomic<bool> m_closed{false};
+
     virtual BOOL ReadBytes(BYTE* buffer, DWORD size, const ReadPlan& plan, DWORD* read) = 0;
     virtual BOOL WriteBytes(const BYTE* data, DWORD size, std::uint64_t deadline, DWORD* written) = 0;
     // Puts the settings on the line; false with the last error set.
@@ -322,6 +341,12 @@ public:
     }
 
 protected:
+    void WakeReaders() override
+    {
+        std::lock_guard guard(m_queue->lock);
+        m_queue->arrived.notify_all();
+    }
+
     BOOL ReadBytes(BYTE* buffer, DWORD size, const ReadPlan& plan, DWORD* read) override
     {
         SerialQueue& q = *m_queue;
@@ -338,11 +363,13 @@ protected:
             }
             if (ReadDone(plan, done, size))
                 break;
+            if (m_closed)
+                return AbortedRead(done, read);
             const std::uint64_t deadline = NextDeadline(plan, done, lastByteMs);
             if (NowMs() >= deadline)
                 break;
             ++g_blockedReaders;
-            WaitUntilMs(q.arrived, lock, deadline, [&] { return !q.bytes.empty(); });
+            WaitUntilMs(q.arrived, lock, deadline, [&] { return !q.bytes.empty() || m_closed; });
             --g_blockedReaders;
         }
         *read = done;
@@ -462,8 +489,16 @@ DWORD ErrorFromErrno(int error)
 
 class HostSerialPort : public SerialPort {
 public:
-    HostSerialPort(int number, DWORD access, int fd) : SerialPort(number, access), m_fd(fd) {}
-    ~HostSerialPort() override { close(m_fd); }
+    HostSerialPort(int number, DWORD access, int fd)
+        : SerialPort(number, access), m_fd(fd), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
+    ~HostSerialPort() override
+    {
+        close(m_fd);
+        if (m_wake >= 0)
+            close(m_wake);
+    }
 
     BOOL Purge(DWORD flags) override
     {
@@ -542,16 +577,29 @@ public:
     }
 
 protected:
+    void WakeReaders() override
+    {
+        const std::uint64_t one = 1;
+        if (m_wake >= 0 && ::write(m_wake, &one, sizeof one) < 0) {
+            // The counter is only a wake-up: a full one wakes readers too.
+        }
+    }
+
     BOOL ReadBytes(BYTE* buffer, DWORD size, const ReadPlan& plan, DWORD* read) override
     {
         DWORD done = 0;
         std::uint64_t lastByteMs = 0;
         while (!ReadDone(plan, done, size)) {
+            if (m_closed)
+                return AbortedRead(done, read);
             const std::uint64_t deadline = NextDeadline(plan, done, lastByteMs);
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wake, POLLIN, 0}};
+            pollfd& p = fds[0];
             ++g_blockedReaders;
-            const int ready = poll(&p, 1, PollTimeout(deadline));
+            const int ready = poll(fds, m_wake >= 0 ? 2 : 1, PollTimeout(deadline));
             --g_blockedReaders;
+            if (ready > 0 && !(p.revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)))
+                continue; // only the wake-up: the loop sees the close
             if (ready < 0 && errno == EINTR)
                 continue;
             if (ready < 0)
@@ -626,6 +674,7 @@ private:
     }
 
     const int m_fd;
+    const int m_wake; // eventfd that wakes a blocked read when the handle closes
 };
 
 // ---- binding and opening ----

@@ -115,6 +115,14 @@ public:
         EXPECT_TRUE(m_state->ok);
         return m_state->data;
     }
+    // For a read expected to fail: false when it is still waiting.
+    bool Failed(std::string* data)
+    {
+        if (!Stop())
+            return false;
+        *data = m_state->data;
+        return !m_state->ok;
+    }
 
 private:
     struct State {
@@ -385,6 +393,24 @@ TEST_F(SerialTest, DefaultTimeoutsWaitForTheFullCount)
     CloseHandle(port);
 }
 
+TEST_F(SerialTest, ClosingThePortEndsABlockedRead)
+{
+    HANDLE port = OpenPort(u"COM1:");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    Reader reader(port, 5); // default time-outs: waits for all five
+    AwaitBlockedReader();
+    peer->Send("ab");
+    ASSERT_TRUE(Eventually([&] { return InQueue(port) == 0; }));
+    CloseHandle(port);
+    std::string data;
+    EXPECT_TRUE(reader.Failed(&data));
+    EXPECT_EQ(data, "ab");
+    // The port is free again.
+    HANDLE again = OpenPort(u"COM1:");
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    CloseHandle(again);
+}
+
 TEST_F(SerialTest, QueueIsBoundedPurgedAndReportsOverflow)
 {
     HANDLE port = OpenPort(u"COM1:");
@@ -498,7 +524,13 @@ TEST_F(SerialTest, PseudoTerminalCarriesBytesBothWaysAtTheSetRate)
         clock.Advance(500);
         EXPECT_EQ(reader.Finish(), "");
     }
+    // A read without time-outs ends when the handle is closed.
+    SetTimeouts(port, 0, 0, 0);
+    Reader reader(port, 10);
+    AwaitBlockedReader();
     CloseHandle(port);
+    std::string data;
+    EXPECT_TRUE(reader.Failed(&data));
 }
 
 } // namespace
