@@ -243,3 +243,67 @@ void RegisterWindowControlCommands();
 std::size_t PostedMessageCount();
 
 } // namespace platform
+
+// Pointer and keyboard input: hit testing, capture, coordinate mapping, and
+// the delivery of the touch screen's and the keys' events as messages.
+
+// Virtual-key codes of the keys the desktop keyboard stands in for.
+inline constexpr UINT VK_BACK = 0x08;
+inline constexpr UINT VK_TAB = 0x09;
+inline constexpr UINT VK_RETURN = 0x0D;
+inline constexpr UINT VK_ESCAPE = 0x1B;
+inline constexpr UINT VK_SPACE = 0x20;
+inline constexpr UINT VK_PRIOR = 0x21;
+inline constexpr UINT VK_NEXT = 0x22;
+inline constexpr UINT VK_END = 0x23;
+inline constexpr UINT VK_HOME = 0x24;
+inline constexpr UINT VK_LEFT = 0x25;
+inline constexpr UINT VK_UP = 0x26;
+inline constexpr UINT VK_RIGHT = 0x27;
+inline constexpr UINT VK_DOWN = 0x28;
+inline constexpr UINT VK_DELETE = 0x2E;
+inline constexpr UINT VK_F1 = 0x70;
+
+// Mouse-message key state.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+
+// The front-most visible top-level window containing the screen point, then
+// its deepest visible, enabled child containing it; null over no window.
+HWND WindowFromPoint(POINT point);
+// The child of parent (any state) containing the point, given in parent's
+// client coordinates; parent itself when no child does; null outside parent.
+HWND ChildWindowFromPoint(HWND parent, POINT point);
+// Pointer input goes to the capturing window, process-wide. Setting or
+// releasing capture sends WM_CAPTURECHANGED to the window that loses it
+// (lParam: the new capturing window). SetCapture returns the previous one.
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+// Client areas span the whole window.
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+
+namespace platform {
+
+// Kinds of pointer event; the same values as the touch kinds of InputEvent.
+inline constexpr int kPointerDown = 0;
+inline constexpr int kPointerMove = 1;
+inline constexpr int kPointerUp = 2;
+
+// Posts the touch screen's event at screen point (x, y) as a mouse message:
+// WM_LBUTTONDOWN, WM_MOUSEMOVE (only while pressed) or WM_LBUTTONUP, with
+// client coordinates as signed 16-bit halves of lParam. It goes to the
+// capturing window when there is one, else to the window the press went to
+// (which keeps the pointer when it leaves, as on a touch screen), else to the
+// window under the point. False when no window took it.
+bool DeliverPointer(int kind, int x, int y);
+// Posts a key's WM_KEYDOWN / WM_KEYUP to the foreground window (else the
+// front-most visible top-level window), and after a press WM_CHAR for ch when
+// it is a printable character. vk 0 posts the character alone (text typed
+// through an input method). False when no window took it.
+bool DeliverKey(UINT vk, bool down, WCHAR ch);
+// Posts WM_CLOSE to the window keys go to, as the desktop window's close
+// button does. False when there is no window.
+bool DeliverClose();
+
+} // namespace platform

@@ -13,7 +13,8 @@ BUILD=${WREN_BUILD_DIR:-$ROOT/build}
 PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev
+    libpng-dev libjpeg62-turbo-dev libgif-dev libfreetype-dev fonts-nanum
+    libsdl2-dev
 )
 
 install_missing() {

@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
@@ -258,6 +259,7 @@ LRESULT IxFrameWnd::DoCreate(CREATESTRUCTW*, INT_PTR)
     IxApp* app = IxGetApp();
     if (app && !app->GetMainWindow())
         app->SetMainWindow(m_hWnd);
+    IxImageCacheInit();
     DWORD start = GetTickCount();
 
     m_pKernel = new (std::nothrow)
@@ -280,6 +282,7 @@ void IxFrameWnd::DoDestroy(INT_PTR second, INT_PTR first)
 {
     delete m_pKernel;
     m_pKernel = nullptr;
+    IxImageCacheShutdown();
     OnDestroy(second, first);
 }
 

@@ -1,10 +1,13 @@
 // Wren's entry on this system: opens the unit (WREN_ROOT), runs the
 // framework's entry with the application object, and ends the program
 // cleanly on SIGINT, SIGTERM or after --exit-after milliseconds by closing
-// the main window.
+// the main window. The screen shows in a desktop window when a display is
+// there (or --window asks for one), else it stays headless.
 
 #include "Lib_cpp/core/App.h"
 #include "Source/shell/PlayerApp.h"
+#include "platform/DesktopWindow.h"
+#include "platform/Font.h"
 #include "platform/Text.h"
 #include "platform/Unit.h"
 #include "platform/Window.h"
@@ -25,7 +28,10 @@ namespace {
 
 void PrintUsage()
 {
-    std::fprintf(stderr, "usage: Wren [--exit-after MS]\n"
+    std::fprintf(stderr, "usage: Wren [--exit-after MS] [--window[=SCALE] | --headless]\n"
+                         "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
+                         "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
+                         "  --headless        show no window\n"
                          "  WREN_ROOT        the unit's root folder (default ./unit)\n"
                          "  WREN_LOG         also write the debug output to this file\n"
                          "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
@@ -61,6 +67,10 @@ void RunStopper(long exitAfterMs)
 int main(int argc, char** argv)
 {
     long exitAfterMs = -1;
+    // 0: headless; otherwise the window's scale.
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    long windowScale = (display && *display) || (wayland && *wayland) ? 1 : 0;
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--exit-after") == 0 && i + 1 < argc) {
@@ -70,6 +80,17 @@ int main(int argc, char** argv)
                 PrintUsage();
                 return 2;
             }
+        } else if (std::strcmp(argv[i], "--window") == 0) {
+            windowScale = 1;
+        } else if (std::strncmp(argv[i], "--window=", 9) == 0) {
+            char* end = nullptr;
+            windowScale = std::strtol(argv[i] + 9, &end, 10);
+            if (!end || *end || windowScale < 1 || windowScale > platform::kMaxScale) {
+                PrintUsage();
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--headless") == 0) {
+            windowScale = 0;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage();
             return 0;
@@ -89,12 +110,24 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
     // A second start on a root that another process owns finds that
-    // process's main window through the unit's control socket.
-    platform::OpenUnit();
+    // process's main window through the unit's control socket; it shows no
+    // window of its own and touches nothing under the root.
+    bool owner = platform::OpenUnit();
+    if (owner)
+        platform::InstallUnitFonts();
     std::thread(RunStopper, exitAfterMs).detach();
+    bool windowShown = false;
+    if (owner && windowScale > 0) {
+        std::string error;
+        windowShown = platform::StartDesktopWindow(static_cast<int>(windowScale), &error);
+        if (!windowShown)
+            std::fprintf(stderr, "Wren: no desktop window (%s); running headless\n", error.c_str());
+    }
 
     std::u16string wideCommandLine = platform::FromUtf8(commandLine);
     int result = IxAppMain(GetModuleHandleW(nullptr), nullptr, wideCommandLine.data(), SW_SHOW);
+    if (windowShown)
+        platform::StopDesktopWindow();
     platform::CloseUnit();
     return result;
 }

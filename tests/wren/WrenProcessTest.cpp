@@ -57,7 +57,8 @@ protected:
         envStrings.push_back("WREN_ROOT=" + (root / "unit").string());
         for (const auto& e : env)
             envStrings.push_back(e);
-        std::vector<std::string> argStrings{WREN_EXE};
+        // Tests never open a desktop window, even on a developer's desktop.
+        std::vector<std::string> argStrings{WREN_EXE, "--headless"};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
 
         std::vector<char*> argv, envp;

@@ -1,0 +1,695 @@
+#include "platform/Imaging.h"
+
+#include "platform/Error.h"
+#include "platform/GdiInternal.h"
+#include "platform/Unit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gif_lib.h>
+#include <png.h>
+
+namespace fs = std::filesystem;
+using platform::Picture;
+using platform::PictureStatus;
+using Bytes = std::vector<BYTE>;
+
+namespace {
+
+// The test picture: four quadrants of palette colours, wider than high so
+// that a swapped axis shows.
+constexpr int kW = 48, kH = 32;
+const std::uint32_t kColours[4] = { 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu };
+
+int Quadrant(int x, int y, int w = kW, int h = kH)
+{
+    return (x >= w / 2 ? 1 : 0) + (y >= h / 2 ? 2 : 0);
+}
+
+Picture Quadrants(int w = kW, int h = kH, int colours = 4)
+{
+    Picture p;
+    p.Allocate(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.At(x, y) = colours == 2 ? (Quadrant(x, y, w, h) % 2 ? 0xFFFFFFFFu : 0xFF000000u)
+                                      : kColours[Quadrant(x, y, w, h)];
+    return p;
+}
+
+void Put16(Bytes& b, unsigned v)
+{
+    b.push_back(v & 0xFF);
+    b.push_back((v >> 8) & 0xFF);
+}
+void Put32(Bytes& b, std::uint32_t v)
+{
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+// A BMP written by hand. bits: 1, 4, 8 (palette), 16 (555, or 565 with masks), 24, 32.
+Bytes MakeBmp(const Picture& p, int bits, bool topDown = false, bool masks565 = false)
+{
+    std::vector<std::uint32_t> palette;
+    if (bits <= 8)
+        for (std::uint32_t c : p.pixels)
+            if (std::find(palette.begin(), palette.end(), c) == palette.end())
+                palette.push_back(c);
+    const int stride = ((p.width * bits + 31) / 32) * 4;
+    const std::uint32_t extra = masks565 ? 12 : static_cast<std::uint32_t>(palette.size() * 4);
+    const std::uint32_t offset = 14 + 40 + extra;
+    Bytes b { 'B', 'M' };
+    Put32(b, offset + stride * p.height);
+    Put32(b, 0);
+    Put32(b, offset);
+    Put32(b, 40);
+    Put32(b, p.width);
+    Put32(b, topDown ? -p.height : p.height);
+    Put16(b, 1);
+    Put16(b, bits);
+    Put32(b, masks565 ? 3 : 0);
+    Put32(b, stride * p.height);
+    Put32(b, 2835);
+    Put32(b, 2835);
+    Put32(b, static_cast<std::uint32_t>(palette.size()));
+    Put32(b, 0);
+    if (masks565) {
+        Put32(b, 0xF800);
+        Put32(b, 0x07E0);
+        Put32(b, 0x001F);
+    }
+    for (std::uint32_t c : palette)
+        Put32(b, c & 0xFFFFFF);
+    for (int row = 0; row < p.height; ++row) {
+        const int y = topDown ? row : p.height - 1 - row;
+        Bytes line(stride, 0);
+        for (int x = 0; x < p.width; ++x) {
+            const std::uint32_t c = p.At(x, y);
+            const unsigned r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, bl = c & 0xFF;
+            if (bits <= 8) {
+                const unsigned index = static_cast<unsigned>(std::find(palette.begin(), palette.end(), c) - palette.begin());
+                line[x * bits / 8] |= static_cast<BYTE>(index << (8 - bits - (x * bits) % 8));
+            } else if (bits == 16) {
+                const unsigned v = masks565 ? ((r >> 3) << 11) | ((g >> 2) << 5) | (bl >> 3)
+                                            : ((r >> 3) << 10) | ((g >> 3) << 5) | (bl >> 3);
+                line[x * 2] = v & 0xFF;
+                line[x * 2 + 1] = v >> 8;
+            } else {
+                const int n = bits / 8;
+                line[x * n] = bl;
+                line[x * n + 1] = g;
+                line[x * n + 2] = r;
+            }
+        }
+        b.insert(b.end(), line.begin(), line.end());
+    }
+    return b;
+}
+
+// An RGBA PNG: the picture's words are B,G,R,A bytes in memory.
+Bytes MakePng(const Picture& p)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = p.width;
+    image.height = p.height;
+    image.format = PNG_FORMAT_BGRA;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, p.pixels.data(), 0, nullptr);
+    Bytes out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, p.pixels.data(), 0, nullptr))
+        return {};
+    out.resize(size);
+    return out;
+}
+
+// PNG of another layout: the picture reduced to grey or RGB before writing.
+Bytes MakePngAs(const Picture& p, png_uint_32 format)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = p.width;
+    image.height = p.height;
+    image.format = format;
+    const int channels = PNG_IMAGE_PIXEL_CHANNELS(format);
+    Bytes raw;
+    for (std::uint32_t c : p.pixels) {
+        const BYTE r = c >> 16, g = c >> 8, b = c;
+        if (channels == 1)
+            raw.push_back(static_cast<BYTE>((r + g + b) / 3));
+        else {
+            raw.push_back(r);
+            raw.push_back(g);
+            raw.push_back(b);
+        }
+    }
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, raw.data(), 0, nullptr);
+    Bytes out(size);
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, raw.data(), 0, nullptr))
+        return {};
+    out.resize(size);
+    return out;
+}
+
+int GifWrite(GifFileType* gif, const GifByteType* data, int length)
+{
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), data, data + length);
+    return length;
+}
+
+// A GIF of the quadrant picture; `transparent` >= 0 marks that palette index.
+Bytes MakeGif(const Picture& p, bool interlace, int transparent = -1)
+{
+    Bytes out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, GifWrite, &error);
+    GifColorType colours[4];
+    for (int i = 0; i < 4; ++i)
+        colours[i] = GifColorType { static_cast<GifByteType>(kColours[i] >> 16), static_cast<GifByteType>(kColours[i] >> 8),
+            static_cast<GifByteType>(kColours[i]) };
+    ColorMapObject* map = GifMakeMapObject(4, colours);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, p.width, p.height, 2, 0, map);
+    if (transparent >= 0) {
+        GifByteType control[4] = { 1, 0, 0, static_cast<GifByteType>(transparent) };
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+    }
+    EGifPutImageDesc(gif, 0, 0, p.width, p.height, interlace, nullptr);
+    std::vector<int> rows;
+    if (interlace) {
+        for (int start : { 0, 4, 2, 1 })
+            for (int y = start; y < p.height; y += start == 0 || start == 4 ? 8 : start == 2 ? 4 : 2)
+                rows.push_back(y);
+    } else {
+        for (int y = 0; y < p.height; ++y)
+            rows.push_back(y);
+    }
+    for (int y : rows) {
+        std::vector<GifPixelType> line(p.width);
+        for (int x = 0; x < p.width; ++x)
+            line[x] = static_cast<GifPixelType>(Quadrant(x, y, p.width, p.height));
+        EGifPutLine(gif, line.data(), p.width);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    return out;
+}
+
+Bytes MakeJpeg(const Picture& p)
+{
+    Bytes out;
+    platform::EncodeJpeg(p, 95, out);
+    return out;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+            return false;
+    return true;
+}
+
+// Compares the centre of each quadrant (edges blur in JPEG and in scaling).
+void ExpectQuadrants(const Picture& p, const Picture& expected, int tolerance)
+{
+    for (int q = 0; q < 4; ++q) {
+        const int x = (q % 2 ? 3 : 1) * p.width / 4, y = (q / 2 ? 3 : 1) * p.height / 4;
+        const int ex = (q % 2 ? 3 : 1) * expected.width / 4, ey = (q / 2 ? 3 : 1) * expected.height / 4;
+        EXPECT_TRUE(Near(p.At(x, y), expected.At(ex, ey), tolerance))
+            << "quadrant " << q << ": " << std::hex << p.At(x, y) << " vs " << expected.At(ex, ey);
+    }
+}
+
+struct FormatCase {
+    const char* name;
+    std::function<Bytes()> make;
+    int colours;   // 2 for the black-and-white picture
+    int tolerance; // per channel
+};
+
+const std::vector<FormatCase>& Formats()
+{
+    static const std::vector<FormatCase> cases = {
+        { "bmp1", [] { return MakeBmp(Quadrants(kW, kH, 2), 1); }, 2, 0 },
+        { "bmp4", [] { return MakeBmp(Quadrants(), 4); }, 4, 0 },
+        { "bmp8", [] { return MakeBmp(Quadrants(), 8, true); }, 4, 0 },
+        { "bmp16_555", [] { return MakeBmp(Quadrants(), 16); }, 4, 0 },
+        { "bmp16_565", [] { return MakeBmp(Quadrants(), 16, false, true); }, 4, 0 },
+        { "bmp24", [] { return MakeBmp(Quadrants(), 24); }, 4, 0 },
+        { "bmp24_topdown", [] { return MakeBmp(Quadrants(), 24, true); }, 4, 0 },
+        { "bmp32", [] { return MakeBmp(Quadrants(), 32); }, 4, 0 },
+        { "png_rgba", [] { return MakePng(Quadrants()); }, 4, 0 },
+        { "png_rgb", [] { return MakePngAs(Quadrants(), PNG_FORMAT_RGB); }, 4, 0 },
+        { "png_grey", [] { return MakePngAs(Quadrants(kW, kH, 2), PNG_FORMAT_GRAY); }, 2, 0 },
+        { "gif", [] { return MakeGif(Quadrants(), false); }, 4, 0 },
+        { "gif_interlaced", [] { return MakeGif(Quadrants(), true); }, 4, 0 },
+        { "jpeg", [] { return MakeJpeg(Quadrants()); }, 4, 12 },
+    };
+    return cases;
+}
+
+void PrintTo(const FormatCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class FormatTest : public ::testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatTest, DecodesKnownPixels)
+{
+    const FormatCase& c = GetParam();
+    const Bytes file = c.make();
+    ASSERT_FALSE(file.empty());
+    platform::PictureInfo info;
+    Picture p;
+    ASSERT_EQ(PictureStatus::Ok, platform::DecodePicture(file.data(), file.size(), {}, info, p));
+    ASSERT_EQ(kW, p.width);
+    ASSERT_EQ(kH, p.height);
+    const Picture expected = Quadrants(kW, kH, c.colours);
+    if (c.tolerance == 0) {
+        EXPECT_EQ(expected.pixels, p.pixels);
+    } else {
+        ExpectQuadrants(p, expected, c.tolerance);
+    }
+    // The header alone gives the same size.
+    platform::DecodeOptions header;
+    header.headerOnly = true;
+    Picture none;
+    ASSERT_EQ(PictureStatus::Ok, platform::DecodePicture(file.data(), file.size(), header, info, none));
+    EXPECT_EQ(kW, info.width);
+    EXPECT_EQ(kH, info.height);
+    EXPECT_TRUE(none.pixels.empty());
+}
+
+TEST_P(FormatTest, ThumbnailAndRgb565BitmapThroughTheFactory)
+{
+    const FormatCase& c = GetParam();
+    const Bytes file = c.make();
+    IImagingFactory* factory = platform::CreateImagingFactory();
+    IImage* image = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateImageFromBuffer(file.data(), static_cast<UINT>(file.size()), BufferDisposalFlagNone, &image));
+    ImageInfo info {};
+    ASSERT_EQ(S_OK, image->GetImageInfo(&info));
+    EXPECT_EQ(UINT(kW), info.Width);
+    EXPECT_EQ(UINT(kH), info.Height);
+    const Picture expected = Quadrants(kW, kH, c.colours);
+
+    IImage* thumb = nullptr;
+    ASSERT_EQ(S_OK, image->GetThumbnail(24, 16, &thumb));
+    Picture small;
+    ASSERT_EQ(PictureStatus::Ok, platform::PictureOfImage(thumb, small));
+    EXPECT_EQ(24, small.width);
+    EXPECT_EQ(16, small.height);
+    ExpectQuadrants(small, expected, c.tolerance + 2);
+    thumb->Release();
+
+    IBitmapImage* bitmap = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateBitmapFromImage(image, 96, 64, PixelFormat16bppRGB565, InterpolationHintDefault, &bitmap));
+    BitmapData data {};
+    ASSERT_EQ(S_OK, bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat16bppRGB565, &data));
+    EXPECT_EQ(96u, data.Width);
+    EXPECT_EQ(64u, data.Height);
+    EXPECT_EQ(192, data.Stride);
+    const WORD* rows = static_cast<const WORD*>(data.Scan0);
+    EXPECT_TRUE(Near(platform::Rgb565ToArgb(rows[10 * 96 + 10]), expected.At(5, 5), c.tolerance + 8));
+    EXPECT_TRUE(Near(platform::Rgb565ToArgb(rows[50 * 96 + 90]), expected.At(45, 25), c.tolerance + 8));
+    EXPECT_EQ(S_OK, bitmap->UnlockBits(&data));
+    bitmap->Release();
+    image->Release();
+    factory->Release();
+}
+
+// Cut files and flipped bytes never crash or read outside the data; cuts
+// that lose pixel data fail (a BMP may lack the padding of its last row).
+TEST_P(FormatTest, TruncatedAndDamagedFilesFailCleanly)
+{
+    const Bytes file = GetParam().make();
+    platform::PictureInfo info;
+    Picture p;
+    const size_t n = file.size();
+    for (size_t cut : { size_t(0), size_t(1), size_t(2), size_t(5), size_t(13), size_t(20), size_t(30), n / 3, n / 2,
+             n - 8, n - 3 }) {
+        // Exactly sized copies, so that a read past the end is caught.
+        Bytes part(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
+        EXPECT_NE(PictureStatus::Ok, platform::DecodePicture(part.data(), part.size(), {}, info, p))
+            << "cut at " << cut << " of " << n;
+        EXPECT_TRUE(p.pixels.empty());
+    }
+    std::srand(7);
+    for (int round = 0; round < 300; ++round) {
+        Bytes damaged = file;
+        const size_t at = round < 100 ? static_cast<size_t>(round) % n : static_cast<size_t>(std::rand()) % n;
+        damaged[at] ^= static_cast<BYTE>(1 + std::rand() % 255);
+        const PictureStatus s = platform::DecodePicture(damaged.data(), damaged.size(), {}, info, p);
+        if (s == PictureStatus::Ok) {
+            EXPECT_EQ(static_cast<size_t>(p.width) * p.height, p.pixels.size());
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, FormatTest, ::testing::ValuesIn(Formats()),
+    [](const ::testing::TestParamInfo<FormatCase>& i) { return std::string(i.param.name); });
+
+std::uint32_t Crc32(const BYTE* data, size_t size)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void PutBe32(BYTE* p, std::uint32_t v)
+{
+    p[0] = v >> 24;
+    p[1] = v >> 16;
+    p[2] = v >> 8;
+    p[3] = v;
+}
+
+TEST(PictureHeaders, LyingHeadersFail)
+{
+    struct Case {
+        const char* name;
+        std::function<Bytes()> make;
+        PictureStatus expected;
+    };
+    const Case cases[] = {
+        { "bmp huge width", [] { Bytes b = MakeBmp(Quadrants(), 24); b[18] = 0; b[19] = 0; b[20] = 0x10; return b; },
+            PictureStatus::TooLarge },
+        { "bmp height past the data", [] { Bytes b = MakeBmp(Quadrants(), 24); b[22] = 0; b[23] = 0x10; return b; },
+            PictureStatus::Corrupt },
+        { "bmp offset past the end", [] { Bytes b = MakeBmp(Quadrants(), 24); b[11] = 0x7F; return b; },
+            PictureStatus::Corrupt },
+        { "bmp index beyond the palette",
+            [] {
+                Bytes b = MakeBmp(Quadrants(), 8);
+                b[14 + 32] = 2; // two colours declared, indices up to 3 used
+                return b;
+            },
+            PictureStatus::Corrupt },
+        { "bmp palette larger than the depth",
+            [] { Bytes b = MakeBmp(Quadrants(), 4); b[14 + 32] = 0; b[14 + 33] = 1; return b; }, PictureStatus::Corrupt },
+        { "bmp zero width", [] { Bytes b = MakeBmp(Quadrants(), 24); std::memset(&b[18], 0, 4); return b; },
+            PictureStatus::Corrupt },
+        { "png huge width",
+            [] {
+                Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
+                PutBe32(&b[16], 20000);
+                PutBe32(&b[29], Crc32(&b[12], 17));
+                return b;
+            },
+            PictureStatus::Corrupt },
+        { "png taller than its data",
+            [] {
+                Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
+                PutBe32(&b[20], 4000);
+                PutBe32(&b[29], Crc32(&b[12], 17));
+                return b;
+            },
+            PictureStatus::Corrupt },
+        { "gif huge screen",
+            [] {
+                Bytes b = MakeGif(Quadrants(), false);
+                b[6] = b[7] = b[8] = b[9] = 0xFF;
+                return b;
+            },
+            PictureStatus::TooLarge },
+        { "gif index beyond the palette",
+            [] {
+                // A 2-colour global palette for pixels that use indices up to 3.
+                Bytes b = MakeGif(Quadrants(), false);
+                b[10] = static_cast<BYTE>((b[10] & ~7) | 0); // palette size field: 2 entries
+                b.erase(b.begin() + 13 + 6, b.begin() + 13 + 12);
+                return b;
+            },
+            PictureStatus::Corrupt },
+        { "jpeg huge frame",
+            [] {
+                Bytes b = MakeJpeg(Quadrants());
+                for (size_t i = 0; i + 8 < b.size(); ++i)
+                    if (b[i] == 0xFF && b[i + 1] == 0xC0) {
+                        b[i + 5] = b[i + 7] = 0x7F;
+                        b[i + 6] = b[i + 8] = 0xFF;
+                        break;
+                    }
+                return b;
+            },
+            PictureStatus::TooLarge },
+        { "not a picture", [] { return Bytes { 'h', 'e', 'l', 'l', 'o', 0, 0, 0, 0, 0 }; }, PictureStatus::Unsupported },
+    };
+    for (const Case& c : cases) {
+        const Bytes b = c.make();
+        platform::PictureInfo info;
+        Picture p;
+        EXPECT_EQ(c.expected, platform::DecodePicture(b.data(), b.size(), {}, info, p)) << c.name;
+        EXPECT_TRUE(p.pixels.empty()) << c.name;
+    }
+}
+
+TEST(PictureOps, ScaledJpegDecodeUsesTheDct)
+{
+    const Picture big = Quadrants(256, 128);
+    const Bytes file = MakeJpeg(big);
+    platform::DecodeOptions options;
+    options.minWidth = 60;
+    options.minHeight = 30;
+    platform::PictureInfo info;
+    Picture p;
+    ASSERT_EQ(PictureStatus::Ok, platform::DecodeJpeg(file.data(), file.size(), options, info, p));
+    EXPECT_EQ(256, info.width);
+    EXPECT_EQ(64, p.width); // 1/4 still covers 60 x 30; 1/8 would not
+    EXPECT_EQ(32, p.height);
+    ExpectQuadrants(p, big, 12);
+}
+
+// Rotation and flip of a 200 x 100 picture through the bitmap operations.
+TEST(PictureOps, RotateAndFlipMoveTheCorners)
+{
+    Picture p;
+    p.Allocate(200, 100, 0xFF000000u);
+    const std::uint32_t tl = 0xFFFF0000u, tr = 0xFF00FF00u, bl = 0xFF0000FFu, br = 0xFFFFFFFFu;
+    p.At(0, 0) = tl;
+    p.At(199, 0) = tr;
+    p.At(0, 99) = bl;
+    p.At(199, 99) = br;
+    IBitmapImage* bitmap = platform::CreateBitmapImage(p, PixelFormat24bppRGB);
+    IBasicBitmapOps* ops = nullptr;
+    ASSERT_EQ(S_OK, bitmap->QueryInterface(IID_IBasicBitmapOps, reinterpret_cast<void**>(&ops)));
+
+    struct Case {
+        float angle;
+        bool flip, flipX, flipY;
+        int w, h;
+        std::uint32_t corners[4]; // top-left, top-right, bottom-left, bottom-right
+    };
+    const Case cases[] = {
+        { 90, false, false, false, 100, 200, { bl, tl, br, tr } },
+        { -270, false, false, false, 100, 200, { bl, tl, br, tr } },
+        { 180, false, false, false, 200, 100, { br, bl, tr, tl } },
+        { 270, false, false, false, 100, 200, { tr, br, tl, bl } },
+        { 0, true, true, false, 200, 100, { tr, tl, br, bl } },
+        { 0, true, false, true, 200, 100, { bl, br, tl, tr } },
+        { 0, true, true, true, 200, 100, { br, bl, tr, tl } },
+    };
+    for (const Case& c : cases) {
+        IBitmapImage* out = nullptr;
+        ASSERT_EQ(S_OK, c.flip ? ops->Flip(c.flipX, c.flipY, &out) : ops->Rotate(c.angle, InterpolationHintDefault, &out));
+        SIZE size {};
+        out->GetSize(&size);
+        EXPECT_EQ(c.w, size.cx);
+        EXPECT_EQ(c.h, size.cy);
+        IImage* image = nullptr;
+        ASSERT_EQ(S_OK, out->QueryInterface(IID_IImage, reinterpret_cast<void**>(&image)));
+        Picture r;
+        ASSERT_EQ(PictureStatus::Ok, platform::PictureOfImage(image, r));
+        EXPECT_EQ(c.corners[0], r.At(0, 0)) << c.angle;
+        EXPECT_EQ(c.corners[1], r.At(c.w - 1, 0)) << c.angle;
+        EXPECT_EQ(c.corners[2], r.At(0, c.h - 1)) << c.angle;
+        EXPECT_EQ(c.corners[3], r.At(c.w - 1, c.h - 1)) << c.angle;
+        image->Release();
+        out->Release();
+    }
+    IBitmapImage* out = nullptr;
+    EXPECT_EQ(E_INVALIDARG, ops->Rotate(45, InterpolationHintDefault, &out));
+    EXPECT_EQ(nullptr, out);
+    ops->Release();
+    bitmap->Release();
+}
+
+TEST(PictureOps, LockBitsWritesBackInTheLockedFormat)
+{
+    IImagingFactory* factory = platform::CreateImagingFactory();
+    IBitmapImage* bitmap = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateNewBitmap(5, 3, PixelFormat16bppRGB565, &bitmap));
+    BitmapData data {};
+    const RECT part { 1, 1, 4, 3 };
+    ASSERT_EQ(S_OK, bitmap->LockBits(&part, ImageLockModeWrite, PixelFormat24bppRGB, &data));
+    EXPECT_EQ(E_FAIL, bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data));
+    EXPECT_EQ(12, data.Stride); // 3 pixels x 3 bytes, rows padded to 4
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            BYTE* q = static_cast<BYTE*>(data.Scan0) + y * data.Stride + x * 3;
+            q[0] = 0x00; // blue
+            q[1] = 0x00;
+            q[2] = 0xFF; // red
+        }
+    ASSERT_EQ(S_OK, bitmap->UnlockBits(&data));
+    ASSERT_EQ(S_OK, bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat16bppRGB565, &data));
+    const WORD* px = static_cast<const WORD*>(data.Scan0);
+    const int perRow = data.Stride / 2;
+    EXPECT_EQ(0x0000, px[0]);
+    EXPECT_EQ(0xF800, px[perRow + 1]);
+    EXPECT_EQ(0xF800, px[2 * perRow + 3]);
+    EXPECT_EQ(0x0000, px[2 * perRow + 4]);
+    bitmap->UnlockBits(&data);
+    const RECT outside { 0, 0, 6, 3 };
+    EXPECT_EQ(E_INVALIDARG, bitmap->LockBits(&outside, ImageLockModeRead, PixelFormat16bppRGB565, &data));
+    bitmap->Release();
+    factory->Release();
+}
+
+// Loading from files of the unit.
+class ImagingFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "wren-imaging-XXXXXX").string();
+        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
+        root = pattern;
+        ASSERT_TRUE(platform::OpenUnit(root));
+        fs::create_directory(root + "/NAND");
+    }
+    void TearDown() override
+    {
+        platform::CloseUnit();
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    void Write(const std::string& name, const Bytes& b)
+    {
+        std::ofstream(root + "/NAND/" + name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+    }
+    std::string root;
+};
+
+TEST_F(ImagingFiles, ShLoadDibitmapGivesTheBmpPixels)
+{
+    Write("q.bmp", MakeBmp(Quadrants(), 8));
+    Write("q.png", MakePngAs(Quadrants(), PNG_FORMAT_RGB));
+    HBITMAP dib = SHLoadDIBitmap(u"\\NAND\\q.bmp");
+    ASSERT_NE(nullptr, dib);
+    DIBSECTION ds {};
+    ASSERT_NE(0, GetObject(dib, sizeof ds, &ds));
+    EXPECT_EQ(kW, ds.dsBm.bmWidth);
+    EXPECT_EQ(kH, ds.dsBm.bmHeight);
+    EXPECT_EQ(24, ds.dsBm.bmBitsPixel);
+    auto surface = platform::LookupGdiObject<platform::BitmapObject>(dib)->surface;
+    EXPECT_EQ(RGB(255, 0, 0), platform::ReadPixel(*surface, 1, 1));
+    EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, kW - 1, kH - 1));
+    DeleteObject(dib);
+
+    SetLastError(0);
+    EXPECT_EQ(nullptr, SHLoadDIBitmap(u"\\NAND\\missing.bmp"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_EQ(nullptr, SHLoadDIBitmap(u"\\NAND\\q.png"));
+    EXPECT_EQ(platform::ERROR_BAD_FORMAT_PICTURE, GetLastError());
+}
+
+TEST_F(ImagingFiles, DibOfAFileIsFittedAndTurned)
+{
+    Write("q.jpg", MakeJpeg(Quadrants(400, 200)));
+    // Turned clockwise the 400 x 200 picture is 200 x 400; fitted into 100 x 100 it is 50 x 100.
+    HBITMAP dib = platform::LoadPictureAsDib565(u"\\NAND\\q.jpg", 100, 100, true, 90);
+    ASSERT_NE(nullptr, dib);
+    auto surface = platform::LookupGdiObject<platform::BitmapObject>(dib)->surface;
+    EXPECT_EQ(50, surface->width);
+    EXPECT_EQ(100, surface->height);
+    EXPECT_EQ(16, surface->bitsPerPixel);
+    // The bottom-left (blue) quadrant now sits at the top left.
+    EXPECT_TRUE(Near(platform::FromRgb565(*reinterpret_cast<WORD*>(surface->Row(5) + 2 * 5)) | 0xFF000000u,
+        0xFFFF0000u, 16)); // COLORREF 0x00BBGGRR: blue reads as 0xFF0000
+    DeleteObject(dib);
+    EXPECT_EQ(nullptr, platform::LoadPictureAsDib565(u"\\NAND\\none.jpg", 10, 10));
+}
+
+TEST_F(ImagingFiles, DrawPlacesTheSourceRectangleUnmirrored)
+{
+    Write("q.png", MakePngAs(Quadrants(), PNG_FORMAT_RGB));
+    IImagingFactory* factory = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
+                        reinterpret_cast<void**>(&factory)));
+    IImage* image = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateImageFromFile(u"\\NAND\\q.png", &image));
+    IImage* missing = nullptr;
+    EXPECT_TRUE(FAILED(factory->CreateImageFromFile(u"\\NAND\\none.png", &missing)));
+    EXPECT_EQ(nullptr, missing);
+
+    void* bits = nullptr;
+    Picture black;
+    black.Allocate(100, 60);
+    HBITMAP target = platform::PictureToDib565(black, &bits);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, target);
+    auto surface = platform::LookupGdiObject<platform::BitmapObject>(target)->surface;
+
+    // Whole picture at (10, 10), its own size.
+    const RECT whole { 10, 10, 10 + kW, 10 + kH };
+    ASSERT_EQ(S_OK, image->Draw(dc, &whole, nullptr));
+    EXPECT_EQ(RGB(255, 0, 0), platform::ReadPixel(*surface, 10, 10));
+    EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 10 + kW - 1, 10 + kH - 1));
+    EXPECT_EQ(RGB(0, 0, 0), platform::ReadPixel(*surface, 9, 10));
+
+    // The bottom-right quadrant (in hundredths of a mm) stretched to 20 x 20 at (70, 30).
+    SIZE phys {};
+    image->GetPhysicalDimension(&phys);
+    const RECT src { phys.cx / 2, phys.cy / 2, phys.cx, phys.cy };
+    const RECT dst { 70, 30, 90, 50 };
+    ASSERT_EQ(S_OK, image->Draw(dc, &dst, &src));
+    EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 70, 30));
+    EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 89, 49));
+    EXPECT_EQ(RGB(0, 0, 0), platform::ReadPixel(*surface, 90, 49));
+
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(target);
+    image->Release();
+    factory->Release();
+}
+
+TEST_F(ImagingFiles, EncodedCaptureDecodesBack)
+{
+    std::vector<BYTE> frame(64 * 32 * 4);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 64; ++x) {
+            BYTE* q = &frame[(y * 64 + x) * 4];
+            q[0] = x < 32 ? 0xFF : 0; // blue on the left, red on the right
+            q[2] = x < 32 ? 0 : 0xFF;
+        }
+    ASSERT_TRUE(platform::EncodeJpegFile(u"\\NAND\\cap.jpg", frame.data(), 64, 32, 64 * 4, 32, 90));
+    std::vector<BYTE> bytes;
+    ASSERT_EQ(PictureStatus::Ok, platform::ReadPictureFile(u"\\NAND\\cap.jpg", bytes));
+    platform::PictureInfo info;
+    Picture p;
+    ASSERT_EQ(PictureStatus::Ok, platform::DecodePicture(bytes.data(), bytes.size(), {}, info, p));
+    EXPECT_EQ(platform::PictureFormat::Jpeg, info.format);
+    EXPECT_TRUE(Near(p.At(8, 16), 0xFF0000FFu, 12));
+    EXPECT_TRUE(Near(p.At(56, 16), 0xFFFF0000u, 12));
+}
+
+} // namespace
