@@ -47,3 +47,32 @@ void BM_DecodeJpeg1280x720To800x480(benchmark::State& state)
 BENCHMARK(BM_DecodeJpeg1280x720To800x480)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+
+void BM_DecodeJpeg1280x720(benchmark::State& state)
+{
+    const std::vector<BYTE>& jpeg = Photo();
+    for (auto _ : state) {
+        platform::PictureInfo info;
+        platform::Picture decoded;
+        platform::DecodePicture(jpeg.data(), jpeg.size(), platform::DecodeOptions{}, info, decoded);
+        benchmark::DoNotOptimize(decoded.pixels.data());
+    }
+}
+BENCHMARK(BM_DecodeJpeg1280x720)->Unit(benchmark::kMillisecond);
+
+void BM_Scale1280x720To800x450(benchmark::State& state)
+{
+    platform::PictureInfo info;
+    platform::Picture decoded;
+    platform::DecodePicture(Photo().data(), Photo().size(), platform::DecodeOptions{}, info, decoded);
+    for (auto _ : state) {
+        platform::Picture scaled;
+        platform::ScalePicture(decoded, 800, 450, scaled);
+        benchmark::DoNotOptimize(scaled.pixels.data());
+    }
+}
+BENCHMARK(BM_Scale1280x720To800x450)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -65,6 +65,58 @@ void ResampleLine(const std::uint32_t* in, ptrdiff_t inStep, int inLen, std::uin
     }
 }
 
+// The vertical pass of a scale, row by row so that it walks memory in order:
+// each output row is the area average (shrinking) or the bilinear mix
+// (growing, or nearest when not smooth) of whole source rows.
+void ResampleRows(const std::uint32_t* in, int width, int inRows, std::uint32_t* out, int outRows, bool smooth)
+{
+    std::vector<unsigned> sum(static_cast<size_t>(width) * 4);
+    for (int i = 0; i < outRows; ++i) {
+        std::uint32_t* dst = out + static_cast<size_t>(i) * width;
+        if (!smooth) {
+            const int k = static_cast<int>((static_cast<std::int64_t>(2 * i + 1) * inRows) / (2 * outRows));
+            std::copy_n(in + static_cast<size_t>(k) * width, width, dst);
+        } else if (outRows <= inRows) {
+            int from = static_cast<int>(static_cast<std::int64_t>(i) * inRows / outRows);
+            int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inRows / outRows);
+            if (to <= from)
+                to = from + 1;
+            std::fill(sum.begin(), sum.end(), 0u);
+            for (int k = from; k < to; ++k) {
+                const std::uint32_t* row = in + static_cast<size_t>(k) * width;
+                for (int x = 0; x < width; ++x)
+                    for (int c = 0; c < 4; ++c)
+                        sum[static_cast<size_t>(x) * 4 + c] += Channel(row[x], c * 8);
+            }
+            const unsigned n = static_cast<unsigned>(to - from);
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t v = 0;
+                for (int c = 0; c < 4; ++c)
+                    v |= ((sum[static_cast<size_t>(x) * 4 + c] + n / 2) / n) << (c * 8);
+                dst[x] = v;
+            }
+        } else {
+            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inRows * 65536) / (2 * outRows) - 32768;
+            if (pos < 0)
+                pos = 0;
+            int k = static_cast<int>(pos >> 16);
+            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
+            if (k >= inRows - 1) {
+                k = inRows - 1;
+                f = 0;
+            }
+            const std::uint32_t* a = in + static_cast<size_t>(k) * width;
+            const std::uint32_t* b = in + static_cast<size_t>(std::min(k + 1, inRows - 1)) * width;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t v = 0;
+                for (int c = 0; c < 4; ++c)
+                    v |= ((Channel(a[x], c * 8) * (65536 - f) + Channel(b[x], c * 8) * f + 32768) >> 16) << (c * 8);
+                dst[x] = v;
+            }
+        }
+    }
+}
+
 } // namespace
 
 bool ScalePicture(const Picture& source, int width, int height, Picture& out, bool smooth)
@@ -88,8 +140,7 @@ bool ScalePicture(const Picture& source, int width, int height, Picture& out, bo
         for (int y = 0; y < source.height; ++y)
             ResampleLine(&source.pixels[static_cast<size_t>(y) * source.width], 1, source.width,
                 &across[static_cast<size_t>(y) * width], 1, width, smooth);
-        for (int x = 0; x < width; ++x)
-            ResampleLine(&across[x], width, source.height, &result.pixels[x], width, height, smooth);
+        ResampleRows(across.data(), width, source.height, result.pixels.data(), height, smooth);
     }
     out = std::move(result);
     return true;
