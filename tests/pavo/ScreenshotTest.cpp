@@ -84,9 +84,7 @@ TEST(Screenshot, ComposedFrameMatchesTheReference)
     fs::path out = fs::temp_directory_path() / ("wren-composed-" + std::to_string(getpid()) + ".png");
     ASSERT_TRUE(platform::Screen::Get().SavePng(out.string()));
 
-    const char* data = std::getenv("WREN_TEST_DATA");
-    ASSERT_NE(data, nullptr) << "WREN_TEST_DATA names tests/data";
-    fs::path reference = fs::path(data) / "composed_frame.png";
+    fs::path reference = fs::path(WREN_TEST_DATA) / "composed_frame.png";
     if (std::getenv("WREN_UPDATE_REFERENCE")) {
         fs::copy_file(out, reference, fs::copy_options::overwrite_existing);
         GTEST_SKIP() << "reference written to " << reference;
