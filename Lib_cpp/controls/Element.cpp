@@ -1,60 +1,117 @@
 #include "Lib_cpp/controls/Element.h"
 
+#include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 
 namespace {
 
-// Notice codes the base element sends.
-constexpr int kNoticeClick = 4096;
-constexpr int kNoticeOwnEvent = 4103;
+// Kernel services asked for through Control.
+constexpr int kServiceCursorPos = 10;
+constexpr int kServiceEndGesture = 32;
 
-// Record of a notice handed at once up the parent chain.
-struct IxNoticeRecord {
-    DWORD dwWord;
-    LPARAM lValue;
-};
+// Changes one flag bit when it differs and sends the event of the new state.
+void ChangeFlag(IxElement* element, DWORD bit, bool set, int eventSet, int eventClear, LPARAM param)
+{
+    if (element->HasFlag(bit) == set)
+        return;
+    element->SetFlags(set ? bit : 0, set ? 0 : bit);
+    element->OnEvent(set ? eventSet : eventClear, param);
+}
 
-// Record of event 20: a notice from a descendant.
-struct IxChildNoticeEvent {
-    DWORD dwWord;
-    LPARAM lValue;
-    IxElement* pSender;
-    IxElement* pOrigin;
-    LPARAM lReserved;
-};
-
-// Record of events 21 to 24.
-struct IxChildDataEvent {
-    LPARAM lData;
-    IxElement* pSender;
-    IxElement* pOrigin;
-};
+bool Inside(const RECT& rc, POINT pt)
+{
+    return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
+}
 
 } // namespace
 
-// Reports an element's notice to its owner: at once up the parent chain with
-// direct notices, else through the action queue when the element has an id.
-static void PostElementNotify(IxElement* element, int id, int code, LPARAM value)
+int PostElementNotify(IxElement* element, int id, int code, LPARAM value)
 {
+    if (!element)
+        return 0;
     DWORD word = IxActionWord(id, code);
     if (element->HasFlag(IXF_DIRECTNOTIFY)) {
-        if (IxElement* parent = element->GetParent()) {
-            IxNoticeRecord record{word, value};
-            parent->OnChildNotify(1, reinterpret_cast<LPARAM>(&record), element, element);
-        }
-        return;
+        IxElement* parent = element->GetParent();
+        if (!parent)
+            return 0;
+        IxNoticeRecord record{word, value};
+        return parent->OnChildNotify(1, reinterpret_cast<LPARAM>(&record), element, element);
     }
-    if (element->GetId() >= 1)
-        PushGlobalAction(id, code, value);
+    if (element->GetId() < 1)
+        return 0;
+    return PushGlobalAction(id, code, value) ? 1 : 0;
 }
+
+// ---------------------------------------------------------------------------
+// IxElementParams
+
+void IxElementParams::Clear()
+{
+    nId = 0;
+    dwFlags = 0;
+    x = y = nWidth = nHeight = 0;
+    nContentKind = 0;
+    nContentLength = 0;
+}
+
+void IxElementParams::Set(int left, int top, int width, int height, int id, DWORD flags)
+{
+    x = left;
+    y = top;
+    nWidth = width;
+    nHeight = height;
+    nId = id;
+    dwFlags = flags;
+}
+
+// ---------------------------------------------------------------------------
+// IxElementWatch
+
+// Watches live on the stack and always unlink themselves in their
+// destructor; GCC cannot see that through the inlined constructor.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+IxElementWatch::IxElementWatch(IxElement* element) : m_pElement(element)
+{
+    if (m_pElement) {
+        m_pNext = m_pElement->m_pWatches;
+        m_pElement->m_pWatches = this;
+    }
+}
+#pragma GCC diagnostic pop
+
+IxElementWatch::~IxElementWatch()
+{
+    if (!m_pElement)
+        return;
+    for (IxElementWatch** link = &m_pElement->m_pWatches; *link; link = &(*link)->m_pNext) {
+        if (*link == this) {
+            *link = m_pNext;
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// IxElement: virtual operations
 
 IxElement::IxElement() = default;
 
 IxElement::~IxElement()
 {
+    for (IxElementWatch* watch = m_pWatches; watch; watch = watch->m_pNext)
+        watch->m_pElement = nullptr;
+    m_pWatches = nullptr;
     if (IxKernel* kernel = IxGetKernel())
         kernel->Forget(this);
+    // A child deleted by someone other than its view (a handler deleting its
+    // own element) must not stay linked in the view's list.
+    if (auto* view = dynamic_cast<IxView*>(m_pParent)) {
+        if (view->m_children.IndexOf(this) < view->m_children.Count())
+            view->m_children.Remove(this);
+    }
 }
 
 LRESULT IxElement::OnEvent(int code, LPARAM param)
@@ -63,7 +120,7 @@ LRESULT IxElement::OnEvent(int code, LPARAM param)
     case 5:
     case 33:
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, kNoticeOwnEvent, code);
+            PostElementNotify(this, m_nId, IXN_OWNEVENT, code);
         return 1;
     case IXEV_DETACHED: {
         IxKernel* kernel = IxGetKernel();
@@ -78,9 +135,10 @@ LRESULT IxElement::OnEvent(int code, LPARAM param)
     case IXEV_HANDBACK:
         delete reinterpret_cast<IxElement*>(param);
         return 0;
-    case -3:
+    case IXEV_GESTUREENDED:
+        EndGesture();
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, kNoticeOwnEvent, -3);
+            PostElementNotify(this, m_nId, IXN_OWNEVENT, IXEV_GESTUREENDED);
         return 0;
     default:
         return 0;
@@ -115,7 +173,7 @@ int IxElement::NotifyParent(int code, IxElement*)
 
 IxElement* IxElement::FindTarget(int inputCode, POINT)
 {
-    if (inputCode == 35)
+    if (inputCode == IXIN_NOHIT)
         return nullptr;
     if (inputCode == 20 || inputCode == 29)
         return this;
@@ -125,33 +183,38 @@ IxElement* IxElement::FindTarget(int inputCode, POINT)
 int IxElement::OnInput(int code, LPARAM data)
 {
     switch (code) {
-    case 0:
+    case IXIN_DOWN: {
         if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
             return 0;
+        IxElementWatch self(this);
         if (HasFlag(IXF_FOCUSONCLICK))
             SetFocus();
-        PostElementNotify(this, m_nId, kNoticeClick, 0);
-        if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, kNoticeOwnEvent, 49);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, IXN_CLICK, 0);
+        if (self.Alive() && HasFlag(IXF_CURRENT))
+            PostElementNotify(this, m_nId, IXN_OWNEVENT, 49);
         return 0;
-    case 2:
+    }
+    case IXIN_REPEAT:
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, kNoticeOwnEvent, 50);
+            PostElementNotify(this, m_nId, IXN_OWNEVENT, 50);
         return 0;
-    case 9:
+    case IXIN_MOVE:
     case 20:
     case 22:
         return 1;
-    case 16:
+    case IXIN_TAKESREPEAT:
         return static_cast<int>(m_dwFlags & IXF_REPEAT);
-    case 18:
+    case IXIN_TAP:
     case 30:
     case 31:
         return 7;
-    case 34: {
+    case IXIN_GESTUREGOESON: {
         const auto* pt = reinterpret_cast<const POINT*>(data);
-        if (pt && pt->x >= 0 && pt->x <= Width() && pt->y >= 0 && pt->y <= Height())
+        if (pt && Inside(RECT{0, 0, Width(), Height()}, *pt)) {
+            EndGesture();
             return 0;
+        }
         return 1;
     }
     default:
@@ -166,15 +229,19 @@ void IxElement::Move(int left, int top, int, int right, int bottom, int, BOOL re
     int oldWidth = Width();
     int oldHeight = Height();
     m_rc = RECT{left, top, right, bottom};
-    if (Width() != oldWidth || Height() != oldHeight)
-        OnEvent(29, 0);
+    if (Width() != oldWidth || Height() != oldHeight) {
+        IxElementWatch self(this);
+        OnEvent(IXEV_SIZECHANGED, 0);
+        if (!self.Alive())
+            return;
+    }
     if (redraw)
         Redraw();
 }
 
 void IxElement::Invalidate(int mode, RECT* rect, IxElement*)
 {
-    if (HasFlag(IXF_HIDDEN | IXF_LAYOUTPENDING)) {
+    if (IsHiddenOrLaidOut()) {
         if (mode == 0)
             return;
         rect = nullptr;
@@ -204,6 +271,11 @@ void IxElement::Paint(IxPaintRecord* record)
 {
     if (!record)
         return;
+    if (record->dc) {
+        IxOriginShift shift(*record->dc, &record->clip, m_rc.left, m_rc.top);
+        Draw(record);
+        return;
+    }
     RECT saved = record->clip;
     record->clip.left -= m_rc.left;
     record->clip.right -= m_rc.left;
@@ -226,18 +298,20 @@ int IxElement::Query(int code, LPARAM*)
 int IxElement::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin)
 {
     if (sender && sender != this) {
+        IxElementWatch self(this);
         LRESULT taken = 0;
-        if (kind == 1) {
+        if (kind == 1 && data) {
             const auto* record = reinterpret_cast<const IxNoticeRecord*>(data);
             IxChildNoticeEvent event{record->dwWord, record->lValue, sender, origin, 0};
-            taken = OnEvent(20, reinterpret_cast<LPARAM>(&event));
-            if (!taken)
+            taken = OnEvent(IXEV_CHILDNOTICE, reinterpret_cast<LPARAM>(&event));
+            if (!taken && self.Alive())
                 taken = ActionIsInvoked(IxActionId(record->dwWord), IxActionKind(record->dwWord), record->lValue);
         } else if (kind >= 4 && kind <= 7) {
             IxChildDataEvent event{data, sender, origin};
-            taken = OnEvent(20 + kind - 3, reinterpret_cast<LPARAM>(&event));
+            taken = OnEvent(IXEV_CHILDDATA4 + kind - 4, reinterpret_cast<LPARAM>(&event));
         }
-        if (taken)
+        // A receiver that deleted itself ends the walk: the notice is spent.
+        if (taken || !self.Alive())
             return 1;
     }
     return m_pParent ? m_pParent->OnChildNotify(kind, data, this, origin) : 0;
@@ -246,26 +320,35 @@ int IxElement::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement
 void IxElement::SetState(int state, LPARAM param)
 {
     switch (state) {
-    case 2:
+    case 2: {
+        IxElementWatch self(this);
         OnEvent(IXEV_ATTACHED, param);
-        m_dwFlags |= IXF_ACTIVE | IXF_RUNNING;
+        if (self.Alive())
+            m_dwFlags |= IXF_ACTIVE | IXF_RUNNING;
         break;
+    }
     case 3:
         if (HasFlag(IXF_RUNNING))
-            OnEvent(3, param);
+            OnEvent(IXEV_RESUMED, param);
         break;
     case 4:
         if (HasFlag(IXF_RUNNING)) {
             m_dwFlags &= ~IXF_RUNNING;
-            OnEvent(4, param);
+            OnEvent(IXEV_PAUSED, param);
         }
         break;
     case 5: {
         m_dwFlags &= ~(IXF_ACTIVE | IXF_RUNNING);
+        IxElementWatch self(this);
         OnEvent(IXEV_DETACHED, param);
+        if (!self.Alive())
+            break;
         IxKernel* kernel = IxGetKernel();
-        if (HasFlag(IXF_OWNSLAYER) && kernel)
-            kernel->GetFrame()->RemoveLayersOwnedBy(this);
+        if (HasFlag(IXF_OWNSLAYER | IXF_GESTURE | IXF_DETACHCHECK)) {
+            if (HasFlag(IXF_OWNSLAYER) && kernel)
+                kernel->GetFrame()->RemoveLayersOwnedBy(this);
+            EndGesture();
+        }
         if (kernel && kernel->m_pCaptureTarget == this)
             kernel->m_pCaptureTarget = nullptr;
         break;
@@ -299,38 +382,442 @@ int IxElement::SetProperty(int, LPARAM)
     return 0;
 }
 
-int IxElement::OnCreate(const void*)
+int IxElement::OnCreate(const IxElementParams*)
 {
     return 1;
 }
+
+int IxElement::Create(const IxElementParams* params)
+{
+    if (!params)
+        return 0;
+    m_nId = params->nId;
+    m_dwFlags |= params->dwFlags;
+    m_rc = RECT{params->x, params->y, params->x + params->nWidth, params->y + params->nHeight};
+    if (HasFlag(IXF_CREATEONACTIVATE))
+        return 1;
+    return OnCreate(params);
+}
+
+// ---------------------------------------------------------------------------
+// IxElement: coordinates and alignment
+
+void IxElement::ScreenToLocal(POINT* point) const
+{
+    if (!point)
+        return;
+    for (const IxElement* e = this; e->m_pParent; e = e->m_pParent) {
+        point->x -= e->m_rc.left;
+        point->y -= e->m_rc.top;
+    }
+}
+
+void IxElement::ScreenToLocalRect(RECT* rect) const
+{
+    if (!rect)
+        return;
+    for (const IxElement* e = this; e->m_pParent; e = e->m_pParent) {
+        rect->left -= e->m_rc.left;
+        rect->right -= e->m_rc.left;
+        rect->top -= e->m_rc.top;
+        rect->bottom -= e->m_rc.top;
+    }
+}
+
+IxElement* IxElement::LocalToScreen(POINT* point) const
+{
+    const IxElement* e = this;
+    for (; e->m_pParent; e = e->m_pParent) {
+        if (point) {
+            point->x += e->m_rc.left;
+            point->y += e->m_rc.top;
+        }
+    }
+    return const_cast<IxElement*>(e);
+}
+
+IxElement* IxElement::LocalToScreenRect(RECT* rect) const
+{
+    const IxElement* e = this;
+    for (; e->m_pParent; e = e->m_pParent) {
+        if (rect) {
+            rect->left += e->m_rc.left;
+            rect->right += e->m_rc.left;
+            rect->top += e->m_rc.top;
+            rect->bottom += e->m_rc.top;
+        }
+    }
+    return const_cast<IxElement*>(e);
+}
+
+BOOL IxElement::IsAncestorOf(const IxElement* other) const
+{
+    for (const IxElement* e = other; e; e = e->m_pParent) {
+        if (e == this)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+void IxElement::GetClientRect(RECT* out) const
+{
+    if (out)
+        *out = RECT{0, 0, Width(), Height()};
+}
+
+void IxElement::SetRect(int left, int top, int nearZ, int right, int bottom, int farZ, BOOL redraw)
+{
+    if (left == m_rc.left && top == m_rc.top && right == m_rc.right && bottom == m_rc.bottom)
+        return;
+    Move(left, top, nearZ, right, bottom, farZ, HasFlag(IXF_HIDDEN) ? FALSE : redraw);
+}
+
+void IxElement::MoveTo(int x, int y, BOOL redraw)
+{
+    SetRect(x, y, 0, x + Width(), y + Height(), 0, redraw);
+}
+
+BOOL IxElement::GetCursorPos(POINT* out)
+{
+    POINT pt{0, 0};
+    LRESULT answer = Control(kServiceCursorPos, reinterpret_cast<LPARAM>(&pt), 0);
+    ScreenToLocal(&pt);
+    if (out)
+        *out = pt;
+    return answer ? TRUE : FALSE;
+}
+
+int IxElement::HorizontalOffset(int content, int box) const
+{
+    int offset = 0;
+    if (HasFlag(IXF_HEND))
+        offset = box - content;
+    else if (HasFlag(IXF_HCENTER))
+        offset = (box - content) / 2;
+    return offset < 0 ? 0 : offset;
+}
+
+int IxElement::VerticalOffset(int content, int box) const
+{
+    if (HasFlag(IXF_VEND))
+        return box - content;
+    if (HasFlag(IXF_VCENTER))
+        return (box - content) / 2;
+    return 0;
+}
+
+void IxElement::AlignRect(int contentWidth, int contentHeight, RECT* out) const
+{
+    if (!out)
+        return;
+    int x = HorizontalOffset(contentWidth, Width());
+    int y = VerticalOffset(contentHeight, Height());
+    *out = RECT{x, y, x + contentWidth, y + contentHeight};
+}
+
+// ---------------------------------------------------------------------------
+// IxElement: state
 
 void IxElement::SetActive(BOOL on, LPARAM param)
 {
     if (on && !HasFlag(IXF_ACTIVE)) {
         if (IxKernel* kernel = IxGetKernel())
             kernel->m_bRepaint = TRUE;
+        IxElementWatch self(this);
         SetState(1, param);
-        SetState(2, param);
+        if (self.Alive())
+            SetState(2, param);
     } else if (!on && HasFlag(IXF_ACTIVE)) {
         SetState(5, param);
     }
 }
 
+void IxElement::Enable(BOOL enable, LPARAM param)
+{
+    ChangeFlag(this, IXF_DISABLED, !enable, IXEV_DISABLED, IXEV_ENABLED, param);
+}
+
+void IxElement::SetInputAllowed(BOOL allow, LPARAM param)
+{
+    ChangeFlag(this, IXF_NOINPUT, !allow, IXEV_INPUTREFUSED, IXEV_INPUTALLOWED, param);
+}
+
+void IxElement::Show(BOOL show, BOOL repaint)
+{
+    if (show) {
+        if (!HasFlag(IXF_HIDDEN))
+            return;
+        m_dwFlags &= ~IXF_HIDDEN;
+        IxElementWatch self(this);
+        OnEvent(IXEV_SHOWN, 0);
+        if (repaint && self.Alive())
+            Redraw();
+    } else {
+        if (HasFlag(IXF_HIDDEN))
+            return;
+        if (repaint)
+            Redraw();
+        m_dwFlags |= IXF_HIDDEN;
+        OnEvent(IXEV_HIDDEN, 0);
+    }
+}
+
+void IxElement::SetSelected(BOOL on, LPARAM param)
+{
+    ChangeFlag(this, IXF_SELECTED, on != 0, IXEV_SELECTED, IXEV_UNSELECTED, param);
+}
+
+void IxElement::SetReportEvents(BOOL on, LPARAM param)
+{
+    ChangeFlag(this, IXF_CURRENT, on != 0, IXEV_CURRENT, IXEV_NOTCURRENT, param);
+}
+
+void IxElement::SetFlag40(BOOL on, LPARAM param)
+{
+    ChangeFlag(this, IXF_PRESSED, on != 0, IXEV_PRESSED, IXEV_RELEASED, param);
+}
+
+void IxElement::SetFlag100(BOOL unmarked, LPARAM param)
+{
+    ChangeFlag(this, IXF_MARKED, !unmarked, IXEV_MARKED, IXEV_UNMARKED, param);
+}
+
+void IxElement::SendEvent27(LPARAM value)
+{
+    OnEvent(IXEV_VALUE, value);
+}
+
+void IxElement::SetProperties(LPARAM p2, LPARAM p5, LPARAM p3, LPARAM p6, LPARAM p7, LPARAM p4)
+{
+    const struct {
+        int id;
+        LPARAM value;
+    } props[] = {{2, p2}, {5, p5}, {3, p3}, {6, p6}, {7, p7}, {4, p4}};
+    IxElementWatch self(this);
+    for (const auto& prop : props) {
+        if (!self.Alive())
+            return;
+        if (prop.value != -1)
+            SetProperty(prop.id, prop.value);
+    }
+}
+
+LPARAM IxElement::PickStateValue(LPARAM normal, LPARAM pressed, LPARAM disabled, LPARAM selected,
+                                 LPARAM selectedPressed, LPARAM current) const
+{
+    if (HasFlag(IXF_DISABLED | IXF_NOINPUT) && disabled != -1)
+        return disabled;
+    if (HasFlag(IXF_CURRENT) && current >= 0)
+        return current;
+    if (HasFlag(IXF_SELECTED)) {
+        if (HasFlag(IXF_PRESSED) && selectedPressed != -1)
+            return selectedPressed;
+        if (selected != -1)
+            return selected;
+    }
+    if (!HasFlag(IXF_PRESSED))
+        return normal;
+    return pressed != -1 ? pressed : normal;
+}
+
+void IxElement::EndGesture()
+{
+    if (!HasFlag(IXF_GESTURE))
+        return;
+    m_dwFlags &= ~IXF_GESTURE;
+    Control(kServiceEndGesture, reinterpret_cast<LPARAM>(this), 0);
+}
+
+// ---------------------------------------------------------------------------
+// IxElement: image painters
+
+void IxElement::DrawImage(IxPaintRecord* record, IxImage* image) const
+{
+    if (!record || !image)
+        return;
+    image->Draw(record->dc, RECT{0, 0, Width(), Height()}, &record->clip);
+}
+
+void IxElement::DrawFramed(IxPaintRecord* record, IxImage* innerImage, const RECT& inner, IxImage* border) const
+{
+    if (!record)
+        return;
+    const RECT& clip = record->clip;
+    int w = Width();
+    int h = Height();
+    if (border) {
+        // The right strip reaches down to h: the corner below the inner
+        // rectangle's right end belongs to both the right and bottom strips.
+        const RECT strips[] = {
+            {0, 0, w, inner.top},
+            {inner.right, inner.top, w, h},
+            {0, inner.bottom, w, h},
+            {0, inner.top, inner.left, inner.bottom},
+        };
+        for (int i = 0; i < 4; ++i) {
+            const RECT& s = strips[i];
+            bool empty = i % 2 == 0 ? s.bottom - s.top <= 0 : s.right - s.left <= 0;
+            bool overlaps = s.left < clip.right && clip.left < s.right && s.top < clip.bottom && clip.top < s.bottom;
+            if (!empty && overlaps)
+                border->Draw(record->dc, s, &clip);
+        }
+    }
+    if (innerImage)
+        innerImage->Draw(record->dc, inner, &clip);
+}
+
+// ---------------------------------------------------------------------------
+// IxElement: repaint
+
 void IxElement::Redraw()
 {
-    if (HasFlag(IXF_HIDDEN | IXF_LAYOUTPENDING))
+    if (IsHiddenOrLaidOut())
         return;
     RECT rc{0, 0, Width(), Height()};
     Invalidate(0, &rc, nullptr);
 }
 
+void IxElement::InvalidateArea(const RECT* rect, int mode)
+{
+    if (IsHiddenOrLaidOut()) {
+        if (HasFlag(IXF_HIDDEN) && !HasFlag(IXF_PENDING))
+            Invalidate(mode, nullptr, nullptr);
+        return;
+    }
+    RECT rc = rect ? *rect : RECT{0, 0, Width(), Height()};
+    Invalidate(mode, &rc, nullptr);
+}
+
+void IxElement::InvalidateElementRect(const RECT* rect)
+{
+    if (IsHiddenOrLaidOut() || !rect)
+        return;
+    RECT rc = *rect;
+    Invalidate(0, &rc, nullptr);
+}
+
+void IxElement::InvalidateClamped(int mode, RECT* rect, IxElement* origin)
+{
+    if (!rect) {
+        Invalidate(mode, nullptr, origin);
+        return;
+    }
+    if (rect->left < 0)
+        rect->left = 0;
+    if (rect->top < 0)
+        rect->top = 0;
+    if (rect->right > Width())
+        rect->right = Width();
+    if (rect->bottom > Height())
+        rect->bottom = Height();
+    RECT rc = *rect;
+    Invalidate(mode, &rc, origin);
+}
+
 void IxElement::MarkUpdate()
 {
-    if (HasFlag(IXF_HIDDEN | IXF_LAYOUTPENDING))
+    if (IsHiddenOrLaidOut())
         return;
     if (IxKernel* kernel = IxGetKernel()) {
         kernel->m_bDeferredWork = TRUE;
         kernel->m_bUpdateNow = TRUE;
+    }
+}
+
+int IxElement::ValidateNow(LPARAM arg)
+{
+    Layout(arg);
+    m_dwFlags &= ~IXF_PENDING;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// IxControl
+
+bool IxControl::HitTest(POINT point) const
+{
+    return Inside(HasFlag(IXF_HITCLIENT) ? RECT{0, 0, Width(), Height()} : m_rcHit, point);
+}
+
+IxElement* IxControl::FindTarget(int inputCode, POINT point)
+{
+    if (HasFlag(IXF_NOTARGET))
+        return nullptr;
+    if (!HasFlag(IXF_HITCLIENT) && inputCode == IXIN_NOHIT)
+        return nullptr;
+    return HitTest(point) ? this : nullptr;
+}
+
+int IxControl::OnInput(int code, LPARAM data)
+{
+    IxElementWatch self(this);
+    switch (code) {
+    case IXIN_DOWN:
+        if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
+            return 0;
+        if (HasFlag(IXF_FOCUSONCLICK))
+            SetFocus();
+        if (self.Alive())
+            SetFlag40(TRUE, TRUE);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, IXN_PRESSED, 0);
+        if (self.Alive() && HasFlag(IXF_CLICKONPRESS))
+            Click(0, TRUE);
+        // A control deleted by its own press is not followed.
+        return self.Alive() ? 2 : 0;
+    case IXIN_MOVE: {
+        const auto* pt = reinterpret_cast<const POINT*>(data);
+        bool inside = pt && HitTest(*pt);
+        if (inside && !HasFlag(IXF_PRESSED)) {
+            SetFlag40(TRUE, TRUE);
+            if (self.Alive())
+                PostElementNotify(this, m_nId, IXN_REENTERED, 0);
+        } else if (!inside && HasFlag(IXF_PRESSED)) {
+            SetFlag40(FALSE, TRUE);
+            if (self.Alive())
+                PostElementNotify(this, m_nId, IXN_LEFT, 0);
+        }
+        return self.Alive() ? 1 : 0;
+    }
+    case IXIN_UP:
+        if (!HasFlag(IXF_PRESSED)) {
+            PostElementNotify(this, m_nId, IXN_RELEASEDIDLE, 0);
+            return 0;
+        }
+        SetFlag40(FALSE, TRUE);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, IXN_RELEASEDINSIDE, 0);
+        if (self.Alive() && !HasFlag(IXF_CLICKONPRESS))
+            Click(0, TRUE);
+        return 0;
+    case IXIN_TAP:
+        if (HasFlag(IXF_PRESSED)) {
+            SetFlag40(FALSE, TRUE);
+            if (self.Alive())
+                Click(0, TRUE);
+        } else {
+            Click(0, FALSE);
+        }
+        return 0;
+    case IXIN_REPEAT:
+        PostElementNotify(this, m_nId, IXN_REPEAT, 0);
+        return self.Alive() ? IxElement::OnInput(code, data) : 0;
+    default:
+        return IxElement::OnInput(code, data);
+    }
+}
+
+void IxControl::Click(LPARAM value, BOOL redraw)
+{
+    if (redraw)
+        MarkUpdate();
+    IxElementWatch self(this);
+    PostElementNotify(this, m_nId, IXN_CLICK, value);
+    if (!self.Alive() || !HasFlag(IXF_INVALIDATEALL))
+        return;
+    if (IxKernel* kernel = IxGetKernel()) {
+        kernel->m_bInvalidateAll = TRUE;
+        kernel->m_bDeferredWork = TRUE;
     }
 }
 
@@ -368,10 +855,16 @@ IxElement* IxView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxEle
 
 void IxView::SetState(int state, LPARAM param)
 {
+    // A child's handler may delete that child, a sibling or this view: the
+    // walk goes on only while the view and the next child are alive.
+    IxElementWatch self(this);
     auto eachChild = [&](int s) {
-        for (IxListNode* node = m_children.Head(); node;) {
-            IxListNode* next = node->m_pNext;
+        for (IxListNode* node = m_children.Head(); node && self.Alive();) {
+            IxElement* next = node->m_pNext ? FromNode(node->m_pNext) : nullptr;
+            IxElementWatch nextWatch(next);
             FromNode(node)->SetState(s, param);
+            if (!nextWatch.Alive())
+                break;
             node = next;
         }
     };
@@ -379,11 +872,13 @@ void IxView::SetState(int state, LPARAM param)
     case 2:
         IxElement::SetState(2, param);
         eachChild(2);
-        OnEvent(2, param);
+        if (self.Alive())
+            OnEvent(IXEV_CHILDRENATTACHED, param);
         break;
     case 5:
         eachChild(5);
-        IxElement::SetState(5, param);
+        if (self.Alive())
+            IxElement::SetState(5, param);
         break;
     default:
         IxElement::SetState(state, param);

@@ -9,6 +9,8 @@
 #include "platform/Types.h"
 
 class IxDC;
+class IxElement;
+class IxImage;
 
 // Flag word of an element.
 enum : DWORD {
@@ -42,15 +44,83 @@ enum : DWORD {
     IXF_PENDING = IXF_LAYOUTPENDING | IXF_UPDATEPENDING,
 };
 
-// Element events (OnEvent codes) used by the kernel.
+// Element events (OnEvent codes).
 enum : int {
     IXEV_ATTACHED = 1,
+    IXEV_CHILDRENATTACHED = 2,
+    IXEV_RESUMED = 3,
+    IXEV_PAUSED = 4,
     IXEV_FOCUSIN = 10,
     IXEV_FOCUSOUT = 11,
+    IXEV_HIDDEN = 12,
     IXEV_DETACHED = 17,
+    IXEV_CHILDNOTICE = 20,               // param: IxChildNoticeEvent*
+    IXEV_CHILDDATA4 = 21,                // 21..24: kinds 4..7, param: IxChildDataEvent*
+    IXEV_VALUE = 27,
+    IXEV_UNMARKED = 28,
+    IXEV_SIZECHANGED = 29,
+    IXEV_SHOWN = 30,
+    IXEV_MARKED = 35,
     IXEV_TIMER = 36,
+    IXEV_ENABLED = 38,
+    IXEV_DISABLED = 39,
+    IXEV_INPUTALLOWED = 40,
+    IXEV_INPUTREFUSED = 41,
+    IXEV_SELECTED = 42,
+    IXEV_UNSELECTED = 43,
+    IXEV_CURRENT = 44,
+    IXEV_NOTCURRENT = 45,
+    IXEV_PRESSED = 46,
+    IXEV_RELEASED = 47,
     IXEV_LAYERCLOSED = -1,
     IXEV_HANDBACK = -2,
+    IXEV_GESTUREENDED = -3,
+};
+
+// Input codes (OnInput).
+enum : int {
+    IXIN_DOWN = 0,                       // answer: 0 no tracking, 2 press tracking
+    IXIN_REPEAT = 2,
+    IXIN_MOVE = 9,                       // data: POINT* in element coordinates
+    IXIN_UP = 11,
+    IXIN_TAKESREPEAT = 16,
+    IXIN_TAP = 18,
+    IXIN_GESTUREGOESON = 34,             // data: POINT* in element coordinates
+    IXIN_NOHIT = 35,
+};
+
+// Notice codes of elements (kind of the action word).
+enum : int {
+    IXN_CLICK = 4096,
+    IXN_OWNEVENT = 4103,
+    IXN_REPEAT = 4127,
+    IXN_PRESSED = 4130,
+    IXN_LEFT = 4131,
+    IXN_REENTERED = 4132,
+    IXN_RELEASEDINSIDE = 4133,
+    IXN_RELEASEDIDLE = 4134,
+};
+
+// The six element states, as image frame codes.
+enum : int {
+    IXSTATE_NORMAL = -20,
+    IXSTATE_PRESSED = -19,
+    IXSTATE_DISABLED = -18,
+    IXSTATE_SELECTED = -17,
+    IXSTATE_SELECTEDPRESSED = -16,
+    IXSTATE_CURRENT = -15,
+};
+
+// Content kinds of the creation record.
+enum : int {
+    IXCONTENT_IMAGE = 4,
+    IXCONTENT_SHARESTRING = 6,
+    IXCONTENT_STRINGDATA = 7,
+    IXCONTENT_TEXT = 10,
+    IXCONTENT_BITMAPFILE = 12,
+    IXCONTENT_BITMAPLIST = 13,
+    IXCONTENT_DECODEDFILE = 14,
+    IXCONTENT_DECODEDLIST = 15,
 };
 
 // What Paint draws with: the drawing context and the clip rectangle in the
@@ -60,11 +130,72 @@ struct IxPaintRecord {
     RECT clip;
 };
 
+// Creation record read by Create and by the OnCreate of the subclasses;
+// subclasses append their own words.
+struct IxElementParams {
+    int nId;
+    DWORD dwFlags;
+    int x;
+    int y;
+    int nWidth;
+    int nHeight;
+    int nContentKind;
+    LPARAM lContentValue; // read only together with a content kind
+    int nContentLength;
+
+    // Zeroes every word except the content value.
+    void Clear();
+    void Set(int left, int top, int width, int height, int id, DWORD flags);
+};
+
+// A notice handed at once up the parent chain (OnChildNotify kind 1).
+struct IxNoticeRecord {
+    DWORD dwWord;
+    LPARAM lValue;
+};
+
+// Record of event 20: a notice from a descendant.
+struct IxChildNoticeEvent {
+    DWORD dwWord;
+    LPARAM lValue;
+    IxElement* pSender;
+    IxElement* pOrigin;
+    LPARAM lReserved;
+};
+
+// Record of events 21 to 24.
+struct IxChildDataEvent {
+    LPARAM lData;
+    IxElement* pSender;
+    IxElement* pOrigin;
+};
+
+// Watches an element across calls that may delete it: Alive() turns false
+// when the element's destructor runs. Walks that call out into handlers
+// (events, notices, input) hold one and stop touching the element once it
+// is gone. Lives on the stack; user-interface thread only.
+class IxElementWatch {
+public:
+    explicit IxElementWatch(IxElement* element);
+    ~IxElementWatch();
+    IxElementWatch(const IxElementWatch&) = delete;
+    IxElementWatch& operator=(const IxElementWatch&) = delete;
+
+    bool Alive() const { return m_pElement != nullptr; }
+    IxElement* Get() const { return m_pElement; }
+
+private:
+    friend class IxElement;
+    IxElement* m_pElement;
+    IxElementWatch* m_pNext = nullptr;
+};
+
 class IxElement : public IxListNode { // the node is the link in the parent's child list
 public:
     IxElement();
     // Tells the kernel to forget the element (focus, timers, listeners,
-    // subscriptions, layers), so that nothing in it points to a dead element.
+    // subscriptions, layers), unlinks it from its parent's child list when it
+    // is still linked, and tells every watch that it is gone.
     virtual ~IxElement();
     IxElement(const IxElement&) = delete;
     IxElement& operator=(const IxElement&) = delete;
@@ -78,46 +209,149 @@ public:
     virtual IxElement* FindTarget(int inputCode, POINT point);
     virtual int OnInput(int code, LPARAM data);
     virtual void Move(int left, int top, int nearZ, int right, int bottom, int farZ, BOOL redraw);
+    // Modes: 0 repaint rect (null = whole element), 1 mark update pending,
+    // 2 mark layout pending. rect is moved in place into the parent's
+    // coordinates on its way up.
     virtual void Invalidate(int mode, RECT* rect, IxElement* origin);
     virtual void Paint(IxPaintRecord* record);
     virtual int Layout(LPARAM arg);
     virtual void Draw(IxPaintRecord* record) = 0;
     virtual int Query(int code, LPARAM* out);
+    // Kind 1: data is an IxNoticeRecord*; kinds 4..7: any data.
     virtual int OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin);
+    // 1 build, 2 attach, 3 resume, 4 pause, 5 detach.
     virtual void SetState(int state, LPARAM param);
+    // Kernel requests travel up to the root; code 20 carries the asking element in a.
     virtual LRESULT Control(int code, LPARAM a, LPARAM b);
     // Kind 1: by id. Returns the element found; with out, appends every match.
+    // from = this, stop = null searches outward; stop = this only the subtree.
     virtual IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop);
     virtual int SetProperty(int id, LPARAM value);
-    virtual int OnCreate(const void* params);
+    virtual int OnCreate(const IxElementParams* params);
+
+    // Sets id, flags and rectangle from the record, then OnCreate unless the
+    // element is created on activation (then 1).
+    int Create(const IxElementParams* params);
 
     int GetId() const { return m_nId; }
     void SetId(int id) { m_nId = id; }
     DWORD GetFlags() const { return m_dwFlags; }
     bool HasFlag(DWORD flag) const { return (m_dwFlags & flag) != 0; }
     void SetFlags(DWORD set, DWORD clear) { m_dwFlags = (m_dwFlags & ~clear) | set; }
+    // Hidden or layout pending: not repainted by rectangle.
+    bool IsHiddenOrLaidOut() const { return HasFlag(IXF_HIDDEN | IXF_LAYOUTPENDING); }
     IxElement* GetParent() const { return m_pParent; }
     void SetParent(IxElement* parent) { m_pParent = parent; }
     int Width() const { return m_rc.right - m_rc.left; }
     int Height() const { return m_rc.bottom - m_rc.top; }
     void SetRectNow(const RECT& rc) { m_rc = rc; }
 
+    // Coordinates. The screen is the root's coordinate space: the origins of
+    // the element and of each ancestor that has a parent are counted.
+    void ScreenToLocal(POINT* point) const;
+    void ScreenToLocalRect(RECT* rect) const;
+    // Return the root.
+    IxElement* LocalToScreen(POINT* point) const;
+    IxElement* LocalToScreenRect(RECT* rect) const;
+    // 1 when other is this element or one of its descendants.
+    BOOL IsAncestorOf(const IxElement* other) const;
+    void GetClientRect(RECT* out) const;
+    // Moves only when left, top, right or bottom changes; no redraw while hidden.
+    void SetRect(int left, int top, int nearZ, int right, int bottom, int farZ, BOOL redraw);
+    void MoveTo(int x, int y, BOOL redraw);
+    // Last pointer position (kernel service 10) in element coordinates.
+    BOOL GetCursorPos(POINT* out);
+
+    // Alignment by the flags: end gives box - content, centre half of it
+    // (toward zero), start 0. The horizontal offset is never negative.
+    int HorizontalOffset(int content, int box) const;
+    int VerticalOffset(int content, int box) const;
+    void AlignRect(int contentWidth, int contentHeight, RECT* out) const;
+
     // Activates (states 1 and 2, repaint due) or deactivates (state 5).
     void SetActive(BOOL on, LPARAM param);
+
+    // Flag setters: each changes its bit only when it differs and then sends
+    // its event with param. Enable, SetInputAllowed, Show and SetFlag100 take
+    // the positive sense (1 clears the bit).
+    void Enable(BOOL enable, LPARAM param);
+    void SetInputAllowed(BOOL allow, LPARAM param);
+    // Events 30 and 12 go with 0; repaint redraws after showing, before hiding.
+    void Show(BOOL show, BOOL repaint);
+    void SetSelected(BOOL on, LPARAM param);
+    void SetReportEvents(BOOL on, LPARAM param);
+    void SetFlag40(BOOL on, LPARAM param);
+    void SetFlag100(BOOL unmarked, LPARAM param);
+    void SendEvent27(LPARAM value);
+
+    // Sets properties 2, 5, 3, 6, 7, 4 (normal, pressed, disabled, selected,
+    // selected and pressed, current) in this order; -1 skips.
+    void SetProperties(LPARAM p2, LPARAM p5, LPARAM p3, LPARAM p6, LPARAM p7, LPARAM p4);
+    // One of six per-state values by the flags; -1 means not given.
+    LPARAM PickStateValue(LPARAM normal, LPARAM pressed, LPARAM disabled, LPARAM selected, LPARAM selectedPressed,
+                          LPARAM current) const;
+
+    // Draws the image over the client rectangle, within the paint clip.
+    void DrawImage(IxPaintRecord* record, IxImage* image) const;
+    // Draws the border image into the four strips around inner (top, right,
+    // bottom, left; empty strips and strips outside the clip are skipped),
+    // then the inner image into inner.
+    void DrawFramed(IxPaintRecord* record, IxImage* innerImage, const RECT& inner, IxImage* border) const;
+
     // Repaints the whole element unless it is hidden or layout pending.
     void Redraw();
+    // rect null: the whole element. The caller's rectangle is not changed.
+    void InvalidateArea(const RECT* rect, int mode);
+    void InvalidateElementRect(const RECT* rect);
+    // Clamps rect in place to the client rectangle, then invalidates it.
+    void InvalidateClamped(int mode, RECT* rect, IxElement* origin);
     // Marks the element for an immediate window update at the next
     // deferred-work flush.
     void MarkUpdate();
+    // Layout, then both pending bits cleared. Returns 1.
+    int ValidateNow(LPARAM arg);
 
     // The element from its sibling node.
     static IxElement* FromNode(IxListNode* node) { return static_cast<IxElement*>(node); }
 
 protected:
+    // Ends the element's gesture registration (kernel service 32).
+    void EndGesture();
+
     int m_nId = 0;
     DWORD m_dwFlags = IXF_LAYOUTPENDING;
     RECT m_rc{0, 0, 0, 0};
     IxElement* m_pParent = nullptr;
+
+private:
+    friend class IxElementWatch;
+    IxElementWatch* m_pWatches = nullptr;
+};
+
+// Reports an element's notice to its owner: the word (id & 0xffff) | code <<
+// 16 goes at once up the parent chain with flag 0x100000, else on the
+// kernel's action queue when the element's own id is 1 or more. Returns the
+// parent's answer, 1 when queued, 0 when lost.
+int PostElementNotify(IxElement* element, int id, int code, LPARAM value);
+
+// The pressable element: hit rectangle, press tracking and Click.
+class IxControl : public IxElement {
+public:
+    IxElement* FindTarget(int inputCode, POINT point) override;
+    int OnInput(int code, LPARAM data) override;
+    // With redraw MarkUpdate; notice 4096 with value; a 0x20000 element asks
+    // for the whole frame to be redrawn.
+    virtual void Click(LPARAM value, BOOL redraw);
+
+    const RECT& GetHitRect() const { return m_rcHit; }
+    void SetHitRect(const RECT& rc) { m_rcHit = rc; }
+
+protected:
+    // The point against the client rectangle (flag 0x200000) or the hit
+    // rectangle; edges are inside.
+    bool HitTest(POINT point) const;
+
+    RECT m_rcHit{0, 0, 0, 0};
 };
 
 // An element with children. It owns them and deletes them with itself.
@@ -138,5 +372,6 @@ public:
     const IxList& Children() const { return m_children; }
 
 protected:
+    friend class IxElement; // unlinks a child that is deleted while linked
     IxList m_children;
 };
