@@ -5,6 +5,8 @@
 #include "platform/Picture.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -207,29 +209,19 @@ class BitmapTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/pavo-bitmap-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        ASSERT_TRUE(platform::OpenUnit(m_root));
-        fs::create_directories(m_root + "/NAND/Wren/Images");
+        fs::create_directories(m_unit.Host("NAND/Wren/Images"));
         IxImageCacheInit();
     }
-    void TearDown() override
-    {
-        IxImageCacheShutdown();
-        platform::CloseUnit();
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
+    void TearDown() override { IxImageCacheShutdown(); }
     // Writes a file under \NAND\Wren\Images and answers its unit path.
     std::u16string Write(const std::string& name, const Bytes& bytes)
     {
-        std::ofstream(m_root + "/NAND/Wren/Images/" + name, std::ios::binary)
+        std::ofstream(m_unit.Host("NAND/Wren/Images/" + name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return u"\\NAND\\Wren\\Images\\" + std::u16string(name.begin(), name.end());
     }
 
-    std::string m_root;
+    TempUnit m_unit{"pavo-bitmap"};
 };
 
 TEST_F(BitmapTest, PathsDifferingInCaseShareOneBitmapFreedAtTheLastRelease)

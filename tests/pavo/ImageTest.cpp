@@ -3,6 +3,8 @@
 #include "Lib_cpp/image/Bitmap.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -104,29 +106,19 @@ class ImageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/pavo-image-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_root = pattern;
-        ASSERT_TRUE(platform::OpenUnit(m_root));
-        fs::create_directories(m_root + "/NAND/Wren/Images");
+        fs::create_directories(m_unit.Host("NAND/Wren/Images"));
         IxImageCacheInit();
     }
-    void TearDown() override
-    {
-        IxImageCacheShutdown();
-        platform::CloseUnit();
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
+    void TearDown() override { IxImageCacheShutdown(); }
     std::u16string Write(const std::string& name, int w, int h, const Painter& paint)
     {
         const Bytes bytes = MakeBmp(w, h, paint);
-        std::ofstream(m_root + "/NAND/Wren/Images/" + name, std::ios::binary)
+        std::ofstream(m_unit.Host("NAND/Wren/Images/" + name), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return u"\\NAND\\Wren\\Images\\" + std::u16string(name.begin(), name.end());
     }
 
-    std::string m_root;
+    TempUnit m_unit{"pavo-image"};
 };
 
 const COLORREF kStripColours[5] = { kRed, kGreen, kBlue, kWhite, kMagenta };
