@@ -81,6 +81,14 @@ enum : int {
 // Width of the caret request that means "no request".
 inline constexpr int kIxNoCaret = static_cast<int>(0x80000001);
 
+// A caret rectangle as position and size.
+struct IxCaretRect {
+    int x;
+    int y;
+    int width; // kIxNoCaret: no request
+    int height;
+};
+
 class IxKernel {
 public:
     IxKernel(IxKernelFrame* frame, IxRing* queue, IxArray<IxTimerEntry>* timers);
@@ -136,7 +144,7 @@ public:
     BOOL m_bRepaint = FALSE;
     BOOL m_bCompactListeners = FALSE;
     BOOL m_bCompactSubscriptions = FALSE;
-    RECT m_caretRequest{0, 0, kIxNoCaret, 0}; // {x, y, width, height}
+    IxCaretRect m_caretRequest{0, 0, kIxNoCaret, 0};
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
     int m_nTuning[3] = {100, 35, 2};

@@ -193,7 +193,7 @@ void IxKernelFrame::BeginBusy()
         return;
     m_pKernel->m_bInvalidateAll = FALSE;
     m_pKernel->m_nWindowRequest = IXWR_NONE;
-    m_pKernel->m_caretRequest.right = kIxNoCaret;
+    m_pKernel->m_caretRequest.width = kIxNoCaret;
     m_pKernel->m_nSoftKeyRequest = 0;
     m_pKernel->m_pCaptureTarget = m_pGestureElement ? m_pGestureElement : this;
 }

@@ -190,6 +190,6 @@ private:
     IxElement* m_pGestureElement = nullptr; // the element of the running pointer gesture
     int m_nGestureMode = 0;
     DWORD m_dwBusyLimit = 0x7fffffff;
-    RECT m_caret{0, 0, 0, 0}; // {x, y, width, height}; width 0 = no caret
+    IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
     int m_nFileChangeDelay = 500;
 };
