@@ -18,7 +18,8 @@ public:
         if (mkdtemp(pattern.data()))
             m_root = pattern;
         EXPECT_FALSE(m_root.empty()) << "no temporary folder";
-        EXPECT_TRUE(!m_root.empty() && platform::OpenUnit(m_root)) << m_root;
+        m_open = !m_root.empty() && platform::OpenUnit(m_root);
+        EXPECT_TRUE(m_open) << m_root;
     }
     ~TempUnit()
     {
@@ -30,10 +31,12 @@ public:
     TempUnit(const TempUnit&) = delete;
     TempUnit& operator=(const TempUnit&) = delete;
 
+    bool IsOpen() const { return m_open; }
     const std::string& Root() const { return m_root; }
     // The host path of a path under the root ("NAND/Wren/Images").
     std::string Host(const std::string& relative) const { return m_root + "/" + relative; }
 
 private:
     std::string m_root;
+    bool m_open = false;
 };

@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -31,30 +33,6 @@ std::string Utf8(const IxString& text)
     return platform::ToUtf8(text.Text());
 }
 
-// A unit root in a fresh temporary folder, so that no test reaches ./unit.
-class TempUnit {
-public:
-    TempUnit()
-    {
-        char pattern[] = "/tmp/pavo-utility-XXXXXX";
-        if (mkdtemp(pattern))
-            m_root = pattern;
-        m_open = !m_root.empty() && platform::OpenUnit(m_root);
-    }
-    ~TempUnit()
-    {
-        platform::CloseUnit();
-        std::error_code ignored;
-        if (!m_root.empty())
-            std::filesystem::remove_all(m_root, ignored);
-    }
-    bool IsOpen() const { return m_open; }
-    const std::string& Root() const { return m_root; }
-
-private:
-    std::string m_root;
-    bool m_open = false;
-};
 
 // ---- Processes ----
 

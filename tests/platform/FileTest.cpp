@@ -6,6 +6,8 @@
 #include "platform/Text.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -29,24 +31,14 @@ class FileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "wren-file-XXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-        root = pattern;
-        ASSERT_TRUE(platform::OpenUnit(root));
         for (const char* folder : { "NAND", "HDD", "Storage Card" })
-            fs::create_directory(root + "/" + folder);
+            fs::create_directory(Host(folder));
     }
 
-    void TearDown() override
-    {
-        platform::CloseUnit();
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+    std::string Host(const std::string& relative) const { return unit.Host(relative); }
 
-    std::string Host(const std::string& relative) const { return root + "/" + relative; }
-
-    std::string root;
+    TempUnit unit{"wren-file"};
+    const std::string& root = unit.Root();
 };
 
 // An open handle that closes itself.

@@ -5,6 +5,8 @@
 #include "platform/Text.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -112,9 +114,7 @@ class FontTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "wren-font-XXXXXX").string();
-        m_root = mkdtemp(pattern.data());
-        ASSERT_TRUE(platform::OpenUnit(m_root));
+        ASSERT_TRUE(m_unit.IsOpen());
         ASSERT_TRUE(platform::InstallUnitFonts());
         ASSERT_EQ(AddFontResourceW(kUnitFont), 1);
     }
@@ -125,9 +125,6 @@ protected:
         RemoveFontResourceW(kUnitFont);
         for (const std::u16string& path : m_added)
             RemoveFontResourceW(path.c_str());
-        platform::CloseUnit();
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
     HFONT Font(LONG height, std::u16string_view face = u"", LONG weight = FW_NORMAL, BYTE quality = DEFAULT_QUALITY)
     {
@@ -168,7 +165,8 @@ protected:
         return size.cx;
     }
 
-    std::string m_root;
+    TempUnit m_unit{"wren-font"};
+    const std::string& m_root = m_unit.Root();
     std::vector<HFONT> m_fonts;
     std::vector<std::u16string> m_added;
 };

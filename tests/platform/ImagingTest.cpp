@@ -4,6 +4,8 @@
 #include "platform/GdiInternal.h"
 #include "platform/Unit.h"
 
+#include "tests/common/TempUnit.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -567,25 +569,13 @@ TEST(PictureOps, LockBitsWritesBackInTheLockedFormat)
 // Loading from files of the unit.
 class ImagingFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "wren-imaging-XXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-        root = pattern;
-        ASSERT_TRUE(platform::OpenUnit(root));
-        fs::create_directory(root + "/NAND");
-    }
-    void TearDown() override
-    {
-        platform::CloseUnit();
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+    void SetUp() override { fs::create_directory(unit.Host("NAND")); }
     void Write(const std::string& name, const Bytes& b)
     {
-        std::ofstream(root + "/NAND/" + name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        std::ofstream(unit.Host("NAND/" + name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
     }
-    std::string root;
+    TempUnit unit{"wren-imaging"};
+    const std::string& root = unit.Root();
 };
 
 TEST_F(ImagingFiles, ShLoadDibitmapGivesTheBmpPixels)
