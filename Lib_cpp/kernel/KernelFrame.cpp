@@ -3,6 +3,9 @@
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
 #include "platform/Clock.h"
+#include "platform/Debug.h"
+#include "platform/Gdi.h"
+#include "platform/Thread.h"
 #include "platform/Window.h"
 
 #include <new>
@@ -21,7 +24,9 @@ constexpr int kAskHide = 13;
 constexpr int kInvalidateAllNotice = 14;
 
 // Recall codes the frame posts to itself.
+constexpr LPARAM kRecallStarted = 1;
 constexpr LPARAM kRecallDrain = 2;
+constexpr LPARAM kRecallDirty = 3;
 constexpr LPARAM kRecallRepaintNotice = 4;
 
 // Reserved action ids.
@@ -141,20 +146,92 @@ int IxKernelFrame::ActionIsInvoked(int code, int kind, LPARAM param)
     return m_pHook ? m_pHook->ActionIsInvoked(code, kind, param) : 0;
 }
 
+namespace {
+
+bool IsEmpty(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
+
+// Grows into by r (an empty into takes r).
+void Merge(RECT& into, const RECT& r)
+{
+    if (IsEmpty(r))
+        return;
+    if (IsEmpty(into)) {
+        into = r;
+        return;
+    }
+    into.left = r.left < into.left ? r.left : into.left;
+    into.top = r.top < into.top ? r.top : into.top;
+    into.right = r.right > into.right ? r.right : into.right;
+    into.bottom = r.bottom > into.bottom ? r.bottom : into.bottom;
+}
+
+constexpr RECT kEmptyDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
+
+} // namespace
+
 void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
 {
     if (mode == 1)
         m_dwFlags |= IXF_UPDATEPENDING;
     else if (mode == 2)
         m_dwFlags |= IXF_LAYOUTPENDING;
-    HWND hwnd = GetWindowHandle();
-    if (rect && hwnd) {
-        RECT r = *rect;
-        r.left += m_rc.left;
-        r.right += m_rc.left;
-        r.top += m_rc.top;
-        r.bottom += m_rc.top;
+    if (!rect || IsEmpty(*rect))
+        return;
+    RECT r = *rect;
+    r.left += m_rc.left;
+    r.right += m_rc.left;
+    r.top += m_rc.top;
+    r.bottom += m_rc.top;
+    if (m_bInPressHandler)
+        m_bPointerUnblocked = FALSE; // until the next paint
+    if (m_bPainting) {
+        // The paint in progress may already have drawn this part: it is
+        // repainted once after the paint (recall code 3).
+        Merge(m_rcDirty, r);
+        return;
+    }
+    Merge(m_rcPending, r);
+    if (m_nBusy == 0)
+        FlushPendingInvalidation();
+}
+
+void IxKernelFrame::FlushPendingInvalidation()
+{
+    if (IsEmpty(m_rcPending))
+        return;
+    RECT r = m_rcPending;
+    m_rcPending = RECT{0, 0, 0, 0};
+    if (HWND hwnd = GetWindowHandle())
         InvalidateRect(hwnd, &r, FALSE);
+}
+
+void IxKernelFrame::Draw(IxPaintRecord* record)
+{
+    if (!record || !record->dc)
+        return;
+    if (HBRUSH brush = CreateSolidBrush(m_crBackground)) {
+        RECT all{0, 0, Width(), Height()};
+        FillRect(record->dc->GetDC(), &all, brush);
+        DeleteObject(brush);
+    }
+    PaintChildren(record);
+}
+
+void IxKernelFrame::SetPaintLock(BOOL on)
+{
+    const bool locked = (m_dwState & IXFS_PAINTLOCK) != 0;
+    if (on && !locked) {
+        m_dwState |= IXFS_PAINTLOCK;
+        OutputDebugStringW(u"[KERNEL] Lock Paint\r\n");
+    } else if (!on && locked) {
+        m_dwState &= ~IXFS_PAINTLOCK;
+        OutputDebugStringW(u"[KERNEL] Unlock Paint\r\n");
+        // The paints swallowed while locked left the screen stale.
+        if (HWND hwnd = GetWindowHandle())
+            InvalidateRect(hwnd, nullptr, FALSE);
     }
 }
 
@@ -241,7 +318,8 @@ void IxKernelFrame::EndBusy()
             PostMessageW(hwnd, m_uNotifyAction, m_deferred[i].dwAction, m_deferred[i].lValue);
     }
     m_deferred.RemoveAll();
-    // 12: invalidations went to the window as they came.
+    // 12
+    FlushPendingInvalidation();
     // 13
     if (m_bRepaintNotice && k.m_bRepaint && hwnd)
         PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
@@ -641,17 +719,210 @@ void IxKernelFrame::SetFocus(IxElement* element)
 // ---------------------------------------------------------------------------
 // Entry points of the frame window that belong to paint and input.
 
-void IxKernelFrame::OnPaint(HDC, const RECT*, BOOL, BOOL)
+void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout)
 {
-    // Paint ends by starting the timers its handlers requested.
+    m_bPointerUnblocked = TRUE;
+    HWND hwnd = GetWindowHandle();
+    if (m_dwState & IXFS_PAINTLOCK) {
+        if (hwnd)
+            ValidateRect(hwnd, nullptr);
+        if (m_pKernel && m_pKernel->m_bRepaint) {
+            m_pKernel->m_bRepaint = FALSE;
+            SetState(3, 0);
+            SetState(4, 0);
+        }
+        FinishPaint();
+        return;
+    }
+    if (!dc || !rect || IsEmpty(*rect)) {
+        FinishPaint();
+        return;
+    }
+    m_bPainting = TRUE;
+    m_rcDirty = kEmptyDirty;
+    BOOL full = FALSE;
+    if (m_pKernel) {
+        full = m_pKernel->m_bRepaint;
+        m_pKernel->m_bRepaint = FALSE;
+    }
+    m_dwFlags &= ~IXF_INVALIDATEALL;
+
+    IxDC paint(&m_fonts, 0);
+    paint.BeginOffscreen(dc, *rect, !(m_dwState & IXFS_DIRECTPAINT));
+    HDC drawDC = paint.GetDC();
+    int oldMode = SetBkMode(drawDC, TRANSPARENT);
+    UINT oldAlign = SetTextAlign(drawDC, TA_BASELINE);
+
+    if ((full || HasFlag(IXF_PENDING)) && !skipLayout) {
+        for (int i = 0; i < m_layers.Count(); ++i) {
+            if (m_layers[i].pView->HasFlag(IXF_PENDING))
+                m_layers[i].pView->ValidateNow(0);
+        }
+        // The frame's own pending bits stay: the frame is laid out again
+        // by every full paint.
+        Layout(0);
+    }
+
+    // Everything below draws within the paint rectangle (window coordinates).
+    IxPaintRecord record{&paint, *rect};
+    paint.PushClip(*rect);
+    if (!(m_dwState & (IXFS_SCREEN | IXFS_OVERLAY)) && !partial)
+        Paint(&record);
+    {
+        // Layers are laid out in frame coordinates.
+        IxOriginShift shift(paint, &record.clip, m_rc.left, m_rc.top);
+        auto paintLayer = [&](int i) {
+            IxElement* view = m_layers[i].pView;
+            RECT rc;
+            view->GetRect(&rc);
+            if (!view->HasFlag(IXF_HIDDEN) && rc.left < record.clip.right && record.clip.left < rc.right &&
+                rc.top < record.clip.bottom && record.clip.top < rc.bottom)
+                view->Paint(&record);
+        };
+        if (!partial) {
+            if (!(m_dwState & IXFS_SINGLELAYER)) {
+                if ((m_dwState & IXFS_OVERLAY) && m_layers.Count() > 0)
+                    paintLayer(m_layers.Count() - 1);
+                else
+                    for (int i = 0; i < m_layers.Count(); ++i)
+                        paintLayer(i);
+            }
+            if ((m_dwState & IXFS_HOOKPAINTS) && m_pHook)
+                m_pHook->Paint(&record);
+        } else {
+            for (int i = 0; i < m_layers.Count(); ++i) {
+                int p = m_layers[i].nPriority;
+                int magnitude = p < 0 ? -p : p;
+                if (magnitude >= IXLAYER_KEEP && magnitude <= IXLAYER_TOP)
+                    paintLayer(i);
+            }
+        }
+    }
+    paint.PopClip();
+    SetTextAlign(drawDC, oldAlign);
+    SetBkMode(drawDC, oldMode);
+    paint.EndOffscreen();
+    if (full)
+        SetState(3, 0);
+    if (m_pHook)
+        m_pHook->AfterPaint();
+    paint.Release();
+    if (m_pHook)
+        m_pHook->AfterPaintRelease();
+    if (m_dwState & IXFS_DIRECTPAINTREQUEST)
+        m_dwState |= IXFS_DIRECTPAINT;
+    else
+        m_dwState &= ~IXFS_DIRECTPAINT;
+    if (full)
+        SetState(4, 0);
+    FinishPaint();
+    m_bPainting = FALSE;
+    if (!IsEmpty(m_rcDirty) && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDirty);
+}
+
+void IxKernelFrame::FinishPaint()
+{
+    // Paint ends by starting the timers its handlers requested and by
+    // handing over what they asked for.
     SyncTimers();
+    HWND hwnd = GetWindowHandle();
+    if (m_pKernel && m_pKernel->m_bInvalidateAll) {
+        m_pKernel->m_bInvalidateAll = FALSE;
+        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    }
+    if (m_queue.Count() > 0 && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+    FlushPendingInvalidation();
 }
 
 void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 {
-    if (static_cast<int>(elementId) == m_nId && code == kRecallDrain) {
-        BusyScope busy(this); // its end drains the queue
+    if (static_cast<int>(elementId) != m_nId) {
+        BusyScope busy(this);
+        if (IxElement* element = FindElement(1, static_cast<int>(elementId), nullptr, nullptr, nullptr))
+            element->OnEvent(25, code);
+        return;
     }
+    switch (code) {
+    case kRecallDirty:
+        if (!IsEmpty(m_rcDirty)) {
+            RECT r = m_rcDirty;
+            m_rcDirty = kEmptyDirty;
+            if (HWND hwnd = GetWindowHandle())
+                InvalidateRect(hwnd, &r, FALSE);
+        }
+        break;
+    case kRecallRepaintNotice:
+        if (m_bRepaintNotice && m_pKernel && m_pKernel->m_bRepaint) {
+            m_pKernel->m_bRepaint = FALSE;
+            SetState(3, 0);
+            SetState(4, 0);
+        }
+        break;
+    case kRecallDrain: {
+        BusyScope busy(this); // its end drains the queue
+        break;
+    }
+    case kRecallStarted: {
+        BusyScope busy(this);
+        if (m_pHook)
+            m_pHook->OnFrameStarted();
+        break;
+    }
+    default: {
+        BusyScope busy(this);
+        if (m_pHook)
+            m_pHook->OnEvent(25, code);
+        break;
+    }
+    }
+}
+
+int IxKernelFrame::RunModalLoop()
+{
+    if (m_bModalRunning)
+        return -1; // one modal loop at a time
+    m_nModalSavedBusy = m_nBusy;
+    m_dwModalThread = GetCurrentThreadId();
+    m_bModalRunning = TRUE;
+    m_nModalResult = -1;
+    if (m_nBusy > 0)
+        EndBusy();
+    BOOL quit = FALSE;
+    MSG msg;
+    while (m_bModalRunning) {
+        if (!GetMessageW(&msg, nullptr, 0, 0)) {
+            quit = TRUE;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (m_nModalSavedBusy > 0)
+        BeginBusy();
+    m_nModalSavedBusy = static_cast<int>(0x80000001);
+    m_bModalRunning = FALSE;
+    if (quit) {
+        m_nModalResult = -1;
+        PostQuitMessage(0);
+    }
+    return m_nModalResult;
+}
+
+void IxKernelFrame::EndModalLoop(int result)
+{
+    if (!m_bModalRunning)
+        return;
+    m_bModalRunning = FALSE;
+    m_nModalResult = result;
+    for (int i = m_layers.Count() - 1; i >= 0; --i) {
+        if (m_layers[i].nPriority == IXLAYER_MODAL) {
+            RemoveLayerAt(i);
+            break;
+        }
+    }
+    PostThreadMessageW(m_dwModalThread, 0, 0, 0);
 }
 
 void IxKernelFrame::DoMouseMove(WPARAM, int, int, BOOL* startedDrag)

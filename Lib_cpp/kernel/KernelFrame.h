@@ -7,6 +7,7 @@
 
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/Containers.h"
+#include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/Types.h"
@@ -63,6 +64,9 @@ enum : DWORD {
     IXFS_SCREEN = 0x20,
     IXFS_SINGLELAYER = 0x40,
     IXFS_OVERLAY = 0x80,
+    IXFS_DIRECTPAINT = 0x1000000,
+    IXFS_DIRECTPAINTREQUEST = 0x2000000,
+    IXFS_PAINTLOCK = 0x4000000, // every paint only validates the window
 };
 
 // Id of the frame element.
@@ -86,6 +90,9 @@ public:
     // Element operations of the frame.
     int ActionIsInvoked(int code, int kind, LPARAM param) override;
     void Invalidate(int mode, RECT* rect, IxElement* origin) override;
+    // The frame's own background: its colour, then its children.
+    void Draw(IxPaintRecord* record) override;
+    void SetBackgroundColor(COLORREF color) { m_crBackground = color; }
     IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop) override;
     using IxElement::GetRect;
     const RECT& GetRect() const { return m_rc; }
@@ -140,6 +147,19 @@ public:
     HWND GetWindowHandle() const { return m_pWindow ? m_pWindow->GetHandle() : nullptr; }
     void SetBusyLimit(DWORD ms) { m_dwBusyLimit = ms; }
     void SetRepaintNotice(BOOL on) { m_bRepaintNotice = on; }
+    // Paint lock (service 36): while on, every paint only validates.
+    void SetPaintLock(BOOL on);
+    BOOL IsPainting() const { return m_bPainting; }
+    IxFontTable& GetFontTable() { return m_fonts; }
+    // Hands the rectangle collected outside paint to the window.
+    void FlushPendingInvalidation();
+
+    // Runs the window's messages until ended by EndModalLoop or WM_QUIT (which
+    // is posted again); the result given to EndModalLoop, -1 for WM_QUIT.
+    int RunModalLoop();
+    // Service 38: ends the running modal loop with result.
+    void EndModalLoop(int result);
+    BOOL IsModalRunning() const { return m_bModalRunning; }
 
     // Entry points of the frame window.
     void OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout);
@@ -167,6 +187,7 @@ public:
 private:
     void CarryOutWindowRequest();
     void UpdateStateBitsOnRemoval(int priority);
+    void FinishPaint();
 
     HINSTANCE m_hInstance;
     IxFrameWnd* m_pWindow;
@@ -180,9 +201,19 @@ private:
     BOOL m_bInPressHandler = FALSE;
     BOOL m_bPointerUnblocked = TRUE;
     BOOL m_bRepaintNotice = FALSE;
+    BOOL m_bPainting = FALSE;
+    RECT m_rcPending{0, 0, 0, 0}; // collected outside paint; empty: nothing pending
+    // Collected while painting; recalled once afterwards (empty value below).
+    RECT m_rcDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
+    COLORREF m_crBackground = 0;
+    IxFontTable m_fonts;
 
     IxArray<IxLayerEntry> m_layers{8};
     int m_nBusy = 0;
+    int m_nModalSavedBusy = static_cast<int>(0x80000001); // no modal loop
+    DWORD m_dwModalThread = 0;
+    BOOL m_bModalRunning = FALSE;
+    int m_nModalResult = -1;
     IxRing m_queue{8};
     IxArray<IxRingEntry> m_deferred{8};
     IxArray<IxTimerEntry> m_timers{8};

@@ -1,0 +1,242 @@
+#include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/core/App.h"
+#include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/kernel/KernelFrame.h"
+#include "platform/Debug.h"
+#include "platform/Gdi.h"
+#include "platform/Screen.h"
+#include "platform/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// An element that fills its rectangle with one colour.
+class ColorBox : public IxElement {
+public:
+    ColorBox(int id, RECT rc, COLORREF color) : color(color)
+    {
+        m_nId = id;
+        SetRectNow(rc);
+    }
+    void Draw(IxPaintRecord* record) override
+    {
+        ++draws;
+        if (HBRUSH brush = CreateSolidBrush(color)) {
+            RECT all{0, 0, Width(), Height()};
+            FillRect(record->dc->GetDC(), &all, brush);
+            DeleteObject(brush);
+        }
+        if (onDraw)
+            onDraw();
+    }
+    COLORREF color;
+    int draws = 0;
+    std::function<void()> onDraw;
+};
+
+class Sheet : public IxView {
+public:
+    Sheet(int id, RECT rc)
+    {
+        m_nId = id;
+        SetRectNow(rc);
+        SetFlags(0, IXF_PENDING);
+    }
+    ColorBox* Add(int id, RECT rc, COLORREF color)
+    {
+        auto* box = new ColorBox(id, rc, color);
+        AddChild(box);
+        return box;
+    }
+};
+
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+
+std::uint16_t Px(COLORREF c)
+{
+    return platform::Rgb565(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+class FramePaintTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = IxWndProc;
+        wc.cbWndExtra = 4;
+        wc.lpszClassName = u"FramePaintTestClass";
+        RegisterClassW(&wc);
+        auto* window = new IxFrameWnd;
+        ASSERT_TRUE(window->Create(0, u"FramePaintTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+        hwnd = window->GetHandle();
+        frame = window->GetKernelFrame();
+        ASSERT_NE(frame, nullptr);
+        frame->SetBackgroundColor(kBlue);
+        Repaint();
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        UnregisterClassW(u"FramePaintTestClass", nullptr);
+    }
+    void Pump()
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    void Repaint()
+    {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        Pump();
+    }
+    static std::uint16_t At(int x, int y) { return platform::Screen::Get().Pixel(x, y); }
+
+    HWND hwnd = nullptr;
+    IxKernelFrame* frame = nullptr;
+};
+
+TEST_F(FramePaintTest, LayersPaintBottomToTopOverTheFrame)
+{
+    EXPECT_EQ(At(400, 240), Px(kBlue)); // the frame's own background
+
+    auto* sheet = new Sheet(10, RECT{0, 0, 800, 480});
+    sheet->Add(11, RECT{100, 100, 300, 200}, kRed);
+    sheet->Add(12, RECT{400, 100, 600, 200}, kGreen);
+    ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));
+    Repaint();
+    EXPECT_EQ(At(150, 150), Px(kRed));
+    EXPECT_EQ(At(299, 199), Px(kRed));
+    EXPECT_EQ(At(450, 150), Px(kGreen));
+
+    // A popup over the right half of the red box.
+    auto* popup = new Sheet(20, RECT{200, 50, 500, 150});
+    popup->Add(21, RECT{0, 0, 300, 100}, kYellow);
+    ASSERT_TRUE(frame->PushLayer(popup, nullptr, IXLAYER_POPUP));
+    Repaint();
+    EXPECT_EQ(At(250, 120), Px(kYellow));
+    EXPECT_EQ(At(450, 120), Px(kYellow));
+    EXPECT_EQ(At(150, 150), Px(kRed));
+    EXPECT_EQ(At(250, 170), Px(kRed));
+    EXPECT_EQ(At(450, 170), Px(kGreen));
+
+    frame->PopLayer(20);
+    Repaint();
+    EXPECT_EQ(frame->Layers().Count(), 1);
+    EXPECT_EQ(At(250, 120), Px(kRed));
+    EXPECT_EQ(At(450, 120), Px(kGreen));
+}
+
+TEST_F(FramePaintTest, OpaqueOverlayPaintsOnlyTheTopLayer)
+{
+    auto* sheet = new Sheet(10, RECT{0, 0, 800, 480});
+    ColorBox* under = sheet->Add(11, RECT{100, 100, 200, 200}, kRed);
+    ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));
+    auto* overlay = new Sheet(20, RECT{0, 0, 800, 480});
+    overlay->Add(21, RECT{300, 300, 400, 400}, kGreen);
+    ASSERT_TRUE(frame->PushLayer(overlay, nullptr, IXLAYER_OVERLAY));
+    Repaint();
+    EXPECT_EQ(under->draws, 0);
+    EXPECT_EQ(At(350, 350), Px(kGreen));
+    // Neither the layer below nor the frame's background.
+    EXPECT_NE(At(150, 150), Px(kRed));
+    EXPECT_NE(At(150, 150), Px(kBlue));
+}
+
+TEST_F(FramePaintTest, InvalidationDuringPaintIsRecalledOnce)
+{
+    auto* sheet = new Sheet(10, RECT{0, 0, 800, 480});
+    ColorBox* box = sheet->Add(11, RECT{100, 100, 200, 200}, kRed);
+    ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));
+    Repaint();
+    ASSERT_EQ(box->draws, 1);
+
+    // The first draw changes its colour and asks for itself again.
+    box->color = kGreen;
+    box->onDraw = [&] {
+        box->onDraw = nullptr;
+        box->color = kYellow;
+        RECT rc{100, 100, 200, 200};
+        frame->Invalidate(0, &rc, box);
+    };
+    InvalidateRect(hwnd, nullptr, FALSE);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
+    ASSERT_EQ(msg.message, WM_PAINT);
+    DispatchMessageW(&msg);
+    EXPECT_EQ(box->draws, 2);
+    // Merged while painting: the window is clean and one recall is waiting.
+    ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, g_uIxRecall);
+    EXPECT_EQ(msg.lParam, 3);
+    DispatchMessageW(&msg);
+    Pump();
+    EXPECT_EQ(box->draws, 3);
+    EXPECT_EQ(At(150, 150), Px(kYellow));
+}
+
+TEST_F(FramePaintTest, PaintLockValidatesWithoutDrawingAndUnlockRepaints)
+{
+    auto* sheet = new Sheet(10, RECT{0, 0, 800, 480});
+    ColorBox* box = sheet->Add(11, RECT{100, 100, 200, 200}, kRed);
+    ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));
+    Repaint();
+    ASSERT_EQ(At(150, 150), Px(kRed));
+
+    platform::DebugCapture log;
+    frame->SetPaintLock(TRUE);
+    frame->SetPaintLock(TRUE);
+    box->color = kGreen;
+    Repaint();
+    EXPECT_EQ(box->draws, 1);
+    EXPECT_EQ(At(150, 150), Px(kRed));
+    RECT update;
+    EXPECT_FALSE(GetUpdateRect(hwnd, &update, FALSE));
+
+    frame->SetPaintLock(FALSE);
+    frame->SetPaintLock(FALSE);
+    Pump();
+    EXPECT_EQ(box->draws, 2);
+    EXPECT_EQ(At(150, 150), Px(kGreen));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[KERNEL] Lock Paint", "[KERNEL] Unlock Paint"}));
+}
+
+TEST_F(FramePaintTest, ModalLoopEndsByItsServiceOrByQuit)
+{
+    auto* sheet = new Sheet(10, RECT{0, 0, 800, 480});
+    ColorBox* box = sheet->Add(11, RECT{100, 100, 200, 200}, kRed);
+    ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));
+    Pump();
+
+    // Ended from a handler that runs inside the loop.
+    box->onDraw = [&] {
+        box->onDraw = nullptr;
+        frame->EndModalLoop(7);
+    };
+    InvalidateRect(hwnd, nullptr, FALSE);
+    frame->BeginBusy();
+    EXPECT_EQ(frame->RunModalLoop(), 7);
+    EXPECT_EQ(frame->GetBusyDepth(), 1);
+    frame->EndBusy();
+    EXPECT_FALSE(frame->IsModalRunning());
+
+    // WM_QUIT ends the loop with -1 and is posted again for the outer loop.
+    PostQuitMessage(0);
+    EXPECT_EQ(frame->RunModalLoop(), -1);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_QUIT);
+}
+
+} // namespace
