@@ -73,7 +73,7 @@ protected:
         wc.cbWndExtra = 4;
         wc.lpszClassName = u"FramePaintTestClass";
         RegisterClassW(&wc);
-        auto* window = new IxFrameWnd;
+        window = new IxFrameWnd;
         ASSERT_TRUE(window->Create(0, u"FramePaintTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
         hwnd = window->GetHandle();
         frame = window->GetKernelFrame();
@@ -85,6 +85,8 @@ protected:
     {
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
+        // Not an application's main window: the test owns the object.
+        delete window;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         }
@@ -103,6 +105,7 @@ protected:
     }
     static std::uint16_t At(int x, int y) { return platform::Screen::Get().Pixel(x, y); }
 
+    IxFrameWnd* window = nullptr;
     HWND hwnd = nullptr;
     IxKernelFrame* frame = nullptr;
 };
