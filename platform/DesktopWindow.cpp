@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -201,11 +202,10 @@ private:
             }
             if (hasDirty) {
                 const SDL_Rect area{dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top};
-                Screen& screen = Screen::Get();
-                auto lock = screen.Lock();
-                const std::uint16_t* first = screen.Pixels() + static_cast<std::size_t>(dirty.top) * kScreenWidth +
-                                             dirty.left;
-                SDL_UpdateTexture(m_texture, &area, first, kScreenWidth * static_cast<int>(sizeof(std::uint16_t)));
+                // The picture as shown, with the carets inverted over it.
+                m_shown.resize(static_cast<std::size_t>(area.w) * area.h);
+                Screen::Get().CopyShown(dirty, m_shown.data(), area.w);
+                SDL_UpdateTexture(m_texture, &area, m_shown.data(), area.w * static_cast<int>(sizeof(std::uint16_t)));
             }
             if (hasDirty || redraw) {
                 SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
@@ -274,6 +274,7 @@ private:
     SDL_Window* m_window = nullptr;
     SDL_Renderer* m_renderer = nullptr;
     SDL_Texture* m_texture = nullptr;
+    std::vector<std::uint16_t> m_shown; // the dirty part as shown, for the texture
 };
 
 struct Running {

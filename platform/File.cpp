@@ -712,19 +712,24 @@ private:
     bool Fill(const std::string& name, WIN32_FIND_DATAW* data)
     {
         std::string path = Join(folder, name);
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0)
+        // One statx gives the type, size and times of a plain entry; only a
+        // link needs more.
+        struct statx sx;
+        if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
             return false;
+        struct stat st {};
+        st.st_mode = sx.stx_mode;
+        st.st_size = static_cast<off_t>(sx.stx_size);
+        Times times = TimesOf(sx);
         if (S_ISLNK(st.st_mode)) {
             std::string real;
             if (!RealPath(path, real) || !Inside(real, root) || stat(real.c_str(), &st) != 0)
                 return false;
             path = real;
+            if (!TimesOfPath(path, times))
+                return false;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-            return false;
-        Times times;
-        if (!TimesOfPath(path, times))
             return false;
         *data = WIN32_FIND_DATAW {};
         data->dwFileAttributes = AttributesOf(st, ReadStoredAttributes(path));
@@ -1080,6 +1085,155 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists)
         return Fail(error, FALSE);
     if (const DWORD error = CopyResolved(source, target, failIfExists != FALSE))
         return Fail(error, FALSE);
+    return TRUE;
+}
+
+namespace platform {
+namespace {
+
+std::atomic<unsigned> g_copyCounter { 0 };
+
+LARGE_INTEGER Large(std::uint64_t value)
+{
+    LARGE_INTEGER large;
+    large.QuadPart = static_cast<LONGLONG>(value);
+    return large;
+}
+
+bool Cancelled(BOOL* cancel)
+{
+    return cancel && std::atomic_ref<BOOL>(*cancel).load(std::memory_order_relaxed) != FALSE;
+}
+
+// Copies the bytes of source into fd with the progress calls. Returns the
+// error (ERROR_REQUEST_ABORTED when the caller ended it).
+DWORD CopyBytes(FileObject& source, int fd, std::uint64_t total, LPPROGRESS_ROUTINE progress, LPVOID data,
+    BOOL* cancel)
+{
+    std::vector<char> buffer(kCopyChunk);
+    std::uint64_t done = 0;
+    auto report = [&](DWORD reason) {
+        if (!progress)
+            return ERROR_SUCCESS;
+        const DWORD answer
+            = progress(Large(total), Large(done), Large(total), Large(done), 1, reason, nullptr, nullptr, data);
+        if (answer == PROGRESS_CANCEL || answer == PROGRESS_STOP)
+            return ERROR_REQUEST_ABORTED;
+        if (answer == PROGRESS_QUIET)
+            progress = nullptr;
+        return ERROR_SUCCESS;
+    };
+    if (const DWORD error = report(CALLBACK_STREAM_SWITCH))
+        return error;
+    for (;;) {
+        if (Cancelled(cancel))
+            return ERROR_REQUEST_ABORTED;
+        DWORD got = 0;
+        if (!source.Read(buffer.data(), kCopyChunk, &got))
+            return GetLastError();
+        if (got == 0)
+            return ERROR_SUCCESS;
+        for (DWORD put = 0; put < got;) {
+            const ssize_t n = write(fd, buffer.data() + put, got - put);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return ErrorFromErrno(errno);
+            }
+            put += static_cast<DWORD>(n);
+        }
+        done += got;
+        if (const DWORD error = report(CALLBACK_CHUNK_FINISHED))
+            return error;
+    }
+}
+
+std::string CopyTempName(const std::string& folder)
+{
+    return Join(folder,
+        std::string(kCopyTempPrefix) + std::to_string(getpid()) + "." + std::to_string(g_copyCounter.fetch_add(1)));
+}
+
+} // namespace
+} // namespace platform
+
+BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, BOOL* cancel, DWORD flags)
+{
+    Resolved source, target;
+    if (const DWORD error = Resolve(from, true, source))
+        return Fail(error, FALSE);
+    if (const DWORD error = Resolve(to, false, target))
+        return Fail(error, FALSE);
+    if (source.isRoot || !S_ISREG(source.st.st_mode) || target.isRoot)
+        return Fail(ERROR_ACCESS_DENIED, FALSE);
+    const bool failIfExists = (flags & COPY_FILE_FAIL_IF_EXISTS) != 0;
+    if (target.exists) {
+        if (failIfExists)
+            return Fail(ERROR_FILE_EXISTS, FALSE);
+        if (!S_ISREG(target.st.st_mode) || IsReadOnly(target))
+            return Fail(ERROR_ACCESS_DENIED, FALSE);
+        if (target.st.st_dev == source.st.st_dev && target.st.st_ino == source.st.st_ino)
+            return Fail(ERROR_SHARING_VIOLATION, FALSE);
+        std::lock_guard guard(g_openLock);
+        if (HeldAgainstDelete(target.st))
+            return Fail(ERROR_SHARING_VIOLATION, FALSE);
+    }
+    std::shared_ptr<FileObject> input = OpenResolved(source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    if (!input)
+        return FALSE;
+    const std::string targetEntry = Join(target.parent, target.exists ? target.leaf : target.given);
+
+    // The copy is built without a name where the file system allows it, else
+    // under a hidden temporary one.
+    std::string tempName;
+    int fd = open(target.parent.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        tempName = CopyTempName(target.parent);
+        fd = open(tempName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0)
+            return Fail(ErrorFromErrno(errno), FALSE);
+    }
+    auto discard = [&](DWORD error) {
+        close(fd);
+        if (!tempName.empty())
+            unlink(tempName.c_str());
+        return Fail(error, FALSE);
+    };
+    DWORD error = CopyBytes(*input, fd, static_cast<std::uint64_t>(source.st.st_size), progress, data, cancel);
+    input.reset();
+    if (error)
+        return discard(error);
+    const DWORD attributes = AttributesOf(source.st, ReadStoredAttributes(source.host)) & kSettableAttributes;
+    if (attributes & kStoredAttributes)
+        WriteStoredAttributes(fd, targetEntry, attributes & kStoredAttributes);
+    const timespec times[2] = { source.st.st_atim, source.st.st_mtim };
+    futimens(fd, times);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        fchmod(fd, 0444);
+    if (tempName.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (!target.exists) {
+            if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, targetEntry.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                return discard(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno));
+            close(fd);
+            return TRUE;
+        }
+        tempName = CopyTempName(target.parent);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tempName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            const DWORD linkError = ErrorFromErrno(errno);
+            tempName.clear();
+            return discard(linkError);
+        }
+    }
+    close(fd);
+    fd = -1;
+    const int result = target.exists ? rename(tempName.c_str(), targetEntry.c_str())
+                                     : RenameNoReplace(tempName, targetEntry);
+    if (result != 0) {
+        error = errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
+        unlink(tempName.c_str());
+        return Fail(error, FALSE);
+    }
     return TRUE;
 }
 

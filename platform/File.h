@@ -125,6 +125,47 @@ BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
 // failIfExists is set and the target exists; a copy that fails part-way
 // leaves no target behind.
 BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists);
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart;
+};
+
+inline constexpr DWORD COPY_FILE_FAIL_IF_EXISTS = 0x00000001;
+inline constexpr DWORD ERROR_REQUEST_ABORTED = 1235;
+// Answers of a progress routine.
+inline constexpr DWORD PROGRESS_CONTINUE = 0;
+inline constexpr DWORD PROGRESS_CANCEL = 1;
+inline constexpr DWORD PROGRESS_STOP = 2;
+inline constexpr DWORD PROGRESS_QUIET = 3;
+// Reasons of a progress call.
+inline constexpr DWORD CALLBACK_CHUNK_FINISHED = 0;
+inline constexpr DWORD CALLBACK_STREAM_SWITCH = 1;
+
+using LPPROGRESS_ROUTINE = DWORD (*)(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
+                                     LARGE_INTEGER streamTransferred, DWORD streamNumber, DWORD reason,
+                                     HANDLE source, HANDLE destination, LPVOID data);
+
+namespace platform {
+// Names under which CopyFileExW builds a copy before it takes the target's
+// name; change notification never reports them.
+inline constexpr const char* kCopyTempPrefix = ".~wren-copy.";
+} // namespace platform
+
+// CopyFileW with progress and cancel. The routine (when given) is called
+// once with CALLBACK_STREAM_SWITCH before the first byte and after every
+// chunk with CALLBACK_CHUNK_FINISHED; PROGRESS_CANCEL or PROGRESS_STOP ends
+// the copy, PROGRESS_QUIET stops the calls. *cancel (when given) is read
+// before every chunk, atomically, so another thread may set it. The copy is
+// built under a hidden name and takes the target's name only when complete:
+// a cancelled (ERROR_REQUEST_ABORTED) or failed copy leaves no target, and
+// an existing target is replaced only by a whole copy. The routine gets no
+// handles (null). Flags: COPY_FILE_FAIL_IF_EXISTS (ERROR_FILE_EXISTS); other
+// bits are ignored.
+BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data, BOOL* cancel, DWORD flags);
 DWORD GetFileAttributesW(LPCWSTR path);
 // Sets READONLY, HIDDEN, SYSTEM and ARCHIVE (FILE_ATTRIBUTE_NORMAL alone
 // clears them); other bits are ignored.

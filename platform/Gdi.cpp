@@ -151,29 +151,22 @@ HDC MakeWindowDc(HWND hwnd, const RECT* limit)
     auto dc = NewDc();
     dc->surface = ScreenSurface();
     dc->hwnd = hwnd;
-    RECT visible{0, 0, kScreenWidth, kScreenHeight};
+    std::vector<RECT> visible{RECT{0, 0, kScreenWidth, kScreenHeight}};
     if (hwnd) {
         RECT wr;
-        if (!GetWindowRect(hwnd, &wr))
+        // Where the window shows: inside its parents, not under the
+        // top-level windows in front of it.
+        if (!GetWindowRect(hwnd, &wr) || !WindowScreenArea(hwnd, &visible))
             return nullptr;
         dc->deviceOrigin = POINT{wr.left, wr.top};
-        visible = Intersect(visible, wr);
-        // A child shows only inside its parents.
-        for (HWND w = hwnd; GetWindowLongW(w, GWL_STYLE) & WS_CHILD;) {
-            w = GetParent(w);
-            RECT pr;
-            if (!w || !GetWindowRect(w, &pr))
-                break;
-            visible = Intersect(visible, pr);
-        }
-        if (!IsWindowVisible(hwnd))
-            visible = RECT{0, 0, 0, 0};
     }
-    RECT area = Offset(visible, -dc->deviceOrigin.x, -dc->deviceOrigin.y);
-    if (limit)
-        area = Intersect(area, *limit);
-    if (!IsEmpty(area))
-        dc->area.push_back(area);
+    for (const RECT& v : visible) {
+        RECT area = Offset(v, -dc->deviceOrigin.x, -dc->deviceOrigin.y);
+        if (limit)
+            area = Intersect(area, *limit);
+        if (!IsEmpty(area))
+            dc->area.push_back(area);
+    }
     RecomputeClip(*dc);
     HDC h = static_cast<HDC>(RegisterGdiObject(dc));
     if (!h)
@@ -1148,4 +1141,83 @@ COLORREF GetPixel(HDC dc, int x, int y)
                 return ReadPixel(*state->surface, sx, sy);
         }
     return CLR_INVALID;
+}
+
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN updateRegion, RECT* update,
+                   UINT flags)
+{
+    if (flags & ~SW_INVALIDATE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return ERROR;
+    }
+    std::shared_ptr<RegionObject> region;
+    if (updateRegion) {
+        region = LookupGdiObject<RegionObject>(updateRegion);
+        if (!region) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return ERROR;
+        }
+    }
+    RECT client;
+    POINT origin{0, 0};
+    std::vector<RECT> shown;
+    if (!GetClientRect(hwnd, &client) || !ClientToScreen(hwnd, &origin) || !WindowScreenArea(hwnd, &shown))
+        return ERROR;
+    for (RECT& r : shown)
+        r = Offset(r, -origin.x, -origin.y);
+    // Anything moved further than the client area is wide leaves it.
+    dx = std::clamp(dx, -static_cast<int>(client.right), static_cast<int>(client.right));
+    dy = std::clamp(dy, -static_cast<int>(client.bottom), static_cast<int>(client.bottom));
+
+    // All in client coordinates: what moves, where it may land, and where it
+    // lands. Only pixels of the window that show are its own, so only they
+    // move, and only onto parts that show.
+    const RECT source = scroll ? Intersect(Normalized(scroll->left, scroll->top, scroll->right, scroll->bottom), client)
+                               : client;
+    const RECT limit =
+        clip ? Intersect(Normalized(clip->left, clip->top, clip->right, clip->bottom), client) : client;
+    std::vector<RECT> moved;
+    for (const RECT& from : shown) {
+        const RECT to = Intersect(Offset(Intersect(from, source), dx, dy), limit);
+        for (const RECT& onto : shown)
+            if (RECT r = Intersect(to, onto); !IsEmpty(r))
+                moved.push_back(r);
+    }
+    std::vector<RECT> invalid;
+    for (const RECT& r : SubtractAll({Intersect(source, limit)}, moved))
+        for (const RECT& onto : shown)
+            if (RECT i = Intersect(r, onto); !IsEmpty(i))
+                invalid.push_back(i);
+
+    if (!moved.empty()) {
+        // The pieces may overlap each other's sources: copy the sources out
+        // first.
+        const RECT box = Offset(BoundingBox(moved), origin.x - dx, origin.y - dy);
+        const int boxWidth = box.right - box.left;
+        std::vector<WORD> copy(static_cast<std::size_t>(boxWidth) * (box.bottom - box.top));
+        Screen& screen = Screen::Get();
+        auto lock = screen.Lock();
+        WORD* pixels = screen.Pixels();
+        for (LONG y = box.top; y < box.bottom; ++y)
+            std::memcpy(&copy[static_cast<std::size_t>(y - box.top) * boxWidth],
+                        pixels + static_cast<std::size_t>(y) * kScreenWidth + box.left,
+                        static_cast<std::size_t>(boxWidth) * sizeof(WORD));
+        for (const RECT& m : moved) {
+            const RECT to = Offset(m, origin.x, origin.y);
+            for (LONG y = to.top; y < to.bottom; ++y)
+                std::memcpy(pixels + static_cast<std::size_t>(y) * kScreenWidth + to.left,
+                            &copy[static_cast<std::size_t>(y - dy - box.top) * boxWidth + (to.left - dx - box.left)],
+                            static_cast<std::size_t>(to.right - to.left) * sizeof(WORD));
+        }
+        screen.Present(Offset(BoundingBox(moved), origin.x, origin.y));
+    }
+
+    const RECT bounds = BoundingBox(invalid);
+    if (update)
+        *update = bounds;
+    if (region)
+        region->rects = invalid;
+    if ((flags & SW_INVALIDATE) && !invalid.empty())
+        InvalidateRect(hwnd, &bounds, FALSE);
+    return RegionType(invalid);
 }

@@ -1,7 +1,9 @@
 // Drawing: device contexts, bitmaps, regions, brushes, pens and blits.
 //
 // A window DC draws straight onto the screen's framebuffer at the window's
-// screen position, clipped to the window and its visible parents; a memory
+// screen position, clipped to the window and its visible parents and kept
+// off the top-level windows in front of it, so that the screen shows the
+// windows in z-order whatever order they paint in; a memory
 // DC draws into the bitmap selected into it. Coordinates given to the
 // drawing calls are logical: the viewport origin is added to reach device
 // coordinates. Clip regions are in device coordinates (the viewport origin

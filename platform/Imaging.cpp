@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -516,6 +517,11 @@ private:
     bool fromFile_;
     bool decoded_ = false;
     Picture picture_;
+    // The pixels of the last draw that needed a cut or a scale, ready to
+    // copy out again: screens repaint the same pictures at the same size.
+    std::shared_ptr<const Picture> drawn_;
+    RECT drawnPart_ {};
+    SIZE drawnSize_ {};
     // The one lock LockBits hands out.
     bool locked_ = false;
     RECT lockRect_ {};
@@ -600,6 +606,7 @@ HRESULT PictureObject::UnlockBits(const BitmapData* data)
         Quantise(picture_, format_);
         if (format_ == PixelFormat32bppARGB)
             picture_.hasAlpha = info_.hasAlpha = true;
+        drawn_.reset();
     }
     locked_ = false;
     lockBuffer_.clear();
@@ -632,52 +639,89 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             return E_INVALIDARG;
     }
     const int pw = part.right - part.left, ph = part.bottom - part.top;
-    // Decode scaled when the whole picture shrinks into the destination.
-    Picture picture;
-    HRESULT hr = src ? Pixels(&picture) : Pixels(&picture, dw, dh);
-    if (FAILED(hr))
-        return hr;
-    if (picture.width != info_.width || picture.height != info_.height) {
-        part = RECT { 0, 0, picture.width, picture.height };
-    } else if (pw != picture.width || ph != picture.height) {
-        Picture cut;
-        if (!cut.Allocate(pw, ph))
-            return E_OUTOFMEMORY;
-        cut.hasAlpha = picture.hasAlpha;
-        for (int y = 0; y < ph; ++y)
-            for (int x = 0; x < pw; ++x)
-                cut.At(x, y) = picture.At(part.left + x, part.top + y);
-        picture = std::move(cut);
-    }
-    if (!ScalePicture(picture, dw, dh, picture))
-        return E_OUTOFMEMORY;
+    const bool whole = pw == info_.width && ph == info_.height;
 
-    DcState& d = *state;
-    Surface& surface = *d.surface;
-    const RECT device = Offset(*dst, d.viewportOrigin.x, d.viewportOrigin.y);
-    const bool fast565 = surface.bitsPerPixel == 16 && !surface.rgb555 && !picture.hasAlpha;
-    ForEachClipRect(d, device, [&](const RECT& r) {
-        // r is in surface coordinates; the picture's (0, 0) is at device.left/top.
-        const int ox = device.left + d.deviceOrigin.x, oy = device.top + d.deviceOrigin.y;
-        for (int y = r.top; y < r.bottom; ++y) {
-            const std::uint32_t* in = &picture.At(r.left - ox, y - oy);
-            if (fast565) {
-                WORD* out = reinterpret_cast<WORD*>(surface.Row(y)) + r.left;
-                for (int x = 0; x < r.right - r.left; ++x)
-                    out[x] = ArgbTo565(in[x]);
-                continue;
+    // Copies picture (dw x dh) to the destination, within the DC's clip.
+    auto blit = [&](const Picture& picture) {
+        DcState& d = *state;
+        Surface& surface = *d.surface;
+        const RECT device = Offset(*dst, d.viewportOrigin.x, d.viewportOrigin.y);
+        const bool fast565 = surface.bitsPerPixel == 16 && !surface.rgb555 && !picture.hasAlpha;
+        ForEachClipRect(d, device, [&](const RECT& r) {
+            // r is in surface coordinates; the picture's (0, 0) is at device.left/top.
+            const int ox = device.left + d.deviceOrigin.x, oy = device.top + d.deviceOrigin.y;
+            for (int y = r.top; y < r.bottom; ++y) {
+                const std::uint32_t* in = &picture.pixels[static_cast<size_t>(y - oy) * picture.width + (r.left - ox)];
+                if (fast565) {
+                    WORD* out = reinterpret_cast<WORD*>(surface.Row(y)) + r.left;
+                    for (int x = 0; x < r.right - r.left; ++x)
+                        out[x] = ArgbTo565(in[x]);
+                    continue;
+                }
+                for (int x = r.left; x < r.right; ++x) {
+                    const std::uint32_t p = in[x - r.left];
+                    const COLORREF c = RGB(static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8), static_cast<BYTE>(p));
+                    const unsigned a = p >> 24;
+                    if (!picture.hasAlpha || a == 255)
+                        WritePixel(surface, x, y, c);
+                    else if (a != 0)
+                        PutPixelBlend(surface, x, y, c, static_cast<int>(a));
+                }
             }
-            for (int x = r.left; x < r.right; ++x) {
-                const std::uint32_t p = in[x - r.left];
-                const COLORREF c = RGB(static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8), static_cast<BYTE>(p));
-                const unsigned a = p >> 24;
-                if (!picture.hasAlpha || a == 255)
-                    WritePixel(surface, x, y, c);
-                else if (a != 0)
-                    PutPixelBlend(surface, x, y, c, static_cast<int>(a));
-            }
+        });
+    };
+
+    // The whole picture at its own size: straight from the kept decode.
+    if (whole && dw == info_.width && dh == info_.height) {
+        HRESULT hr = Pixels(nullptr);
+        if (FAILED(hr))
+            return hr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (picture_.width == dw && picture_.height == dh) {
+            blit(picture_);
+            return S_OK;
         }
-    });
+    }
+
+    std::shared_ptr<const Picture> ready;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (drawn_ && drawnPart_.left == part.left && drawnPart_.top == part.top && drawnPart_.right == part.right
+            && drawnPart_.bottom == part.bottom && drawnSize_.cx == dw && drawnSize_.cy == dh)
+            ready = drawn_;
+    }
+    if (!ready) {
+        // Decode scaled when the whole picture shrinks into the destination.
+        Picture picture;
+        HRESULT hr = src ? Pixels(&picture) : Pixels(&picture, dw, dh);
+        if (FAILED(hr))
+            return hr;
+        RECT cutPart = part;
+        if (picture.width != info_.width || picture.height != info_.height) {
+            cutPart = RECT { 0, 0, picture.width, picture.height };
+        } else if (!whole) {
+            Picture cut;
+            if (!cut.Allocate(pw, ph))
+                return E_OUTOFMEMORY;
+            cut.hasAlpha = picture.hasAlpha;
+            for (int y = 0; y < ph; ++y)
+                for (int x = 0; x < pw; ++x)
+                    cut.At(x, y) = picture.At(cutPart.left + x, cutPart.top + y);
+            picture = std::move(cut);
+        }
+        if (!ScalePicture(picture, dw, dh, picture))
+            return E_OUTOFMEMORY;
+        try {
+            ready = std::make_shared<const Picture>(std::move(picture));
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        drawn_ = ready;
+        drawnPart_ = part;
+        drawnSize_ = SIZE { dw, dh };
+    }
+    blit(*ready);
     return S_OK;
 }
 

@@ -25,6 +25,17 @@ public:
     bool PollInput(InputEvent&) override { return false; }
 };
 
+RECT ClipToScreen(const RECT& r)
+{
+    return RECT{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, kScreenWidth),
+                std::min<LONG>(r.bottom, kScreenHeight)};
+}
+
+bool IsEmptyRect(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
+
 DWORD ErrorFromErrno(int error)
 {
     switch (error) {
@@ -57,7 +68,61 @@ std::uint16_t Screen::Pixel(int x, int y) const
     if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight)
         return 0;
     auto lock = Lock();
-    return m_pixels[static_cast<std::size_t>(y) * kScreenWidth + x];
+    std::uint16_t p = m_pixels[static_cast<std::size_t>(y) * kScreenWidth + x];
+    for (const RECT& r : m_inverted)
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            p = static_cast<std::uint16_t>(~p);
+    return p;
+}
+
+void Screen::SetInverted(std::vector<RECT> rects)
+{
+    std::vector<RECT> changed;
+    {
+        auto lock = Lock();
+        std::vector<RECT> kept;
+        for (const RECT& r : rects)
+            if (RECT c = ClipToScreen(r); !IsEmptyRect(c))
+                kept.push_back(c);
+        if (kept.size() == m_inverted.size() &&
+            std::equal(kept.begin(), kept.end(), m_inverted.begin(), [](const RECT& a, const RECT& b) {
+                return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+            }))
+            return;
+        changed = m_inverted;
+        changed.insert(changed.end(), kept.begin(), kept.end());
+        m_inverted = std::move(kept);
+    }
+    for (const RECT& r : changed)
+        Present(r);
+}
+
+std::vector<RECT> Screen::Inverted() const
+{
+    auto lock = Lock();
+    return m_inverted;
+}
+
+void Screen::CopyShown(const RECT& area, std::uint16_t* out, int outStride) const
+{
+    const RECT a = ClipToScreen(area);
+    if (IsEmptyRect(a) || !out)
+        return;
+    auto lock = Lock();
+    for (LONG y = a.top; y < a.bottom; ++y) {
+        const std::uint16_t* in = m_pixels.data() + static_cast<std::size_t>(y) * kScreenWidth;
+        std::copy(in + a.left, in + a.right,
+                  out + static_cast<std::ptrdiff_t>(y - area.top) * outStride + (a.left - area.left));
+    }
+    for (const RECT& r : m_inverted) {
+        const RECT i{std::max(r.left, a.left), std::max(r.top, a.top), std::min(r.right, a.right),
+                     std::min(r.bottom, a.bottom)};
+        for (LONG y = i.top; y < i.bottom; ++y) {
+            std::uint16_t* row = out + static_cast<std::ptrdiff_t>(y - area.top) * outStride;
+            for (LONG x = i.left; x < i.right; ++x)
+                row[x - area.left] = static_cast<std::uint16_t>(~row[x - area.left]);
+        }
+    }
 }
 
 void Screen::Fill(std::uint16_t rgb565)
@@ -68,9 +133,8 @@ void Screen::Fill(std::uint16_t rgb565)
 
 void Screen::Present(const RECT& dirty)
 {
-    const RECT clipped{std::max<LONG>(dirty.left, 0), std::max<LONG>(dirty.top, 0),
-                       std::min<LONG>(dirty.right, kScreenWidth), std::min<LONG>(dirty.bottom, kScreenHeight)};
-    if (clipped.left >= clipped.right || clipped.top >= clipped.bottom)
+    const RECT clipped = ClipToScreen(dirty);
+    if (IsEmptyRect(clipped))
         return;
     auto lock = Lock();
     m_backend->Present(m_pixels.data(), kScreenWidth, kScreenHeight, clipped);
@@ -109,9 +173,10 @@ bool Screen::SavePng(const std::string& path) const
 {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kScreenWidth) * kScreenHeight * 3);
     {
-        auto lock = Lock();
+        std::vector<std::uint16_t> shown(m_pixels.size());
+        CopyShown(RECT{0, 0, kScreenWidth, kScreenHeight}, shown.data(), kScreenWidth);
         std::uint8_t* out = rgb.data();
-        for (std::uint16_t c : m_pixels) {
+        for (std::uint16_t c : shown) {
             const std::uint32_t v = Rgb565ToRgb888(c);
             *out++ = static_cast<std::uint8_t>(v >> 16);
             *out++ = static_cast<std::uint8_t>(v >> 8);

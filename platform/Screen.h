@@ -52,7 +52,9 @@ struct InputEvent {
 class ScreenBackend {
 public:
     virtual ~ScreenBackend() = default;
-    // dirty is inside the screen and not empty.
+    // dirty is inside the screen and not empty. pixels are the windows'
+    // drawing without the inverted rectangles; Screen::CopyShown gives the
+    // picture as shown.
     virtual void Present(const std::uint16_t* pixels, int width, int height, const RECT& dirty) = 0;
     virtual bool PollInput(InputEvent& event) = 0;
 };
@@ -67,16 +69,27 @@ public:
     int Width() const { return kScreenWidth; }
     int Height() const { return kScreenHeight; }
 
-    // The pixels, Width() per row. Hold Lock() while another thread may
+    // The pixels, Width() per row, as the windows drew them (without the
+    // inverted rectangles). Hold Lock() while another thread may
     // draw or present. The other methods lock by themselves; the lock is
     // recursive, so they may be called while holding it.
     std::uint16_t* Pixels() { return m_pixels.data(); }
     const std::uint16_t* Pixels() const { return m_pixels.data(); }
     std::unique_lock<std::recursive_mutex> Lock() const { return std::unique_lock(m_mutex); }
 
-    // 0 outside the screen.
+    // The pixel as shown (inverted where an odd number of the inverted
+    // rectangles cover it); 0 outside the screen.
     std::uint16_t Pixel(int x, int y) const;
     void Fill(std::uint16_t rgb565);
+
+    // Rectangles shown inverted over the windows' drawing: the carets. They
+    // are kept apart from the pixels, so drawing under them never mixes with
+    // them; replacing them presents the parts that changed.
+    void SetInverted(std::vector<RECT> rects);
+    std::vector<RECT> Inverted() const;
+    // Copies the part of area inside the screen, as shown, to out: pixel
+    // (x, y) goes to out[(y - area.top) * outStride + (x - area.left)].
+    void CopyShown(const RECT& area, std::uint16_t* out, int outStride) const;
 
     // Hands the changed rectangle (clipped to the screen) to the backend.
     void Present(const RECT& dirty);
@@ -89,7 +102,7 @@ public:
     // The next injected event, else the next one from the backend.
     bool PollInput(InputEvent& event);
 
-    // Writes the screen as an 8-bit RGB PNG. The file is written under a
+    // Writes the screen as shown as an 8-bit RGB PNG. The file is written under a
     // temporary name in the same folder and renamed, so a reader sees
     // either the old file or the whole new one.
     bool SavePng(const std::string& path) const;
@@ -99,6 +112,7 @@ private:
 
     mutable std::recursive_mutex m_mutex;
     std::vector<std::uint16_t> m_pixels;
+    std::vector<RECT> m_inverted;
     std::unique_ptr<ScreenBackend> m_backend;
 
     std::mutex m_inputMutex;

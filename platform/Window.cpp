@@ -4,6 +4,7 @@
 #include "platform/Debug.h"
 #include "platform/Error.h"
 #include "platform/GdiInternal.h"
+#include "platform/Screen.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/Unit.h"
@@ -97,6 +98,17 @@ struct Window {
     unsigned paintsBegun = 0;
 };
 
+// A thread's caret. hidden counts the HideCaret calls not yet matched by a
+// ShowCaret; it shows at 0.
+struct Caret {
+    DWORD thread = 0;
+    HWND hwnd = nullptr;
+    int width = 1;
+    int height = 1;
+    POINT position{0, 0}; // client coordinates of hwnd
+    int hidden = 1;
+};
+
 struct Slot {
     std::uint32_t generation = 1;
     std::unique_ptr<Window> window;
@@ -117,6 +129,12 @@ struct WindowSystem {
     std::vector<std::u16string> registeredNames;
     std::mutex queuesLock;
     std::map<DWORD, std::weak_ptr<MessageQueue>> queues;
+    std::vector<Caret> carets; // at most one per thread
+    bool caretsShown = false;  // the screen was last handed caret rectangles
+    // Held from working out the carets' screen rectangles until the screen
+    // has them, so that they arrive in the order they were worked out.
+    // Taken before the window lock, never while holding it.
+    std::mutex caretScreenLock;
 };
 
 WindowSystem& Sys()
@@ -172,6 +190,9 @@ Window* FindOrFail(HWND hwnd)
     return w;
 }
 
+void ShowCaretsOnScreen();
+void DropThreadCaret(DWORD thread);
+
 struct QueueHolder {
     std::shared_ptr<MessageQueue> queue;
     ~QueueHolder()
@@ -190,8 +211,11 @@ struct QueueHolder {
             s->done = true;
             s->sender->Touch();
         }
-        std::lock_guard<std::mutex> lock(Sys().queuesLock);
-        Sys().queues.erase(queue->threadId);
+        {
+            std::lock_guard<std::mutex> lock(Sys().queuesLock);
+            Sys().queues.erase(queue->threadId);
+        }
+        DropThreadCaret(queue->threadId);
     }
 };
 
@@ -246,6 +270,17 @@ RECT ClientOf(const Window* w)
     return RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
 }
 
+// Screen position of the window's client origin. Caller holds Sys().lock.
+POINT ClientOrigin(const Window* w)
+{
+    POINT origin{0, 0};
+    for (; w; w = (w->style & WS_CHILD) ? Find(w->parent) : nullptr) {
+        origin.x += w->rect.left;
+        origin.y += w->rect.top;
+    }
+    return origin;
+}
+
 bool IsEmpty(const RECT& r)
 {
     return r.right <= r.left || r.bottom <= r.top;
@@ -261,6 +296,127 @@ RECT Union(const RECT& a, const RECT& b)
 {
     return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                 std::max(a.bottom, b.bottom)};
+}
+
+RECT Shift(const RECT& r, LONG dx, LONG dy)
+{
+    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// a minus b, as up to four disjoint rectangles added to out.
+void SubtractRect(const RECT& a, const RECT& b, std::vector<RECT>* out)
+{
+    RECT i = Intersect(a, b);
+    if (IsEmpty(i)) {
+        out->push_back(a);
+        return;
+    }
+    if (a.top < i.top)
+        out->push_back(RECT{a.left, a.top, a.right, i.top});
+    if (i.bottom < a.bottom)
+        out->push_back(RECT{a.left, i.bottom, a.right, a.bottom});
+    if (a.left < i.left)
+        out->push_back(RECT{a.left, i.top, i.left, i.bottom});
+    if (i.right < a.right)
+        out->push_back(RECT{i.right, i.top, a.right, i.bottom});
+}
+
+// Where the window shows, in screen coordinates: see WindowScreenArea.
+// Caller holds Sys().lock.
+std::vector<RECT> ScreenAreaLocked(const Window* w)
+{
+    if (!VisibleLocked(w))
+        return {};
+    // The window's rectangle inside each parent's client area, carried up to
+    // screen coordinates.
+    RECT r = w->rect;
+    const Window* top = w;
+    while ((top->style & WS_CHILD) && top->parent) {
+        const Window* p = Find(top->parent);
+        if (!p)
+            break;
+        r = Shift(Intersect(r, ClientOf(p)), p->rect.left, p->rect.top);
+        top = p;
+    }
+    r = Intersect(r, RECT{0, 0, kScreenWidth, kScreenHeight});
+    if (IsEmpty(r))
+        return {};
+    std::vector<RECT> area{r};
+    for (HWND h : Sys().topLevel) {
+        if (h == top->handle)
+            break;
+        const Window* front = Find(h);
+        if (!front || !VisibleLocked(front))
+            continue;
+        std::vector<RECT> rest;
+        for (const RECT& a : area)
+            SubtractRect(a, front->rect, &rest);
+        area.swap(rest);
+    }
+    return area;
+}
+
+// The parts of w and of its shown descendants inside area (given in the
+// coordinates of w's rectangle), in each one's client coordinates.
+void CollectRepaint(const Window* w, const RECT& area, std::vector<std::pair<HWND, RECT>>* out)
+{
+    RECT local = Intersect(Shift(area, -w->rect.left, -w->rect.top), ClientOf(w));
+    if (IsEmpty(local))
+        return;
+    out->emplace_back(w->handle, local);
+    for (HWND child : w->children)
+        if (const Window* c = Find(child); c && (c->style & WS_VISIBLE) && !c->destroying)
+            CollectRepaint(c, local, out);
+}
+
+// After w moved from one place to another in a z-order (before and after,
+// front first, w's siblings), what must be painted again: where a window
+// that came in front of w overlaps it, that window; where one that was in
+// front is now behind, w. Only what shows counts. Caller holds Sys().lock.
+std::vector<std::pair<HWND, RECT>> ZOrderRepaints(const Window* w, const std::vector<HWND>& before,
+                                                 const std::vector<HWND>& after)
+{
+    std::vector<std::pair<HWND, RECT>> out;
+    if (!VisibleLocked(w))
+        return out;
+    auto inFront = [&](const std::vector<HWND>& order, HWND other) {
+        for (HWND h : order) {
+            if (h == w->handle)
+                return false;
+            if (h == other)
+                return true;
+        }
+        return false;
+    };
+    for (HWND h : after) {
+        const Window* other = Find(h);
+        if (h == w->handle || !other || !(other->style & WS_VISIBLE) || other->destroying)
+            continue;
+        const bool wasInFront = inFront(before, h);
+        const bool isInFront = inFront(after, h);
+        if (wasInFront == isInFront)
+            continue;
+        RECT overlap = Intersect(w->rect, other->rect);
+        if (IsEmpty(overlap))
+            continue;
+        CollectRepaint(isInFront ? other : w, overlap, &out);
+    }
+    return out;
+}
+
+// Puts w at the front of its band of the top-level windows (the topmost
+// ones, or the others), or at the very back. Caller holds Sys().lock.
+void InsertTopLevelLocked(Window* w, bool front)
+{
+    std::vector<HWND>& order = Sys().topLevel;
+    order.erase(std::remove(order.begin(), order.end(), w->handle), order.end());
+    auto pos = order.begin();
+    if (!(w->exStyle & WS_EX_TOPMOST))
+        while (pos != order.end() && Find(*pos) && (Find(*pos)->exStyle & WS_EX_TOPMOST))
+            ++pos;
+    if (!front)
+        pos = order.end();
+    order.insert(pos, w->handle);
 }
 
 void AddPaint(const std::shared_ptr<MessageQueue>& q, HWND hwnd)
@@ -333,16 +489,82 @@ void RemoveWindow(HWND hwnd)
         Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
         if (Sys().foreground == hwnd)
             Sys().foreground = nullptr;
+        auto& carets = Sys().carets;
+        carets.erase(std::remove_if(carets.begin(), carets.end(), [&](const Caret& c) { return c.hwnd == hwnd; }),
+                     carets.end());
         q = w->queue;
         std::uint32_t slot = static_cast<std::uint32_t>((HandleValue(hwnd) >> 4) & 0xFFFFFF);
         Sys().slots[slot].window.reset();
         ++Sys().slots[slot].generation;
         Sys().freeSlots.push_back(slot);
     }
-    std::lock_guard<std::mutex> lock(q->lock);
-    q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
-    q->timers.erase(std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
-                    q->timers.end());
+    {
+        std::lock_guard<std::mutex> lock(q->lock);
+        q->paint.erase(std::remove(q->paint.begin(), q->paint.end(), hwnd), q->paint.end());
+        q->timers.erase(
+            std::remove_if(q->timers.begin(), q->timers.end(), [&](const Timer& t) { return t.hwnd == hwnd; }),
+            q->timers.end());
+    }
+    ShowCaretsOnScreen();
+}
+
+// Hands the screen the rectangles of the carets that show: each clipped to
+// the parts of its window that show. Called after anything that may change
+// them, never while holding Sys().lock.
+void ShowCaretsOnScreen()
+{
+    WindowSystem& sys = Sys();
+    std::lock_guard<std::mutex> order(sys.caretScreenLock);
+    std::vector<RECT> rects;
+    {
+        std::lock_guard<std::recursive_mutex> lock(sys.lock);
+        if (sys.carets.empty() && !sys.caretsShown)
+            return;
+        for (const Caret& c : sys.carets) {
+            const Window* w = Find(c.hwnd);
+            if (!w || c.hidden > 0)
+                continue;
+            // Worked out wide, then held to just around the screen, which is
+            // all that can show.
+            const POINT origin = ClientOrigin(w);
+            auto along = [](long long v, int side) {
+                return static_cast<LONG>(std::clamp<long long>(v, -1, side + 1));
+            };
+            const long long left = static_cast<long long>(origin.x) + c.position.x;
+            const long long top = static_cast<long long>(origin.y) + c.position.y;
+            const RECT caret{along(left, kScreenWidth), along(top, kScreenHeight), along(left + c.width, kScreenWidth),
+                             along(top + c.height, kScreenHeight)};
+            for (const RECT& a : ScreenAreaLocked(w))
+                if (RECT part = Intersect(caret, a); !IsEmpty(part))
+                    rects.push_back(part);
+        }
+        sys.caretsShown = !rects.empty();
+    }
+    Screen::Get().SetInverted(std::move(rects));
+}
+
+void DropThreadCaret(DWORD thread)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        auto& carets = Sys().carets;
+        auto it = std::find_if(carets.begin(), carets.end(), [&](const Caret& c) { return c.thread == thread; });
+        if (it == carets.end())
+            return;
+        carets.erase(it);
+    }
+    ShowCaretsOnScreen();
+}
+
+// The calling thread's caret, if it has one and hwnd (when given) owns it;
+// else null with the last error set. Caller holds Sys().lock.
+Caret* ThreadCaretLocked(DWORD thread, HWND hwnd)
+{
+    for (Caret& c : Sys().carets)
+        if (c.thread == thread && (!hwnd || c.hwnd == hwnd))
+            return &c;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
 }
 
 // The procedure of the live timer a WM_TIMER names (the window's timer, or
@@ -566,6 +788,16 @@ std::size_t PostedMessageCount()
     return q->posted.size();
 }
 
+bool WindowScreenArea(HWND hwnd, std::vector<RECT>* area)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    const Window* w = FindOrFail(hwnd);
+    if (!w || !area)
+        return false;
+    *area = ScreenAreaLocked(w);
+    return true;
+}
+
 void RegisterWindowControlCommands()
 {
     SetControlHandler("find", [](const std::vector<std::string>& args) -> std::string {
@@ -735,6 +967,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
     }
     if (IsWindowVisible(hwnd))
         Invalidate(hwnd, nullptr);
+    ShowCaretsOnScreen();
     return hwnd;
 }
 
@@ -806,6 +1039,7 @@ BOOL ShowWindow(HWND hwnd, int command)
     } else if (auto q = QueueOf(hwnd)) {
         RemovePaint(q, hwnd);
     }
+    ShowCaretsOnScreen();
     return wasVisible ? TRUE : FALSE;
 }
 
@@ -874,6 +1108,123 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
         CallProc(hwnd, WM_SIZE, 0, MAKELPARAM(static_cast<WORD>(width), static_cast<WORD>(height)));
     if (repaint)
         Invalidate(hwnd, nullptr);
+    ShowCaretsOnScreen();
+    return TRUE;
+}
+
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+{
+    const bool restack = !(flags & SWP_NOZORDER);
+    const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST ||
+                         insertAfter == HWND_NOTOPMOST;
+    RECT target;
+    bool reshape;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        if (restack && !special) {
+            // The window to go behind must be a sibling.
+            const Window* after = FindOrFail(insertAfter);
+            if (!after)
+                return FALSE;
+            const bool child = (w->style & WS_CHILD) && w->parent;
+            const bool sibling = child ? (after->style & WS_CHILD) && after->parent == w->parent
+                                       : std::find(Sys().topLevel.begin(), Sys().topLevel.end(), insertAfter) !=
+                                             Sys().topLevel.end();
+            if (!sibling) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+        }
+        const RECT& now = w->rect;
+        const LONG left = (flags & SWP_NOMOVE) ? now.left : x;
+        const LONG top = (flags & SWP_NOMOVE) ? now.top : y;
+        const LONG width = (flags & SWP_NOSIZE) ? now.right - now.left : std::max(cx, 0);
+        const LONG height = (flags & SWP_NOSIZE) ? now.bottom - now.top : std::max(cy, 0);
+        target = RECT{left, top, left + width, top + height};
+        reshape = target.left != w->rect.left || target.top != w->rect.top || target.right != w->rect.right ||
+                  target.bottom != w->rect.bottom;
+    }
+
+    if (reshape)
+        MoveWindow(hwnd, target.left, target.top, target.right - target.left, target.bottom - target.top, TRUE);
+
+    if (restack) {
+        std::vector<std::pair<HWND, RECT>> repaint;
+        {
+            std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+            Window* w = Find(hwnd);
+            if (w && insertAfter != hwnd) {
+                Window* parent = (w->style & WS_CHILD) && w->parent ? Find(w->parent) : nullptr;
+                std::vector<HWND>& order = parent ? parent->children : Sys().topLevel;
+                const std::vector<HWND> before = order;
+                auto isTopmost = [](HWND h) {
+                    const Window* o = Find(h);
+                    return o && (o->exStyle & WS_EX_TOPMOST);
+                };
+                if (parent) {
+                    // Among siblings there is no topmost band.
+                    if (insertAfter != HWND_NOTOPMOST) {
+                        order.erase(std::remove(order.begin(), order.end(), hwnd), order.end());
+                        auto pos = order.begin();
+                        if (insertAfter == HWND_BOTTOM) {
+                            pos = order.end();
+                        } else if (!special) {
+                            pos = std::find(order.begin(), order.end(), insertAfter);
+                            pos = pos == order.end() ? order.begin() : pos + 1;
+                        }
+                        order.insert(pos, hwnd);
+                    }
+                } else if (insertAfter == HWND_TOPMOST) {
+                    w->exStyle |= WS_EX_TOPMOST;
+                    InsertTopLevelLocked(w, true);
+                } else if (insertAfter == HWND_NOTOPMOST) {
+                    // A window that is not topmost stays where it is.
+                    if (w->exStyle & WS_EX_TOPMOST) {
+                        w->exStyle &= ~WS_EX_TOPMOST;
+                        InsertTopLevelLocked(w, true);
+                    }
+                } else if (insertAfter == HWND_TOP) {
+                    InsertTopLevelLocked(w, true);
+                } else if (insertAfter == HWND_BOTTOM) {
+                    w->exStyle &= ~WS_EX_TOPMOST;
+                    InsertTopLevelLocked(w, false);
+                } else if (Find(insertAfter)) {
+                    // Behind a topmost window a window that is not topmost
+                    // goes no further forward than the front of its band;
+                    // behind one that is not topmost, a window is not
+                    // topmost either.
+                    if (!isTopmost(insertAfter))
+                        w->exStyle &= ~WS_EX_TOPMOST;
+                    order.erase(std::remove(order.begin(), order.end(), hwnd), order.end());
+                    auto pos = std::find(order.begin(), order.end(), insertAfter);
+                    pos = pos == order.end() ? pos : pos + 1;
+                    if (!(w->exStyle & WS_EX_TOPMOST))
+                        while (pos != order.end() && isTopmost(*pos))
+                            ++pos;
+                    order.insert(pos, hwnd);
+                }
+                repaint = ZOrderRepaints(w, before, order);
+            }
+        }
+        for (const auto& [h, r] : repaint)
+            Invalidate(h, &r);
+    }
+
+    if (flags & SWP_SHOWWINDOW)
+        ShowWindow(hwnd, SW_SHOWNA);
+    else if (flags & SWP_HIDEWINDOW)
+        ShowWindow(hwnd, SW_HIDE);
+
+    if (!(flags & SWP_NOACTIVATE)) {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        const Window* w = Find(hwnd);
+        if (w && !(w->style & WS_CHILD) && VisibleLocked(w))
+            Sys().foreground = hwnd;
+    }
+    ShowCaretsOnScreen();
     return TRUE;
 }
 
@@ -1037,23 +1388,26 @@ BOOL SetForegroundWindow(HWND hwnd)
         std::string reply;
         return Remote({"foreground", RemoteId(hwnd)}, &reply) && reply == "1";
     }
-    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-    Window* w = FindOrFail(hwnd);
-    if (!w)
-        return FALSE;
-    while (w->style & WS_CHILD) {
-        hwnd = w->parent;
-        w = Find(hwnd);
+    std::vector<std::pair<HWND, RECT>> repaint;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Window* w = FindOrFail(hwnd);
         if (!w)
             return FALSE;
+        while (w->style & WS_CHILD) {
+            hwnd = w->parent;
+            w = Find(hwnd);
+            if (!w)
+                return FALSE;
+        }
+        const std::vector<HWND> before = Sys().topLevel;
+        InsertTopLevelLocked(w, true);
+        repaint = ZOrderRepaints(w, before, Sys().topLevel);
+        Sys().foreground = hwnd;
     }
-    Sys().topLevel.erase(std::remove(Sys().topLevel.begin(), Sys().topLevel.end(), hwnd), Sys().topLevel.end());
-    auto pos = Sys().topLevel.begin();
-    if (!(w->exStyle & WS_EX_TOPMOST))
-        while (pos != Sys().topLevel.end() && Find(*pos) && (Find(*pos)->exStyle & WS_EX_TOPMOST))
-            ++pos;
-    Sys().topLevel.insert(pos, hwnd);
-    Sys().foreground = hwnd;
+    for (const auto& [h, r] : repaint)
+        Invalidate(h, &r);
+    ShowCaretsOnScreen();
     return TRUE;
 }
 
@@ -1330,6 +1684,100 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint)
     return TRUE;
 }
 
+BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height)
+{
+    if (bitmap || width < 0 || height < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // The thread's queue drops the caret when the thread ends.
+    const std::shared_ptr<MessageQueue> self = CurrentQueue();
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        const Window* w = FindOrFail(hwnd);
+        if (!w)
+            return FALSE;
+        if (w->queue != self) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        auto& carets = Sys().carets;
+        carets.erase(std::remove_if(carets.begin(), carets.end(),
+                                    [&](const Caret& c) { return c.thread == self->threadId; }),
+                     carets.end());
+        // A side of 0 is one pixel, the width of a window border.
+        carets.push_back(Caret{self->threadId, hwnd, width ? width : 1, height ? height : 1, POINT{0, 0}, 1});
+    }
+    ShowCaretsOnScreen();
+    return TRUE;
+}
+
+BOOL DestroyCaret()
+{
+    const DWORD thread = GetCurrentThreadId();
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        if (!ThreadCaretLocked(thread, nullptr))
+            return FALSE;
+    }
+    DropThreadCaret(thread);
+    return TRUE;
+}
+
+BOOL SetCaretPos(int x, int y)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), nullptr);
+        if (!c)
+            return FALSE;
+        c->position = POINT{x, y};
+    }
+    ShowCaretsOnScreen();
+    return TRUE;
+}
+
+BOOL GetCaretPos(POINT* point)
+{
+    if (!point) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    const Caret* c = ThreadCaretLocked(GetCurrentThreadId(), nullptr);
+    if (!c)
+        return FALSE;
+    *point = c->position;
+    return TRUE;
+}
+
+BOOL ShowCaret(HWND hwnd)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), hwnd);
+        if (!c)
+            return FALSE;
+        if (c->hidden > 0)
+            --c->hidden;
+    }
+    ShowCaretsOnScreen();
+    return TRUE;
+}
+
+BOOL HideCaret(HWND hwnd)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), hwnd);
+        if (!c)
+            return FALSE;
+        ++c->hidden;
+    }
+    ShowCaretsOnScreen();
+    return TRUE;
+}
+
 // ---------------------------------------------------------------------------
 // Pointer and keyboard input: hit testing, capture, coordinate mapping and
 // the delivery of touch and key events as posted messages.
@@ -1354,17 +1802,6 @@ InputState& Input()
 bool Contains(const RECT& r, POINT p)
 {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
-
-// Screen position of the window's client origin. Caller holds Sys().lock.
-POINT ClientOrigin(const Window* w)
-{
-    POINT origin{0, 0};
-    for (; w; w = (w->style & WS_CHILD) ? Find(w->parent) : nullptr) {
-        origin.x += w->rect.left;
-        origin.y += w->rect.top;
-    }
-    return origin;
 }
 
 // The deepest visible, enabled descendant of w containing the point (in w's

@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
@@ -94,6 +95,21 @@ inline constexpr UINT PM_REMOVE = 0x0001;
 inline constexpr UINT PM_NOYIELD = 0x0002;
 
 inline const HWND HWND_BROADCAST = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xFFFF));
+
+// SetWindowPos: where the window goes in the z-order, and what to change.
+inline const HWND HWND_TOP = nullptr;
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(static_cast<std::intptr_t>(1));
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-2));
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+
+// ScrollWindowEx flags.
+inline constexpr UINT SW_INVALIDATE = 0x0002;
 
 // Device-change broadcasts.
 inline constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
@@ -186,6 +202,18 @@ BOOL GetClientRect(HWND hwnd, RECT* rect);
 BOOL GetWindowRect(HWND hwnd, RECT* rect);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
 HWND GetParent(HWND hwnd);
+// Z-order, position, size and visibility in one call. insertAfter is
+// HWND_TOP, HWND_BOTTOM, HWND_TOPMOST, HWND_NOTOPMOST or the window to go
+// behind. Top-level windows: topmost ones (WS_EX_TOPMOST) always stay in
+// front of the others; HWND_TOPMOST makes the window topmost, HWND_NOTOPMOST
+// and HWND_BOTTOM (and going behind a window that is not topmost) end it.
+// Child windows move among their siblings (HWND_TOPMOST counts as HWND_TOP,
+// HWND_NOTOPMOST leaves the order). Moving and sizing go as MoveWindow with
+// repaint; SWP_SHOWWINDOW and SWP_HIDEWINDOW as ShowWindow. Unless
+// SWP_NOACTIVATE is given, a visible top-level window becomes the foreground
+// window. The parts of windows that a z-order change brings forward are
+// invalidated.
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 // Window words are pointer-sized on this build; extra word n is at index 4 * n.
 LONG_PTR GetWindowLongW(HWND hwnd, int index);
 LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
@@ -199,7 +227,8 @@ LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LP
 // matches any. Both compare without regard to case.
 HWND FindWindowW(LPCWSTR className, LPCWSTR title);
 // The lowest bit of the handle may be set (the form that also brings the
-// window's owned windows forward).
+// window's owned windows forward). The window goes to the front of its band
+// (see SetWindowPos); the parts of it that come forward are invalidated.
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
 
@@ -230,6 +259,39 @@ BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL erase);
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
 
+// Moves the pixels of the scroll rectangle (client coordinates; null: the
+// whole client area) by (dx, dy) on the screen, writing only inside the clip
+// rectangle (null: the client area) and the parts of the window that show.
+// What the move leaves without valid pixels (the strip it uncovers, and what
+// would have come from parts that do not show), within the scroll and clip
+// rectangles and the parts that show, is the update area: its
+// bounding rectangle goes to update, its rectangles to updateRegion, and
+// with SW_INVALIDATE it is invalidated. Returns the region type of the
+// update area (NULLREGION, SIMPLEREGION, COMPLEXREGION) or ERROR. Flags
+// other than SW_INVALIDATE are refused.
+struct HRGN__;
+using HRGN = HRGN__*;
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, HRGN updateRegion, RECT* update,
+                   UINT flags);
+
+// The caret: one per thread, owned by a window of that thread. It shows as
+// a solid block inverted over the screen's pixels at its position (client
+// coordinates of its window), within the parts of the window that show,
+// while its window is visible and it is not hidden. CreateCaret replaces the
+// thread's caret and starts hidden; every HideCaret needs a ShowCaret before
+// it shows again (ShowCaret on a shown caret changes nothing). Show and hide
+// take the caret's window or null. Destroying the window destroys its caret,
+// and a thread's caret goes when the thread ends. The shape is always solid:
+// a bitmap shape is refused; a width or height of 0 is one pixel.
+struct HBITMAP__;
+using HBITMAP = HBITMAP__*;
+BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height);
+BOOL DestroyCaret();
+BOOL SetCaretPos(int x, int y);
+BOOL GetCaretPos(POINT* point);
+BOOL ShowCaret(HWND hwnd);
+BOOL HideCaret(HWND hwnd);
+
 namespace platform {
 
 // Name of a registered message id, or an empty text.
@@ -241,6 +303,11 @@ bool IsRemoteWindow(HWND hwnd);
 void RegisterWindowControlCommands();
 // Number of messages waiting in the calling thread's posted queue.
 std::size_t PostedMessageCount();
+// The parts of the screen where the window shows, in screen coordinates:
+// its rectangle inside its parents', less the visible top-level windows in
+// front of its own top-level window. Empty while it is hidden; false for a
+// handle that is not a window.
+bool WindowScreenArea(HWND hwnd, std::vector<RECT>* area);
 
 } // namespace platform
 

@@ -1,5 +1,6 @@
 #include "Lib_cpp/controls/Element.h"
 
+#include "Lib_cpp/controls/ElementApi.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
@@ -840,6 +841,15 @@ bool RectsMeet(const RECT& a, const RECT& b)
 IxView::~IxView()
 {
     DeleteAllChildren();
+    if (m_pBackground)
+        m_pBackground->Release();
+}
+
+LRESULT IxView::OnEvent(int code, LPARAM param)
+{
+    if (m_pBackground && code >= IXEV_ENABLED && code <= IXEV_RELEASED)
+        SetImageFrame(this, m_pBackground, PickStateFrame(this, m_pBackground, FALSE), param != 0);
+    return IxElement::OnEvent(code, param);
 }
 
 void IxView::UnlinkDeleted(IxElement* child)
@@ -935,7 +945,27 @@ int IxView::Layout(LPARAM arg)
 
 void IxView::Draw(IxPaintRecord* record)
 {
+    DrawBackground(record);
     PaintChildren(record);
+}
+
+void IxView::DrawBackground(IxPaintRecord* record)
+{
+    if (m_pBackground && record)
+        DrawImage(record, m_pBackground);
+}
+
+void IxView::SetBackground(IxImage* image)
+{
+    if (m_pBackground) {
+        // The new image goes on showing the state the old one showed.
+        if (image) {
+            INT_PTR frame = m_pBackground->Query(IXIQ_CURFRAME, 0);
+            image->Control(IXIC_SETFRAME, frame < 0 ? 0 : frame);
+        }
+        m_pBackground->Release();
+    }
+    m_pBackground = image;
 }
 
 void IxView::PaintIfVisible(IxElement* element, IxPaintRecord* record)
@@ -1052,6 +1082,11 @@ IxElement* IxView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxEle
 
 int IxView::SetProperty(int id, LPARAM value)
 {
+    if (id == 1) {
+        SetBackground(reinterpret_cast<IxImage*>(value));
+        Redraw();
+        return 1;
+    }
     auto* child = reinterpret_cast<IxElement*>(value);
     if ((id != 15 && id != 16) || !child || child->GetParent() != this
         || m_children.IndexOf(child) >= m_children.Count())

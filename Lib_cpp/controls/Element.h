@@ -228,6 +228,8 @@ public:
     virtual IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop);
     virtual int SetProperty(int id, LPARAM value);
     virtual int OnCreate(const IxElementParams* params);
+    // The platform window of a child-window view; null for drawn elements.
+    virtual HWND GetChildWindow() const { return nullptr; }
 
     // Sets id, flags and rectangle from the record, then OnCreate unless the
     // element is created on activation (then 1).
@@ -362,6 +364,9 @@ public:
     IxView() = default;
     ~IxView() override;
 
+    // The state events 38 to 47 first show the background image's frame of
+    // the new state.
+    LRESULT OnEvent(int code, LPARAM param) override;
     IxElement* FindTarget(int inputCode, POINT point) override;
     int OnInput(int code, LPARAM data) override;
     void Invalidate(int mode, RECT* rect, IxElement* origin) override;
@@ -416,8 +421,16 @@ public:
 
     const IxList& Children() const { return m_children; }
 
+    // The background image (property 1), drawn stretched over the view
+    // before everything else. The caller's reference passes to the view; the
+    // new image takes over the frame the old one showed.
+    void SetBackground(IxImage* image);
+    IxImage* GetBackground() const { return m_pBackground; }
+
 protected:
     friend class IxElement; // unlinks a child that is deleted while linked
+
+    void DrawBackground(IxPaintRecord* record);
 
     // Called from a child's destructor while it is still linked here.
     virtual void UnlinkDeleted(IxElement* child);
@@ -447,4 +460,5 @@ protected:
     }
 
     IxList m_children;
+    IxImage* m_pBackground = nullptr;
 };

@@ -55,6 +55,7 @@ void IxFrameView::Draw(IxPaintRecord* record)
     if (!record)
         return;
     IxElementWatch self(this);
+    DrawBackground(record);
     if (m_pActivePage)
         PaintIfVisible(m_pActivePage, record);
     if (self.Alive())

@@ -30,6 +30,8 @@ public:
     int GetShowCommand() const { return m_nCmdShow; }
     // Time stamp of the message the loop fetched last (the kernel's busy test).
     DWORD GetLastMessageTime() const { return m_dwLastMsgTime; }
+    // Nested loops (the modal loop) record the stamp of the message they handle.
+    void SetLastMessageTime(DWORD time) { m_dwLastMsgTime = time; }
     // Null until the first frame window is created. Worker threads read it
     // to post their reports.
     HWND GetMainWindow() const { return m_hMainWnd.load(std::memory_order_acquire); }

@@ -55,6 +55,8 @@ IxKernel::~IxKernel()
 {
     for (int i = 0; i < m_subscriptions.Count(); ++i)
         delete m_subscriptions[i];
+    for (int i = 0; i < m_records.Count(); ++i)
+        delete m_records[i].pRecord;
     if (g_pKernel == this)
         g_pKernel = nullptr;
 }
@@ -152,9 +154,72 @@ void IxKernel::Compact()
     m_bCompactSubscriptions = FALSE;
 }
 
+LRESULT IxKernel::Service(int code, void* record, LPARAM value)
+{
+    return m_pFrame ? m_pFrame->Control(code, reinterpret_cast<LPARAM>(record), value) : 0;
+}
+
 void IxKernel::Broadcast(int id, int kind, LPARAM value)
 {
-    m_pFrame->Deliver(IxActionWord(id, kind), value);
+    IxActionRecord record{IxActionWord(id, kind), value};
+    Service(IXSVC_BROADCAST, &record, 0);
+}
+
+void IxKernel::FlagFrame()
+{
+    Service(IXSVC_FLAGFRAME, nullptr, 0);
+}
+
+void IxKernel::DrainQueue()
+{
+    Service(IXSVC_DRAIN, nullptr, 0);
+}
+
+void IxKernel::PushLayer(IxElement* view, IxElement* owner, int priority)
+{
+    IxLayerRecord record{view, owner};
+    Service(IXSVC_PUSH, &record, priority);
+}
+
+void IxKernel::PushTopLayer(IxElement* view, IxElement* owner, int level)
+{
+    IxLayerRecord record{view, owner};
+    Service(IXSVC_PUSHTOP, &record, level);
+}
+
+void IxKernel::MarkUpdateAll(IxElement*)
+{
+    if (IxKernel* kernel = IxGetKernel()) {
+        kernel->m_bInvalidateAll = TRUE;
+        kernel->m_bDeferredWork = TRUE;
+    }
+}
+
+IxKeyedRecord* IxKernel::GetRecord(int key, BOOL create)
+{
+    for (int i = 0; i < m_records.Count(); ++i) {
+        if (m_records[i].nKey == key)
+            return m_records[i].pRecord;
+    }
+    if (!create)
+        return nullptr;
+    auto* record = new (std::nothrow) IxKeyedRecord;
+    if (!record || !m_records.Add(KeyedEntry{key, record})) {
+        delete record;
+        return nullptr;
+    }
+    return record;
+}
+
+void IxKernel::RemoveRecord(int key)
+{
+    for (int i = 0; i < m_records.Count(); ++i) {
+        if (m_records[i].nKey == key) {
+            delete m_records[i].pRecord;
+            m_records.RemoveAt(i);
+            return;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------

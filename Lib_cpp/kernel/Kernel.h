@@ -78,6 +78,84 @@ enum : int {
     IXWR_HIDE = 3,
 };
 
+// Kernel service codes (IxKernel::Service, IxElement::Control). Codes
+// outside this list answer 0.
+enum : int {
+    IXSVC_NOP = 1,
+    IXSVC_CHILDWINDOWSHOWN = 2, // record: the view
+    IXSVC_RESTACK = 3,
+    IXSVC_BROADCAST = 4,        // record: IxActionRecord
+    IXSVC_KEYEDEVENT = 5,       // value: for event 8 of the element of keyed record 0
+    IXSVC_OPENDC = 6,           // value: width | height << 16; answer: IxDC*
+    IXSVC_OPENDC2 = 7,
+    IXSVC_CURSORPOS = 10,       // record: POINT
+    IXSVC_ENDDCKEEP = 11,       // record: IxDC*; answer: HBITMAP
+    IXSVC_ENDDC = 12,           // record: IxDC*
+    IXSVC_FLAGFRAME = 13,
+    IXSVC_DRAGONSOURCE = 14,
+    IXSVC_ISDRAGSOURCE = 15,    // record: the element
+    IXSVC_REPAINTNOTICE = 19,
+    IXSVC_NOTICE1 = 23,         // value
+    IXSVC_NOTICE2 = 24,
+    IXSVC_NOTICE3 = 25,
+    IXSVC_FOCUS = 26,           // record: element or null
+    IXSVC_NODEFAULTDRAW = 27,   // value
+    IXSVC_GETFONT = 28,         // record: IxFontEntry, value: index
+    IXSVC_SETFONT = 29,         // record: IxFontEntry, value: index
+    IXSVC_SCROLL = 30,          // record: scroll record
+    IXSVC_SCROLLLIMITS = 31,
+    IXSVC_ENDSCROLL = 32,       // record: the element
+    IXSVC_SCROLLRUNNING = 33,   // record: the element
+    IXSVC_DRAGLAYER = 34,       // record: IxLayerRecord
+    IXSVC_DRAGVIEW = 35,
+    IXSVC_PAINTLOCK = 36,       // value
+    IXSVC_MODAL = 37,           // record: IxLayerRecord, value: priority
+    IXSVC_ENDMODAL = 38,        // value: result
+    IXSVC_MOVED = 39,
+    IXSVC_PUSH = 40,            // record: IxLayerRecord, value: priority
+    IXSVC_PUSHSCREEN = 41,      // record: IxLayerRecord
+    IXSVC_PUSHOVERLAY = 42,     // record: IxLayerRecord
+    IXSVC_PUSHTOP = 43,         // record: IxLayerRecord, value: level
+    IXSVC_POP = 44,             // value: view id (0 = top)
+    IXSVC_REMOVEOWNED = 45,     // record: owner element
+    IXSVC_ISSHOWN = 46,         // value: view id; answer: the view
+    IXSVC_DRAIN = 47,
+    IXSVC_ATTACH = 48,          // record: the view
+    IXSVC_DETACH = 49,          // value: view id
+    IXSVC_REPAINTNOW = 52,      // value: drain first
+    IXSVC_POPUP = 53,           // record: IxLayerRecord
+    IXSVC_CLOSEPOPUP = 54,
+};
+
+// Record of the layer services: the view and the element that owns the
+// layer (null: the frame deletes the view when the layer goes).
+struct IxLayerRecord {
+    IxElement* pView;
+    IxElement* pOwner;
+};
+
+// Record of service 4.
+struct IxActionRecord {
+    DWORD dwAction;
+    LPARAM lValue;
+};
+
+// A keyed record of the kernel: an element id and two arrays whose use is
+// the creator's. Key 0 names the element that runs an item drag.
+struct IxKeyedRecord {
+    int nElementId = 0;
+    IxArray<LPARAM> first{8};
+    IxArray<LPARAM> second{8};
+};
+
+// Where the dragged view was grabbed and its size (the drag image service).
+struct IxDragRecord {
+    int nGrabX;
+    int nGrabY;
+    int nWidth;
+    int nHeight;
+};
+
 // Width of the caret request that means "no request".
 inline constexpr int kIxNoCaret = static_cast<int>(0x80000001);
 
@@ -114,8 +192,29 @@ public:
     void KillTimer(IxElement* target, UINT_PTR id);
     BOOL IsTimerSet(IxElement* target, UINT_PTR id) const;
 
+    // Calls the frame's service dispatcher; 0 without a frame.
+    LRESULT Service(int code, void* record, LPARAM value);
     // Synchronous broadcast of the action (service 4).
     void Broadcast(int id, int kind, LPARAM value);
+    // Sets the frame's update pending flag (service 13).
+    void FlagFrame();
+    // Broadcasts every queued action now (service 47).
+    void DrainQueue();
+    // Drains the queue, then pushes the view at the priority (service 40).
+    void PushLayer(IxElement* view, IxElement* owner, int priority);
+    // Drains the queue, then pushes the view as top layer of the level
+    // (service 43).
+    void PushTopLayer(IxElement* view, IxElement* owner, int level);
+
+    // Sets the invalidate-all and deferred-work flags: the whole frame is
+    // redrawn once the current message has been handled. The element is
+    // not used.
+    static void MarkUpdateAll(IxElement* element);
+
+    // The record under key, made when create is set (null when memory runs
+    // out or it is missing); RemoveRecord deletes it.
+    IxKeyedRecord* GetRecord(int key, BOOL create);
+    void RemoveRecord(int key);
 
     // Called by the end of the outermost busy bracket: drops removed
     // listeners and subscribers (order kept) and empty subscription entries.
@@ -145,6 +244,7 @@ public:
     BOOL m_bCompactListeners = FALSE;
     BOOL m_bCompactSubscriptions = FALSE;
     IxCaretRect m_caretRequest{0, 0, kIxNoCaret, 0};
+    IxDragRecord m_drag{0, 0, 0, 0};
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
     int m_nTuning[3] = {100, 35, 2};
@@ -160,6 +260,11 @@ private:
     IxArray<IxListenerPair> m_listeners{8};
     IxArray<IxSubscription*> m_subscriptions{8};
     IxElement* m_pFocus = nullptr;
+    struct KeyedEntry {
+        int nKey;
+        IxKeyedRecord* pRecord;
+    };
+    IxArray<KeyedEntry> m_records{8};
 };
 
 // The process's kernel; null before the kernel frame exists.

@@ -2,9 +2,11 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/fs/FileThreads.h"
 #include "platform/Clock.h"
 #include "platform/Debug.h"
 #include "platform/Gdi.h"
+#include "platform/Text.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
 
@@ -31,6 +33,8 @@ constexpr LPARAM kRecallRepaintNotice = 4;
 
 // Reserved action ids.
 constexpr int kFileChangeTimerAction = 10;
+constexpr int kFileChangeAction = 51;
+constexpr int kPictureReadyAction = 56;
 constexpr int kFirstSystemEvent = 21;
 constexpr int kLastSystemEvent = 50;
 
@@ -71,7 +75,7 @@ int IxKernelAppPlayer::ActionIsInvoked(int code, int kind, LPARAM)
 
 IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId,
                              UINT fromExternalId)
-    : m_hInstance(instance), m_pWindow(window), m_uNotifyAction(notifyActionId), m_uRecall(recallId),
+    : IxWindowView(window), m_hInstance(instance), m_pWindow(window), m_uNotifyAction(notifyActionId), m_uRecall(recallId),
       m_uFromExternal(fromExternalId)
 {
     m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
@@ -82,26 +86,38 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
 IxKernelFrame::~IxKernelFrame()
 {
     HWND hwnd = GetWindowHandle();
+    if (m_caret.width > 0)
+        DestroyCaret();
+    m_caret = IxCaretRect{0, 0, 0, 0};
+    m_pGestureElement = nullptr;
+    m_nGestureMode = 0;
     for (int i = 0; i < m_timers.Count(); ++i) {
         if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
             ::KillTimer(hwnd, static_cast<UINT_PTR>(i) + 1);
     }
     m_timers.RemoveAll();
+    for (int i = 0; i < m_watchers.Count(); ++i)
+        delete m_watchers[i]; // ends its thread
+    m_watchers.RemoveAll();
     m_dwState |= IXFS_CLOSED | IXFS_STOPPED;
+    m_preloader.Stop(3000);
     m_queue.Clear();
-    m_pGestureElement = nullptr;
-    if (HasFlag(IXF_ACTIVE) && m_pHook)
-        m_pHook->SetState(5, 0);
+    if (HasFlag(IXF_ACTIVE)) {
+        if (m_pHook)
+            m_pHook->SetState(5, 0);
+        SetState(5, 0);
+    }
     for (int budget = m_layers.Count(); budget > 0 && m_layers.Count() > 0; --budget)
         RemoveLayerAt(m_layers.Count() - 1);
     m_layers.RemoveAll(); // layers pushed by owners while the frame closes
     IxKernelAppPlayer* hook = m_pHook;
     m_pHook = nullptr;
     delete hook;
-    // Children are deleted by the view after the kernel is gone; they find
-    // no kernel to tell.
+    // Children, pages and attached views are deleted by the view classes
+    // after the kernel is gone; they find no kernel to tell.
     delete m_pKernel;
     m_pKernel = nullptr;
+    m_rcPending = RECT{0, 0, 0, 0};
 }
 
 BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
@@ -110,14 +126,35 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
         IxRecordError(IXERR_NOMEMORY);
         return FALSE;
     }
-    BusyScope busy(this);
-    m_nId = kIxFrameId;
-    m_rc = RECT{left, top, right, bottom};
-    SetState(1, 0);
-    SetState(2, 0);
+    {
+        BusyScope busy(this);
+        m_pGestureElement = nullptr;
+        m_nGestureMode = 0;
+        m_caret = IxCaretRect{0, 0, 0, 0};
+        IxElementParams params;
+        params.Clear();
+        params.Set(left, top, right - left, bottom - top, kIxFrameId, 0);
+        if (!IxElement::Create(&params))
+            return FALSE;
+        IxElement* first = Created();
+        SetState(1, 0);
+        SetState(2, 0);
+        if (m_pHook) {
+            m_pHook->SetState(1, 0);
+            m_pHook->SetState(2, reinterpret_cast<LPARAM>(first));
+        }
+        if (!m_pActivePage && first) {
+            if (m_pages.IndexOf(first) >= m_pages.Count())
+                AddPage(first);
+            SetActivePage(first, 0, 0);
+        }
+        if (!m_pActivePage)
+            m_pKernel->m_bRepaint = TRUE;
+    }
+    m_preloader.StartIfPending(7);
     if (m_pHook) {
-        m_pHook->SetState(1, 0);
-        m_pHook->SetState(2, 0);
+        if (HWND hwnd = GetWindowHandle())
+            PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallStarted);
     }
     return TRUE;
 }
@@ -217,7 +254,7 @@ void IxKernelFrame::Draw(IxPaintRecord* record)
         FillRect(record->dc->GetDC(), &all, brush);
         DeleteObject(brush);
     }
-    PaintChildren(record);
+    IxWindowView::Draw(record);
 }
 
 void IxKernelFrame::SetPaintLock(BOOL on)
@@ -237,20 +274,23 @@ void IxKernelFrame::SetPaintLock(BOOL on)
 
 IxElement* IxKernelFrame::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement*)
 {
-    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
-        IxElement* child = FromNode(node);
-        if (child == from)
-            continue;
-        IxElement* found = child->FindElement(kind, id, out, nullptr, child);
-        if (found && !out)
+    auto search = [&](IxElement* element) -> IxElement* {
+        if (!element || element == from)
+            return nullptr;
+        return element->FindElement(kind, id, out, nullptr, element);
+    };
+    for (int i = 0; i < m_attached.Count(); ++i) {
+        if (IxElement* found = search(m_attached[i]); found && !out)
             return found;
     }
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        if (IxElement* found = search(FromNode(node)); found && !out)
+            return found;
+    }
+    if (IxElement* found = search(m_pActivePage); found && !out)
+        return found;
     for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        IxElement* view = m_layers[i].pView;
-        if (view == from)
-            continue;
-        IxElement* found = view->FindElement(kind, id, out, nullptr, view);
-        if (found && !out)
+        if (IxElement* found = search(m_layers[i].pView); found && !out)
             return found;
     }
     if (kind == 1 && m_nId == id) {
@@ -259,6 +299,28 @@ IxElement* IxKernelFrame::FindElement(int kind, int id, IxArray<IxElement*>* out
         out->Add(this);
     }
     return nullptr;
+}
+
+void IxKernelFrame::SetState(int state, LPARAM param)
+{
+    IxElementWatch self(this);
+    // Layers from the top down; a handler may pop layers on its way.
+    for (int i = m_layers.Count() - 1; i >= 0 && self.Alive(); --i) {
+        if (i < m_layers.Count())
+            m_layers[i].pView->SetState(state, param);
+    }
+    if (self.Alive())
+        IxWindowView::SetState(state, param);
+}
+
+int IxKernelFrame::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin)
+{
+    // A layer's notices belong to the element that owns the layer.
+    for (int i = 0; i < m_layers.Count(); ++i) {
+        if (m_layers[i].pView == sender)
+            return m_layers[i].pOwner ? m_layers[i].pOwner->OnChildNotify(kind, data, sender, origin) : 0;
+    }
+    return IxWindowView::OnChildNotify(kind, data, sender, origin);
 }
 
 // ---------------------------------------------------------------------------
@@ -292,7 +354,8 @@ void IxKernelFrame::EndBusy()
         k.m_bInvalidateAll = FALSE;
         ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
     }
-    // 4: the caret request is applied by the frame's caret (not kept here).
+    // 4
+    ApplyCaretRequest();
     // 5: a soft key for the focused text control.
     if (k.m_nSoftKeyRequest > 1) {
         PostAction(kNoticeTarget, kNoticeSoftKey, k.m_nSoftKeyRequest);
@@ -305,9 +368,11 @@ void IxKernelFrame::EndBusy()
         m_pGestureElement = nullptr;
         m_nGestureMode = 0;
     }
-    // 8
-    if (k.m_bRepaint)
+    // 8: the layers changed: the whole frame is due for repaint.
+    if (k.m_bRepaint && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
+        Merge(m_rcPending, m_rc);
+    }
     // 9, 10
     SyncTimers();
     CarryOutWindowRequest();
@@ -457,6 +522,38 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
     --k.m_nWalks;
 }
 
+namespace {
+
+// Whether element lies in the tree below root: children, pages and attached
+// views, walked without calling into any element.
+bool TreeHolds(IxElement* root, const IxElement* element)
+{
+    if (root == element)
+        return true;
+    auto* view = dynamic_cast<IxView*>(root);
+    if (!view)
+        return false;
+    for (IxListNode* node = view->Children().Head(); node; node = node->m_pNext) {
+        if (TreeHolds(IxElement::FromNode(node), element))
+            return true;
+    }
+    if (auto* frameView = dynamic_cast<IxFrameView*>(view)) {
+        for (IxListNode* node = frameView->Pages().Head(); node; node = node->m_pNext) {
+            if (TreeHolds(IxElement::FromNode(node), element))
+                return true;
+        }
+    }
+    if (auto* windowView = dynamic_cast<IxWindowView*>(view)) {
+        for (int i = 0; i < windowView->Attached().Count(); ++i) {
+            if (TreeHolds(windowView->Attached()[i], element))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
 {
     DWORD action = static_cast<DWORD>(word);
@@ -464,7 +561,84 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
         m_deferred.Add(IxRingEntry{action, value});
         return;
     }
-    DispatchEvent(action, value);
+    switch (IxActionId(action)) {
+    case kFileChangeAction:
+        if (m_nFileChangeDelay != 0 && m_pKernel) {
+            // Restarted by every notice: a burst is refreshed once, after it.
+            BusyScope busy(this);
+            m_pKernel->SetTimer(this, IxTimerId(&m_nFileChangeDelay), m_nFileChangeDelay);
+        } else {
+            RefreshFileChanges();
+        }
+        return;
+    case kPictureReadyAction: {
+        // Only to a control that still exists: the value may name one that
+        // was deleted after it asked for its picture.
+        auto* control = reinterpret_cast<IxElement*>(value);
+        bool alive = TreeHolds(this, control);
+        for (int i = 0; !alive && i < m_layers.Count(); ++i)
+            alive = TreeHolds(m_layers[i].pView, control);
+        if (alive) {
+            BusyScope busy(this);
+            control->OnEvent(16, 0);
+        }
+        return;
+    }
+    default:
+        DispatchEvent(action, value);
+        return;
+    }
+}
+
+BOOL IxKernelFrame::AddFileWatcher(IxFileWatcher* watcher)
+{
+    return watcher && m_watchers.Add(watcher);
+}
+
+void IxKernelFrame::RefreshFileChanges()
+{
+    if (m_dwState & IXFS_STOPPED)
+        return;
+    IxStringArray paths;
+    for (int i = 0; i < m_watchers.Count(); ++i) {
+        IxFileWatcher* watcher = m_watchers[i];
+        IxFileNoticeList* notices = watcher->LockNotices();
+        if (notices && notices->Count() > 0) {
+            bool known = false;
+            for (int j = 0; j < paths.Count() && !known; ++j)
+                known = lstrcmpiW(paths.TextAt(j), watcher->GetPath().Text()) == 0;
+            if (!known)
+                paths.Add(watcher->GetPath());
+        }
+        watcher->UnlockNotices();
+    }
+    if (paths.Count() > 0)
+        IxFileSystem::GetInstance()->UpdateByNotification(paths);
+}
+
+LRESULT IxKernelFrame::OnEvent(int code, LPARAM param)
+{
+    switch (code) {
+    case IXEV_TIMER:
+        if (static_cast<UINT_PTR>(param) == IxTimerId(&m_nFileChangeDelay)) {
+            if (m_pKernel)
+                m_pKernel->KillTimer(this, IxTimerId(&m_nFileChangeDelay));
+            RefreshFileChanges();
+        }
+        return 0;
+    case IXEV_DETACHED:
+        if (m_pKernel)
+            m_pKernel->KillTimer(this, 0);
+        if (m_pHook)
+            m_pHook->OnEvent(code, param);
+        return 1;
+    case IXEV_ATTACHED:
+        if (m_pHook)
+            m_pHook->OnEvent(code, param);
+        return 1;
+    default:
+        return m_pHook ? m_pHook->OnEvent(code, param) : 0;
+    }
 }
 
 void IxKernelFrame::DrainEventQueue()
@@ -574,9 +748,7 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
 
 BOOL IxKernelFrame::PushTopLayer(IxElement* view, int n)
 {
-    int magnitude = n > 0 ? n : (n == INT32_MIN ? INT32_MAX : -n);
-    int priority = n > 0 ? IXLAYER_TOP - n : -(IXLAYER_TOP - magnitude);
-    return PushLayer(view, nullptr, priority);
+    return PushLayer(view, nullptr, IxTopLayerPriority(n));
 }
 
 void IxKernelFrame::UpdateStateBitsOnRemoval(int priority)
@@ -657,7 +829,8 @@ void IxKernelFrame::PopAllLayers()
 
 void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
 {
-    for (int budget = m_layers.Count(); budget > 0; --budget) {
+    // One more round than layers: a drag layer takes two.
+    for (int budget = m_layers.Count() + 1; budget > 0; --budget) {
         int index = -1;
         for (int i = m_layers.Count() - 1; i >= 0; --i) {
             if (m_layers[i].pOwner == owner) {
@@ -667,6 +840,21 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
         }
         if (index < 0)
             break;
+        int priority = m_layers[index].nPriority;
+        if (priority == IXLAYER_MODAL && m_bModalRunning) {
+            EndModalLoop(-1); // removes the layer
+            continue;
+        }
+        if (priority == IXLAYER_DRAG && m_nGestureMode == 3 && m_pGestureElement) {
+            // The drag loses its image: the dragged element hears that the
+            // drop was cancelled, and the gesture ends.
+            IxElement* dragged = m_pGestureElement;
+            m_pGestureElement = nullptr;
+            m_nGestureMode = 0;
+            m_pDropTarget = nullptr;
+            dragged->OnInput(27, 0);
+            continue; // the handler may have changed the stack
+        }
         RemoveLayerAt(index);
     }
 }
@@ -744,6 +932,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     if (m_pKernel) {
         full = m_pKernel->m_bRepaint;
         m_pKernel->m_bRepaint = FALSE;
+        m_pKernel->m_caretRequest.width = kIxNoCaret;
     }
     m_dwFlags &= ~IXF_INVALIDATEALL;
 
@@ -758,9 +947,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
             if (m_layers[i].pView->HasFlag(IXF_PENDING))
                 m_layers[i].pView->ValidateNow(0);
         }
-        // The frame's own pending bits stay: the frame is laid out again
-        // by every full paint.
-        Layout(0);
+        ValidateNow(0);
     }
 
     // Everything below draws within the paint rectangle (window coordinates).
@@ -825,6 +1012,7 @@ void IxKernelFrame::FinishPaint()
 {
     // Paint ends by starting the timers its handlers requested and by
     // handing over what they asked for.
+    ApplyCaretRequest();
     SyncTimers();
     HWND hwnd = GetWindowHandle();
     if (m_pKernel && m_pKernel->m_bInvalidateAll) {
@@ -887,15 +1075,20 @@ int IxKernelFrame::RunModalLoop()
     m_dwModalThread = GetCurrentThreadId();
     m_bModalRunning = TRUE;
     m_nModalResult = -1;
+    if (HWND hwnd = GetWindowHandle())
+        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     if (m_nBusy > 0)
         EndBusy();
     BOOL quit = FALSE;
     MSG msg;
+    IxApp* app = IxGetApp();
     while (m_bModalRunning) {
         if (!GetMessageW(&msg, nullptr, 0, 0)) {
             quit = TRUE;
             break;
         }
+        if (app)
+            app->SetLastMessageTime(msg.time);
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -925,6 +1118,51 @@ void IxKernelFrame::EndModalLoop(int result)
     PostThreadMessageW(m_dwModalThread, 0, 0, 0);
 }
 
+// ---------------------------------------------------------------------------
+// Caret
+
+void IxKernelFrame::ApplyCaretRequest()
+{
+    if (!m_pKernel || m_pKernel->m_caretRequest.width == kIxNoCaret)
+        return;
+    IxCaretRect request = m_pKernel->m_caretRequest;
+    m_pKernel->m_caretRequest.width = kIxNoCaret;
+    request.x += m_rc.left;
+    request.y += m_rc.top;
+    HWND hwnd = GetWindowHandle();
+    if (request.width != m_caret.width || request.height != m_caret.height) {
+        if (m_caret.width > 0)
+            DestroyCaret();
+        if (request.width > 0 && hwnd)
+            CreateCaret(hwnd, nullptr, request.width, request.height);
+    }
+    m_caret = request;
+    if (m_caret.width > 0 && hwnd) {
+        SetCaretPos(m_caret.x, m_caret.y);
+        ::ShowCaret(hwnd);
+    }
+}
+
+void IxKernelFrame::ShowCaret(BOOL on)
+{
+    HWND hwnd = GetWindowHandle();
+    if (m_caret.width <= 0 || !hwnd)
+        return;
+    if (!on) {
+        DestroyCaret();
+        return;
+    }
+    CreateCaret(hwnd, nullptr, m_caret.width, m_caret.height);
+    SetCaretPos(m_caret.x, m_caret.y);
+    ::ShowCaret(hwnd);
+}
+
+LRESULT IxKernelFrame::ScrollService(int code, void*)
+{
+    // No element has a scroll record yet.
+    return code == IXSVC_SCROLLRUNNING ? 0 : 1;
+}
+
 void IxKernelFrame::DoMouseMove(WPARAM, int, int, BOOL* startedDrag)
 {
     if (startedDrag)
@@ -938,7 +1176,6 @@ void IxKernelFrame::OnKeyUp(UINT) {}
 void IxKernelFrame::OnKeyRelease(UINT) {}
 void IxKernelFrame::OnChar(WCHAR) {}
 void IxKernelFrame::OnTextInput(const IxTextInput*) {}
-void IxKernelFrame::ShowCaret(BOOL) {}
 void IxKernelFrame::OnCaptureLost() {}
 void IxKernelFrame::OnCommand(HWND, UINT) {}
 void IxKernelFrame::OnCopyData(WPARAM, LPARAM) {}

@@ -6,12 +6,15 @@
 #pragma once
 
 #include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/Types.h"
 
+class IxFileWatcher;
 class IxKernelFrame;
 
 // The application object that completes the frame (the frame hook).
@@ -54,6 +57,16 @@ struct IxLayerEntry {
     int nSavedFocusId; // id of the element that had the focus at the push, or 0
 };
 
+// Priority of the top layer of level n: IXLAYER_TOP - n above 0, the
+// negative magnitude for 0 and below.
+inline int IxTopLayerPriority(int level)
+{
+    if (level > 0)
+        return IXLAYER_TOP - level;
+    int magnitude = level == INT32_MIN ? INT32_MAX : -level;
+    return -(IXLAYER_TOP - magnitude);
+}
+
 // Frame state word.
 enum : DWORD {
     IXFS_CLOSED = 0x1,
@@ -72,14 +85,18 @@ enum : DWORD {
 // Id of the frame element.
 inline constexpr int kIxFrameId = 2;
 
-class IxKernelFrame : public IxView {
+class IxKernelFrame : public IxWindowView {
 public:
     IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId, UINT fromExternalId);
     ~IxKernelFrame() override;
 
-    // Creates the frame as element 2 over the rectangle and activates it;
-    // 0 when there is no kernel.
+    // Creates the frame as element 2 over the rectangle, runs the
+    // application's creation step (Created) and activates the frame with the
+    // view it returned as active page; 0 when there is no kernel.
     BOOL Create(int left, int top, int right, int bottom);
+    // The application's creation step: makes the hook (SetHook), loads the
+    // fonts and creates the screens. Returns the first view to show or null.
+    virtual IxElement* Created() { return nullptr; }
     // Stores the hook (the frame deletes it) and gives it the frame.
     void SetHook(IxKernelAppPlayer* hook);
     IxKernelAppPlayer* GetHook() const { return m_pHook; }
@@ -88,12 +105,19 @@ public:
     void Stop(BOOL popAll);
 
     // Element operations of the frame.
+    // Timer event 36 of the frame's own timers; event 17 kills them; other
+    // events go to the hook.
+    LRESULT OnEvent(int code, LPARAM param) override;
     int ActionIsInvoked(int code, int kind, LPARAM param) override;
     void Invalidate(int mode, RECT* rect, IxElement* origin) override;
     // The frame's own background: its colour, then its children.
     void Draw(IxPaintRecord* record) override;
     void SetBackgroundColor(COLORREF color) { m_crBackground = color; }
     IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop) override;
+    // The kernel services: the requests of every element end here.
+    LRESULT Control(int code, LPARAM record, LPARAM value) override;
+    void SetState(int state, LPARAM param) override;
+    int OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin) override;
     using IxElement::GetRect;
     const RECT& GetRect() const { return m_rc; }
 
@@ -117,6 +141,14 @@ public:
     // layer removals, immediate window update.
     void FlushDeferredWork();
 
+    // File watchers whose notices refresh the file system (action 51). The
+    // frame owns them from here on; 0 when the list cannot grow.
+    BOOL AddFileWatcher(IxFileWatcher* watcher);
+    void SetFileChangeDelay(int ms) { m_nFileChangeDelay = ms; }
+    // Hands the distinct paths of the watchers that hold notices to the
+    // file system and clears their notices.
+    void RefreshFileChanges();
+
     // Timers.
     void SyncTimers();
     void OnTimer(UINT_PTR id);
@@ -130,6 +162,12 @@ public:
     // Removes every layer that the element owns, top down.
     void RemoveLayersOwnedBy(IxElement* owner);
     IxElement* IsLayerShown(int viewId) const;
+    // Service 53: centres the view and pushes it as the popup layer; 0 while
+    // a popup is up.
+    BOOL ShowPopup(IxElement* view, IxElement* owner);
+    // Service 3: the child windows of the visible top layers go topmost,
+    // lowest priority first.
+    void RestackTopLayers();
     // Drops the layers of a view that is being deleted and of the views owned
     // by an element that is being deleted (those views belong to the owner).
     void ForgetElement(IxElement* element);
@@ -151,6 +189,7 @@ public:
     void SetPaintLock(BOOL on);
     BOOL IsPainting() const { return m_bPainting; }
     IxFontTable& GetFontTable() { return m_fonts; }
+    IxImagePreloader& GetPreloader() { return m_preloader; }
     // Hands the rectangle collected outside paint to the window.
     void FlushPendingInvalidation();
 
@@ -173,7 +212,14 @@ public:
     void OnKeyRelease(UINT key);
     void OnChar(WCHAR ch);
     void OnTextInput(const IxTextInput* input);
+    // Recreates and shows (on) or destroys the caret of the stored rectangle.
     void ShowCaret(BOOL on);
+    // Applies the caret request of the kernel (frame coordinates).
+    void ApplyCaretRequest();
+    const IxCaretRect& GetCaret() const { return m_caret; }
+    // Last pointer position in frame coordinates and whether it moved since
+    // the last press.
+    POINT GetPointerPos() const { return m_ptPointer; }
     void OnCaptureLost();
     void OnCommand(HWND control, UINT value);
     void OnCopyData(WPARAM wParam, LPARAM lParam);
@@ -186,6 +232,11 @@ public:
 
 private:
     void CarryOutWindowRequest();
+    LRESULT PushFromRecord(LPARAM record, int priority);
+    // Services 30 to 33: the scroll records of the gesture engine.
+    LRESULT ScrollService(int code, void* record);
+    void RemoveModalLayer();
+    IxDC* OpenWindowDC(LPARAM size);
     void UpdateStateBitsOnRemoval(int priority);
     void FinishPaint();
 
@@ -207,6 +258,7 @@ private:
     RECT m_rcDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
     COLORREF m_crBackground = 0;
     IxFontTable m_fonts;
+    IxImagePreloader m_preloader;
 
     IxArray<IxLayerEntry> m_layers{8};
     int m_nBusy = 0;
@@ -220,7 +272,11 @@ private:
 
     IxElement* m_pGestureElement = nullptr; // the element of the running pointer gesture
     int m_nGestureMode = 0;
+    IxElement* m_pDropTarget = nullptr; // of an item drag (gesture mode 3)
+    POINT m_ptPointer{0, 0};            // frame coordinates
+    BOOL m_bMoved = FALSE;
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
+    IxArray<IxFileWatcher*> m_watchers{8};
     int m_nFileChangeDelay = 500;
 };

@@ -1,114 +1,11 @@
-#include "Lib_cpp/controls/Element.h"
-#include "Lib_cpp/core/App.h"
-#include "Lib_cpp/core/Draw.h"
-#include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "tests/common/FrameWindow.h"
+
 #include "platform/Debug.h"
-#include "platform/Gdi.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
-
-#include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
-// An element that fills its rectangle with one colour.
-class ColorBox : public IxElement {
-public:
-    ColorBox(int id, RECT rc, COLORREF color) : color(color)
-    {
-        m_nId = id;
-        SetRectNow(rc);
-    }
-    void Draw(IxPaintRecord* record) override
-    {
-        ++draws;
-        if (HBRUSH brush = CreateSolidBrush(color)) {
-            RECT all{0, 0, Width(), Height()};
-            FillRect(record->dc->GetDC(), &all, brush);
-            DeleteObject(brush);
-        }
-        if (onDraw)
-            onDraw();
-    }
-    COLORREF color;
-    int draws = 0;
-    std::function<void()> onDraw;
-};
-
-class Sheet : public IxView {
-public:
-    Sheet(int id, RECT rc)
-    {
-        m_nId = id;
-        SetRectNow(rc);
-        SetFlags(0, IXF_PENDING);
-    }
-    ColorBox* Add(int id, RECT rc, COLORREF color)
-    {
-        auto* box = new ColorBox(id, rc, color);
-        AddChild(box);
-        return box;
-    }
-};
-
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kGreen = RGB(0, 255, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kYellow = RGB(255, 255, 0);
-
-std::uint16_t Px(COLORREF c)
-{
-    return platform::Rgb565(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
-class FramePaintTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IxWndProc;
-        wc.cbWndExtra = 4;
-        wc.lpszClassName = u"FramePaintTestClass";
-        RegisterClassW(&wc);
-        window = new IxFrameWnd;
-        ASSERT_TRUE(window->Create(0, u"FramePaintTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
-        hwnd = window->GetHandle();
-        frame = window->GetKernelFrame();
-        ASSERT_NE(frame, nullptr);
-        frame->SetBackgroundColor(kBlue);
-        Repaint();
-    }
-    void TearDown() override
-    {
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-        // Not an application's main window: the test owns the object.
-        delete window;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        UnregisterClassW(u"FramePaintTestClass", nullptr);
-    }
-    void Pump()
-    {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-    }
-    void Repaint()
-    {
-        InvalidateRect(hwnd, nullptr, FALSE);
-        Pump();
-    }
-    static std::uint16_t At(int x, int y) { return platform::Screen::Get().Pixel(x, y); }
-
-    IxFrameWnd* window = nullptr;
-    HWND hwnd = nullptr;
-    IxKernelFrame* frame = nullptr;
-};
+using namespace frametest;
+using FramePaintTest = FrameWindowTest;
 
 TEST_F(FramePaintTest, LayersPaintBottomToTopOverTheFrame)
 {

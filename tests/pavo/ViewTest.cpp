@@ -1,4 +1,5 @@
 #include "Lib_cpp/controls/View.h"
+#include "Lib_cpp/image/Image.h"
 
 #include <gtest/gtest.h>
 
@@ -213,6 +214,45 @@ TEST_F(ViewTest, SelectionReports)
     EXPECT_EQ(indexes[0], 0);
     EXPECT_EQ(view.IndexOfId(5), 1);
     EXPECT_EQ(view.IndexOfFirstCurrent(), -1);
+}
+
+// An image with the normal and pressed state frames that logs the frame it
+// is asked to show and its release.
+class StateImage : public IxImage {
+public:
+    BOOL Draw(IxDC*, const RECT&, const RECT*) override { return FALSE; }
+    INT_PTR Query(int what, INT_PTR argument) override
+    {
+        if (what == IXIQ_HASFRAME)
+            return argument == IXSTATE_NORMAL || argument == IXSTATE_PRESSED;
+        return what == IXIQ_CURFRAME ? current : 0;
+    }
+    BOOL Control(int command, INT_PTR argument) override
+    {
+        if (command != IXIC_SETFRAME || argument == current)
+            return FALSE;
+        current = static_cast<int>(argument);
+        return TRUE;
+    }
+    void Destroy() override { g_log.push_back("image released"); }
+    int current = IXSTATE_NORMAL;
+};
+
+TEST_F(ViewTest, BackgroundImageFollowsTheViewsState)
+{
+    StateImage image;
+    image.AddRef(); // the test's own reference outlives the view's
+    {
+        IxView view;
+        view.SetBackground(&image);
+        view.SetFlag40(TRUE, 0);
+        EXPECT_EQ(image.current, IXSTATE_PRESSED);
+        view.SetFlag40(FALSE, 0);
+        EXPECT_EQ(image.current, IXSTATE_NORMAL);
+    }
+    EXPECT_EQ(image.GetRefCount(), 1);
+    image.Release();
+    EXPECT_EQ(g_log, (std::vector<std::string>{"image released"}));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/Sync.h"
 #include "platform/Text.h"
 #include "platform/Thread.h"
+#include "tests/platform/PaintedWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -753,6 +754,254 @@ TEST_F(Window, FindWindowSearchesTopLevelWindowsFrontToBack)
     EXPECT_EQ(FindWindowW(m_class.c_str(), nullptr), alpha);
     DestroyWindow(alpha);
     EXPECT_EQ(FindWindowW(m_class.c_str(), nullptr), beta);
+}
+
+} // namespace
+
+// ---- z-order, position and scrolling, read back from the screen ----
+
+namespace {
+
+constexpr WORD kRed = 0xF800;
+constexpr WORD kGreen = 0x07E0;
+constexpr WORD kBlue = 0x001F;
+
+bool Topmost(HWND hwnd)
+{
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+using WindowOrder = PaintedWindows;
+
+TEST_F(WindowOrder, TopmostWindowsStayInFrontWhateverOrderThingsPaintIn)
+{
+    // a starts topmost; b, made later, would otherwise be in front of it.
+    HWND a = Make(kRed, RECT{0, 0, 100, 100}, WS_EX_TOPMOST);
+    HWND b = Make(kGreen, RECT{50, 50, 150, 150});
+    ASSERT_NE(b, nullptr);
+    constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    struct Step {
+        const char* name;
+        HWND hwnd;
+        HWND insertAfter;
+        WORD overlap; // what shows where the two overlap
+        bool aTopmost, bTopmost;
+    };
+    const Step steps[] = {
+        {"as created", nullptr, nullptr, kRed, true, false},
+        {"b to the top of its band stays behind topmost a", b, HWND_TOP, kRed, true, false},
+        {"b made topmost comes in front", b, HWND_TOPMOST, kGreen, true, true},
+        {"a to the top of the topmost band", a, HWND_TOP, kRed, true, true},
+        {"a no longer topmost falls behind b", a, HWND_NOTOPMOST, kGreen, false, true},
+        {"b behind a window that is not topmost stops being topmost", b, a, kRed, false, false},
+        {"a to the bottom", a, HWND_BOTTOM, kGreen, false, false},
+        {"b made not topmost again stays where it is", b, HWND_NOTOPMOST, kGreen, false, false},
+        {"a made topmost", a, HWND_TOPMOST, kRed, true, false},
+        {"b behind topmost a goes only to the front of its band", b, a, kRed, true, false},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        if (s.hwnd) {
+            ASSERT_TRUE(SetWindowPos(s.hwnd, s.insertAfter, 0, 0, 0, 0, kKeep));
+        }
+        Pump();
+        EXPECT_EQ(At(75, 75), s.overlap);
+        EXPECT_EQ(At(25, 25), kRed);
+        EXPECT_EQ(At(125, 125), kGreen);
+        EXPECT_EQ(Topmost(a), s.aTopmost);
+        EXPECT_EQ(Topmost(b), s.bTopmost);
+        EXPECT_EQ(WindowFromPoint(POINT{75, 75}), s.overlap == kRed ? a : b);
+        // The one behind painting last does not reach over the one in front.
+        InvalidateRect(a, nullptr, FALSE);
+        InvalidateRect(b, nullptr, FALSE);
+        UpdateWindow(s.overlap == kRed ? a : b);
+        UpdateWindow(s.overlap == kRed ? b : a);
+        EXPECT_EQ(At(75, 75), s.overlap);
+    }
+}
+
+TEST_F(WindowOrder, SetWindowPosMovesSizesShowsAndActivates)
+{
+    HWND w = Make(kBlue, RECT{10, 20, 60, 60});
+    struct Case {
+        const char* name;
+        int x, y, cx, cy;
+        UINT flags;
+        RECT rect;
+    };
+    const Case cases[] = {
+        {"move and size", 100, 110, 30, 40, 0, RECT{100, 110, 130, 150}},
+        {"move only", 5, 6, 999, 999, SWP_NOSIZE, RECT{5, 6, 35, 46}},
+        {"size only", 999, 999, 70, 20, SWP_NOMOVE, RECT{5, 6, 75, 26}},
+        {"neither", 1, 1, 1, 1, SWP_NOMOVE | SWP_NOSIZE, RECT{5, 6, 75, 26}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SetWindowPos(w, nullptr, c.x, c.y, c.cx, c.cy, c.flags | SWP_NOZORDER | SWP_NOACTIVATE));
+        RECT r;
+        GetWindowRect(w, &r);
+        EXPECT_EQ(r, c.rect);
+    }
+    Pump();
+    EXPECT_EQ(At(5, 6), kBlue); // repainted where it went
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
+
+    constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+    ASSERT_TRUE(SetWindowPos(w, nullptr, 0, 0, 0, 0, kKeep | SWP_HIDEWINDOW));
+    EXPECT_FALSE(IsWindowVisible(w));
+    EXPECT_EQ(GetForegroundWindow(), nullptr); // a hidden window is not activated
+    ASSERT_TRUE(SetWindowPos(w, nullptr, 0, 0, 0, 0, kKeep | SWP_SHOWWINDOW | SWP_NOACTIVATE));
+    EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
+    ASSERT_TRUE(SetWindowPos(w, nullptr, 0, 0, 0, 0, kKeep));
+    EXPECT_EQ(GetForegroundWindow(), w);
+
+    // Errors: a stale window, and going behind a window that is no sibling.
+    HWND other = Make(kRed, RECT{0, 0, 10, 10});
+    HWND child = Make(kGreen, RECT{0, 0, 5, 5}, 0, other);
+    SetLastError(0);
+    EXPECT_FALSE(SetWindowPos(w, child, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    DestroyWindow(other);
+    EXPECT_FALSE(SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, kKeep));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_FALSE(SetWindowPos(w, other, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+}
+
+TEST_F(WindowOrder, ChildrenChangePlaceAmongTheirSiblings)
+{
+    HWND parent = Make(kBlue, RECT{100, 100, 300, 200});
+    HWND first = Make(kRed, RECT{0, 0, 60, 60}, 0, parent);
+    HWND second = Make(kGreen, RECT{30, 30, 90, 90}, 0, parent); // newer: in front
+    HWND third = Make(kBlue, RECT{150, 0, 160, 10}, 0, parent);
+    Pump();
+    const POINT overlap{145, 145};
+    struct Step {
+        const char* name;
+        HWND hwnd;
+        HWND insertAfter;
+        HWND front; // the one that shows where first and second overlap
+    };
+    const Step steps[] = {
+        {"as created", nullptr, nullptr, second},
+        {"second to the bottom", second, HWND_BOTTOM, first},
+        {"second to the top", second, HWND_TOP, second},
+        {"second behind first", second, first, first},
+        {"topmost counts as top", second, HWND_TOPMOST, second},
+        {"not topmost changes nothing", second, HWND_NOTOPMOST, second},
+        {"first behind third, where it was", first, third, second},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        if (s.hwnd) {
+            ASSERT_TRUE(SetWindowPos(s.hwnd, s.insertAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+        }
+        Pump();
+        EXPECT_EQ(WindowFromPoint(overlap), s.front);
+        EXPECT_EQ(At(overlap.x, overlap.y), s.front == first ? kRed : kGreen);
+        EXPECT_FALSE(Topmost(second));
+    }
+    EXPECT_EQ(GetForegroundWindow(), nullptr); // children are not activated
+}
+
+using WindowScroll = PaintedWindows;
+
+std::vector<WORD> Shown()
+{
+    std::vector<WORD> pixels(800 * 480);
+    platform::Screen::Get().CopyShown(RECT{0, 0, 800, 480}, pixels.data(), 800);
+    return pixels;
+}
+
+// Fills the window with 10x10 blocks of different colours.
+void PaintBlocks(HWND hwnd)
+{
+    HDC dc = GetDC(hwnd);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    for (int y = 0; y < client.bottom; y += 10)
+        for (int x = 0; x < client.right; x += 10) {
+            HBRUSH brush = CreateSolidBrush(RGB(static_cast<BYTE>(x * 2), static_cast<BYTE>(y * 4), 128));
+            RECT block{x, y, x + 10, y + 10};
+            FillRect(dc, &block, brush);
+            DeleteObject(brush);
+        }
+    ReleaseDC(hwnd, dc);
+}
+
+TEST_F(WindowScroll, MovesThePixelsThatShowAndReportsWhatItUncovers)
+{
+    constexpr POINT kAt{100, 100}; // the window's 100x50 client area on the screen
+    HWND w = Make(kBlue, RECT{kAt.x, kAt.y, kAt.x + 100, kAt.y + 50});
+    const RECT top{0, 0, 50, 25};
+    const RECT left{0, 0, 50, 50};
+    struct Case {
+        const char* name;
+        int dx, dy;
+        const RECT* scroll;
+        const RECT* clip;
+        bool coverTop;  // a window in front hides the client rows 0..9
+        RECT moved;     // where pixels landed (client coordinates)
+        RECT update;
+        int type;
+    };
+    const Case cases[] = {
+        {"up a line", 0, -10, nullptr, nullptr, false, {0, 0, 100, 40}, {0, 40, 100, 50}, SIMPLEREGION},
+        {"part to the right, over the rest", 20, 0, &left, nullptr, false, {20, 0, 70, 50}, {0, 0, 20, 50},
+         SIMPLEREGION},
+        {"down inside the clip", 0, 10, nullptr, &top, false, {0, 10, 50, 25}, {0, 0, 50, 10}, SIMPLEREGION},
+        {"diagonally", 10, 10, nullptr, nullptr, false, {10, 10, 100, 50}, {0, 0, 100, 50}, COMPLEXREGION},
+        {"from under a window in front", 0, 10, nullptr, nullptr, true, {0, 20, 100, 50}, {0, 10, 100, 20},
+         SIMPLEREGION},
+        {"far out of the client area", 0, 1 << 30, nullptr, nullptr, false, {0, 0, 0, 0}, {0, 0, 100, 50},
+         SIMPLEREGION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND cover = c.coverTop ? Make(kRed, RECT{0, 0, 800, kAt.y + 10}, WS_EX_TOPMOST) : nullptr;
+        Pump();
+        PaintBlocks(w);
+        ValidateRect(w, nullptr);
+        const std::vector<WORD> before = Shown();
+
+        RECT update{-1, -1, -1, -1};
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const UINT flags = c.coverTop ? 0 : SW_INVALIDATE;
+        EXPECT_EQ(ScrollWindowEx(w, c.dx, c.dy, c.scroll, c.clip, region, &update, flags), c.type);
+        EXPECT_EQ(update, c.update);
+        RECT box;
+        EXPECT_EQ(GetRgnBox(region, &box), c.type);
+        EXPECT_EQ(box, c.update);
+        DeleteObject(region);
+        RECT pending{};
+        EXPECT_EQ(GetUpdateRect(w, &pending, FALSE) != FALSE, flags == SW_INVALIDATE);
+        if (flags == SW_INVALIDATE) {
+            EXPECT_EQ(pending, c.update);
+        }
+
+        // Every pixel of the screen: moved where the pixels landed, else as it was.
+        const std::vector<WORD> after = Shown();
+        int wrong = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 800; ++x) {
+                const int cx = x - kAt.x, cy = y - kAt.y;
+                const bool landed =
+                    cx >= c.moved.left && cx < c.moved.right && cy >= c.moved.top && cy < c.moved.bottom;
+                wrong += after[y * 800 + x] != (landed ? before[(y - c.dy) * 800 + (x - c.dx)] : before[y * 800 + x]);
+            }
+        EXPECT_EQ(wrong, 0);
+        if (cover)
+            DestroyWindow(cover);
+        ValidateRect(w, nullptr);
+    }
+
+    SetLastError(0);
+    EXPECT_EQ(ScrollWindowEx(w, 0, 1, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE | 0x0001), ERROR);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    DestroyWindow(w);
+    EXPECT_EQ(ScrollWindowEx(w, 0, 1, nullptr, nullptr, nullptr, nullptr, 0), ERROR);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
 } // namespace

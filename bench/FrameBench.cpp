@@ -1,0 +1,131 @@
+// A full repaint of a screen through the kernel frame: a sheet with a
+// decoded background picture and 60 children (40 decoded pictures and 20
+// text lines) on the 800x480 screen, painted offscreen and copied out.
+#include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/image/Image.h"
+#include "Lib_cpp/kernel/KernelFrame.h"
+#include "platform/Gdi.h"
+#include "platform/Picture.h"
+#include "platform/Unit.h"
+#include "platform/Window.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+class Picture : public IxElement {
+public:
+    Picture(RECT rc, IxImage* image) : m_pImage(image) { SetRectNow(rc); }
+    ~Picture() override { m_pImage->Release(); }
+    void Draw(IxPaintRecord* record) override { DrawImage(record, m_pImage); }
+
+private:
+    IxImage* m_pImage;
+};
+
+class Line : public IxElement {
+public:
+    Line(RECT rc, std::u16string text) : m_text(std::move(text)) { SetRectNow(rc); }
+    void Draw(IxPaintRecord* record) override
+    {
+        IxSavedFont saved = record->dc->SelectFont(0);
+        ExtTextOutW(record->dc->GetDC(), 4, Height() - 6, 0, nullptr, m_text.c_str(),
+                    static_cast<UINT>(m_text.size()), nullptr);
+        record->dc->SelectFontAndColor(saved);
+    }
+
+private:
+    std::u16string m_text;
+};
+
+class Sheet : public IxView {
+public:
+    Sheet() { SetRectNow(RECT{0, 0, 800, 480}); }
+};
+
+// Writes a smooth JPEG of the size under the unit root and returns its unit path.
+std::u16string WritePicture(const std::string& root, int index, int width, int height)
+{
+    platform::Picture picture;
+    picture.Allocate(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            auto r = static_cast<std::uint32_t>((x * 255 / width + index * 40) & 0xFF);
+            auto g = static_cast<std::uint32_t>(y * 255 / height);
+            auto b = static_cast<std::uint32_t>(128 + 127 * std::sin((x + y + index) * 0.1));
+            picture.At(x, y) = 0xFF000000u | (r << 16) | (g << 8) | b;
+        }
+    std::vector<BYTE> bytes;
+    platform::EncodeJpeg(picture, 85, bytes);
+    std::string name = "pic" + std::to_string(index) + ".jpg";
+    std::ofstream(root + "/NAND/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::u16string path = u"\\NAND\\";
+    for (char c : name)
+        path += static_cast<char16_t>(c);
+    return path;
+}
+
+void BM_FullRepaintOf60Children(benchmark::State& state)
+{
+    std::string root = (std::filesystem::temp_directory_path() / "wren-framebench-XXXXXX").string();
+    if (!mkdtemp(root.data()) || !platform::OpenUnit(root)) {
+        state.SkipWithError("no unit root");
+        return;
+    }
+    std::filesystem::create_directories(root + "/NAND");
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = IxWndProc;
+    wc.cbWndExtra = 4;
+    wc.lpszClassName = u"FrameBenchClass";
+    RegisterClassW(&wc);
+    auto* window = new IxFrameWnd;
+    window->Create(0, u"FrameBenchClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr);
+    HWND hwnd = window->GetHandle();
+    IxKernelFrame* frame = window->GetKernelFrame();
+    static IX_STATIC_STRING(kFace, u"NanumGothic");
+    frame->GetFontTable().Add(IxFontEntry{IXFS_ANTIALIAS, -22, &kFace, RGB(255, 255, 255), nullptr});
+
+    auto* sheet = new Sheet;
+    sheet->SetBackground(new IxDecodedImage(WritePicture(root, 0, 800, 480).c_str(), 0));
+    std::vector<std::u16string> tiles;
+    for (int i = 1; i <= 8; ++i)
+        tiles.push_back(WritePicture(root, i, 96, 64));
+    for (int i = 0; i < 40; ++i) {
+        int x = 8 + (i % 8) * 99, y = 8 + (i / 8) * 70;
+        sheet->AddChild(new Picture(RECT{x, y, x + 96, y + 64}, new IxDecodedImage(tiles[i % 8].c_str(), 0)));
+    }
+    for (int i = 0; i < 20; ++i) {
+        int x = 8 + (i % 2) * 396, y = 360 + (i / 2) * 12;
+        sheet->AddChild(new Line(RECT{x, y, x + 390, y + 28}, u"Track " + std::u16string(1, u'A' + i) + u" 음악"));
+    }
+    frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN);
+    UpdateWindow(hwnd);
+
+    for (auto _ : state) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
+    }
+
+    DestroyWindow(hwnd);
+    delete window;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(u"FrameBenchClass", nullptr);
+    platform::CloseUnit();
+    std::filesystem::remove_all(root);
+}
+BENCHMARK(BM_FullRepaintOf60Children)->Unit(benchmark::kMillisecond);
+
+} // namespace
