@@ -21,6 +21,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
@@ -197,11 +198,13 @@ bool Inside(const std::string& path, const std::string& root)
 }
 
 // The name of the folder's entry that is name: the exact one, else the
-// first (in byte order) that equals it without case; empty when none.
-std::string FindEntryName(const std::string& folder, const std::string& name)
+// first (in byte order) that equals it without case; empty when none. For
+// the exact name *st holds its status already (links not followed) and
+// *statted is set, which spares the caller a second look-up.
+std::string FindEntryName(const std::string& folder, const std::string& name, struct stat* st, bool* statted)
 {
-    struct stat st;
-    if (lstat(Join(folder, name).c_str(), &st) == 0)
+    *statted = lstat(Join(folder, name).c_str(), st) == 0;
+    if (*statted)
         return name;
     DIR* dir = opendir(folder.c_str());
     if (!dir)
@@ -244,7 +247,9 @@ DWORD ResolveComponents(const std::vector<std::string>& components, bool mustExi
     }
     for (std::size_t i = 0; i < components.size(); ++i) {
         const bool last = i + 1 == components.size();
-        const std::string name = FindEntryName(current, components[i]);
+        struct stat st;
+        bool statted = false;
+        const std::string name = FindEntryName(current, components[i], &st, &statted);
         if (name.empty()) {
             if (!last)
                 return ERROR_PATH_NOT_FOUND;
@@ -256,8 +261,7 @@ DWORD ResolveComponents(const std::vector<std::string>& components, bool mustExi
             return ERROR_SUCCESS;
         }
         const std::string entry = Join(current, name);
-        struct stat st;
-        if (lstat(entry.c_str(), &st) != 0)
+        if (!statted && lstat(entry.c_str(), &st) != 0)
             return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
         std::string next = entry;
         if (S_ISLNK(st.st_mode)) {
@@ -301,6 +305,45 @@ DWORD ReadStoredAttributes(const std::string& path)
         return 0;
     text[n] = 0;
     return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
+
+// The same for the entry name of the host folder, open as folderFd. Where the kernel has getxattrat the entry is found by
+// its name in that folder, which spares the walk along the whole path that
+// dominates a folder listing; elsewhere the path is used.
+#if defined(SYS_getxattrat)
+constexpr long kGetxattrat = SYS_getxattrat;
+#elif defined(__x86_64__) || defined(__i386__) || defined(__aarch64__) || defined(__arm__) || defined(__riscv)
+constexpr long kGetxattrat = 464; // the same number on these architectures
+#else
+constexpr long kGetxattrat = -1;
+#endif
+
+struct XattrArgs {
+    alignas(8) std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+std::atomic<bool> g_noGetxattrat { kGetxattrat < 0 };
+
+DWORD ReadStoredAttributesAt(int folderFd, const std::string& folder, const std::string& name)
+{
+    if (folderFd >= 0 && !g_noGetxattrat.load(std::memory_order_relaxed)) {
+        char text[16];
+        XattrArgs args { reinterpret_cast<std::uintptr_t>(text), sizeof text - 1, 0 };
+        const long n
+            = syscall(kGetxattrat, folderFd, name.c_str(), AT_SYMLINK_NOFOLLOW, kAttributeName, &args, sizeof args);
+        if (n > 0) {
+            text[n] = 0;
+            return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+        }
+        // A kernel without the call (or a filter that refuses it): the path
+        // from now on. Any other failure is an entry without the bits.
+        if (n == 0 || (errno != ENOSYS && errno != EPERM))
+            return 0;
+        g_noGetxattrat.store(true, std::memory_order_relaxed);
+    }
+    return ReadStoredAttributes(Join(folder, name));
 }
 
 // Stores the bits (0 removes them) through fd when it is open, else by path.
@@ -691,48 +734,74 @@ int RenameNoReplace(const std::string& from, const std::string& to)
 
 class FindObject : public KernelObject {
 public:
+    struct Entry {
+        std::string name; // UTF-8, as on disk
+        std::u16string wide;
+    };
+
+    ~FindObject() override { CloseFolder(); }
+
     // Fills data with the next entry that still exists and is a file or a
-    // folder inside the root.
+    // folder inside the root. The folder is let go once the last entry has
+    // been read, so an unclosed search keeps no descriptor.
     bool Next(WIN32_FIND_DATAW* data)
     {
         std::lock_guard guard(lock);
-        while (next < names.size()) {
-            const std::string& name = names[next++];
-            if (Fill(name, data))
-                return true;
-        }
-        return false;
+        bool found = false;
+        while (!found && next < entries.size())
+            found = Fill(entries[next++], data);
+        if (next >= entries.size())
+            CloseFolder();
+        return found;
     }
 
     std::string root;
     std::string folder;
-    std::vector<std::string> names;
+    // The folder, open: its entries are looked up by name in it rather than
+    // along the whole path (-1: by path).
+    int folderFd = -1;
+    std::vector<Entry> entries;
 
 private:
-    bool Fill(const std::string& name, WIN32_FIND_DATAW* data)
+    void CloseFolder()
     {
-        std::string path = Join(folder, name);
+        if (folderFd >= 0)
+            close(folderFd);
+        folderFd = -1;
+    }
+
+    bool Fill(const Entry& entry, WIN32_FIND_DATAW* data)
+    {
         // One statx gives the type, size and times of a plain entry; only a
         // link needs more.
         struct statx sx;
-        if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+        const int rc = folderFd >= 0
+            ? statx(folderFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx)
+            : statx(AT_FDCWD, Join(folder, entry.name).c_str(), AT_SYMLINK_NOFOLLOW,
+                STATX_BASIC_STATS | STATX_BTIME, &sx);
+        if (rc != 0)
             return false;
         struct stat st {};
         st.st_mode = sx.stx_mode;
         st.st_size = static_cast<off_t>(sx.stx_size);
         Times times = TimesOf(sx);
+        DWORD stored = 0;
         if (S_ISLNK(st.st_mode)) {
             std::string real;
-            if (!RealPath(path, real) || !Inside(real, root) || stat(real.c_str(), &st) != 0)
+            if (!RealPath(Join(folder, entry.name), real) || !Inside(real, root) || stat(real.c_str(), &st) != 0)
                 return false;
-            path = real;
-            if (!TimesOfPath(path, times))
+            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
                 return false;
+            if (!TimesOfPath(real, times))
+                return false;
+            stored = ReadStoredAttributes(real);
+        } else {
+            if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+                return false;
+            stored = ReadStoredAttributesAt(folderFd, folder, entry.name);
         }
-        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-            return false;
         *data = WIN32_FIND_DATAW {};
-        data->dwFileAttributes = AttributesOf(st, ReadStoredAttributes(path));
+        data->dwFileAttributes = AttributesOf(st, stored);
         data->ftCreationTime = times.creation;
         data->ftLastAccessTime = times.access;
         data->ftLastWriteTime = times.write;
@@ -741,9 +810,8 @@ private:
             data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
             data->nFileSizeLow = static_cast<DWORD>(size);
         }
-        const std::u16string wide = FromUtf8(name);
-        const std::size_t length = std::min<std::size_t>(wide.size(), MAX_PATH - 1);
-        std::copy_n(wide.begin(), length, data->cFileName);
+        const std::size_t length = std::min<std::size_t>(entry.wide.size(), MAX_PATH - 1);
+        std::copy_n(entry.wide.begin(), length, data->cFileName);
         return true;
     }
 
@@ -926,6 +994,37 @@ std::shared_ptr<IoObject> OpenFileObject(LPCWSTR path, DWORD access, DWORD share
 
 using namespace platform;
 
+namespace platform {
+namespace {
+
+// Reads the names of the open folder that match the pattern ("." and ".."
+// never). A read that fails part-way ends the list, as the end of the
+// folder would.
+void ListFolder(int fd, std::u16string_view pattern, std::vector<FindObject::Entry>& entries)
+{
+    alignas(8) char buffer[32 * 1024];
+    for (;;) {
+        const ssize_t n = getdents64(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        for (ssize_t at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            const std::string_view name = entry->d_name;
+            if (entry->d_ino == 0 || name == "." || name == "..")
+                continue;
+            std::u16string wide = FromUtf8(name);
+            if (MatchesPattern(wide, pattern))
+                entries.push_back({ std::string(name), std::move(wide) });
+        }
+    }
+}
+
+} // namespace
+} // namespace platform
+
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
 {
     if (!pattern || !data)
@@ -942,7 +1041,8 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
         if (r.isRoot || (parsed.trailingSeparator && !S_ISDIR(r.st.st_mode)))
             return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         find->folder = r.parent;
-        find->names.push_back(r.leaf);
+        find->folderFd = open(r.parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        find->entries.push_back({ r.leaf, FromUtf8(r.leaf) });
     } else {
         std::vector<std::string> folder(parsed.components.begin(), parsed.components.end() - 1);
         const DWORD error = ResolveComponents(folder, true, r);
@@ -950,16 +1050,14 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
             return Fail(error, INVALID_HANDLE_VALUE);
         if (error || !S_ISDIR(r.st.st_mode))
             return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-        DIR* dir = opendir(r.host.c_str());
-        if (!dir)
+        // The folder is opened once: its names are read from it and its
+        // entries looked up in it.
+        find->folderFd = open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (find->folderFd < 0)
             return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-        while (const dirent* entry = readdir(dir)) {
-            const std::string_view name = entry->d_name;
-            if (name != "." && name != ".." && MatchesPattern(FromUtf8(name), parsed.last))
-                find->names.emplace_back(name);
-        }
-        closedir(dir);
-        std::sort(find->names.begin(), find->names.end());
+        ListFolder(find->folderFd, parsed.last, find->entries);
+        std::sort(find->entries.begin(), find->entries.end(),
+            [](const FindObject::Entry& a, const FindObject::Entry& b) { return a.name < b.name; });
         find->folder = r.host;
     }
     find->root = r.root;

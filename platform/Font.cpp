@@ -42,7 +42,6 @@ namespace {
 
 constexpr const char* kSystemFontFile = "/usr/share/fonts/truetype/nanum/NanumGothic.ttf";
 constexpr WCHAR kUnitFontPath[] = u"\\NAND\\Wren\\Corvan_AVN.ttf";
-constexpr DWORD ERROR_INVALID_DATA = 13;
 constexpr int kMaxEm = 1024;           // larger requests are drawn at this size
 constexpr int kDefaultCellHeight = 16; // lfHeight 0
 constexpr std::size_t kMaxStrikes = 24;

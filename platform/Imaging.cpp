@@ -229,12 +229,12 @@ DWORD ErrorFromPictureStatus(PictureStatus status)
     case PictureStatus::NotFound:
         return ERROR_FILE_NOT_FOUND;
     case PictureStatus::Unsupported:
-        return ERROR_BAD_FORMAT_PICTURE;
+        return ERROR_BAD_FORMAT;
     case PictureStatus::NoMemory:
     case PictureStatus::TooLarge:
         return ERROR_NOT_ENOUGH_MEMORY;
     default:
-        return ERROR_INVALID_DATA_PICTURE;
+        return ERROR_INVALID_DATA;
     }
 }
 

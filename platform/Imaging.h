@@ -140,9 +140,6 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path);
 
 namespace platform {
 
-inline constexpr DWORD ERROR_BAD_FORMAT_PICTURE = 11;   // ERROR_BAD_FORMAT
-inline constexpr DWORD ERROR_INVALID_DATA_PICTURE = 13; // ERROR_INVALID_DATA
-
 // The unit's error for a decoder status.
 DWORD ErrorFromPictureStatus(PictureStatus status);
 

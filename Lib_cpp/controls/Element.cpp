@@ -166,9 +166,19 @@ BOOL IxElement::SetFocus()
     return TRUE;
 }
 
-int IxElement::NotifyParent(int code, IxElement*)
+LRESULT IxElement::NotifyParent(int code, IxElement*)
 {
     return m_pParent ? m_pParent->NotifyParent(code, this) : 0;
+}
+
+int IxElement::OnKey(int)
+{
+    return 0;
+}
+
+int IxElement::TakeTextInput(const IxTextInput*)
+{
+    return 0;
 }
 
 IxElement* IxElement::FindTarget(int inputCode, POINT)

@@ -11,6 +11,7 @@
 class IxDC;
 class IxElement;
 class IxImage;
+struct IxTextInput;
 
 // Flag word of an element.
 enum : DWORD {
@@ -205,7 +206,17 @@ public:
     virtual int ActionIsInvoked(int code, int kind, LPARAM param);
     virtual void GetRect(RECT* out) const;
     virtual BOOL SetFocus();
-    virtual int NotifyParent(int code, IxElement* source);
+    // Keyboard navigation travels up to the root (which answers 0). An
+    // answer of 1 means done; another non-zero answer is the element that
+    // performs the code (its OnKey).
+    virtual LRESULT NotifyParent(int code, IxElement* source);
+    // Performs a navigation code (1 Tab, 2 right, 3 left, 4 up, 5 down, 6
+    // home, 7 end, 8 page up, 9 page down, 14 enter, 15 escape, 16 space, 17
+    // delete, 18 backspace; releases 20 enter, 21 escape). Non-zero when done.
+    virtual int OnKey(int code);
+    // Takes a text record (a character or the soft keyboard's input).
+    // Non-zero when taken.
+    virtual int TakeTextInput(const IxTextInput* input);
     virtual IxElement* FindTarget(int inputCode, POINT point);
     virtual int OnInput(int code, LPARAM data);
     virtual void Move(int left, int top, int nearZ, int right, int bottom, int farZ, BOOL redraw);

@@ -62,21 +62,8 @@ BOOL IsDragCancelled();
 // Asks the kernel to take the pointer away from the element if it holds it.
 LRESULT ReleasePointer(IxElement* element);
 
-// What BeginGesture hands the kernel's gesture and animation service: the
-// element, the size of the first rectangle, the second rectangle's offset
-// from the first and its size, and the first eight of the caller's values.
-struct IxGestureRecord {
-    IxElement* pElement;
-    int nViewWidth;
-    int nViewHeight;
-    int nOffsetX;
-    int nOffsetY;
-    int nContentWidth;
-    int nContentHeight;
-    int values[8];
-};
-// Sets IXF_GESTURE on the element and registers the gesture; values[8] is
-// the service's number argument. Returns the service's answer.
+// Sets IXF_GESTURE on the element and registers the gesture (IxGestureRecord,
+// Kernel.h); values[8] is the service's number argument. Returns the service's answer.
 LRESULT BeginGesture(IxElement* element, const RECT& first, const RECT& second, const int (&values)[9]);
 // When IXF_GESTURE is set: ends the element's gesture with the kernel and
 // clears the flag, returning the service's answer; else 0. (Inside members

@@ -252,6 +252,11 @@ BOOL IxFrameWnd::InvokeSoftKey(WCHAR ch, IxTextInput* first, IxTextInput*)
     return TRUE;
 }
 
+IxKernelFrame* IxFrameWnd::NewKernelFrame(HINSTANCE instance)
+{
+    return new (std::nothrow) IxKernelFrame(instance, this, g_uIxNotifyAction, g_uIxRecall, g_uIxFromExternal);
+}
+
 LRESULT IxFrameWnd::DoCreate(CREATESTRUCTW*, INT_PTR)
 {
     RECT client{};
@@ -262,8 +267,7 @@ LRESULT IxFrameWnd::DoCreate(CREATESTRUCTW*, INT_PTR)
     IxImageCacheInit();
     DWORD start = GetTickCount();
 
-    m_pKernel = new (std::nothrow)
-        IxKernelFrame(app ? app->GetInstance() : nullptr, this, g_uIxNotifyAction, g_uIxRecall, g_uIxFromExternal);
+    m_pKernel = NewKernelFrame(app ? app->GetInstance() : nullptr);
     if (!m_pKernel) {
         IxRecordError(IXERR_NOMEMORY);
         return -1;

@@ -200,6 +200,10 @@ public:
     IxKernelFrame* GetKernelFrame() const { return m_pKernel; }
 
 protected:
+    // Makes the kernel frame at WM_CREATE. The application's frame class
+    // brings its creation step (IxKernelFrame::Created); the default frame
+    // has none.
+    virtual IxKernelFrame* NewKernelFrame(HINSTANCE instance);
     LRESULT DoCreate(CREATESTRUCTW* cs, INT_PTR);
     void DoDestroy(INT_PTR, INT_PTR);
     LRESULT OnPaintMessage(WPARAM, LPARAM);

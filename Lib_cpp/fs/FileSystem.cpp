@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr DWORD ERROR_BUSY = 170;
 
 BOOL StartsWithNoCase(LPCWSTR text, LPCWSTR prefix, int prefixLength)
 {
@@ -37,26 +36,6 @@ int TrimmedLength(LPCWSTR text)
     return n;
 }
 
-IxString Concat(LPCWSTR a, LPCWSTR b, LPCWSTR c = nullptr)
-{
-    IxString out(a);
-    if (b)
-        out.Append(b, lstrlenW(b));
-    if (c)
-        out.Append(c, lstrlenW(c));
-    return out;
-}
-
-// The folder with exactly one trailing '\'.
-IxString WithSeparator(LPCWSTR folder)
-{
-    IxString out(folder);
-    const int n = lstrlenW(folder);
-    if (n == 0 || folder[n - 1] != u'\\')
-        out.Append(u"\\", 1);
-    return out;
-}
-
 // Index of the folder part's end (one past the last '\'), 0 without one.
 int FolderPartLength(LPCWSTR path)
 {
@@ -74,6 +53,25 @@ BOOL SameFolderPart(LPCWSTR a, int length, LPCWSTR b)
 }
 
 } // namespace
+
+IxString IxConcat(LPCWSTR a, LPCWSTR b, LPCWSTR c)
+{
+    IxString out(a);
+    if (b)
+        out.Append(b, lstrlenW(b));
+    if (c)
+        out.Append(c, lstrlenW(c));
+    return out;
+}
+
+IxString IxWithSeparator(LPCWSTR folder)
+{
+    IxString out(folder);
+    const int n = lstrlenW(folder);
+    if (n == 0 || folder[n - 1] != u'\\')
+        out.Append(u"\\", 1);
+    return out;
+}
 
 // ---------------------------------------------------------------------------
 // Path helpers.
@@ -346,7 +344,7 @@ BOOL IxFileSystem::GetNodePath(const IxFolderNode* node, BOOL trailing, IxString
 BOOL IxFileSystem::ListFolder(const IxString& folderPath, IxStringArray& files, IxStringArray& folders, BOOL* failed)
 {
     *failed = FALSE;
-    IxString pattern = Concat(WithSeparator(folderPath.Text()).Text(), u"*.*");
+    IxString pattern = IxConcat(IxWithSeparator(folderPath.Text()).Text(), u"*.*");
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(pattern.Text(), &data);
     if (find == INVALID_HANDLE_VALUE) {
@@ -620,7 +618,7 @@ void IxFileSystem::RefreshFolder(IxFolderNode* node)
     Lock();
     IxString path;
     GetNodePath(node, FALSE, path);
-    const IxString prefix = WithSeparator(path.Text());
+    const IxString prefix = IxWithSeparator(path.Text());
     IxStringArray files(16), folders(8);
     BOOL failed = FALSE;
     ListFolder(path, files, folders, &failed);
@@ -642,13 +640,13 @@ void IxFileSystem::RefreshFolder(IxFolderNode* node)
             cached.RemoveAt(later);
             cached.InsertText(cursor, moved.Text());
         } else {
-            RecordChange(IXFC_APPEARED, FALSE, Concat(prefix.Text(), name).Text());
+            RecordChange(IXFC_APPEARED, FALSE, IxConcat(prefix.Text(), name).Text());
             cached.InsertText(cursor, name);
         }
         ++cursor;
     }
     while (cached.Count() > cursor) {
-        RecordChange(IXFC_VANISHED, FALSE, Concat(prefix.Text(), cached.TextAt(cursor)).Text());
+        RecordChange(IXFC_VANISHED, FALSE, IxConcat(prefix.Text(), cached.TextAt(cursor)).Text());
         cached.RemoveAt(cursor);
     }
 
@@ -676,12 +674,12 @@ void IxFileSystem::RefreshFolder(IxFolderNode* node)
             ++node->m_nChildren;
             RefreshFolder(later);
         } else if (node->InsertChildBefore(at, name)) {
-            RecordChange(IXFC_APPEARED, TRUE, Concat(prefix.Text(), name).Text());
+            RecordChange(IXFC_APPEARED, TRUE, IxConcat(prefix.Text(), name).Text());
         }
     }
     while (at) {
         IxFolderNode* next = at->m_pNext;
-        RecordChange(IXFC_VANISHED, TRUE, Concat(prefix.Text(), at->m_strName.Text()).Text());
+        RecordChange(IXFC_VANISHED, TRUE, IxConcat(prefix.Text(), at->m_strName.Text()).Text());
         node->DeleteChild(at);
         at = next;
     }
@@ -838,7 +836,7 @@ BOOL IsExcluded(const JobPlan& plan, LPCWSTR folder)
 BOOL CollectFolder(const JobPlan& plan, const IxString& source, const IxString& destination)
 {
     IxStringArray folders(8);
-    IxString pattern = Concat(source.Text(), u"*.*");
+    IxString pattern = IxConcat(source.Text(), u"*.*");
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(pattern.Text(), &data);
     if (find != INVALID_HANDLE_VALUE) {
@@ -852,8 +850,8 @@ BOOL CollectFolder(const JobPlan& plan, const IxString& source, const IxString& 
             }
             if (!IxMatchesExtension(data.cFileName, plan.extensions, plan.count))
                 continue;
-            const IxString from = Concat(source.Text(), data.cFileName);
-            const IxString to = destination.IsEmpty() ? from : Concat(destination.Text(), data.cFileName);
+            const IxString from = IxConcat(source.Text(), data.cFileName);
+            const IxString to = destination.IsEmpty() ? from : IxConcat(destination.Text(), data.cFileName);
             const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
             if (!plan.job->AddFile(from.Text(), to.Text(), size)) {
                 FindClose(find);
@@ -863,10 +861,10 @@ BOOL CollectFolder(const JobPlan& plan, const IxString& source, const IxString& 
         FindClose(find);
     }
     for (int i = 0; i < folders.Count(); ++i) {
-        const IxString from = Concat(source.Text(), folders.TextAt(i), u"\\");
+        const IxString from = IxConcat(source.Text(), folders.TextAt(i), u"\\");
         IxString to;
         if (!destination.IsEmpty()) {
-            to = Concat(destination.Text(), folders.TextAt(i), u"\\");
+            to = IxConcat(destination.Text(), folders.TextAt(i), u"\\");
             if (!plan.job->AddStep(nullptr, to.Text()))
                 return FALSE;
         }
@@ -913,8 +911,8 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const IxString sourceFolder = WithSeparator(source);
-    const IxString destinationFolder = hasDestination ? WithSeparator(destination) : IxString();
+    const IxString sourceFolder = IxWithSeparator(source);
+    const IxString destinationFolder = hasDestination ? IxWithSeparator(destination) : IxString();
 
     // Watched folders under the source are never removed.
     IxStringArray watched(8), excluded(8);
@@ -924,15 +922,15 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
     CollectWatched(FindNode(sourcePath.Text()), watched);
     Unlock();
     for (int i = 0; i < watched.Count(); ++i)
-        excluded.Add(WithSeparator(watched.TextAt(i)));
+        excluded.Add(IxWithSeparator(watched.TextAt(i)));
 
     IxFileJob* job = m_pJob;
     job->Reset(mode);
     const JobPlan plan{job, mode, extensions, count, &excluded};
     BOOL ok = TRUE;
     for (int i = 0; ok && files && i < files->Count(); ++i) {
-        const IxString from = Concat(sourceFolder.Text(), files->TextAt(i));
-        const IxString to = hasDestination ? Concat(destinationFolder.Text(), files->TextAt(i)) : from;
+        const IxString from = IxConcat(sourceFolder.Text(), files->TextAt(i));
+        const IxString to = hasDestination ? IxConcat(destinationFolder.Text(), files->TextAt(i)) : from;
         WIN32_FIND_DATAW data;
         ULONGLONG size = 0;
         HANDLE find = FindFirstFileW(from.Text(), &data);
@@ -943,10 +941,10 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
         ok = job->AddFile(from.Text(), to.Text(), size);
     }
     for (int i = 0; ok && folders && i < folders->Count(); ++i) {
-        const IxString from = Concat(sourceFolder.Text(), folders->TextAt(i), u"\\");
+        const IxString from = IxConcat(sourceFolder.Text(), folders->TextAt(i), u"\\");
         IxString to;
         if (hasDestination) {
-            to = Concat(destinationFolder.Text(), folders->TextAt(i), u"\\");
+            to = IxConcat(destinationFolder.Text(), folders->TextAt(i), u"\\");
             ok = job->AddStep(nullptr, to.Text());
         }
         ok = ok && CollectFolder(plan, from, to);

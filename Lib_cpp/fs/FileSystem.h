@@ -29,6 +29,10 @@ class IxFsJobSubscriber;
 // when the path lacks it) + "\". "Storage Card" and "\Storage Card" test the
 // same folder; a trailing '\' on the path is accepted.
 BOOL IxFolderExists(LPCWSTR path);
+// a + b (+ c); null parts are left out.
+IxString IxConcat(LPCWSTR a, LPCWSTR b, LPCWSTR c = nullptr);
+// The folder with exactly one trailing '\'.
+IxString IxWithSeparator(LPCWSTR folder);
 // 1 for "." and "..".
 BOOL IxIsDotName(LPCWSTR name);
 // In an array of paths, the run of neighbours of entry index that lie in the

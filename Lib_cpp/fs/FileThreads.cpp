@@ -14,27 +14,6 @@ namespace {
 
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kScanProgressMs = 500;
-constexpr DWORD ERROR_INVALID_DATA = 13;
-constexpr DWORD ERROR_OUTOFMEMORY_ = 12;
-
-IxString Concat(LPCWSTR a, LPCWSTR b, LPCWSTR c = nullptr)
-{
-    IxString out(a);
-    if (b)
-        out.Append(b, lstrlenW(b));
-    if (c)
-        out.Append(c, lstrlenW(c));
-    return out;
-}
-
-IxString WithSeparator(LPCWSTR folder)
-{
-    IxString out(folder);
-    const int n = lstrlenW(folder);
-    if (n == 0 || folder[n - 1] != u'\\')
-        out.Append(u"\\", 1);
-    return out;
-}
 
 // Whether needle occurs in the first length characters of text, without case.
 BOOL ContainsNoCase(LPCWSTR text, int length, LPCWSTR needle, int needleLength)
@@ -134,7 +113,7 @@ BOOL IxFileWatcher::Start(LPCWSTR path, int priority)
         return FALSE;
     }
     m_strPath.Assign(path);
-    m_strPrefix = WithSeparator(path);
+    m_strPrefix = IxWithSeparator(path);
     ResetEvent(m_hStopEvent);
     if (!IxThread::Start(priority)) {
         m_strPath.Release();
@@ -229,7 +208,7 @@ void IxFileWatcher::ReadDetails()
                 if (text) {
                     std::memcpy(text, buffer + at + 12, static_cast<std::size_t>(chars) * sizeof(WCHAR));
                     text[chars] = 0;
-                    MergeNotice(kind, Concat(m_strPrefix.Text(), name.Text()));
+                    MergeNotice(kind, IxConcat(m_strPrefix.Text(), name.Text()));
                 }
             }
             if (next == 0)
@@ -325,7 +304,7 @@ int IxScanThread::Execute()
 
 BOOL IxScanThread::RunScan()
 {
-    const IxString root = WithSeparator(m_strRoot.Text());
+    const IxString root = IxWithSeparator(m_strRoot.Text());
     m_dwLastProgress = GetTickCount();
     if (m_bOnThread)
         PostEvent(IXFS_EV_BEGIN);
@@ -413,13 +392,13 @@ namespace {
 HANDLE OpenListing(const IxString& folder, WIN32_FIND_DATAW* data, BOOL* failed)
 {
     *failed = FALSE;
-    const IxString pattern = Concat(folder.Text(), u"*.*");
+    const IxString pattern = IxConcat(folder.Text(), u"*.*");
     HANDLE find = FindFirstFileW(pattern.Text(), data);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // An empty folder answers "not found" or "no more files".
         *failed = error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES && error != ERROR_INVALID_DATA
-            && error != ERROR_OUTOFMEMORY_;
+            && error != ERROR_INVALID_ACCESS;
     }
     return find;
 }
@@ -448,7 +427,7 @@ void IxScanThread::WalkUnsorted(const IxString& folder, int depth)
                 continue;
             }
             if (Matches(data.cFileName)) {
-                AddResult(Concat(folder.Text(), data.cFileName));
+                AddResult(IxConcat(folder.Text(), data.cFileName));
                 if (ReachedMaximum())
                     break;
             }
@@ -459,7 +438,7 @@ void IxScanThread::WalkUnsorted(const IxString& folder, int depth)
     if (depth == 0)
         return;
     for (int i = 0; i < folders.Count() && ShouldGoOn() && !ReachedMaximum(); ++i)
-        WalkUnsorted(Concat(folder.Text(), folders.TextAt(i), u"\\"), depth - 1);
+        WalkUnsorted(IxConcat(folder.Text(), folders.TextAt(i), u"\\"), depth - 1);
 }
 
 void IxScanThread::WalkSorted(const IxString& folder, int depth)
@@ -490,14 +469,14 @@ void IxScanThread::WalkSorted(const IxString& folder, int depth)
     if (files.Count() > 0) {
         LockResults();
         for (int i = 0; i < files.Count() && m_arrResults.Count() < m_nMaximum; ++i)
-            m_arrResults.Add(Concat(folder.Text(), files.TextAt(i)));
+            m_arrResults.Add(IxConcat(folder.Text(), files.TextAt(i)));
         UnlockResults();
     }
     ThrottledProgress();
     if (depth == 0)
         return;
     for (int i = 0; i < folders.Count() && ShouldGoOn() && !ReachedMaximum(); ++i)
-        WalkSorted(Concat(folder.Text(), folders.TextAt(i), u"\\"), depth - 1);
+        WalkSorted(IxConcat(folder.Text(), folders.TextAt(i), u"\\"), depth - 1);
 }
 
 // ---------------------------------------------------------------------------

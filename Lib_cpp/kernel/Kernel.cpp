@@ -57,6 +57,8 @@ IxKernel::~IxKernel()
         delete m_subscriptions[i];
     for (int i = 0; i < m_records.Count(); ++i)
         delete m_records[i].pRecord;
+    for (int i = 0; i < m_pressObservers.Count(); ++i)
+        delete m_pressObservers[i].pObserver;
     if (g_pKernel == this)
         g_pKernel = nullptr;
 }
@@ -223,6 +225,134 @@ void IxKernel::RemoveRecord(int key)
 }
 
 // ---------------------------------------------------------------------------
+// Input tables
+
+BOOL IxKernel::AddKeyReceiver(IxElement* element)
+{
+    if (!element)
+        return FALSE;
+    if (IsKeyReceiver(element))
+        return TRUE;
+    return m_keyReceivers.Add(element);
+}
+
+void IxKernel::RemoveKeyReceiver(IxElement* element)
+{
+    int i = m_keyReceivers.IndexOfValue(element);
+    if (i >= 0 && element)
+        m_keyReceivers.RemoveAt(i);
+}
+
+BOOL IxKernel::IsKeyReceiver(const IxElement* element) const
+{
+    for (int i = 0; i < m_keyReceivers.Count(); ++i) {
+        if (m_keyReceivers[i] == element)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL IxKernel::MapKey(UINT key, int command)
+{
+    for (int i = 0; i < m_keyMap.Count(); ++i) {
+        if (m_keyMap[i].uKey == key) {
+            m_keyMap[i].nCommand = command;
+            return TRUE;
+        }
+    }
+    return m_keyMap.Add(IxKeyMapEntry{key, command});
+}
+
+void IxKernel::UnmapKey(UINT key)
+{
+    for (int i = 0; i < m_keyMap.Count(); ++i) {
+        if (m_keyMap[i].uKey == key) {
+            m_keyMap.RemoveAt(i);
+            return;
+        }
+    }
+}
+
+int IxKernel::MappedCommand(UINT key) const
+{
+    for (int i = 0; i < m_keyMap.Count(); ++i) {
+        if (m_keyMap[i].uKey == key)
+            return m_keyMap[i].nCommand;
+    }
+    return 0;
+}
+
+BOOL IxKernel::AddAccessGesture(const IxAccessRect* table, int viewId)
+{
+    if (!table)
+        return FALSE;
+    for (int i = 0; i < m_accessGestures.Count(); ++i) {
+        if (m_accessGestures[i].pTable == table) {
+            m_accessGestures[i].nViewId = viewId;
+            m_accessGestures[i].nProgress = 0;
+            return TRUE;
+        }
+    }
+    return m_accessGestures.Add(IxAccessGesture{table, viewId, 0});
+}
+
+void IxKernel::RemoveAccessGesture(const IxAccessRect* table)
+{
+    for (int i = 0; i < m_accessGestures.Count(); ++i) {
+        if (m_accessGestures[i].pTable == table) {
+            m_accessGestures.RemoveAt(i);
+            return;
+        }
+    }
+}
+
+BOOL IxKernel::AddKeySequence(const UINT* table, int viewId)
+{
+    if (!table)
+        return FALSE;
+    for (int i = 0; i < m_keySequences.Count(); ++i) {
+        if (m_keySequences[i].pTable == table) {
+            m_keySequences[i].nViewId = viewId;
+            m_keySequences[i].nProgress = 0;
+            return TRUE;
+        }
+    }
+    return m_keySequences.Add(IxKeySequence{table, viewId, 0});
+}
+
+void IxKernel::RemoveKeySequence(const UINT* table)
+{
+    for (int i = 0; i < m_keySequences.Count(); ++i) {
+        if (m_keySequences[i].pTable == table) {
+            m_keySequences.RemoveAt(i);
+            return;
+        }
+    }
+}
+
+BOOL IxKernel::AddPressObserver(int actionId, LPARAM value, IxPressObserver* observer)
+{
+    if (!observer)
+        return FALSE;
+    if (!m_pressObservers.Add(IxPressObserverEntry{actionId, value, observer})) {
+        delete observer;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void IxKernel::RemovePressObserver(IxPressObserver* observer)
+{
+    for (int i = 0; i < m_pressObservers.Count(); ++i) {
+        if (m_pressObservers[i].pObserver == observer) {
+            m_pressObservers.RemoveAt(i);
+            delete observer;
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Timers
 
 BOOL IxKernel::SetTimer(IxElement* target, UINT_PTR id, int intervalMs)
@@ -293,6 +423,9 @@ void IxKernel::Forget(IxElement* element)
         m_pFocus = nullptr;
     if (m_pCaptureTarget == element)
         m_pCaptureTarget = nullptr;
+    RemoveKeyReceiver(element);
+    if (m_pPointerNoticeView == element)
+        m_pPointerNoticeView = nullptr;
     for (int i = 0; i < m_listeners.Count(); ++i) {
         if (m_listeners[i].pView == element) {
             m_listeners[i].pView = nullptr;

@@ -156,6 +156,81 @@ struct IxDragRecord {
     int nHeight;
 };
 
+// What BeginGesture hands the gesture and animation service (service 30;
+// service 31 reads only the element and the distance limits): the element,
+// the size of the visible area, the content's offset from it and the
+// content's size, and eight values indexed by IXGV_*. The service's number
+// argument is the record's mode: 0 free pixel scrolling, otherwise the step
+// (in pixels) of stepped scrolling.
+struct IxGestureRecord {
+    IxElement* pElement;
+    int nViewWidth;
+    int nViewHeight;
+    int nOffsetX;
+    int nOffsetY;
+    int nContentWidth;
+    int nContentHeight;
+    int values[8];
+};
+enum : int {
+    IXGV_MAXOFFSETX = 0, // the largest offset (0: the content's start may not pass the area's start)
+    IXGV_MAXOFFSETY = 1,
+    IXGV_LIMITX = 2,     // distance limit of a fling; below 1 unlimited
+    IXGV_LIMITY = 3,
+    IXGV_VELOCITYX = 4,  // non-zero starts a fling at once
+    IXGV_VELOCITYY = 5,
+    IXGV_SPEEDX = 6,     // pixels per fling step; 0 takes the frame's default
+    IXGV_SPEEDY = 7,
+};
+
+// A touch rectangle of an access gesture in screen pixels, edges inside. A
+// record whose left is kIxAccessEnd ends a table.
+struct IxAccessRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+inline constexpr int kIxAccessEnd = static_cast<int>(0x80000001);
+
+// Registrations of the access-gesture and key-sequence matchers: the caller's
+// table (not owned), the view id posted as {view id, 4096} when the whole
+// sequence matched, and the index of the record to match next.
+struct IxAccessGesture {
+    const IxAccessRect* pTable;
+    int nViewId;
+    int nProgress;
+};
+struct IxKeySequence {
+    const UINT* pTable; // zero-ended key codes
+    int nViewId;
+    int nProgress;
+};
+
+// A row of the key map: a virtual key and the command it stands for.
+struct IxKeyMapEntry {
+    UINT uKey;
+    int nCommand;
+};
+
+// Follows the strokes of the pointer: the press point, every move point
+// while the button is down, and at release, for a stroke with a direction,
+// whether it takes the stroke. Points are in frame coordinates; the
+// direction is the swipe class per axis (negative left or up, positive
+// right or down, 0 none).
+class IxPressObserver {
+public:
+    virtual ~IxPressObserver() = default;
+    virtual void OnPress(POINT) {}
+    virtual void OnMove(POINT) {}
+    virtual BOOL AcceptStroke(int directionX, int directionY) = 0;
+};
+struct IxPressObserverEntry {
+    int nActionId;
+    LPARAM lValue;
+    IxPressObserver* pObserver; // owned by the kernel
+};
+
 // Width of the caret request that means "no request".
 inline constexpr int kIxNoCaret = static_cast<int>(0x80000001);
 
@@ -191,6 +266,33 @@ public:
     // id 0 cancels every timer of the target.
     void KillTimer(IxElement* target, UINT_PTR id);
     BOOL IsTimerSet(IxElement* target, UINT_PTR id) const;
+
+    // Key receivers: elements that take characters and text records (an
+    // element is added once).
+    BOOL AddKeyReceiver(IxElement* element);
+    void RemoveKeyReceiver(IxElement* element);
+    BOOL IsKeyReceiver(const IxElement* element) const;
+    const IxArray<IxElement*>& KeyReceivers() const { return m_keyReceivers; }
+    // Key map: a mapped key reaches the program as its command (a hardware
+    // key). Mapping a key again replaces its command.
+    BOOL MapKey(UINT key, int command);
+    void UnmapKey(UINT key);
+    // 0 when the key is not mapped.
+    int MappedCommand(UINT key) const;
+    // Access gestures: registering a table again replaces its view id and
+    // starts it over; removal is by table.
+    BOOL AddAccessGesture(const IxAccessRect* table, int viewId);
+    void RemoveAccessGesture(const IxAccessRect* table);
+    IxArray<IxAccessGesture>& AccessGestures() { return m_accessGestures; }
+    // Key sequences, as the access gestures.
+    BOOL AddKeySequence(const UINT* table, int viewId);
+    void RemoveKeySequence(const UINT* table);
+    IxArray<IxKeySequence>& KeySequences() { return m_keySequences; }
+    // Press observers: the kernel owns the observer from here on (also when
+    // the table cannot grow: it is deleted then). Removal deletes it.
+    BOOL AddPressObserver(int actionId, LPARAM value, IxPressObserver* observer);
+    void RemovePressObserver(IxPressObserver* observer);
+    const IxArray<IxPressObserverEntry>& PressObservers() const { return m_pressObservers; }
 
     // Calls the frame's service dispatcher; 0 without a frame.
     LRESULT Service(int code, void* record, LPARAM value);
@@ -247,6 +349,8 @@ public:
     IxDragRecord m_drag{0, 0, 0, 0};
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
+    // Gets event 15 with every press and release (an idle-timer view).
+    IxElement* m_pPointerNoticeView = nullptr;
     int m_nTuning[3] = {100, 35, 2};
     // Broadcasts in progress; compaction waits until none is.
     int m_nWalks = 0;
@@ -259,6 +363,11 @@ private:
     IxArray<IxTimerEntry>* m_pTimers;
     IxArray<IxListenerPair> m_listeners{8};
     IxArray<IxSubscription*> m_subscriptions{8};
+    IxArray<IxElement*> m_keyReceivers{8};
+    IxArray<IxKeyMapEntry> m_keyMap{8};
+    IxArray<IxAccessGesture> m_accessGestures{8};
+    IxArray<IxKeySequence> m_keySequences{8};
+    IxArray<IxPressObserverEntry> m_pressObservers{8};
     IxElement* m_pFocus = nullptr;
     struct KeyedEntry {
         int nKey;

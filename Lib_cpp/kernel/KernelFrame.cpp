@@ -34,6 +34,13 @@ constexpr LPARAM kRecallRepaintNotice = 4;
 // Reserved action ids.
 constexpr int kFileChangeTimerAction = 10;
 constexpr int kFileChangeAction = 51;
+constexpr int kDeviceNotice = 32;
+constexpr int kDeviceAliasNotice = 33;
+constexpr int kDeviceCheckNotice = 34;
+constexpr int kCopyDataAction = 69;
+constexpr int kBroadcastMessageAction = 74;
+constexpr int kArgsKind = 0x1027;
+constexpr int kNoSenderId = 4; // WM_COMMAND or WM_NOTIFY without a sender
 constexpr int kPictureReadyAction = 56;
 constexpr int kFirstSystemEvent = 21;
 constexpr int kLastSystemEvent = 50;
@@ -89,8 +96,7 @@ IxKernelFrame::~IxKernelFrame()
     if (m_caret.width > 0)
         DestroyCaret();
     m_caret = IxCaretRect{0, 0, 0, 0};
-    m_pGestureElement = nullptr;
-    m_nGestureMode = 0;
+    EndPointerGesture();
     for (int i = 0; i < m_timers.Count(); ++i) {
         if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
             ::KillTimer(hwnd, static_cast<UINT_PTR>(i) + 1);
@@ -173,8 +179,7 @@ void IxKernelFrame::Stop(BOOL popAll)
     m_dwState |= IXFS_STOPPED;
     if (popAll)
         PopAllLayers();
-    m_pGestureElement = nullptr;
-    m_nGestureMode = 0;
+    EndPointerGesture();
     m_bRepaintNotice = FALSE;
 }
 
@@ -364,10 +369,8 @@ void IxKernelFrame::EndBusy()
     // 6
     k.Compact();
     // 7: the gesture lost its target.
-    if (!k.m_pCaptureTarget && m_pGestureElement) {
-        m_pGestureElement = nullptr;
-        m_nGestureMode = 0;
-    }
+    if (!k.m_pCaptureTarget && m_pGestureElement)
+        EndPointerGesture();
     // 8: the layers changed: the whole frame is due for repaint.
     if (k.m_bRepaint && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
@@ -427,7 +430,9 @@ void IxKernelFrame::CarryOutWindowRequest()
 BOOL IxKernelFrame::IsBusy(DWORD tick) const
 {
     IxApp* app = IxGetApp();
-    DWORD stamp = app ? app->GetLastMessageTime() : GetTickCount();
+    // The application's loops keep the stamp; without them, the stamp of the
+    // message this thread retrieved last.
+    DWORD stamp = app ? app->GetLastMessageTime() : static_cast<DWORD>(GetMessageTime());
     if (tick == 0)
         return GetTickCount() - stamp > m_dwBusyLimit;
     return static_cast<int>(stamp - tick) < 0;
@@ -624,7 +629,9 @@ LRESULT IxKernelFrame::OnEvent(int code, LPARAM param)
             if (m_pKernel)
                 m_pKernel->KillTimer(this, IxTimerId(&m_nFileChangeDelay));
             RefreshFileChanges();
+            return 0;
         }
+        OnInputTimer(static_cast<UINT_PTR>(param));
         return 0;
     case IXEV_DETACHED:
         if (m_pKernel)
@@ -874,10 +881,7 @@ void IxKernelFrame::ForgetElement(IxElement* element)
 {
     if (m_pHook == element)
         m_pHook = nullptr;
-    if (m_pGestureElement == element) {
-        m_pGestureElement = nullptr;
-        m_nGestureMode = 0;
-    }
+    ForgetInputElement(element);
     for (int i = m_layers.Count() - 1; i >= 0; --i) {
         if (m_layers[i].pView == element || m_layers[i].pOwner == element) {
             UpdateStateBitsOnRemoval(m_layers[i].nPriority);
@@ -1157,29 +1161,61 @@ void IxKernelFrame::ShowCaret(BOOL on)
     ::ShowCaret(hwnd);
 }
 
-LRESULT IxKernelFrame::ScrollService(int code, void*)
+// ---------------------------------------------------------------------------
+// Window notices turned into actions
+
+void IxKernelFrame::NotifyDevice(int kind, int device)
 {
-    // No element has a scroll record yet.
-    return code == IXSVC_SCROLLRUNNING ? 0 : 1;
+    Notify(kDeviceNotice, kind, device);
 }
 
-void IxKernelFrame::DoMouseMove(WPARAM, int, int, BOOL* startedDrag)
+void IxKernelFrame::NotifyDeviceAlias(int kind, int alias)
 {
-    if (startedDrag)
-        *startedDrag = FALSE;
+    Notify(kDeviceAliasNotice, kind, alias);
 }
-void IxKernelFrame::DoLButtonDblClk(WPARAM, int, int) {}
-void IxKernelFrame::DoLButtonDown(WPARAM, int, int) {}
-void IxKernelFrame::DoLButtonUp(WPARAM, int, int) {}
-void IxKernelFrame::OnKeyDown(UINT) {}
-void IxKernelFrame::OnKeyUp(UINT) {}
-void IxKernelFrame::OnKeyRelease(UINT) {}
-void IxKernelFrame::OnChar(WCHAR) {}
-void IxKernelFrame::OnTextInput(const IxTextInput*) {}
-void IxKernelFrame::OnCaptureLost() {}
-void IxKernelFrame::OnCommand(HWND, UINT) {}
-void IxKernelFrame::OnCopyData(WPARAM, LPARAM) {}
-LRESULT IxKernelFrame::OnNotify(NMHDR*)
+
+void IxKernelFrame::NotifyDeviceCheck(int kind, int device)
 {
+    Notify(kDeviceCheckNotice, kind, device);
+}
+
+void IxKernelFrame::DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c)
+{
+    LPARAM args[3] = {a, b, c};
+    BusyScope busy(this);
+    Deliver(IxActionWord(id, kArgsKind), reinterpret_cast<LPARAM>(args));
+}
+
+void IxKernelFrame::ForwardBroadcast(LPARAM a, LPARAM b, LPARAM c)
+{
+    DeliverWithArgs(kBroadcastMessageAction, a, b, c);
+}
+
+void IxKernelFrame::OnControlNotice(HWND sender, int code)
+{
+    // Controls are child windows whose control id is their element id.
+    int id = sender ? static_cast<int>(GetWindowLongW(sender, GWL_ID)) : kNoSenderId;
+    if (m_nBusy == 0)
+        Notify(id, code, reinterpret_cast<LPARAM>(sender));
+    else
+        PostAction(id, code, reinterpret_cast<LPARAM>(sender));
+}
+
+void IxKernelFrame::OnCommand(HWND control, UINT value)
+{
+    OnControlNotice(control, static_cast<int>(value));
+}
+
+void IxKernelFrame::OnCopyData(WPARAM wParam, LPARAM lParam)
+{
+    LPARAM pair[2] = {static_cast<LPARAM>(wParam), lParam};
+    BusyScope busy(this);
+    Deliver(IxActionWord(kCopyDataAction, AEV_PRESS), reinterpret_cast<LPARAM>(pair));
+}
+
+LRESULT IxKernelFrame::OnNotify(NMHDR* header)
+{
+    if (header)
+        OnControlNotice(header->hwndFrom, static_cast<int>(header->code));
     return 0;
 }

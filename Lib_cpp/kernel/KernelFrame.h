@@ -77,9 +77,82 @@ enum : DWORD {
     IXFS_SCREEN = 0x20,
     IXFS_SINGLELAYER = 0x40,
     IXFS_OVERLAY = 0x80,
+    IXFS_CAPTURE = 0x10000,         // the pointer is captured for a gesture
+    IXFS_DELAYEDRELEASE = 0x20000,  // a release waits for the frame's timer 1
+    IXFS_SUSPENDED = 0x100000,      // pointer input ignored until the next press
+    IXFS_DRAGLAYER = 0x200000,      // a drag with the drag layer runs
     IXFS_DIRECTPAINT = 0x1000000,
     IXFS_DIRECTPAINTREQUEST = 0x2000000,
     IXFS_PAINTLOCK = 0x4000000, // every paint only validates the window
+};
+
+// Pointer gesture modes.
+enum : int {
+    IXGM_NONE = 0,
+    IXGM_TRACK = 2,      // drag without drop support (press tracking)
+    IXGM_DRAG = 3,       // dragging with the drag layer
+    IXGM_CANDIDATE = 4,  // drag candidate
+    IXGM_LONGPRESS = 5,  // long-press candidate
+    IXGM_SWIPE = 6,      // swipe candidate
+    IXGM_SCROLL = 7,     // scrolling
+};
+
+// The constants of the pointer gesture engine.
+struct IxGestureConstants {
+    int nStartThreshold = 0;        // px a press must move before its gesture hears moves
+    DWORD dwTapLimit = 0x7fffffff;  // ms; a longer press is released, not tapped
+    int nDelayedRelease = 0;        // ms; 0 = releases are never delayed
+    int nLongPressDelay = 500;      // ms; 0 = a long-press candidate is a drag candidate
+    int nSampleWindow = 100;        // ms of velocity sampling; 0 = no swipes or flings
+    int nSampleThresholdX = 20;     // px; also the speed numerator of the swipe classes
+    int nSampleThresholdY = 20;
+    int nFlingPeriod = 20;          // ms per fling step
+    int nFlingSpeedX = 25;          // default px per fling step
+    int nFlingSpeedY = 25;
+    int nDecayNumerator = 6;        // each step of the slowing phase: speed * 6 / 7
+    int nDecayDivisor = 7;
+    int nSpare[3] = {30, 50, 100};
+};
+
+// The scroll record of a scrollable element (service 30). Offsets are the
+// content's position relative to the visible area: 0 at the start, down to
+// viewport - content at the end. Index 0 is x, 1 is y.
+struct IxScrollRecord {
+    int nMode;                  // 0 free pixel scrolling, else the step of stepped scrolling
+    IxElement* pElement;        // also the id of its fling timer
+    int viewport[2];
+    int offset[2];
+    int content[2];
+    int maxOffset[2];
+    int limit[2];               // fling distance limit; below 1 unlimited
+    int velocity[2];
+    int firstStep[2];           // the fling's first step; the drag anchor of stepped scrolling
+    int speed[2];               // px per fling step while the fling runs
+    int total[2];               // the fling's distance
+    int travelled[2];
+    int reserved[2];
+    int decayStart[2];          // the travelled distance from which the fling slows down
+    int decaySteps[2];          // fling steps taken
+    int baseSpeed[2];           // the speed a fling starts from (before the velocity's boost)
+};
+
+// Record of pointer notice event 15: kind 0 press, 11 release.
+struct IxPointerNotice {
+    int nKind;
+    POINT pt;
+};
+
+// Element events of the pointer engine.
+enum : int {
+    IXEV_POINTERNOTICE = 15,
+    IXEV_LONGPRESS = -4,
+    IXEV_DRAGSTATE = -5, // param 1 started, 0 not
+};
+
+// Hardware-key flags of NotifyExtKey.
+enum : DWORD {
+    IXKEY_BUSYTEST = 0x1, // a press that waited longer than the busy limit is dropped
+    IXKEY_HELD = 0x4,     // held-key tracking
 };
 
 // Id of the frame element.
@@ -136,6 +209,15 @@ public:
     void DrainEventQueue();
     void FlushAndUpdate();
     void Notify(int id, int kind, LPARAM value);
+    // Device notices delivered at once: ids 32 (device), 33 (alias) and 34
+    // (check: 4096 poll now, 4128 attach check).
+    void NotifyDevice(int kind, int device);
+    void NotifyDeviceAlias(int kind, int alias);
+    void NotifyDeviceCheck(int kind, int device);
+    // Delivers {id, kind 0x1027} inside a bracket with a pointer to {a, b, c};
+    // ForwardBroadcast does it with id 74 for a registered broadcast message.
+    void DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c);
+    void ForwardBroadcast(LPARAM a, LPARAM b, LPARAM c);
     void PostAction(int id, int kind, LPARAM value);
     // Runs the deferred work of the kernel: invalidate-all notice, queued
     // layer removals, immediate window update.
@@ -221,6 +303,23 @@ public:
     // the last press.
     POINT GetPointerPos() const { return m_ptPointer; }
     void OnCaptureLost();
+
+    // Pointer hit test over the layers (see Input.cpp); a touch outside an
+    // ordinary layer of non-negative priority removes that layer.
+    IxElement* FindTarget(int inputCode, POINT point) override;
+    // A hardware key: posts {command, 4096 press / 4097 release} and shows the
+    // on-screen button of buttonKey pressed or released.
+    void NotifyExtKey(int command, int buttonKey, BOOL press, DWORD flags);
+    IxGestureConstants& GestureConstants() { return m_gc; }
+    int GetGestureMode() const { return m_nGestureMode; }
+    IxElement* GetGestureElement() const { return m_pGestureElement; }
+    // The element's scroll record, or null (valid until the next input).
+    const IxScrollRecord* ScrollRecordOf(const IxElement* element) const;
+    // The held hardware key's command, 0 when none.
+    int GetHeldKey() const { return m_nHeldKey; }
+    // ms after which a held key is released when its release never came; 0
+    // (the default) waits for the release.
+    void SetHeldKeyTimeout(int ms) { m_nHeldKeyTimeout = ms; }
     void OnCommand(HWND control, UINT value);
     void OnCopyData(WPARAM wParam, LPARAM lParam);
     LRESULT OnNotify(NMHDR* header);
@@ -232,13 +331,46 @@ public:
 
 private:
     void CarryOutWindowRequest();
+    // WM_COMMAND and WM_NOTIFY: {sender's id, code} at once when idle, else
+    // posted.
+    void OnControlNotice(HWND sender, int code);
     LRESULT PushFromRecord(LPARAM record, int priority);
     // Services 30 to 33: the scroll records of the gesture engine.
-    LRESULT ScrollService(int code, void* record);
+    LRESULT ScrollService(int code, void* record, LPARAM value);
     void RemoveModalLayer();
     IxDC* OpenWindowDC(LPARAM size);
     void UpdateStateBitsOnRemoval(int priority);
     void FinishPaint();
+
+    // Input (Input.cpp).
+    IxElement* TargetAt(int inputCode, POINT point, BOOL closeOutside);
+    void DispatchPress(int code, POINT point);
+    void GestureInput(int code, POINT point);
+    void EndPointerGesture();
+    void StartSampling(POINT point);
+    void SampleVelocity(POINT point);
+    void SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const;
+    void ScrollMove(POINT point);
+    void Fling(IxElement* element, BOOL fromSamples);
+    void FlingStep(IxElement* element);
+    void DragMove(POINT point);
+    void DragRelease(POINT point);
+    void Tap(IxElement* element, POINT point);
+    BOOL MatchAccessGesture(POINT screenPoint);
+    BOOL MatchKeySequence(UINT key);
+    BOOL Navigate(int code);
+    BOOL OfferKey(IxElement* element, int code);
+    void RouteText(const IxTextInput* input);
+    void ReleaseHeldKey();
+    void ShowButton(int buttonKey, BOOL press);
+    BOOL OnInputTimer(UINT_PTR id);
+    void ForgetInputElement(IxElement* element);
+    int FindScroll(const IxElement* element) const;
+    void RemoveScroll(IxElement* element);
+    BOOL IsFlingRunning(IxElement* element);
+    BOOL PointerToHook(int code, POINT point, BOOL heldKeyToo);
+    BOOL InVisibleTopLayer(POINT point) const;
+    IxElement* DragView() const;
 
     HINSTANCE m_hInstance;
     IxFrameWnd* m_pWindow;
@@ -275,6 +407,24 @@ private:
     IxElement* m_pDropTarget = nullptr; // of an item drag (gesture mode 3)
     POINT m_ptPointer{0, 0};            // frame coordinates
     BOOL m_bMoved = FALSE;
+    POINT m_ptWindow{0, 0};             // last pointer point, window coordinates
+    POINT m_ptPress{0, 0};              // of the last accepted press (swipe classes)
+    DWORD m_dwPressTime = 0;
+    POINT m_ptDispatch{0, 0};           // where the gesture's press was dispatched
+    IxElement* m_pHover = nullptr;      // element under the dragged view
+    int m_nMoveThreshold = 0;           // of the current press
+    HWND m_hCaptureWnd = nullptr;       // child window of the top layer hit last
+    IxGestureConstants m_gc;
+    double m_ring[2][10] = {};          // velocity samples (px per ms), oldest first
+    int m_nRing[2] = {0, 0};
+    DWORD m_dwSampleTime = 0;
+    POINT m_ptSample{static_cast<int>(0x80000001), 0}; // x 0x80000001: no sample origin
+    IxArray<IxScrollRecord> m_scrolls{8};
+    int m_nHeldKey = 0;                 // command of the held hardware key
+    DWORD m_dwHeldFlags = 0;
+    int m_nHeldButton = 0;
+    int m_nHeldKeyTimeout = 0;
+    BOOL m_bReleasingCapture = FALSE;   // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
     IxArray<IxFileWatcher*> m_watchers{8};

@@ -206,7 +206,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
     case IXSVC_SCROLLLIMITS:
     case IXSVC_ENDSCROLL:
     case IXSVC_SCROLLRUNNING:
-        return ScrollService(code, RecordOf<void>(record));
+        return ScrollService(code, RecordOf<void>(record), value);
     case IXSVC_DRAGLAYER:
         DrainEventQueue();
         for (int i = m_layers.Count() - 1; i >= 0; --i) {

@@ -2,6 +2,9 @@
 
 #include "platform/Debug.h"
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 using namespace frametest;
@@ -137,6 +140,80 @@ TEST_F(FramePaintTest, ModalLoopEndsByItsServiceOrByQuit)
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_QUIT);
+}
+
+} // namespace
+
+namespace {
+
+using namespace frametest;
+
+// An application's frame: its creation step makes the hook and the first
+// screen, which the frame shows as its page.
+class StartHook : public IxKernelAppPlayer {
+public:
+    void SetState(int state, LPARAM param) override
+    {
+        states.push_back({state, param});
+        IxKernelAppPlayer::SetState(state, param);
+    }
+    void OnFrameStarted() override { ++started; }
+    std::vector<std::pair<int, LPARAM>> states;
+    int started = 0;
+};
+
+class AppFrame : public IxKernelFrame {
+public:
+    using IxKernelFrame::IxKernelFrame;
+    IxElement* Created() override
+    {
+        hook = new StartHook;
+        SetHook(hook);
+        first = new Sheet(30, RECT{0, 0, 800, 480});
+        first->Add(31, RECT{10, 10, 110, 110}, kGreen);
+        return first;
+    }
+    StartHook* hook = nullptr;
+    Sheet* first = nullptr;
+};
+
+class AppWindow : public IxFrameWnd {
+protected:
+    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override
+    {
+        return new AppFrame(instance, this, g_uIxNotifyAction, g_uIxRecall, g_uIxFromExternal);
+    }
+};
+
+TEST(FrameCreation, TheCreationStepGivesTheHookAndTheFirstPage)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = IxWndProc;
+    wc.cbWndExtra = 4;
+    wc.lpszClassName = u"FrameCreationClass";
+    RegisterClassW(&wc);
+    auto* window = new AppWindow;
+    ASSERT_TRUE(window->Create(0, u"FrameCreationClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+    auto* frame = static_cast<AppFrame*>(window->GetKernelFrame());
+    ASSERT_NE(frame->hook, nullptr);
+    EXPECT_EQ(frame->GetActivePage(), frame->first);
+    EXPECT_TRUE(frame->first->HasFlag(IXF_ACTIVE));
+    using S = std::pair<int, LPARAM>;
+    EXPECT_EQ(frame->hook->states, (std::vector<S>{{1, 0}, {2, reinterpret_cast<LPARAM>(frame->first)}}));
+    EXPECT_EQ(frame->hook->started, 0); // told by a recall, once the window exists
+
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_EQ(frame->hook->started, 1);
+    UpdateWindow(window->GetHandle());
+    EXPECT_EQ(platform::Screen::Get().Pixel(50, 50), Px(kGreen));
+
+    DestroyWindow(window->GetHandle());
+    delete window;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(u"FrameCreationClass", nullptr);
 }
 
 } // namespace

@@ -379,4 +379,49 @@ TEST_F(ServicesTest, DetachKillsTheFramesOwnTimers)
     EXPECT_FALSE(kernel->IsTimerSet(frame, IxTimerId(&interval)));
 }
 
+TEST_F(ServicesTest, WindowNoticesBecomeActions)
+{
+    Recorder listener;
+    const DWORD filter[] = {IxActionWord(69, 0), IxActionWord(4, 0), IxActionWord(74, 0), 0};
+    frame->GetKernel()->AddListener(filter, &listener);
+    LPARAM seen[3] = {};
+    struct Reader : Recorder {
+        LPARAM* out;
+        int count;
+        int ActionIsInvoked(int, int, LPARAM value) override
+        {
+            for (int i = 0; i < count; ++i)
+                out[i] = reinterpret_cast<const LPARAM*>(value)[i];
+            return 0;
+        }
+    } reader;
+    reader.out = seen;
+    reader.count = 2;
+    const DWORD copyFilter[] = {IxActionWord(69, 0), 0};
+    frame->GetKernel()->AddListener(copyFilter, &reader);
+    SendMessageW(hwnd, WM_COPYDATA, 7, 8);
+    EXPECT_EQ(seen[0], 7);
+    EXPECT_EQ(seen[1], 8);
+    frame->GetKernel()->RemoveListener(copyFilter, &reader);
+
+    // Without a sender the id is 4 and the kind the notification code.
+    SendMessageW(hwnd, WM_COMMAND, 55, 0);
+    NMHDR header{nullptr, 0, 66};
+    SendMessageW(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+    frame->ForwardBroadcast(1, 2, 3);
+    std::vector<std::pair<int, int>> heard;
+    for (const auto& a : listener.actions)
+        heard.push_back({a.code, a.kind});
+    EXPECT_EQ(heard, (std::vector<std::pair<int, int>>{{69, AEV_PRESS}, {4, 55}, {4, 66}, {74, 0x1027}}));
+
+    // While busy a notice is posted, not delivered.
+    frame->BeginBusy();
+    SendMessageW(hwnd, WM_COMMAND, 56, 0);
+    frame->EndBusy();
+    EXPECT_EQ(listener.actions.size(), 4u);
+    Pump();
+    EXPECT_EQ(listener.actions.back(), (Recorder::Action{4, 56, 0}));
+    frame->GetKernel()->RemoveListener(filter, &listener);
+}
+
 } // namespace

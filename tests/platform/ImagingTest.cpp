@@ -598,7 +598,7 @@ TEST_F(ImagingFiles, ShLoadDibitmapGivesTheBmpPixels)
     EXPECT_EQ(nullptr, SHLoadDIBitmap(u"\\NAND\\missing.bmp"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_EQ(nullptr, SHLoadDIBitmap(u"\\NAND\\q.png"));
-    EXPECT_EQ(platform::ERROR_BAD_FORMAT_PICTURE, GetLastError());
+    EXPECT_EQ(ERROR_BAD_FORMAT, GetLastError());
 }
 
 TEST_F(ImagingFiles, DibOfAFileIsFittedAndTurned)
