@@ -57,14 +57,9 @@ constexpr int kTextCommandAction = 15;
 
 constexpr int kNoSample = static_cast<int>(0x80000001);
 
-DWORD Magnitude(int priority)
-{
-    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
-}
-
 bool IsTopLayer(int priority)
 {
-    DWORD m = Magnitude(priority);
+    DWORD m = IxLayerMagnitude(priority);
     return m >= static_cast<DWORD>(IXLAYER_KEEP) && m <= static_cast<DWORD>(IXLAYER_TOP);
 }
 
@@ -122,16 +117,6 @@ int ReleaseNavigationCode(UINT key)
     }
 }
 
-class BusyScope {
-public:
-    explicit BusyScope(IxKernelFrame* frame) : m_frame(frame) { m_frame->BeginBusy(); }
-    ~BusyScope() { m_frame->EndBusy(); }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    IxKernelFrame* m_frame;
-};
 
 } // namespace
 
@@ -161,7 +146,7 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
             // A touch outside a popup-like layer closes it; a negative
             // priority only swallows the touch.
             if (closeOutside && entry.nPriority >= 0) {
-                DWORD m = Magnitude(entry.nPriority);
+                DWORD m = IxLayerMagnitude(entry.nPriority);
                 RemoveLayerAt(i);
                 if (m_pHook && m < static_cast<DWORD>(IXLAYER_KEEP))
                     m_pHook->OnLayerChanged(0, static_cast<LPARAM>(m));
@@ -214,7 +199,7 @@ BOOL IxKernelFrame::PointerToHook(int code, POINT point, BOOL heldKeyToo)
     // leaves it to the screen.
     if (!m_pHook)
         return stopped ? TRUE : FALSE;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     POINT local = point;
     m_pHook->OnInput(code, reinterpret_cast<LPARAM>(&local));
     return TRUE;
@@ -241,7 +226,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
         return;
     }
     m_bInPressHandler = TRUE;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     if (m_dwState & IXFS_DELAYEDRELEASE) {
         // The finger came back before the delayed release: the drag goes on.
         m_dwState &= ~IXFS_DELAYEDRELEASE;
@@ -363,7 +348,7 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
         return;
     }
     {
-        BusyScope busy(this);
+        IxBusyScope busy(this);
         if (down) {
             for (int i = 0; m_pKernel && i < m_pKernel->PressObservers().Count(); ++i)
                 m_pKernel->PressObservers()[i].pObserver->OnMove(point);
@@ -406,7 +391,7 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
         m_ptWindow = POINT{x, y};
         return;
     }
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     IxPointerNotice notice{kInUp, point};
     if (IxElement* view = m_pKernel->m_pPointerNoticeView)
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -457,7 +442,7 @@ void IxKernelFrame::DoLButtonDblClk(WPARAM, int x, int y)
         return;
     const POINT point{x - m_rc.left, y - m_rc.top};
     m_bMoved = FALSE;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     if (m_dwState & IXFS_DELAYEDRELEASE) {
         m_dwState &= ~IXFS_DELAYEDRELEASE;
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
@@ -477,7 +462,7 @@ void IxKernelFrame::OnCaptureLost()
 {
     if (m_bReleasingCapture || !m_pKernel)
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     if (m_pHook) {
         IxPointerNotice notice{kInUp, POINT{static_cast<int>(0xc0000001), static_cast<int>(0xc0000001)}};
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -1334,7 +1319,7 @@ void IxKernelFrame::OnKeyDown(UINT key)
         return;
     if (m_dwState & (IXFS_POPUP | IXFS_STOPPED))
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     int code = NavigationCode(key);
     if (code && Navigate(code))
         return;
@@ -1350,7 +1335,7 @@ void IxKernelFrame::OnKeyUp(UINT key)
 {
     if (!m_pKernel)
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     if (int command = m_pKernel->MappedCommand(key))
         NotifyExtKey(command, 0, FALSE, IXKEY_HELD);
 }
@@ -1359,7 +1344,7 @@ void IxKernelFrame::OnKeyRelease(UINT key)
 {
     if (!m_pKernel)
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     int code = ReleaseNavigationCode(key);
     if (code && Navigate(code))
         return;
@@ -1374,7 +1359,7 @@ void IxKernelFrame::RouteText(const IxTextInput* input)
 {
     if (!m_pKernel || (m_dwState & (IXFS_POPUP | IXFS_STOPPED)))
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     IxElement* focus = m_pKernel->GetFocus();
     if (focus && m_pKernel->IsKeyReceiver(focus)) {
         focus->TakeTextInput(input);
@@ -1408,7 +1393,7 @@ void IxKernelFrame::OnTextInput(const IxTextInput* input)
     if (!input || !m_pKernel)
         return;
     if (input->kind == kTextCommandKind) {
-        BusyScope busy(this); // its end delivers the action
+        IxBusyScope busy(this); // its end delivers the action
         PushGlobalAction(kTextCommandAction, AEV_PRESS, input->length);
         return;
     }

@@ -45,22 +45,6 @@ constexpr int kPictureReadyAction = 56;
 constexpr int kFirstSystemEvent = 21;
 constexpr int kLastSystemEvent = 50;
 
-DWORD Magnitude(int priority)
-{
-    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
-}
-
-// Holds one level of the busy bracket for a scope.
-class BusyScope {
-public:
-    explicit BusyScope(IxKernelFrame* frame) : m_frame(frame) { m_frame->BeginBusy(); }
-    ~BusyScope() { m_frame->EndBusy(); }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    IxKernelFrame* m_frame;
-};
 
 } // namespace
 
@@ -133,7 +117,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
         return FALSE;
     }
     {
-        BusyScope busy(this);
+        IxBusyScope busy(this);
         m_pGestureElement = nullptr;
         m_nGestureMode = 0;
         m_caret = IxCaretRect{0, 0, 0, 0};
@@ -472,12 +456,12 @@ void IxKernelFrame::DispatchEvent(DWORD word, LPARAM value)
     int id = IxActionId(word);
     if ((m_dwState & IXFS_STOPPED) && (id < kFirstSystemEvent || id > kLastSystemEvent)) {
         if (m_pHook) {
-            BusyScope busy(this);
+            IxBusyScope busy(this);
             m_pHook->ActionIsInvoked(id, IxActionKind(word), value);
         }
         return;
     }
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     Deliver(word, value);
 }
 
@@ -570,7 +554,7 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
     case kFileChangeAction:
         if (m_nFileChangeDelay != 0 && m_pKernel) {
             // Restarted by every notice: a burst is refreshed once, after it.
-            BusyScope busy(this);
+            IxBusyScope busy(this);
             m_pKernel->SetTimer(this, IxTimerId(&m_nFileChangeDelay), m_nFileChangeDelay);
         } else {
             RefreshFileChanges();
@@ -584,7 +568,7 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
         for (int i = 0; !alive && i < m_layers.Count(); ++i)
             alive = TreeHolds(m_layers[i].pView, control);
         if (alive) {
-            BusyScope busy(this);
+            IxBusyScope busy(this);
             control->OnEvent(16, 0);
         }
         return;
@@ -703,7 +687,7 @@ void IxKernelFrame::OnTimer(UINT_PTR id)
     IxTimerEntry entry = m_timers[static_cast<int>(id - 1)];
     if (!entry.pTarget || entry.nInterval >= 0)
         return;
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     entry.pTarget->OnEvent(IXEV_TIMER, static_cast<LPARAM>(entry.uId));
 }
 
@@ -714,14 +698,14 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
 {
     if (!view)
         return FALSE;
-    DWORD m = Magnitude(priority);
+    DWORD m = IxLayerMagnitude(priority);
     if (m_pHook && m < static_cast<DWORD>(IXLAYER_KEEP))
         m_pHook->OnLayerChanged(1, reinterpret_cast<LPARAM>(owner));
     IxElement* focus = m_pKernel ? m_pKernel->GetFocus() : nullptr;
     bool saveFocus = priority != IXLAYER_DRAG && priority != IXLAYER_POPUP;
     int index = m_layers.Count();
     for (int i = 0; i < m_layers.Count(); ++i) {
-        if (Magnitude(m_layers[i].nPriority) > m) {
+        if (IxLayerMagnitude(m_layers[i].nPriority) > m) {
             index = i;
             break;
         }
@@ -810,7 +794,7 @@ void IxKernelFrame::PopLayer(int viewId)
     }
     if (index < 0)
         return;
-    DWORD m = Magnitude(m_layers[index].nPriority);
+    DWORD m = IxLayerMagnitude(m_layers[index].nPriority);
     RemoveLayerAt(index);
     if (m_pHook && m < static_cast<DWORD>(IXLAYER_KEEP))
         m_pHook->OnLayerChanged(0, static_cast<LPARAM>(m));
@@ -823,7 +807,7 @@ void IxKernelFrame::PopAllLayers()
     for (int budget = m_layers.Count(); budget > 0; --budget) {
         int index = -1;
         for (int i = 0; i < m_layers.Count(); ++i) {
-            if (Magnitude(m_layers[i].nPriority) < static_cast<DWORD>(IXLAYER_KEEP)) {
+            if (IxLayerMagnitude(m_layers[i].nPriority) < static_cast<DWORD>(IXLAYER_KEEP)) {
                 index = i;
                 break;
             }
@@ -1031,7 +1015,7 @@ void IxKernelFrame::FinishPaint()
 void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 {
     if (static_cast<int>(elementId) != m_nId) {
-        BusyScope busy(this);
+        IxBusyScope busy(this);
         if (IxElement* element = FindElement(1, static_cast<int>(elementId), nullptr, nullptr, nullptr))
             element->OnEvent(25, code);
         return;
@@ -1053,17 +1037,17 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
         }
         break;
     case kRecallDrain: {
-        BusyScope busy(this); // its end drains the queue
+        IxBusyScope busy(this); // its end drains the queue
         break;
     }
     case kRecallStarted: {
-        BusyScope busy(this);
+        IxBusyScope busy(this);
         if (m_pHook)
             m_pHook->OnFrameStarted();
         break;
     }
     default: {
-        BusyScope busy(this);
+        IxBusyScope busy(this);
         if (m_pHook)
             m_pHook->OnEvent(25, code);
         break;
@@ -1182,7 +1166,7 @@ void IxKernelFrame::NotifyDeviceCheck(int kind, int device)
 void IxKernelFrame::DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c)
 {
     LPARAM args[3] = {a, b, c};
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     Deliver(IxActionWord(id, kArgsKind), reinterpret_cast<LPARAM>(args));
 }
 
@@ -1209,7 +1193,7 @@ void IxKernelFrame::OnCommand(HWND control, UINT value)
 void IxKernelFrame::OnCopyData(WPARAM wParam, LPARAM lParam)
 {
     LPARAM pair[2] = {static_cast<LPARAM>(wParam), lParam};
-    BusyScope busy(this);
+    IxBusyScope busy(this);
     Deliver(IxActionWord(kCopyDataAction, AEV_PRESS), reinterpret_cast<LPARAM>(pair));
 }
 

@@ -57,6 +57,12 @@ struct IxLayerEntry {
     int nSavedFocusId; // id of the element that had the focus at the push, or 0
 };
 
+// The stack is sorted by the magnitude of the priorities.
+inline DWORD IxLayerMagnitude(int priority)
+{
+    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
+}
+
 // Priority of the top layer of level n: IXLAYER_TOP - n above 0, the
 // negative magnitude for 0 and below.
 inline int IxTopLayerPriority(int level)
@@ -429,4 +435,16 @@ private:
     IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
     IxArray<IxFileWatcher*> m_watchers{8};
     int m_nFileChangeDelay = 500;
+};
+
+// Holds one level of the frame's busy bracket for a scope.
+class IxBusyScope {
+public:
+    explicit IxBusyScope(IxKernelFrame* frame) : m_frame(frame) { m_frame->BeginBusy(); }
+    ~IxBusyScope() { m_frame->EndBusy(); }
+    IxBusyScope(const IxBusyScope&) = delete;
+    IxBusyScope& operator=(const IxBusyScope&) = delete;
+
+private:
+    IxKernelFrame* m_frame;
 };

@@ -23,11 +23,6 @@ constexpr LPARAM kRecallRepaintNotice = 4;
 constexpr int kFontChanged = 16;
 constexpr int kFontColorChanged = 17;
 
-DWORD Magnitude(int priority)
-{
-    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
-}
-
 template <class T> T* RecordOf(LPARAM record)
 {
     return reinterpret_cast<T*>(record);
@@ -101,7 +96,7 @@ void IxKernelFrame::RestackTopLayers()
     // The stack is sorted by magnitude: walking it bottom up raises the
     // lowest priority first, so the highest ends in front.
     for (int i = 0; i < m_layers.Count(); ++i) {
-        DWORD m = Magnitude(m_layers[i].nPriority);
+        DWORD m = IxLayerMagnitude(m_layers[i].nPriority);
         IxElement* view = m_layers[i].pView;
         if (m < static_cast<DWORD>(IXLAYER_KEEP) || m > static_cast<DWORD>(IXLAYER_TOP) || view->HasFlag(IXF_HIDDEN))
             continue;
