@@ -257,7 +257,8 @@ RECT BoundingBox(const std::vector<RECT>& rects)
     return b;
 }
 
-// a minus b: up to four disjoint pieces.
+} // namespace
+
 void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out)
 {
     RECT i = Intersect(a, b);
@@ -274,6 +275,8 @@ void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out)
     if (i.right < a.right)
         out.push_back(RECT{i.right, i.top, a.right, i.bottom});
 }
+
+namespace {
 
 std::vector<RECT> SubtractAll(std::vector<RECT> from, const std::vector<RECT>& what)
 {

@@ -79,6 +79,8 @@ inline RECT Intersect(const RECT& a, const RECT& b)
     return IsEmpty(r) ? RECT{0, 0, 0, 0} : r;
 }
 inline RECT Offset(RECT r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+// a minus b, as up to four disjoint pieces added to out.
+void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out);
 
 // GDI objects. Kinds are the OBJ_* values of Gdi.h.
 class GdiObject {

@@ -522,6 +522,9 @@ private:
     std::shared_ptr<const Picture> drawn_;
     RECT drawnPart_ {};
     SIZE drawnSize_ {};
+    // Counts the writes through UnlockBits: a draw that decoded before one
+    // does not keep its (old) pixels.
+    unsigned pixelsGeneration_ = 0;
     // The one lock LockBits hands out.
     bool locked_ = false;
     RECT lockRect_ {};
@@ -607,6 +610,7 @@ HRESULT PictureObject::UnlockBits(const BitmapData* data)
         if (format_ == PixelFormat32bppARGB)
             picture_.hasAlpha = info_.hasAlpha = true;
         drawn_.reset();
+        ++pixelsGeneration_;
     }
     locked_ = false;
     lockBuffer_.clear();
@@ -684,8 +688,10 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
     }
 
     std::shared_ptr<const Picture> ready;
+    unsigned generation = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        generation = pixelsGeneration_;
         if (drawn_ && drawnPart_.left == part.left && drawnPart_.top == part.top && drawnPart_.right == part.right
             && drawnPart_.bottom == part.bottom && drawnSize_.cx == dw && drawnSize_.cy == dh)
             ready = drawn_;
@@ -717,9 +723,11 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             return E_OUTOFMEMORY;
         }
         std::lock_guard<std::mutex> lock(mutex_);
-        drawn_ = ready;
-        drawnPart_ = part;
-        drawnSize_ = SIZE { dw, dh };
+        if (generation == pixelsGeneration_) {
+            drawn_ = ready;
+            drawnPart_ = part;
+            drawnSize_ = SIZE { dw, dh };
+        }
     }
     blit(*ready);
     return S_OK;

@@ -298,29 +298,6 @@ RECT Union(const RECT& a, const RECT& b)
                 std::max(a.bottom, b.bottom)};
 }
 
-RECT Shift(const RECT& r, LONG dx, LONG dy)
-{
-    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-}
-
-// a minus b, as up to four disjoint rectangles added to out.
-void SubtractRect(const RECT& a, const RECT& b, std::vector<RECT>* out)
-{
-    RECT i = Intersect(a, b);
-    if (IsEmpty(i)) {
-        out->push_back(a);
-        return;
-    }
-    if (a.top < i.top)
-        out->push_back(RECT{a.left, a.top, a.right, i.top});
-    if (i.bottom < a.bottom)
-        out->push_back(RECT{a.left, i.bottom, a.right, a.bottom});
-    if (a.left < i.left)
-        out->push_back(RECT{a.left, i.top, i.left, i.bottom});
-    if (i.right < a.right)
-        out->push_back(RECT{i.right, i.top, a.right, i.bottom});
-}
-
 // Where the window shows, in screen coordinates: see WindowScreenArea.
 // Caller holds Sys().lock.
 std::vector<RECT> ScreenAreaLocked(const Window* w)
@@ -335,7 +312,7 @@ std::vector<RECT> ScreenAreaLocked(const Window* w)
         const Window* p = Find(top->parent);
         if (!p)
             break;
-        r = Shift(Intersect(r, ClientOf(p)), p->rect.left, p->rect.top);
+        r = Offset(Intersect(r, ClientOf(p)), p->rect.left, p->rect.top);
         top = p;
     }
     r = Intersect(r, RECT{0, 0, kScreenWidth, kScreenHeight});
@@ -350,7 +327,7 @@ std::vector<RECT> ScreenAreaLocked(const Window* w)
             continue;
         std::vector<RECT> rest;
         for (const RECT& a : area)
-            SubtractRect(a, front->rect, &rest);
+            Subtract(a, front->rect, rest);
         area.swap(rest);
     }
     return area;
@@ -360,7 +337,7 @@ std::vector<RECT> ScreenAreaLocked(const Window* w)
 // coordinates of w's rectangle), in each one's client coordinates.
 void CollectRepaint(const Window* w, const RECT& area, std::vector<std::pair<HWND, RECT>>* out)
 {
-    RECT local = Intersect(Shift(area, -w->rect.left, -w->rect.top), ClientOf(w));
+    RECT local = Intersect(Offset(area, -w->rect.left, -w->rect.top), ClientOf(w));
     if (IsEmpty(local))
         return;
     out->emplace_back(w->handle, local);

@@ -967,15 +967,8 @@ void IxView::DrawBackground(IxPaintRecord* record)
 
 void IxView::SetBackground(IxImage* image)
 {
-    if (m_pBackground) {
-        // The new image goes on showing the state the old one showed.
-        if (image) {
-            INT_PTR frame = m_pBackground->Query(IXIQ_CURFRAME, 0);
-            image->Control(IXIC_SETFRAME, frame < 0 ? 0 : frame);
-        }
-        m_pBackground->Release();
-    }
-    m_pBackground = image;
+    // The new image goes on showing the state the old one showed.
+    AssignImageRef(this, &m_pBackground, image);
 }
 
 void IxView::PaintIfVisible(IxElement* element, IxPaintRecord* record)

@@ -784,6 +784,14 @@ void IxDeviceManager::ProcessFileNotices()
 {
     if (!m_pWatcher)
         return;
+    // The devices are told after the watcher's lock is let go: the hook may
+    // do anything, stopping the watch included, and the watcher's thread
+    // waits on that lock.
+    struct Hit {
+        int nDevice;
+        BOOL bArrived;
+    };
+    IxArray<Hit> hits(8);
     IxFileNoticeList* notices = m_pWatcher->LockNotices();
     if (notices) {
         for (int i = 0; i < notices->Count(); ++i) {
@@ -791,11 +799,13 @@ void IxDeviceManager::ProcessFileNotices()
             for (int d = 0; d < m_devices.Count(); ++d) {
                 const IxDeviceEntry& entry = m_devices[d];
                 if (!entry.strPath.IsEmpty() && lstrcmpiW(entry.strPath.Text(), notice.strPath.Text()) == 0) {
-                    OnVolumeNotice(entry.nNumber, notice.nKind == IXFC_APPEARED);
+                    hits.Add(Hit{entry.nNumber, notice.nKind == IXFC_APPEARED});
                     break;
                 }
             }
         }
     }
     m_pWatcher->UnlockNotices();
+    for (int i = 0; i < hits.Count(); ++i)
+        OnVolumeNotice(hits[i].nDevice, hits[i].bArrived);
 }

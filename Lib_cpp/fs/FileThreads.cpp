@@ -195,7 +195,7 @@ void IxFileWatcher::ReadDetails()
             std::memcpy(&next, buffer + at, 4);
             std::memcpy(&action, buffer + at + 4, 4);
             std::memcpy(&nameBytes, buffer + at + 8, 4);
-            if (at + 12 + nameBytes > returned)
+            if (nameBytes > returned - at - 12)
                 break;
             LONG kind = 0;
             if (action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME)

@@ -655,14 +655,17 @@ void IxKernelFrame::DragMove(POINT point)
     }
     IxElement* hover = TargetAt(kInDragOver, point, FALSE);
     if (hover != m_pHover) {
+        // The leave handler may delete the element now under the pointer.
+        IxElementWatch watch(hover);
         if (m_pDropTarget) {
             POINT local = Local(m_pDropTarget, point);
             if (m_pDropTarget->OnInput(kInDragLeave, reinterpret_cast<LPARAM>(&local)))
                 m_pDropTarget = nullptr;
         }
+        if (!watch.Alive())
+            hover = nullptr;
         m_pHover = hover;
         if (hover) {
-            IxElementWatch watch(hover);
             POINT local = Local(hover, point);
             if (hover->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive() &&
                 hover->OnInput(kInDropQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive())

@@ -305,8 +305,8 @@ public:
     // Applies the caret request of the kernel (frame coordinates).
     void ApplyCaretRequest();
     const IxCaretRect& GetCaret() const { return m_caret; }
-    // Last pointer position in frame coordinates and whether it moved since
-    // the last press.
+    // Last pointer position in frame coordinates (whether it moved since the
+    // last press is service IXSVC_MOVED).
     POINT GetPointerPos() const { return m_ptPointer; }
     void OnCaptureLost();
 

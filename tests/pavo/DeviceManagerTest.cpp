@@ -516,6 +516,34 @@ TEST_F(DeviceManagerTest, WatchedVolumeFoldersAttachAndDetachTheirDevices)
     EXPECT_EQ(m.GetWatcher(), nullptr);
 }
 
+// A volume hook may end the watch: the watcher goes while its notices are
+// being handled.
+class StopOnNotice : public Watcher {
+public:
+    void OnVolumeNotice(int device, BOOL arrived) override
+    {
+        Watcher::OnVolumeNotice(device, arrived);
+        ++notices;
+        Stop();
+    }
+    int notices = 0;
+};
+
+TEST_F(DeviceManagerTest, VolumeHookMayStopTheWatch)
+{
+    auto owned = std::make_unique<StopOnNotice>();
+    StopOnNotice& m = *owned;
+    manager = std::move(owned);
+    RegisterSystemTable(m);
+    frame->BeginBusy();
+    ASSERT_TRUE(m.Start(FALSE, u"\\"));
+    frame->EndBusy();
+    MakeFolder("hdd");
+    ASSERT_TRUE(PumpUntil([&] { return m.notices > 0; }));
+    EXPECT_EQ(m.notices, 1);
+    EXPECT_EQ(m.GetWatcher(), nullptr);
+}
+
 TEST_F(DeviceManagerTest, NegativePollCountMountsThatManyIntervalsAfterPresenceWithoutProbing)
 {
     manager = std::make_unique<Watcher>(FALSE);

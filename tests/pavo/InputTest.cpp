@@ -291,6 +291,37 @@ TEST_F(InputTest, DragAndDropOntoATarget)
     EXPECT_EQ(Service(IXSVC_ISDRAGSOURCE, source), 0);
 }
 
+TEST_F(InputTest, DragLeaveHandlerMayDeleteTheElementUnderThePointer)
+{
+    auto* dragView = new Probe(90, RECT{0, 0, 40, 40});
+    Probe* source = Add(new Probe(20, RECT{0, 0, 100, 100}, 4));
+    Probe* doomed = Add(new Probe(21, RECT{400, 0, 500, 100}));
+    bool armed = false;
+    source->answers[19] = {3, [&] {
+                               IxLayerRecord layer{dragView, nullptr};
+                               Service(IXSVC_DRAGLAYER, &layer);
+                           }};
+    source->answers[23] = {1, nullptr};
+    source->answers[21] = {1, nullptr};
+    // Leaving the source deletes the element the pointer went to.
+    source->answers[22] = {1, [&] {
+                               if (armed && doomed) {
+                                   delete doomed;
+                                   doomed = nullptr;
+                               }
+                           }};
+    Down(50, 50);
+    Move(60, 50);
+    ASSERT_EQ(frame->GetGestureMode(), IXGM_DRAG);
+    armed = true;
+    Move(450, 50);
+    EXPECT_EQ(doomed, nullptr);
+    EXPECT_TRUE(dragView->HasFlag(IXF_DISABLED)); // nothing to drop on
+    Up(450, 50);
+    EXPECT_EQ(source->inputs.back(), 27); // the drop was cancelled
+    EXPECT_EQ(Service(IXSVC_DRAGVIEW), 0);
+}
+
 // ---------------------------------------------------------------------------
 // Strokes, scrolling and flings
 
