@@ -69,17 +69,42 @@ inline std::uint16_t Px(COLORREF c)
     return platform::Rgb565(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
+// Registers the framework's window class under the name and creates a
+// visible full-screen frame window of it; null when creation fails.
+template <class W = IxFrameWnd> W* OpenFrameWindow(LPCWSTR className)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = IxWndProc;
+    wc.cbWndExtra = 4;
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    auto* window = new W;
+    if (!window->Create(0, className, u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr)) {
+        delete window;
+        return nullptr;
+    }
+    return window;
+}
+
+// Destroys the window, drops what is left in the queue and unregisters the
+// class. The window object of an application's main window goes with the
+// window; any other belongs to the caller.
+inline void CloseFrameWindow(HWND hwnd, LPCWSTR className)
+{
+    if (IsWindow(hwnd))
+        DestroyWindow(hwnd);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(className, nullptr);
+}
+
 class FrameWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IxWndProc;
-        wc.cbWndExtra = 4;
-        wc.lpszClassName = u"FrameWindowTestClass";
-        RegisterClassW(&wc);
-        window = new IxFrameWnd;
-        ASSERT_TRUE(window->Create(0, u"FrameWindowTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+        window = OpenFrameWindow(u"FrameWindowTestClass");
+        ASSERT_NE(window, nullptr);
         hwnd = window->GetHandle();
         frame = window->GetKernelFrame();
         ASSERT_NE(frame, nullptr);
@@ -88,14 +113,12 @@ protected:
     }
     void TearDown() override
     {
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
+        HWND handle = hwnd;
+        if (IsWindow(handle))
+            DestroyWindow(handle);
         // Not an application's main window: the test owns the object.
         delete window;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        UnregisterClassW(u"FrameWindowTestClass", nullptr);
+        CloseFrameWindow(handle, u"FrameWindowTestClass");
     }
     void Pump()
     {

@@ -6,6 +6,7 @@
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
+#include "tests/common/FrameWindow.h"
 #include "tests/common/TempUnit.h"
 
 #include <gtest/gtest.h>
@@ -138,13 +139,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(unit.IsOpen());
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IxWndProc;
-        wc.cbWndExtra = 4;
-        wc.lpszClassName = u"DeviceManagerTestClass";
-        RegisterClassW(&wc);
-        auto* window = new IxFrameWnd;
-        ASSERT_TRUE(window->Create(0, u"DeviceManagerTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+        IxFrameWnd* window = frametest::OpenFrameWindow(u"DeviceManagerTestClass");
+        ASSERT_NE(window, nullptr);
         hwnd = window->GetHandle();
         frame = window->GetKernelFrame();
         ASSERT_NE(frame, nullptr);
@@ -157,14 +153,9 @@ protected:
     void TearDown() override
     {
         manager.reset();
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        frametest::CloseFrameWindow(hwnd, u"DeviceManagerTestClass");
         EXPECT_EQ(IxGetKernel(), nullptr);
         EXPECT_EQ(IxGetDeviceManager(), nullptr);
-        UnregisterClassW(u"DeviceManagerTestClass", nullptr);
     }
     void Pump()
     {

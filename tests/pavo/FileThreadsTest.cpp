@@ -12,6 +12,7 @@
 #include "platform/Thread.h"
 #include "platform/Window.h"
 
+#include "tests/common/FrameWindow.h"
 #include "tests/common/TempUnit.h"
 
 #include <gtest/gtest.h>
@@ -82,13 +83,8 @@ protected:
     void SetUp() override
     {
         fs::create_directories(unit.Host("HDD/Src"));
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IxWndProc;
-        wc.cbWndExtra = 4;
-        wc.lpszClassName = u"FsThreadsTestClass";
-        RegisterClassW(&wc);
-        auto* window = new IxFrameWnd;
-        ASSERT_TRUE(window->Create(0, u"FsThreadsTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+        IxFrameWnd* window = frametest::OpenFrameWindow(u"FsThreadsTestClass");
+        ASSERT_NE(window, nullptr);
         hwnd = window->GetHandle();
         kernel = IxGetKernel();
         ASSERT_NE(kernel, nullptr);
@@ -98,12 +94,7 @@ protected:
     void TearDown() override
     {
         files.DeleteJob();
-        if (IsWindow(hwnd))
-            DestroyWindow(hwnd);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        UnregisterClassW(u"FsThreadsTestClass", nullptr);
+        frametest::CloseFrameWindow(hwnd, u"FsThreadsTestClass");
     }
 
     void Pump()

@@ -187,13 +187,8 @@ protected:
 
 TEST(FrameCreation, TheCreationStepGivesTheHookAndTheFirstPage)
 {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = IxWndProc;
-    wc.cbWndExtra = 4;
-    wc.lpszClassName = u"FrameCreationClass";
-    RegisterClassW(&wc);
-    auto* window = new AppWindow;
-    ASSERT_TRUE(window->Create(0, u"FrameCreationClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+    AppWindow* window = OpenFrameWindow<AppWindow>(u"FrameCreationClass");
+    ASSERT_NE(window, nullptr);
     auto* frame = static_cast<AppFrame*>(window->GetKernelFrame());
     ASSERT_NE(frame->hook, nullptr);
     EXPECT_EQ(frame->GetActivePage(), frame->first);
@@ -209,11 +204,10 @@ TEST(FrameCreation, TheCreationStepGivesTheHookAndTheFirstPage)
     UpdateWindow(window->GetHandle());
     EXPECT_EQ(platform::Screen::Get().Pixel(50, 50), Px(kGreen));
 
-    DestroyWindow(window->GetHandle());
+    HWND hwnd = window->GetHandle();
+    DestroyWindow(hwnd);
     delete window;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-    UnregisterClassW(u"FrameCreationClass", nullptr);
+    CloseFrameWindow(hwnd, u"FrameCreationClass");
 }
 
 } // namespace
