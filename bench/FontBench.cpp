@@ -1,7 +1,7 @@
 // A paint's text: create a font, draw a 20-character Korean line into a
 // memory DC, release the font - what the framework does on every paint.
-#include "platform/Font.h"
-#include "platform/Unit.h"
+#include "platform/gfx/Font.h"
+#include "platform/unit/Unit.h"
 
 #include <benchmark/benchmark.h>
 

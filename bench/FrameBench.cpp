@@ -6,10 +6,10 @@
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Gdi.h"
-#include "platform/Picture.h"
-#include "platform/Unit.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Picture.h"
+#include "platform/unit/Unit.h"
+#include "platform/ui/Window.h"
 
 #include <benchmark/benchmark.h>
 

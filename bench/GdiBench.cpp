@@ -1,6 +1,6 @@
 // Drawing costs: a full-screen paint into an offscreen RGB565 bitmap and its
 // copy to the screen, as a frame paints.
-#include "platform/Gdi.h"
+#include "platform/gfx/Gdi.h"
 
 #include <benchmark/benchmark.h>
 

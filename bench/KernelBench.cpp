@@ -6,7 +6,7 @@
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
 #include <benchmark/benchmark.h>
 

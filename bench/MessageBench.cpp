@@ -1,5 +1,5 @@
 // Posting and dispatching window messages through a thread's queue.
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
 #include <benchmark/benchmark.h>
 

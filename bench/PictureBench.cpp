@@ -1,5 +1,5 @@
 // Decoding a 1280x720 photo fitted to the unit's 800x480 screen (800x450).
-#include "platform/Picture.h"
+#include "platform/gfx/Picture.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // against `find` listing the same tree in the same run. Goal: the scan
 // within twice the time of find.
 #include "Lib_cpp/fs/FileThreads.h"
-#include "platform/Unit.h"
+#include "platform/unit/Unit.h"
 
 #include <benchmark/benchmark.h>
 

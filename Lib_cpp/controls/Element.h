@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Lib_cpp/core/Containers.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 class IxDC;
 class IxElement;

@@ -2,8 +2,8 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/image/Image.h"
-#include "platform/Gdi.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/ui/Window.h"
 
 #include <cstring>
 #include <new>

@@ -12,7 +12,7 @@
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 class IxImage;
 

@@ -1,8 +1,8 @@
 #include "Lib_cpp/core/App.h"
 
 #include "Lib_cpp/core/Window.h"
-#include "platform/Error.h"
-#include "platform/Window.h"
+#include "platform/base/Error.h"
+#include "platform/ui/Window.h"
 
 namespace {
 

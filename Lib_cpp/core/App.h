@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #include "Lib_cpp/core/Containers.h"
 
-#include "platform/Text.h"
+#include "platform/base/Text.h"
 
 #include <cstdint>
 

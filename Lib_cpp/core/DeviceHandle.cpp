@@ -1,10 +1,10 @@
 #include "Lib_cpp/core/DeviceHandle.h"
 
-#include "platform/Error.h"
-#include "platform/Handle.h"
-#include "platform/Io.h"
-#include "platform/Mapping.h"
-#include "platform/Serial.h"
+#include "platform/base/Error.h"
+#include "platform/base/Handle.h"
+#include "platform/io/Io.h"
+#include "platform/os/Mapping.h"
+#include "platform/io/Serial.h"
 
 #include <new>
 

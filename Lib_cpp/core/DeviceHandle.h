@@ -7,7 +7,7 @@
 // that is not there.
 #pragma once
 
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 class IxDeviceHandle
 {

@@ -1,7 +1,7 @@
 #include "Lib_cpp/core/Diag.h"
 
-#include "platform/Clock.h"
-#include "platform/Error.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
 
 #include <cmath>
 #include <mutex>

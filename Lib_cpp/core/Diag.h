@@ -3,8 +3,8 @@
 // and the rounding multiply-divide.
 #pragma once
 
-#include "platform/Debug.h"
-#include "platform/Types.h"
+#include "platform/base/Debug.h"
+#include "platform/base/Types.h"
 
 // Kinds of the last-error record.
 enum : DWORD {

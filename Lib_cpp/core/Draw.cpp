@@ -2,7 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Window.h"
-#include "platform/Text.h"
+#include "platform/base/Text.h"
 
 #include <new>
 

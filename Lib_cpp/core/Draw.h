@@ -12,8 +12,8 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/Gdi.h"
-#include "platform/Types.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/base/Types.h"
 
 class IxWindow;
 

@@ -4,7 +4,7 @@
 // (usually the reporting object); the kernel turns it into an action.
 #pragma once
 
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 #include <atomic>
 

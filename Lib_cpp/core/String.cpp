@@ -1,8 +1,8 @@
 #include "Lib_cpp/core/String.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Error.h"
-#include "platform/Text.h"
+#include "platform/base/Error.h"
+#include "platform/base/Text.h"
 
 #include <cstdlib>
 #include <cstring>

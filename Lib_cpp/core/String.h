@@ -7,7 +7,7 @@
 // string keeps its previous value.
 #pragma once
 
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 #include <atomic>
 #include <cstddef>

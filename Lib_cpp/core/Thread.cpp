@@ -1,9 +1,9 @@
 #include "Lib_cpp/core/Thread.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Clock.h"
-#include "platform/Error.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
+#include "platform/ui/Window.h"
 
 namespace {
 

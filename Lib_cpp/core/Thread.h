@@ -26,9 +26,9 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/Sync.h"
-#include "platform/Thread.h"
-#include "platform/Types.h"
+#include "platform/os/Sync.h"
+#include "platform/os/Thread.h"
+#include "platform/base/Types.h"
 
 #include <atomic>
 

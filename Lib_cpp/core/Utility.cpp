@@ -1,12 +1,12 @@
 #include "Lib_cpp/core/Utility.h"
 
-#include "platform/CodePage.h"
-#include "platform/Error.h"
-#include "platform/File.h"
-#include "platform/Handle.h"
-#include "platform/Io.h"
-#include "platform/Process.h"
-#include "platform/Window.h"
+#include "platform/io/CodePage.h"
+#include "platform/base/Error.h"
+#include "platform/io/File.h"
+#include "platform/base/Handle.h"
+#include "platform/io/Io.h"
+#include "platform/os/Process.h"
+#include "platform/ui/Window.h"
 
 #include <atomic>
 #include <cmath>

@@ -4,10 +4,10 @@
 #pragma once
 
 #include "Lib_cpp/core/String.h"
-#include "platform/Clock.h"
-#include "platform/Types.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Types.h"
 
-struct STARTUPINFOW; // platform/Process.h
+struct STARTUPINFOW; // platform/os/Process.h
 
 // ---- Processes ----
 

@@ -4,8 +4,8 @@
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Clock.h"
-#include "platform/Error.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
 
 #include <new>
 

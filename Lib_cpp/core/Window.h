@@ -11,8 +11,8 @@
 // messages exist, so entries may name registered message ids.
 #pragma once
 
-#include "platform/Types.h"
-#include "platform/Window.h"
+#include "platform/base/Types.h"
+#include "platform/ui/Window.h"
 
 class IxWindow;
 class IxKernelFrame;

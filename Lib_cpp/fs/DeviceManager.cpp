@@ -4,7 +4,7 @@
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "platform/Text.h"
+#include "platform/base/Text.h"
 
 #include <new>
 

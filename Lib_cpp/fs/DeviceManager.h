@@ -21,7 +21,7 @@
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/fs/FileSystem.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 class IxFileWatcher;
 

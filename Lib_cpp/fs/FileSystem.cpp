@@ -5,11 +5,11 @@
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "platform/Clock.h"
-#include "platform/CodePage.h"
-#include "platform/File.h"
-#include "platform/Io.h"
-#include "platform/Text.h"
+#include "platform/base/Clock.h"
+#include "platform/io/CodePage.h"
+#include "platform/io/File.h"
+#include "platform/io/Io.h"
+#include "platform/base/Text.h"
 
 #include <atomic>
 #include <cstdlib>

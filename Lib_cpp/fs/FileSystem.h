@@ -13,8 +13,8 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/Sync.h"
-#include "platform/Types.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Types.h"
 
 #include <new>
 

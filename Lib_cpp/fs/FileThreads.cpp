@@ -2,10 +2,10 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
-#include "platform/Clock.h"
-#include "platform/File.h"
-#include "platform/FileNotify.h"
-#include "platform/Text.h"
+#include "platform/base/Clock.h"
+#include "platform/io/File.h"
+#include "platform/io/FileNotify.h"
+#include "platform/base/Text.h"
 
 #include <cstdlib>
 #include <cstring>

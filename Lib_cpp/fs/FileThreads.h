@@ -9,8 +9,8 @@
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
 #include "Lib_cpp/fs/FileSystem.h"
-#include "platform/Sync.h"
-#include "platform/Types.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Types.h"
 
 #include <atomic>
 

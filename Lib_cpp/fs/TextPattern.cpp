@@ -2,7 +2,7 @@
 
 #include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/fs/DeviceManager.h"
-#include "platform/Text.h"
+#include "platform/base/Text.h"
 
 #include <climits>
 #include <cstdint>

@@ -15,7 +15,7 @@
 #pragma once
 
 #include "Lib_cpp/core/String.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 #include <string_view>
 

@@ -2,8 +2,8 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Utility.h"
-#include "platform/Error.h"
-#include "platform/Text.h"
+#include "platform/base/Error.h"
+#include "platform/base/Text.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -18,10 +18,10 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
-#include "platform/Gdi.h"
-#include "platform/Imaging.h"
-#include "platform/Sync.h"
-#include "platform/Types.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Imaging.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Types.h"
 
 // Prepares the picture-cache lock (start-up, before any image). Harmless
 // when called again.

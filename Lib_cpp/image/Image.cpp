@@ -2,7 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/image/Bitmap.h"
-#include "platform/Clock.h"
+#include "platform/base/Clock.h"
 
 #include <algorithm>
 #include <cmath>

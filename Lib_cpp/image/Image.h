@@ -20,9 +20,9 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/Gdi.h"
-#include "platform/Imaging.h"
-#include "platform/Types.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Imaging.h"
+#include "platform/base/Types.h"
 
 // Query codes.
 enum : int {

@@ -9,9 +9,9 @@
 // only; every entry runs inside one busy bracket.
 #include "Lib_cpp/kernel/KernelFrame.h"
 
-#include "platform/Clock.h"
-#include "platform/Debug.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
+#include "platform/ui/Window.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -3,12 +3,12 @@
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/fs/FileThreads.h"
-#include "platform/Clock.h"
-#include "platform/Debug.h"
-#include "platform/Gdi.h"
-#include "platform/Text.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/base/Text.h"
+#include "platform/os/Thread.h"
+#include "platform/ui/Window.h"
 
 #include <new>
 

@@ -12,7 +12,7 @@
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "platform/Types.h"
+#include "platform/base/Types.h"
 
 class IxFileWatcher;
 class IxKernelFrame;

@@ -4,9 +4,9 @@
 #include "Lib_cpp/kernel/KernelFrame.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Gdi.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/os/Thread.h"
+#include "platform/ui/Window.h"
 
 #include <new>
 

@@ -6,11 +6,11 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Source/shell/PlayerApp.h"
-#include "platform/DesktopWindow.h"
-#include "platform/Font.h"
-#include "platform/Text.h"
-#include "platform/Unit.h"
-#include "platform/Window.h"
+#include "platform/ui/DesktopWindow.h"
+#include "platform/gfx/Font.h"
+#include "platform/base/Text.h"
+#include "platform/unit/Unit.h"
+#include "platform/ui/Window.h"
 
 #include <cerrno>
 #include <csignal>

@@ -8,9 +8,9 @@
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Gdi.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Screen.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

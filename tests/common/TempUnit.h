@@ -2,7 +2,7 @@
 // the unit (so nothing touches ./unit), closed and removed at the end.
 #pragma once
 
-#include "platform/Unit.h"
+#include "platform/unit/Unit.h"
 
 #include <gtest/gtest.h>
 

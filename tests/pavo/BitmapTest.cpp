@@ -1,9 +1,9 @@
 #include "Lib_cpp/image/Bitmap.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Clock.h"
-#include "platform/Picture.h"
-#include "platform/Unit.h"
+#include "platform/base/Clock.h"
+#include "platform/gfx/Picture.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -4,8 +4,8 @@
 #include "Lib_cpp/fs/DeviceManager.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Clock.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/ui/Window.h"
 #include "tests/common/FrameWindow.h"
 #include "tests/common/TempUnit.h"
 

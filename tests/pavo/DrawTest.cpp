@@ -1,9 +1,9 @@
 #include "Lib_cpp/core/Draw.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Font.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/Screen.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Gdi.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Screen.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Lib_cpp/fs/FileSystem.h"
 
-#include "platform/File.h"
-#include "platform/Text.h"
+#include "platform/io/File.h"
+#include "platform/base/Text.h"
 
 #include "tests/common/TempUnit.h"
 

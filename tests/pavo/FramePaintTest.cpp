@@ -1,6 +1,6 @@
 #include "tests/common/FrameWindow.h"
 
-#include "platform/Debug.h"
+#include "platform/base/Debug.h"
 
 #include <utility>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "Lib_cpp/image/Image.h"
 
 #include "Lib_cpp/image/Bitmap.h"
-#include "platform/Unit.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -3,8 +3,8 @@
 #include "tests/common/FrameWindow.h"
 
 #include "Lib_cpp/controls/ElementApi.h"
-#include "platform/Clock.h"
-#include "platform/Debug.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
 
 #include <functional>
 #include <map>

@@ -3,8 +3,8 @@
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Clock.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // tests/data. Run with WREN_UPDATE_REFERENCE=1 to write a new reference
 // (then look at it before committing it).
 #include "Lib_cpp/core/Draw.h"
-#include "platform/Font.h"
-#include "platform/Gdi.h"
-#include "platform/Screen.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Screen.h"
 
 #include <gtest/gtest.h>
 

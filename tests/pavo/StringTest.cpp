@@ -1,7 +1,7 @@
 #include "Lib_cpp/core/String.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "platform/Error.h"
+#include "platform/base/Error.h"
 
 #include <gtest/gtest.h>
 

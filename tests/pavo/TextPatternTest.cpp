@@ -1,6 +1,6 @@
 #include "Lib_cpp/fs/DeviceManager.h"
 #include "Lib_cpp/fs/TextPattern.h"
-#include "platform/Text.h"
+#include "platform/base/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Thread.h"
-#include "platform/Clock.h"
-#include "platform/Debug.h"
-#include "platform/Text.h"
-#include "platform/Window.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
+#include "platform/base/Text.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #include "Lib_cpp/core/Utility.h"
 
-#include "platform/CodePage.h"
-#include "platform/Error.h"
-#include "platform/File.h"
-#include "platform/Process.h"
-#include "platform/Sync.h"
-#include "platform/Text.h"
-#include "platform/Unit.h"
+#include "platform/io/CodePage.h"
+#include "platform/base/Error.h"
+#include "platform/io/File.h"
+#include "platform/os/Process.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Text.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -1,8 +1,8 @@
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
-#include "platform/Debug.h"
-#include "platform/Window.h"
+#include "platform/base/Debug.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

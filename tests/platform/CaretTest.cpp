@@ -1,9 +1,9 @@
-#include "platform/Error.h"
-#include "platform/Handle.h"
-#include "platform/Screen.h"
-#include "platform/Sync.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
+#include "platform/base/Error.h"
+#include "platform/base/Handle.h"
+#include "platform/gfx/Screen.h"
+#include "platform/os/Sync.h"
+#include "platform/os/Thread.h"
+#include "platform/ui/Window.h"
 #include "tests/platform/PaintedWindows.h"
 
 #include <gtest/gtest.h>

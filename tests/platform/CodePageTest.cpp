@@ -1,7 +1,7 @@
-#include "platform/CodePage.h"
+#include "platform/io/CodePage.h"
 
-#include "platform/Error.h"
-#include "platform/Io.h"
+#include "platform/base/Error.h"
+#include "platform/io/Io.h"
 
 #include <gtest/gtest.h>
 

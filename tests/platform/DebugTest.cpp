@@ -1,6 +1,6 @@
-#include "platform/Clock.h"
-#include "platform/Debug.h"
-#include "platform/Text.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
+#include "platform/base/Text.h"
 
 #include <gtest/gtest.h>
 

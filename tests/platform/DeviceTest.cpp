@@ -1,8 +1,8 @@
-#include "platform/Device.h"
+#include "platform/io/Device.h"
 
-#include "platform/Error.h"
-#include "platform/Io.h"
-#include "platform/Sync.h"
+#include "platform/base/Error.h"
+#include "platform/io/Io.h"
+#include "platform/os/Sync.h"
 
 #include <gtest/gtest.h>
 

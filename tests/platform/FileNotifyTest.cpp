@@ -1,9 +1,9 @@
-#include "platform/FileNotify.h"
+#include "platform/io/FileNotify.h"
 
-#include "platform/File.h"
-#include "platform/Handle.h"
-#include "platform/Sync.h"
-#include "platform/Text.h"
+#include "platform/io/File.h"
+#include "platform/base/Handle.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Text.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -1,10 +1,10 @@
-#include "platform/File.h"
+#include "platform/io/File.h"
 
-#include "platform/Error.h"
-#include "platform/Handle.h"
-#include "platform/Io.h"
-#include "platform/Text.h"
-#include "platform/Unit.h"
+#include "platform/base/Error.h"
+#include "platform/base/Handle.h"
+#include "platform/io/Io.h"
+#include "platform/base/Text.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -1,9 +1,9 @@
-#include "platform/Font.h"
+#include "platform/gfx/Font.h"
 
-#include "platform/Error.h"
-#include "platform/File.h"
-#include "platform/Text.h"
-#include "platform/Unit.h"
+#include "platform/base/Error.h"
+#include "platform/io/File.h"
+#include "platform/base/Text.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -1,8 +1,8 @@
-#include "platform/Gdi.h"
+#include "platform/gfx/Gdi.h"
 
-#include "platform/GdiInternal.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/gfx/GdiInternal.h"
+#include "platform/gfx/Screen.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

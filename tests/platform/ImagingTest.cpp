@@ -1,8 +1,8 @@
-#include "platform/Imaging.h"
+#include "platform/gfx/Imaging.h"
 
-#include "platform/Error.h"
-#include "platform/GdiInternal.h"
-#include "platform/Unit.h"
+#include "platform/base/Error.h"
+#include "platform/gfx/GdiInternal.h"
+#include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
 

@@ -1,7 +1,7 @@
-#include "platform/Mapping.h"
+#include "platform/os/Mapping.h"
 
-#include "platform/Error.h"
-#include "platform/Io.h"
+#include "platform/base/Error.h"
+#include "platform/io/Io.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // window and the class are gone after the test.
 #pragma once
 
-#include "platform/Gdi.h"
-#include "platform/Screen.h"
-#include "platform/Window.h"
+#include "platform/gfx/Gdi.h"
+#include "platform/gfx/Screen.h"
+#include "platform/ui/Window.h"
 
 #include <gtest/gtest.h>
 

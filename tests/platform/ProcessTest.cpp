@@ -1,11 +1,11 @@
-#include "platform/Process.h"
+#include "platform/os/Process.h"
 
-#include "platform/Debug.h"
-#include "platform/Error.h"
-#include "platform/Io.h"
-#include "platform/Sync.h"
-#include "platform/Text.h"
-#include "platform/Thread.h"
+#include "platform/base/Debug.h"
+#include "platform/base/Error.h"
+#include "platform/io/Io.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Text.h"
+#include "platform/os/Thread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "platform/Registry.h"
+#include "platform/io/Registry.h"
 
-#include "platform/Debug.h"
-#include "platform/Io.h"
-#include "platform/Text.h"
+#include "platform/base/Debug.h"
+#include "platform/io/Io.h"
+#include "platform/base/Text.h"
 
 #include <gtest/gtest.h>
 

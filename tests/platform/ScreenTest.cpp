@@ -1,4 +1,4 @@
-#include "platform/Screen.h"
+#include "platform/gfx/Screen.h"
 
 #include <gtest/gtest.h>
 

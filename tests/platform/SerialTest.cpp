@@ -1,8 +1,8 @@
-#include "platform/Serial.h"
+#include "platform/io/Serial.h"
 
-#include "platform/Clock.h"
-#include "platform/Error.h"
-#include "platform/Io.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
+#include "platform/io/Io.h"
 
 #include <gtest/gtest.h>
 

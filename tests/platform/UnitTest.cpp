@@ -1,7 +1,7 @@
-#include "platform/Unit.h"
+#include "platform/unit/Unit.h"
 
-#include "platform/Error.h"
-#include "platform/Screen.h"
+#include "platform/base/Error.h"
+#include "platform/gfx/Screen.h"
 
 #include <gtest/gtest.h>
 

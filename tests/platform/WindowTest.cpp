@@ -1,11 +1,11 @@
-#include "platform/Window.h"
+#include "platform/ui/Window.h"
 
-#include "platform/Clock.h"
-#include "platform/Error.h"
-#include "platform/Handle.h"
-#include "platform/Sync.h"
-#include "platform/Text.h"
-#include "platform/Thread.h"
+#include "platform/base/Clock.h"
+#include "platform/base/Error.h"
+#include "platform/base/Handle.h"
+#include "platform/os/Sync.h"
+#include "platform/base/Text.h"
+#include "platform/os/Thread.h"
 #include "tests/platform/PaintedWindows.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Runs the Wren program itself: its start-up lines, a clean end, and the one
 // instance per unit rule across processes.
-#include "platform/Screen.h"
-#include "platform/Unit.h"
+#include "platform/gfx/Screen.h"
+#include "platform/unit/Unit.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,0 @@
-// The calling thread's last system error.
-#pragma once
-
-#include "platform/Types.h"
-
-DWORD GetLastError();
-void SetLastError(DWORD error);

@@ -1,0 +1,682 @@
+// The four picture decoders and the JPEG encoder.
+#include "platform/gfx/Picture.h"
+
+#include "platform/base/Error.h"
+#include "platform/io/File.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <new>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
+namespace platform {
+
+namespace {
+
+bool SizeAllowed(std::int64_t w, std::int64_t h)
+{
+    return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && w * h <= kMaxPicturePixels;
+}
+
+std::uint32_t Argb(unsigned a, unsigned r, unsigned g, unsigned b)
+{
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+std::uint32_t Le32(const BYTE* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+constexpr std::uint32_t kBitfields = 3; // BMP compression: colour masks given
+
+std::uint16_t Le16(const BYTE* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+// ---------------------------------------------------------------- BMP
+
+// One colour channel of a BI_BITFIELDS (or 555) pixel.
+struct Channel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint64_t max = 0;
+
+    bool Set(std::uint32_t m)
+    {
+        mask = m;
+        if (m == 0)
+            return false;
+        shift = __builtin_ctz(m);
+        max = (static_cast<std::uint64_t>(m) >> shift);
+        return true;
+    }
+    unsigned Get(std::uint32_t px) const
+    {
+        return static_cast<unsigned>(((px & mask) >> shift) * 255 / max);
+    }
+};
+
+} // namespace
+
+PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture)
+{
+    info = {};
+    picture = {};
+    if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M')
+        return PictureStatus::Corrupt;
+    const std::uint64_t pixelOffset = Le32(data + 10);
+    const std::uint32_t headerSize = Le32(data + 14);
+    if (headerSize < 12 || 14ull + headerSize > size)
+        return PictureStatus::Corrupt;
+    const BYTE* h = data + 14;
+    std::int64_t width, height;
+    int bits;
+    std::uint32_t compression = 0, colours = 0;
+    bool core = headerSize == 12;
+    if (core) {
+        width = Le16(h + 4);
+        height = static_cast<std::int16_t>(Le16(h + 6));
+        bits = Le16(h + 10);
+    } else {
+        if (headerSize < 40)
+            return PictureStatus::Corrupt;
+        width = static_cast<std::int32_t>(Le32(h + 4));
+        height = static_cast<std::int32_t>(Le32(h + 8));
+        bits = Le16(h + 14);
+        compression = Le32(h + 16);
+        colours = Le32(h + 32);
+    }
+    const bool topDown = height < 0;
+    if (topDown)
+        height = -height;
+    if (width <= 0 || height <= 0)
+        return PictureStatus::Corrupt;
+    if (!SizeAllowed(width, height))
+        return PictureStatus::TooLarge;
+
+    // Masks: in the header from version 4 on, else right after a 40-byte header.
+    Channel red, green, blue, alpha;
+    size_t paletteAt = 14 + headerSize;
+    if (compression == kBitfields) {
+        if (bits != 16 && bits != 32)
+            return PictureStatus::Corrupt;
+        const BYTE* masks = h + 40;
+        if (headerSize < 52) {
+            if (paletteAt + 12 > size)
+                return PictureStatus::Corrupt;
+            masks = data + paletteAt;
+            paletteAt += 12;
+        }
+        if (!red.Set(Le32(masks)) || !green.Set(Le32(masks + 4)) || !blue.Set(Le32(masks + 8)))
+            return PictureStatus::Corrupt;
+        if (headerSize >= 56)
+            alpha.Set(Le32(masks + 12));
+    } else if (compression != 0) {
+        return PictureStatus::Unsupported; // RLE and embedded JPEG/PNG
+    } else if (bits == 16) {
+        red.Set(0x7C00);
+        green.Set(0x03E0);
+        blue.Set(0x001F);
+    } else if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
+        return PictureStatus::Corrupt;
+    }
+
+    std::vector<std::uint32_t> palette;
+    if (bits <= 8) {
+        const std::uint32_t most = 1u << bits;
+        std::uint32_t count = colours == 0 ? most : colours;
+        if (count > most)
+            return PictureStatus::Corrupt;
+        const size_t entry = core ? 3 : 4;
+        if (paletteAt + count * entry > size)
+            return PictureStatus::Corrupt;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const BYTE* q = data + paletteAt + i * entry;
+            palette.push_back(Argb(0xFF, q[2], q[1], q[0]));
+        }
+    }
+
+    info.format = PictureFormat::Bmp;
+    info.width = static_cast<int>(width);
+    info.height = static_cast<int>(height);
+    info.hasAlpha = alpha.mask != 0;
+
+    const std::uint64_t stride = ((static_cast<std::uint64_t>(width) * bits + 31) / 32) * 4;
+    const std::uint64_t lastRow = (static_cast<std::uint64_t>(width) * bits + 7) / 8;
+    if (pixelOffset < paletteAt || pixelOffset + stride * (height - 1) + lastRow > size)
+        return PictureStatus::Corrupt;
+    if (options.headerOnly)
+        return PictureStatus::Ok;
+    if (!picture.Allocate(info.width, info.height))
+        return PictureStatus::NoMemory;
+    picture.hasAlpha = info.hasAlpha;
+
+    for (int y = 0; y < info.height; ++y) {
+        const BYTE* row = data + pixelOffset + stride * (topDown ? y : info.height - 1 - y);
+        std::uint32_t* out = &picture.At(0, y);
+        for (int x = 0; x < info.width; ++x) {
+            switch (bits) {
+            case 1:
+            case 4:
+            case 8: {
+                const int perByte = 8 / bits;
+                const int shift = 8 - bits * (x % perByte + 1);
+                const unsigned index = (row[x / perByte] >> shift) & ((1u << bits) - 1);
+                if (index >= palette.size()) {
+                    picture = {};
+                    return PictureStatus::Corrupt;
+                }
+                out[x] = palette[index];
+                break;
+            }
+            case 16:
+            case 32: {
+                const std::uint32_t px = bits == 16 ? Le16(row + x * 2) : Le32(row + x * 4);
+                if (bits == 32 && compression == 0)
+                    out[x] = 0xFF000000u | (px & 0xFFFFFF);
+                else
+                    out[x] = Argb(alpha.mask ? alpha.Get(px) : 0xFF, red.Get(px), green.Get(px), blue.Get(px));
+                break;
+            }
+            default: // 24
+                out[x] = Argb(0xFF, row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
+                break;
+            }
+        }
+    }
+    return PictureStatus::Ok;
+}
+
+// ---------------------------------------------------------------- JPEG
+
+namespace {
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    bool truncated = false;
+};
+
+void JpegFail(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+}
+
+void JpegMessage(j_common_ptr cinfo, int level)
+{
+    // Warnings are dropped, except running out of data: a cut file is an error.
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+        reinterpret_cast<JpegError*>(cinfo->err)->truncated = true;
+}
+
+} // namespace
+
+PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture)
+{
+    info = {};
+    picture = {};
+    if (size < 4 || size > 0xFFFFFFFFu)
+        return PictureStatus::Corrupt;
+    jpeg_decompress_struct cinfo;
+    JpegError error;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegFail;
+    error.manager.emit_message = JpegMessage;
+    // Everything that must survive the longjmp lives outside this frame's
+    // registers: the status, and the picture (a reference).
+    volatile PictureStatus status = PictureStatus::Corrupt;
+    std::vector<BYTE> line;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        picture = {};
+        return status;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = 512L * 1024 * 1024;
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    if (error.truncated)
+        longjmp(error.jump, 1);
+    info.format = PictureFormat::Jpeg;
+    info.width = static_cast<int>(cinfo.image_width);
+    info.height = static_cast<int>(cinfo.image_height);
+    if (!SizeAllowed(cinfo.image_width, cinfo.image_height)) {
+        status = PictureStatus::TooLarge;
+        longjmp(error.jump, 1);
+    }
+    if (options.headerOnly) {
+        jpeg_destroy_decompress(&cinfo);
+        return PictureStatus::Ok;
+    }
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 1;
+    for (unsigned denom = 8; denom > 1; denom /= 2) {
+        if (options.minWidth > 0 && options.minHeight > 0
+            && (cinfo.image_width + denom - 1) / denom >= static_cast<unsigned>(options.minWidth)
+            && (cinfo.image_height + denom - 1) / denom >= static_cast<unsigned>(options.minHeight)) {
+            cinfo.scale_denom = denom;
+            break;
+        }
+    }
+    jpeg_start_decompress(&cinfo);
+    if (!picture.Allocate(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height))) {
+        status = PictureStatus::NoMemory;
+        longjmp(error.jump, 1);
+    }
+    line.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = line.data();
+        const int y = static_cast<int>(cinfo.output_scanline);
+        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || error.truncated)
+            longjmp(error.jump, 1);
+        std::uint32_t* out = &picture.At(0, y);
+        for (unsigned x = 0; x < cinfo.output_width; ++x) {
+            const BYTE* p = row + x * cinfo.output_components;
+            if (cmyk) {
+                // Adobe writes CMYK inverted; the product is already RGB.
+                unsigned k = p[3];
+                out[x] = Argb(0xFF, p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
+            } else {
+                out[x] = Argb(0xFF, p[0], p[1], p[2]);
+            }
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    if (error.truncated)
+        longjmp(error.jump, 1);
+    jpeg_destroy_decompress(&cinfo);
+    return PictureStatus::Ok;
+}
+
+bool EncodeJpeg(const Picture& picture, int quality, std::vector<BYTE>& out)
+{
+    out.clear();
+    if (picture.width <= 0 || picture.height <= 0)
+        return false;
+    jpeg_compress_struct cinfo;
+    JpegError error;
+    cinfo.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegFail;
+    error.manager.emit_message = JpegMessage;
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    std::vector<BYTE> line(static_cast<size_t>(picture.width) * 3);
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        std::free(buffer);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &length);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality < 1 ? 1 : quality > 100 ? 100 : quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            line[x * 3] = static_cast<BYTE>(p >> 16);
+            line[x * 3 + 1] = static_cast<BYTE>(p >> 8);
+            line[x * 3 + 2] = static_cast<BYTE>(p);
+        }
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    out.assign(buffer, buffer + length);
+    std::free(buffer);
+    return true;
+}
+
+// ---------------------------------------------------------------- PNG
+
+namespace {
+
+struct PngSource {
+    const BYTE* data;
+    size_t size;
+    size_t at;
+};
+
+void PngRead(png_structp png, png_bytep out, png_size_t length)
+{
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->size - source->at)
+        png_error(png, "truncated");
+    std::memcpy(out, source->data + source->at, length);
+    source->at += length;
+}
+
+void PngFail(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void PngWarn(png_structp, png_const_charp)
+{
+}
+
+} // namespace
+
+PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture)
+{
+    info = {};
+    picture = {};
+    if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
+        return PictureStatus::Corrupt;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn);
+    if (!png)
+        return PictureStatus::NoMemory;
+    png_infop pngInfo = png_create_info_struct(png);
+    if (!pngInfo) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return PictureStatus::NoMemory;
+    }
+    PngSource source { data, size, 0 };
+    volatile PictureStatus status = PictureStatus::Corrupt;
+    std::vector<BYTE> rows;
+    std::vector<png_bytep> rowPointers;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &pngInfo, nullptr);
+        picture = {};
+        return status;
+    }
+    png_set_read_fn(png, &source, PngRead);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_set_chunk_malloc_max(png, 16u * 1024 * 1024);
+    png_read_info(png, pngInfo);
+    const png_uint_32 width = png_get_image_width(png, pngInfo);
+    const png_uint_32 height = png_get_image_height(png, pngInfo);
+    const int colourType = png_get_color_type(png, pngInfo);
+    info.format = PictureFormat::Png;
+    info.width = static_cast<int>(width);
+    info.height = static_cast<int>(height);
+    info.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, pngInfo, PNG_INFO_tRNS);
+    if (!SizeAllowed(width, height)) {
+        status = PictureStatus::TooLarge;
+        png_longjmp(png, 1);
+    }
+    if (options.headerOnly) {
+        png_destroy_read_struct(&png, &pngInfo, nullptr);
+        return PictureStatus::Ok;
+    }
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, pngInfo);
+    if (png_get_rowbytes(png, pngInfo) != static_cast<size_t>(width) * 4)
+        png_longjmp(png, 1);
+    if (!picture.Allocate(info.width, info.height)) {
+        status = PictureStatus::NoMemory;
+        png_longjmp(png, 1);
+    }
+    try {
+        rows.resize(static_cast<size_t>(width) * 4 * height);
+        rowPointers.resize(height);
+    } catch (const std::bad_alloc&) {
+        status = PictureStatus::NoMemory;
+        png_longjmp(png, 1);
+    }
+    for (png_uint_32 y = 0; y < height; ++y)
+        rowPointers[y] = rows.data() + static_cast<size_t>(y) * width * 4;
+    png_read_image(png, rowPointers.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &pngInfo, nullptr);
+    picture.hasAlpha = info.hasAlpha;
+    for (size_t i = 0; i < picture.pixels.size(); ++i) {
+        const BYTE* p = rows.data() + i * 4;
+        picture.pixels[i] = Argb(p[3], p[0], p[1], p[2]);
+    }
+    return PictureStatus::Ok;
+}
+
+// ---------------------------------------------------------------- GIF
+
+namespace {
+
+int GifRead(GifFileType* gif, GifByteType* out, int length)
+{
+    auto* source = static_cast<PngSource*>(gif->UserData);
+    size_t n = length < 0 ? 0 : static_cast<size_t>(length);
+    if (n > source->size - source->at)
+        n = source->size - source->at;
+    std::memcpy(out, source->data + source->at, n);
+    source->at += n;
+    return static_cast<int>(n);
+}
+
+struct GifCloser {
+    GifFileType* gif;
+    ~GifCloser()
+    {
+        int error = 0;
+        if (gif)
+            DGifCloseFile(gif, &error);
+    }
+};
+
+} // namespace
+
+PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture)
+{
+    info = {};
+    picture = {};
+    PngSource source { data, size, 0 };
+    int error = 0;
+    GifCloser file { DGifOpen(&source, GifRead, &error) };
+    GifFileType* gif = file.gif;
+    if (!gif)
+        return PictureStatus::Corrupt;
+    int transparent = -1;
+    // Walk to the first image; a graphics control block before it may name a
+    // transparent index.
+    for (;;) {
+        GifRecordType type;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE)
+            return PictureStatus::Corrupt;
+        if (type == IMAGE_DESC_RECORD_TYPE)
+            break;
+        if (type != EXTENSION_RECORD_TYPE)
+            continue;
+        int code = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
+            return PictureStatus::Corrupt;
+        if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4 && (block[1] & 1))
+            transparent = block[4];
+        while (block) {
+            if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
+                return PictureStatus::Corrupt;
+        }
+    }
+    if (DGifGetImageDesc(gif) == GIF_ERROR)
+        return PictureStatus::Corrupt;
+    const GifImageDesc& frame = gif->Image;
+    int width = gif->SWidth, height = gif->SHeight;
+    if (width <= 0 || height <= 0) {
+        width = frame.Width;
+        height = frame.Height;
+    }
+    info.format = PictureFormat::Gif;
+    info.width = width;
+    info.height = height;
+    if (!SizeAllowed(width, height) || !SizeAllowed(frame.Width, frame.Height))
+        return width <= 0 || height <= 0 || frame.Width <= 0 || frame.Height <= 0 ? PictureStatus::Corrupt
+                                                                                   : PictureStatus::TooLarge;
+    const bool covers = frame.Left == 0 && frame.Top == 0 && frame.Width >= width && frame.Height >= height;
+    info.hasAlpha = transparent >= 0 || !covers;
+    if (options.headerOnly)
+        return PictureStatus::Ok;
+    const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+    if (!map || map->ColorCount <= 0)
+        return PictureStatus::Corrupt;
+    if (!picture.Allocate(width, height, 0))
+        return PictureStatus::NoMemory;
+    picture.hasAlpha = info.hasAlpha;
+    std::vector<GifPixelType> line(static_cast<size_t>(frame.Width));
+    auto putRow = [&](int row) {
+        const int y = frame.Top + row;
+        for (int i = 0; i < frame.Width; ++i) {
+            const int index = line[i];
+            if (index >= map->ColorCount)
+                return false;
+            const int x = frame.Left + i;
+            if (index == transparent || x >= width || y >= height)
+                continue;
+            const GifColorType& c = map->Colors[index];
+            picture.At(x, y) = Argb(0xFF, c.Red, c.Green, c.Blue);
+        }
+        return true;
+    };
+    static const int kStart[] = { 0, 4, 2, 1 };
+    static const int kStep[] = { 8, 8, 4, 2 };
+    const int passes = frame.Interlace ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const int start = frame.Interlace ? kStart[pass] : 0, step = frame.Interlace ? kStep[pass] : 1;
+        for (int row = start; row < frame.Height; row += step) {
+            if (DGifGetLine(gif, line.data(), frame.Width) == GIF_ERROR || !putRow(row)) {
+                picture = {};
+                return PictureStatus::Corrupt;
+            }
+        }
+    }
+    return PictureStatus::Ok;
+}
+
+// ---------------------------------------------------------------- common
+
+bool Picture::Allocate(int w, int h, std::uint32_t fill)
+{
+    width = height = 0;
+    pixels.clear();
+    if (!SizeAllowed(w, h))
+        return false;
+    try {
+        pixels.assign(static_cast<size_t>(w) * h, fill);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+PictureFormat SniffPictureFormat(const BYTE* data, size_t size)
+{
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
+        return PictureFormat::Bmp;
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return PictureFormat::Jpeg;
+    if (size >= 8 && png_sig_cmp(data, 0, 8) == 0)
+        return PictureFormat::Png;
+    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
+        return PictureFormat::Gif;
+    return PictureFormat::Unknown;
+}
+
+PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture)
+{
+    switch (SniffPictureFormat(data, size)) {
+    case PictureFormat::Bmp:
+        return DecodeBmp(data, size, options, info, picture);
+    case PictureFormat::Jpeg:
+        return DecodeJpeg(data, size, options, info, picture);
+    case PictureFormat::Png:
+        return DecodePng(data, size, options, info, picture);
+    case PictureFormat::Gif:
+        return DecodeGif(data, size, options, info, picture);
+    default:
+        info = {};
+        picture = {};
+        return PictureStatus::Unsupported;
+    }
+}
+
+PictureStatus ReadPictureFile(LPCWSTR unitPath, std::vector<BYTE>& bytes)
+{
+    bytes.clear();
+    if (!unitPath)
+        return PictureStatus::NotFound;
+    const std::string host = HostPath(unitPath, true);
+    if (host.empty())
+        return PictureStatus::NotFound;
+    std::ifstream in(host, std::ios::binary | std::ios::ate);
+    if (!in)
+        return PictureStatus::NotFound;
+    const std::streamoff length = in.tellg();
+    if (length < 0)
+        return PictureStatus::NotFound;
+    if (length > 256LL * 1024 * 1024)
+        return PictureStatus::TooLarge;
+    try {
+        bytes.resize(static_cast<size_t>(length));
+    } catch (const std::bad_alloc&) {
+        return PictureStatus::NoMemory;
+    }
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) {
+        bytes.clear();
+        return PictureStatus::NotFound;
+    }
+    return PictureStatus::Ok;
+}
+
+bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride,
+    int bitsPerPixel, int quality)
+{
+    if (!unitPath || !pixels || (bitsPerPixel != 24 && bitsPerPixel != 32)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    Picture picture;
+    if (!picture.Allocate(width, height)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    const int step = bitsPerPixel / 8;
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = pixels + static_cast<std::ptrdiff_t>(stride) * y;
+        for (int x = 0; x < width; ++x)
+            picture.At(x, y) = Argb(0xFF, row[x * step + 2], row[x * step + 1], row[x * step]);
+    }
+    std::vector<BYTE> encoded;
+    if (!EncodeJpeg(picture, quality, encoded)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    DWORD error = 0;
+    const std::string host = HostPath(unitPath, false, &error);
+    if (host.empty()) {
+        SetLastError(error);
+        return false;
+    }
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    if (!out || !out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,1020 @@
+// Pixel operations on pictures, the Imaging objects and the DIB loaders.
+#include "platform/gfx/Imaging.h"
+
+#include "platform/base/Error.h"
+#include "platform/gfx/GdiInternal.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace platform {
+
+// ---------------------------------------------------------------- pixels
+
+namespace {
+
+unsigned Channel(std::uint32_t p, int shift)
+{
+    return (p >> shift) & 0xFF;
+}
+
+// Resamples one line of `inLen` pixels (spaced `inStep`) to `outLen`.
+void ResampleLine(const std::uint32_t* in, ptrdiff_t inStep, int inLen, std::uint32_t* out, ptrdiff_t outStep,
+    int outLen, bool smooth)
+{
+    for (int i = 0; i < outLen; ++i) {
+        std::uint32_t result;
+        if (!smooth) {
+            result = in[(static_cast<std::int64_t>(2 * i + 1) * inLen / (2 * outLen)) * inStep];
+        } else if (outLen <= inLen) {
+            // Area average of the source pixels this one covers.
+            int from = static_cast<int>(static_cast<std::int64_t>(i) * inLen / outLen);
+            int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inLen / outLen);
+            if (to <= from)
+                to = from + 1;
+            unsigned sum[4] = {};
+            for (int k = from; k < to; ++k)
+                for (int c = 0; c < 4; ++c)
+                    sum[c] += Channel(in[k * inStep], c * 8);
+            const unsigned n = static_cast<unsigned>(to - from);
+            result = 0;
+            for (int c = 0; c < 4; ++c)
+                result |= ((sum[c] + n / 2) / n) << (c * 8);
+        } else {
+            // Bilinear between the two nearest source centres (16.16 fixed point).
+            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inLen * 65536) / (2 * outLen) - 32768;
+            if (pos < 0)
+                pos = 0;
+            int k = static_cast<int>(pos >> 16);
+            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
+            if (k >= inLen - 1) {
+                k = inLen - 1;
+                f = 0;
+            }
+            const std::uint32_t a = in[k * inStep], b = in[std::min(k + 1, inLen - 1) * inStep];
+            result = 0;
+            for (int c = 0; c < 4; ++c) {
+                const unsigned v = (Channel(a, c * 8) * (65536 - f) + Channel(b, c * 8) * f + 32768) >> 16;
+                result |= v << (c * 8);
+            }
+        }
+        out[i * outStep] = result;
+    }
+}
+
+// The vertical pass of a scale, row by row so that it walks memory in order:
+// each output row is the area average (shrinking) or the bilinear mix
+// (growing, or nearest when not smooth) of whole source rows.
+void ResampleRows(const std::uint32_t* in, int width, int inRows, std::uint32_t* out, int outRows, bool smooth)
+{
+    std::vector<unsigned> sum(static_cast<size_t>(width) * 4);
+    for (int i = 0; i < outRows; ++i) {
+        std::uint32_t* dst = out + static_cast<size_t>(i) * width;
+        if (!smooth) {
+            const int k = static_cast<int>((static_cast<std::int64_t>(2 * i + 1) * inRows) / (2 * outRows));
+            std::copy_n(in + static_cast<size_t>(k) * width, width, dst);
+        } else if (outRows <= inRows) {
+            int from = static_cast<int>(static_cast<std::int64_t>(i) * inRows / outRows);
+            int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inRows / outRows);
+            if (to <= from)
+                to = from + 1;
+            std::fill(sum.begin(), sum.end(), 0u);
+            for (int k = from; k < to; ++k) {
+                const std::uint32_t* row = in + static_cast<size_t>(k) * width;
+                for (int x = 0; x < width; ++x)
+                    for (int c = 0; c < 4; ++c)
+                        sum[static_cast<size_t>(x) * 4 + c] += Channel(row[x], c * 8);
+            }
+            const unsigned n = static_cast<unsigned>(to - from);
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t v = 0;
+                for (int c = 0; c < 4; ++c)
+                    v |= ((sum[static_cast<size_t>(x) * 4 + c] + n / 2) / n) << (c * 8);
+                dst[x] = v;
+            }
+        } else {
+            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inRows * 65536) / (2 * outRows) - 32768;
+            if (pos < 0)
+                pos = 0;
+            int k = static_cast<int>(pos >> 16);
+            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
+            if (k >= inRows - 1) {
+                k = inRows - 1;
+                f = 0;
+            }
+            const std::uint32_t* a = in + static_cast<size_t>(k) * width;
+            const std::uint32_t* b = in + static_cast<size_t>(std::min(k + 1, inRows - 1)) * width;
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t v = 0;
+                for (int c = 0; c < 4; ++c)
+                    v |= ((Channel(a[x], c * 8) * (65536 - f) + Channel(b[x], c * 8) * f + 32768) >> 16) << (c * 8);
+                dst[x] = v;
+            }
+        }
+    }
+}
+
+} // namespace
+
+bool ScalePicture(const Picture& source, int width, int height, Picture& out, bool smooth)
+{
+    Picture result;
+    if (source.width <= 0 || source.height <= 0 || !result.Allocate(width, height)) {
+        out = {};
+        return false;
+    }
+    result.hasAlpha = source.hasAlpha;
+    if (width == source.width && height == source.height) {
+        result.pixels = source.pixels;
+    } else {
+        std::vector<std::uint32_t> across;
+        try {
+            across.resize(static_cast<size_t>(width) * source.height);
+        } catch (const std::bad_alloc&) {
+            out = {};
+            return false;
+        }
+        for (int y = 0; y < source.height; ++y)
+            ResampleLine(&source.pixels[static_cast<size_t>(y) * source.width], 1, source.width,
+                &across[static_cast<size_t>(y) * width], 1, width, smooth);
+        ResampleRows(across.data(), width, source.height, result.pixels.data(), height, smooth);
+    }
+    out = std::move(result);
+    return true;
+}
+
+bool FlipPicture(const Picture& source, bool horizontal, bool vertical, Picture& out)
+{
+    Picture result;
+    if (!result.Allocate(source.width, source.height)) {
+        out = {};
+        return false;
+    }
+    result.hasAlpha = source.hasAlpha;
+    for (int y = 0; y < source.height; ++y)
+        for (int x = 0; x < source.width; ++x)
+            result.At(x, y) = source.At(horizontal ? source.width - 1 - x : x, vertical ? source.height - 1 - y : y);
+    out = std::move(result);
+    return true;
+}
+
+bool RotatePicture(const Picture& source, int degrees, Picture& out)
+{
+    degrees %= 360;
+    if (degrees < 0)
+        degrees += 360;
+    if (degrees % 90 != 0) {
+        out = {};
+        return false;
+    }
+    const bool swap = degrees == 90 || degrees == 270;
+    Picture result;
+    if (!result.Allocate(swap ? source.height : source.width, swap ? source.width : source.height)) {
+        out = {};
+        return false;
+    }
+    result.hasAlpha = source.hasAlpha;
+    const int w = source.width, h = source.height;
+    for (int y = 0; y < result.height; ++y) {
+        for (int x = 0; x < result.width; ++x) {
+            std::uint32_t p;
+            switch (degrees) {
+            case 90:
+                p = source.At(y, h - 1 - x);
+                break;
+            case 180:
+                p = source.At(w - 1 - x, h - 1 - y);
+                break;
+            case 270:
+                p = source.At(w - 1 - y, x);
+                break;
+            default:
+                p = source.At(x, y);
+                break;
+            }
+            result.At(x, y) = p;
+        }
+    }
+    out = std::move(result);
+    return true;
+}
+
+void FitInto(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight)
+{
+    outWidth = width;
+    outHeight = height;
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0 || (width <= boxWidth && height <= boxHeight))
+        return;
+    const std::int64_t w = width, h = height;
+    if (w * boxHeight > h * boxWidth) {
+        outWidth = boxWidth;
+        outHeight = static_cast<int>((h * boxWidth + w / 2) / w);
+    } else {
+        outHeight = boxHeight;
+        outWidth = static_cast<int>((w * boxHeight + h / 2) / h);
+    }
+    outWidth = std::max(outWidth, 1);
+    outHeight = std::max(outHeight, 1);
+}
+
+DWORD ErrorFromPictureStatus(PictureStatus status)
+{
+    switch (status) {
+    case PictureStatus::Ok:
+        return ERROR_SUCCESS;
+    case PictureStatus::NotFound:
+        return ERROR_FILE_NOT_FOUND;
+    case PictureStatus::Unsupported:
+        return ERROR_BAD_FORMAT;
+    case PictureStatus::NoMemory:
+    case PictureStatus::TooLarge:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_INVALID_DATA;
+    }
+}
+
+// ---------------------------------------------------------------- objects
+
+namespace {
+
+bool KnownFormat(PixelFormatID f)
+{
+    return f == PixelFormat16bppRGB565 || f == PixelFormat24bppRGB || f == PixelFormat32bppRGB
+        || f == PixelFormat32bppARGB;
+}
+
+// Keeps the pixels to what the format can hold, so that reading them back
+// through LockBits gives what was stored.
+void Quantise(Picture& p, PixelFormatID format)
+{
+    if (format == PixelFormat32bppARGB)
+        return;
+    for (std::uint32_t& px : p.pixels)
+        px = format == PixelFormat16bppRGB565 ? Rgb565ToArgb(ArgbTo565(px)) : (px | 0xFF000000u);
+    p.hasAlpha = false;
+}
+
+int BytesPerPixel(PixelFormatID format)
+{
+    return format == PixelFormat16bppRGB565 ? 2 : format == PixelFormat24bppRGB ? 3 : 4;
+}
+
+int Physical(int pixels)
+{
+    return static_cast<int>((static_cast<std::int64_t>(pixels) * 2540 + 48) / 96);
+}
+
+class PictureObject final : public IImage, public IBitmapImage, public IBasicBitmapOps {
+public:
+    // A file image: bytes whose header was read into info.
+    PictureObject(std::vector<BYTE> bytes, const PictureInfo& info)
+        : encoded_(std::move(bytes)), info_(info),
+          format_(info.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB), fromFile_(true)
+    {
+    }
+    // A bitmap.
+    PictureObject(Picture picture, PixelFormatID format) : format_(format), fromFile_(false)
+    {
+        Quantise(picture, format);
+        info_.width = picture.width;
+        info_.height = picture.height;
+        info_.hasAlpha = picture.hasAlpha;
+        picture_ = std::move(picture);
+        decoded_ = true;
+    }
+
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid == IID_IUnknown || iid == IID_IImage)
+            *out = static_cast<IImage*>(this);
+        else if (iid == IID_IBitmapImage)
+            *out = static_cast<IBitmapImage*>(this);
+        else if (iid == IID_IBasicBitmapOps)
+            *out = static_cast<IBasicBitmapOps*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    // IImage
+    HRESULT GetPhysicalDimension(SIZE* size) override
+    {
+        if (!size)
+            return E_POINTER;
+        *size = SIZE { Physical(info_.width), Physical(info_.height) };
+        return S_OK;
+    }
+    HRESULT GetImageInfo(ImageInfo* out) override
+    {
+        if (!out)
+            return E_POINTER;
+        ImageInfo i {};
+        switch (fromFile_ ? info_.format : PictureFormat::Unknown) {
+        case PictureFormat::Bmp:
+            i.RawDataFormat = ImageFormatBMP;
+            break;
+        case PictureFormat::Jpeg:
+            i.RawDataFormat = ImageFormatJPEG;
+            break;
+        case PictureFormat::Png:
+            i.RawDataFormat = ImageFormatPNG;
+            break;
+        case PictureFormat::Gif:
+            i.RawDataFormat = ImageFormatGIF;
+            break;
+        default:
+            i.RawDataFormat = ImageFormatMemoryBMP;
+            break;
+        }
+        i.PixelFormat = format_;
+        i.Width = static_cast<UINT>(info_.width);
+        i.Height = static_cast<UINT>(info_.height);
+        i.TileWidth = i.Width;
+        i.TileHeight = 1;
+        i.Xdpi = i.Ydpi = 96.0;
+        i.Flags = ImageFlagsColorSpaceRGB | (fromFile_ ? ImageFlagsReadOnly : 0)
+            | (format_ == PixelFormat32bppARGB && info_.hasAlpha ? ImageFlagsHasAlpha | ImageFlagsHasTranslucent : 0);
+        *out = i;
+        return S_OK;
+    }
+    HRESULT Draw(HDC dc, const RECT* dst, const RECT* src) override;
+    HRESULT GetThumbnail(UINT width, UINT height, IImage** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        int w = static_cast<int>(width), h = static_cast<int>(height);
+        if (width == 0 && height == 0)
+            FitInto(info_.width, info_.height, 120, 120, w, h);
+        if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide)
+            return E_INVALIDARG;
+        Picture picture;
+        HRESULT hr = Pixels(&picture, w, h);
+        if (FAILED(hr))
+            return hr;
+        if (!ScalePicture(picture, w, h, picture))
+            return E_OUTOFMEMORY;
+        *out = static_cast<IImage*>(new (std::nothrow) PictureObject(std::move(picture), format_));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // IBitmapImage
+    HRESULT GetSize(SIZE* size) override
+    {
+        if (!size)
+            return E_POINTER;
+        *size = SIZE { info_.width, info_.height };
+        return S_OK;
+    }
+    HRESULT GetPixelFormatID(PixelFormatID* format) override
+    {
+        if (!format)
+            return E_POINTER;
+        *format = format_;
+        return S_OK;
+    }
+    HRESULT LockBits(const RECT* rect, UINT flags, PixelFormatID format, BitmapData* data) override;
+    HRESULT UnlockBits(const BitmapData* data) override;
+
+    // IBasicBitmapOps
+    HRESULT Clone(const RECT* rect, IBitmapImage** out, BOOL) override
+    {
+        return Derive(out, [&](const Picture& p, Picture& result) {
+            const RECT r = rect ? *rect : RECT { 0, 0, p.width, p.height };
+            if (r.left < 0 || r.top < 0 || r.right > p.width || r.bottom > p.height || IsEmpty(r)
+                || !result.Allocate(r.right - r.left, r.bottom - r.top))
+                return false;
+            result.hasAlpha = p.hasAlpha;
+            for (int y = 0; y < result.height; ++y)
+                for (int x = 0; x < result.width; ++x)
+                    result.At(x, y) = p.At(r.left + x, r.top + y);
+            return true;
+        });
+    }
+    HRESULT Rotate(float angle, InterpolationHint, IBitmapImage** out) override
+    {
+        const float turns = angle / 90.0f;
+        if (!std::isfinite(angle) || std::fabs(turns - std::round(turns)) > 1e-4f || std::fabs(angle) > 3600.0f) {
+            if (out)
+                *out = nullptr;
+            return E_INVALIDARG;
+        }
+        const int degrees = static_cast<int>(std::lround(turns)) * 90;
+        return Derive(out, [&](const Picture& p, Picture& result) { return RotatePicture(p, degrees, result); });
+    }
+    HRESULT Flip(BOOL flipX, BOOL flipY, IBitmapImage** out) override
+    {
+        return Derive(out, [&](const Picture& p, Picture& result) { return FlipPicture(p, flipX, flipY, result); });
+    }
+    HRESULT Resize(UINT width, UINT height, PixelFormatID format, InterpolationHint hint, IBitmapImage** out) override
+    {
+        if (format != PixelFormatDontCare && !KnownFormat(format)) {
+            if (out)
+                *out = nullptr;
+            return E_INVALIDARG;
+        }
+        return Derive(
+            out,
+            [&](const Picture& p, Picture& result) {
+                return ScalePicture(p, static_cast<int>(width), static_cast<int>(height), result,
+                    hint != InterpolationHintNearestNeighbor);
+            },
+            format);
+    }
+
+    // The decoded pixels, at least minWidth x minHeight where a scaled
+    // decode is possible. A full decode is kept for later calls.
+    HRESULT Pixels(Picture* out, int minWidth = 0, int minHeight = 0)
+    {
+        PictureStatus status = Decode(out, minWidth, minHeight);
+        if (status == PictureStatus::Ok)
+            return S_OK;
+        return status == PictureStatus::NoMemory || status == PictureStatus::TooLarge ? E_OUTOFMEMORY : E_FAIL;
+    }
+    // With out null the full decode is only made and kept.
+    PictureStatus Decode(Picture* out, int minWidth, int minHeight)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (decoded_) {
+            if (!out)
+                return PictureStatus::Ok;
+            try {
+                *out = picture_;
+            } catch (const std::bad_alloc&) {
+                return PictureStatus::NoMemory;
+            }
+            return PictureStatus::Ok;
+        }
+        DecodeOptions options;
+        options.minWidth = minWidth;
+        options.minHeight = minHeight;
+        PictureInfo info;
+        const bool scaled = out && minWidth > 0 && minHeight > 0 && (minWidth < info_.width || minHeight < info_.height);
+        Picture decoded;
+        PictureStatus status = DecodePicture(encoded_.data(), encoded_.size(), options, info, decoded);
+        if (status != PictureStatus::Ok)
+            return status;
+        if (scaled) {
+            *out = std::move(decoded);
+            return status;
+        }
+        picture_ = std::move(decoded);
+        decoded_ = true;
+        if (out) {
+            try {
+                *out = picture_;
+            } catch (const std::bad_alloc&) {
+                return PictureStatus::NoMemory;
+            }
+        }
+        return status;
+    }
+    PixelFormatID Format() const { return format_; }
+    const PictureInfo& Info() const { return info_; }
+
+private:
+    ~PictureObject() = default;
+
+    // A new bitmap made from this one's pixels by op.
+    template <class Op>
+    HRESULT Derive(IBitmapImage** out, Op op, PixelFormatID format = PixelFormatDontCare)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        Picture source, result;
+        HRESULT hr = Pixels(&source);
+        if (FAILED(hr))
+            return hr;
+        if (!op(source, result))
+            return E_INVALIDARG;
+        *out = new (std::nothrow) PictureObject(std::move(result), format ? format : format_);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+    std::atomic<ULONG> references_ { 1 };
+    std::mutex mutex_;
+    std::vector<BYTE> encoded_;
+    PictureInfo info_;
+    PixelFormatID format_;
+    bool fromFile_;
+    bool decoded_ = false;
+    Picture picture_;
+    // The pixels of the last draw that needed a cut or a scale, ready to
+    // copy out again: screens repaint the same pictures at the same size.
+    std::shared_ptr<const Picture> drawn_;
+    RECT drawnPart_ {};
+    SIZE drawnSize_ {};
+    // Counts the writes through UnlockBits: a draw that decoded before one
+    // does not keep its (old) pixels.
+    unsigned pixelsGeneration_ = 0;
+    // The one lock LockBits hands out.
+    bool locked_ = false;
+    RECT lockRect_ {};
+    UINT lockFlags_ = 0;
+    PixelFormatID lockFormat_ = 0;
+    std::vector<BYTE> lockBuffer_;
+};
+
+HRESULT PictureObject::LockBits(const RECT* rect, UINT flags, PixelFormatID format, BitmapData* data)
+{
+    if (!data)
+        return E_POINTER;
+    if (format == PixelFormatDontCare)
+        format = format_;
+    if (!KnownFormat(format) || (flags & (ImageLockModeRead | ImageLockModeWrite)) == 0)
+        return E_INVALIDARG;
+    HRESULT hr = Pixels(nullptr);
+    if (FAILED(hr))
+        return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const RECT r = rect ? *rect : RECT { 0, 0, picture_.width, picture_.height };
+    if (r.left < 0 || r.top < 0 || r.right > picture_.width || r.bottom > picture_.height || IsEmpty(r))
+        return E_INVALIDARG;
+    if (locked_)
+        return E_FAIL;
+    const int w = r.right - r.left, h = r.bottom - r.top, bpp = BytesPerPixel(format);
+    const int stride = (w * bpp + 3) & ~3;
+    try {
+        lockBuffer_.assign(static_cast<size_t>(stride) * h, 0);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    for (int y = 0; y < h; ++y) {
+        BYTE* row = lockBuffer_.data() + static_cast<size_t>(stride) * y;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = picture_.At(r.left + x, r.top + y);
+            BYTE* q = row + x * bpp;
+            if (bpp == 2) {
+                const WORD c = ArgbTo565(p);
+                std::memcpy(q, &c, 2);
+            } else {
+                q[0] = static_cast<BYTE>(p);
+                q[1] = static_cast<BYTE>(p >> 8);
+                q[2] = static_cast<BYTE>(p >> 16);
+                if (bpp == 4)
+                    q[3] = format == PixelFormat32bppARGB ? static_cast<BYTE>(p >> 24) : 0xFF;
+            }
+        }
+    }
+    locked_ = true;
+    lockRect_ = r;
+    lockFlags_ = flags;
+    lockFormat_ = format;
+    *data = BitmapData { static_cast<UINT>(w), static_cast<UINT>(h), stride, format, lockBuffer_.data(), 0 };
+    return S_OK;
+}
+
+HRESULT PictureObject::UnlockBits(const BitmapData* data)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!data || !locked_ || data->Scan0 != lockBuffer_.data())
+        return E_INVALIDARG;
+    if (lockFlags_ & ImageLockModeWrite) {
+        const int w = lockRect_.right - lockRect_.left, h = lockRect_.bottom - lockRect_.top;
+        const int bpp = BytesPerPixel(lockFormat_), stride = (w * bpp + 3) & ~3;
+        for (int y = 0; y < h; ++y) {
+            const BYTE* row = lockBuffer_.data() + static_cast<size_t>(stride) * y;
+            for (int x = 0; x < w; ++x) {
+                const BYTE* q = row + x * bpp;
+                std::uint32_t p;
+                if (bpp == 2) {
+                    WORD c;
+                    std::memcpy(&c, q, 2);
+                    p = Rgb565ToArgb(c);
+                } else {
+                    const unsigned a = lockFormat_ == PixelFormat32bppARGB ? q[3] : 0xFF;
+                    p = (a << 24) | (q[2] << 16) | (q[1] << 8) | q[0];
+                }
+                picture_.At(lockRect_.left + x, lockRect_.top + y) = p;
+            }
+        }
+        Quantise(picture_, format_);
+        if (format_ == PixelFormat32bppARGB)
+            picture_.hasAlpha = info_.hasAlpha = true;
+        drawn_.reset();
+        ++pixelsGeneration_;
+    }
+    locked_ = false;
+    lockBuffer_.clear();
+    lockBuffer_.shrink_to_fit();
+    return S_OK;
+}
+
+HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
+{
+    if (!dst)
+        return E_POINTER;
+    std::shared_ptr<DcState> state = LookupDc(dc);
+    if (!state || !state->surface)
+        return E_INVALIDARG;
+    const int dw = dst->right - dst->left, dh = dst->bottom - dst->top;
+    if (dw <= 0 || dh <= 0 || dw > kMaxPictureSide || dh > kMaxPictureSide)
+        return dw == 0 || dh == 0 ? S_OK : E_INVALIDARG;
+
+    // The source part in pixels (the rectangle comes in hundredths of a mm).
+    RECT part { 0, 0, info_.width, info_.height };
+    if (src) {
+        const SIZE phys { Physical(info_.width), Physical(info_.height) };
+        auto toPixels = [](LONG v, int pixels, LONG physical) {
+            return static_cast<LONG>((static_cast<std::int64_t>(v) * pixels + physical / 2) / physical);
+        };
+        part = RECT { toPixels(src->left, info_.width, phys.cx), toPixels(src->top, info_.height, phys.cy),
+            toPixels(src->right, info_.width, phys.cx), toPixels(src->bottom, info_.height, phys.cy) };
+        part = Intersect(part, RECT { 0, 0, info_.width, info_.height });
+        if (IsEmpty(part))
+            return E_INVALIDARG;
+    }
+    const int pw = part.right - part.left, ph = part.bottom - part.top;
+    const bool whole = pw == info_.width && ph == info_.height;
+
+    // Copies picture (dw x dh) to the destination, within the DC's clip.
+    auto blit = [&](const Picture& picture) {
+        DcState& d = *state;
+        Surface& surface = *d.surface;
+        const RECT device = Offset(*dst, d.viewportOrigin.x, d.viewportOrigin.y);
+        const bool fast565 = surface.bitsPerPixel == 16 && !surface.rgb555 && !picture.hasAlpha;
+        ForEachClipRect(d, device, [&](const RECT& r) {
+            // r is in surface coordinates; the picture's (0, 0) is at device.left/top.
+            const int ox = device.left + d.deviceOrigin.x, oy = device.top + d.deviceOrigin.y;
+            for (int y = r.top; y < r.bottom; ++y) {
+                const std::uint32_t* in = &picture.pixels[static_cast<size_t>(y - oy) * picture.width + (r.left - ox)];
+                if (fast565) {
+                    WORD* out = reinterpret_cast<WORD*>(surface.Row(y)) + r.left;
+                    for (int x = 0; x < r.right - r.left; ++x)
+                        out[x] = ArgbTo565(in[x]);
+                    continue;
+                }
+                for (int x = r.left; x < r.right; ++x) {
+                    const std::uint32_t p = in[x - r.left];
+                    const COLORREF c = RGB(static_cast<BYTE>(p >> 16), static_cast<BYTE>(p >> 8), static_cast<BYTE>(p));
+                    const unsigned a = p >> 24;
+                    if (!picture.hasAlpha || a == 255)
+                        WritePixel(surface, x, y, c);
+                    else if (a != 0)
+                        PutPixelBlend(surface, x, y, c, static_cast<int>(a));
+                }
+            }
+        });
+    };
+
+    // The whole picture at its own size: straight from the kept decode.
+    if (whole && dw == info_.width && dh == info_.height) {
+        HRESULT hr = Pixels(nullptr);
+        if (FAILED(hr))
+            return hr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (picture_.width == dw && picture_.height == dh) {
+            blit(picture_);
+            return S_OK;
+        }
+    }
+
+    std::shared_ptr<const Picture> ready;
+    unsigned generation = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        generation = pixelsGeneration_;
+        if (drawn_ && drawnPart_.left == part.left && drawnPart_.top == part.top && drawnPart_.right == part.right
+            && drawnPart_.bottom == part.bottom && drawnSize_.cx == dw && drawnSize_.cy == dh)
+            ready = drawn_;
+    }
+    if (!ready) {
+        // Decode scaled when the whole picture shrinks into the destination.
+        Picture picture;
+        HRESULT hr = src ? Pixels(&picture) : Pixels(&picture, dw, dh);
+        if (FAILED(hr))
+            return hr;
+        RECT cutPart = part;
+        if (picture.width != info_.width || picture.height != info_.height) {
+            cutPart = RECT { 0, 0, picture.width, picture.height };
+        } else if (!whole) {
+            Picture cut;
+            if (!cut.Allocate(pw, ph))
+                return E_OUTOFMEMORY;
+            cut.hasAlpha = picture.hasAlpha;
+            for (int y = 0; y < ph; ++y)
+                for (int x = 0; x < pw; ++x)
+                    cut.At(x, y) = picture.At(cutPart.left + x, cutPart.top + y);
+            picture = std::move(cut);
+        }
+        if (!ScalePicture(picture, dw, dh, picture))
+            return E_OUTOFMEMORY;
+        try {
+            ready = std::make_shared<const Picture>(std::move(picture));
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (generation == pixelsGeneration_) {
+            drawn_ = ready;
+            drawnPart_ = part;
+            drawnSize_ = SIZE { dw, dh };
+        }
+    }
+    blit(*ready);
+    return S_OK;
+}
+
+PictureObject* Ours(IImage* image)
+{
+    return image ? dynamic_cast<PictureObject*>(image) : nullptr;
+}
+
+HRESULT NewFileImage(std::vector<BYTE> bytes, IImage** out)
+{
+    PictureInfo info;
+    Picture none;
+    DecodeOptions header;
+    header.headerOnly = true;
+    const PictureStatus status = DecodePicture(bytes.data(), bytes.size(), header, info, none);
+    if (status != PictureStatus::Ok)
+        return status == PictureStatus::NoMemory || status == PictureStatus::TooLarge ? E_OUTOFMEMORY : E_FAIL;
+    *out = static_cast<IImage*>(new (std::nothrow) PictureObject(std::move(bytes), info));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+class ImagingFactory final : public IImagingFactory {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!(iid == IID_IUnknown || iid == IID_IImagingFactory))
+            return E_NOINTERFACE;
+        *out = static_cast<IImagingFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    HRESULT CreateImageFromFile(LPCWSTR path, IImage** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        std::vector<BYTE> bytes;
+        const PictureStatus status = ReadPictureFile(path, bytes);
+        if (status != PictureStatus::Ok)
+            return status == PictureStatus::NotFound ? E_FAIL : E_OUTOFMEMORY;
+        return NewFileImage(std::move(bytes), out);
+    }
+    HRESULT CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag, IImage** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!buffer || size == 0)
+            return E_INVALIDARG;
+        std::vector<BYTE> bytes;
+        try {
+            bytes.assign(static_cast<const BYTE*>(buffer), static_cast<const BYTE*>(buffer) + size);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
+        return NewFileImage(std::move(bytes), out);
+    }
+    HRESULT CreateNewBitmap(UINT width, UINT height, PixelFormatID format, IBitmapImage** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (!KnownFormat(format) || width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+            return E_INVALIDARG;
+        Picture picture;
+        if (!picture.Allocate(static_cast<int>(width), static_cast<int>(height),
+                format == PixelFormat32bppARGB ? 0u : 0xFF000000u))
+            return E_OUTOFMEMORY;
+        picture.hasAlpha = format == PixelFormat32bppARGB;
+        *out = new (std::nothrow) PictureObject(std::move(picture), format);
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT CreateBitmapFromImage(IImage* image, UINT width, UINT height, PixelFormatID format,
+        InterpolationHint hint, IBitmapImage** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        PictureObject* source = Ours(image);
+        if (!source || (format != PixelFormatDontCare && !KnownFormat(format)) || width > kMaxPictureSide
+            || height > kMaxPictureSide)
+            return E_INVALIDARG;
+        const int w = width ? static_cast<int>(width) : source->Info().width;
+        const int h = height ? static_cast<int>(height) : source->Info().height;
+        Picture picture;
+        HRESULT hr = source->Pixels(&picture, w, h);
+        if (FAILED(hr))
+            return hr;
+        if (!ScalePicture(picture, w, h, picture, hint != InterpolationHintNearestNeighbor))
+            return E_OUTOFMEMORY;
+        *out = new (std::nothrow) PictureObject(std::move(picture), format ? format : source->Format());
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    ~ImagingFactory() = default;
+    std::atomic<ULONG> references_ { 1 };
+};
+
+} // namespace
+
+IImagingFactory* CreateImagingFactory()
+{
+    return new (std::nothrow) ImagingFactory();
+}
+
+IBitmapImage* CreateBitmapImage(Picture picture, PixelFormatID format)
+{
+    if (!KnownFormat(format) || picture.width <= 0 || picture.height <= 0)
+        return nullptr;
+    return new (std::nothrow) PictureObject(std::move(picture), format);
+}
+
+PictureStatus PictureOfImage(IImage* image, Picture& out, int minWidth, int minHeight)
+{
+    PictureObject* source = Ours(image);
+    if (!source) {
+        out = {};
+        return PictureStatus::Unsupported;
+    }
+    return source->Decode(&out, minWidth, minHeight);
+}
+
+// ---------------------------------------------------------------- DIBs
+
+HBITMAP PictureToDib565(const Picture& picture, void** bits)
+{
+    if (bits)
+        *bits = nullptr;
+    if (picture.width <= 0 || picture.height <= 0)
+        return nullptr;
+    BITMAPINFO bi {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = picture.width;
+    bi.bmiHeader.biHeight = -picture.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 16;
+    bi.bmiHeader.biCompression = BI_BITFIELDS;
+    bi.bmiHeader.biXPelsPerMeter = bi.bmiHeader.biYPelsPerMeter = 11811;
+    const DWORD masks[3] = { 0xF800, 0x07E0, 0x001F };
+    std::memcpy(bi.bmiColors, masks, sizeof masks);
+    void* pixels = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (!dib || !pixels)
+        return nullptr;
+    const size_t stride = (static_cast<size_t>(picture.width) * 2 + 3) & ~size_t { 3 };
+    for (int y = 0; y < picture.height; ++y) {
+        WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(pixels) + stride * y);
+        for (int x = 0; x < picture.width; ++x)
+            row[x] = ArgbTo565(picture.At(x, y));
+    }
+    if (bits)
+        *bits = pixels;
+    return dib;
+}
+
+HBITMAP LoadPictureAsDib565(LPCWSTR path, int width, int height, bool fit, int degrees, bool flipX, bool flipY)
+{
+    auto fail = [](DWORD error) -> HBITMAP {
+        SetLastError(error);
+        return nullptr;
+    };
+    degrees %= 360;
+    if (degrees < 0)
+        degrees += 360;
+    if (degrees % 90 != 0)
+        return fail(ERROR_INVALID_PARAMETER);
+    std::vector<BYTE> bytes;
+    PictureStatus status = ReadPictureFile(path, bytes);
+    if (status != PictureStatus::Ok)
+        return fail(ErrorFromPictureStatus(status));
+    PictureInfo info;
+    Picture picture;
+    DecodeOptions options;
+    options.headerOnly = true;
+    status = DecodePicture(bytes.data(), bytes.size(), options, info, picture);
+    if (status != PictureStatus::Ok)
+        return fail(ErrorFromPictureStatus(status));
+    // Sizes after the turn; the decode works before it.
+    const bool swap = degrees == 90 || degrees == 270;
+    const int turnedW = swap ? info.height : info.width, turnedH = swap ? info.width : info.height;
+    int w = width < 1 ? turnedW : width, h = height < 1 ? turnedH : height;
+    if (fit)
+        FitInto(turnedW, turnedH, w, h, w, h);
+    if (w > kMaxPictureSide || h > kMaxPictureSide)
+        return fail(ERROR_INVALID_PARAMETER);
+    const int decodeW = swap ? h : w, decodeH = swap ? w : h;
+    options.headerOnly = false;
+    options.minWidth = decodeW;
+    options.minHeight = decodeH;
+    status = DecodePicture(bytes.data(), bytes.size(), options, info, picture);
+    if (status != PictureStatus::Ok)
+        return fail(ErrorFromPictureStatus(status));
+    bytes.clear();
+    if (!ScalePicture(picture, decodeW, decodeH, picture) || ((flipX || flipY) && !FlipPicture(picture, flipX, flipY, picture))
+        || !RotatePicture(picture, degrees, picture))
+        return fail(ERROR_NOT_ENOUGH_MEMORY);
+    HBITMAP dib = PictureToDib565(picture);
+    return dib ? dib : fail(ERROR_NOT_ENOUGH_MEMORY);
+}
+
+} // namespace platform
+
+using namespace platform;
+
+HBITMAP SHLoadDIBitmap(LPCWSTR path)
+{
+    std::vector<BYTE> bytes;
+    PictureStatus status = ReadPictureFile(path, bytes);
+    if (status == PictureStatus::Ok && SniffPictureFormat(bytes.data(), bytes.size()) != PictureFormat::Bmp)
+        status = PictureStatus::Unsupported;
+    PictureInfo info;
+    Picture picture;
+    if (status == PictureStatus::Ok)
+        status = DecodeBmp(bytes.data(), bytes.size(), DecodeOptions {}, info, picture);
+    if (status != PictureStatus::Ok) {
+        SetLastError(ErrorFromPictureStatus(status));
+        return nullptr;
+    }
+    BITMAPINFO bi {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = picture.width;
+    bi.bmiHeader.biHeight = -picture.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (!dib || !pixels) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t { 3 };
+    for (int y = 0; y < picture.height; ++y) {
+        BYTE* row = static_cast<BYTE*>(pixels) + stride * y;
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint32_t p = picture.At(x, y);
+            row[x * 3] = static_cast<BYTE>(p);
+            row[x * 3 + 1] = static_cast<BYTE>(p >> 8);
+            row[x * 3 + 2] = static_cast<BYTE>(p >> 16);
+        }
+    }
+    return dib;
+}
+
+namespace {
+std::atomic<int> g_comInits { 0 };
+}
+
+HRESULT CoInitializeEx(void*, DWORD)
+{
+    return ++g_comInits == 1 ? S_OK : S_FALSE;
+}
+
+void CoUninitialize()
+{
+    if (g_comInits > 0)
+        --g_comInits;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (outer)
+        return E_INVALIDARG;
+    if (!(clsid == CLSID_ImagingFactory))
+        return REGDB_E_CLASSNOTREG;
+    IImagingFactory* factory = CreateImagingFactory();
+    if (!factory)
+        return E_OUTOFMEMORY;
+    HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+}

@@ -1,0 +1,121 @@
+// Pictures in memory: the decoders for BMP, JPEG, PNG and GIF files, the
+// pixel operations on decoded pictures (scale, flip, rotate, RGB565) and the
+// JPEG encoder. Nothing here touches GDI; platform/gfx/Imaging.h builds the
+// Imaging objects and DIB sections on top of it.
+//
+// Every decoder works on a byte range it is given and never reads past it.
+// A truncated file, a header that lies (dimensions, offsets, palette sizes)
+// or a picture above the size limit fails with a PictureStatus; the codec
+// libraries' fatal errors come back through longjmp, never exit.
+#pragma once
+
+#include "platform/base/Types.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class PictureStatus
+{
+    Ok,
+    NotFound,    // the file cannot be opened or read
+    Unsupported, // not a format we know, or a variant we do not decode
+    Corrupt,     // truncated, inconsistent or lying data
+    TooLarge,    // above kMaxPictureSide or kMaxPicturePixels
+    NoMemory,
+};
+
+enum class PictureFormat
+{
+    Unknown,
+    Bmp,
+    Jpeg,
+    Png,
+    Gif,
+};
+
+inline constexpr int kMaxPictureSide = 16384;
+inline constexpr std::int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
+
+// A decoded picture: rows top to bottom, one 0xAARRGGBB word per pixel.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    bool hasAlpha = false; // some pixel may be less than opaque
+    std::vector<std::uint32_t> pixels;
+
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    std::uint32_t& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
+    // Allocates width x height pixels set to `fill`; false (and an empty
+    // picture) when the size is outside the limits or memory runs out.
+    bool Allocate(int w, int h, std::uint32_t fill = 0xFF000000u);
+};
+
+// What a file holds, read from its header alone.
+struct PictureInfo {
+    PictureFormat format = PictureFormat::Unknown;
+    int width = 0;
+    int height = 0;
+    bool hasAlpha = false;
+};
+
+struct DecodeOptions {
+    bool headerOnly = false; // fill PictureInfo only; the picture stays empty
+    // Smallest size the caller needs. A JPEG decodes at 1/2, 1/4 or 1/8 of
+    // its size when that still covers it; other formats decode whole.
+    int minWidth = 0;
+    int minHeight = 0;
+};
+
+PictureFormat SniffPictureFormat(const BYTE* data, size_t size);
+
+// Decodes any of the four formats (by content, not by name).
+PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture);
+PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture);
+PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture);
+PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture);
+PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options,
+    PictureInfo& info, Picture& picture);
+
+// Reads a whole file of the unit (at most 256 MiB) into `bytes`.
+PictureStatus ReadPictureFile(LPCWSTR unitPath, std::vector<BYTE>& bytes);
+
+// Pixel operations. Each answers false only when memory runs out or a size
+// is invalid, leaving `out` empty.
+// Resize to w x h: an area average where a side shrinks, bilinear where it
+// grows (nearest when `smooth` is false).
+bool ScalePicture(const Picture& source, int width, int height, Picture& out, bool smooth = true);
+bool FlipPicture(const Picture& source, bool horizontal, bool vertical, Picture& out);
+// Clockwise by 90, 180 or 270 degrees (negative multiples of 90 turn the
+// other way); any other angle fails.
+bool RotatePicture(const Picture& source, int degrees, Picture& out);
+// Size that fits w x h into the box keeping the aspect ratio; a picture that
+// already fits keeps its own size. Each side at least 1.
+void FitInto(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight);
+
+inline WORD ArgbTo565(std::uint32_t argb)
+{
+    return static_cast<WORD>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
+}
+inline std::uint32_t Rgb565ToArgb(WORD c)
+{
+    std::uint32_t r = (c >> 11) & 0x1F, g = (c >> 5) & 0x3F, b = c & 0x1F;
+    return 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+}
+
+// Writes `picture` as a baseline JPEG (quality 1..100).
+bool EncodeJpeg(const Picture& picture, int quality, std::vector<BYTE>& out);
+// Writes a frame of B,G,R (24 bits) or B,G,R,X (32 bits) rows as a JPEG file
+// of the unit; `stride` is the distance between rows in bytes (negative for
+// bottom-up rows when `pixels` points at the top row). The last error is
+// set on failure.
+bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride,
+    int bitsPerPixel, int quality);
+
+} // namespace platform
