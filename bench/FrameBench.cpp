@@ -8,8 +8,8 @@
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Picture.h"
-#include "platform/unit/Unit.h"
 #include "platform/ui/Window.h"
+#include "platform/unit/Unit.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,8 +38,8 @@ public:
     void Draw(IxPaintRecord* record) override
     {
         IxSavedFont saved = record->dc->SelectFont(0);
-        ExtTextOutW(record->dc->GetDC(), 4, Height() - 6, 0, nullptr, m_text.c_str(),
-                    static_cast<UINT>(m_text.size()), nullptr);
+        ExtTextOutW(record->dc->GetDC(), 4, Height() - 6, 0, nullptr, m_text.c_str(), static_cast<UINT>(m_text.size()),
+                    nullptr);
         record->dc->SelectFontAndColor(saved);
     }
 
@@ -120,8 +120,7 @@ void BM_FullRepaintOf60Children(benchmark::State& state)
     DestroyWindow(hwnd);
     delete window;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     UnregisterClassW(u"FrameBenchClass", nullptr);
     platform::CloseUnit();
     std::filesystem::remove_all(root);

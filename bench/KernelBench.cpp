@@ -89,14 +89,13 @@ void BM_BroadcastQueuedActions(benchmark::State& state)
         }
     }
     state.SetItemsProcessed(state.iterations() * kActions);
-    state.counters["allocs_per_action"] =
-        static_cast<double>(allocations) / static_cast<double>(state.iterations() * kActions);
+    state.counters["allocs_per_action"]
+        = static_cast<double>(allocations) / static_cast<double>(state.iterations() * kActions);
 
     receivers.clear();
     DestroyWindow(window->GetHandle());
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     UnregisterClassW(u"KernelBenchClass", nullptr);
 }
 BENCHMARK(BM_BroadcastQueuedActions)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -999,7 +999,8 @@ void IxView::PaintChildrenCurrentLast(IxPaintRecord* record)
     if (EachChild([&](IxElement* child) {
             if (child != current)
                 PaintIfVisible(child, record);
-        }) && currentWatch.Alive())
+        })
+        && currentWatch.Alive())
         PaintIfVisible(current, record);
 }
 

@@ -15,9 +15,9 @@ struct IxTextInput;
 
 // Flag word of an element.
 enum : DWORD {
-    IXF_REPEAT = 0x1,                    // takes the repeated press (input 2)
+    IXF_REPEAT = 0x1, // takes the repeated press (input 2)
     IXF_SELECTED = 0x10,
-    IXF_CURRENT = 0x20,                  // current item: reports its own events as notice 4103
+    IXF_CURRENT = 0x20, // current item: reports its own events as notice 4103
     IXF_PRESSED = 0x40,
     IXF_MARKED = 0x100,
     IXF_HIDDEN = 0x200,
@@ -28,7 +28,7 @@ enum : DWORD {
     IXF_VCENTER = 0x4000,
     IXF_VEND = 0x8000,
     IXF_CLICKONPRESS = 0x10000,
-    IXF_INVALIDATEALL = 0x20000,         // a click redraws the whole frame; on the frame: update pending
+    IXF_INVALIDATEALL = 0x20000, // a click redraws the whole frame; on the frame: update pending
     IXF_STRETCH = 0x40000,
     IXF_NOTARGET = 0x80000,
     IXF_DIRECTNOTIFY = 0x100000,
@@ -55,8 +55,8 @@ enum : int {
     IXEV_FOCUSOUT = 11,
     IXEV_HIDDEN = 12,
     IXEV_DETACHED = 17,
-    IXEV_CHILDNOTICE = 20,               // param: IxChildNoticeEvent*
-    IXEV_CHILDDATA4 = 21,                // 21..24: kinds 4..7, param: IxChildDataEvent*
+    IXEV_CHILDNOTICE = 20, // param: IxChildNoticeEvent*
+    IXEV_CHILDDATA4 = 21,  // 21..24: kinds 4..7, param: IxChildDataEvent*
     IXEV_VALUE = 27,
     IXEV_UNMARKED = 28,
     IXEV_SIZECHANGED = 29,
@@ -80,13 +80,13 @@ enum : int {
 
 // Input codes (OnInput).
 enum : int {
-    IXIN_DOWN = 0,                       // answer: 0 no tracking, 2 press tracking
+    IXIN_DOWN = 0, // answer: 0 no tracking, 2 press tracking
     IXIN_REPEAT = 2,
-    IXIN_MOVE = 9,                       // data: POINT* in element coordinates
+    IXIN_MOVE = 9, // data: POINT* in element coordinates
     IXIN_UP = 11,
     IXIN_TAKESREPEAT = 16,
     IXIN_TAP = 18,
-    IXIN_GESTUREGOESON = 34,             // data: POINT* in element coordinates
+    IXIN_GESTUREGOESON = 34, // data: POINT* in element coordinates
     IXIN_NOHIT = 35,
 };
 

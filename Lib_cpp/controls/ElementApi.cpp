@@ -419,8 +419,7 @@ int SetElementText(IxElement* element, const IxString& text, LPARAM value, BOOL 
     if (!element)
         return 0;
     IxTextPropertyRecord record{text, value, kIxTextRecordMarker};
-    return element->SetProperty(repaint ? kPropTextRecordNow : kPropTextRecordLater,
-                                reinterpret_cast<LPARAM>(&record));
+    return element->SetProperty(repaint ? kPropTextRecordNow : kPropTextRecordLater, reinterpret_cast<LPARAM>(&record));
 }
 
 void AssignImageRef(IxElement*, IxImage** slot, IxImage* image)

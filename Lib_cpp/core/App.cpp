@@ -10,8 +10,8 @@ IxApp* g_pApp = nullptr;
 
 // Options compiled into this build, logged at start in this order.
 constexpr LPCWSTR kOptions[] = {
-    u"<IOEM_TCC89>\r\n",  u"<IOEM_TCC_MULTIDISPLAY>\r\n", u"<IOEM_TCC_MULTIAUDIO>\r\n",
-    u"<ICFG_SERVICE>\r\n", u"<ICFG_SOFTKEY>\r\n",         u"<ICFG_BUSY>\r\n",
+    u"<IOEM_TCC89>\r\n",       u"<IOEM_TCC_MULTIDISPLAY>\r\n", u"<IOEM_TCC_MULTIAUDIO>\r\n",
+    u"<ICFG_SERVICE>\r\n",     u"<ICFG_SOFTKEY>\r\n",          u"<ICFG_BUSY>\r\n",
     u"<ICFG_SUDDENDEATH>\r\n",
 };
 

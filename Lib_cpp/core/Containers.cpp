@@ -367,7 +367,7 @@ BOOL IxSplitChildren(const IxStringArray& paths, LPCWSTR prefix, IxArray<int>& f
         for (int f = firstFolder; f < folders.Count() && !seen; ++f) {
             LPCWSTR other = paths.TextAt(folders[f]) + prefixLength;
             seen = FolderNameLength(other) == nameLength
-                   && std::memcmp(other, rest, static_cast<std::size_t>(nameLength) * sizeof(WCHAR)) == 0;
+                && std::memcmp(other, rest, static_cast<std::size_t>(nameLength) * sizeof(WCHAR)) == 0;
         }
         if (!seen && !folders.Add(i))
             return FALSE;

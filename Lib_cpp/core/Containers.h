@@ -25,8 +25,7 @@ struct IxListNode {
     IxListNode* m_pNext = nullptr;
 };
 
-class IxList
-{
+class IxList {
 public:
     IxList() = default;
     IxList(const IxList&) = delete;
@@ -71,9 +70,7 @@ void* IxReallocZeroed(void* data, int oldCapacity, int newCapacity, std::size_t 
 
 // Array of trivially copyable elements, moved with realloc and memmove.
 // Every growth reallocates to IxGrowCapacity of the requested count.
-template <class T>
-class IxArray
-{
+template <class T> class IxArray {
     static_assert(std::is_trivially_copyable_v<T>, "IxArray moves its elements as bytes");
 
 public:
@@ -156,7 +153,8 @@ public:
         }
         if (!Reserve(m_nCount + n))
             return nullptr;
-        std::memmove(static_cast<void*>(m_pData + i + n), m_pData + i, sizeof(T) * static_cast<std::size_t>(m_nCount - i));
+        std::memmove(static_cast<void*>(m_pData + i + n), m_pData + i,
+                     sizeof(T) * static_cast<std::size_t>(m_nCount - i));
         std::memset(static_cast<void*>(m_pData + i), 0, sizeof(T) * static_cast<std::size_t>(n));
         m_nCount += n;
         return m_pData + i;
@@ -183,7 +181,8 @@ public:
     {
         if (i < 0 || i >= m_nCount)
             return FALSE;
-        std::memmove(static_cast<void*>(m_pData + i), m_pData + i + 1, sizeof(T) * static_cast<std::size_t>(m_nCount - i - 1));
+        std::memmove(static_cast<void*>(m_pData + i), m_pData + i + 1,
+                     sizeof(T) * static_cast<std::size_t>(m_nCount - i - 1));
         --m_nCount;
         return TRUE;
     }
@@ -218,8 +217,7 @@ private:
 // ---------------------------------------------------------------------------
 // Array of string handles. Each slot holds its own reference.
 
-class IxStringArray
-{
+class IxStringArray {
 public:
     explicit IxStringArray(int step = 8) : m_items(step) {}
     ~IxStringArray() { Destroy(); }
@@ -264,8 +262,7 @@ struct IxRingEntry {
     LPARAM lValue;  // pointer-sized: values may carry object pointers
 };
 
-class IxRing
-{
+class IxRing {
 public:
     explicit IxRing(int step = 8) : m_entries(step) {}
 

@@ -3,15 +3,15 @@
 #include "platform/base/Error.h"
 #include "platform/base/Handle.h"
 #include "platform/io/Io.h"
-#include "platform/os/Mapping.h"
 #include "platform/io/Serial.h"
+#include "platform/os/Mapping.h"
 
 #include <new>
 
 namespace {
 
 // Baud rates of the flag bits 16 to 29.
-constexpr DWORD kBaudRates[] = {CBR_110,   CBR_300,   CBR_600,   CBR_1200,   CBR_2400,   CBR_4800,   CBR_9600,
+constexpr DWORD kBaudRates[] = {CBR_110,   CBR_300,   CBR_600,   CBR_1200,  CBR_2400,   CBR_4800,   CBR_9600,
                                 CBR_14400, CBR_19200, CBR_38400, CBR_57600, CBR_115200, CBR_128000, CBR_256000};
 constexpr int kFirstBaudBit = 16;
 
@@ -28,8 +28,8 @@ BOOL IxDeviceHandle::Open(LPCWSTR path)
 {
     if (IsOpen())
         return TRUE;
-    HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE handle
+        = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_hDevice = IsValid(handle) ? handle : INVALID_HANDLE_VALUE;
     return IsOpen();
 }

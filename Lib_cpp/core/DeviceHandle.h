@@ -9,8 +9,7 @@
 
 #include "platform/base/Types.h"
 
-class IxDeviceHandle
-{
+class IxDeviceHandle {
 public:
     IxDeviceHandle() = default;
     ~IxDeviceHandle() { CloseHandleSafe(); }
@@ -52,8 +51,7 @@ enum : DWORD {
     IXCOMM_256000 = 1u << 29,
 };
 
-class IxSerialComm
-{
+class IxSerialComm {
 public:
     // Result of a Read or Write that failed.
     static constexpr DWORD kFailed = 0xFFFFFFFF;
@@ -92,8 +90,7 @@ private:
 // Holder of a shared memory block: the mapping, its view and an owned holder
 // of one further handle that belongs with the block (a companion event or
 // file), all released together.
-class IxSharedMemory
-{
+class IxSharedMemory {
 public:
     IxSharedMemory() = default;
     ~IxSharedMemory() { Release(); }

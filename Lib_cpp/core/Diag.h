@@ -30,8 +30,7 @@ void IxRecordError(DWORD kind);
 
 // Formats into a buffer of 2048 characters and writes it to the debug output.
 void IxTraceList(LPCWSTR format, const platform::FormatArg* args, std::size_t count);
-template <class... A>
-void IxTrace(LPCWSTR format, const A&... args)
+template <class... A> void IxTrace(LPCWSTR format, const A&... args)
 {
     const platform::FormatArg list[] = {platform::FormatArg(args)..., platform::FormatArg(0)};
     IxTraceList(format, list, sizeof...(A));

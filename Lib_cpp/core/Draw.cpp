@@ -31,7 +31,7 @@ void ReleaseFace(IxStringData* face)
 IxFontEntry StoredCopy(const IxFontEntry& entry, DWORD extraStyle)
 {
     AddRefFace(entry.pFace);
-    return IxFontEntry { entry.dwStyle | extraStyle, entry.nSize, entry.pFace, entry.crText, nullptr };
+    return IxFontEntry{entry.dwStyle | extraStyle, entry.nSize, entry.pFace, entry.crText, nullptr};
 }
 
 } // namespace
@@ -127,7 +127,7 @@ HFONT IxFontTable::Realise(int i, HDC dc)
         }
     }
 
-    LOGFONTW lf {};
+    LOGFONTW lf{};
     lf.lfHeight = entry.nSize >= 1 ? -IxMulDiv(entry.nSize, GetDeviceCaps(dc, LOGPIXELSY), 72) : entry.nSize;
     lf.lfWeight = (entry.dwStyle & IXFS_BOLD) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (entry.dwStyle & IXFS_ITALIC) ? 1 : 0;
@@ -145,7 +145,7 @@ HFONT IxFontTable::Realise(int i, HDC dc)
     HFONT font = CreateFontIndirectW(&lf);
     if (!font)
         return nullptr;
-    auto* holder = new (std::nothrow) IxFontHolder { font, 1 };
+    auto* holder = new (std::nothrow) IxFontHolder{font, 1};
     if (!holder) {
         DeleteObject(font);
         IxRecordNoMemory();
@@ -164,11 +164,7 @@ void IxFontTable::ReleaseAll()
 // ---------------------------------------------------------------------------
 // Drawing context
 
-IxDC::IxDC(IxFontTable* fonts, DWORD flags)
-    : m_pFonts(fonts)
-    , m_dwFlags(flags)
-{
-}
+IxDC::IxDC(IxFontTable* fonts, DWORD flags) : m_pFonts(fonts), m_dwFlags(flags) {}
 
 IxDC::~IxDC()
 {
@@ -272,7 +268,7 @@ HDC IxDC::FinishOffscreen(bool copy, HBITMAP* kept)
         SetViewportOrgEx(m_hMemDC, 0, 0, nullptr);
         if (copy) {
             BitBlt(m_hTargetDC, m_rcOffscreen.left, m_rcOffscreen.top, m_rcOffscreen.right - m_rcOffscreen.left,
-                m_rcOffscreen.bottom - m_rcOffscreen.top, m_hMemDC, 0, 0, SRCCOPY);
+                   m_rcOffscreen.bottom - m_rcOffscreen.top, m_hMemDC, 0, 0, SRCCOPY);
         }
         SelectObject(m_hMemDC, m_hOldBitmap);
         if (kept)
@@ -295,7 +291,7 @@ IxSavedFont IxDC::SelectFont(int i)
 {
     HFONT font = m_pFonts && m_hDC ? m_pFonts->Realise(i, m_hDC) : nullptr;
     if (!font)
-        return IxSavedFont { nullptr, CLR_INVALID };
+        return IxSavedFont{nullptr, CLR_INVALID};
     IxSavedFont previous;
     previous.hFont = static_cast<HFONT>(SelectObject(m_hDC, font));
     previous.crText = SetTextColor(m_hDC, m_pFonts->At(i)->crText);
@@ -322,14 +318,14 @@ void IxDC::RestoreFont()
     // used after the end of the paint.
     if (m_bFontSaved)
         SelectFontAndColor(m_saved);
-    m_saved = IxSavedFont { nullptr, CLR_INVALID };
+    m_saved = IxSavedFont{nullptr, CLR_INVALID};
     m_bFontSaved = false;
 }
 
 BOOL IxDC::PushClip(const RECT& rect)
 {
-    HRGN region = CreateRectRgn(
-        rect.left + m_nOriginX, rect.top + m_nOriginY, rect.right + m_nOriginX, rect.bottom + m_nOriginY);
+    HRGN region = CreateRectRgn(rect.left + m_nOriginX, rect.top + m_nOriginY, rect.right + m_nOriginX,
+                                rect.bottom + m_nOriginY);
     if (!region)
         return FALSE;
     if (!m_clips.Add(region)) {
@@ -370,11 +366,7 @@ void IxDC::SetOrigin(int x, int y)
         SetViewportOrgEx(m_hDC, x, y, nullptr);
 }
 
-IxOriginShift::IxOriginShift(IxDC& dc, RECT* rect, int dx, int dy)
-    : m_dc(dc)
-    , m_pRect(rect)
-    , m_nDx(dx)
-    , m_nDy(dy)
+IxOriginShift::IxOriginShift(IxDC& dc, RECT* rect, int dx, int dy) : m_dc(dc), m_pRect(rect), m_nDx(dx), m_nDy(dy)
 {
     m_dc.SetOrigin(m_dc.GetOriginX() + dx, m_dc.GetOriginY() + dy);
     if (m_pRect) {
@@ -424,15 +416,15 @@ BOOL IxBitBlt(HDC dc, HBITMAP bitmap, int x, int y, int w, int h, int sx, int sy
 
 BOOL IxStretchBlt(HDC dc, HBITMAP bitmap, int x, int y, int w, int h, int sx, int sy, int sw, int sh, DWORD rop)
 {
-    return WithBitmapDc(
-        dc, bitmap, [&](HDC source) { return StretchBlt(dc, x, y, w, h, source, sx, sy, sw, sh, rop); });
+    return WithBitmapDc(dc, bitmap,
+                        [&](HDC source) { return StretchBlt(dc, x, y, w, h, source, sx, sy, sw, sh, rop); });
 }
 
 BOOL IxAlphaBlend(HDC dc, HBITMAP bitmap, int x, int y, int w, int h, int sx, int sy, int sw, int sh, BYTE alpha)
 {
-    const BLENDFUNCTION blend { AC_SRC_OVER, 0, alpha, 0 };
-    return WithBitmapDc(
-        dc, bitmap, [&](HDC source) { return AlphaBlend(dc, x, y, w, h, source, sx, sy, sw, sh, blend); });
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, 0};
+    return WithBitmapDc(dc, bitmap,
+                        [&](HDC source) { return AlphaBlend(dc, x, y, w, h, source, sx, sy, sw, sh, blend); });
 }
 
 // ---------------------------------------------------------------------------

@@ -12,8 +12,8 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/gfx/Gdi.h"
 #include "platform/base/Types.h"
+#include "platform/gfx/Gdi.h"
 
 class IxWindow;
 
@@ -26,8 +26,8 @@ enum : DWORD {
     IXFS_ITALIC = 0x00000010,
     IXFS_ANTIALIAS = 0x00010000, // quality 4
     IXFS_CLEARTYPE = 0x00020000, // quality 5; wins over IXFS_ANTIALIAS
-    IXFS_FIXED = 0x01000000, // fixed pitch
-    IXFS_STORED = 0x10000000, // set by the table when the entry is stored
+    IXFS_FIXED = 0x01000000,     // fixed pitch
+    IXFS_STORED = 0x10000000,    // set by the table when the entry is stored
 };
 
 // A realised font shared by the equal entries that use it.
@@ -41,7 +41,7 @@ struct IxFontHolder {
 // its block for the call).
 struct IxFontEntry {
     DWORD dwStyle;
-    int nSize; // points when 1 or more; else the font height as is
+    int nSize;           // points when 1 or more; else the font height as is
     IxStringData* pFace; // null reads as ""
     COLORREF crText;
     IxFontHolder* pFont; // null until realised
@@ -85,7 +85,7 @@ public:
 private:
     void ReleaseFont(IxFontEntry& entry);
 
-    IxArray<IxFontEntry> m_entries { 8 };
+    IxArray<IxFontEntry> m_entries{8};
 };
 
 // ---------------------------------------------------------------------------
@@ -160,13 +160,13 @@ private:
     IxFontTable* m_pFonts;
     int m_nOriginX = 0;
     int m_nOriginY = 0;
-    POINT m_ptSavedViewport { 0, 0 };
-    IxSavedFont m_saved { nullptr, CLR_INVALID };
+    POINT m_ptSavedViewport{0, 0};
+    IxSavedFont m_saved{nullptr, CLR_INVALID};
     bool m_bFontSaved = false;
-    IxArray<HRGN> m_clips { 8 };
+    IxArray<HRGN> m_clips{8};
     HDC m_hMemDC = nullptr;
     HDC m_hTargetDC = nullptr;
-    RECT m_rcOffscreen { 0, 0, 0, 0 };
+    RECT m_rcOffscreen{0, 0, 0, 0};
     HBITMAP m_hBitmap = nullptr;
     HGDIOBJ m_hOldBitmap = nullptr;
     DWORD m_dwFlags;
@@ -204,10 +204,7 @@ BOOL IxAlphaBlend(HDC dc, HBITMAP bitmap, int x, int y, int w, int h, int sx, in
 // Deletes its object when destroyed (nothing for null).
 class IxGdiHolder {
 public:
-    explicit IxGdiHolder(HGDIOBJ object = nullptr)
-        : m_hObject(object)
-    {
-    }
+    explicit IxGdiHolder(HGDIOBJ object = nullptr) : m_hObject(object) {}
     ~IxGdiHolder()
     {
         if (m_hObject)
@@ -232,11 +229,7 @@ private:
 // Selects an object into a DC and selects the previous one back when destroyed.
 class IxSelectHolder {
 public:
-    IxSelectHolder(HDC dc, HGDIOBJ object)
-        : m_hDC(dc)
-        , m_hOld(SelectObject(dc, object))
-    {
-    }
+    IxSelectHolder(HDC dc, HGDIOBJ object) : m_hDC(dc), m_hOld(SelectObject(dc, object)) {}
     ~IxSelectHolder()
     {
         if (m_hOld)
@@ -255,10 +248,7 @@ private:
 // The same for a stock object.
 class IxStockSelectHolder : public IxSelectHolder {
 public:
-    IxStockSelectHolder(HDC dc, int stockIndex)
-        : IxSelectHolder(dc, GetStockObject(stockIndex))
-    {
-    }
+    IxStockSelectHolder(HDC dc, int stockIndex) : IxSelectHolder(dc, GetStockObject(stockIndex)) {}
 };
 
 // ---------------------------------------------------------------------------

@@ -43,10 +43,13 @@ struct IxStringData {
 // Declares a static block over a literal, e.g.
 //     static IX_STATIC_STRING(kTitle, u"Settings");
 //     IxString title(&kTitle);
-#define IX_STATIC_STRING(name, literal) constinit IxStringData name{literal}
+#define IX_STATIC_STRING(name, literal)                                                                                \
+    constinit IxStringData name                                                                                        \
+    {                                                                                                                  \
+        literal                                                                                                        \
+    }
 
-class IxString
-{
+class IxString {
 public:
     IxString() noexcept = default;
     // Null text gives the null handle; otherwise a block with a copy of the

@@ -41,8 +41,7 @@ BOOL ThreadActive(HANDLE thread)
 // that a low-priority thread cannot hold up the wait. A thread never waits
 // for itself: asked from its own code, it only learns that it should end.
 // True when the thread has ended.
-bool EndAndWait(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& run, DWORD timeoutMs,
-                bool raisePriority)
+bool EndAndWait(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& run, DWORD timeoutMs, bool raisePriority)
 {
     run = 0;
     SetEvent(wake);
@@ -430,9 +429,7 @@ void IxWindowWaiter::OnWaitResult(int) {}
 
 // ---------------------------------------------------------------------------
 
-IxItemNode::IxItemNode(int kind, LPCWSTR name, int value) : m_nKind(kind), m_nValue(value), m_strName(name)
-{
-}
+IxItemNode::IxItemNode(int kind, LPCWSTR name, int value) : m_nKind(kind), m_nValue(value), m_strName(name) {}
 
 BOOL IxItemNode::IsComplete() const
 {

@@ -26,15 +26,14 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/core/String.h"
+#include "platform/base/Types.h"
 #include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
-#include "platform/base/Types.h"
 
 #include <atomic>
 
 // Base of the framework's heap objects.
-class IxObject
-{
+class IxObject {
 public:
     IxObject() = default;
     IxObject(const IxObject&) = delete;
@@ -43,8 +42,7 @@ public:
 };
 
 // An object that owns child objects and deletes them in its destructor.
-class IxObjectNode : public IxObject
-{
+class IxObjectNode : public IxObject {
 public:
     IxObjectNode() : m_children(8) {}
     ~IxObjectNode() override;
@@ -80,8 +78,7 @@ enum : LONG {
     IXTHREAD_WAITING = 4,         // waiting for the next Start
 };
 
-class IxThread : public IxObject
-{
+class IxThread : public IxObject {
 public:
     IxThread() = default;
     ~IxThread() override;
@@ -131,8 +128,7 @@ private:
     DWORD m_dwThreadId = 0;
 };
 
-class IxWaitThread : public IxObject
-{
+class IxWaitThread : public IxObject {
 public:
     IxWaitThread() = default;
     ~IxWaitThread() override;
@@ -174,8 +170,7 @@ private:
 // A one-shot thread that owns itself: after Run returns, the thread closes
 // its handle and deletes the object. Create it with new; once Start has
 // succeeded, only the thread deletes it.
-class IxSelfThread : public IxObject
-{
+class IxSelfThread : public IxObject {
 public:
     IxSelfThread() = default;
 
@@ -209,8 +204,7 @@ enum : WORD {
     IXWORKER_REPORT_PAUSED = 20,
 };
 
-class IxWorkerThread : public IxThread
-{
+class IxWorkerThread : public IxThread {
 public:
     // Takes a reference to the owner's target (which may be null).
     explicit IxWorkerThread(IxNotifyTarget* target);
@@ -240,8 +234,7 @@ protected:
 // looking again every interval, and tells the owner through OnWaitResult:
 // 1 while the window is not there yet, 0 once it is, -1 when there is
 // nothing to wait for (an interval of 0; the title is dropped).
-class IxWindowWaiter : public IxWorkerThread
-{
+class IxWindowWaiter : public IxWorkerThread {
 public:
     IxWindowWaiter(IxNotifyTarget* target, LPCWSTR title, DWORD intervalMs);
     ~IxWindowWaiter() override;
@@ -260,8 +253,7 @@ protected:
 // Node of a browsable device's tree: a kind and a value chosen by the
 // bridge, a name, the names of its entries as they are loaded, and the
 // number of entries the device announced (-1 while unknown).
-class IxItemNode : public IxObjectNode
-{
+class IxItemNode : public IxObjectNode {
 public:
     IxItemNode(int kind, LPCWSTR name, int value);
 

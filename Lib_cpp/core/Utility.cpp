@@ -1,9 +1,9 @@
 #include "Lib_cpp/core/Utility.h"
 
-#include "platform/io/CodePage.h"
 #include "platform/base/Error.h"
-#include "platform/io/File.h"
 #include "platform/base/Handle.h"
+#include "platform/io/CodePage.h"
+#include "platform/io/File.h"
 #include "platform/io/Io.h"
 #include "platform/os/Process.h"
 #include "platform/ui/Window.h"

@@ -70,8 +70,8 @@ BOOL IxWindow::InvokeSoftKey(WCHAR, IxTextInput*, IxTextInput*)
     return FALSE;
 }
 
-BOOL IxWindow::Create(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
-                      int height, HWND parent, HINSTANCE instance)
+BOOL IxWindow::Create(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width, int height,
+                      HWND parent, HINSTANCE instance)
 {
     HWND hwnd = CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, nullptr, instance, this);
     if (hwnd && IsWindow(hwnd))
@@ -126,8 +126,7 @@ bool IxWindow::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LR
         r = (this->*entry->handler.notify)(reinterpret_cast<NMHDR*>(lParam), entry->arg1);
         break;
     case IxSig_Create:
-        r = (this->*entry->handler.create)(reinterpret_cast<CREATESTRUCTW*>(lParam),
-                                                                   entry->arg1);
+        r = (this->*entry->handler.create)(reinterpret_cast<CREATESTRUCTW*>(lParam), entry->arg1);
         break;
     case IxSig_Timer:
     case IxSig_Focus:
@@ -139,7 +138,7 @@ bool IxWindow::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LR
         break;
     case IxSig_Key:
         (this->*entry->handler.key)(wParam, LOWORD(static_cast<UINT_PTR>(lParam)),
-                                                            HIWORD(static_cast<UINT_PTR>(lParam)));
+                                    HIWORD(static_cast<UINT_PTR>(lParam)));
         break;
     case IxSig_Command:
         (this->*entry->handler.command)(LOWORD(wParam), lParam, HIWORD(wParam));
@@ -383,8 +382,7 @@ void IxFrameWnd::OnLButtonDown(WPARAM keys, int x, int y)
     m_pKernel->DoLButtonDown(keys, x, y);
     // Presses that piled up while this one was handled are stale.
     MSG stale;
-    while (PeekMessageW(&stale, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&stale, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE)) {}
 }
 
 void IxFrameWnd::OnLButtonUp(WPARAM keys, int x, int y)

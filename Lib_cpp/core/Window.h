@@ -27,8 +27,8 @@ extern const UINT g_uIxFromExternal;
 struct IxTextInput {
     enum Kind : int {
         None = 0,
-        Plain = 1,           // plain text
-        Insert = 2,          // insert
+        Plain = 1,            // plain text
+        Insert = 2,           // insert
         ReplaceComposing = 3, // replace the composing character
         CommitComposing = 4,  // replace the composing character by a committed one
         RemoveComposing = 5,  // remove the composing character
@@ -76,10 +76,10 @@ union IxHandler {
 };
 
 template <int Kind> struct IxSigType;
-#define IX_SIG_TYPE(kind, pfn, member)                          \
-    template <> struct IxSigType<kind> {                        \
-        using type = pfn;                                       \
-        static void Set(IxHandler& h, pfn f) { h.member = f; }  \
+#define IX_SIG_TYPE(kind, pfn, member)                                                                                 \
+    template <> struct IxSigType<kind> {                                                                               \
+        using type = pfn;                                                                                              \
+        static void Set(IxHandler& h, pfn f) { h.member = f; }                                                         \
     };
 IX_SIG_TYPE(IxSig_WL, IxPfnWL, wl)
 IX_SIG_TYPE(IxSig_Notify, IxPfnNotify, notify)
@@ -108,8 +108,7 @@ struct IxMessageMap {
 
 // An entry whose handler is checked against the kind's signature; a handler
 // of a derived class converts to the base class's member type.
-template <int Kind, class F>
-IxMessageMapEntry IxMapEntry(UINT message, F handler, INT_PTR arg1 = 0, INT_PTR arg2 = 0)
+template <int Kind, class F> IxMessageMapEntry IxMapEntry(UINT message, F handler, INT_PTR arg1 = 0, INT_PTR arg2 = 0)
 {
     using Sig = IxSigType<Kind>;
     IxMessageMapEntry entry{message, Kind, {}, arg1, arg2};
@@ -119,25 +118,28 @@ IxMessageMapEntry IxMapEntry(UINT message, F handler, INT_PTR arg1 = 0, INT_PTR 
 
 inline constexpr IxMessageMapEntry IxMapEnd{0, IxSig_End, {}, 0, -1};
 
-#define IX_DECLARE_MESSAGE_MAP()                                   \
-public:                                                            \
-    static const IxMessageMap* ThisMessageMap();                   \
+#define IX_DECLARE_MESSAGE_MAP()                                                                                       \
+public:                                                                                                                \
+    static const IxMessageMap* ThisMessageMap();                                                                       \
     const IxMessageMap* GetMessageMap() const override;
 
-#define IX_BEGIN_MESSAGE_MAP(cls, baseCls)                                       \
-    const IxMessageMap* cls::GetMessageMap() const { return ThisMessageMap(); } \
-    const IxMessageMap* cls::ThisMessageMap()                                    \
-    {                                                                            \
-        using ThisClass [[maybe_unused]] = cls;                                  \
-        using BaseClass = baseCls;                                               \
+#define IX_BEGIN_MESSAGE_MAP(cls, baseCls)                                                                             \
+    const IxMessageMap* cls::GetMessageMap() const                                                                     \
+    {                                                                                                                  \
+        return ThisMessageMap();                                                                                       \
+    }                                                                                                                  \
+    const IxMessageMap* cls::ThisMessageMap()                                                                          \
+    {                                                                                                                  \
+        using ThisClass [[maybe_unused]] = cls;                                                                        \
+        using BaseClass = baseCls;                                                                                     \
         static const IxMessageMapEntry entries[] = {
 #define IX_ON_MESSAGE(message, kind, handler) IxMapEntry<kind>(message, &ThisClass::handler),
-#define IX_END_MESSAGE_MAP()                                           \
-    IxMapEnd                                                           \
-    }                                                                  \
-    ;                                                                  \
-    static const IxMessageMap map{BaseClass::ThisMessageMap(), entries}; \
-    return &map;                                                       \
+#define IX_END_MESSAGE_MAP()                                                                                           \
+    IxMapEnd                                                                                                           \
+    }                                                                                                                  \
+    ;                                                                                                                  \
+    static const IxMessageMap map{BaseClass::ThisMessageMap(), entries};                                               \
+    return &map;                                                                                                       \
     }
 
 class IxWindow {

@@ -17,9 +17,8 @@ bool g_bMountingFamily = false;
 
 // The actions the manager listens to.
 const DWORD kListenFilter[] = {
-    IxActionWord(IXDEV_FILENOTICE, 0),  IxActionWord(IXDEV_DEVICENOTICE, 0),
-    IxActionWord(IXDEV_ALIASNOTICE, 0), IxActionWord(IXDEV_FORCENOTICE, 0),
-    IxActionWord(IXDEV_PLATFORMNOTICE, 0), 0,
+    IxActionWord(IXDEV_FILENOTICE, 0),  IxActionWord(IXDEV_DEVICENOTICE, 0),   IxActionWord(IXDEV_ALIASNOTICE, 0),
+    IxActionWord(IXDEV_FORCENOTICE, 0), IxActionWord(IXDEV_PLATFORMNOTICE, 0), 0,
 };
 
 int FamilyBase(int number)

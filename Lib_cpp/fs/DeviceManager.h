@@ -27,22 +27,22 @@ class IxFileWatcher;
 
 // Action ids the manager listens to and the one it reports on.
 enum : int {
-    IXDEV_DEVICEEVENT = 30,   // queued by the manager: kind = event, value = reported number
+    IXDEV_DEVICEEVENT = 30,    // queued by the manager: kind = event, value = reported number
     IXDEV_PLATFORMNOTICE = 31, // a platform device arrival (4128) or removal (4129); needs the global-notice flag
-    IXDEV_DEVICENOTICE = 32,  // value = device number; kinds 4096 ready, 4098 failed, 4128 attach, 4129 detach
-    IXDEV_ALIASNOTICE = 33,   // value = alias number; same kinds
-    IXDEV_FORCENOTICE = 34,   // value = device number; 4096 force mounted, 4128 force present, else as 32
-    IXDEV_FILENOTICE = 35,    // the folder watcher has notices
+    IXDEV_DEVICENOTICE = 32,   // value = device number; kinds 4096 ready, 4098 failed, 4128 attach, 4129 detach
+    IXDEV_ALIASNOTICE = 33,    // value = alias number; same kinds
+    IXDEV_FORCENOTICE = 34,    // value = device number; 4096 force mounted, 4128 force present, else as 32
+    IXDEV_FILENOTICE = 35,     // the folder watcher has notices
 };
 
 // Device states.
 enum : int {
     IXDS_REGISTERED = 0, // never probed
     IXDS_ABSENT = 1,
-    IXDS_DETACHING = 3,  // waiting out the detach delay
-    IXDS_FAILED = 4,     // waiting out the failure wait
-    IXDS_PRESENT = 6,    // present, not yet mounted
-    IXDS_POLLING = 7,    // mount polling
+    IXDS_DETACHING = 3, // waiting out the detach delay
+    IXDS_FAILED = 4,    // waiting out the failure wait
+    IXDS_PRESENT = 6,   // present, not yet mounted
+    IXDS_POLLING = 7,   // mount polling
     IXDS_MOUNTED = 9,
 };
 
@@ -62,22 +62,22 @@ struct IxDeviceEntry {
     IxString strDisplayName; // a copy of the path unless replaced
     DWORD dwReserved = 0;    // the flag word of the alias that bound the device
     int nState = IXDS_REGISTERED;
-    int nDetachDelay = 0;    // ms; 0: a detach takes effect at once
-    int nFailureWait = 0;    // ms; 0: a failure makes the device absent at once
-    int nPollInterval = 0;   // ms; 0 or less: never poll
+    int nDetachDelay = 0;  // ms; 0: a detach takes effect at once
+    int nFailureWait = 0;  // ms; 0: a failure makes the device absent at once
+    int nPollInterval = 0; // ms; 0 or less: never poll
     // 0: mounted as soon as present; -N: mounted N poll intervals after
     // becoming present, without probing; N > 0: probed at once and then once
     // per interval, at most N ticks, before giving up.
     int nPollCount = 0;
-    int nPollCounter = 0;    // ticks since polling began
+    int nPollCounter = 0; // ticks since polling began
 };
 
 struct IxDeviceAlias {
-    int nNumber = 0;         // may equal a device number
-    DWORD dwFlags = 0;       // copied into the bound device's reserved flag
-    IxString strName;        // "Navi"
-    IxString strPrefix;      // the candidates' paths start with it ("\S")
-    int nBound = 0;          // bound device number, 0 = unbound
+    int nNumber = 0;    // may equal a device number
+    DWORD dwFlags = 0;  // copied into the bound device's reserved flag
+    IxString strName;   // "Navi"
+    IxString strPrefix; // the candidates' paths start with it ("\S")
+    int nBound = 0;     // bound device number, 0 = unbound
 };
 
 class IxDeviceManager : public IxElement {
@@ -124,7 +124,8 @@ public:
     // ---- Set-up, before Start ----
     // Appends a device in state 0 (path null or empty: no file-system root).
     // Null with last error IXERR_NOMEMORY when the table cannot grow.
-    IxDeviceEntry* AddDevice(int number, LPCWSTR path, int pollInterval, int pollCount, int detachDelay, int failureWait);
+    IxDeviceEntry* AddDevice(int number, LPCWSTR path, int pollInterval, int pollCount, int detachDelay,
+                             int failureWait);
     // Appends an unbound alias; null when the table cannot grow.
     IxDeviceAlias* AddAlias(int number, LPCWSTR name, LPCWSTR prefix, DWORD flags);
     BOOL SetDisplayName(int device, LPCWSTR text);

@@ -6,17 +6,16 @@
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Text.h"
 #include "platform/io/CodePage.h"
 #include "platform/io/File.h"
 #include "platform/io/Io.h"
-#include "platform/base/Text.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
 
 BOOL StartsWithNoCase(LPCWSTR text, LPCWSTR prefix, int prefixLength)
 {
@@ -140,10 +139,7 @@ BOOL IxMatchesExtension(LPCWSTR name, const LPCWSTR* extensions, int count)
 // Folder nodes.
 
 IxFolderNode::IxFolderNode(LPCWSTR name, IxFolderNode* parent, int step)
-    : m_pParent(parent)
-    , m_strName(name)
-    , m_arrFiles(step)
-    , m_nGrowth(step)
+    : m_pParent(parent), m_strName(name), m_arrFiles(step), m_nGrowth(step)
 {
 }
 
@@ -212,8 +208,7 @@ IxFolderNode* IxFolderNode::FindChild(LPCWSTR name) const
 // ---------------------------------------------------------------------------
 // The element that receives the job's actions on the user-interface thread.
 
-class IxFsJobSubscriber : public IxElement
-{
+class IxFsJobSubscriber : public IxElement {
 public:
     explicit IxFsJobSubscriber(IxFileSystem* owner) : m_pOwner(owner) {}
     int ActionIsInvoked(int code, int kind, LPARAM value) override
@@ -992,8 +987,7 @@ void IxFsHeapAcquire()
 void IxFsHeapRelease()
 {
     int users = g_heapUsers.load();
-    while (users > 0 && !g_heapUsers.compare_exchange_weak(users, users - 1)) {
-    }
+    while (users > 0 && !g_heapUsers.compare_exchange_weak(users, users - 1)) {}
 }
 
 void* IxFsAlloc(std::size_t size)

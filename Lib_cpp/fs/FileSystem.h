@@ -13,8 +13,8 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
-#include "platform/os/Sync.h"
 #include "platform/base/Types.h"
+#include "platform/os/Sync.h"
 
 #include <new>
 
@@ -50,9 +50,7 @@ BOOL IxMatchesExtension(LPCWSTR name, const LPCWSTR* extensions, int count);
 // array grows. Nothing throws; a failed allocation records IXERR_NOMEMORY and
 // answers 0.
 
-template <class T>
-class IxRecordList
-{
+template <class T> class IxRecordList {
 public:
     explicit IxRecordList(int step = 8) : m_items(step) {}
     ~IxRecordList() { RemoveAll(); }
@@ -103,17 +101,16 @@ enum : LONG {
 };
 
 struct IxFileChange {
-    LONG nKind = 0;      // IXFC_APPEARED or IXFC_VANISHED
+    LONG nKind = 0;       // IXFC_APPEARED or IXFC_VANISHED
     BOOL bFolder = FALSE; // 1 folder, 0 file
-    IxString strPath;    // full path
+    IxString strPath;     // full path
 };
 using IxFileChangeList = IxRecordList<IxFileChange>;
 
 // A listener of the file system: told the changes of each refresh, then that
 // the refresh is done. Called on the user-interface thread with the
 // file-system lock held.
-class IxFileListener
-{
+class IxFileListener {
 public:
     virtual ~IxFileListener() = default;
     virtual void OnFileChanges(const IxFileChangeList& changes) = 0;
@@ -131,8 +128,7 @@ enum : DWORD {
     IXFN_FILLED = 0x2000,    // the file list has been filled
 };
 
-class IxFolderNode
-{
+class IxFolderNode {
 public:
     // name: one component, or the root path for a top-level node. step: the
     // growth step of the file list.
@@ -178,8 +174,7 @@ enum : int {
 // Target id of the copy job's reports.
 inline constexpr WORD IX_FILEJOB_TARGET = 53;
 
-class IxFileSystem
-{
+class IxFileSystem {
 public:
     static IxFileSystem* GetInstance();
 
@@ -307,8 +302,8 @@ void IxFsFree(void* buffer);
 // The framework file handle.
 
 enum : DWORD {
-    IXFILE_CREATE = 0x1,        // create always (else open existing)
-    IXFILE_OPENEXISTING = 0x2,  // with write access: never create
+    IXFILE_CREATE = 0x1,       // create always (else open existing)
+    IXFILE_OPENEXISTING = 0x2, // with write access: never create
     IXFILE_READ = 0x10,
     IXFILE_WRITE = 0x20,
     IXFILE_NOSHAREREAD = 0x100000,
@@ -319,8 +314,7 @@ enum : DWORD {
 // Header of the typed data file: size word + 16 bytes.
 inline constexpr DWORD kIxDataFileHeader = 20;
 
-class IxFile
-{
+class IxFile {
 public:
     IxFile() = default;
     ~IxFile() { Close(); }

@@ -3,9 +3,9 @@
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Text.h"
 #include "platform/io/File.h"
 #include "platform/io/FileNotify.h"
-#include "platform/base/Text.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -78,10 +78,7 @@ BOOL IxFsThread::Cancel(IxFsThread* thread, DWORD timeoutMs)
 // The folder watcher.
 
 IxFileWatcher::IxFileWatcher(IxNotifyTarget* target, LONG watchKind, BOOL subtree, BOOL detail)
-    : IxFsThread(target)
-    , m_nWatchKind(watchKind)
-    , m_bSubtree(subtree)
-    , m_bDetail(detail)
+    : IxFsThread(target), m_nWatchKind(watchKind), m_bSubtree(subtree), m_bDetail(detail)
 {
     m_hStopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     InitializeCriticalSection(&m_noticeLock);
@@ -243,9 +240,7 @@ void IxFileWatcher::MergeNotice(LONG kind, const IxString& path)
 // The media scan.
 
 IxScanThread::IxScanThread(int growth, IxNotifyTarget* target, DWORD attributeMask)
-    : IxFsThread(target)
-    , m_dwAttributeMask(attributeMask)
-    , m_arrResults(growth > 0 ? growth : 8)
+    : IxFsThread(target), m_dwAttributeMask(attributeMask), m_arrResults(growth > 0 ? growth : 8)
 {
     InitializeCriticalSection(&m_resultLock);
 }

@@ -9,8 +9,8 @@
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
 #include "Lib_cpp/fs/FileSystem.h"
-#include "platform/os/Sync.h"
 #include "platform/base/Types.h"
+#include "platform/os/Sync.h"
 
 #include <atomic>
 
@@ -36,8 +36,7 @@ enum : WORD {
 };
 
 // Base of the three: a worker thread with a reference to its owner's target.
-class IxFsThread : public IxThread
-{
+class IxFsThread : public IxThread {
 public:
     // Takes a reference to the target (which may be null).
     explicit IxFsThread(IxNotifyTarget* target);
@@ -72,8 +71,7 @@ struct IxFileNotice {
 };
 using IxFileNoticeList = IxRecordList<IxFileNotice>;
 
-class IxFileWatcher : public IxFsThread
-{
+class IxFileWatcher : public IxFsThread {
 public:
     // watchKind: IXWATCH_FILES or IXWATCH_FOLDERS; detail: read the changes
     // one by one (else one notice for the folder as a whole).
@@ -115,8 +113,7 @@ private:
 // ---------------------------------------------------------------------------
 // The media scan.
 
-class IxScanThread : public IxFsThread
-{
+class IxScanThread : public IxFsThread {
 public:
     // growth: the result list's growth step; attributeMask: directory
     // entries with one of these attributes are skipped.
@@ -184,8 +181,7 @@ enum : LONG {
     IXJOBSTATE_ENDED = -1, // finished or cancelled
 };
 
-class IxFileJob : public IxFsThread
-{
+class IxFileJob : public IxFsThread {
 public:
     explicit IxFileJob(IxNotifyTarget* target);
     // Cancels a running job (3000 ms) and ends the thread.
@@ -231,9 +227,8 @@ public:
     int Execute() override;
 
 private:
-    static DWORD Progress(ULONGLONG total, ULONGLONG transferred, ULONGLONG streamSize,
-                          ULONGLONG streamTransferred, DWORD streamNumber, DWORD reason, HANDLE source,
-                          HANDLE destination, LPVOID data);
+    static DWORD Progress(ULONGLONG total, ULONGLONG transferred, ULONGLONG streamSize, ULONGLONG streamTransferred,
+                          DWORD streamNumber, DWORD reason, HANDLE source, HANDLE destination, LPVOID data);
     LPARAM Counts(int files, int folders) const;
     // Posts the job's one end event (complete, cancelled or failed).
     void End(WORD event, LPARAM value, LONG state);

@@ -322,8 +322,7 @@ void ExpandPathTag(std::u16string_view tag, const PathParts& p, IxTextCursor& cu
 
 // Walks the pattern: plain text is copied, "<<" gives '<', every tag goes to
 // expand with its text.
-template <class Expand>
-void ExpandPattern(std::u16string_view pattern, IxTextCursor& cursor, Expand expand)
+template <class Expand> void ExpandPattern(std::u16string_view pattern, IxTextCursor& cursor, Expand expand)
 {
     std::size_t i = 0;
     while (i < pattern.size() && !cursor.IsFull()) {

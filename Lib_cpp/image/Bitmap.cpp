@@ -31,7 +31,7 @@ IImagingFactory* g_pFactory = nullptr;
 
 void RecordComError()
 {
-    IxSetLastError(IxLastError { IXERR_COM, 0 });
+    IxSetLastError(IxLastError{IXERR_COM, 0});
 }
 
 // A path-keyed table of reference-counted pictures: one slot per entry
@@ -70,7 +70,7 @@ public:
         IxString text(path);
         if (text.IsEmpty())
             return FALSE;
-        int i = FindHandle(H {});
+        int i = FindHandle(H{});
         if (i < 0) {
             i = m_slots.Count();
             if (!m_slots.Reserve(i + 1) || !m_paths.SetAt(i, text) || !m_slots.AppendSlot()) {
@@ -80,12 +80,12 @@ public:
         } else if (!m_paths.SetAt(i, text)) {
             return FALSE;
         }
-        m_slots[i] = Slot { 1, handle };
+        m_slots[i] = Slot{1, handle};
         return TRUE;
     }
     void Free(int i)
     {
-        m_slots[i] = Slot { 0, H {} };
+        m_slots[i] = Slot{0, H{}};
         m_paths.SetAt(i, IxString());
     }
     int Count() const { return m_slots.Count(); }
@@ -96,8 +96,8 @@ public:
     }
 
 private:
-    IxArray<Slot> m_slots { kCacheStep };
-    IxStringArray m_paths { kCacheStep };
+    IxArray<Slot> m_slots{kCacheStep};
+    IxStringArray m_paths{kCacheStep};
 };
 
 PictureTable<HBITMAP> g_bitmaps;
@@ -105,7 +105,7 @@ PictureTable<IImage*> g_images;
 
 BITMAPINFO MakeDibInfo(int width, int height, int bits)
 {
-    BITMAPINFO bi {};
+    BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = width;
     bi.bmiHeader.biHeight = height;
@@ -118,7 +118,7 @@ BITMAPINFO MakeDibInfo(int width, int height, int bits)
         // 16-bit pictures are RGB565 like the display; a plain BI_RGB
         // section of 16 bits would be read as 5-5-5.
         bi.bmiHeader.biCompression = BI_BITFIELDS;
-        const DWORD masks[3] = { 0xF800, 0x07E0, 0x001F };
+        const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
         std::memcpy(bi.bmiColors, masks, sizeof masks);
     }
     return bi;
@@ -135,7 +135,7 @@ HBITMAP CreateSection(int width, int height, int bits, void** pixels)
 
 BOOL BitmapSize(HBITMAP bitmap, int& width, int& height)
 {
-    BITMAP bm {};
+    BITMAP bm{};
     if (!bitmap || !GetObject(bitmap, sizeof bm, &bm))
         return FALSE;
     width = bm.bmWidth;
@@ -148,7 +148,7 @@ void CopyRows(BYTE* dst, int dstStride, const BYTE* src, int srcStride, int rowB
 {
     for (int y = 0; y < rows; ++y)
         std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dstStride, src + static_cast<std::ptrdiff_t>(y) * srcStride,
-            static_cast<size_t>(rowBytes));
+                    static_cast<size_t>(rowBytes));
 }
 
 int DibStride(int width, int bits)
@@ -397,7 +397,7 @@ int IxImagingCache::GetRefCount(IImage* image)
 
 BOOL IxGetImageSize(IImage* image, SIZE* size)
 {
-    ImageInfo info {};
+    ImageInfo info{};
     if (!image || !size || FAILED(image->GetImageInfo(&info)))
         return FALSE;
     size->cx = static_cast<LONG>(info.Width);
@@ -411,14 +411,14 @@ BOOL IxDrawImage(IImage* image, HDC dc, const RECT* dst, const RECT* src)
         return FALSE;
     if (!src)
         return SUCCEEDED(image->Draw(dc, dst, nullptr));
-    ImageInfo info {};
-    SIZE physical {};
+    ImageInfo info{};
+    SIZE physical{};
     if (FAILED(image->GetImageInfo(&info)) || FAILED(image->GetPhysicalDimension(&physical)) || info.Width == 0
         || info.Height == 0)
         return FALSE;
     const int w = static_cast<int>(info.Width), h = static_cast<int>(info.Height);
-    RECT part { IxMulDiv(src->left, physical.cx, w), IxMulDiv(src->top, physical.cy, h),
-        IxMulDiv(src->right, physical.cx, w), IxMulDiv(src->bottom, physical.cy, h) };
+    RECT part{IxMulDiv(src->left, physical.cx, w), IxMulDiv(src->top, physical.cy, h),
+              IxMulDiv(src->right, physical.cx, w), IxMulDiv(src->bottom, physical.cy, h)};
     if (std::abs((part.right - part.left) - physical.cx) < 50 && std::abs((part.bottom - part.top) - physical.cy) < 50)
         return SUCCEEDED(image->Draw(dc, dst, nullptr));
     // The platform's images address their source top-down, so the part is
@@ -439,7 +439,7 @@ HBITMAP IxDecodeToDib(LPCWSTR path, int width, int height)
         return nullptr;
     }
     if (width < 1 || height < 1) {
-        ImageInfo info {};
+        ImageInfo info{};
         if (FAILED(image->GetImageInfo(&info))) {
             image->Release();
             RecordComError();
@@ -462,10 +462,10 @@ HBITMAP IxDecodeToDib(LPCWSTR path, int width, int height)
         return nullptr;
     }
     IBitmapImage* bitmap = nullptr;
-    BitmapData data {};
-    RECT all { 0, 0, width, height };
+    BitmapData data{};
+    RECT all{0, 0, width, height};
     if (FAILED(factory->CreateBitmapFromImage(image, static_cast<UINT>(width), static_cast<UINT>(height),
-            PixelFormat16bppRGB565, InterpolationHintDefault, &bitmap))
+                                              PixelFormat16bppRGB565, InterpolationHintDefault, &bitmap))
         || FAILED(bitmap->LockBits(&all, ImageLockModeRead, PixelFormat16bppRGB565, &data))) {
         if (bitmap)
             bitmap->Release();
@@ -475,7 +475,7 @@ HBITMAP IxDecodeToDib(LPCWSTR path, int width, int height)
         return nullptr;
     }
     CopyRows(static_cast<BYTE*>(pixels), DibStride(width, 16), static_cast<const BYTE*>(data.Scan0), data.Stride,
-        width * 2, height);
+             width * 2, height);
     bitmap->UnlockBits(&data);
     bitmap->Release();
     image->Release();
@@ -513,7 +513,7 @@ IImage* FitFromDib(IImagingFactory* factory, LPCWSTR path, int width, int height
     int w = 0, h = 0;
     BitmapSize(loaded, w, h);
     if (natural)
-        *natural = SIZE { w, h };
+        *natural = SIZE{w, h};
     int bits = 24;
     int fw = width, fh = height;
     if (fw < 1 || fh < 1) {
@@ -533,11 +533,11 @@ IImage* FitFromDib(IImagingFactory* factory, LPCWSTR path, int width, int height
 
     IImage* result = nullptr;
     IBitmapImage* bitmap = nullptr;
-    BitmapData data {};
+    BitmapData data{};
     if (SUCCEEDED(factory->CreateNewBitmap(static_cast<UINT>(fw), static_cast<UINT>(fh), PixelFormat24bppRGB, &bitmap))
         && SUCCEEDED(bitmap->LockBits(nullptr, ImageLockModeWrite, PixelFormat24bppRGB, &data))) {
         CopyRows(static_cast<BYTE*>(data.Scan0), data.Stride, static_cast<const BYTE*>(pixels), DibStride(fw, 24),
-            fw * 3, fh);
+                 fw * 3, fh);
         bitmap->UnlockBits(&data);
         result = QueryAs<IImage>(bitmap, IID_IImage);
     }
@@ -562,7 +562,7 @@ IImage* IxDecodeFitted(LPCWSTR path, int width, int height, SIZE* natural)
     // whether small pictures are returned as they are.
     const int boxWidth = std::abs(width), boxHeight = std::abs(height);
     IImage* image = nullptr;
-    ImageInfo info {};
+    ImageInfo info{};
     if (FAILED(factory->CreateImageFromFile(path, &image)) || !image || FAILED(image->GetImageInfo(&info))) {
         if (image)
             image->Release();
@@ -570,7 +570,7 @@ IImage* IxDecodeFitted(LPCWSTR path, int width, int height, SIZE* natural)
     }
     const int w = static_cast<int>(info.Width), h = static_cast<int>(info.Height);
     if (natural)
-        *natural = SIZE { w, h };
+        *natural = SIZE{w, h};
     if (width < 0 && w <= boxWidth / 2 && h <= boxHeight / 2)
         return image;
     int fw = boxWidth, fh = boxHeight;
@@ -579,8 +579,8 @@ IImage* IxDecodeFitted(LPCWSTR path, int width, int height, SIZE* natural)
         return image;
     IBitmapImage* bitmap = nullptr;
     IImage* scaled = nullptr;
-    if (SUCCEEDED(factory->CreateBitmapFromImage(
-            image, static_cast<UINT>(fw), static_cast<UINT>(fh), info.PixelFormat, InterpolationHintDefault, &bitmap)))
+    if (SUCCEEDED(factory->CreateBitmapFromImage(image, static_cast<UINT>(fw), static_cast<UINT>(fh), info.PixelFormat,
+                                                 InterpolationHintDefault, &bitmap)))
         scaled = QueryAs<IImage>(bitmap, IID_IImage);
     if (bitmap)
         bitmap->Release();
@@ -594,7 +594,7 @@ IImage* IxDecodeFitted(LPCWSTR path, int width, int height, SIZE* natural)
 
 IImage* IxFlipImage(IImage* image, BOOL flipX, BOOL flipY)
 {
-    const BOOL flags[2] = { flipX, flipY };
+    const BOOL flags[2] = {flipX, flipY};
     return Transform(
         image,
         [](IBasicBitmapOps* ops, IBitmapImage** out, const void* arg) {
@@ -618,8 +618,8 @@ IImage* IxRotateImage(IImage* image, int degrees)
 // ---------------------------------------------------------------------------
 // DIB sections
 
-BOOL IxCreateDib(
-    HBITMAP source, int* bits, int* width, int* height, HBITMAP* section, void** pixels, HDC* memDC, HGDIOBJ* oldBitmap)
+BOOL IxCreateDib(HBITMAP source, int* bits, int* width, int* height, HBITMAP* section, void** pixels, HDC* memDC,
+                 HGDIOBJ* oldBitmap)
 {
     if (section)
         *section = nullptr;
@@ -629,7 +629,7 @@ BOOL IxCreateDib(
     int w = *width, h = bottomUp ? -*height : *height;
     int sw = 0, sh = 0;
     if (source) {
-        BITMAP bm {};
+        BITMAP bm{};
         if (!GetObject(source, sizeof bm, &bm))
             return FALSE;
         sw = bm.bmWidth;

@@ -18,10 +18,10 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
+#include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Imaging.h"
 #include "platform/os/Sync.h"
-#include "platform/base/Types.h"
 
 // Prepares the picture-cache lock (start-up, before any image). Harmless
 // when called again.
@@ -101,7 +101,7 @@ IImage* IxRotateImage(IImage* image, int degrees);
 // and *oldBitmap what it held before (when memDC is null the DC is deleted
 // again). Non-zero when the section was made.
 BOOL IxCreateDib(HBITMAP source, int* bits, int* width, int* height, HBITMAP* section, void** pixels, HDC* memDC,
-    HGDIOBJ* oldBitmap);
+                 HGDIOBJ* oldBitmap);
 
 // The kernel frame's background loader: warms the caches with queued paths
 // while the unit starts. Preloaded pictures keep their reference for the
@@ -131,7 +131,7 @@ public:
 
 private:
     struct Queue {
-        IxStringArray paths { 50 };
+        IxStringArray paths{50};
         int next = 0;
         IxString last;
     };

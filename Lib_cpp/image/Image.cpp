@@ -16,8 +16,8 @@ namespace {
 
 bool Intersect(const RECT& a, const RECT& b, RECT& out)
 {
-    out = RECT { std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-        std::min(a.bottom, b.bottom) };
+    out = RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+               std::min(a.bottom, b.bottom)};
     return out.left < out.right && out.top < out.bottom;
 }
 
@@ -32,13 +32,13 @@ bool FramePart(const RECT& dst, const RECT* clip, int fw, int fh, int offset, RE
     if (dw <= 0 || dh <= 0 || fw <= 0 || fh <= 0)
         return false;
     to = dst;
-    from = RECT { offset, 0, offset + fw, fh };
+    from = RECT{offset, 0, offset + fw, fh};
     if (!clip)
         return true;
     if (!Intersect(dst, *clip, to))
         return false;
     if (fw == dw && fh == dh) {
-        from = RECT { offset + to.left - dst.left, to.top - dst.top, offset + to.right - dst.left, to.bottom - dst.top };
+        from = RECT{offset + to.left - dst.left, to.top - dst.top, offset + to.right - dst.left, to.bottom - dst.top};
     } else {
         from.left += IxMulDiv(to.left - dst.left, fw, dw);
         from.top += IxMulDiv(to.top - dst.top, fh, dh);
@@ -72,17 +72,17 @@ int QuarterOf(int degrees)
 
 SIZE BitmapSizeOf(HBITMAP bitmap)
 {
-    BITMAP bm {};
+    BITMAP bm{};
     if (!bitmap || !GetObject(bitmap, sizeof bm, &bm))
-        return SIZE { 0, 0 };
-    return SIZE { bm.bmWidth, std::abs(bm.bmHeight) };
+        return SIZE{0, 0};
+    return SIZE{bm.bmWidth, std::abs(bm.bmHeight)};
 }
 
 SIZE ImageSizeOf(IImage* image)
 {
-    SIZE size { 0, 0 };
+    SIZE size{0, 0};
     if (!image || !IxGetImageSize(image, &size))
-        return SIZE { 0, 0 };
+        return SIZE{0, 0};
     return size;
 }
 
@@ -137,10 +137,7 @@ LONG IxImage::Release()
 // ---------------------------------------------------------------------------
 // IxColorImage
 
-IxColorImage::IxColorImage(COLORREF color, int width, int height)
-    : m_crColor(color)
-    , m_nWidth(width)
-    , m_nHeight(height)
+IxColorImage::IxColorImage(COLORREF color, int width, int height) : m_crColor(color), m_nWidth(width), m_nHeight(height)
 {
 }
 
@@ -161,7 +158,7 @@ INT_PTR IxColorImage::Query(int what, INT_PTR argument)
 {
     if (what == IXIQ_SIZE) {
         if (auto* size = reinterpret_cast<SIZE*>(argument))
-            *size = SIZE { m_nWidth, m_nHeight };
+            *size = SIZE{m_nWidth, m_nHeight};
         return 0;
     }
     return what == IXIQ_CURFRAME ? -1 : 0;
@@ -170,10 +167,7 @@ INT_PTR IxColorImage::Query(int what, INT_PTR argument)
 // ---------------------------------------------------------------------------
 // IxImageProxy and IxImageRef
 
-IxImageProxy::IxImageProxy(IxImage* inner)
-    : m_pInner(inner)
-{
-}
+IxImageProxy::IxImageProxy(IxImage* inner) : m_pInner(inner) {}
 
 IxImageProxy::~IxImageProxy()
 {
@@ -198,8 +192,7 @@ BOOL IxImageProxy::Control(int command, INT_PTR argument)
     return m_pInner ? m_pInner->Control(command, argument) : FALSE;
 }
 
-IxImageRef::IxImageRef(IxImage* inner, const int* table)
-    : IxImageProxy(inner)
+IxImageRef::IxImageRef(IxImage* inner, const int* table) : IxImageProxy(inner)
 {
     if (table) {
         std::memcpy(m_table, table, sizeof m_table);
@@ -272,7 +265,7 @@ INT_PTR IxFrameImage::Query(int what, INT_PTR argument)
         return m_nCurrent;
     case IXIQ_SIZE:
         if (auto* size = reinterpret_cast<SIZE*>(argument))
-            *size = SIZE { m_nFrameWidth, m_nFrameHeight };
+            *size = SIZE{m_nFrameWidth, m_nFrameHeight};
         return 0;
     default:
         return 0;
@@ -342,17 +335,14 @@ template <> void IxPictureFrames<IImage*>::ReleasePicture(IImage* picture)
 }
 
 template <class P>
-IxPictureFrames<P>::IxPictureFrames(LPCWSTR path, int count, int loadMode)
-    : m_nLoadMode(loadMode)
-    , m_path(path)
+IxPictureFrames<P>::IxPictureFrames(LPCWSTR path, int count, int loadMode) : m_nLoadMode(loadMode), m_path(path)
 {
     m_nFrameCount = count > 1 ? count : 1;
     m_nCurrent = 0;
 }
 
 template <class P>
-IxPictureFrames<P>::IxPictureFrames(const IxStringArray& paths, int tableSize, int loadMode)
-    : m_nLoadMode(loadMode)
+IxPictureFrames<P>::IxPictureFrames(const IxStringArray& paths, int tableSize, int loadMode) : m_nLoadMode(loadMode)
 {
     m_nFrameCount = 0;
     for (int i = 0; i < paths.Count(); ++i)
@@ -422,21 +412,16 @@ template class IxPictureFrames<IImage*>;
 // ---------------------------------------------------------------------------
 // IxBitmapImage
 
-IxBitmapImage::IxBitmapImage(LPCWSTR path, int loadMode)
-    : IxBitmapImage(path, 1, loadMode)
-{
-}
+IxBitmapImage::IxBitmapImage(LPCWSTR path, int loadMode) : IxBitmapImage(path, 1, loadMode) {}
 
-IxBitmapImage::IxBitmapImage(LPCWSTR path, int count, int loadMode)
-    : IxPictureFrames(path, count, loadMode)
+IxBitmapImage::IxBitmapImage(LPCWSTR path, int count, int loadMode) : IxPictureFrames(path, count, loadMode)
 {
     if (!IsDemandMode(loadMode))
         m_whole = LoadPath(m_path.Text());
     UpdateSize();
 }
 
-IxBitmapImage::IxBitmapImage(const IxStringArray& paths, int loadMode)
-    : IxPictureFrames(paths, paths.Count(), loadMode)
+IxBitmapImage::IxBitmapImage(const IxStringArray& paths, int loadMode) : IxPictureFrames(paths, paths.Count(), loadMode)
 {
     if (m_pFrames && !IsDemandMode(loadMode)) {
         const int loadNow = loadMode == IXLM_NOW ? m_nTableSize : 1;
@@ -503,11 +488,11 @@ BOOL IxBitmapImage::Draw(IxDC* dc, const RECT& dst, const RECT* clip)
         break;
     case IXDM_ALPHA:
         IxAlphaBlend(hdc, picture, to.left, to.top, w, h, from.left, from.top, sw, sh,
-            static_cast<BYTE>(m_nDrawParam & 0xFF));
+                     static_cast<BYTE>(m_nDrawParam & 0xFF));
         break;
     case IXDM_COLORKEY:
         TransparentImage(hdc, to.left, to.top, w, h, static_cast<HANDLE>(static_cast<void*>(picture)), from.left,
-            from.top, sw, sh, static_cast<COLORREF>(m_nDrawParam));
+                         from.top, sw, sh, static_cast<COLORREF>(m_nDrawParam));
         break;
     default: // IXDM_NONE
         break;
@@ -518,13 +503,9 @@ BOOL IxBitmapImage::Draw(IxDC* dc, const RECT& dst, const RECT* clip)
 // ---------------------------------------------------------------------------
 // IxDecodedImage
 
-IxDecodedImage::IxDecodedImage(LPCWSTR path, int loadMode)
-    : IxDecodedImage(path, 1, loadMode)
-{
-}
+IxDecodedImage::IxDecodedImage(LPCWSTR path, int loadMode) : IxDecodedImage(path, 1, loadMode) {}
 
-IxDecodedImage::IxDecodedImage(LPCWSTR path, int count, int loadMode)
-    : IxPictureFrames(path, count, loadMode)
+IxDecodedImage::IxDecodedImage(LPCWSTR path, int count, int loadMode) : IxPictureFrames(path, count, loadMode)
 {
     if (!IsDemandMode(loadMode) && loadMode != IXLM_SCALED_LATER)
         m_whole = LoadWhole();
@@ -532,8 +513,8 @@ IxDecodedImage::IxDecodedImage(LPCWSTR path, int count, int loadMode)
 }
 
 IxDecodedImage::IxDecodedImage(const IxStringArray& paths, int loadMode, int extraMode)
-    : IxPictureFrames(paths, extraMode == kQuarterFrames ? 4 * paths.Count() - 4 : paths.Count(), loadMode)
-    , m_nExtraMode(extraMode)
+    : IxPictureFrames(paths, extraMode == kQuarterFrames ? 4 * paths.Count() - 4 : paths.Count(), loadMode),
+      m_nExtraMode(extraMode)
 {
     if (m_pFrames && !IsDemandMode(loadMode)) {
         const int loadNow = loadMode == IXLM_NOW ? std::min(m_paths.Count(), m_nTableSize) : 1;
@@ -544,9 +525,7 @@ IxDecodedImage::IxDecodedImage(const IxStringArray& paths, int loadMode, int ext
 }
 
 IxDecodedImage::IxDecodedImage(LPCWSTR path, int width, int height, int loadMode, SIZE* natural)
-    : IxPictureFrames(path, 1, loadMode)
-    , m_nBoxWidth(width)
-    , m_nBoxHeight(height)
+    : IxPictureFrames(path, 1, loadMode), m_nBoxWidth(width), m_nBoxHeight(height)
 {
     m_nFrameWidth = std::abs(width);
     m_nFrameHeight = std::abs(height);
@@ -681,8 +660,8 @@ BOOL IxDecodedImage::Draw(IxDC* dc, const RECT& dst, const RECT* clip)
     const SIZE size = ImageSizeOf(picture);
     const int fullWidth = m_nFrameWidth * (IsStrip() ? m_nFrameCount : 1);
     if (size.cx > 0 && size.cy > 0 && (size.cx != fullWidth || size.cy != m_nFrameHeight)) {
-        from = RECT { IxMulDiv(from.left, size.cx, fullWidth), IxMulDiv(from.top, size.cy, m_nFrameHeight),
-            IxMulDiv(from.right, size.cx, fullWidth), IxMulDiv(from.bottom, size.cy, m_nFrameHeight) };
+        from = RECT{IxMulDiv(from.left, size.cx, fullWidth), IxMulDiv(from.top, size.cy, m_nFrameHeight),
+                    IxMulDiv(from.right, size.cx, fullWidth), IxMulDiv(from.bottom, size.cy, m_nFrameHeight)};
     }
     IxDrawImage(picture, dc->GetDC(), &to, &from);
     return TRUE;
@@ -777,7 +756,8 @@ void IxRotatedImage::UpdateSize()
 void IxRotatedImage::LoadFrame(int step, const RECT*)
 {
     if (step > 0 && step < m_nFrameCount && (step != m_nHeldStep || m_result.IsEmpty()) && !m_source.IsEmpty()) {
-        const float theta = static_cast<float>(step) * 2.0f * std::numbers::pi_v<float> / static_cast<float>(m_nFrameCount);
+        const float theta
+            = static_cast<float>(step) * 2.0f * std::numbers::pi_v<float> / static_cast<float>(m_nFrameCount);
         int w = m_source.nWidth, h = m_source.nHeight;
         if (m_nFrameCount == 4 && step % 2 == 1)
             std::swap(w, h);

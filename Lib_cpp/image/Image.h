@@ -20,29 +20,29 @@
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/String.h"
+#include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Imaging.h"
-#include "platform/base/Types.h"
 
 // Query codes.
 enum : int {
     IXIQ_HASFRAME = 1, // is frame `argument` available (IXI_CURRENT = the current frame)
     IXIQ_FRAMECOUNT = 3,
     IXIQ_CURFRAME = 4, // -1 when none
-    IXIQ_SIZE = 5, // writes {width, height} to the SIZE that `argument` points to; answers 0
+    IXIQ_SIZE = 5,     // writes {width, height} to the SIZE that `argument` points to; answers 0
 };
 
 // Control commands of the frame images.
 enum : int {
-    IXIC_UNLOAD = 1, // release every picture -> 1
-    IXIC_SETFRAME = 2, // frame = argument (-1 ... count - 1) -> 1 when changed
-    IXIC_NEXTFRAME = 3, // (current + 1) mod count -> 0 when count < 2
-    IXIC_ROTATE = 7, // turn by a multiple of 90 degrees (decoded and rotated images)
+    IXIC_UNLOAD = 1,     // release every picture -> 1
+    IXIC_SETFRAME = 2,   // frame = argument (-1 ... count - 1) -> 1 when changed
+    IXIC_NEXTFRAME = 3,  // (current + 1) mod count -> 0 when count < 2
+    IXIC_ROTATE = 7,     // turn by a multiple of 90 degrees (decoded and rotated images)
     IXIC_FIRSTFRAME = 8, // frame 0 -> 0 when already there
-    IXIC_ALPHA = 9, // draw with the constant alpha in the argument's low byte
-    IXIC_NODRAW = 10, // draw nothing (parameter kept)
-    IXIC_COLORKEY = 11, // leave pixels of the colour in the argument unpainted
-    IXIC_COPY = 12, // plain copy
+    IXIC_ALPHA = 9,      // draw with the constant alpha in the argument's low byte
+    IXIC_NODRAW = 10,    // draw nothing (parameter kept)
+    IXIC_COLORKEY = 11,  // leave pixels of the colour in the argument unpainted
+    IXIC_COPY = 12,      // plain copy
 };
 
 // Draw modes of the frame images.
@@ -55,15 +55,15 @@ enum : int {
 
 // Load modes of bitmap and decoded images.
 enum : int {
-    IXLM_NOW = 0, // load at construction (list images: every frame)
-    IXLM_FIRST = 1, // list images load frame 0 now, the others on demand
-    IXLM_FIRST_KEEPONE = 2, // as 1, loading a list frame unloads the others
-    IXLM_DEMAND = 3, // nothing at construction; frames load on demand
+    IXLM_NOW = 0,            // load at construction (list images: every frame)
+    IXLM_FIRST = 1,          // list images load frame 0 now, the others on demand
+    IXLM_FIRST_KEEPONE = 2,  // as 1, loading a list frame unloads the others
+    IXLM_DEMAND = 3,         // nothing at construction; frames load on demand
     IXLM_DEMAND_KEEPONE = 4, // as 3, keeping one frame as in 2
-    IXLM_NEVER = 5, // frames never load on demand
-    IXLM_SCALED = 6, // scaled to the stored size
-    IXLM_SCALED_LATER = 7, // as 6, decoded images decode on first use
-    IXLM_FITTED = 8, // decoded images: fitted into the given box at construction
+    IXLM_NEVER = 5,          // frames never load on demand
+    IXLM_SCALED = 6,         // scaled to the stored size
+    IXLM_SCALED_LATER = 7,   // as 6, decoded images decode on first use
+    IXLM_FITTED = 8,         // decoded images: fitted into the given box at construction
 };
 
 // Frame argument meaning "the current frame" (IXIQ_HASFRAME).
@@ -221,7 +221,7 @@ protected:
 
     int m_nLoadMode;
     IxString m_path;
-    IxStringArray m_paths { 8 };
+    IxStringArray m_paths{8};
     P m_whole = nullptr;
     P* m_pFrames = nullptr;
     int m_nTableSize = 0;
@@ -310,7 +310,7 @@ public:
     BOOL Draw(IxDC* dc, const RECT& dst, const RECT* clip) override;
     void UpdateSize() override;
     void LoadFrame(int step, const RECT* dst) override;
-    void Unload() override { }
+    void Unload() override {}
 
     const IxDibHolder& GetSource() const { return m_source; }
     const IxDibHolder& GetResult() const { return m_result; }

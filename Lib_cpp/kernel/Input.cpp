@@ -89,21 +89,36 @@ int Sign(double v)
 int NavigationCode(UINT key)
 {
     switch (key) {
-    case VK_TAB: return 1;
-    case VK_RIGHT: return 2;
-    case VK_LEFT: return 3;
-    case VK_UP: return 4;
-    case VK_DOWN: return 5;
-    case VK_HOME: return 6;
-    case VK_END: return 7;
-    case VK_PRIOR: return 8;
-    case VK_NEXT: return 9;
-    case VK_RETURN: return 14;
-    case VK_ESCAPE: return 15;
-    case VK_SPACE: return 16;
-    case VK_DELETE: return 17;
-    case VK_BACK: return 18;
-    default: return 0;
+    case VK_TAB:
+        return 1;
+    case VK_RIGHT:
+        return 2;
+    case VK_LEFT:
+        return 3;
+    case VK_UP:
+        return 4;
+    case VK_DOWN:
+        return 5;
+    case VK_HOME:
+        return 6;
+    case VK_END:
+        return 7;
+    case VK_PRIOR:
+        return 8;
+    case VK_NEXT:
+        return 9;
+    case VK_RETURN:
+        return 14;
+    case VK_ESCAPE:
+        return 15;
+    case VK_SPACE:
+        return 16;
+    case VK_DELETE:
+        return 17;
+    case VK_BACK:
+        return 18;
+    default:
+        return 0;
     }
 }
 
@@ -111,12 +126,14 @@ int NavigationCode(UINT key)
 int ReleaseNavigationCode(UINT key)
 {
     switch (key) {
-    case VK_RETURN: return 20;
-    case VK_ESCAPE: return 21;
-    default: return 0;
+    case VK_RETURN:
+        return 20;
+    case VK_ESCAPE:
+        return 21;
+    default:
+        return 0;
     }
 }
-
 
 } // namespace
 
@@ -358,8 +375,8 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
         } else {
             int dx = std::abs(point.x - m_ptDispatch.x);
             int dy = std::abs(point.y - m_ptDispatch.y);
-            if ((m_dwState & IXFS_DRAGLAYER) || m_nMoveThreshold < 1 || dx > m_nMoveThreshold ||
-                dy > m_nMoveThreshold) {
+            if ((m_dwState & IXFS_DRAGLAYER) || m_nMoveThreshold < 1 || dx > m_nMoveThreshold
+                || dy > m_nMoveThreshold) {
                 m_bMoved = TRUE;
                 m_nMoveThreshold = 0;
                 if (!(m_dwState & IXFS_DELAYEDRELEASE))
@@ -667,8 +684,8 @@ void IxKernelFrame::DragMove(POINT point)
         m_pHover = hover;
         if (hover) {
             POINT local = Local(hover, point);
-            if (hover->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive() &&
-                hover->OnInput(kInDropQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
+            if (hover->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive()
+                && hover->OnInput(kInDropQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
                 m_pDropTarget = hover;
         }
     }
@@ -1006,8 +1023,7 @@ void IxKernelFrame::RemoveScroll(IxElement* element)
 
 BOOL IxKernelFrame::IsFlingRunning(IxElement* element)
 {
-    return m_pKernel && FindScroll(element) >= 0 &&
-           m_pKernel->IsTimerSet(this, reinterpret_cast<UINT_PTR>(element));
+    return m_pKernel && FindScroll(element) >= 0 && m_pKernel->IsTimerSet(this, reinterpret_cast<UINT_PTR>(element));
 }
 
 LRESULT IxKernelFrame::ScrollService(int code, void* record, LPARAM value)

@@ -84,46 +84,46 @@ enum : int {
     IXSVC_NOP = 1,
     IXSVC_CHILDWINDOWSHOWN = 2, // record: the view
     IXSVC_RESTACK = 3,
-    IXSVC_BROADCAST = 4,        // record: IxActionRecord
-    IXSVC_KEYEDEVENT = 5,       // value: for event 8 of the element of keyed record 0
-    IXSVC_OPENDC = 6,           // value: width | height << 16; answer: IxDC*
+    IXSVC_BROADCAST = 4,  // record: IxActionRecord
+    IXSVC_KEYEDEVENT = 5, // value: for event 8 of the element of keyed record 0
+    IXSVC_OPENDC = 6,     // value: width | height << 16; answer: IxDC*
     IXSVC_OPENDC2 = 7,
-    IXSVC_CURSORPOS = 10,       // record: POINT
-    IXSVC_ENDDCKEEP = 11,       // record: IxDC*; answer: HBITMAP
-    IXSVC_ENDDC = 12,           // record: IxDC*
+    IXSVC_CURSORPOS = 10, // record: POINT
+    IXSVC_ENDDCKEEP = 11, // record: IxDC*; answer: HBITMAP
+    IXSVC_ENDDC = 12,     // record: IxDC*
     IXSVC_FLAGFRAME = 13,
     IXSVC_DRAGONSOURCE = 14,
-    IXSVC_ISDRAGSOURCE = 15,    // record: the element
+    IXSVC_ISDRAGSOURCE = 15, // record: the element
     IXSVC_REPAINTNOTICE = 19,
-    IXSVC_NOTICE1 = 23,         // value
+    IXSVC_NOTICE1 = 23, // value
     IXSVC_NOTICE2 = 24,
     IXSVC_NOTICE3 = 25,
-    IXSVC_FOCUS = 26,           // record: element or null
-    IXSVC_NODEFAULTDRAW = 27,   // value
-    IXSVC_GETFONT = 28,         // record: IxFontEntry, value: index
-    IXSVC_SETFONT = 29,         // record: IxFontEntry, value: index
-    IXSVC_SCROLL = 30,          // record: scroll record
+    IXSVC_FOCUS = 26,         // record: element or null
+    IXSVC_NODEFAULTDRAW = 27, // value
+    IXSVC_GETFONT = 28,       // record: IxFontEntry, value: index
+    IXSVC_SETFONT = 29,       // record: IxFontEntry, value: index
+    IXSVC_SCROLL = 30,        // record: scroll record
     IXSVC_SCROLLLIMITS = 31,
-    IXSVC_ENDSCROLL = 32,       // record: the element
-    IXSVC_SCROLLRUNNING = 33,   // record: the element
-    IXSVC_DRAGLAYER = 34,       // record: IxLayerRecord
+    IXSVC_ENDSCROLL = 32,     // record: the element
+    IXSVC_SCROLLRUNNING = 33, // record: the element
+    IXSVC_DRAGLAYER = 34,     // record: IxLayerRecord
     IXSVC_DRAGVIEW = 35,
-    IXSVC_PAINTLOCK = 36,       // value
-    IXSVC_MODAL = 37,           // record: IxLayerRecord, value: priority
-    IXSVC_ENDMODAL = 38,        // value: result
+    IXSVC_PAINTLOCK = 36, // value
+    IXSVC_MODAL = 37,     // record: IxLayerRecord, value: priority
+    IXSVC_ENDMODAL = 38,  // value: result
     IXSVC_MOVED = 39,
-    IXSVC_PUSH = 40,            // record: IxLayerRecord, value: priority
-    IXSVC_PUSHSCREEN = 41,      // record: IxLayerRecord
-    IXSVC_PUSHOVERLAY = 42,     // record: IxLayerRecord
-    IXSVC_PUSHTOP = 43,         // record: IxLayerRecord, value: level
-    IXSVC_POP = 44,             // value: view id (0 = top)
-    IXSVC_REMOVEOWNED = 45,     // record: owner element
-    IXSVC_ISSHOWN = 46,         // value: view id; answer: the view
+    IXSVC_PUSH = 40,        // record: IxLayerRecord, value: priority
+    IXSVC_PUSHSCREEN = 41,  // record: IxLayerRecord
+    IXSVC_PUSHOVERLAY = 42, // record: IxLayerRecord
+    IXSVC_PUSHTOP = 43,     // record: IxLayerRecord, value: level
+    IXSVC_POP = 44,         // value: view id (0 = top)
+    IXSVC_REMOVEOWNED = 45, // record: owner element
+    IXSVC_ISSHOWN = 46,     // value: view id; answer: the view
     IXSVC_DRAIN = 47,
-    IXSVC_ATTACH = 48,          // record: the view
-    IXSVC_DETACH = 49,          // value: view id
-    IXSVC_REPAINTNOW = 52,      // value: drain first
-    IXSVC_POPUP = 53,           // record: IxLayerRecord
+    IXSVC_ATTACH = 48,     // record: the view
+    IXSVC_DETACH = 49,     // value: view id
+    IXSVC_REPAINTNOW = 52, // value: drain first
+    IXSVC_POPUP = 53,      // record: IxLayerRecord
     IXSVC_CLOSEPOPUP = 54,
 };
 
@@ -175,11 +175,11 @@ struct IxGestureRecord {
 enum : int {
     IXGV_MAXOFFSETX = 0, // the largest offset (0: the content's start may not pass the area's start)
     IXGV_MAXOFFSETY = 1,
-    IXGV_LIMITX = 2,     // distance limit of a fling; below 1 unlimited
+    IXGV_LIMITX = 2, // distance limit of a fling; below 1 unlimited
     IXGV_LIMITY = 3,
-    IXGV_VELOCITYX = 4,  // non-zero starts a fling at once
+    IXGV_VELOCITYX = 4, // non-zero starts a fling at once
     IXGV_VELOCITYY = 5,
-    IXGV_SPEEDX = 6,     // pixels per fling step; 0 takes the frame's default
+    IXGV_SPEEDX = 6, // pixels per fling step; 0 takes the frame's default
     IXGV_SPEEDY = 7,
 };
 

@@ -5,8 +5,8 @@
 #include "Lib_cpp/fs/FileThreads.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
-#include "platform/gfx/Gdi.h"
 #include "platform/base/Text.h"
+#include "platform/gfx/Gdi.h"
 #include "platform/os/Thread.h"
 #include "platform/ui/Window.h"
 
@@ -45,7 +45,6 @@ constexpr int kPictureReadyAction = 56;
 constexpr int kFirstSystemEvent = 21;
 constexpr int kLastSystemEvent = 50;
 
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -66,8 +65,8 @@ int IxKernelAppPlayer::ActionIsInvoked(int code, int kind, LPARAM)
 
 IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId,
                              UINT fromExternalId)
-    : IxWindowView(window), m_hInstance(instance), m_pWindow(window), m_uNotifyAction(notifyActionId), m_uRecall(recallId),
-      m_uFromExternal(fromExternalId)
+    : IxWindowView(window), m_hInstance(instance), m_pWindow(window), m_uNotifyAction(notifyActionId),
+      m_uRecall(recallId), m_uFromExternal(fromExternalId)
 {
     m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
     if (!m_pKernel)
@@ -950,8 +949,8 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
             IxElement* view = m_layers[i].pView;
             RECT rc;
             view->GetRect(&rc);
-            if (!view->HasFlag(IXF_HIDDEN) && rc.left < record.clip.right && record.clip.left < rc.right &&
-                rc.top < record.clip.bottom && record.clip.top < rc.bottom)
+            if (!view->HasFlag(IXF_HIDDEN) && rc.left < record.clip.right && record.clip.left < rc.right
+                && rc.top < record.clip.bottom && record.clip.top < rc.bottom)
                 view->Paint(&record);
         };
         if (!partial) {

@@ -83,10 +83,10 @@ enum : DWORD {
     IXFS_SCREEN = 0x20,
     IXFS_SINGLELAYER = 0x40,
     IXFS_OVERLAY = 0x80,
-    IXFS_CAPTURE = 0x10000,         // the pointer is captured for a gesture
-    IXFS_DELAYEDRELEASE = 0x20000,  // a release waits for the frame's timer 1
-    IXFS_SUSPENDED = 0x100000,      // pointer input ignored until the next press
-    IXFS_DRAGLAYER = 0x200000,      // a drag with the drag layer runs
+    IXFS_CAPTURE = 0x10000,        // the pointer is captured for a gesture
+    IXFS_DELAYEDRELEASE = 0x20000, // a release waits for the frame's timer 1
+    IXFS_SUSPENDED = 0x100000,     // pointer input ignored until the next press
+    IXFS_DRAGLAYER = 0x200000,     // a drag with the drag layer runs
     IXFS_DIRECTPAINT = 0x1000000,
     IXFS_DIRECTPAINTREQUEST = 0x2000000,
     IXFS_PAINTLOCK = 0x4000000, // every paint only validates the window
@@ -95,27 +95,27 @@ enum : DWORD {
 // Pointer gesture modes.
 enum : int {
     IXGM_NONE = 0,
-    IXGM_TRACK = 2,      // drag without drop support (press tracking)
-    IXGM_DRAG = 3,       // dragging with the drag layer
-    IXGM_CANDIDATE = 4,  // drag candidate
-    IXGM_LONGPRESS = 5,  // long-press candidate
-    IXGM_SWIPE = 6,      // swipe candidate
-    IXGM_SCROLL = 7,     // scrolling
+    IXGM_TRACK = 2,     // drag without drop support (press tracking)
+    IXGM_DRAG = 3,      // dragging with the drag layer
+    IXGM_CANDIDATE = 4, // drag candidate
+    IXGM_LONGPRESS = 5, // long-press candidate
+    IXGM_SWIPE = 6,     // swipe candidate
+    IXGM_SCROLL = 7,    // scrolling
 };
 
 // The constants of the pointer gesture engine.
 struct IxGestureConstants {
-    int nStartThreshold = 0;        // px a press must move before its gesture hears moves
-    DWORD dwTapLimit = 0x7fffffff;  // ms; a longer press is released, not tapped
-    int nDelayedRelease = 0;        // ms; 0 = releases are never delayed
-    int nLongPressDelay = 500;      // ms; 0 = a long-press candidate is a drag candidate
-    int nSampleWindow = 100;        // ms of velocity sampling; 0 = no swipes or flings
-    int nSampleThresholdX = 20;     // px; also the speed numerator of the swipe classes
+    int nStartThreshold = 0;       // px a press must move before its gesture hears moves
+    DWORD dwTapLimit = 0x7fffffff; // ms; a longer press is released, not tapped
+    int nDelayedRelease = 0;       // ms; 0 = releases are never delayed
+    int nLongPressDelay = 500;     // ms; 0 = a long-press candidate is a drag candidate
+    int nSampleWindow = 100;       // ms of velocity sampling; 0 = no swipes or flings
+    int nSampleThresholdX = 20;    // px; also the speed numerator of the swipe classes
     int nSampleThresholdY = 20;
-    int nFlingPeriod = 20;          // ms per fling step
-    int nFlingSpeedX = 25;          // default px per fling step
+    int nFlingPeriod = 20; // ms per fling step
+    int nFlingSpeedX = 25; // default px per fling step
     int nFlingSpeedY = 25;
-    int nDecayNumerator = 6;        // each step of the slowing phase: speed * 6 / 7
+    int nDecayNumerator = 6; // each step of the slowing phase: speed * 6 / 7
     int nDecayDivisor = 7;
     int nSpare[3] = {30, 50, 100};
 };
@@ -124,22 +124,22 @@ struct IxGestureConstants {
 // content's position relative to the visible area: 0 at the start, down to
 // viewport - content at the end. Index 0 is x, 1 is y.
 struct IxScrollRecord {
-    int nMode;                  // 0 free pixel scrolling, else the step of stepped scrolling
-    IxElement* pElement;        // also the id of its fling timer
+    int nMode;           // 0 free pixel scrolling, else the step of stepped scrolling
+    IxElement* pElement; // also the id of its fling timer
     int viewport[2];
     int offset[2];
     int content[2];
     int maxOffset[2];
-    int limit[2];               // fling distance limit; below 1 unlimited
+    int limit[2]; // fling distance limit; below 1 unlimited
     int velocity[2];
-    int firstStep[2];           // the fling's first step; the drag anchor of stepped scrolling
-    int speed[2];               // px per fling step while the fling runs
-    int total[2];               // the fling's distance
+    int firstStep[2]; // the fling's first step; the drag anchor of stepped scrolling
+    int speed[2];     // px per fling step while the fling runs
+    int total[2];     // the fling's distance
     int travelled[2];
     int reserved[2];
-    int decayStart[2];          // the travelled distance from which the fling slows down
-    int decaySteps[2];          // fling steps taken
-    int baseSpeed[2];           // the speed a fling starts from (before the velocity's boost)
+    int decayStart[2]; // the travelled distance from which the fling slows down
+    int decaySteps[2]; // fling steps taken
+    int baseSpeed[2];  // the speed a fling starts from (before the velocity's boost)
 };
 
 // Record of pointer notice event 15: kind 0 press, 11 release.
@@ -413,24 +413,24 @@ private:
     IxElement* m_pDropTarget = nullptr; // of an item drag (gesture mode 3)
     POINT m_ptPointer{0, 0};            // frame coordinates
     BOOL m_bMoved = FALSE;
-    POINT m_ptWindow{0, 0};             // last pointer point, window coordinates
-    POINT m_ptPress{0, 0};              // of the last accepted press (swipe classes)
+    POINT m_ptWindow{0, 0}; // last pointer point, window coordinates
+    POINT m_ptPress{0, 0};  // of the last accepted press (swipe classes)
     DWORD m_dwPressTime = 0;
-    POINT m_ptDispatch{0, 0};           // where the gesture's press was dispatched
-    IxElement* m_pHover = nullptr;      // element under the dragged view
-    int m_nMoveThreshold = 0;           // of the current press
-    HWND m_hCaptureWnd = nullptr;       // child window of the top layer hit last
+    POINT m_ptDispatch{0, 0};      // where the gesture's press was dispatched
+    IxElement* m_pHover = nullptr; // element under the dragged view
+    int m_nMoveThreshold = 0;      // of the current press
+    HWND m_hCaptureWnd = nullptr;  // child window of the top layer hit last
     IxGestureConstants m_gc;
-    double m_ring[2][10] = {};          // velocity samples (px per ms), oldest first
+    double m_ring[2][10] = {}; // velocity samples (px per ms), oldest first
     int m_nRing[2] = {0, 0};
     DWORD m_dwSampleTime = 0;
     POINT m_ptSample{static_cast<int>(0x80000001), 0}; // x 0x80000001: no sample origin
     IxArray<IxScrollRecord> m_scrolls{8};
-    int m_nHeldKey = 0;                 // command of the held hardware key
+    int m_nHeldKey = 0; // command of the held hardware key
     DWORD m_dwHeldFlags = 0;
     int m_nHeldButton = 0;
     int m_nHeldKeyTimeout = 0;
-    BOOL m_bReleasingCapture = FALSE;   // the frame itself gives the capture back
+    BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
     IxArray<IxFileWatcher*> m_watchers{8};

@@ -6,11 +6,11 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Source/shell/PlayerApp.h"
-#include "platform/ui/DesktopWindow.h"
-#include "platform/gfx/Font.h"
 #include "platform/base/Text.h"
-#include "platform/unit/Unit.h"
+#include "platform/gfx/Font.h"
+#include "platform/ui/DesktopWindow.h"
 #include "platform/ui/Window.h"
+#include "platform/unit/Unit.h"
 
 #include <cerrno>
 #include <csignal>
@@ -28,13 +28,14 @@ namespace {
 
 void PrintUsage()
 {
-    std::fprintf(stderr, "usage: Wren [--exit-after MS] [--window[=SCALE] | --headless]\n"
-                         "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
-                         "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
-                         "  --headless        show no window\n"
-                         "  WREN_ROOT        the unit's root folder (default ./unit)\n"
-                         "  WREN_LOG         also write the debug output to this file\n"
-                         "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
+    std::fprintf(stderr,
+                 "usage: Wren [--exit-after MS] [--window[=SCALE] | --headless]\n"
+                 "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
+                 "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
+                 "  --headless        show no window\n"
+                 "  WREN_ROOT        the unit's root folder (default ./unit)\n"
+                 "  WREN_LOG         also write the debug output to this file\n"
+                 "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
 }
 
 // Waits for SIGINT/SIGTERM, or for exitAfterMs when it is not negative, then
@@ -47,8 +48,7 @@ void RunStopper(long exitAfterMs)
     sigaddset(&set, SIGTERM);
     if (exitAfterMs >= 0) {
         timespec ts{exitAfterMs / 1000, (exitAfterMs % 1000) * 1000000L};
-        while (sigtimedwait(&set, nullptr, &ts) < 0 && errno == EINTR) {
-        }
+        while (sigtimedwait(&set, nullptr, &ts) < 0 && errno == EINTR) {}
     } else {
         int sig = 0;
         sigwait(&set, &sig);

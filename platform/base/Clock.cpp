@@ -29,8 +29,7 @@ void FillSystemTime(const std::tm& tm, long ms, SYSTEMTIME* st)
     st->wMilliseconds = static_cast<WORD>(ms);
 }
 
-template <class Convert>
-void CurrentTime(SYSTEMTIME* st, Convert convert)
+template <class Convert> void CurrentTime(SYSTEMTIME* st, Convert convert)
 {
     if (!st)
         return;

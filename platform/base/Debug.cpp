@@ -92,8 +92,8 @@ void AppendNumber(std::u16string& out, const Spec& spec, const FormatArg& arg)
     switch (conv) {
     case 'd':
     case 'i': {
-        long long v = arg.kind == FormatArg::Kind::Double ? static_cast<long long>(arg.d)
-                                                          : SignExtend(RawBits(arg), bytes);
+        long long v
+            = arg.kind == FormatArg::Kind::Double ? static_cast<long long>(arg.d) : SignExtend(RawBits(arg), bytes);
         std::snprintf(buf, sizeof buf, (fmt + "lld").c_str(), v);
         break;
     }
@@ -110,10 +110,10 @@ void AppendNumber(std::u16string& out, const Spec& spec, const FormatArg& arg)
                       static_cast<unsigned long long>(RawBits(arg)));
         break;
     default: { // e, E, f, F, g, G
-        double v = arg.kind == FormatArg::Kind::Double     ? arg.d
-                   : arg.kind == FormatArg::Kind::Signed   ? static_cast<double>(arg.i)
-                   : arg.kind == FormatArg::Kind::Unsigned ? static_cast<double>(arg.u)
-                                                            : 0.0;
+        double v = arg.kind == FormatArg::Kind::Double ? arg.d
+            : arg.kind == FormatArg::Kind::Signed      ? static_cast<double>(arg.i)
+            : arg.kind == FormatArg::Kind::Unsigned    ? static_cast<double>(arg.u)
+                                                       : 0.0;
         std::snprintf(buf, sizeof buf, (fmt + conv).c_str(), v);
         break;
     }

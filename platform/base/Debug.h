@@ -37,8 +37,7 @@ struct FormatArg {
     };
 
     template <class T>
-        requires(std::is_integral_v<T> || std::is_enum_v<T>)
-    FormatArg(T v) : size(static_cast<std::uint8_t>(sizeof(T)))
+    requires(std::is_integral_v<T> || std::is_enum_v<T>) FormatArg(T v) : size(static_cast<std::uint8_t>(sizeof(T)))
     {
         if constexpr (std::is_enum_v<T>) {
             kind = Kind::Signed;
@@ -61,8 +60,8 @@ struct FormatArg {
     FormatArg(const std::string& v) : kind(Kind::NarrowText), s(v.c_str()) {}
     FormatArg(std::nullptr_t) : kind(Kind::Pointer), size(sizeof(void*)), p(nullptr) {}
     template <class T>
-        requires(!std::is_same_v<std::remove_cv_t<T>, WCHAR> && !std::is_same_v<std::remove_cv_t<T>, char>)
-    FormatArg(T* v) : kind(Kind::Pointer), size(sizeof(void*)), p(v)
+    requires(!std::is_same_v<std::remove_cv_t<T>, WCHAR> && !std::is_same_v<std::remove_cv_t<T>, char>) FormatArg(T* v)
+        : kind(Kind::Pointer), size(sizeof(void*)), p(v)
     {
     }
 };
@@ -75,8 +74,7 @@ std::u16string FormatList(LPCWSTR format, const FormatArg* args, std::size_t cou
 // written, without the terminator.
 std::size_t FormatInto(WCHAR* buffer, std::size_t capacity, LPCWSTR format, const FormatArg* args, std::size_t count);
 
-template <class... A>
-std::u16string Format(LPCWSTR format, const A&... args)
+template <class... A> std::u16string Format(LPCWSTR format, const A&... args)
 {
     const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
     return FormatList(format, list, sizeof...(A));
@@ -93,7 +91,7 @@ public:
     DebugCapture(const DebugCapture&) = delete;
     DebugCapture& operator=(const DebugCapture&) = delete;
 
-    std::string Text() const;              // everything, UTF-8, as written
+    std::string Text() const;               // everything, UTF-8, as written
     std::vector<std::string> Lines() const; // split at line ends, '\r' dropped
     bool Contains(std::string_view part) const;
     void Clear();
@@ -111,8 +109,7 @@ private:
 void OutputDebugStringW(LPCWSTR text);
 
 // The kernel's debug print.
-template <class... A>
-void NKDbgPrintfW(LPCWSTR format, const A&... args)
+template <class... A> void NKDbgPrintfW(LPCWSTR format, const A&... args)
 {
     platform::DebugWrite(platform::Format(format, args...));
 }

@@ -55,8 +55,7 @@ std::shared_ptr<KernelObject> LookupObject(HANDLE handle);
 
 // The same, for objects of one kind: a handle to another kind of object is
 // an invalid handle for the caller.
-template <class T>
-std::shared_ptr<T> LookupObjectAs(HANDLE handle);
+template <class T> std::shared_ptr<T> LookupObjectAs(HANDLE handle);
 
 // Runs change() under the signal lock, then wakes the waiters so that they
 // see the new state. change() must not call the wait functions.
@@ -71,8 +70,7 @@ std::size_t OpenHandleCount();
 // pseudo handle does nothing and succeeds.
 BOOL CloseHandle(HANDLE handle);
 
-template <class T>
-std::shared_ptr<T> platform::LookupObjectAs(HANDLE handle)
+template <class T> std::shared_ptr<T> platform::LookupObjectAs(HANDLE handle)
 {
     std::shared_ptr<KernelObject> object = LookupObject(handle);
     if (!object)

@@ -86,14 +86,35 @@ struct RECT {
 using LPRECT = RECT*;
 using LPCRECT = const RECT*;
 
-inline constexpr WORD LOWORD(UINT_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HIWORD(UINT_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
-inline constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return MAKELONG(lo, hi); }
-inline constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }
+inline constexpr WORD LOWORD(UINT_PTR v)
+{
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(UINT_PTR v)
+{
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+inline constexpr DWORD MAKELONG(WORD lo, WORD hi)
+{
+    return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16);
+}
+inline constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi)
+{
+    return MAKELONG(lo, hi);
+}
+inline constexpr LPARAM MAKELPARAM(WORD lo, WORD hi)
+{
+    return static_cast<LPARAM>(MAKELONG(lo, hi));
+}
 // Signed coordinates packed into a message parameter.
-inline constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<SHORT>(LOWORD(static_cast<UINT_PTR>(lp))); }
-inline constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<SHORT>(HIWORD(static_cast<UINT_PTR>(lp))); }
+inline constexpr int GET_X_LPARAM(LPARAM lp)
+{
+    return static_cast<SHORT>(LOWORD(static_cast<UINT_PTR>(lp)));
+}
+inline constexpr int GET_Y_LPARAM(LPARAM lp)
+{
+    return static_cast<SHORT>(HIWORD(static_cast<UINT_PTR>(lp)));
+}
 
 // System error codes used by the platform layer.
 inline constexpr DWORD ERROR_SUCCESS = 0;

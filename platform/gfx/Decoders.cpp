@@ -11,8 +11,8 @@
 #include <new>
 
 #include <gif_lib.h>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <png.h>
 
 namespace platform {
@@ -58,16 +58,13 @@ struct Channel {
         max = (static_cast<std::uint64_t>(m) >> shift);
         return true;
     }
-    unsigned Get(std::uint32_t px) const
-    {
-        return static_cast<unsigned>(((px & mask) >> shift) * 255 / max);
-    }
+    unsigned Get(std::uint32_t px) const { return static_cast<unsigned>(((px & mask) >> shift) * 255 / max); }
 };
 
 } // namespace
 
-PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture)
+PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture)
 {
     info = {};
     picture = {};
@@ -220,8 +217,8 @@ void JpegMessage(j_common_ptr cinfo, int level)
 
 } // namespace
 
-PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture)
+PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                         Picture& picture)
 {
     info = {};
     picture = {};
@@ -368,14 +365,12 @@ void PngFail(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
-void PngWarn(png_structp, png_const_charp)
-{
-}
+void PngWarn(png_structp, png_const_charp) {}
 
 } // namespace
 
-PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture)
+PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture)
 {
     info = {};
     picture = {};
@@ -389,7 +384,7 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
         png_destroy_read_struct(&png, nullptr, nullptr);
         return PictureStatus::NoMemory;
     }
-    PngSource source { data, size, 0 };
+    PngSource source{data, size, 0};
     volatile PictureStatus status = PictureStatus::Corrupt;
     std::vector<BYTE> rows;
     std::vector<png_bytep> rowPointers;
@@ -476,14 +471,14 @@ struct GifCloser {
 
 } // namespace
 
-PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture)
+PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture)
 {
     info = {};
     picture = {};
-    PngSource source { data, size, 0 };
+    PngSource source{data, size, 0};
     int error = 0;
-    GifCloser file { DGifOpen(&source, GifRead, &error) };
+    GifCloser file{DGifOpen(&source, GifRead, &error)};
     GifFileType* gif = file.gif;
     if (!gif)
         return PictureStatus::Corrupt;
@@ -522,7 +517,7 @@ PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& opti
     info.height = height;
     if (!SizeAllowed(width, height) || !SizeAllowed(frame.Width, frame.Height))
         return width <= 0 || height <= 0 || frame.Width <= 0 || frame.Height <= 0 ? PictureStatus::Corrupt
-                                                                                   : PictureStatus::TooLarge;
+                                                                                  : PictureStatus::TooLarge;
     const bool covers = frame.Left == 0 && frame.Top == 0 && frame.Width >= width && frame.Height >= height;
     info.hasAlpha = transparent >= 0 || !covers;
     if (options.headerOnly)
@@ -548,8 +543,8 @@ PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& opti
         }
         return true;
     };
-    static const int kStart[] = { 0, 4, 2, 1 };
-    static const int kStep[] = { 8, 8, 4, 2 };
+    static const int kStart[] = {0, 4, 2, 1};
+    static const int kStep[] = {8, 8, 4, 2};
     const int passes = frame.Interlace ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         const int start = frame.Interlace ? kStart[pass] : 0, step = frame.Interlace ? kStep[pass] : 1;
@@ -594,8 +589,8 @@ PictureFormat SniffPictureFormat(const BYTE* data, size_t size)
     return PictureFormat::Unknown;
 }
 
-PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture)
+PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                            Picture& picture)
 {
     switch (SniffPictureFormat(data, size)) {
     case PictureFormat::Bmp:
@@ -642,8 +637,8 @@ PictureStatus ReadPictureFile(LPCWSTR unitPath, std::vector<BYTE>& bytes)
     return PictureStatus::Ok;
 }
 
-bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride,
-    int bitsPerPixel, int quality)
+bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride, int bitsPerPixel,
+                    int quality)
 {
     if (!unitPath || !pixels || (bitsPerPixel != 24 && bitsPerPixel != 32)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -672,7 +667,8 @@ bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height,
         return false;
     }
     std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()))) {
+    if (!out
+        || !out.write(reinterpret_cast<const char*>(encoded.data()), static_cast<std::streamsize>(encoded.size()))) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }

@@ -15,9 +15,9 @@
 #include "platform/gfx/Font.h"
 
 #include "platform/base/Error.h"
-#include "platform/io/File.h"
-#include "platform/gfx/Screen.h"
 #include "platform/base/Text.h"
+#include "platform/gfx/Screen.h"
+#include "platform/io/File.h"
 #include "platform/unit/Unit.h"
 
 #include <ft2build.h>
@@ -72,8 +72,8 @@ struct FaceFile {
 
 struct Glyph {
     int advance = 0;
-    int left = 0;   // from the pen position to the first column
-    int top = 0;    // from the baseline up to the first row
+    int left = 0; // from the pen position to the first column
+    int top = 0;  // from the baseline up to the first row
     int width = 0;
     int height = 0;
     bool missing = false;
@@ -92,8 +92,8 @@ struct StrikeKey {
 struct StrikeKeyHash {
     std::size_t operator()(const StrikeKey& k) const
     {
-        return std::hash<const void*>()(k.face) ^ (static_cast<std::size_t>(k.em) << 3) ^
-               (k.embolden ? 1u : 0u) ^ (k.oblique ? 2u : 0u) ^ (k.mono ? 4u : 0u);
+        return std::hash<const void*>()(k.face) ^ (static_cast<std::size_t>(k.em) << 3) ^ (k.embolden ? 1u : 0u)
+            ^ (k.oblique ? 2u : 0u) ^ (k.mono ? 4u : 0u);
     }
 };
 
@@ -107,8 +107,8 @@ struct Strike {
     int externalLeading = 0;
     int aveCharWidth = 0;
     int maxCharWidth = 0;
-    int underlinePos = 1;   // below the baseline
-    int strikeoutPos = 1;   // above the baseline
+    int underlinePos = 1; // below the baseline
+    int strikeoutPos = 1; // above the baseline
     int lineThickness = 1;
     std::unordered_map<char32_t, Glyph> glyphs;
     std::size_t glyphBytes = 0;
@@ -147,10 +147,10 @@ std::vector<std::u16string> FamilyNames(FT_Face face)
             continue;
         if (name.name_id != TT_NAME_ID_FONT_FAMILY && name.name_id != TT_NAME_ID_TYPOGRAPHIC_FAMILY)
             continue;
-        const bool utf16 = name.platform_id == TT_PLATFORM_APPLE_UNICODE ||
-                           (name.platform_id == TT_PLATFORM_MICROSOFT &&
-                            (name.encoding_id == TT_MS_ID_UNICODE_CS || name.encoding_id == TT_MS_ID_UCS_4 ||
-                             name.encoding_id == TT_MS_ID_SYMBOL_CS));
+        const bool utf16 = name.platform_id == TT_PLATFORM_APPLE_UNICODE
+            || (name.platform_id == TT_PLATFORM_MICROSOFT
+                && (name.encoding_id == TT_MS_ID_UNICODE_CS || name.encoding_id == TT_MS_ID_UCS_4
+                    || name.encoding_id == TT_MS_ID_SYMBOL_CS));
         if (!utf16)
             continue;
         std::u16string text;
@@ -214,8 +214,8 @@ public:
                 file->breakChar = os2->usBreakChar;
             }
             if (const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA)))
-                file->lineGap = std::max(0, hhea->Line_Gap - ((os2->usWinAscent + os2->usWinDescent) -
-                                                              (hhea->Ascender - hhea->Descender)));
+                file->lineGap = std::max(
+                    0, hhea->Line_Gap - ((os2->usWinAscent + os2->usWinDescent) - (hhea->Ascender - hhea->Descender)));
         }
         if (file->avgCharWidth <= 0)
             file->avgCharWidth = file->unitsPerEm / 2;
@@ -333,10 +333,7 @@ public:
 
     void ForgetResolutions() { m_resolved.clear(); }
 
-    bool IsMissing(const Strike& strike, char32_t cp)
-    {
-        return FT_Get_Char_Index(strike.key.face->face, cp) == 0;
-    }
+    bool IsMissing(const Strike& strike, char32_t cp) { return FT_Get_Char_Index(strike.key.face->face, cp) == 0; }
 
 private:
     Engine()
@@ -481,8 +478,8 @@ Run& Layout(Strike& strike, const WCHAR* text, int count, const int* dx)
     run.extents.clear();
     // The glyph cache is bounded; it is emptied between layouts only, so
     // that the glyphs of one run stay put.
-    if (strike.glyphs.size() + static_cast<std::size_t>(count) > kMaxGlyphsPerStrike ||
-        strike.glyphBytes > kMaxGlyphBytesPerStrike) {
+    if (strike.glyphs.size() + static_cast<std::size_t>(count) > kMaxGlyphsPerStrike
+        || strike.glyphBytes > kMaxGlyphBytesPerStrike) {
         strike.glyphs.clear();
         strike.glyphBytes = 0;
     }
@@ -505,8 +502,7 @@ Run& Layout(Strike& strike, const WCHAR* text, int count, const int* dx)
 
 // Mixes color over the surface through a coverage mask placed with its
 // top-left at (gx, gy), inside clip (surface coordinates).
-void BlendMask(Surface& s, const BYTE* mask, int width, int height, int gx, int gy, const RECT& clip,
-               COLORREF color)
+void BlendMask(Surface& s, const BYTE* mask, int width, int height, int gx, int gy, const RECT& clip, COLORREF color)
 {
     const RECT r = Intersect(clip, RECT{gx, gy, gx + width, gy + height});
     if (IsEmpty(r))
@@ -558,7 +554,8 @@ std::shared_ptr<FontObject> FontOf(const DcState& dc)
         const auto res = engine.Resolve(u"", false, false);
         if (!res.face)
             return nullptr;
-        fallback = std::make_shared<FontObject>(lf, engine.StrikeFor({res.face, EmFor(*res.face, 0), false, false, false}));
+        fallback
+            = std::make_shared<FontObject>(lf, engine.StrikeFor({res.face, EmFor(*res.face, 0), false, false, false}));
     }
     return fallback;
 }
@@ -602,7 +599,8 @@ void DrawRun(DcState& dc, const FontObject& font, int x, int y, UINT align, UINT
             textClip = deviceRect;
     }
     auto fill = [&](RECT deviceArea, COLORREF color) {
-        ForEachClipRect(dc, Intersect(deviceArea, textClip), [&](const RECT& r) { FillSurfaceRect(surface, r, color); });
+        ForEachClipRect(dc, Intersect(deviceArea, textClip),
+                        [&](const RECT& r) { FillSurfaceRect(surface, r, color); });
     };
     if ((options & ETO_OPAQUE) && rect)
         ForEachClipRect(dc, deviceRect, [&](const RECT& r) { FillSurfaceRect(surface, r, dc.bkColor); });
@@ -779,8 +777,8 @@ HFONT CreateFontIndirectW(const LOGFONTW* lf)
             SetLastError(ERROR_FILE_NOT_FOUND);
             return nullptr;
         }
-        strike = engine.StrikeFor(
-            {res.face, EmFor(*res.face, lf->lfHeight), res.embolden, res.oblique, lf->lfQuality == NONANTIALIASED_QUALITY});
+        strike = engine.StrikeFor({res.face, EmFor(*res.face, lf->lfHeight), res.embolden, res.oblique,
+                                   lf->lfQuality == NONANTIALIASED_QUALITY});
     }
     HGDIOBJ handle = RegisterGdiObject(std::make_shared<FontObject>(*lf, std::move(strike)));
     if (!handle)
@@ -821,8 +819,8 @@ BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* tm)
     tm->tmItalic = lf.lfItalic ? 1 : 0;
     tm->tmUnderlined = lf.lfUnderline ? 1 : 0;
     tm->tmStruckOut = lf.lfStrikeOut ? 1 : 0;
-    tm->tmPitchAndFamily =
-        static_cast<BYTE>((f.fixedPitch ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE | (lf.lfPitchAndFamily & 0xF0));
+    tm->tmPitchAndFamily = static_cast<BYTE>((f.fixedPitch ? 0 : TMPF_FIXED_PITCH) | TMPF_VECTOR | TMPF_TRUETYPE
+                                             | (lf.lfPitchAndFamily & 0xF0));
     tm->tmCharSet = f.hangul ? HANGUL_CHARSET : ANSI_CHARSET;
     return TRUE;
 }
@@ -845,7 +843,8 @@ BOOL GetTextExtentExPointW(HDC hdc, LPCWSTR text, int count, int maxExtent, int*
     if (dx)
         std::copy(run.extents.begin(), run.extents.end(), dx);
     if (fit)
-        *fit = static_cast<int>(std::upper_bound(run.extents.begin(), run.extents.end(), maxExtent) - run.extents.begin());
+        *fit = static_cast<int>(std::upper_bound(run.extents.begin(), run.extents.end(), maxExtent)
+                                - run.extents.begin());
     if (size)
         *size = SIZE{run.width, font->strike->ascent + font->strike->descent};
     return TRUE;

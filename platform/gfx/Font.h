@@ -22,9 +22,9 @@
 // missing character.
 #pragma once
 
+#include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/GdiInternal.h"
-#include "platform/base/Types.h"
 
 #include <memory>
 
@@ -59,10 +59,7 @@ struct Strike;
 // A logical font: the request and the shared strike that draws it.
 class FontObject : public GdiObject {
 public:
-    FontObject(const LOGFONTW& request, std::shared_ptr<Strike> strike)
-        : logFont(request), strike(std::move(strike))
-    {
-    }
+    FontObject(const LOGFONTW& request, std::shared_ptr<Strike> strike) : logFont(request), strike(std::move(strike)) {}
     int Kind() const override { return OBJ_FONT; }
     int Describe(int size, void* out) const override;
 

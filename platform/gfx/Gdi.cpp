@@ -99,8 +99,8 @@ const StockObjects& Stock()
 {
     static const StockObjects stock = [] {
         StockObjects s{};
-        const COLORREF greys[5] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64),
-                                   RGB(0, 0, 0)};
+        const COLORREF greys[5]
+            = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64), RGB(0, 0, 0)};
         for (int i = 0; i < 5; ++i)
             s.brushes[i] = RegisterStock(std::make_shared<BrushObject>(greys[i], false));
         s.brushes[5] = RegisterStock(std::make_shared<BrushObject>(0, true));
@@ -324,8 +324,8 @@ void DrawLine(DcState& dc, int x0, int y0, int x1, int y1)
 
 std::shared_ptr<Surface> Surface::Create(int width, int height, int bitsPerPixel, bool topDown)
 {
-    if (width < 1 || height < 1 || width > 16384 || height > 16384 ||
-        (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32))
+    if (width < 1 || height < 1 || width > 16384 || height > 16384
+        || (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32))
         return nullptr;
     auto s = std::make_shared<Surface>();
     s->width = width;
@@ -382,9 +382,9 @@ void WritePixel(Surface& s, int x, int y, COLORREF c)
     BYTE* row = s.Row(y);
     switch (s.bitsPerPixel) {
     case 16:
-        reinterpret_cast<WORD*>(row)[x] =
-            s.rgb555 ? static_cast<WORD>(((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) | (GetBValue(c) >> 3))
-                     : ToRgb565(c);
+        reinterpret_cast<WORD*>(row)[x] = s.rgb555
+            ? static_cast<WORD>(((GetRValue(c) >> 3) << 10) | ((GetGValue(c) >> 3) << 5) | (GetBValue(c) >> 3))
+            : ToRgb565(c);
         break;
     case 24: {
         BYTE* p = row + x * 3;
@@ -955,20 +955,20 @@ BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, POINT* old)
     return TRUE;
 }
 
-#define DC_ATTRIBUTE(Setter, Getter, Type, field, failure)                                                           \
-    Type Setter(HDC dc, Type value)                                                                                \
-    {                                                                                                              \
-        auto state = DcOrFail(dc);                                                                                 \
-        if (!state)                                                                                                \
-            return failure;                                                                                        \
-        Type old = state->field;                                                                                   \
-        state->field = value;                                                                                      \
-        return old;                                                                                                \
-    }                                                                                                              \
-    Type Getter(HDC dc)                                                                                            \
-    {                                                                                                              \
-        auto state = DcOrFail(dc);                                                                                 \
-        return state ? state->field : failure;                                                                     \
+#define DC_ATTRIBUTE(Setter, Getter, Type, field, failure)                                                             \
+    Type Setter(HDC dc, Type value)                                                                                    \
+    {                                                                                                                  \
+        auto state = DcOrFail(dc);                                                                                     \
+        if (!state)                                                                                                    \
+            return failure;                                                                                            \
+        Type old = state->field;                                                                                       \
+        state->field = value;                                                                                          \
+        return old;                                                                                                    \
+    }                                                                                                                  \
+    Type Getter(HDC dc)                                                                                                \
+    {                                                                                                                  \
+        auto state = DcOrFail(dc);                                                                                     \
+        return state ? state->field : failure;                                                                         \
     }
 
 DC_ATTRIBUTE(SetTextColor, GetTextColor, COLORREF, textColor, CLR_INVALID)
@@ -1004,9 +1004,8 @@ HPEN CreatePen(int style, int width, COLORREF color)
         return nullptr;
     }
     // Dashed pens draw solid here.
-    return static_cast<HPEN>(
-        RegisterGdiObject(std::make_shared<PenObject>(style == PS_NULL ? PS_NULL : PS_SOLID, std::max(1, width),
-                                                      color & 0xFFFFFF)));
+    return static_cast<HPEN>(RegisterGdiObject(
+        std::make_shared<PenObject>(style == PS_NULL ? PS_NULL : PS_SOLID, std::max(1, width), color & 0xFFFFFF)));
 }
 
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
@@ -1175,10 +1174,9 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
     // All in client coordinates: what moves, where it may land, and where it
     // lands. Only pixels of the window that show are its own, so only they
     // move, and only onto parts that show.
-    const RECT source = scroll ? Intersect(Normalized(scroll->left, scroll->top, scroll->right, scroll->bottom), client)
-                               : client;
-    const RECT limit =
-        clip ? Intersect(Normalized(clip->left, clip->top, clip->right, clip->bottom), client) : client;
+    const RECT source
+        = scroll ? Intersect(Normalized(scroll->left, scroll->top, scroll->right, scroll->bottom), client) : client;
+    const RECT limit = clip ? Intersect(Normalized(clip->left, clip->top, clip->right, clip->bottom), client) : client;
     std::vector<RECT> moved;
     for (const RECT& from : shown) {
         const RECT to = Intersect(Offset(Intersect(from, source), dx, dy), limit);

@@ -36,9 +36,18 @@ inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
 {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
-inline constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-inline constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-inline constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+inline constexpr BYTE GetRValue(COLORREF c)
+{
+    return static_cast<BYTE>(c & 0xFF);
+}
+inline constexpr BYTE GetGValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+inline constexpr BYTE GetBValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 // Raster operations.
@@ -257,7 +266,10 @@ HGDIOBJ GetStockObject(int index);
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 DWORD GetObjectType(HGDIOBJ object);
 int GetObjectW(HGDIOBJ object, int size, LPVOID out);
-inline int GetObject(HGDIOBJ object, int size, LPVOID out) { return GetObjectW(object, size, out); }
+inline int GetObject(HGDIOBJ object, int size, LPVOID out)
+{
+    return GetObjectW(object, size, out);
+}
 
 // Bitmaps.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
@@ -308,8 +320,7 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
 // The source is a DC or a bitmap. Source pixels equal to the key are left out.
 BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, int sx, int sy, int sw, int sh,
                       COLORREF key);
-BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
-                    UINT key);
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, UINT key);
 
 // Text (platform/gfx/Font.cpp).
 int AddFontResourceW(LPCWSTR path);

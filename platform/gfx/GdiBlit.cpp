@@ -75,8 +75,7 @@ bool NeedsDest(DWORD rop)
 
 // Bitwise operations commute with the widening of 5- and 6-bit channels
 // by bit replication, so they may run on any pixel format's raw bits.
-template <class T>
-inline T Combine(DWORD rop, T s, T d)
+template <class T> inline T Combine(DWORD rop, T s, T d)
 {
     switch (rop) {
     case NOTSRCCOPY:
@@ -151,8 +150,7 @@ void BlitRect(Surface& dst, const RECT& dr, const Surface& src, int sx, int sy, 
 // blit that the clip and both surfaces let through, nearest neighbour:
 // f(dstX, dstY, srcX, srcY) in surface coordinates.
 template <class F>
-bool ForEachScaled(HDC dstHandle, int x, int y, int w, int h, const Source& src, int sx, int sy, int sw, int sh,
-                   F f)
+bool ForEachScaled(HDC dstHandle, int x, int y, int w, int h, const Source& src, int sx, int sy, int sw, int sh, F f)
 {
     auto dc = LookupDc(dstHandle);
     if (!dc || !src.surface) {
@@ -243,8 +241,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
                              const COLORREF dp = NeedsDest(rop) ? ReadPixel(d, dx, dy) : 0;
                              WritePixel(d, dx, dy, Combine<COLORREF>(rop, sp, dp) & 0xFFFFFF);
                          })
-               ? TRUE
-               : FALSE;
+        ? TRUE
+        : FALSE;
 }
 
 BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh,
@@ -262,8 +260,8 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
                          [&](Surface& d, int dx, int dy, int srcX, int srcY) {
                              PutPixelBlend(d, dx, dy, ReadPixel(*s.surface, srcX, srcY), alpha);
                          })
-               ? TRUE
-               : FALSE;
+        ? TRUE
+        : FALSE;
 }
 
 BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, int sx, int sy, int sw, int sh,
@@ -291,8 +289,8 @@ BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, 
                              if (p != key)
                                  WritePixel(d, dx, dy, p);
                          })
-               ? TRUE
-               : FALSE;
+        ? TRUE
+        : FALSE;
 }
 
 BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw, int sh, UINT key)

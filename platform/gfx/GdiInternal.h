@@ -11,8 +11,8 @@
 // thread-safe.
 #pragma once
 
-#include "platform/gfx/Gdi.h"
 #include "platform/base/Types.h"
+#include "platform/gfx/Gdi.h"
 
 #include <algorithm>
 #include <memory>
@@ -34,10 +34,7 @@ struct Surface {
 
     // Visual row y, 0 = top.
     BYTE* Row(int y) { return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride; }
-    const BYTE* Row(int y) const
-    {
-        return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride;
-    }
+    const BYTE* Row(int y) const { return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride; }
     int BytesPerPixel() const { return bitsPerPixel / 8; }
 
     // A zeroed surface that owns its pixels; null when the size or depth is
@@ -71,14 +68,19 @@ void PutPixelBlend(Surface& s, int x, int y, COLORREF c, int alpha0to255);
 void FillSurfaceRect(Surface& s, RECT r, COLORREF c);
 
 // Rectangle helpers (right and bottom exclusive).
-inline bool IsEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+inline bool IsEmpty(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
 inline RECT Intersect(const RECT& a, const RECT& b)
 {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
     return IsEmpty(r) ? RECT{0, 0, 0, 0} : r;
 }
-inline RECT Offset(RECT r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+inline RECT Offset(RECT r, int dx, int dy)
+{
+    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
 // a minus b, as up to four disjoint pieces added to out.
 void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out);
 
@@ -101,8 +103,7 @@ HGDIOBJ RegisterGdiObject(std::shared_ptr<GdiObject> object);
 // The object behind a live handle, or null (also for a handle of another
 // kind or a stale one).
 std::shared_ptr<GdiObject> LookupGdiObject(HGDIOBJ handle);
-template <class T>
-std::shared_ptr<T> LookupGdiObject(HGDIOBJ handle)
+template <class T> std::shared_ptr<T> LookupGdiObject(HGDIOBJ handle)
 {
     return std::dynamic_pointer_cast<T>(LookupGdiObject(handle));
 }
@@ -149,10 +150,10 @@ public:
     int Kind() const override { return isMemory ? OBJ_MEMDC : OBJ_DC; }
 
     bool isMemory = false;
-    HWND hwnd = nullptr;               // window DC: its window (null for the whole screen)
+    HWND hwnd = nullptr;              // window DC: its window (null for the whole screen)
     std::shared_ptr<Surface> surface; // where the pixels go
-    POINT deviceOrigin{0, 0};          // device (0, 0) on the surface
-    std::vector<RECT> area;            // drawable area, device coordinates (window, paint rectangle)
+    POINT deviceOrigin{0, 0};         // device (0, 0) on the surface
+    std::vector<RECT> area;           // drawable area, device coordinates (window, paint rectangle)
     bool hasClipRegion = false;
     std::vector<RECT> clipRegion; // the selected clip region, device coordinates
     std::vector<RECT> clip;       // what drawing may touch: area, and the clip region when there is one
@@ -184,8 +185,7 @@ void MarkDrawn(DcState& dc, const RECT& surfaceRect);
 
 // Calls f(const RECT& surfaceRect) for every part of deviceRect that the
 // clip lets through, in surface coordinates, and marks those parts drawn.
-template <class F>
-void ForEachClipRect(DcState& dc, RECT deviceRect, F f)
+template <class F> void ForEachClipRect(DcState& dc, RECT deviceRect, F f)
 {
     for (const RECT& c : dc.clip) {
         RECT r = Intersect(deviceRect, c);
@@ -201,6 +201,9 @@ void ForEachClipRect(DcState& dc, RECT deviceRect, F f)
 }
 
 // Logical to device coordinates.
-inline POINT ToDevice(const DcState& dc, int x, int y) { return POINT{x + dc.viewportOrigin.x, y + dc.viewportOrigin.y}; }
+inline POINT ToDevice(const DcState& dc, int x, int y)
+{
+    return POINT{x + dc.viewportOrigin.x, y + dc.viewportOrigin.y};
+}
 
 } // namespace platform

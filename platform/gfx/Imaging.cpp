@@ -24,7 +24,7 @@ unsigned Channel(std::uint32_t p, int shift)
 
 // Resamples one line of `inLen` pixels (spaced `inStep`) to `outLen`.
 void ResampleLine(const std::uint32_t* in, ptrdiff_t inStep, int inLen, std::uint32_t* out, ptrdiff_t outStep,
-    int outLen, bool smooth)
+                  int outLen, bool smooth)
 {
     for (int i = 0; i < outLen; ++i) {
         std::uint32_t result;
@@ -140,7 +140,7 @@ bool ScalePicture(const Picture& source, int width, int height, Picture& out, bo
         }
         for (int y = 0; y < source.height; ++y)
             ResampleLine(&source.pixels[static_cast<size_t>(y) * source.width], 1, source.width,
-                &across[static_cast<size_t>(y) * width], 1, width, smooth);
+                         &across[static_cast<size_t>(y) * width], 1, width, smooth);
         ResampleRows(across.data(), width, source.height, result.pixels.data(), height, smooth);
     }
     out = std::move(result);
@@ -273,8 +273,8 @@ class PictureObject final : public IImage, public IBitmapImage, public IBasicBit
 public:
     // A file image: bytes whose header was read into info.
     PictureObject(std::vector<BYTE> bytes, const PictureInfo& info)
-        : encoded_(std::move(bytes)), info_(info),
-          format_(info.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB), fromFile_(true)
+        : encoded_(std::move(bytes)), info_(info), format_(info.hasAlpha ? PixelFormat32bppARGB : PixelFormat24bppRGB),
+          fromFile_(true)
     {
     }
     // A bitmap.
@@ -318,14 +318,14 @@ public:
     {
         if (!size)
             return E_POINTER;
-        *size = SIZE { Physical(info_.width), Physical(info_.height) };
+        *size = SIZE{Physical(info_.width), Physical(info_.height)};
         return S_OK;
     }
     HRESULT GetImageInfo(ImageInfo* out) override
     {
         if (!out)
             return E_POINTER;
-        ImageInfo i {};
+        ImageInfo i{};
         switch (fromFile_ ? info_.format : PictureFormat::Unknown) {
         case PictureFormat::Bmp:
             i.RawDataFormat = ImageFormatBMP;
@@ -380,7 +380,7 @@ public:
     {
         if (!size)
             return E_POINTER;
-        *size = SIZE { info_.width, info_.height };
+        *size = SIZE{info_.width, info_.height};
         return S_OK;
     }
     HRESULT GetPixelFormatID(PixelFormatID* format) override
@@ -397,7 +397,7 @@ public:
     HRESULT Clone(const RECT* rect, IBitmapImage** out, BOOL) override
     {
         return Derive(out, [&](const Picture& p, Picture& result) {
-            const RECT r = rect ? *rect : RECT { 0, 0, p.width, p.height };
+            const RECT r = rect ? *rect : RECT{0, 0, p.width, p.height};
             if (r.left < 0 || r.top < 0 || r.right > p.width || r.bottom > p.height || IsEmpty(r)
                 || !result.Allocate(r.right - r.left, r.bottom - r.top))
                 return false;
@@ -434,7 +434,7 @@ public:
             out,
             [&](const Picture& p, Picture& result) {
                 return ScalePicture(p, static_cast<int>(width), static_cast<int>(height), result,
-                    hint != InterpolationHintNearestNeighbor);
+                                    hint != InterpolationHintNearestNeighbor);
             },
             format);
     }
@@ -466,7 +466,8 @@ public:
         options.minWidth = minWidth;
         options.minHeight = minHeight;
         PictureInfo info;
-        const bool scaled = out && minWidth > 0 && minHeight > 0 && (minWidth < info_.width || minHeight < info_.height);
+        const bool scaled
+            = out && minWidth > 0 && minHeight > 0 && (minWidth < info_.width || minHeight < info_.height);
         Picture decoded;
         PictureStatus status = DecodePicture(encoded_.data(), encoded_.size(), options, info, decoded);
         if (status != PictureStatus::Ok)
@@ -493,8 +494,7 @@ private:
     ~PictureObject() = default;
 
     // A new bitmap made from this one's pixels by op.
-    template <class Op>
-    HRESULT Derive(IBitmapImage** out, Op op, PixelFormatID format = PixelFormatDontCare)
+    template <class Op> HRESULT Derive(IBitmapImage** out, Op op, PixelFormatID format = PixelFormatDontCare)
     {
         if (!out)
             return E_POINTER;
@@ -509,7 +509,7 @@ private:
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
-    std::atomic<ULONG> references_ { 1 };
+    std::atomic<ULONG> references_{1};
     std::mutex mutex_;
     std::vector<BYTE> encoded_;
     PictureInfo info_;
@@ -520,14 +520,14 @@ private:
     // The pixels of the last draw that needed a cut or a scale, ready to
     // copy out again: screens repaint the same pictures at the same size.
     std::shared_ptr<const Picture> drawn_;
-    RECT drawnPart_ {};
-    SIZE drawnSize_ {};
+    RECT drawnPart_{};
+    SIZE drawnSize_{};
     // Counts the writes through UnlockBits: a draw that decoded before one
     // does not keep its (old) pixels.
     unsigned pixelsGeneration_ = 0;
     // The one lock LockBits hands out.
     bool locked_ = false;
-    RECT lockRect_ {};
+    RECT lockRect_{};
     UINT lockFlags_ = 0;
     PixelFormatID lockFormat_ = 0;
     std::vector<BYTE> lockBuffer_;
@@ -545,7 +545,7 @@ HRESULT PictureObject::LockBits(const RECT* rect, UINT flags, PixelFormatID form
     if (FAILED(hr))
         return hr;
     std::lock_guard<std::mutex> lock(mutex_);
-    const RECT r = rect ? *rect : RECT { 0, 0, picture_.width, picture_.height };
+    const RECT r = rect ? *rect : RECT{0, 0, picture_.width, picture_.height};
     if (r.left < 0 || r.top < 0 || r.right > picture_.width || r.bottom > picture_.height || IsEmpty(r))
         return E_INVALIDARG;
     if (locked_)
@@ -578,7 +578,7 @@ HRESULT PictureObject::LockBits(const RECT* rect, UINT flags, PixelFormatID form
     lockRect_ = r;
     lockFlags_ = flags;
     lockFormat_ = format;
-    *data = BitmapData { static_cast<UINT>(w), static_cast<UINT>(h), stride, format, lockBuffer_.data(), 0 };
+    *data = BitmapData{static_cast<UINT>(w), static_cast<UINT>(h), stride, format, lockBuffer_.data(), 0};
     return S_OK;
 }
 
@@ -630,15 +630,15 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
         return dw == 0 || dh == 0 ? S_OK : E_INVALIDARG;
 
     // The source part in pixels (the rectangle comes in hundredths of a mm).
-    RECT part { 0, 0, info_.width, info_.height };
+    RECT part{0, 0, info_.width, info_.height};
     if (src) {
-        const SIZE phys { Physical(info_.width), Physical(info_.height) };
+        const SIZE phys{Physical(info_.width), Physical(info_.height)};
         auto toPixels = [](LONG v, int pixels, LONG physical) {
             return static_cast<LONG>((static_cast<std::int64_t>(v) * pixels + physical / 2) / physical);
         };
-        part = RECT { toPixels(src->left, info_.width, phys.cx), toPixels(src->top, info_.height, phys.cy),
-            toPixels(src->right, info_.width, phys.cx), toPixels(src->bottom, info_.height, phys.cy) };
-        part = Intersect(part, RECT { 0, 0, info_.width, info_.height });
+        part = RECT{toPixels(src->left, info_.width, phys.cx), toPixels(src->top, info_.height, phys.cy),
+                    toPixels(src->right, info_.width, phys.cx), toPixels(src->bottom, info_.height, phys.cy)};
+        part = Intersect(part, RECT{0, 0, info_.width, info_.height});
         if (IsEmpty(part))
             return E_INVALIDARG;
     }
@@ -704,7 +704,7 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             return hr;
         RECT cutPart = part;
         if (picture.width != info_.width || picture.height != info_.height) {
-            cutPart = RECT { 0, 0, picture.width, picture.height };
+            cutPart = RECT{0, 0, picture.width, picture.height};
         } else if (!whole) {
             Picture cut;
             if (!cut.Allocate(pw, ph))
@@ -726,7 +726,7 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
         if (generation == pixelsGeneration_) {
             drawn_ = ready;
             drawnPart_ = part;
-            drawnSize_ = SIZE { dw, dh };
+            drawnSize_ = SIZE{dw, dh};
         }
     }
     blit(*ready);
@@ -808,14 +808,14 @@ public:
             return E_INVALIDARG;
         Picture picture;
         if (!picture.Allocate(static_cast<int>(width), static_cast<int>(height),
-                format == PixelFormat32bppARGB ? 0u : 0xFF000000u))
+                              format == PixelFormat32bppARGB ? 0u : 0xFF000000u))
             return E_OUTOFMEMORY;
         picture.hasAlpha = format == PixelFormat32bppARGB;
         *out = new (std::nothrow) PictureObject(std::move(picture), format);
         return *out ? S_OK : E_OUTOFMEMORY;
     }
-    HRESULT CreateBitmapFromImage(IImage* image, UINT width, UINT height, PixelFormatID format,
-        InterpolationHint hint, IBitmapImage** out) override
+    HRESULT CreateBitmapFromImage(IImage* image, UINT width, UINT height, PixelFormatID format, InterpolationHint hint,
+                                  IBitmapImage** out) override
     {
         if (!out)
             return E_POINTER;
@@ -838,7 +838,7 @@ public:
 
 private:
     ~ImagingFactory() = default;
-    std::atomic<ULONG> references_ { 1 };
+    std::atomic<ULONG> references_{1};
 };
 
 } // namespace
@@ -873,7 +873,7 @@ HBITMAP PictureToDib565(const Picture& picture, void** bits)
         *bits = nullptr;
     if (picture.width <= 0 || picture.height <= 0)
         return nullptr;
-    BITMAPINFO bi {};
+    BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = picture.width;
     bi.bmiHeader.biHeight = -picture.height;
@@ -881,13 +881,13 @@ HBITMAP PictureToDib565(const Picture& picture, void** bits)
     bi.bmiHeader.biBitCount = 16;
     bi.bmiHeader.biCompression = BI_BITFIELDS;
     bi.bmiHeader.biXPelsPerMeter = bi.bmiHeader.biYPelsPerMeter = 11811;
-    const DWORD masks[3] = { 0xF800, 0x07E0, 0x001F };
+    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
     std::memcpy(bi.bmiColors, masks, sizeof masks);
     void* pixels = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
     if (!dib || !pixels)
         return nullptr;
-    const size_t stride = (static_cast<size_t>(picture.width) * 2 + 3) & ~size_t { 3 };
+    const size_t stride = (static_cast<size_t>(picture.width) * 2 + 3) & ~size_t{3};
     for (int y = 0; y < picture.height; ++y) {
         WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(pixels) + stride * y);
         for (int x = 0; x < picture.width; ++x)
@@ -936,7 +936,8 @@ HBITMAP LoadPictureAsDib565(LPCWSTR path, int width, int height, bool fit, int d
     if (status != PictureStatus::Ok)
         return fail(ErrorFromPictureStatus(status));
     bytes.clear();
-    if (!ScalePicture(picture, decodeW, decodeH, picture) || ((flipX || flipY) && !FlipPicture(picture, flipX, flipY, picture))
+    if (!ScalePicture(picture, decodeW, decodeH, picture)
+        || ((flipX || flipY) && !FlipPicture(picture, flipX, flipY, picture))
         || !RotatePicture(picture, degrees, picture))
         return fail(ERROR_NOT_ENOUGH_MEMORY);
     HBITMAP dib = PictureToDib565(picture);
@@ -956,12 +957,12 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path)
     PictureInfo info;
     Picture picture;
     if (status == PictureStatus::Ok)
-        status = DecodeBmp(bytes.data(), bytes.size(), DecodeOptions {}, info, picture);
+        status = DecodeBmp(bytes.data(), bytes.size(), DecodeOptions{}, info, picture);
     if (status != PictureStatus::Ok) {
         SetLastError(ErrorFromPictureStatus(status));
         return nullptr;
     }
-    BITMAPINFO bi {};
+    BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = picture.width;
     bi.bmiHeader.biHeight = -picture.height;
@@ -974,7 +975,7 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t { 3 };
+    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t{3};
     for (int y = 0; y < picture.height; ++y) {
         BYTE* row = static_cast<BYTE*>(pixels) + stride * y;
         for (int x = 0; x < picture.width; ++x) {
@@ -988,7 +989,7 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path)
 }
 
 namespace {
-std::atomic<int> g_comInits { 0 };
+std::atomic<int> g_comInits{0};
 }
 
 HRESULT CoInitializeEx(void*, DWORD)

@@ -15,9 +15,9 @@
 #pragma once
 
 #include "platform/base/Com.h"
+#include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Picture.h"
-#include "platform/base/Types.h"
 
 using PixelFormatID = INT;
 inline constexpr PixelFormatID PixelFormatDontCare = 0;
@@ -26,8 +26,7 @@ inline constexpr PixelFormatID PixelFormat24bppRGB = 0x00021808;
 inline constexpr PixelFormatID PixelFormat32bppRGB = 0x00022009;
 inline constexpr PixelFormatID PixelFormat32bppARGB = 0x0026200A;
 
-enum InterpolationHint
-{
+enum InterpolationHint {
     InterpolationHintDefault = 0,
     InterpolationHintNearestNeighbor = 1,
     InterpolationHintBilinear = 2,
@@ -35,8 +34,7 @@ enum InterpolationHint
     InterpolationHintBicubic = 4,
 };
 
-enum BufferDisposalFlag
-{
+enum BufferDisposalFlag {
     BufferDisposalFlagNone = 0,
     BufferDisposalFlagGlobalFree = 1,
     BufferDisposalFlagCoTaskMemFree = 2,
@@ -104,32 +102,36 @@ struct IBasicBitmapOps : IUnknown {
     // Clockwise by a multiple of 90 degrees; other angles E_INVALIDARG.
     virtual HRESULT Rotate(float angle, InterpolationHint hint, IBitmapImage** out) = 0;
     virtual HRESULT Flip(BOOL flipX, BOOL flipY, IBitmapImage** out) = 0;
-    virtual HRESULT Resize(UINT width, UINT height, PixelFormatID format, InterpolationHint hint,
-        IBitmapImage** out) = 0;
+    virtual HRESULT Resize(UINT width, UINT height, PixelFormatID format, InterpolationHint hint, IBitmapImage** out)
+        = 0;
 };
 
 struct IImagingFactory : IUnknown {
     virtual HRESULT CreateImageFromFile(LPCWSTR path, IImage** out) = 0;
     // The bytes are copied; the disposal flag is accepted and ignored.
-    virtual HRESULT CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag disposal,
-        IImage** out) = 0;
+    virtual HRESULT CreateImageFromBuffer(const void* buffer, UINT size, BufferDisposalFlag disposal, IImage** out) = 0;
     // A black bitmap.
     virtual HRESULT CreateNewBitmap(UINT width, UINT height, PixelFormatID format, IBitmapImage** out) = 0;
     // The image scaled to width x height (0 = its own) in the format (0 = its own).
     virtual HRESULT CreateBitmapFromImage(IImage* image, UINT width, UINT height, PixelFormatID format,
-        InterpolationHint hint, IBitmapImage** out) = 0;
+                                          InterpolationHint hint, IBitmapImage** out)
+        = 0;
 };
 
-inline constexpr CLSID CLSID_ImagingFactory = { 0x57A1F001, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x01 } };
-inline constexpr IID IID_IImagingFactory = { 0x57A1F002, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x02 } };
-inline constexpr IID IID_IImage = { 0x57A1F003, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x03 } };
-inline constexpr IID IID_IBitmapImage = { 0x57A1F004, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x04 } };
-inline constexpr IID IID_IBasicBitmapOps = { 0x57A1F005, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x05 } };
-inline constexpr GUID ImageFormatMemoryBMP = { 0x57A1F010, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x10 } };
-inline constexpr GUID ImageFormatBMP = { 0x57A1F011, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x11 } };
-inline constexpr GUID ImageFormatJPEG = { 0x57A1F012, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x12 } };
-inline constexpr GUID ImageFormatPNG = { 0x57A1F013, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x13 } };
-inline constexpr GUID ImageFormatGIF = { 0x57A1F014, 0x7B3C, 0x4D21, { 0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x14 } };
+inline constexpr CLSID CLSID_ImagingFactory
+    = {0x57A1F001, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x01}};
+inline constexpr IID IID_IImagingFactory
+    = {0x57A1F002, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x02}};
+inline constexpr IID IID_IImage = {0x57A1F003, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x03}};
+inline constexpr IID IID_IBitmapImage = {0x57A1F004, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x04}};
+inline constexpr IID IID_IBasicBitmapOps
+    = {0x57A1F005, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x05}};
+inline constexpr GUID ImageFormatMemoryBMP
+    = {0x57A1F010, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x10}};
+inline constexpr GUID ImageFormatBMP = {0x57A1F011, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x11}};
+inline constexpr GUID ImageFormatJPEG = {0x57A1F012, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x12}};
+inline constexpr GUID ImageFormatPNG = {0x57A1F013, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x13}};
+inline constexpr GUID ImageFormatGIF = {0x57A1F014, 0x7B3C, 0x4D21, {0x9E, 0x10, 0x41, 0x57, 0x52, 0x45, 0x4E, 0x14}};
 
 // Loads a BMP file of the unit as a DIB section (24 bits, or 16-bit RGB565
 // for a 565 file), top-down. Null and the last error on failure:
@@ -163,7 +165,7 @@ HBITMAP PictureToDib565(const Picture& picture, void** bits = nullptr);
 // it clockwise by `degrees` (0, 90, 180, 270). With `fit` the picture keeps
 // its aspect ratio and is never enlarged: the section gets the fitted size.
 // Null and the last error on failure.
-HBITMAP LoadPictureAsDib565(LPCWSTR path, int width, int height, bool fit = false, int degrees = 0,
-    bool flipX = false, bool flipY = false);
+HBITMAP LoadPictureAsDib565(LPCWSTR path, int width, int height, bool fit = false, int degrees = 0, bool flipX = false,
+                            bool flipY = false);
 
 } // namespace platform

@@ -17,8 +17,7 @@
 
 namespace platform {
 
-enum class PictureStatus
-{
+enum class PictureStatus {
     Ok,
     NotFound,    // the file cannot be opened or read
     Unsupported, // not a format we know, or a variant we do not decode
@@ -27,8 +26,7 @@ enum class PictureStatus
     NoMemory,
 };
 
-enum class PictureFormat
-{
+enum class PictureFormat {
     Unknown,
     Bmp,
     Jpeg,
@@ -72,16 +70,16 @@ struct DecodeOptions {
 PictureFormat SniffPictureFormat(const BYTE* data, size_t size);
 
 // Decodes any of the four formats (by content, not by name).
-PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture);
-PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture);
-PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture);
-PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture);
-PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options,
-    PictureInfo& info, Picture& picture);
+PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                            Picture& picture);
+PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture);
+PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                         Picture& picture);
+PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture);
+PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture);
 
 // Reads a whole file of the unit (at most 256 MiB) into `bytes`.
 PictureStatus ReadPictureFile(LPCWSTR unitPath, std::vector<BYTE>& bytes);
@@ -115,7 +113,7 @@ bool EncodeJpeg(const Picture& picture, int quality, std::vector<BYTE>& out);
 // of the unit; `stride` is the distance between rows in bytes (negative for
 // bottom-up rows when `pixels` points at the top row). The last error is
 // set on failure.
-bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride,
-    int bitsPerPixel, int quality);
+bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height, int stride, int bitsPerPixel,
+                    int quality);
 
 } // namespace platform

@@ -84,10 +84,10 @@ void Screen::SetInverted(std::vector<RECT> rects)
         for (const RECT& r : rects)
             if (RECT c = ClipToScreen(r); !IsEmptyRect(c))
                 kept.push_back(c);
-        if (kept.size() == m_inverted.size() &&
-            std::equal(kept.begin(), kept.end(), m_inverted.begin(), [](const RECT& a, const RECT& b) {
-                return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-            }))
+        if (kept.size() == m_inverted.size()
+            && std::equal(kept.begin(), kept.end(), m_inverted.begin(), [](const RECT& a, const RECT& b) {
+                   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+               }))
             return;
         changed = m_inverted;
         changed.insert(changed.end(), kept.begin(), kept.end());

@@ -56,7 +56,7 @@ public:
     // A converter in its initial state, or kNoConverter.
     iconv_t Get(Code code, bool toWide)
     {
-        static const char* const names[kCodeCount] = { "CP949", "UTF-8", "UTF-7" };
+        static const char* const names[kCodeCount] = {"CP949", "UTF-8", "UTF-7"};
         iconv_t& cd = m_cd[code][toWide ? 1 : 0];
         if (cd == kNoConverter)
             cd = toWide ? iconv_open("UTF-16LE", names[code]) : iconv_open(names[code], "UTF-16LE");
@@ -67,7 +67,7 @@ public:
 
 private:
     iconv_t m_cd[kCodeCount][2]
-        = { { kNoConverter, kNoConverter }, { kNoConverter, kNoConverter }, { kNoConverter, kNoConverter } };
+        = {{kNoConverter, kNoConverter}, {kNoConverter, kNoConverter}, {kNoConverter, kNoConverter}};
 };
 
 thread_local Converters t_converters;
@@ -182,7 +182,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount,
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR bytes, int byteCount,
-    LPCSTR defaultChar, BOOL* usedDefault)
+                        LPCSTR defaultChar, BOOL* usedDefault)
 {
     Code code;
     if (!CodeOf(codePage, code) || !wide || wideCount == 0 || wideCount < -1 || byteCount < 0
@@ -230,8 +230,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
             text.append(replacement.data(), replacement.size());
             replaced = true;
             const bool pair = left >= 4
-                && IsHigh(
-                    static_cast<WCHAR>(static_cast<unsigned char>(at[0]) | (static_cast<unsigned char>(at[1]) << 8)));
+                && IsHigh(static_cast<WCHAR>(static_cast<unsigned char>(at[0])
+                                             | (static_cast<unsigned char>(at[1]) << 8)));
             return std::min<std::size_t>(pair ? 4 : 2, left);
         });
     if (!done)

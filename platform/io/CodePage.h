@@ -41,4 +41,4 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount,
 // UTF-7 never use the default character (*usedDefault is set to FALSE).
 // Errors as for MultiByteToWideChar.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR bytes, int byteCount,
-    LPCSTR defaultChar, BOOL* usedDefault);
+                        LPCSTR defaultChar, BOOL* usedDefault);

@@ -1,8 +1,8 @@
 #include "platform/io/Device.h"
 
 #include "platform/base/Error.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 
 #include <algorithm>
 #include <map>

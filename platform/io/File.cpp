@@ -38,7 +38,7 @@ constexpr std::size_t kMaxNameBytes = 255;
 constexpr std::size_t kCopyChunk = 64 * 1024;
 constexpr std::uint64_t kTicksPerSecond = 10000000;
 constexpr std::int64_t kEpochDelta = 11644473600; // seconds from 1601-01-01 to 1970-01-01
-constexpr std::int64_t kEpochDays = 134774; // days between the same dates
+constexpr std::int64_t kEpochDays = 134774;       // days between the same dates
 
 template <class T> T Fail(DWORD error, T result)
 {
@@ -121,7 +121,7 @@ bool IsSeparator(WCHAR c)
 
 struct ParsedPath {
     std::vector<std::string> components; // UTF-8
-    std::u16string last; // the last component as given
+    std::u16string last;                 // the last component as given
     bool trailingSeparator = false;
 };
 
@@ -132,7 +132,7 @@ DWORD ParsePath(LPCWSTR path, bool wildcardLast, ParsedPath& out)
     if (!path)
         return ERROR_INVALID_PARAMETER;
     const std::u16string_view text(path);
-    out = ParsedPath {};
+    out = ParsedPath{};
     out.trailingSeparator = !text.empty() && IsSeparator(text.back());
     std::vector<std::u16string_view> parts;
     for (std::size_t i = 0; i < text.size();) {
@@ -223,19 +223,19 @@ std::string FindEntryName(const std::string& folder, const std::string& name, st
 }
 
 struct Resolved {
-    std::string root; // real path of the unit's root
-    std::string host; // real path; for a missing entry its folder + the name as given
+    std::string root;   // real path of the unit's root
+    std::string host;   // real path; for a missing entry its folder + the name as given
     std::string parent; // real path of the folder that holds the entry
-    std::string leaf; // the entry's name there (as found, else as given)
-    std::string given; // the last component as given
-    struct stat st { }; // the entry's status, links followed (when it exists)
+    std::string leaf;   // the entry's name there (as found, else as given)
+    std::string given;  // the last component as given
+    struct stat st {};  // the entry's status, links followed (when it exists)
     bool exists = false;
     bool isRoot = false;
 };
 
 DWORD ResolveComponents(const std::vector<std::string>& components, bool mustExist, Resolved& out)
 {
-    out = Resolved {};
+    out = Resolved{};
     if (!RealPath(UnitRoot(), out.root))
         return ERROR_PATH_NOT_FOUND;
     std::string current = out.root;
@@ -295,7 +295,7 @@ DWORD Resolve(LPCWSTR path, bool mustExist, Resolved& out)
 
 // ---- attributes ----
 
-std::atomic<bool> g_attributesWarned { false };
+std::atomic<bool> g_attributesWarned{false};
 
 DWORD ReadStoredAttributes(const std::string& path)
 {
@@ -307,9 +307,9 @@ DWORD ReadStoredAttributes(const std::string& path)
     return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
 }
 
-// The same for the entry name of the host folder, open as folderFd. Where the kernel has getxattrat the entry is found by
-// its name in that folder, which spares the walk along the whole path that
-// dominates a folder listing; elsewhere the path is used.
+// The same for the entry name of the host folder, open as folderFd. Where the kernel has getxattrat the entry is found
+// by its name in that folder, which spares the walk along the whole path that dominates a folder listing; elsewhere the
+// path is used.
 #if defined(SYS_getxattrat)
 constexpr long kGetxattrat = SYS_getxattrat;
 #elif defined(__x86_64__) || defined(__i386__) || defined(__aarch64__) || defined(__arm__) || defined(__riscv)
@@ -324,13 +324,13 @@ struct XattrArgs {
     std::uint32_t flags;
 };
 
-std::atomic<bool> g_noGetxattrat { kGetxattrat < 0 };
+std::atomic<bool> g_noGetxattrat{kGetxattrat < 0};
 
 DWORD ReadStoredAttributesAt(int folderFd, const std::string& folder, const std::string& name)
 {
     if (folderFd >= 0 && !g_noGetxattrat.load(std::memory_order_relaxed)) {
         char text[16];
-        XattrArgs args { reinterpret_cast<std::uintptr_t>(text), sizeof text - 1, 0 };
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(text), sizeof text - 1, 0};
         const long n
             = syscall(kGetxattrat, folderFd, name.c_str(), AT_SYMLINK_NOFOLLOW, kAttributeName, &args, sizeof args);
         if (n > 0) {
@@ -396,17 +396,17 @@ std::uint64_t Ticks(const FILETIME& time)
 
 FILETIME FromTicks(std::uint64_t ticks)
 {
-    return FILETIME { static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32) };
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 struct Times {
-    FILETIME creation {}, access {}, write {};
+    FILETIME creation{}, access{}, write{};
 };
 
 Times TimesOf(const struct statx& sx)
 {
     auto convert = [](const statx_timestamp& t) {
-        return FileTimeFromTimespec(timespec { static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec) });
+        return FileTimeFromTimespec(timespec{static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)});
     };
     Times times;
     times.access = convert(sx.stx_atime);
@@ -440,13 +440,7 @@ std::map<FileKey, std::vector<const FileObject*>> g_openFiles;
 
 class FileObject : public IoObject {
 public:
-    FileObject(int fd, DWORD access, DWORD share, FileKey key)
-        : fd(fd)
-        , access(access)
-        , share(share)
-        , key(key)
-    {
-    }
+    FileObject(int fd, DWORD access, DWORD share, FileKey key) : fd(fd), access(access), share(share), key(key) {}
     ~FileObject() override
     {
         {
@@ -528,17 +522,17 @@ std::int64_t FileObject::Seek(std::int64_t distance, DWORD method)
         struct stat st;
         base = fstat(fd, &st) == 0 ? st.st_size : -1;
     } else {
-        return Fail(ERROR_INVALID_PARAMETER, std::int64_t { -1 });
+        return Fail(ERROR_INVALID_PARAMETER, std::int64_t{-1});
     }
     if (base < 0)
-        return Fail(ErrorFromErrno(errno), std::int64_t { -1 });
+        return Fail(ErrorFromErrno(errno), std::int64_t{-1});
     if (distance < -base)
-        return Fail(ERROR_NEGATIVE_SEEK, std::int64_t { -1 });
+        return Fail(ERROR_NEGATIVE_SEEK, std::int64_t{-1});
     if (distance > INT64_MAX - base)
-        return Fail(ERROR_INVALID_PARAMETER, std::int64_t { -1 });
+        return Fail(ERROR_INVALID_PARAMETER, std::int64_t{-1});
     const off_t position = lseek(fd, base + distance, SEEK_SET);
     if (position < 0)
-        return Fail(ErrorFromErrno(errno), std::int64_t { -1 });
+        return Fail(ErrorFromErrno(errno), std::int64_t{-1});
     return position;
 }
 
@@ -546,7 +540,7 @@ std::int64_t FileObject::Size()
 {
     struct stat st;
     if (fstat(fd, &st) != 0)
-        return Fail(ErrorFromErrno(errno), std::int64_t { -1 });
+        return Fail(ErrorFromErrno(errno), std::int64_t{-1});
     return st.st_size;
 }
 
@@ -590,15 +584,15 @@ bool Conflicts(DWORD access, DWORD share, const FileObject& open)
 // with g_openLock held.
 bool HeldAgainstDelete(const struct stat& st)
 {
-    auto found = g_openFiles.find(FileKey { st.st_dev, st.st_ino });
+    auto found = g_openFiles.find(FileKey{st.st_dev, st.st_ino});
     if (found == g_openFiles.end())
         return false;
     return std::any_of(found->second.begin(), found->second.end(),
-        [](const FileObject* open) { return !(open->share & FILE_SHARE_DELETE); });
+                       [](const FileObject* open) { return !(open->share & FILE_SHARE_DELETE); });
 }
 
-std::shared_ptr<FileObject> OpenResolved(
-    const Resolved& r, DWORD access, DWORD share, DWORD disposition, DWORD attributes)
+std::shared_ptr<FileObject> OpenResolved(const Resolved& r, DWORD access, DWORD share, DWORD disposition,
+                                         DWORD attributes)
 {
     if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)
         return Fail(ERROR_INVALID_PARAMETER, nullptr);
@@ -627,7 +621,7 @@ std::shared_ptr<FileObject> OpenResolved(
     if (!existed)
         flags |= disposition == CREATE_NEW ? O_CREAT | O_EXCL : O_CREAT;
     int fd;
-    while ((fd = open(r.host.c_str(), flags, 0666)) < 0 && errno == EINTR) { }
+    while ((fd = open(r.host.c_str(), flags, 0666)) < 0 && errno == EINTR) {}
     if (fd < 0) {
         const int e = errno;
         return Fail(e == EEXIST ? ERROR_FILE_EXISTS : e == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(e), nullptr);
@@ -639,7 +633,7 @@ std::shared_ptr<FileObject> OpenResolved(
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    const FileKey key { st.st_dev, st.st_ino };
+    const FileKey key{st.st_dev, st.st_ino};
     std::unique_lock guard(g_openLock);
     auto failClosed = [&](DWORD error) {
         guard.unlock();
@@ -670,8 +664,8 @@ std::shared_ptr<FileObject> OpenResolved(
     auto object = std::make_shared<FileObject>(fd, access, share, key);
     g_openFiles[key].push_back(object.get());
     guard.unlock();
-    SetLastError(
-        existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                         : ERROR_SUCCESS);
     return object;
 }
 
@@ -705,7 +699,7 @@ DWORD CopyResolved(const Resolved& from, const Resolved& to, bool failIfExists)
         }
     }
     if (error == ERROR_SUCCESS) {
-        const timespec times[2] = { from.st.st_atim, from.st.st_mtim };
+        const timespec times[2] = {from.st.st_atim, from.st.st_mtim};
         futimens(target->fd, times);
         return ERROR_SUCCESS;
     }
@@ -777,8 +771,8 @@ private:
         struct statx sx;
         const int rc = folderFd >= 0
             ? statx(folderFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx)
-            : statx(AT_FDCWD, Join(folder, entry.name).c_str(), AT_SYMLINK_NOFOLLOW,
-                STATX_BASIC_STATS | STATX_BTIME, &sx);
+            : statx(AT_FDCWD, Join(folder, entry.name).c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                    &sx);
         if (rc != 0)
             return false;
         struct stat st {};
@@ -800,7 +794,7 @@ private:
                 return false;
             stored = ReadStoredAttributesAt(folderFd, folder, entry.name);
         }
-        *data = WIN32_FIND_DATAW {};
+        *data = WIN32_FIND_DATAW{};
         data->dwFileAttributes = AttributesOf(st, stored);
         data->ftCreationTime = times.creation;
         data->ftLastAccessTime = times.access;
@@ -847,7 +841,7 @@ void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d)
 
 unsigned DaysInMonth(unsigned year, unsigned month)
 {
-    static const unsigned days[12] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    static const unsigned days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : days[month - 1];
 }
@@ -857,7 +851,7 @@ unsigned DaysInMonth(unsigned year, unsigned month)
 std::int64_t LocalOffset(std::int64_t unixSeconds)
 {
     const auto t = static_cast<time_t>(unixSeconds);
-    std::tm local {};
+    std::tm local{};
     return localtime_r(&t, &local) ? local.tm_gmtoff : 0;
 }
 
@@ -960,15 +954,15 @@ FILETIME FileTimeFromTimespec(const timespec& time)
 {
     const std::int64_t seconds = static_cast<std::int64_t>(time.tv_sec) + kEpochDelta;
     if (seconds < 0)
-        return FILETIME { 0, 0 };
-    return FromTicks(
-        static_cast<std::uint64_t>(seconds) * kTicksPerSecond + static_cast<std::uint64_t>(time.tv_nsec) / 100);
+        return FILETIME{0, 0};
+    return FromTicks(static_cast<std::uint64_t>(seconds) * kTicksPerSecond
+                     + static_cast<std::uint64_t>(time.tv_nsec) / 100);
 }
 
 timespec TimespecFromFileTime(const FILETIME& time)
 {
     const std::uint64_t ticks = Ticks(time);
-    timespec result {};
+    timespec result{};
     result.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(ticks / kTicksPerSecond) - kEpochDelta);
     result.tv_nsec = static_cast<long>(ticks % kTicksPerSecond) * 100;
     return result;
@@ -1017,7 +1011,7 @@ void ListFolder(int fd, std::u16string_view pattern, std::vector<FindObject::Ent
                 continue;
             std::u16string wide = FromUtf8(name);
             if (MatchesPattern(wide, pattern))
-                entries.push_back({ std::string(name), std::move(wide) });
+                entries.push_back({std::string(name), std::move(wide)});
         }
     }
 }
@@ -1042,7 +1036,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
             return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
         find->folder = r.parent;
         find->folderFd = open(r.parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        find->entries.push_back({ r.leaf, FromUtf8(r.leaf) });
+        find->entries.push_back({r.leaf, FromUtf8(r.leaf)});
     } else {
         std::vector<std::string> folder(parsed.components.begin(), parsed.components.end() - 1);
         const DWORD error = ResolveComponents(folder, true, r);
@@ -1057,7 +1051,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
             return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
         ListFolder(find->folderFd, parsed.last, find->entries);
         std::sort(find->entries.begin(), find->entries.end(),
-            [](const FindObject::Entry& a, const FindObject::Entry& b) { return a.name < b.name; });
+                  [](const FindObject::Entry& a, const FindObject::Entry& b) { return a.name < b.name; });
         find->folder = r.host;
     }
     find->root = r.root;
@@ -1108,9 +1102,9 @@ BOOL RemoveDirectoryW(LPCWSTR path)
     if (rmdir(Join(r.parent, r.leaf).c_str()) != 0) {
         const int e = errno;
         return Fail(e == EEXIST || e == ENOTEMPTY ? ERROR_DIR_NOT_EMPTY
-                : e == ENOTDIR                    ? ERROR_DIRECTORY
+                        : e == ENOTDIR            ? ERROR_DIRECTORY
                                                   : ErrorFromErrno(e),
-            FALSE);
+                    FALSE);
     }
     return TRUE;
 }
@@ -1158,9 +1152,9 @@ BOOL MoveFileW(LPCWSTR from, LPCWSTR to)
         const int e = errno;
         if (e != EXDEV || !S_ISREG(source.st.st_mode)) {
             return Fail(e == EEXIST || e == ENOTEMPTY ? ERROR_ALREADY_EXISTS
-                    : e == EINVAL                     ? ERROR_ACCESS_DENIED
+                            : e == EINVAL             ? ERROR_ACCESS_DENIED
                                                       : ErrorFromErrno(e),
-                FALSE);
+                        FALSE);
         }
     }
     // Another file system: copy the file, then remove the original.
@@ -1189,7 +1183,7 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists)
 namespace platform {
 namespace {
 
-std::atomic<unsigned> g_copyCounter { 0 };
+std::atomic<unsigned> g_copyCounter{0};
 
 LARGE_INTEGER Large(std::uint64_t value)
 {
@@ -1205,8 +1199,7 @@ bool Cancelled(BOOL* cancel)
 
 // Copies the bytes of source into fd with the progress calls. Returns the
 // error (ERROR_REQUEST_ABORTED when the caller ended it).
-DWORD CopyBytes(FileObject& source, int fd, std::uint64_t total, LPPROGRESS_ROUTINE progress, LPVOID data,
-    BOOL* cancel)
+DWORD CopyBytes(FileObject& source, int fd, std::uint64_t total, LPPROGRESS_ROUTINE progress, LPVOID data, BOOL* cancel)
 {
     std::vector<char> buffer(kCopyChunk);
     std::uint64_t done = 0;
@@ -1249,7 +1242,8 @@ DWORD CopyBytes(FileObject& source, int fd, std::uint64_t total, LPPROGRESS_ROUT
 std::string CopyTempName(const std::string& folder)
 {
     return Join(folder,
-        std::string(kCopyTempPrefix) + std::to_string(getpid()) + "." + std::to_string(g_copyCounter.fetch_add(1)));
+                std::string(kCopyTempPrefix) + std::to_string(getpid()) + "."
+                    + std::to_string(g_copyCounter.fetch_add(1)));
 }
 
 } // namespace
@@ -1304,7 +1298,7 @@ BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID d
     const DWORD attributes = AttributesOf(source.st, ReadStoredAttributes(source.host)) & kSettableAttributes;
     if (attributes & kStoredAttributes)
         WriteStoredAttributes(fd, targetEntry, attributes & kStoredAttributes);
-    const timespec times[2] = { source.st.st_atim, source.st.st_mtim };
+    const timespec times[2] = {source.st.st_atim, source.st.st_mtim};
     futimens(fd, times);
     if (attributes & FILE_ATTRIBUTE_READONLY)
         fchmod(fd, 0444);
@@ -1325,8 +1319,8 @@ BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID d
     }
     close(fd);
     fd = -1;
-    const int result = target.exists ? rename(tempName.c_str(), targetEntry.c_str())
-                                     : RenameNoReplace(tempName, targetEntry);
+    const int result
+        = target.exists ? rename(tempName.c_str(), targetEntry.c_str()) : RenameNoReplace(tempName, targetEntry);
     if (result != 0) {
         error = errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno);
         unlink(tempName.c_str());
@@ -1394,8 +1388,8 @@ BOOL SetFileTime(HANDLE file, const FILETIME*, const FILETIME* lastAccess, const
     if (!(object->access & GENERIC_WRITE))
         return Fail(ERROR_ACCESS_DENIED, FALSE);
     timespec times[2];
-    times[0] = lastAccess ? TimespecFromFileTime(*lastAccess) : timespec { 0, UTIME_OMIT };
-    times[1] = lastWrite ? TimespecFromFileTime(*lastWrite) : timespec { 0, UTIME_OMIT };
+    times[0] = lastAccess ? TimespecFromFileTime(*lastAccess) : timespec{0, UTIME_OMIT};
+    times[1] = lastWrite ? TimespecFromFileTime(*lastWrite) : timespec{0, UTIME_OMIT};
     if (futimens(object->fd, times) != 0)
         return Fail(ErrorFromErrno(errno), FALSE);
     return TRUE;

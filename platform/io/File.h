@@ -27,8 +27,8 @@
 #pragma once
 
 #include "platform/base/Clock.h"
-#include "platform/io/Io.h"
 #include "platform/base/Types.h"
+#include "platform/io/Io.h"
 
 #include <ctime>
 #include <string>
@@ -146,8 +146,8 @@ inline constexpr DWORD CALLBACK_CHUNK_FINISHED = 0;
 inline constexpr DWORD CALLBACK_STREAM_SWITCH = 1;
 
 using LPPROGRESS_ROUTINE = DWORD (*)(LARGE_INTEGER totalSize, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
-                                     LARGE_INTEGER streamTransferred, DWORD streamNumber, DWORD reason,
-                                     HANDLE source, HANDLE destination, LPVOID data);
+                                     LARGE_INTEGER streamTransferred, DWORD streamNumber, DWORD reason, HANDLE source,
+                                     HANDLE destination, LPVOID data);
 
 namespace platform {
 // Names under which CopyFileExW builds a copy before it takes the target's
@@ -176,8 +176,8 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 BOOL SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess, const FILETIME* lastWrite);
 // Space of the file system that holds the folder (null: the root).
-BOOL GetDiskFreeSpaceExW(
-    LPCWSTR folder, ULARGE_INTEGER* freeToCaller, ULARGE_INTEGER* total, ULARGE_INTEGER* totalFree);
+BOOL GetDiskFreeSpaceExW(LPCWSTR folder, ULARGE_INTEGER* freeToCaller, ULARGE_INTEGER* total,
+                         ULARGE_INTEGER* totalFree);
 
 // Calendar conversion (years 1601 to 30827; ERROR_INVALID_PARAMETER outside
 // or for an invalid date). SystemTimeToFileTime ignores wDayOfWeek.

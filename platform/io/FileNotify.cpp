@@ -1,8 +1,8 @@
 #include "platform/io/FileNotify.h"
 
 #include "platform/base/Error.h"
-#include "platform/io/File.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,8 +22,8 @@
 namespace platform {
 namespace {
 
-constexpr uint32_t kFolderMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF
-    | IN_ONLYDIR | IN_DONT_FOLLOW;
+constexpr uint32_t kFolderMask
+    = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
 constexpr DWORD kRecordHeader = 12;
 
 struct Record {
@@ -44,11 +44,7 @@ bool IsCopyTemporary(const std::string& name)
 class NotifyObject : public KernelObject {
 public:
     NotifyObject(int inotifyFd, int wakeFd, std::string root, bool subtree, DWORD filter)
-        : m_inotify(inotifyFd)
-        , m_wake(wakeFd)
-        , m_root(std::move(root))
-        , m_subtree(subtree)
-        , m_filter(filter)
+        : m_inotify(inotifyFd), m_wake(wakeFd), m_root(std::move(root)), m_subtree(subtree), m_filter(filter)
     {
     }
     ~NotifyObject() override

@@ -62,8 +62,8 @@ bool IsLetter(WCHAR c)
 
 bool IsDeviceName(LPCWSTR name)
 {
-    return name && IsLetter(name[0]) && IsLetter(name[1]) && IsLetter(name[2]) && name[3] >= u'0' &&
-           name[3] <= u'9' && name[4] == u':' && name[5] == 0;
+    return name && IsLetter(name[0]) && IsLetter(name[1]) && IsLetter(name[2]) && name[3] >= u'0' && name[3] <= u'9'
+        && name[4] == u':' && name[5] == 0;
 }
 
 bool IsSerialPortName(LPCWSTR name)
@@ -154,9 +154,9 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     auto object = platform::LookupObjectAs<platform::IoObject>(file);
     if (!object)
         return INVALID_SET_FILE_POINTER;
-    std::int64_t move = distanceHigh ? (static_cast<std::int64_t>(*distanceHigh) << 32) |
-                                           static_cast<std::uint32_t>(distance)
-                                     : static_cast<std::int64_t>(distance);
+    std::int64_t move = distanceHigh
+        ? (static_cast<std::int64_t>(*distanceHigh) << 32) | static_cast<std::uint32_t>(distance)
+        : static_cast<std::int64_t>(distance);
     std::int64_t position = object->Seek(move, method);
     if (position < 0)
         return INVALID_SET_FILE_POINTER;

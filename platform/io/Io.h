@@ -85,8 +85,7 @@ public:
 
 // Openers of the three kinds. Each returns null with the last error set
 // when the name cannot be opened. The name is the unit's name as given.
-std::shared_ptr<IoObject> OpenFileObject(LPCWSTR path, DWORD access, DWORD share, DWORD disposition,
-                                         DWORD attributes);
+std::shared_ptr<IoObject> OpenFileObject(LPCWSTR path, DWORD access, DWORD share, DWORD disposition, DWORD attributes);
 std::shared_ptr<IoObject> OpenDeviceObject(LPCWSTR name, DWORD access, DWORD share);
 std::shared_ptr<IoObject> OpenSerialPort(LPCWSTR name, DWORD access, DWORD share);
 

@@ -1,8 +1,8 @@
 #include "platform/io/Registry.h"
 
 #include "platform/base/Debug.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 #include "platform/unit/Unit.h"
 
 #include <algorithm>
@@ -180,8 +180,8 @@ std::string Serialize(const Store& store)
                 AppendQuoted(out, name);
                 out += " 0x";
                 AppendHex(out,
-                          static_cast<std::uint32_t>(value.data[0]) | (value.data[1] << 8) | (value.data[2] << 16) |
-                              (static_cast<std::uint32_t>(value.data[3]) << 24),
+                          static_cast<std::uint32_t>(value.data[0]) | (value.data[1] << 8) | (value.data[2] << 16)
+                              | (static_cast<std::uint32_t>(value.data[3]) << 24),
                           8);
             } else if (value.type == REG_SZ && IsPlainText(value.data, &text)) {
                 out += "sz ";
@@ -365,8 +365,8 @@ bool Parse(std::string_view file, Store* store, const char** reason)
                 return false;
             if (!name.empty()) {
                 std::vector<std::u16string> names = SplitPath(name.c_str());
-                if (names.empty() || name.front() == u'\\' || name.back() == u'\\' ||
-                    name.find(u"\\\\") != std::u16string::npos || name.find(u'\0') != std::u16string::npos)
+                if (names.empty() || name.front() == u'\\' || name.back() == u'\\'
+                    || name.find(u"\\\\") != std::u16string::npos || name.find(u'\0') != std::u16string::npos)
                     return false;
                 AddKey(*store, name);
             }
@@ -384,14 +384,14 @@ bool Parse(std::string_view file, Store* store, const char** reason)
                           static_cast<BYTE>(v >> 24)};
         } else if (line.Word("sz ")) {
             std::u16string text;
-            if (!line.Quoted(&name) || !line.Word(" ") || !line.Quoted(&text) || !line.AtEnd() ||
-                text.find(u'\0') != std::u16string::npos)
+            if (!line.Quoted(&name) || !line.Word(" ") || !line.Quoted(&text) || !line.AtEnd()
+                || text.find(u'\0') != std::u16string::npos)
                 return false;
             value.type = REG_SZ;
             value.data = TextBytes(text);
         } else if (line.Word("hex ")) {
-            if (!line.Decimal(&value.type) || !line.Word(" ") || !line.Quoted(&name) || !line.Word(" ") ||
-                !line.HexBytes(&value.data))
+            if (!line.Decimal(&value.type) || !line.Word(" ") || !line.Quoted(&name) || !line.Word(" ")
+                || !line.HexBytes(&value.data))
                 return false;
         } else {
             return false;
@@ -491,8 +491,8 @@ bool ReadFileText(const std::string& path, std::string* text)
     if (fd < 0)
         return false;
     struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uint64_t>(info.st_size) <= kMaxFileBytes;
+    bool ok
+        = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) <= kMaxFileBytes;
     text->clear();
     char chunk[65536];
     while (ok) {
@@ -593,8 +593,7 @@ LONG ResolveKey(Registry& registry, HKEY key, std::u16string* path)
 
 // Applies a change to a copy of the store, saves the copy, and keeps it only
 // when it reached the disk.
-template <class Change>
-LONG Commit(Registry& registry, Change change)
+template <class Change> LONG Commit(Registry& registry, Change change)
 {
     Store next = registry.store;
     change(next);

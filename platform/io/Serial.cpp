@@ -3,8 +3,8 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Error.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 #include "platform/unit/Unit.h"
 
 #include <algorithm>
@@ -88,9 +88,9 @@ DCB DefaultState()
 
 bool ValidState(const DCB& dcb)
 {
-    return dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= EVENPARITY &&
-           (dcb.StopBits == ONESTOPBIT || dcb.StopBits == TWOSTOPBITS) &&
-           (!(dcb.fOutX || dcb.fInX) || dcb.XonChar != dcb.XoffChar);
+    return dcb.BaudRate != 0 && dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= EVENPARITY
+        && (dcb.StopBits == ONESTOPBIT || dcb.StopBits == TWOSTOPBITS)
+        && (!(dcb.fOutX || dcb.fInX) || dcb.XonChar != dcb.XoffChar);
 }
 
 std::uint64_t AddSaturated(std::uint64_t a, std::uint64_t b)
@@ -110,11 +110,10 @@ ReadPlan PlanRead(const COMMTIMEOUTS& t, DWORD size)
     const std::uint64_t now = NowMs();
     if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0)
         return {now, 0, true};
-    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
-        t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD)
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant != 0
+        && t.ReadTotalTimeoutConstant != MAXDWORD)
         return {now + t.ReadTotalTimeoutConstant, 0, true};
-    const std::uint64_t total =
-        std::uint64_t{t.ReadTotalTimeoutMultiplier} * size + t.ReadTotalTimeoutConstant;
+    const std::uint64_t total = std::uint64_t{t.ReadTotalTimeoutMultiplier} * size + t.ReadTotalTimeoutConstant;
     return {total ? AddSaturated(now, total) : UINT64_MAX, t.ReadIntervalTimeout, false};
 }
 
@@ -134,8 +133,7 @@ std::uint64_t NextDeadline(const ReadPlan& plan, DWORD done, std::uint64_t lastB
 
 std::uint64_t WriteDeadline(const COMMTIMEOUTS& t, DWORD size)
 {
-    const std::uint64_t total =
-        std::uint64_t{t.WriteTotalTimeoutMultiplier} * size + t.WriteTotalTimeoutConstant;
+    const std::uint64_t total = std::uint64_t{t.WriteTotalTimeoutMultiplier} * size + t.WriteTotalTimeoutConstant;
     return total ? AddSaturated(NowMs(), total) : UINT64_MAX;
 }
 
@@ -453,11 +451,10 @@ struct Speed {
 };
 
 constexpr Speed kSpeeds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},         {200, B200},
+    {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},     {2400, B2400},       {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},   {230400, B230400},
+    {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600}, {1000000, B1000000},
 };
 
 bool HostSpeed(DWORD baud, speed_t* speed)
@@ -476,12 +473,16 @@ DWORD ErrorFromErrno(int error)
     switch (error) {
     case ENOENT:
     case ENXIO:
-    case ENODEV: return ERROR_FILE_NOT_FOUND;
+    case ENODEV:
+        return ERROR_FILE_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EBUSY: return ERROR_ACCESS_DENIED;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    default: return ERROR_IO_DEVICE;
+    case EBUSY:
+        return ERROR_ACCESS_DENIED;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_IO_DEVICE;
     }
 }
 
@@ -816,8 +817,7 @@ std::shared_ptr<platform::SerialPort> PortOf(HANDLE handle)
     return platform::LookupObjectAs<platform::SerialPort>(handle);
 }
 
-template <class T>
-bool NullArgument(const T* p)
+template <class T> bool NullArgument(const T* p)
 {
     if (p)
         return false;

@@ -140,8 +140,8 @@ LPVOID MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offset
         return nullptr;
     }
     bool write = (access & FILE_MAP_WRITE) != 0;
-    if ((write && !mapping->m_writable) || offset >= mapping->m_size ||
-        (bytes != 0 && bytes > mapping->m_size - offset)) {
+    if ((write && !mapping->m_writable) || offset >= mapping->m_size
+        || (bytes != 0 && bytes > mapping->m_size - offset)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -150,8 +150,8 @@ LPVOID MapViewOfFile(HANDLE handle, DWORD access, DWORD offsetHigh, DWORD offset
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    void* view = mmap(nullptr, static_cast<std::size_t>(length), write ? PROT_READ | PROT_WRITE : PROT_READ,
-                      MAP_SHARED, mapping->m_fd, static_cast<off_t>(offset));
+    void* view = mmap(nullptr, static_cast<std::size_t>(length), write ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED,
+                      mapping->m_fd, static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -2,8 +2,8 @@
 
 #include "platform/base/Debug.h"
 #include "platform/base/Error.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 #include "platform/os/Thread.h"
 #include "platform/unit/Unit.h"
 
@@ -231,8 +231,7 @@ void WatchChild(const std::shared_ptr<ProcessObject>& process)
     process->m_exitedChanged.notify_all();
     if (result == 0) {
         int status;
-        while (waitpid(process->m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(process->m_pid, &status, 0) < 0 && errno == EINTR) {}
     } else {
         NKDbgPrintfW(u"[process] %s (pid %d) was reaped elsewhere\r\n", process->m_path, process->m_pid);
     }
@@ -466,10 +465,11 @@ BOOL ShellExecuteEx(SHELLEXECUTEINFO* info)
     PROCESS_INFORMATION process{};
     if (file.empty() || !platform::Start(file, info->lpParameters ? info->lpParameters : u"", 0, &process)) {
         const DWORD error = file.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        return fail(error, error == ERROR_FILE_NOT_FOUND       ? SE_ERR_FNF
-                           : error == ERROR_ACCESS_DENIED      ? SE_ERR_ACCESSDENIED
-                           : error == ERROR_NOT_ENOUGH_MEMORY ? SE_ERR_OOM
-                                                               : SE_ERR_FNF);
+        return fail(error,
+                    error == ERROR_FILE_NOT_FOUND          ? SE_ERR_FNF
+                        : error == ERROR_ACCESS_DENIED     ? SE_ERR_ACCESSDENIED
+                        : error == ERROR_NOT_ENOUGH_MEMORY ? SE_ERR_OOM
+                                                           : SE_ERR_FNF);
     }
     CloseHandle(process.hThread);
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)

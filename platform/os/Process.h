@@ -36,8 +36,8 @@
 #pragma once
 
 #include "platform/base/Handle.h"
-#include "platform/io/Registry.h"
 #include "platform/base/Types.h"
+#include "platform/io/Registry.h"
 
 #include <functional>
 #include <string>

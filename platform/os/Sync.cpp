@@ -298,13 +298,9 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
 
 // The lock is ready when the structure is constructed; these mark the
 // lifecycle the callers follow and need no work of their own.
-void InitializeCriticalSection(LPCRITICAL_SECTION)
-{
-}
+void InitializeCriticalSection(LPCRITICAL_SECTION) {}
 
-void DeleteCriticalSection(LPCRITICAL_SECTION)
-{
-}
+void DeleteCriticalSection(LPCRITICAL_SECTION) {}
 
 void EnterCriticalSection(LPCRITICAL_SECTION section)
 {

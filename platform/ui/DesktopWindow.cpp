@@ -1,17 +1,17 @@
 #include "platform/ui/DesktopWindow.h"
 
-#include "platform/gfx/Screen.h"
 #include "platform/base/Text.h"
+#include "platform/gfx/Screen.h"
 #include "platform/ui/Window.h"
 
 #include <SDL.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <string>
 #include <future>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -48,9 +48,9 @@ public:
     {
         std::lock_guard lock(m_link->lock);
         if (m_link->hasDirty) {
-            m_link->dirty = RECT{std::min(m_link->dirty.left, dirty.left), std::min(m_link->dirty.top, dirty.top),
-                                 std::max(m_link->dirty.right, dirty.right),
-                                 std::max(m_link->dirty.bottom, dirty.bottom)};
+            m_link->dirty
+                = RECT{std::min(m_link->dirty.left, dirty.left), std::min(m_link->dirty.top, dirty.top),
+                       std::max(m_link->dirty.right, dirty.right), std::max(m_link->dirty.bottom, dirty.bottom)};
         } else {
             m_link->dirty = dirty;
             m_link->hasDirty = true;
@@ -154,8 +154,8 @@ private:
         if (m_window)
             m_renderer = SDL_CreateRenderer(m_window, -1, 0);
         if (m_renderer)
-            m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
-                                          kScreenWidth, kScreenHeight);
+            m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
+                                          kScreenHeight);
         const Uint32 wake = SDL_RegisterEvents(1);
         if (!m_texture || wake == static_cast<Uint32>(-1))
             return false;
@@ -261,8 +261,7 @@ private:
         case SDL_WINDOWEVENT:
             if (event.window.event == SDL_WINDOWEVENT_CLOSE)
                 DeliverClose();
-            return event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                   event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+            return event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
         default:
             return false;
         }

@@ -3,9 +3,9 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Error.h"
+#include "platform/base/Text.h"
 #include "platform/gfx/GdiInternal.h"
 #include "platform/gfx/Screen.h"
-#include "platform/base/Text.h"
 #include "platform/os/Thread.h"
 #include "platform/unit/Unit.h"
 
@@ -351,7 +351,7 @@ void CollectRepaint(const Window* w, const RECT& area, std::vector<std::pair<HWN
 // that came in front of w overlaps it, that window; where one that was in
 // front is now behind, w. Only what shows counts. Caller holds Sys().lock.
 std::vector<std::pair<HWND, RECT>> ZOrderRepaints(const Window* w, const std::vector<HWND>& before,
-                                                 const std::vector<HWND>& after)
+                                                  const std::vector<HWND>& after)
 {
     std::vector<std::pair<HWND, RECT>> out;
     if (!VisibleLocked(w))
@@ -504,9 +504,8 @@ void ShowCaretsOnScreen()
             // Worked out wide, then held to just around the screen, which is
             // all that can show.
             const POINT origin = ClientOrigin(w);
-            auto along = [](long long v, int side) {
-                return static_cast<LONG>(std::clamp<long long>(v, -1, side + 1));
-            };
+            auto along
+                = [](long long v, int side) { return static_cast<LONG>(std::clamp<long long>(v, -1, side + 1)); };
             const long long left = static_cast<long long>(origin.x) + c.position.x;
             const long long top = static_cast<long long>(origin.y) + c.position.y;
             const RECT caret{along(left, kScreenWidth), along(top, kScreenHeight), along(left + c.width, kScreenWidth),
@@ -657,8 +656,9 @@ bool Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wait
                 nextDue = std::min(nextDue, t.due);
             }
             if (best) {
-                *out = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc),
-                           static_cast<DWORD>(now), {0, 0}};
+                *out
+                    = MSG{best->hwnd, WM_TIMER, best->id, reinterpret_cast<LPARAM>(best->proc), static_cast<DWORD>(now),
+                          {0, 0}};
                 if (remove)
                     best->due = now + best->interval;
                 t_lastMessageTime = out->time;
@@ -682,8 +682,7 @@ void PostTo(const std::shared_ptr<MessageQueue>& q, HWND hwnd, UINT message, WPA
 // Sends to a window of another thread and waits, handling messages sent to
 // this thread meanwhile so that two threads sending to each other do not
 // lock up.
-LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam,
-                   LPARAM lParam)
+LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     std::shared_ptr<MessageQueue> self = CurrentQueue();
     auto s = std::make_shared<SentMessage>();
@@ -861,8 +860,8 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE)
     return FALSE;
 }
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
-                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
     HWND hwnd;
     {
@@ -924,18 +923,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
         }
         Sys().slots[slot].window = std::move(w);
     }
-    CREATESTRUCTW cs{param,
-                     instance,
-                     menu,
-                     parent,
-                     height,
-                     width,
-                     y,
-                     x,
-                     static_cast<LONG>(style),
-                     title,
-                     className,
-                     exStyle};
+    CREATESTRUCTW cs{param, instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                     title, className, exStyle};
     if (CallProc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         // Creation refused: the window is removed without WM_DESTROY, since
         // it never finished being created.
@@ -1074,8 +1063,8 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
         if (!w)
             return FALSE;
         RECT r{x, y, x + std::max(width, 0), y + std::max(height, 0)};
-        resized = (r.right - r.left) != (w->rect.right - w->rect.left) ||
-                  (r.bottom - r.top) != (w->rect.bottom - w->rect.top);
+        resized = (r.right - r.left) != (w->rect.right - w->rect.left)
+            || (r.bottom - r.top) != (w->rect.bottom - w->rect.top);
         moved = r.left != w->rect.left || r.top != w->rect.top;
         w->rect = r;
     }
@@ -1092,8 +1081,8 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
     const bool restack = !(flags & SWP_NOZORDER);
-    const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST ||
-                         insertAfter == HWND_NOTOPMOST;
+    const bool special = insertAfter == HWND_TOP || insertAfter == HWND_BOTTOM || insertAfter == HWND_TOPMOST
+        || insertAfter == HWND_NOTOPMOST;
     RECT target;
     bool reshape;
     {
@@ -1107,9 +1096,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             if (!after)
                 return FALSE;
             const bool child = (w->style & WS_CHILD) && w->parent;
-            const bool sibling = child ? (after->style & WS_CHILD) && after->parent == w->parent
-                                       : std::find(Sys().topLevel.begin(), Sys().topLevel.end(), insertAfter) !=
-                                             Sys().topLevel.end();
+            const bool sibling = child
+                ? (after->style & WS_CHILD) && after->parent == w->parent
+                : std::find(Sys().topLevel.begin(), Sys().topLevel.end(), insertAfter) != Sys().topLevel.end();
             if (!sibling) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return FALSE;
@@ -1121,8 +1110,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         const LONG width = (flags & SWP_NOSIZE) ? now.right - now.left : std::max(cx, 0);
         const LONG height = (flags & SWP_NOSIZE) ? now.bottom - now.top : std::max(cy, 0);
         target = RECT{left, top, left + width, top + height};
-        reshape = target.left != w->rect.left || target.top != w->rect.top || target.right != w->rect.right ||
-                  target.bottom != w->rect.bottom;
+        reshape = target.left != w->rect.left || target.top != w->rect.top || target.right != w->rect.right
+            || target.bottom != w->rect.bottom;
     }
 
     if (reshape)
@@ -1477,8 +1466,8 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         std::u16string name = RegisteredMessageName(message);
         std::string word = name.empty() ? std::to_string(message) : "name:" + ToUtf8(name);
         std::string reply;
-        return Remote({"post", RemoteId(hwnd), word, std::to_string(wParam), std::to_string(lParam)}, &reply) &&
-               reply == "1";
+        return Remote({"post", RemoteId(hwnd), word, std::to_string(wParam), std::to_string(lParam)}, &reply)
+            && reply == "1";
     }
     std::shared_ptr<MessageQueue> q = QueueOf(hwnd);
     if (!q) {
@@ -1616,8 +1605,9 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect)
             return FALSE;
         // The update area is kept as one rectangle: it is validated when the
         // given rectangle covers it.
-        clear = !rect || (rect->left <= w->update.left && rect->top <= w->update.top &&
-                          rect->right >= w->update.right && rect->bottom >= w->update.bottom);
+        clear = !rect
+            || (rect->left <= w->update.left && rect->top <= w->update.top && rect->right >= w->update.right
+                && rect->bottom >= w->update.bottom);
     }
     if (clear)
         ClearUpdate(hwnd);
@@ -1679,9 +1669,9 @@ BOOL CreateCaret(HWND hwnd, HBITMAP bitmap, int width, int height)
             return FALSE;
         }
         auto& carets = Sys().carets;
-        carets.erase(std::remove_if(carets.begin(), carets.end(),
-                                    [&](const Caret& c) { return c.thread == self->threadId; }),
-                     carets.end());
+        carets.erase(
+            std::remove_if(carets.begin(), carets.end(), [&](const Caret& c) { return c.thread == self->threadId; }),
+            carets.end());
         // A side of 0 is one pixel, the width of a window border.
         carets.push_back(Caret{self->threadId, hwnd, width ? width : 1, height ? height : 1, POINT{0, 0}, 1});
     }
@@ -1765,7 +1755,7 @@ namespace {
 // Process-wide input state, guarded by Sys().lock.
 struct InputState {
     HWND capture = nullptr;
-    bool pressed = false;      // between a pointer press and its release
+    bool pressed = false;       // between a pointer press and its release
     HWND pressWindow = nullptr; // the window the press went to
     std::vector<UINT> keysDown; // for the previous-state bit of key messages
 };

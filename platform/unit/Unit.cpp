@@ -6,8 +6,8 @@
 #include "platform/ui/Window.h"
 
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -42,10 +42,18 @@ std::string Escape(std::string_view word)
     out.reserve(word.size());
     for (char c : word) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -286,7 +294,7 @@ struct UnitState {
     std::string root;
 };
 
-std::mutex g_openMutex; // serialises opening and closing
+std::mutex g_openMutex;  // serialises opening and closing
 std::mutex g_stateMutex; // guards g_state, which queries read
 UnitState g_state;
 // Held by the owner; touched only under g_openMutex.
@@ -330,8 +338,8 @@ bool StartServer(const std::string& runFolder)
     g_listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     // The file left by an owner that died is stale: we hold the lock now.
     unlink(path.c_str());
-    if (!address.Valid() || g_listenFd < 0 || bind(g_listenFd, address.Get(), address.Length()) != 0 ||
-        chmod(path.c_str(), 0600) != 0 || listen(g_listenFd, 16) != 0 || pipe2(g_wakeFds, O_CLOEXEC) != 0) {
+    if (!address.Valid() || g_listenFd < 0 || bind(g_listenFd, address.Get(), address.Length()) != 0
+        || chmod(path.c_str(), 0600) != 0 || listen(g_listenFd, 16) != 0 || pipe2(g_wakeFds, O_CLOEXEC) != 0) {
         NKDbgPrintfW(u"[unit] control socket %S not served (errno %d)\r\n", path, errno);
         CloseFd(g_listenFd);
         unlink(path.c_str());
@@ -345,8 +353,7 @@ void StopServer(const std::string& runFolder)
 {
     if (g_server.joinable()) {
         const char stop = 1;
-        while (write(g_wakeFds[1], &stop, 1) < 0 && errno == EINTR) {
-        }
+        while (write(g_wakeFds[1], &stop, 1) < 0 && errno == EINTR) {}
         g_server.join();
     }
     CloseFd(g_wakeFds[0]);
@@ -417,8 +424,7 @@ bool OpenUnit(const std::string& root)
         return false;
     }
     int locked;
-    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
+    while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {}
     const int lockError = errno;
     if (locked != 0) {
         close(fd);
@@ -477,8 +483,7 @@ bool UnitRequest(const std::vector<std::string>& words, std::string* reply, DWOR
     return UnitRequestAt(UnitRoot(), words, reply, timeoutMs);
 }
 
-bool UnitRequestAt(const std::string& root, const std::vector<std::string>& words, std::string* reply,
-                   DWORD timeoutMs)
+bool UnitRequestAt(const std::string& root, const std::vector<std::string>& words, std::string* reply, DWORD timeoutMs)
 {
     std::string line = EncodeWords(words);
     if (line.size() + 1 > kMaxLine) {
@@ -511,8 +516,8 @@ bool UnitRequestAt(const std::string& root, const std::vector<std::string>& word
     // A full backlog answers EAGAIN on a non-blocking local socket: retry
     // until the deadline.
     int connected;
-    while ((connected = connect(fd, address.Get(), address.Length())) != 0 && errno == EAGAIN &&
-           RemainingMs(deadline) > 0)
+    while ((connected = connect(fd, address.Get(), address.Length())) != 0 && errno == EAGAIN
+           && RemainingMs(deadline) > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (connected != 0) {
         const bool busy = errno == EAGAIN;

@@ -94,8 +94,7 @@ inline void CloseFrameWindow(HWND hwnd, LPCWSTR className)
     if (IsWindow(hwnd))
         DestroyWindow(hwnd);
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     UnregisterClassW(className, nullptr);
 }
 

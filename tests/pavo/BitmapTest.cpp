@@ -27,8 +27,8 @@ namespace {
 
 // The test picture: four quadrants, wider than high so that a turn shows.
 constexpr int kW = 40, kH = 20;
-const std::uint32_t kColours[4] = { 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu };
-const COLORREF kRefs[4] = { RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255) };
+const std::uint32_t kColours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+const COLORREF kRefs[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
 
 int Quadrant(int x, int y, int w, int h)
 {
@@ -60,7 +60,7 @@ void Put32(Bytes& b, std::uint32_t v)
 Bytes MakeBmp(const Picture& p)
 {
     const std::uint32_t stride = (static_cast<std::uint32_t>(p.width) * 3 + 3) & ~3u;
-    Bytes b { 'B', 'M' };
+    Bytes b{'B', 'M'};
     Put32(b, 54 + stride * static_cast<std::uint32_t>(p.height));
     Put32(b, 0);
     Put32(b, 54);
@@ -85,7 +85,7 @@ Bytes MakeBmp(const Picture& p)
 
 Bytes MakePng(const Picture& p)
 {
-    png_image image {};
+    png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(p.width);
     image.height = static_cast<png_uint_32>(p.height);
@@ -113,8 +113,8 @@ Bytes MakeGif(int w, int h)
     GifFileType* gif = EGifOpen(&out, GifWrite, &error);
     GifColorType colours[4];
     for (int i = 0; i < 4; ++i)
-        colours[i] = GifColorType { static_cast<GifByteType>(kColours[i] >> 16),
-            static_cast<GifByteType>(kColours[i] >> 8), static_cast<GifByteType>(kColours[i]) };
+        colours[i] = GifColorType{static_cast<GifByteType>(kColours[i] >> 16),
+                                  static_cast<GifByteType>(kColours[i] >> 8), static_cast<GifByteType>(kColours[i])};
     ColorMapObject* map = GifMakeMapObject(4, colours);
     EGifPutScreenDesc(gif, w, h, 2, 0, map);
     EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr);
@@ -145,11 +145,7 @@ bool Near(COLORREF a, COLORREF b, int tolerance = 40)
 // Reads pixels of a bitmap through a memory DC.
 class BitmapReader {
 public:
-    explicit BitmapReader(HBITMAP bitmap)
-        : m_dc(CreateCompatibleDC(nullptr))
-        , m_old(SelectObject(m_dc, bitmap))
-    {
-    }
+    explicit BitmapReader(HBITMAP bitmap) : m_dc(CreateCompatibleDC(nullptr)), m_old(SelectObject(m_dc, bitmap)) {}
     ~BitmapReader()
     {
         SelectObject(m_dc, m_old);
@@ -164,13 +160,13 @@ private:
 
 SIZE SizeOf(HBITMAP bitmap)
 {
-    BITMAP bm {};
+    BITMAP bm{};
     GetObject(bitmap, sizeof bm, &bm);
-    return SIZE { bm.bmWidth, std::abs(bm.bmHeight) };
+    return SIZE{bm.bmWidth, std::abs(bm.bmHeight)};
 }
 
 // Colour at the centre of quadrant q of a w x h picture read by `at`.
-template <class F> void ExpectQuadrants(int w, int h, F at, const int (&order)[4] = { 0, 1, 2, 3 })
+template <class F> void ExpectQuadrants(int w, int h, F at, const int (&order)[4] = {0, 1, 2, 3})
 {
     for (int q = 0; q < 4; ++q) {
         const int x = (q % 2 ? 3 : 1) * w / 4, y = (q / 2 ? 3 : 1) * h / 4;
@@ -180,16 +176,16 @@ template <class F> void ExpectQuadrants(int w, int h, F at, const int (&order)[4
 }
 
 // Draws an image into a 24-bit section of its size and checks the quadrants.
-void ExpectImageQuadrants(IImage* image, const int (&order)[4] = { 0, 1, 2, 3 })
+void ExpectImageQuadrants(IImage* image, const int (&order)[4] = {0, 1, 2, 3})
 {
-    SIZE size {};
+    SIZE size{};
     ASSERT_TRUE(IxGetImageSize(image, &size));
     int bits = 24, w = size.cx, h = size.cy;
     HBITMAP section = nullptr;
     HDC dc = nullptr;
     HGDIOBJ old = nullptr;
     ASSERT_TRUE(IxCreateDib(nullptr, &bits, &w, &h, &section, nullptr, &dc, &old));
-    RECT all { 0, 0, w, h };
+    RECT all{0, 0, w, h};
     ASSERT_TRUE(IxDrawImage(image, dc, &all, nullptr));
     ExpectQuadrants(
         w, h, [&](int x, int y) { return GetPixel(dc, x, y); }, order);
@@ -200,7 +196,7 @@ void ExpectImageQuadrants(IImage* image, const int (&order)[4] = { 0, 1, 2, 3 })
 
 DWORD LastKind()
 {
-    IxLastError e {};
+    IxLastError e{};
     IxGetLastError(&e);
     return e.kind;
 }
@@ -274,7 +270,7 @@ TEST_F(BitmapTest, LoadScaledCachesTheOwnSizeAndStretchesOtherSizes)
     HBITMAP scaled = IxBitmapCache::LoadScaled(path.c_str(), 80, 30);
     ASSERT_NE(nullptr, scaled);
     EXPECT_EQ(0, IxBitmapCache::GetRefCount(scaled));
-    BITMAP bm {};
+    BITMAP bm{};
     GetObject(scaled, sizeof bm, &bm);
     EXPECT_EQ(24, bm.bmBitsPixel);
     EXPECT_EQ(80, bm.bmWidth);
@@ -293,7 +289,7 @@ struct FormatCase {
     std::function<Bytes()> make;
 };
 
-class BitmapFormatTest : public BitmapTest, public ::testing::WithParamInterface<FormatCase> { };
+class BitmapFormatTest : public BitmapTest, public ::testing::WithParamInterface<FormatCase> {};
 
 TEST_P(BitmapFormatTest, DecodesScalesAndFitsToKnownPixels)
 {
@@ -304,7 +300,7 @@ TEST_P(BitmapFormatTest, DecodesScalesAndFitsToKnownPixels)
     ASSERT_NE(nullptr, dib);
     EXPECT_EQ(kW, SizeOf(dib).cx);
     EXPECT_EQ(kH, SizeOf(dib).cy);
-    DIBSECTION ds {};
+    DIBSECTION ds{};
     GetObject(dib, sizeof ds, &ds);
     EXPECT_EQ(16, ds.dsBm.bmBitsPixel);
     {
@@ -329,12 +325,12 @@ TEST_P(BitmapFormatTest, DecodesScalesAndFitsToKnownPixels)
     thumb->Release();
 
     // Fitted into a square box: the aspect ratio is kept.
-    SIZE natural {};
+    SIZE natural{};
     IImage* fitted = IxDecodeFitted(path.c_str(), 10, 10, &natural);
     ASSERT_NE(nullptr, fitted);
     EXPECT_EQ(kW, natural.cx);
     EXPECT_EQ(kH, natural.cy);
-    SIZE size {};
+    SIZE size{};
     ASSERT_TRUE(IxGetImageSize(fitted, &size));
     EXPECT_EQ(10, size.cx);
     EXPECT_EQ(5, size.cy);
@@ -343,11 +339,11 @@ TEST_P(BitmapFormatTest, DecodesScalesAndFitsToKnownPixels)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, BitmapFormatTest,
-    ::testing::Values(FormatCase { "bmp", [] { return MakeBmp(Quadrants()); } },
-        FormatCase { "png", [] { return MakePng(Quadrants()); } },
-        FormatCase { "jpg", [] { return MakeJpeg(Quadrants()); } },
-        FormatCase { "gif", [] { return MakeGif(kW, kH); } }),
-    [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
+                         ::testing::Values(FormatCase{"bmp", [] { return MakeBmp(Quadrants()); }},
+                                           FormatCase{"png", [] { return MakePng(Quadrants()); }},
+                                           FormatCase{"jpg", [] { return MakeJpeg(Quadrants()); }},
+                                           FormatCase{"gif", [] { return MakeGif(kW, kH); }}),
+                         [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
 
 TEST_F(BitmapTest, DecodeFittedNeverEnlargesAndFitsByTheBoxMagnitude)
 {
@@ -359,16 +355,16 @@ TEST_F(BitmapTest, DecodeFittedNeverEnlargesAndFitsByTheBoxMagnitude)
         int expectW, expectH;
         bool fileImage; // the file's own image, no scaled copy
     } cases[] = {
-        { &big, 400, 300, 400, 300, false },
-        { &small, 400, 300, 150, 100, false },
-        { &small, -400, -300, 150, 100, true },
-        { &big, -400, -300, 400, 300, false },
+        {&big, 400, 300, 400, 300, false},
+        {&small, 400, 300, 150, 100, false},
+        {&small, -400, -300, 150, 100, true},
+        {&big, -400, -300, 400, 300, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " expect " << c.expectW);
         IImage* image = IxDecodeFitted(c.path->c_str(), c.width, c.height, nullptr);
         ASSERT_NE(nullptr, image);
-        ImageInfo info {};
+        ImageInfo info{};
         ASSERT_EQ(S_OK, image->GetImageInfo(&info));
         EXPECT_EQ(static_cast<UINT>(c.expectW), info.Width);
         EXPECT_EQ(static_cast<UINT>(c.expectH), info.Height);
@@ -389,17 +385,14 @@ TEST_F(BitmapTest, RotatesAndFlips)
         int w, h;
         int order[4];
     } cases[] = {
-        { 90, 0, 0, kH, kW, { 2, 0, 3, 1 } },
-        { 180, 0, 0, kW, kH, { 3, 2, 1, 0 } },
-        { 270, 0, 0, kH, kW, { 1, 3, 0, 2 } },
-        { -1, 1, 0, kW, kH, { 1, 0, 3, 2 } },
-        { -1, 0, 1, kW, kH, { 2, 3, 0, 1 } },
+        {90, 0, 0, kH, kW, {2, 0, 3, 1}}, {180, 0, 0, kW, kH, {3, 2, 1, 0}}, {270, 0, 0, kH, kW, {1, 3, 0, 2}},
+        {-1, 1, 0, kW, kH, {1, 0, 3, 2}}, {-1, 0, 1, kW, kH, {2, 3, 0, 1}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "degrees " << c.degrees << " flip " << c.flipX << c.flipY);
         IImage* turned = c.degrees >= 0 ? IxRotateImage(image, c.degrees) : IxFlipImage(image, c.flipX, c.flipY);
         ASSERT_NE(nullptr, turned);
-        SIZE size {};
+        SIZE size{};
         ASSERT_TRUE(IxGetImageSize(turned, &size));
         EXPECT_EQ(c.w, size.cx);
         EXPECT_EQ(c.h, size.cy);
@@ -421,14 +414,14 @@ TEST_F(BitmapTest, DrawImageWithASourceRectangle)
     HDC dc = nullptr;
     HGDIOBJ old = nullptr;
     ASSERT_TRUE(IxCreateDib(nullptr, &bits, &w, &h, &section, nullptr, &dc, &old));
-    RECT all { 0, 0, kW, kH };
+    RECT all{0, 0, kW, kH};
     // The whole picture as source draws the whole picture.
     ASSERT_TRUE(IxDrawImage(image, dc, &all, &all));
     ExpectQuadrants(kW, kH, [&](int x, int y) { return GetPixel(dc, x, y); });
     // The left half stretched over everything: red above, blue below.
-    RECT left { 0, 0, kW / 2, kH };
+    RECT left{0, 0, kW / 2, kH};
     ASSERT_TRUE(IxDrawImage(image, dc, &all, &left));
-    ExpectQuadrants(kW, kH, [&](int x, int y) { return GetPixel(dc, x, y); }, { 0, 0, 2, 2 });
+    ExpectQuadrants(kW, kH, [&](int x, int y) { return GetPixel(dc, x, y); }, {0, 0, 2, 2});
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(section);
@@ -450,7 +443,7 @@ TEST_F(BitmapTest, CreateDibFitsAndCopiesTheSource)
     EXPECT_EQ(20, w);
     EXPECT_EQ(10, h);
     EXPECT_NE(nullptr, pixels);
-    DIBSECTION ds {};
+    DIBSECTION ds{};
     GetObject(section, sizeof ds, &ds);
     EXPECT_GT(ds.dsBmih.biHeight, 0); // bottom-up
     ExpectQuadrants(20, 10, [&](int x, int y) { return GetPixel(dc, x, y); });
@@ -469,8 +462,8 @@ TEST_F(BitmapTest, MissingAndCorruptFilesFail)
     png.resize(png.size() / 2);
     const std::u16string badPng = Write("bad.png", png);
 
-    for (const std::u16string& path : { std::u16string(u"\\NAND\\Wren\\Images\\none.bmp"), bad }) {
-        IxSetLastError(IxLastError { 0, 0 });
+    for (const std::u16string& path : {std::u16string(u"\\NAND\\Wren\\Images\\none.bmp"), bad}) {
+        IxSetLastError(IxLastError{0, 0});
         EXPECT_EQ(nullptr, IxBitmapCache::Acquire(path.c_str()));
         EXPECT_EQ(static_cast<DWORD>(IXERR_LOADBITMAP), LastKind());
         EXPECT_EQ(nullptr, IxBitmapCache::LoadScaled(path.c_str(), 10, 10));

@@ -27,8 +27,7 @@ std::vector<int> Values(const IxList& list)
     return out;
 }
 
-template <class T>
-std::vector<T> Values(const IxArray<T>& a)
+template <class T> std::vector<T> Values(const IxArray<T>& a)
 {
     return std::vector<T>(a.Data(), a.Data() + a.Count());
 }
@@ -76,8 +75,7 @@ TEST(IxList, InsertBeforeAndAfter)
     const Case cases[] = {
         {true, -1, {1, 2, 3, 9}},  // null position: at the tail
         {false, -1, {9, 1, 2, 3}}, // null position: at the head
-        {true, 0, {9, 1, 2, 3}},   {true, 2, {1, 2, 9, 3}},
-        {false, 0, {1, 9, 2, 3}},  {false, 2, {1, 2, 3, 9}},
+        {true, 0, {9, 1, 2, 3}},   {true, 2, {1, 2, 9, 3}}, {false, 0, {1, 9, 2, 3}}, {false, 2, {1, 2, 3, 9}},
     };
     for (const Case& c : cases) {
         Item a(1), b(2), d(3), x(9);

@@ -1,11 +1,11 @@
 #include "Lib_cpp/core/DeviceHandle.h"
 
-#include "platform/io/Device.h"
 #include "platform/base/Error.h"
 #include "platform/base/Handle.h"
+#include "platform/io/Device.h"
 #include "platform/io/Io.h"
-#include "platform/os/Mapping.h"
 #include "platform/io/Serial.h"
+#include "platform/os/Mapping.h"
 #include "platform/os/Sync.h"
 
 #include <gtest/gtest.h>
@@ -152,10 +152,8 @@ TEST_F(SerialCommTest, LowestBaudBitDecides)
         DWORD baud;
     };
     const Case cases[] = {
-        {IXCOMM_9600 | IXCOMM_115200, 9600},
-        {IXCOMM_115200, 115200},
-        {IXCOMM_110 | IXCOMM_256000, 110},
-        {IXCOMM_256000, 256000},
+        {IXCOMM_9600 | IXCOMM_115200, 9600}, {IXCOMM_115200, 115200},
+        {IXCOMM_110 | IXCOMM_256000, 110},   {IXCOMM_256000, 256000},
         {IXCOMM_57600 | 0xFFFF, 57600}, // bits below 16 are not rates
     };
     for (const Case& c : cases) {
@@ -198,7 +196,7 @@ TEST_F(SerialCommTest, Timeouts)
         DWORD interval, multiplier, constant;
     };
     const Case cases[] = {
-        {-2, 500, MAXDWORD, 0, 0},       // return at once; b ignored
+        {-2, 500, MAXDWORD, 0, 0}, // return at once; b ignored
         {-1000, 7, MAXDWORD, 0, 0},
         {-1, 250, MAXDWORD, MAXDWORD, 250}, // wait up to b for the first byte
         {0, 3, 0, 3, 0},
@@ -300,7 +298,7 @@ TEST(SharedMemoryTest, CreateShareAndRelease)
         EXPECT_EQ(second.Attached(), nullptr);
         EXPECT_EQ(second.Size(), 0u);
         EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED); // the attached handle is closed
-        second.Release(); // twice is harmless
+        second.Release();                                      // twice is harmless
 
         // The first holder still sees the block.
         EXPECT_STREQ(static_cast<const char*>(first.Data()), "status");

@@ -1,7 +1,7 @@
+#include "Lib_cpp/fs/DeviceManager.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/fs/DeviceManager.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/base/Clock.h"
@@ -56,8 +56,8 @@ public:
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
         if (code == IXDEV_DEVICEEVENT)
-            log.push_back(KindName(kind) + " " + std::to_string(value) + " @" +
-                          std::to_string(platform::NowMs() - origin));
+            log.push_back(KindName(kind) + " " + std::to_string(value) + " @"
+                          + std::to_string(platform::NowMs() - origin));
         return 0;
     }
     void Draw(IxPaintRecord*) override {}
@@ -178,8 +178,7 @@ protected:
     void Notice(int code, int kind, int number) { frame->Notify(code, kind, number); }
     // Moves the clock in steps, handling the timers due at each one; before
     // each step `each` may change the world.
-    template <class F>
-    void Run(std::uint64_t ms, F each)
+    template <class F> void Run(std::uint64_t ms, F each)
     {
         for (std::uint64_t t = 0; t < ms; t += kStep) {
             clock.Advance(kStep);
@@ -225,37 +224,85 @@ TEST_F(DeviceManagerTest, EachDeviceKindOfTheTableAttachesMountsOrGivesUpAndDeta
         const char* folder;       // storage folder under the root, or null
         Log attach;               // events of the attach, within `horizon`
         std::uint64_t horizon;
-        Log detach;               // events of a detach right afterwards (within 7000 ms)
+        Log detach; // events of a detach right afterwards (within 7000 ms)
         Log hooks;
     } cases[] = {
-        {100, 0, nullptr, {"ATTACH 100 @0", "DEFAULT 100 @500"}, 1000,
-         {"COMPLETE 100 @0", "DETACH 100 @6000"}, {"present 100", "absent 100"}},
+        {100,
+         0,
+         nullptr,
+         {"ATTACH 100 @0", "DEFAULT 100 @500"},
+         1000,
+         {"COMPLETE 100 @0", "DETACH 100 @6000"},
+         {"present 100", "absent 100"}},
         {70, 0, nullptr, {"ATTACH 70 @0", "DEFAULT 70 @500"}, 1000, {"DETACH 70 @0"}, {"present 70", "absent 70"}},
         {71, kNever, nullptr, {"ATTACH 71 @0", "DEFAULT 71 @500"}, 1000, {"DETACH 71 @0"}, {"present 71", "absent 71"}},
-        {102, kNever, nullptr, {"ATTACH 102 @0", "DEFAULT 102 @0"}, 100, {"DETACH 102 @0"}, {"present 102", "absent 102"}},
-        {103, kNever, nullptr, {"ATTACH 103 @0", "DEFAULT 103 @0"}, 100, {"DETACH 103 @0"}, {"present 103", "absent 103"}},
+        {102,
+         kNever,
+         nullptr,
+         {"ATTACH 102 @0", "DEFAULT 102 @0"},
+         100,
+         {"DETACH 102 @0"},
+         {"present 102", "absent 102"}},
+        {103,
+         kNever,
+         nullptr,
+         {"ATTACH 103 @0", "DEFAULT 103 @0"},
+         100,
+         {"DETACH 103 @0"},
+         {"present 103", "absent 103"}},
         // Storage: mounted at once when the folder is there, else polled.
         {10, 0, "Storage Card", {"ATTACH 10 @0", "DEFAULT 10 @0"}, 1000, {"DETACH 10 @0"}, {"present 10", "absent 10"}},
-        {11, 2000, "Storage Card2", {"ATTACH 11 @0", "DEFAULT 11 @2600"}, 5000, {"DETACH 11 @0"},
+        {11,
+         2000,
+         "Storage Card2",
+         {"ATTACH 11 @0", "DEFAULT 11 @2600"},
+         5000,
+         {"DETACH 11 @0"},
          {"present 11", "absent 11"}},
-        {10, kNever, "Storage Card", {"ATTACH 10 @0", "ABORT 10 @13000", "DETACH 10 @13000"}, 20000, {},
+        {10,
+         kNever,
+         "Storage Card",
+         {"ATTACH 10 @0", "ABORT 10 @13000", "DETACH 10 @13000"},
+         20000,
+         {},
          {"present 10", "absent 10", "gave up 10"}},
         {12, 0, "HDD", {"ATTACH 12 @0", "DEFAULT 12 @0"}, 500, {"DETACH 12 @0"}, {"present 12", "absent 12"}},
-        {12, kNever, "HDD", {"ATTACH 12 @0", "ABORT 12 @2000", "DETACH 12 @2000"}, 3000, {},
+        {12,
+         kNever,
+         "HDD",
+         {"ATTACH 12 @0", "ABORT 12 @2000", "DETACH 12 @2000"},
+         3000,
+         {},
          {"present 12", "absent 12", "gave up 12"}},
         // Probed at once, then once per interval up to the poll count.
         {30, 0, nullptr, {"ATTACH 30 @0", "DEFAULT 30 @0"}, 100, {"DETACH 30 @0"}, {"present 30", "absent 30"}},
-        {30, kNever, nullptr, {"ATTACH 30 @0", "ABORT 30 @30000", "DETACH 30 @30000"}, 31000, {},
+        {30,
+         kNever,
+         nullptr,
+         {"ATTACH 30 @0", "ABORT 30 @30000", "DETACH 30 @30000"},
+         31000,
+         {},
          {"present 30", "absent 30", "gave up 30"}},
         {50, 100, nullptr, {"ATTACH 50 @0", "DEFAULT 50 @30000"}, 31000, {"DETACH 50 @0"}, {"present 50", "absent 50"}},
-        {40, 59000, nullptr, {"ATTACH 40 @0", "DEFAULT 40 @60000"}, 61000, {"DETACH 40 @0"}, {"present 40", "absent 40"}},
+        {40,
+         59000,
+         nullptr,
+         {"ATTACH 40 @0", "DEFAULT 40 @60000"},
+         61000,
+         {"DETACH 40 @0"},
+         {"present 40", "absent 40"}},
         {20, 900, nullptr, {"ATTACH 20 @0", "DEFAULT 20 @1000"}, 2000, {"DETACH 20 @0"}, {"present 20", "absent 20"}},
-        {22, kNever, nullptr, {"ATTACH 22 @0", "ABORT 22 @15000", "DETACH 22 @15000"}, 16000, {},
+        {22,
+         kNever,
+         nullptr,
+         {"ATTACH 22 @0", "ABORT 22 @15000", "DETACH 22 @15000"},
+         16000,
+         {},
          {"present 22", "absent 22", "gave up 22"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("device " + std::to_string(c.number) + " ready after " +
-                     (c.readyAfter == kNever ? std::string("never") : std::to_string(c.readyAfter)));
+        SCOPED_TRACE("device " + std::to_string(c.number) + " ready after "
+                     + (c.readyAfter == kNever ? std::string("never") : std::to_string(c.readyAfter)));
         Watcher& m = StartSystem();
         if (c.folder)
             RemoveFolder(c.folder);
@@ -326,7 +373,11 @@ TEST_F(DeviceManagerTest, AliasesFollowTheNavigationCardFromSlotToSlot)
     MakeFolder("Storage Card");
     MakeFolder("Storage Card2/Quickroute_Lumo/Bin");
     std::filesystem::path exe = unit.Host("Storage Card2/Quickroute_Lumo/Bin/Lumo_DMU.exe");
-    { std::FILE* f = std::fopen(exe.c_str(), "wb"); ASSERT_TRUE(f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(exe.c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fclose(f);
+    }
     Mark();
     Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
     Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 11);
@@ -362,7 +413,11 @@ TEST_F(DeviceManagerTest, AliasesFollowTheNavigationCardFromSlotToSlot)
     EXPECT_EQ(m.hooks, (Log{"present 10", "present 11", "absent 10", "absent 11"}));
     RemoveFolder("Storage Card2");
     MakeFolder("Storage Card/Quickroute_Lumo/Bin");
-    { std::FILE* f = std::fopen(unit.Host("Storage Card/Quickroute_Lumo/Bin/Lumo_DMU.exe").c_str(), "wb"); ASSERT_TRUE(f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(unit.Host("Storage Card/Quickroute_Lumo/Bin/Lumo_DMU.exe").c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fclose(f);
+    }
     MakeFolder("Storage Card2");
     Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
     Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 11);

@@ -21,7 +21,7 @@ IX_STATIC_STRING(kFaceB, u"Other Face");
 
 IxFontEntry Entry(DWORD style, int size, IxStringData* face, COLORREF colour)
 {
-    return IxFontEntry { style, size, face, colour, nullptr };
+    return IxFontEntry{style, size, face, colour, nullptr};
 }
 
 // A 16-bit memory surface to draw into and read back.
@@ -30,9 +30,7 @@ struct Canvas {
     HBITMAP bitmap;
     HGDIOBJ old;
     Canvas(int w, int h)
-        : dc(CreateCompatibleDC(nullptr))
-        , bitmap(CreateCompatibleBitmap(dc, w, h))
-        , old(SelectObject(dc, bitmap))
+        : dc(CreateCompatibleDC(nullptr)), bitmap(CreateCompatibleBitmap(dc, w, h)), old(SelectObject(dc, bitmap))
     {
     }
     ~Canvas()
@@ -56,17 +54,17 @@ LRESULT PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 HWND MakeWindow(int x, int y, int w, int h)
 {
-    WNDCLASSW wc {};
+    WNDCLASSW wc{};
     wc.lpfnWndProc = PlainProc;
     wc.lpszClassName = u"DrawTestWindow";
     RegisterClassW(&wc);
-    return CreateWindowExW(
-        0, u"DrawTestWindow", u"", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr, nullptr, nullptr);
+    return CreateWindowExW(0, u"DrawTestWindow", u"", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr, nullptr,
+                           nullptr);
 }
 
 LOGFONTW Describe(HFONT font)
 {
-    LOGFONTW lf {};
+    LOGFONTW lf{};
     GetObjectW(font, sizeof lf, &lf);
     return lf;
 }
@@ -131,12 +129,12 @@ TEST(FontTable, SetEntryReportsAndReleasesOnlyRealChanges)
         BOOL result;
     };
     const Case cases[] = {
-        { "colour only", Entry(IXFS_STORED | IXFS_BOLD, 12, &kFaceA, kBlue), FALSE },
-        { "size", Entry(IXFS_STORED | IXFS_BOLD, 14, &kFaceA, kRed), TRUE },
-        { "face", Entry(IXFS_STORED | IXFS_BOLD, 12, &kFaceB, kRed), TRUE },
-        { "style", Entry(IXFS_STORED, 12, &kFaceA, kRed), TRUE },
+        {"colour only", Entry(IXFS_STORED | IXFS_BOLD, 12, &kFaceA, kBlue), FALSE},
+        {"size", Entry(IXFS_STORED | IXFS_BOLD, 14, &kFaceA, kRed), TRUE},
+        {"face", Entry(IXFS_STORED | IXFS_BOLD, 12, &kFaceB, kRed), TRUE},
+        {"style", Entry(IXFS_STORED, 12, &kFaceA, kRed), TRUE},
         // The stored bit is part of the style: an entry without it differs.
-        { "without stored bit", Entry(IXFS_BOLD, 12, &kFaceA, kRed), TRUE },
+        {"without stored bit", Entry(IXFS_BOLD, 12, &kFaceA, kRed), TRUE},
     };
     Canvas canvas(4, 4);
     for (const Case& c : cases) {
@@ -191,13 +189,13 @@ TEST(FontTable, RealisedFontFollowsTheEntry)
         BYTE italic, quality, pitch;
     };
     const Case cases[] = {
-        { 0, -20, -20, 400, 0, 0, 0 },
-        { 0, 0, 0, 400, 0, 0, 0 },
-        { 0, 10, -IxMulDiv(10, dpi, 72), 400, 0, 0, 0 },
-        { IXFS_BOLD | IXFS_ITALIC, 1, -IxMulDiv(1, dpi, 72), 700, 1, 0, 0 },
-        { IXFS_ANTIALIAS, -12, -12, 400, 0, 4, 0 },
-        { IXFS_ANTIALIAS | IXFS_CLEARTYPE, -12, -12, 400, 0, 5, 0 },
-        { IXFS_FIXED, -12, -12, 400, 0, 0, 1 },
+        {0, -20, -20, 400, 0, 0, 0},
+        {0, 0, 0, 400, 0, 0, 0},
+        {0, 10, -IxMulDiv(10, dpi, 72), 400, 0, 0, 0},
+        {IXFS_BOLD | IXFS_ITALIC, 1, -IxMulDiv(1, dpi, 72), 700, 1, 0, 0},
+        {IXFS_ANTIALIAS, -12, -12, 400, 0, 4, 0},
+        {IXFS_ANTIALIAS | IXFS_CLEARTYPE, -12, -12, 400, 0, 5, 0},
+        {IXFS_FIXED, -12, -12, 400, 0, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -220,8 +218,8 @@ TEST(DrawContext, SizeMinus20GivesA20PixelFont)
     table.Add(Entry(0, -20, &kFaceA, kGreen));
     Canvas target(50, 50);
     IxDC dc(&table, 0);
-    dc.BeginOffscreen(target.dc, RECT { 0, 0, 50, 50 }, TRUE);
-    TEXTMETRICW tm {};
+    dc.BeginOffscreen(target.dc, RECT{0, 0, 50, 50}, TRUE);
+    TEXTMETRICW tm{};
     ASSERT_TRUE(GetTextMetricsW(dc.GetDC(), &tm));
     EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 20);
     EXPECT_EQ(GetTextColor(dc.GetDC()), kGreen);
@@ -234,16 +232,16 @@ TEST(DrawContext, FontsLiveOnlyDuringThePaint)
     table.Add(Entry(0, -16, &kFaceA, kRed));
     table.Add(Entry(IXFS_BOLD, -16, &kFaceA, kBlue));
     Canvas target(50, 50);
-    LOGFONTW lf {};
+    LOGFONTW lf{};
     lf.lfHeight = -10;
     IxGdiHolder own(CreateFontIndirectW(&lf));
     IxSelectHolder before(target.dc, own.Get());
     SetTextColor(target.dc, kGreen);
 
-    for (BOOL offscreen : { FALSE, TRUE }) {
+    for (BOOL offscreen : {FALSE, TRUE}) {
         IxDC dc(&table, 0x1234);
         EXPECT_EQ(dc.GetFlags(), 0x1234u);
-        dc.BeginOffscreen(target.dc, RECT { 0, 0, 50, 50 }, offscreen);
+        dc.BeginOffscreen(target.dc, RECT{0, 0, 50, 50}, offscreen);
         EXPECT_EQ(dc.IsOffscreen(), offscreen);
         ASSERT_NE(table.At(0)->pFont, nullptr);
         EXPECT_EQ(GetCurrentObject(dc.GetDC(), OBJ_FONT), table.At(0)->pFont->hFont);
@@ -270,20 +268,20 @@ TEST(DrawContext, PopClipOfTheLastRegionLeavesNoClip)
 {
     Canvas target(40, 40);
     IxDC dc(nullptr, 0);
-    dc.BeginOffscreen(target.dc, RECT { 0, 0, 40, 40 }, FALSE);
-    ASSERT_TRUE(dc.PushClip(RECT { 10, 10, 20, 20 }));
-    ASSERT_TRUE(dc.PushClip(RECT { 0, 0, 5, 5 }));
+    dc.BeginOffscreen(target.dc, RECT{0, 0, 40, 40}, FALSE);
+    ASSERT_TRUE(dc.PushClip(RECT{10, 10, 20, 20}));
+    ASSERT_TRUE(dc.PushClip(RECT{0, 0, 5, 5}));
     dc.PopClip();
-    RECT box {};
+    RECT box{};
     EXPECT_EQ(GetClipBox(target.dc, &box), SIMPLEREGION);
-    EXPECT_FALSE(RectsDiffer(box, RECT { 10, 10, 20, 20 }));
-    Fill(target.dc, RECT { 0, 0, 40, 40 }, kRed);
+    EXPECT_FALSE(RectsDiffer(box, RECT{10, 10, 20, 20}));
+    Fill(target.dc, RECT{0, 0, 40, 40}, kRed);
 
     dc.PopClip();
     EXPECT_EQ(dc.ClipDepth(), 0);
     EXPECT_EQ(GetPixel(target.dc, 10, 10), kRed);
     EXPECT_EQ(GetPixel(target.dc, 9, 10), RGB(0, 0, 0));
-    Fill(target.dc, RECT { 0, 0, 40, 40 }, kBlue);
+    Fill(target.dc, RECT{0, 0, 40, 40}, kBlue);
     EXPECT_EQ(GetPixel(target.dc, 0, 0), kBlue);
     EXPECT_EQ(GetPixel(target.dc, 39, 39), kBlue);
     dc.PopClip(); // an empty stack stays empty
@@ -298,12 +296,12 @@ TEST(DrawContext, OffscreenPaintWithoutBitmapPaintsDirectly)
     HDC screenDc = GetDC(nullptr);
     IxDC dc(nullptr, 0);
     // Far wider than any bitmap the display can make.
-    dc.BeginOffscreen(screenDc, RECT { 0, 0, 100000, 100 }, TRUE);
+    dc.BeginOffscreen(screenDc, RECT{0, 0, 100000, 100}, TRUE);
     EXPECT_FALSE(dc.IsOffscreen());
     EXPECT_EQ(dc.GetDC(), screenDc);
     EXPECT_EQ(dc.GetOriginX(), 0);
-    ASSERT_TRUE(dc.PushClip(RECT { 5, 5, 8, 8 }));
-    Fill(dc.GetDC(), RECT { 0, 0, 20, 20 }, kRed);
+    ASSERT_TRUE(dc.PushClip(RECT{5, 5, 8, 8}));
+    Fill(dc.GetDC(), RECT{0, 0, 20, 20}, kRed);
     EXPECT_EQ(screen.Pixel(5, 5), kRed565);
     EXPECT_EQ(screen.Pixel(7, 7), kRed565);
     EXPECT_EQ(screen.Pixel(8, 8), 0);
@@ -323,22 +321,22 @@ TEST(DrawContext, OffscreenPaintWithClipAndOriginLandsAtTheRightPixels)
     ASSERT_NE(windowDc, nullptr);
 
     IxDC dc(nullptr, 0);
-    const RECT area { 40, 30, 240, 130 }; // window coordinates
+    const RECT area{40, 30, 240, 130}; // window coordinates
     dc.BeginOffscreen(windowDc, area, TRUE);
     ASSERT_TRUE(dc.IsOffscreen());
     EXPECT_EQ(dc.GetOriginX(), -40);
     EXPECT_EQ(dc.GetOriginY(), -30);
     Fill(dc.GetDC(), area, kBlue);
-    dc.PushClip(RECT { 60, 40, 100, 80 });
-    Fill(dc.GetDC(), RECT { 0, 0, 300, 200 }, kRed);
+    dc.PushClip(RECT{60, 40, 100, 80});
+    Fill(dc.GetDC(), RECT{0, 0, 300, 200}, kRed);
     dc.PopClip();
     {
         // An element at (150, 60) draws in its own coordinates.
-        RECT clip { 150, 60, 160, 70 };
+        RECT clip{150, 60, 160, 70};
         IxOriginShift shift(dc, &clip, 150, 60);
-        EXPECT_FALSE(RectsDiffer(clip, RECT { 0, 0, 10, 10 }));
-        dc.PushClip(RECT { 0, 0, 5, 5 });
-        Fill(dc.GetDC(), RECT { 0, 0, 10, 10 }, kGreen);
+        EXPECT_FALSE(RectsDiffer(clip, RECT{0, 0, 10, 10}));
+        dc.PushClip(RECT{0, 0, 5, 5});
+        Fill(dc.GetDC(), RECT{0, 0, 10, 10}, kGreen);
         dc.PopClip();
     }
     EXPECT_EQ(dc.GetOriginX(), -40);
@@ -350,19 +348,9 @@ TEST(DrawContext, OffscreenPaintWithClipAndOriginLandsAtTheRightPixels)
         std::uint16_t expected;
     };
     const Probe probes[] = {
-        { 40, 30, kBlue565 },
-        { 239, 129, kBlue565 },
-        { 39, 30, 0 },
-        { 240, 30, 0 },
-        { 40, 130, 0 },
-        { 60, 40, kRed565 },
-        { 99, 79, kRed565 },
-        { 100, 79, kBlue565 },
-        { 59, 40, kBlue565 },
-        { 150, 60, kGreen565 },
-        { 154, 64, kGreen565 },
-        { 155, 60, kBlue565 },
-        { 150, 65, kBlue565 },
+        {40, 30, kBlue565},   {239, 129, kBlue565}, {39, 30, 0},         {240, 30, 0},       {40, 130, 0},
+        {60, 40, kRed565},    {99, 79, kRed565},    {100, 79, kBlue565}, {59, 40, kBlue565}, {150, 60, kGreen565},
+        {154, 64, kGreen565}, {155, 60, kBlue565},  {150, 65, kBlue565},
     };
     for (const Probe& p : probes) {
         SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
@@ -376,14 +364,14 @@ TEST(DrawContext, KeptBitmapHoldsThePaint)
 {
     Canvas target(50, 50);
     IxDC dc(nullptr, 0);
-    dc.BeginOffscreen(target.dc, RECT { 10, 10, 30, 20 }, TRUE);
-    Fill(dc.GetDC(), RECT { 10, 10, 30, 20 }, kRed);
-    Fill(dc.GetDC(), RECT { 29, 19, 30, 20 }, kGreen);
+    dc.BeginOffscreen(target.dc, RECT{10, 10, 30, 20}, TRUE);
+    Fill(dc.GetDC(), RECT{10, 10, 30, 20}, kRed);
+    Fill(dc.GetDC(), RECT{29, 19, 30, 20}, kGreen);
     HBITMAP kept = nullptr;
     EXPECT_EQ(dc.EndOffscreenKeep(&kept), target.dc);
     ASSERT_NE(kept, nullptr);
     IxGdiHolder holder(kept);
-    BITMAP info {};
+    BITMAP info{};
     ASSERT_TRUE(GetObjectW(kept, sizeof info, &info));
     EXPECT_EQ(info.bmWidth, 20);
     EXPECT_EQ(info.bmHeight, 10);
@@ -397,7 +385,7 @@ TEST(DrawContext, KeptBitmapHoldsThePaint)
     EXPECT_EQ(GetPixel(target.dc, 39, 39), kGreen);
     EXPECT_EQ(GetPixel(target.dc, 38, 38), kGreen);
     EXPECT_EQ(GetPixel(target.dc, 37, 37), kRed);
-    Fill(target.dc, RECT { 0, 0, 50, 50 }, RGB(0, 0, 0));
+    Fill(target.dc, RECT{0, 0, 50, 50}, RGB(0, 0, 0));
     EXPECT_TRUE(IxAlphaBlend(target.dc, kept, 0, 0, 20, 10, 0, 0, 20, 10, 128));
     const COLORREF blended = GetPixel(target.dc, 0, 0);
     EXPECT_NEAR(GetRValue(blended), 128, 8);
@@ -449,18 +437,18 @@ TEST(GdiHolders, DeleteAndRestore)
 
 TEST(RectTests, EdgesAndOverlap)
 {
-    const RECT r { 10, 20, 30, 40 };
+    const RECT r{10, 20, 30, 40};
     struct Case {
         RECT other;
         BOOL intersects;
     };
     const Case cases[] = {
-        { { 0, 0, 10, 20 }, FALSE }, // touches the top-left corner only
-        { { 30, 20, 40, 40 }, FALSE }, // starts at the right edge
-        { { 10, 40, 30, 50 }, FALSE }, // starts at the bottom edge
-        { { 29, 39, 31, 41 }, TRUE }, // covers the last pixel
-        { { 0, 0, 11, 21 }, TRUE }, { { 15, 25, 16, 26 }, TRUE }, // inside
-        { { 0, 0, 100, 100 }, TRUE }, // around
+        {{0, 0, 10, 20}, FALSE},                             // touches the top-left corner only
+        {{30, 20, 40, 40}, FALSE},                           // starts at the right edge
+        {{10, 40, 30, 50}, FALSE},                           // starts at the bottom edge
+        {{29, 39, 31, 41}, TRUE},                            // covers the last pixel
+        {{0, 0, 11, 21}, TRUE},    {{15, 25, 16, 26}, TRUE}, // inside
+        {{0, 0, 100, 100}, TRUE},                            // around
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.other.left << "," << c.other.top);
@@ -468,12 +456,12 @@ TEST(RectTests, EdgesAndOverlap)
         EXPECT_EQ(RectsIntersect(c.other, r), c.intersects);
         EXPECT_TRUE(RectsDiffer(r, c.other));
     }
-    EXPECT_FALSE(RectsDiffer(r, RECT { 10, 20, 30, 40 }));
-    EXPECT_TRUE(RectsDiffer(r, RECT { 10, 20, 30, 41 }));
+    EXPECT_FALSE(RectsDiffer(r, RECT{10, 20, 30, 40}));
+    EXPECT_TRUE(RectsDiffer(r, RECT{10, 20, 30, 41}));
 
-    EXPECT_TRUE(PtInRectInclusive(r, POINT { 30, 40 }));
-    EXPECT_TRUE(PtInRectInclusive(r, POINT { 10, 20 }));
-    EXPECT_FALSE(PtInRectInclusive(r, POINT { 31, 40 }));
-    EXPECT_FALSE(PtInRectInclusive(r, POINT { 30, 41 }));
-    EXPECT_FALSE(PtInRectInclusive(r, POINT { 9, 20 }));
+    EXPECT_TRUE(PtInRectInclusive(r, POINT{30, 40}));
+    EXPECT_TRUE(PtInRectInclusive(r, POINT{10, 20}));
+    EXPECT_FALSE(PtInRectInclusive(r, POINT{31, 40}));
+    EXPECT_FALSE(PtInRectInclusive(r, POINT{30, 41}));
+    EXPECT_FALSE(PtInRectInclusive(r, POINT{9, 20}));
 }

@@ -1,5 +1,5 @@
-#include "tests/common/FrameWindow.h"
 #include "Lib_cpp/controls/ElementApi.h"
+#include "tests/common/FrameWindow.h"
 
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/image/Image.h"
@@ -206,10 +206,10 @@ TEST(ElementApiChildTest, FlagSettersTakeTheirSense)
         bool set_after;
     };
     const Case cases[] = {
-        {SetChildEnabled, FALSE, IXF_DISABLED, true},  {SetChildEnabled, TRUE, IXF_DISABLED, false},
+        {SetChildEnabled, FALSE, IXF_DISABLED, true},     {SetChildEnabled, TRUE, IXF_DISABLED, false},
         {SetChildInputAllowed, FALSE, IXF_NOINPUT, true}, {SetChildPressed, TRUE, IXF_PRESSED, true},
-        {SetChildSelected, TRUE, IXF_SELECTED, true},  {SetChildCurrent, TRUE, IXF_CURRENT, true},
-        {SetChildMarked, FALSE, IXF_MARKED, true},     {SetChildMarked, TRUE, IXF_MARKED, false},
+        {SetChildSelected, TRUE, IXF_SELECTED, true},     {SetChildCurrent, TRUE, IXF_CURRENT, true},
+        {SetChildMarked, FALSE, IXF_MARKED, true},        {SetChildMarked, TRUE, IXF_MARKED, false},
     };
     for (const Case& c : cases) {
         Screen s;
@@ -229,8 +229,8 @@ TEST(ElementApiChildTest, BoundsAndDepthReachMove)
     SetChildBoundsDepth(&s.root, 1, 7, 8, 2, 30, 40, 9, FALSE);
     MoveChildToDepth(&s.root, 1, 1, 1, 4, FALSE);
     MoveChildTo(&s.root, 1, 3, 3, FALSE);
-    const std::vector<std::vector<int>> expected = {
-        {5, 6, 0, 35, 46, 0, 0}, {7, 8, 2, 37, 48, 11, 0}, {1, 1, 4, 31, 41, 4, 0}, {3, 3, 0, 33, 43, 0, 0}};
+    const std::vector<std::vector<int>> expected
+        = {{5, 6, 0, 35, 46, 0, 0}, {7, 8, 2, 37, 48, 11, 0}, {1, 1, 4, 31, 41, 4, 0}, {3, 3, 0, 33, 43, 0, 0}};
     EXPECT_EQ(s.one->moves, expected);
 }
 
@@ -400,12 +400,9 @@ TEST(ElementApiRectTest, SplitScrollRects)
         RECT first, second;
     };
     const Case cases[] = {
-        {0, 0, {0, 0, 100, 50}, {0, 0, 100, 50}},
-        {10, 0, {0, 0, 90, 50}, {10, 0, 100, 50}},
-        {-10, 0, {10, 0, 100, 50}, {0, 0, 90, 50}},
-        {0, 5, {0, 0, 100, 45}, {0, 5, 100, 50}},
-        {0, -5, {0, 5, 100, 50}, {0, 0, 100, 45}},
-        {-10, 5, {10, 0, 100, 45}, {0, 5, 90, 50}},
+        {0, 0, {0, 0, 100, 50}, {0, 0, 100, 50}},   {10, 0, {0, 0, 90, 50}, {10, 0, 100, 50}},
+        {-10, 0, {10, 0, 100, 50}, {0, 0, 90, 50}}, {0, 5, {0, 0, 100, 45}, {0, 5, 100, 50}},
+        {0, -5, {0, 5, 100, 50}, {0, 0, 100, 45}},  {-10, 5, {10, 0, 100, 45}, {0, 5, 90, 50}},
     };
     Leaf leaf(1, RECT{30, 30, 130, 80});
     for (const Case& c : cases) {
@@ -428,9 +425,9 @@ TEST(ElementApiRectTest, FollowDragImage)
         RECT expected;
     };
     const Case cases[] = {
-        {{10, 5, 40, 20}, {0, 0, 40, 20}, {100, 50}, {90, 45, 130, 65}},   // same size: the grab offset
-        {{10, 5, 40, 20}, {0, 0, 80, 10}, {100, 50}, {80, 47, 160, 57}},   // scaled: 20 and 2.5 -> 3
-        {{10, 5, 0, 20}, {1, 2, 41, 22}, {100, 50}, {1, 2, 41, 22}},       // no recorded width: nothing
+        {{10, 5, 40, 20}, {0, 0, 40, 20}, {100, 50}, {90, 45, 130, 65}}, // same size: the grab offset
+        {{10, 5, 40, 20}, {0, 0, 80, 10}, {100, 50}, {80, 47, 160, 57}}, // scaled: 20 and 2.5 -> 3
+        {{10, 5, 0, 20}, {1, 2, 41, 22}, {100, 50}, {1, 2, 41, 22}},     // no recorded width: nothing
         {{10, 5, 40, 0}, {1, 2, 41, 22}, {100, 50}, {1, 2, 41, 22}},
     };
     for (const Case& c : cases) {
@@ -450,13 +447,13 @@ TEST(ElementApiRectTest, ZoomRectAt)
         RECT expected;
     };
     const Case cases[] = {
-        {{0, 0, 100, 50}, {50, 25}, {100, 50}, {0, 0, 100, 50}},   // same size
+        {{0, 0, 100, 50}, {50, 25}, {100, 50}, {0, 0, 100, 50}},      // same size
         {{0, 0, 100, 50}, {50, 25}, {200, 100}, {-50, -25, 150, 75}}, // about the centre
-        {{0, 0, 100, 50}, {0, 0}, {200, 100}, {0, 0, 200, 100}},   // corner stays
-        {{0, 0, 100, 50}, {100, 50}, {50, 25}, {50, 25, 100, 50}}, // far edge stays (inside)
-        {{0, 0, 100, 50}, {150, 25}, {200, 100}, {0, 0, 200, 100}}, // outside: left and top stay
-        {{0, 0, 100, 50}, {50, 25}, {0, 100}, {0, -25, 100, 75}},  // width 0: old extent
-        {{0, 0, 100, 50}, {25, 10}, {100, 80}, {0, -6, 100, 74}},  // one axis: 10 * 80 / 50 = 16
+        {{0, 0, 100, 50}, {0, 0}, {200, 100}, {0, 0, 200, 100}},      // corner stays
+        {{0, 0, 100, 50}, {100, 50}, {50, 25}, {50, 25, 100, 50}},    // far edge stays (inside)
+        {{0, 0, 100, 50}, {150, 25}, {200, 100}, {0, 0, 200, 100}},   // outside: left and top stay
+        {{0, 0, 100, 50}, {50, 25}, {0, 100}, {0, -25, 100, 75}},     // width 0: old extent
+        {{0, 0, 100, 50}, {25, 10}, {100, 80}, {0, -6, 100, 74}},     // one axis: 10 * 80 / 50 = 16
     };
     for (const Case& c : cases) {
         RECT out;

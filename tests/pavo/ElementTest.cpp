@@ -15,8 +15,8 @@ std::vector<std::string> g_log;
 
 std::string Str(const RECT& rc)
 {
-    return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
-           std::to_string(rc.bottom);
+    return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + ","
+        + std::to_string(rc.bottom);
 }
 
 // A view that logs events, child notices, actions and invalidations that
@@ -30,8 +30,8 @@ public:
         params.push_back(param);
         if (code == IXEV_CHILDNOTICE) {
             const auto* e = reinterpret_cast<const IxChildNoticeEvent*>(param);
-            g_log.push_back(m_name + " " + std::to_string(IxActionId(e->dwWord)) + "/" +
-                            std::to_string(IxActionKind(e->dwWord)));
+            g_log.push_back(m_name + " " + std::to_string(IxActionId(e->dwWord)) + "/"
+                            + std::to_string(IxActionKind(e->dwWord)));
         } else if (code == IXEV_SHOWN || code == IXEV_HIDDEN) {
             g_log.push_back(m_name + " ev" + std::to_string(code));
         }
@@ -97,18 +97,25 @@ TEST(ElementTest, FlagSettersSendTheirEventsOnlyOnChange)
     };
     const Case cases[] = {
         {"disable", [](IxElement* e, BOOL a) { e->Enable(a, 7); }, 0, 0, IXEV_DISABLED, 7, IXF_DISABLED, true},
-        {"enable", [](IxElement* e, BOOL a) { e->Enable(a, 7); }, IXF_DISABLED, 1, IXEV_ENABLED, 7, IXF_DISABLED, false},
+        {"enable", [](IxElement* e, BOOL a) { e->Enable(a, 7); }, IXF_DISABLED, 1, IXEV_ENABLED, 7, IXF_DISABLED,
+         false},
         {"enable twice", [](IxElement* e, BOOL a) { e->Enable(a, 7); }, 0, 1, 0, 0, IXF_DISABLED, false},
-        {"refuse input", [](IxElement* e, BOOL a) { e->SetInputAllowed(a, 7); }, 0, 0, IXEV_INPUTREFUSED, 7, IXF_NOINPUT, true},
-        {"allow input", [](IxElement* e, BOOL a) { e->SetInputAllowed(a, 7); }, IXF_NOINPUT, 1, IXEV_INPUTALLOWED, 7, IXF_NOINPUT, false},
+        {"refuse input", [](IxElement* e, BOOL a) { e->SetInputAllowed(a, 7); }, 0, 0, IXEV_INPUTREFUSED, 7,
+         IXF_NOINPUT, true},
+        {"allow input", [](IxElement* e, BOOL a) { e->SetInputAllowed(a, 7); }, IXF_NOINPUT, 1, IXEV_INPUTALLOWED, 7,
+         IXF_NOINPUT, false},
         {"select", [](IxElement* e, BOOL a) { e->SetSelected(a, 7); }, 0, 1, IXEV_SELECTED, 7, IXF_SELECTED, true},
-        {"unselect", [](IxElement* e, BOOL a) { e->SetSelected(a, 7); }, IXF_SELECTED, 0, IXEV_UNSELECTED, 7, IXF_SELECTED, false},
+        {"unselect", [](IxElement* e, BOOL a) { e->SetSelected(a, 7); }, IXF_SELECTED, 0, IXEV_UNSELECTED, 7,
+         IXF_SELECTED, false},
         {"current", [](IxElement* e, BOOL a) { e->SetReportEvents(a, 7); }, 0, 1, IXEV_CURRENT, 7, IXF_CURRENT, true},
-        {"not current", [](IxElement* e, BOOL a) { e->SetReportEvents(a, 7); }, IXF_CURRENT, 0, IXEV_NOTCURRENT, 7, IXF_CURRENT, false},
+        {"not current", [](IxElement* e, BOOL a) { e->SetReportEvents(a, 7); }, IXF_CURRENT, 0, IXEV_NOTCURRENT, 7,
+         IXF_CURRENT, false},
         {"press", [](IxElement* e, BOOL a) { e->SetFlag40(a, 7); }, 0, 1, IXEV_PRESSED, 7, IXF_PRESSED, true},
-        {"release", [](IxElement* e, BOOL a) { e->SetFlag40(a, 7); }, IXF_PRESSED, 0, IXEV_RELEASED, 7, IXF_PRESSED, false},
+        {"release", [](IxElement* e, BOOL a) { e->SetFlag40(a, 7); }, IXF_PRESSED, 0, IXEV_RELEASED, 7, IXF_PRESSED,
+         false},
         {"mark", [](IxElement* e, BOOL a) { e->SetFlag100(a, 7); }, 0, 0, IXEV_MARKED, 7, IXF_MARKED, true},
-        {"unmark", [](IxElement* e, BOOL a) { e->SetFlag100(a, 7); }, IXF_MARKED, 1, IXEV_UNMARKED, 7, IXF_MARKED, false},
+        {"unmark", [](IxElement* e, BOOL a) { e->SetFlag100(a, 7); }, IXF_MARKED, 1, IXEV_UNMARKED, 7, IXF_MARKED,
+         false},
         {"hide", [](IxElement* e, BOOL a) { e->Show(a, 7); }, 0, 0, IXEV_HIDDEN, 0, IXF_HIDDEN, true},
         {"show", [](IxElement* e, BOOL a) { e->Show(a, 7); }, IXF_HIDDEN, 1, IXEV_SHOWN, 0, IXF_HIDDEN, false},
         {"show shown", [](IxElement* e, BOOL a) { e->Show(a, 7); }, 0, 1, 0, 0, IXF_HIDDEN, false},
@@ -138,7 +145,8 @@ TEST(ElementTest, ShowRedrawsAfterShowingAndBeforeHiding)
     g_log.clear();
     child->Show(FALSE, TRUE);
     child->Show(TRUE, TRUE);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"root inv0 5,5,15,15", "child ev12", "child ev30", "root inv0 5,5,15,15"}));
+    EXPECT_EQ(g_log,
+              (std::vector<std::string>{"root inv0 5,5,15,15", "child ev12", "child ev30", "root inv0 5,5,15,15"}));
 }
 
 TEST(ElementTest, InvalidationStopsAtHiddenOrPendingElements)
@@ -237,7 +245,7 @@ TEST(ElementTest, FindElementSearchesTheSubtreeThenOutward)
         IxElement* found;
     };
     const Case cases[] = {
-        {a2, 5, false, a1}, {b2, 5, false, b1}, {a2, 7, false, b2}, {a2, 7, true, nullptr},
+        {a2, 5, false, a1}, {b2, 5, false, b1},    {a2, 7, false, b2}, {a2, 7, true, nullptr},
         {a, 5, true, a1},   {a, 7, true, nullptr}, {a2, 6, false, a2}, {a1, 9, false, nullptr},
     };
     for (const Case& c : cases) {
@@ -267,10 +275,21 @@ TEST(ElementTest, PressTrackingAndClick)
     const POINT in{5, 5};
     const POINT out{80, 5};
     const Case cases[] = {
-        {"released inside", 0, {{IXIN_DOWN, in}, {IXIN_MOVE, in}, {IXIN_UP, in}}, {"p 9/4130", "p 9/4133", "p 9/4096"}, 2},
-        {"released outside", 0, {{IXIN_DOWN, in}, {IXIN_MOVE, out}, {IXIN_UP, out}}, {"p 9/4130", "p 9/4131", "p 9/4134"}, 2},
-        {"left and came back", 0, {{IXIN_DOWN, in}, {IXIN_MOVE, out}, {IXIN_MOVE, in}, {IXIN_UP, in}},
-         {"p 9/4130", "p 9/4131", "p 9/4132", "p 9/4133", "p 9/4096"}, 2},
+        {"released inside",
+         0,
+         {{IXIN_DOWN, in}, {IXIN_MOVE, in}, {IXIN_UP, in}},
+         {"p 9/4130", "p 9/4133", "p 9/4096"},
+         2},
+        {"released outside",
+         0,
+         {{IXIN_DOWN, in}, {IXIN_MOVE, out}, {IXIN_UP, out}},
+         {"p 9/4130", "p 9/4131", "p 9/4134"},
+         2},
+        {"left and came back",
+         0,
+         {{IXIN_DOWN, in}, {IXIN_MOVE, out}, {IXIN_MOVE, in}, {IXIN_UP, in}},
+         {"p 9/4130", "p 9/4131", "p 9/4132", "p 9/4133", "p 9/4096"},
+         2},
         {"click on press", IXF_CLICKONPRESS, {{IXIN_DOWN, in}, {IXIN_UP, in}}, {"p 9/4130", "p 9/4096", "p 9/4133"}, 2},
         {"disabled", IXF_DISABLED, {{IXIN_DOWN, in}}, {}, 0},
         {"input refused", IXF_NOINPUT, {{IXIN_DOWN, in}}, {}, 0},
@@ -337,8 +356,9 @@ TEST(ElementTest, QueuedAndDirectNoticesReachTheirReceiversInOrder)
     anonymous->Click(7, FALSE); // id 0 without direct notices: lost
     g_log.push_back("end of handler");
     frame.EndBusy();
-    EXPECT_EQ(g_log, (std::vector<std::string>{"inner 21/4096", "inner action 21/4096", "outer 21/4096",
-                                               "outer action 21/4096", "end of handler", "sub action 22/4096"}));
+    EXPECT_EQ(g_log,
+              (std::vector<std::string>{"inner 21/4096", "inner action 21/4096", "outer 21/4096",
+                                        "outer action 21/4096", "end of handler", "sub action 22/4096"}));
 }
 
 // Handlers that delete elements while the framework walks them.
@@ -448,8 +468,7 @@ TEST(ElementTest, DrawFramedDrawsTheVisibleStripsThenTheInnerImage)
         std::vector<std::string> border;
     };
     const Case cases[] = {
-        {"all strips", {10, 10, 90, 40}, {0, 0, 100, 50},
-         {"0,0,100,10", "90,10,100,50", "0,40,100,50", "0,10,10,40"}},
+        {"all strips", {10, 10, 90, 40}, {0, 0, 100, 50}, {"0,0,100,10", "90,10,100,50", "0,40,100,50", "0,10,10,40"}},
         {"clip over the top strip only", {10, 10, 90, 40}, {20, 0, 80, 10}, {"0,0,100,10"}},
         {"inner fills the element", {0, 0, 100, 50}, {0, 0, 100, 50}, {}},
     };

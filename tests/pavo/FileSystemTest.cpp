@@ -1,7 +1,7 @@
 #include "Lib_cpp/fs/FileSystem.h"
 
-#include "platform/io/File.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
 
 #include "tests/common/TempUnit.h"
 
@@ -58,8 +58,12 @@ TEST_F(FileSystemTest, FolderExistsWithOrWithoutSeparators)
     struct Case {
         LPCWSTR path;
         BOOL exists;
-    } cases[] = {{u"HDD", TRUE},          {u"\\HDD", TRUE},       {u"\\hdd\\music\\", TRUE},
-                 {u"HDD\\Missing", FALSE}, {u"\\HDD\\file.mp3", FALSE}, {nullptr, FALSE}};
+    } cases[] = {{u"HDD", TRUE},
+                 {u"\\HDD", TRUE},
+                 {u"\\hdd\\music\\", TRUE},
+                 {u"HDD\\Missing", FALSE},
+                 {u"\\HDD\\file.mp3", FALSE},
+                 {nullptr, FALSE}};
     for (const Case& c : cases)
         EXPECT_EQ(IxFolderExists(c.path), c.exists) << Utf8(c.path);
 }
@@ -97,14 +101,32 @@ TEST_F(FileSystemTest, DataFileRoundTripsWithItsHeaderAndHiddenAttribute)
     for (const std::string& payload : {std::string("hello"), std::string()}) {
         {
             IxFile file;
-            ASSERT_TRUE(file.WriteDataFile(u"\\HDD\\store.dat", payload.data(), static_cast<DWORD>(payload.size()),
-                                           0x42, 7));
+            ASSERT_TRUE(
+                file.WriteDataFile(u"\\HDD\\store.dat", payload.data(), static_cast<DWORD>(payload.size()), 0x42, 7));
             EXPECT_TRUE(file.IsOpen());
         }
         const std::string bytes = Read("HDD/store.dat");
         ASSERT_EQ(bytes.size(), 20 + payload.size());
-        const unsigned char header[20] = {static_cast<unsigned char>(20 + payload.size()), 0, 0, 0, 16, 0, 0, 0, 1, 0,
-                                          0, 0, 0x42, 0, 0, 0, 7, 0, 0, 0};
+        const unsigned char header[20] = {static_cast<unsigned char>(20 + payload.size()),
+                                          0,
+                                          0,
+                                          0,
+                                          16,
+                                          0,
+                                          0,
+                                          0,
+                                          1,
+                                          0,
+                                          0,
+                                          0,
+                                          0x42,
+                                          0,
+                                          0,
+                                          0,
+                                          7,
+                                          0,
+                                          0,
+                                          0};
         EXPECT_EQ(bytes.substr(0, 20), std::string(reinterpret_cast<const char*>(header), 20));
         EXPECT_TRUE(GetFileAttributesW(u"\\HDD\\store.dat") & FILE_ATTRIBUTE_HIDDEN);
 
@@ -159,12 +181,26 @@ TEST_F(FileSystemTest, ReadTextByByteOrderMark)
         std::u16string text; // empty with null expected
         bool null;
     } cases[] = {
-        {"UTF-16LE", std::string("\xFF\xFE" "A\0B\0", 6), u"AB", false},
-        {"UTF-16LE odd size", std::string("\xFF\xFE" "A\0B", 5), u"A", false},
-        {"UTF-8 keeps its mark", "\xEF\xBB\xBF" "AB", u"\uFEFFAB", false},
+        {"UTF-16LE",
+         std::string("\xFF\xFE"
+                     "A\0B\0",
+                     6),
+         u"AB", false},
+        {"UTF-16LE odd size",
+         std::string("\xFF\xFE"
+                     "A\0B",
+                     5),
+         u"A", false},
+        {"UTF-8 keeps its mark",
+         "\xEF\xBB\xBF"
+         "AB",
+         u"\uFEFFAB", false},
         {"UTF-7", "+/v8-AB", u"\uFEFFAB", false},
         {"ANSI", "ABCD", u"ABCD", false},
-        {"code page 949", "\xB0\xA1" "AB", u"\uAC00AB", false},
+        {"code page 949",
+         "\xB0\xA1"
+         "AB",
+         u"\uAC00AB", false},
         {"three bytes", "ABC", u"", true},
         {"two bytes of mark", "\xFF\xFE", u"", true},
         {"one byte", "A", u"", true},
@@ -278,8 +314,9 @@ TEST_F(FileSystemTest, RefreshRecordsWhatAppearedAndVanishedOnce)
     files.UpdateByNotification(paths);
     // Appearances in listing order as the merge meets them, what is left over
     // at the end vanished.
-    EXPECT_EQ(listener.seen, (std::vector<std::string>{"4 file \\HDD\\Music\\c.mp3", "3 file \\HDD\\Music\\a.mp3",
-                                                       "4 dir \\HDD\\Music\\New", "3 dir \\HDD\\Music\\Old"}));
+    EXPECT_EQ(listener.seen,
+              (std::vector<std::string>{"4 file \\HDD\\Music\\c.mp3", "3 file \\HDD\\Music\\a.mp3",
+                                        "4 dir \\HDD\\Music\\New", "3 dir \\HDD\\Music\\Old"}));
     EXPECT_EQ(listener.done, 1);
     EXPECT_EQ(files.GetChanges().Count(), 0);
     IxFolderNode* music = files.FindNode(u"\\HDD\\Music");
@@ -296,8 +333,9 @@ TEST_F(FileSystemTest, RefreshRecordsWhatAppearedAndVanishedOnce)
     // The folder gone: everything it held vanished.
     fs::remove_all(unit.Host("HDD/Music"));
     files.UpdateByNotification(paths);
-    EXPECT_EQ(listener.seen, (std::vector<std::string>{"3 file \\HDD\\Music\\b.mp3", "3 file \\HDD\\Music\\c.mp3",
-                                                       "3 dir \\HDD\\Music\\New"}));
+    EXPECT_EQ(listener.seen,
+              (std::vector<std::string>{"3 file \\HDD\\Music\\b.mp3", "3 file \\HDD\\Music\\c.mp3",
+                                        "3 dir \\HDD\\Music\\New"}));
     files.RemoveListener(&listener);
 }
 

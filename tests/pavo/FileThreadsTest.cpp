@@ -7,8 +7,8 @@
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/base/Clock.h"
-#include "platform/io/File.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
 #include "platform/os/Thread.h"
 #include "platform/ui/Window.h"
 
@@ -179,7 +179,7 @@ TEST_F(FileThreadsTest, WatcherMergesABurstIntoOneNoticePerPath)
     Write("HDD/Src/twice.mp3");
     expected.insert("4 \\HDD\\Src\\twice.mp3");
     fs::create_directory(unit.Host("HDD/Src/folder")); // not a file name
-    Write("HDD/Src/zz.mp3"); // the end of the burst
+    Write("HDD/Src/zz.mp3");                           // the end of the burst
     expected.insert("4 \\HDD\\Src\\zz.mp3");
 
     // The watcher merges what it holds; a read may fall between two halves
@@ -227,9 +227,9 @@ protected:
     void SetUp() override
     {
         FileThreadsTest::SetUp();
-        for (const char* path : {"Root/b.mp3", "Root/A.mp3", "Root/c.wav", "Root/Lovely Day.MP3", "Root/glove.wav",
-                                 "Root/hidden.mp3", "Root/Sub2/z.mp3", "Root/Sub1/y.mp3", "Root/Sub1/Deep/x.mp3",
-                                 "Root/Sub1/Deep/love.txt"})
+        for (const char* path :
+             {"Root/b.mp3", "Root/A.mp3", "Root/c.wav", "Root/Lovely Day.MP3", "Root/glove.wav", "Root/hidden.mp3",
+              "Root/Sub2/z.mp3", "Root/Sub1/y.mp3", "Root/Sub1/Deep/x.mp3", "Root/Sub1/Deep/love.txt"})
             Write(std::string("HDD/") + path);
         SetFileAttributesW(u"\\HDD\\Root\\hidden.mp3", FILE_ATTRIBUTE_HIDDEN);
     }
@@ -258,17 +258,47 @@ TEST_F(ScanTest, SortedAndUnsortedWalksWithKeywordMaximumAndDepth)
         int count, depth, maximum;
         Paths expected;
     } cases[] = {
-        {"sorted, every level", TRUE, nullptr, audio, 2, -1, 100,
+        {"sorted, every level",
+         TRUE,
+         nullptr,
+         audio,
+         2,
+         -1,
+         100,
          {"\\A.mp3", "\\Lovely Day.MP3", "\\b.mp3", "\\c.wav", "\\glove.wav", "\\Sub1\\y.mp3", "\\Sub1\\Deep\\x.mp3",
           "\\Sub2\\z.mp3"}},
-        {"sorted, root only", TRUE, nullptr, audio, 2, 0, 100,
+        {"sorted, root only",
+         TRUE,
+         nullptr,
+         audio,
+         2,
+         0,
+         100,
          {"\\A.mp3", "\\Lovely Day.MP3", "\\b.mp3", "\\c.wav", "\\glove.wav"}},
-        {"sorted, one level", TRUE, nullptr, mp3, 1, 1, 100,
+        {"sorted, one level",
+         TRUE,
+         nullptr,
+         mp3,
+         1,
+         1,
+         100,
          {"\\A.mp3", "\\Lovely Day.MP3", "\\b.mp3", "\\Sub1\\y.mp3", "\\Sub2\\z.mp3"}},
         {"keyword", TRUE, u"LOVE", mp3, 1, -1, 100, {"\\Lovely Day.MP3"}},
-        {"keyword, every extension", FALSE, u"love", nullptr, 0, -1, 100,
+        {"keyword, every extension",
+         FALSE,
+         u"love",
+         nullptr,
+         0,
+         -1,
+         100,
          {"\\Lovely Day.MP3", "\\glove.wav", "\\Sub1\\Deep\\love.txt"}},
-        {"maximum across folders", TRUE, nullptr, mp3, 1, -1, 4,
+        {"maximum across folders",
+         TRUE,
+         nullptr,
+         mp3,
+         1,
+         -1,
+         4,
          {"\\A.mp3", "\\Lovely Day.MP3", "\\b.mp3", "\\Sub1\\y.mp3"}},
         {"unsorted maximum", FALSE, nullptr, mp3, 1, -1, 2, {"\\A.mp3", "\\Lovely Day.MP3"}},
     };
@@ -384,16 +414,17 @@ TEST_F(FileThreadsTest, MoveAndDeleteKeepWatchedFolders)
     std::vector<std::string> steps;
     for (int i = 0; i < job->GetStepCount(); ++i)
         steps.push_back(Utf8(job->GetSources().TextAt(i)) + " > " + Utf8(job->GetDestinations().TextAt(i)));
-    EXPECT_EQ(steps, (std::vector<std::string>{
-                         " > \\HDD\\Dst\\Tree\\",
-                         "\\HDD\\Src\\Tree\\a.mp3 > \\HDD\\Dst\\Tree\\a.mp3",
-                         " > \\HDD\\Dst\\Tree\\Sub\\",
-                         "\\HDD\\Src\\Tree\\Sub\\b.mp3 > \\HDD\\Dst\\Tree\\Sub\\b.mp3",
-                         "\\HDD\\Src\\Tree\\Sub\\ > ",
-                         " > \\HDD\\Dst\\Tree\\Watched\\",
-                         "\\HDD\\Src\\Tree\\Watched\\c.mp3 > \\HDD\\Dst\\Tree\\Watched\\c.mp3",
-                         "\\HDD\\Src\\Tree\\ > ",
-                     }));
+    EXPECT_EQ(steps,
+              (std::vector<std::string>{
+                  " > \\HDD\\Dst\\Tree\\",
+                  "\\HDD\\Src\\Tree\\a.mp3 > \\HDD\\Dst\\Tree\\a.mp3",
+                  " > \\HDD\\Dst\\Tree\\Sub\\",
+                  "\\HDD\\Src\\Tree\\Sub\\b.mp3 > \\HDD\\Dst\\Tree\\Sub\\b.mp3",
+                  "\\HDD\\Src\\Tree\\Sub\\ > ",
+                  " > \\HDD\\Dst\\Tree\\Watched\\",
+                  "\\HDD\\Src\\Tree\\Watched\\c.mp3 > \\HDD\\Dst\\Tree\\Watched\\c.mp3",
+                  "\\HDD\\Src\\Tree\\ > ",
+              }));
     ASSERT_TRUE(job->Start(0, 3));
     ASSERT_TRUE(PumpUntil([&] { return JobEnded(); }));
     EXPECT_EQ(Kinds(53), (std::vector<int>{15, 10, 15, 10, 16, 15, 10, 12}));

@@ -42,7 +42,7 @@ void Put32(Bytes& b, std::uint32_t v)
 Bytes MakeBmp(int w, int h, const Painter& paint)
 {
     const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
-    Bytes b { 'B', 'M' };
+    Bytes b{'B', 'M'};
     Put32(b, 54 + stride * static_cast<std::uint32_t>(h));
     Put32(b, 0);
     Put32(b, 54);
@@ -74,12 +74,11 @@ bool Near(COLORREF a, COLORREF b, int tolerance = 8)
 // A 24-bit section filled with grey, drawn into through an IxDC.
 class Target {
 public:
-    Target(int w, int h)
-        : m_dc(nullptr, 0)
+    Target(int w, int h) : m_dc(nullptr, 0)
     {
         int bits = 24, width = w, height = h;
         IxCreateDib(nullptr, &bits, &width, &height, &m_section, nullptr, &m_mem, &m_old);
-        RECT all { 0, 0, w, h };
+        RECT all{0, 0, w, h};
         HBRUSH grey = CreateSolidBrush(kGray);
         FillRect(m_mem, &all, grey);
         DeleteObject(grey);
@@ -121,27 +120,27 @@ protected:
     TempUnit m_unit{"pavo-image"};
 };
 
-const COLORREF kStripColours[5] = { kRed, kGreen, kBlue, kWhite, kMagenta };
+const COLORREF kStripColours[5] = {kRed, kGreen, kBlue, kWhite, kMagenta};
 
 TEST_F(ImageTest, StatesSelectFramesThroughTheTable)
 {
     // Five 20 x 10 frames side by side, one colour each.
     const auto path = Write("strip.bmp", 100, 10, [](int x, int) { return kStripColours[x / 20]; });
-    const int table[6] = { 3, 0, -1, 4, 1, 2 };
+    const int table[6] = {3, 0, -1, 4, 1, 2};
     struct Case {
         const int* table;
         int state;
         int frame; // -1: nothing drawn
     };
     const Case cases[] = {
-        { table, -20, 3 }, { table, -19, 0 }, { table, -18, -1 }, { table, -15, 2 },
-        { nullptr, -20, 0 }, { nullptr, -16, 4 }, { nullptr, -15, -1 }, // default table: 0 ... 4, then -1
+        {table, -20, 3},   {table, -19, 0},   {table, -18, -1},   {table, -15, 2},
+        {nullptr, -20, 0}, {nullptr, -16, 4}, {nullptr, -15, -1}, // default table: 0 ... 4, then -1
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "table " << (c.table ? "given" : "default") << ", state " << c.state);
         IxImageRef* ref = IxImageRef::CreateFrames(c.table, path.c_str(), 5, IXLM_NOW);
         ASSERT_NE(nullptr, ref);
-        SIZE size {};
+        SIZE size{};
         EXPECT_EQ(0, ref->Query(IXIQ_SIZE, reinterpret_cast<INT_PTR>(&size)));
         EXPECT_EQ(20, size.cx);
         EXPECT_EQ(10, size.cy);
@@ -150,7 +149,7 @@ TEST_F(ImageTest, StatesSelectFramesThroughTheTable)
         EXPECT_EQ(c.frame, ref->Query(IXIQ_CURFRAME, 0));
 
         Target target(20, 10);
-        const RECT dst { 0, 0, 20, 10 };
+        const RECT dst{0, 0, 20, 10};
         EXPECT_EQ(c.frame >= 0 ? 1 : 0, ref->Draw(target.dc(), dst, nullptr));
         EXPECT_EQ(c.frame >= 0 ? kStripColours[c.frame] : kGray, target.At(10, 5));
         ref->Release();
@@ -172,17 +171,17 @@ TEST_F(ImageTest, AMissingFrameDrawsNothingAndAnswersZero)
         IxImage* image;
         int frame; // selected before drawing; -2 leaves it alone
     } const cases[] = {
-        { "list frame whose file is missing", list, 1 },
-        { "no current frame", list, -1 },
-        { "single file missing", lost, -2 },
-        { "reference without an image", none, -2 },
+        {"list frame whose file is missing", list, 1},
+        {"no current frame", list, -1},
+        {"single file missing", lost, -2},
+        {"reference without an image", none, -2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.frame != -2)
             c.image->Control(IXIC_SETFRAME, c.frame);
         Target target(10, 10);
-        const RECT dst { 0, 0, 10, 10 };
+        const RECT dst{0, 0, 10, 10};
         EXPECT_EQ(0, c.image->Draw(target.dc(), dst, &dst));
         EXPECT_EQ(kGray, target.At(5, 5));
     }
@@ -190,7 +189,7 @@ TEST_F(ImageTest, AMissingFrameDrawsNothingAndAnswersZero)
     // The present frame still draws.
     list->Control(IXIC_SETFRAME, 0);
     Target target(10, 10);
-    EXPECT_EQ(1, list->Draw(target.dc(), RECT { 0, 0, 10, 10 }, nullptr));
+    EXPECT_EQ(1, list->Draw(target.dc(), RECT{0, 0, 10, 10}, nullptr));
     EXPECT_EQ(kRed, target.At(5, 5));
     list->Release();
     lost->Release();
@@ -210,15 +209,12 @@ TEST_F(ImageTest, FrameCommands)
         BOOL result;
         int frame; // current afterwards
     } const steps[] = {
-        { five, IXIC_SETFRAME, 4, 1, 4 },
-        { five, IXIC_SETFRAME, 4, 0, 4 }, // unchanged
-        { five, IXIC_NEXTFRAME, 0, 1, 0 }, // wraps
-        { five, IXIC_FIRSTFRAME, 0, 0, 0 }, // already there
-        { five, IXIC_SETFRAME, 5, 0, 0 }, // out of range
-        { five, IXIC_SETFRAME, -2, 0, 0 },
-        { five, 4, 0, 0, 0 }, // not taken
-        { one, IXIC_NEXTFRAME, 0, 0, 0 },
-        { one, IXIC_ROTATE, 90, 0, 0 }, // bitmaps do not turn
+        {five, IXIC_SETFRAME, 4, 1, 4},   {five, IXIC_SETFRAME, 4, 0, 4}, // unchanged
+        {five, IXIC_NEXTFRAME, 0, 1, 0},                                  // wraps
+        {five, IXIC_FIRSTFRAME, 0, 0, 0},                                 // already there
+        {five, IXIC_SETFRAME, 5, 0, 0},                                   // out of range
+        {five, IXIC_SETFRAME, -2, 0, 0},  {five, 4, 0, 0, 0},             // not taken
+        {one, IXIC_NEXTFRAME, 0, 0, 0},   {one, IXIC_ROTATE, 90, 0, 0},   // bitmaps do not turn
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message() << "command " << s.command << " " << s.argument);
@@ -229,7 +225,7 @@ TEST_F(ImageTest, FrameCommands)
     EXPECT_EQ(1, five->Control(IXIC_UNLOAD, 0));
     five->Control(IXIC_SETFRAME, 3);
     Target target(10, 5);
-    EXPECT_EQ(1, five->Draw(target.dc(), RECT { 0, 0, 10, 5 }, nullptr));
+    EXPECT_EQ(1, five->Draw(target.dc(), RECT{0, 0, 10, 5}, nullptr));
     EXPECT_EQ(kStripColours[3], target.At(5, 2));
     five->Release();
     one->Release();
@@ -251,7 +247,7 @@ COLORREF Blend(COLORREF src, COLORREF dst, int alpha)
 {
     auto mix = [&](int s, int d) { return static_cast<BYTE>((s * alpha + d * (255 - alpha)) / 255); };
     return RGB(mix(GetRValue(src), GetRValue(dst)), mix(GetGValue(src), GetGValue(dst)),
-        mix(GetBValue(src), GetBValue(dst)));
+               mix(GetBValue(src), GetBValue(dst)));
 }
 
 TEST_F(ImageTest, DrawModesLandTheRightPixelsUnderAClip)
@@ -263,24 +259,24 @@ TEST_F(ImageTest, DrawModesLandTheRightPixelsUnderAClip)
         INT_PTR argument;
         std::function<COLORREF(COLORREF)> expect; // from the source colour
     } const modes[] = {
-        { "copy", IXIC_COPY, 0, [](COLORREF c) { return c; } },
-        { "constant alpha", IXIC_ALPHA, 0x140, [](COLORREF c) { return Blend(c, kGray, 0x40); } },
-        { "colour key", IXIC_COLORKEY, static_cast<INT_PTR>(kMagenta),
-            [](COLORREF c) { return c == kMagenta ? kGray : c; } },
-        { "none", IXIC_NODRAW, 0, [](COLORREF) { return kGray; } },
+        {"copy", IXIC_COPY, 0, [](COLORREF c) { return c; }},
+        {"constant alpha", IXIC_ALPHA, 0x140, [](COLORREF c) { return Blend(c, kGray, 0x40); }},
+        {"colour key", IXIC_COLORKEY, static_cast<INT_PTR>(kMagenta),
+         [](COLORREF c) { return c == kMagenta ? kGray : c; }},
+        {"none", IXIC_NODRAW, 0, [](COLORREF) { return kGray; }},
     };
     // Frame-local points: inside the clip (red, magenta, green) and outside.
-    const POINT visible[] = { { 5, 5 }, { 15, 15 }, { 52, 30 } };
-    const POINT hidden[] = { { 60, 5 }, { 99, 49 } };
-    for (int scale : { 1, 2 }) {
+    const POINT visible[] = {{5, 5}, {15, 15}, {52, 30}};
+    const POINT hidden[] = {{60, 5}, {99, 49}};
+    for (int scale : {1, 2}) {
         for (const Mode& m : modes) {
             SCOPED_TRACE(testing::Message() << m.name << ", scale " << scale);
             IxBitmapImage* image = new IxBitmapImage(path.c_str(), 2, IXLM_NOW);
             image->Control(IXIC_SETFRAME, 1);
             ASSERT_EQ(1, image->Control(m.command, m.argument));
             Target target(20 + 100 * scale + 20, 10 + 50 * scale + 10);
-            const RECT dst { 20, 10, 20 + 100 * scale, 10 + 50 * scale };
-            const RECT clip { 0, 0, 20 + 55 * scale, 200 }; // the left 55 frame pixels
+            const RECT dst{20, 10, 20 + 100 * scale, 10 + 50 * scale};
+            const RECT clip{0, 0, 20 + 55 * scale, 200}; // the left 55 frame pixels
             EXPECT_EQ(1, image->Draw(target.dc(), dst, &clip));
             auto at = [&](POINT p) { return target.At(dst.left + p.x * scale, dst.top + p.y * scale); };
             for (POINT p : visible) {
@@ -310,18 +306,18 @@ TEST_F(ImageTest, QuarterFramesMirrorTheFirstQuarter)
         int frame, file;
         bool flipX, flipY;
     } const cases[] = {
-        { 3, 3, false, false }, { 6, 6, false, false }, { 12, 0, false, true }, { 7, 5, false, true },
-        { 18, 6, true, true }, { 13, 1, true, true }, { 19, 5, true, false }, { 23, 1, true, false },
+        {3, 3, false, false}, {6, 6, false, false}, {12, 0, false, true}, {7, 5, false, true},
+        {18, 6, true, true},  {13, 1, true, true},  {19, 5, true, false}, {23, 1, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "frame " << c.frame);
         ASSERT_EQ(1, image->Control(IXIC_SETFRAME, c.frame));
         Target target(8, 8);
-        ASSERT_EQ(1, image->Draw(target.dc(), RECT { 0, 0, 8, 8 }, nullptr));
-        for (POINT p : { POINT { 1, 2 }, POINT { 6, 1 }, POINT { 2, 7 } }) {
+        ASSERT_EQ(1, image->Draw(target.dc(), RECT{0, 0, 8, 8}, nullptr));
+        for (POINT p : {POINT{1, 2}, POINT{6, 1}, POINT{2, 7}}) {
             const COLORREF want = pixel(c.file, c.flipX ? 7 - p.x : p.x, c.flipY ? 7 - p.y : p.y);
-            EXPECT_TRUE(Near(want, target.At(p.x, p.y))) << p.x << "," << p.y << ": " << std::hex
-                                                          << target.At(p.x, p.y);
+            EXPECT_TRUE(Near(want, target.At(p.x, p.y)))
+                << p.x << "," << p.y << ": " << std::hex << target.At(p.x, p.y);
         }
     }
     image->Release();
@@ -331,7 +327,7 @@ TEST_F(ImageTest, RotationByAQuarterTurnsA200By100PictureOnItsSide)
 {
     // Quadrants: red top-left, green top-right, blue bottom-left, white bottom-right.
     const auto path = Write("turn.bmp", 200, 100, [](int x, int y) {
-        const COLORREF q[4] = { kRed, kGreen, kBlue, kWhite };
+        const COLORREF q[4] = {kRed, kGreen, kBlue, kWhite};
         return q[(x >= 100 ? 1 : 0) + (y >= 50 ? 2 : 0)];
     });
     IxRotatedImage* image = new IxRotatedImage(200, 100, 8, path.c_str());
@@ -340,22 +336,22 @@ TEST_F(ImageTest, RotationByAQuarterTurnsA200By100PictureOnItsSide)
     EXPECT_EQ(1, image->Control(IXIC_ROTATE, 90));
     EXPECT_EQ(4, image->Query(IXIQ_FRAMECOUNT, 0));
     EXPECT_EQ(1, image->Query(IXIQ_CURFRAME, 0));
-    SIZE size {};
+    SIZE size{};
     image->Query(IXIQ_SIZE, reinterpret_cast<INT_PTR>(&size));
     EXPECT_EQ(100, size.cx);
     EXPECT_EQ(200, size.cy);
 
     // The right edge of the picture becomes its top.
     Target target(100, 200);
-    ASSERT_EQ(1, image->Draw(target.dc(), RECT { 0, 0, 100, 200 }, nullptr));
+    ASSERT_EQ(1, image->Draw(target.dc(), RECT{0, 0, 100, 200}, nullptr));
     struct Probe {
         int x, y;
         COLORREF colour;
-    } const probes[] = { { 25, 50, kGreen }, { 75, 50, kWhite }, { 25, 150, kRed }, { 75, 150, kBlue },
-        { 10, 190, kRed }, { 90, 110, kBlue } };
+    } const probes[]
+        = {{25, 50, kGreen}, {75, 50, kWhite}, {25, 150, kRed}, {75, 150, kBlue}, {10, 190, kRed}, {90, 110, kBlue}};
     for (const Probe& p : probes)
-        EXPECT_TRUE(Near(p.colour, target.At(p.x, p.y))) << p.x << "," << p.y << ": " << std::hex
-                                                         << target.At(p.x, p.y);
+        EXPECT_TRUE(Near(p.colour, target.At(p.x, p.y)))
+            << p.x << "," << p.y << ": " << std::hex << target.At(p.x, p.y);
 
     // Half a turn keeps the shape; back to 0 shows the source.
     EXPECT_EQ(1, image->Control(IXIC_ROTATE, -180));
@@ -368,10 +364,7 @@ TEST_F(ImageTest, RotationByAQuarterTurnsA200By100PictureOnItsSide)
 // Counts destructions instead of freeing (it lives on the stack).
 class CountingImage : public IxColorImage {
 public:
-    CountingImage()
-        : IxColorImage(kRed, 4, 4)
-    {
-    }
+    CountingImage() : IxColorImage(kRed, 4, 4) {}
     ~CountingImage() override = default;
     void Destroy() override { ++destroyed; }
     int destroyed = 0;

@@ -344,8 +344,8 @@ TEST_F(InputTest, SwipeDirectionReachesThePressObservers)
     struct Case {
         int dx, dy, signX, signY;
     };
-    for (const Case& c : {Case{-200, 0, -1, 0}, Case{200, 0, 1, 0}, Case{0, -150, 0, -1}, Case{30, 150, 1, 1},
-                          Case{10, -15, 0, 0}}) {
+    for (const Case& c :
+         {Case{-200, 0, -1, 0}, Case{200, 0, 1, 0}, Case{0, -150, 0, -1}, Case{30, 150, 1, 1}, Case{10, -15, 0, 0}}) {
         seen.clear();
         listener.heard.clear();
         Down(400, 240);
@@ -502,7 +502,8 @@ TEST_F(InputTest, HardwareKeyShowsTheTopViewsButtonAndReportsPressAndRelease)
     frame->NotifyExtKey(1, 0, TRUE, IXKEY_HELD);
     frame->NotifyExtKey(2, 0, TRUE, IXKEY_HELD);
     frame->NotifyExtKey(1, 0, FALSE, IXKEY_HELD);
-    EXPECT_EQ(Posted(), (std::vector<std::pair<int, int>>{{1, AEV_PRESS}, {1, AEV_RELEASE}, {2, AEV_PRESS}, {2, AEV_RELEASE}}));
+    EXPECT_EQ(Posted(),
+              (std::vector<std::pair<int, int>>{{1, AEV_PRESS}, {1, AEV_RELEASE}, {2, AEV_PRESS}, {2, AEV_RELEASE}}));
     EXPECT_EQ(frame->GetHeldKey(), 0);
 }
 
@@ -612,8 +613,7 @@ TEST_F(InputTest, CharactersReachOnlyTheFocusedTextField)
 
 TEST_F(InputTest, AccessGestureMatchesItsTableAndSwallowsItsTouches)
 {
-    static const IxAccessRect table[] = {
-        {0, 0, 50, 50}, {750, 0, 799, 50}, {0, 430, 50, 479}, {kIxAccessEnd, 0, 0, 0}};
+    static const IxAccessRect table[] = {{0, 0, 50, 50}, {750, 0, 799, 50}, {0, 430, 50, 479}, {kIxAccessEnd, 0, 0, 0}};
     Probe* under = Add(new Probe(10, RECT{0, 0, 800, 480}, 0));
     frame->GetKernel()->AddAccessGesture(table, 777);
     Listener listener(777);

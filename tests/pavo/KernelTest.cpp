@@ -1,7 +1,7 @@
+#include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/base/Clock.h"
 #include "platform/ui/Window.h"
@@ -99,8 +99,7 @@ protected:
     void Drop()
     {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
     void Pump()
     {
@@ -425,8 +424,8 @@ TEST_F(KernelTest, WindowRequestsNeedTheHooksConsent)
         BOOL visibleAfter;
         Log asked;
     } cases[] = {
-        {IXWR_HIDE, 0, TRUE, TRUE, {"hook 13"}},  {IXWR_HIDE, 1, TRUE, FALSE, {"hook 13"}},
-        {IXWR_HIDE, 1, FALSE, FALSE, {}},         {IXWR_SHOW, 1, FALSE, TRUE, {"hook 12"}},
+        {IXWR_HIDE, 0, TRUE, TRUE, {"hook 13"}},   {IXWR_HIDE, 1, TRUE, FALSE, {"hook 13"}},
+        {IXWR_HIDE, 1, FALSE, FALSE, {}},          {IXWR_SHOW, 1, FALSE, TRUE, {"hook 12"}},
         {IXWR_SHOW, 0, FALSE, FALSE, {"hook 12"}}, {IXWR_CLOSE, 0, TRUE, TRUE, {"hook 11"}},
     };
     for (const Case& c : cases) {

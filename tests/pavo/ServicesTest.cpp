@@ -124,10 +124,11 @@ TEST_F(ServicesTest, FrameFlagsAndNotices)
     Service(IXSVC_NOTICE3, nullptr, 42);
     Service(IXSVC_REPAINTNOTICE);
     using N = std::pair<DWORD, LPARAM>;
-    EXPECT_EQ(PostedNotices(), (std::vector<N>{{IxActionWord(1, 1), 42},
-                                               {IxActionWord(1, 2), 0},
-                                               {IxActionWord(1, 3), 0},
-                                               {IxActionWord(1, 7), 0}}));
+    EXPECT_EQ(PostedNotices(),
+              (std::vector<N>{{IxActionWord(1, 1), 42},
+                              {IxActionWord(1, 2), 0},
+                              {IxActionWord(1, 3), 0},
+                              {IxActionWord(1, 7), 0}}));
 }
 
 TEST_F(ServicesTest, FontEntriesAreReadAndStoredWithTheirNotice)
@@ -166,12 +167,8 @@ TEST_F(ServicesTest, PushesUseTheirPriorities)
         int priority;
     };
     const Case cases[] = {
-        {IXSVC_PUSH, 123, 123},
-        {IXSVC_PUSHSCREEN, 0, IXLAYER_SCREEN},
-        {IXSVC_PUSHOVERLAY, 0, IXLAYER_OVERLAY},
-        {IXSVC_PUSHTOP, 3, 0x7fffffa2},
-        {IXSVC_PUSHTOP, -3, -0x7fffffa2},
-        {IXSVC_PUSHTOP, 0, -0x7fffffa5},
+        {IXSVC_PUSH, 123, 123},         {IXSVC_PUSHSCREEN, 0, IXLAYER_SCREEN}, {IXSVC_PUSHOVERLAY, 0, IXLAYER_OVERLAY},
+        {IXSVC_PUSHTOP, 3, 0x7fffffa2}, {IXSVC_PUSHTOP, -3, -0x7fffffa2},      {IXSVC_PUSHTOP, 0, -0x7fffffa5},
     };
     for (const Case& c : cases) {
         IxLayerRecord record{new Sheet(50, RECT{0, 0, 10, 10}), nullptr};
@@ -224,8 +221,8 @@ TEST_F(ServicesTest, TheDragLayerIsKeptOnceAndNamed)
     EXPECT_EQ(Priorities(), (std::vector<int>{IXLAYER_DRAG}));
     EXPECT_EQ(Service(IXSVC_DRAGVIEW), reinterpret_cast<LRESULT>(second));
     // The owner got the first view back (and deleted it) when its layer went.
-    EXPECT_TRUE(owner.Heard(IXEV_HANDBACK, reinterpret_cast<LPARAM>(first)) ||
-                owner.Heard(IXEV_LAYERCLOSED, reinterpret_cast<LPARAM>(first)));
+    EXPECT_TRUE(owner.Heard(IXEV_HANDBACK, reinterpret_cast<LPARAM>(first))
+                || owner.Heard(IXEV_LAYERCLOSED, reinterpret_cast<LPARAM>(first)));
     Service(IXSVC_REMOVEOWNED, &owner);
     EXPECT_EQ(Service(IXSVC_DRAGVIEW), 0);
 }

@@ -248,8 +248,8 @@ TEST(IxString, EqualsComparesTheTexts)
         bool equal;
     };
     const Case cases[] = {
-        {u"FM1", u"FM1", true}, {u"FM1", u"FM2", false}, {u"FM", u"FM1", false},
-        {u"fm1", u"FM1", false}, {nullptr, u"", true},   {nullptr, u"x", false},
+        {u"FM1", u"FM1", true},  {u"FM1", u"FM2", false}, {u"FM", u"FM1", false},
+        {u"fm1", u"FM1", false}, {nullptr, u"", true},    {nullptr, u"x", false},
     };
     for (const Case& c : cases) {
         IxString a(c.a), b(c.b);

@@ -1,5 +1,5 @@
-#include "Lib_cpp/fs/DeviceManager.h"
 #include "Lib_cpp/fs/TextPattern.h"
+#include "Lib_cpp/fs/DeviceManager.h"
 #include "platform/base/Text.h"
 
 #include <gtest/gtest.h>
@@ -92,10 +92,11 @@ TEST(TextPattern, OnlyOneIntegerConversionIsAccepted)
         LPCWSTR pattern;
         const char* expected;
     } cases[] = {
-        {u"[<val%s>]", "[]"},   {u"[<val%n>]", "[]"},     {u"[<val%f>]", "[]"},
-        {u"[<val%*d>]", "[]"},  {u"[<val%d%d>]", "[]"},   {u"[<val%>]", "[]"},
-        {u"[<val%ld>]", "[9]"}, {u"[<hour%p>]", "[]"},    {u"[<min%lls>]", "[]"},
-        {u"[<val no conversion>]", "[ no conversion]"},
+        {u"[<val%s>]", "[]"},   {u"[<val%n>]", "[]"},
+        {u"[<val%f>]", "[]"},   {u"[<val%*d>]", "[]"},
+        {u"[<val%d%d>]", "[]"}, {u"[<val%>]", "[]"},
+        {u"[<val%ld>]", "[9]"}, {u"[<hour%p>]", "[]"},
+        {u"[<min%lls>]", "[]"}, {u"[<val no conversion>]", "[ no conversion]"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Time(c.pattern, 9), c.expected) << platform::ToUtf8(c.pattern);

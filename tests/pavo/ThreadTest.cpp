@@ -1,5 +1,5 @@
-#include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Thread.h"
+#include "Lib_cpp/core/Diag.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
@@ -28,15 +28,14 @@ struct Event {
 // the worker is gone.
 struct Record {
     std::atomic<int> executed{0};
-    Event entered;            // set at the start of every Execute
-    Event proceed;            // when hold is set, Execute waits for it
+    Event entered; // set at the start of every Execute
+    Event proceed; // when hold is set, Execute waits for it
     std::atomic<bool> hold{false};
     std::atomic<bool> stopAfter{false}; // Execute asks for the stop itself
     std::atomic<bool> returned{false};  // the last Execute has returned
 };
 
-class ProbeWorker : public IxThread
-{
+class ProbeWorker : public IxThread {
 public:
     explicit ProbeWorker(Record& record) : m_record(record) {}
     // Execute uses this class's members: the thread ends before they go.
@@ -149,8 +148,7 @@ TEST(IxThread, StartAfterTheThreadEndedStartsANewOne)
 
 // A worker with no members of its own, so that the base destructor is the one
 // that ends its thread.
-class BareWorker : public IxThread
-{
+class BareWorker : public IxThread {
 public:
     static Record* s_record;
 
@@ -191,8 +189,7 @@ TEST(IxThread, StopThatTimesOutWarnsAndDestructorStillWaits)
 
 // ---------------------------------------------------------------------------
 
-class ProbeWaiter : public IxWaitThread
-{
+class ProbeWaiter : public IxWaitThread {
 public:
     ProbeWaiter(int repeats) : m_repeats(repeats) {}
     ~ProbeWaiter() override { EndThread(); }
@@ -219,7 +216,7 @@ private:
 TEST(IxWaitThread, RunsDoOncePerSignalWhileDoAnswersZero)
 {
     struct Case {
-        int repeats;  // Do answers non-zero repeats - 1 times in a row
+        int repeats; // Do answers non-zero repeats - 1 times in a row
         DWORD interval;
     };
     for (Case c : {Case{1, 0}, Case{3, 0}, Case{3, 1}}) {
@@ -265,8 +262,7 @@ struct SelfRecord {
     Event started;
 };
 
-class ProbeSelfThread : public IxSelfThread
-{
+class ProbeSelfThread : public IxSelfThread {
 public:
     ProbeSelfThread(SelfRecord& record, bool loop) : m_record(record), m_loop(loop) {}
     ~ProbeSelfThread() override { m_record.deleted = true; }
@@ -463,8 +459,7 @@ TEST(IxWindowWaiter, ReportsUntilTheWindowAppears)
     ASSERT_TRUE(waiter.WaitResult()); // 1: not there yet
     HWND hwnd = CreateWindowExW(0, u"WaiterTestClass", u"Lumo", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     // Results keep coming until the waiter has seen the window.
-    while (waiter.last != 0 && waiter.WaitResult()) {
-    }
+    while (waiter.last != 0 && waiter.WaitResult()) {}
     ASSERT_TRUE(waiter.Stop(10000));
     ASSERT_GE(waiter.results.size(), 2u);
     EXPECT_EQ(waiter.results.front(), 1);

@@ -1,11 +1,11 @@
 #include "Lib_cpp/core/Utility.h"
 
-#include "platform/io/CodePage.h"
 #include "platform/base/Error.h"
+#include "platform/base/Text.h"
+#include "platform/io/CodePage.h"
 #include "platform/io/File.h"
 #include "platform/os/Process.h"
 #include "platform/os/Sync.h"
-#include "platform/base/Text.h"
 #include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
@@ -32,7 +32,6 @@ std::string Utf8(const IxString& text)
 {
     return platform::ToUtf8(text.Text());
 }
-
 
 // ---- Processes ----
 
@@ -284,7 +283,7 @@ TEST(UtilityGeometry, AngleDeltaTakesTheShorterTurn)
         int a, b, delta;
     };
     const Case cases[] = {
-        {350, 10, 20}, {10, 350, -20}, {90, 90, 0}, {0, 180, -180}, {180, 0, 180},
+        {350, 10, 20}, {10, 350, -20}, {90, 90, 0},     {0, 180, -180}, {180, 0, 180},
         {10, 100, 90}, {100, 10, -90}, {270, 200, -70}, {200, 270, 70},
     };
     for (const Case& c : cases)
@@ -297,15 +296,14 @@ TEST(UtilityGeometry, FitAspect)
         int w, h, boxW, boxH, outW, outH;
     };
     const Case cases[] = {
-        {800, 600, 400, 400, 400, 300},   // scaled down
-        {300, 200, 400, 400, 300, 200},   // fits: unchanged
-        {600, 800, 400, 400, 300, 400},   // taller than wide
-        {800, 600, -400, -400, 400, 300}, // the box's absolute sides
-        {300, 200, -400, 400, 300, 200},
-        {0, 600, 400, 400, 0, 600},       // zero size: unchanged
-        {-80, 60, 400, 400, -80, 60},     // negative size: unchanged
-        {800, 600, 0, 400, 800, 600},     // zero box side: unchanged
-        {1000, 333, 100, 100, 100, 33},   // rounded to nearest
+        {800, 600, 400, 400, 400, 300},                               // scaled down
+        {300, 200, 400, 400, 300, 200},                               // fits: unchanged
+        {600, 800, 400, 400, 300, 400},                               // taller than wide
+        {800, 600, -400, -400, 400, 300},                             // the box's absolute sides
+        {300, 200, -400, 400, 300, 200},  {0, 600, 400, 400, 0, 600}, // zero size: unchanged
+        {-80, 60, 400, 400, -80, 60},                                 // negative size: unchanged
+        {800, 600, 0, 400, 800, 600},                                 // zero box side: unchanged
+        {1000, 333, 100, 100, 100, 33},                               // rounded to nearest
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in " << c.boxW << "x" << c.boxH);
@@ -341,7 +339,7 @@ TEST(UtilityCalendar, DaysInMonth)
         int year, month, days;
     };
     const Case cases[] = {
-        {2000, 2, 29}, {1900, 2, 28}, {2024, 2, 29}, {2023, 2, 28}, {2023, 1, 31},
+        {2000, 2, 29}, {1900, 2, 28}, {2024, 2, 29}, {2023, 2, 28},  {2023, 1, 31},
         {2023, 4, 30}, {2023, 6, 30}, {2023, 9, 30}, {2023, 11, 30}, {2023, 12, 31},
     };
     for (const Case& c : cases)
@@ -420,8 +418,8 @@ TEST_F(UtilityFiles, CreateDirectoryPathFailsOnOtherErrors)
 
 TEST_F(UtilityFiles, SizeAndTime)
 {
-    HANDLE file = CreateFileW(u"\\HDD\\data.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file
+        = CreateFileW(u"\\HDD\\data.bin", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     const char bytes[] = "0123456789";
     DWORD written = 0;

@@ -52,11 +52,11 @@ TEST_F(ViewTest, HitTestPicksTopmostAndSkipsHiddenAndDisabled)
         const char* expected; // null: no target
     };
     const Case cases[] = {
-        {0, {20, 20}, "top"},                 // overlap: the tail wins
+        {0, {20, 20}, "top"}, // overlap: the tail wins
         {IXF_HIDDEN, {20, 20}, "bottom"},
         {IXF_DISABLED, {20, 20}, "bottom"},
-        {0, {5, 5}, "bottom"},                // only the bottom one holds it
-        {0, {50, 50}, "top"},                 // edges are inside
+        {0, {5, 5}, "bottom"}, // only the bottom one holds it
+        {0, {50, 50}, "top"},  // edges are inside
         {0, {90, 90}, nullptr},
     };
     for (const Case& c : cases) {

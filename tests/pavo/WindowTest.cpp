@@ -1,5 +1,5 @@
-#include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/core/App.h"
 #include "Lib_cpp/kernel/KernelFrame.h"
 #include "platform/base/Debug.h"
 #include "platform/ui/Window.h"
@@ -308,8 +308,7 @@ protected:
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
     ClassScope cls{u"FrameTestClass"};
     TestApp app{u"FrameTestClass"};
@@ -355,8 +354,9 @@ TEST_F(FrameTest, VolumeAndPortChangesBecomeDeviceActions)
     EXPECT_EQ(SendMessageW(hwnd, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&iface)), 1);
     EXPECT_EQ(SendMessageW(hwnd, WM_DEVICECHANGE, 0x0007, reinterpret_cast<LPARAM>(&volume)), 1);
 
-    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"[DEVICE] [AEV_ATTACH], type=[DBT_DEVTYP_VOLUME]",
-                                                          "[DEVICE] [AEV_DETACH], type=[DBT_DEVTYP_PORT]"}));
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::string>{"[DEVICE] [AEV_ATTACH], type=[DBT_DEVTYP_VOLUME]",
+                                        "[DEVICE] [AEV_DETACH], type=[DBT_DEVTYP_PORT]"}));
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, g_uIxNotifyAction);
@@ -400,8 +400,7 @@ TEST(FrameNotices, ExternalNoticeReachesTheWindowOthersAreIgnored)
     EXPECT_EQ(frame->notices[0].second, 55);
     DestroyWindow(hwnd);
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
 }
 
 TEST(FrameMessages, FrameworkMessagesAreRegisteredInOrder)

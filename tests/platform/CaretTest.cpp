@@ -47,14 +47,10 @@ TEST_F(Caret, ShowsInvertedOnlyWhenEveryHideIsMatchedByAShow)
         bool shown;
     };
     const Step steps[] = {
-        {"created hidden", 0, false},
-        {"shown", -1, true},
-        {"hidden", +1, false},
-        {"hidden twice", +1, false},
-        {"one show of two", -1, false},
-        {"second show", -1, true},
-        {"extra show", -1, true},
-        {"one hide after it", +1, false},
+        {"created hidden", 0, false},   {"shown", -1, true},
+        {"hidden", +1, false},          {"hidden twice", +1, false},
+        {"one show of two", -1, false}, {"second show", -1, true},
+        {"extra show", -1, true},       {"one hide after it", +1, false},
         {"shown again", -1, true},
     };
     for (const Step& s : steps) {

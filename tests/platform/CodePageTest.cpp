@@ -19,21 +19,21 @@ std::u16string ToWide(UINT codePage, const std::string& bytes, DWORD flags = 0)
     if (size <= 0)
         return u"<failed>";
     std::u16string text(static_cast<std::size_t>(size), u'\0');
-    EXPECT_EQ(
-        size, MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), text.data(), size));
+    EXPECT_EQ(size,
+              MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), text.data(), size));
     return text;
 }
 
 std::string ToBytes(UINT codePage, const std::u16string& text, BOOL* usedDefault = nullptr,
-    LPCSTR defaultChar = nullptr, DWORD flags = 0)
+                    LPCSTR defaultChar = nullptr, DWORD flags = 0)
 {
     const int length = static_cast<int>(text.size());
     const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, defaultChar, usedDefault);
     if (size <= 0)
         return "<failed>";
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    EXPECT_EQ(
-        size, WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, defaultChar, usedDefault));
+    EXPECT_EQ(size,
+              WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, defaultChar, usedDefault));
     return bytes;
 }
 
@@ -48,7 +48,7 @@ TEST(CodePageTest, KoreanTextBothWays)
 {
     const std::string cp949 = "\xB0\xA1\xB3\xAA ABC \xC7\xD1\xB1\xDB";
     const std::string utf8 = "\xEA\xB0\x80\xEB\x82\x98 ABC \xED\x95\x9C\xEA\xB8\x80";
-    const KoreanCase cases[] = { { CP_ACP, cp949 }, { 949, cp949 }, { CP_UTF8, utf8 }, { CP_UTF7, "" } };
+    const KoreanCase cases[] = {{CP_ACP, cp949}, {949, cp949}, {CP_UTF8, utf8}, {CP_UTF7, ""}};
     for (const KoreanCase& c : cases) {
         SCOPED_TRACE(c.codePage);
         const std::string bytes = ToBytes(c.codePage, kKorean);
@@ -63,7 +63,7 @@ TEST(CodePageTest, KoreanTextBothWays)
 
 TEST(CodePageTest, TerminatedInputIncludesTheTerminator)
 {
-    WCHAR wide[4] = { 1, 1, 1, 1 };
+    WCHAR wide[4] = {1, 1, 1, 1};
     EXPECT_EQ(2, MultiByteToWideChar(949, 0, "\xB0\xA1", -1, nullptr, 0));
     EXPECT_EQ(2, MultiByteToWideChar(949, 0, "\xB0\xA1", -1, wide, 4));
     EXPECT_EQ(u'가', wide[0]);
@@ -79,9 +79,9 @@ TEST(CodePageTest, TerminatedInputIncludesTheTerminator)
 TEST(CodePageTest, ByteOrderMarkIsKept)
 {
     EXPECT_EQ(u"\uFEFFAB",
-        ToWide(CP_UTF8,
-            "\xEF\xBB\xBF"
-            "AB"));
+              ToWide(CP_UTF8,
+                     "\xEF\xBB\xBF"
+                     "AB"));
     EXPECT_EQ(u"\uFEFFAB", ToWide(CP_UTF7, "+/v8-AB"));
 }
 
@@ -94,16 +94,16 @@ struct InvalidCase {
 TEST(CodePageTest, InvalidInputFailsOrIsReplaced)
 {
     const InvalidCase cases[] = {
-        { CP_UTF8,
-            "A\xFF"
-            "B",
-            u"A\uFFFDB" },
-        { CP_UTF8, "A\xED\xA0\x80", u"A\uFFFD\uFFFD\uFFFD" }, // an encoded surrogate
-        { 949,
-            "A\x80"
-            "B",
-            u"A\uFFFDB" },
-        { CP_ACP, "A\xB0", u"A\uFFFD" }, // a lead byte without its trail byte
+        {CP_UTF8,
+         "A\xFF"
+         "B",
+         u"A\uFFFDB"},
+        {CP_UTF8, "A\xED\xA0\x80", u"A\uFFFD\uFFFD\uFFFD"}, // an encoded surrogate
+        {949,
+         "A\x80"
+         "B",
+         u"A\uFFFDB"},
+        {CP_ACP, "A\xB0", u"A\uFFFD"}, // a lead byte without its trail byte
     };
     for (const InvalidCase& c : cases) {
         SCOPED_TRACE(c.codePage);
@@ -124,23 +124,23 @@ TEST(CodePageTest, UnmappableAndUnpairedCharacters)
     EXPECT_EQ("\xB0\xA1", ToBytes(949, u"가", &usedDefault));
     EXPECT_FALSE(usedDefault);
 
-    const std::u16string lone = { u'A', 0xD800, u'B' };
+    const std::u16string lone = {u'A', 0xD800, u'B'};
     EXPECT_EQ("A\xEF\xBF\xBD"
               "B",
-        ToBytes(CP_UTF8, lone));
+              ToBytes(CP_UTF8, lone));
     EXPECT_EQ("<failed>", ToBytes(CP_UTF8, lone, nullptr, nullptr, WC_ERR_INVALID_CHARS));
     EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, GetLastError());
 }
 
 TEST(CodePageTest, SmallBufferIsLeftUntouched)
 {
-    WCHAR wide[2] = { u'x', u'x' };
+    WCHAR wide[2] = {u'x', u'x'};
     SetLastError(0);
     EXPECT_EQ(0, MultiByteToWideChar(949, 0, "\xB0\xA1\xB3\xAA\xB4\xD9", 6, wide, 2));
     EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
     EXPECT_EQ(u'x', wide[0]);
 
-    char bytes[3] = { 'x', 'x', 'x' };
+    char bytes[3] = {'x', 'x', 'x'};
     SetLastError(0);
     EXPECT_EQ(0, WideCharToMultiByte(CP_UTF8, 0, u"가", 1, bytes, 2, nullptr, nullptr));
     EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
@@ -153,12 +153,12 @@ TEST(CodePageTest, BadArgumentsAreRefused)
     WCHAR wide[4];
     char bytes[4];
     const std::pair<const char*, std::function<int()>> calls[] = {
-        { "code page 1252", [&] { return MultiByteToWideChar(1252, 0, "A", 1, wide, 4); } },
-        { "code page 1252 back", [&] { return WideCharToMultiByte(1252, 0, u"A", 1, bytes, 4, nullptr, nullptr); } },
-        { "no bytes", [&] { return MultiByteToWideChar(949, 0, "A", 0, wide, 4); } },
-        { "null input", [&] { return MultiByteToWideChar(949, 0, nullptr, 1, wide, 4); } },
-        { "null output", [&] { return MultiByteToWideChar(949, 0, "A", 1, nullptr, 4); } },
-        { "negative output", [&] { return WideCharToMultiByte(949, 0, u"A", 1, bytes, -1, nullptr, nullptr); } },
+        {"code page 1252", [&] { return MultiByteToWideChar(1252, 0, "A", 1, wide, 4); }},
+        {"code page 1252 back", [&] { return WideCharToMultiByte(1252, 0, u"A", 1, bytes, 4, nullptr, nullptr); }},
+        {"no bytes", [&] { return MultiByteToWideChar(949, 0, "A", 0, wide, 4); }},
+        {"null input", [&] { return MultiByteToWideChar(949, 0, nullptr, 1, wide, 4); }},
+        {"null output", [&] { return MultiByteToWideChar(949, 0, "A", 1, nullptr, 4); }},
+        {"negative output", [&] { return WideCharToMultiByte(949, 0, u"A", 1, bytes, -1, nullptr, nullptr); }},
     };
     for (const auto& [what, call] : calls) {
         SCOPED_TRACE(what);

@@ -1,5 +1,5 @@
-#include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
+#include "platform/base/Clock.h"
 #include "platform/base/Text.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,8 @@ TEST(Format, UnitPrintfConversions)
         {platform::Format(u"%x %lx %d", -1, -1L, 0xFFFFFFFFu), "ffffffff ffffffff -1"},
         {platform::Format(u"%lld %I64d %I64u", -5LL, std::int64_t{1} << 40, ~std::uint64_t{0}),
          "-5 1099511627776 18446744073709551615"},
-        {platform::Format(u"%s/%S/%ls/%hs", u"\uD55C\uAE00", "narrow", u"wide", "h"), "\xED\x95\x9C\xEA\xB8\x80/narrow/wide/h"},
+        {platform::Format(u"%s/%S/%ls/%hs", u"\uD55C\uAE00", "narrow", u"wide", "h"),
+         "\xED\x95\x9C\xEA\xB8\x80/narrow/wide/h"},
         {platform::Format(u"[%6s][%-6s][%.2s]", u"ab", u"ab", u"abcdef"), "[    ab][ab    ][ab]"},
         {platform::Format(u"%c%c%%", u'A', 0xAC00), "A\xEA\xB0\x80%"},
         {platform::Format(u"%.2f %5.1f %g", 3.14159, 2.0, 0.5), "3.14   2.0 0.5"},

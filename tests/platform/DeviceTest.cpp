@@ -106,10 +106,10 @@ TEST(Device, CallsReachTheDeviceAndItsRecord)
     std::vector<CallKind> kinds;
     for (const auto& call : calls)
         kinds.push_back(call.kind);
-    EXPECT_EQ(kinds, (std::vector<CallKind>{CallKind::Open, CallKind::IoControl, CallKind::IoControl,
-                                            CallKind::IoControl, CallKind::IoControl, CallKind::IoControl,
-                                            CallKind::Read, CallKind::Read, CallKind::Read, CallKind::Write,
-                                            CallKind::Write, CallKind::Close}));
+    EXPECT_EQ(kinds,
+              (std::vector<CallKind>{CallKind::Open, CallKind::IoControl, CallKind::IoControl, CallKind::IoControl,
+                                     CallKind::IoControl, CallKind::IoControl, CallKind::Read, CallKind::Read,
+                                     CallKind::Read, CallKind::Write, CallKind::Write, CallKind::Close}));
     EXPECT_EQ(calls[0].access, GENERIC_READ | GENERIC_WRITE);
     EXPECT_EQ(calls[1].code, kCode);
     EXPECT_EQ(calls[1].input, (std::vector<BYTE>{0x01, 0x02}));

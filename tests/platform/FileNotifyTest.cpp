@@ -1,9 +1,9 @@
 #include "platform/io/FileNotify.h"
 
-#include "platform/io/File.h"
 #include "platform/base/Handle.h"
-#include "platform/os/Sync.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
+#include "platform/os/Sync.h"
 
 #include "tests/common/TempUnit.h"
 
@@ -87,10 +87,8 @@ TEST_F(FileNotifyTest, ReportsAddedAndRemovedNamesOfTheKindAskedFor)
     fs::remove(unit.Host("HDD/Music/a.mp3"));
     fs::remove(unit.Host("HDD/Music/Album"));
 
-    EXPECT_EQ(Collect(files, 2),
-              (std::vector<Change>{{FILE_ACTION_ADDED, "a.mp3"}, {FILE_ACTION_REMOVED, "a.mp3"}}));
-    EXPECT_EQ(Collect(folders, 2),
-              (std::vector<Change>{{FILE_ACTION_ADDED, "Album"}, {FILE_ACTION_REMOVED, "Album"}}));
+    EXPECT_EQ(Collect(files, 2), (std::vector<Change>{{FILE_ACTION_ADDED, "a.mp3"}, {FILE_ACTION_REMOVED, "a.mp3"}}));
+    EXPECT_EQ(Collect(folders, 2), (std::vector<Change>{{FILE_ACTION_ADDED, "Album"}, {FILE_ACTION_REMOVED, "Album"}}));
     // Everything read and re-armed: nothing signalled.
     EXPECT_EQ(WaitForSingleObject(files, 0), WAIT_TIMEOUT);
     EXPECT_TRUE(FindCloseChangeNotification(files));
@@ -111,8 +109,9 @@ TEST_F(FileNotifyTest, SubtreeNamesAreRelativeAndNewFoldersAreWatched)
     Write("HDD/New/c.mp3");
     EXPECT_EQ(Collect(h, 1), (std::vector<Change>{{FILE_ACTION_ADDED, "New\\c.mp3"}}));
     fs::rename(unit.Host("HDD/New/c.mp3"), unit.Host("HDD/New/d.mp3"));
-    EXPECT_EQ(Collect(h, 2), (std::vector<Change>{{FILE_ACTION_RENAMED_OLD_NAME, "New\\c.mp3"},
-                                                  {FILE_ACTION_RENAMED_NEW_NAME, "New\\d.mp3"}}));
+    EXPECT_EQ(Collect(h, 2),
+              (std::vector<Change>{{FILE_ACTION_RENAMED_OLD_NAME, "New\\c.mp3"},
+                                   {FILE_ACTION_RENAMED_NEW_NAME, "New\\d.mp3"}}));
     CloseHandle(h);
 }
 
@@ -215,8 +214,8 @@ TEST_F(FileNotifyTest, CopyReportsProgressAndKeepsAttributes)
     EXPECT_EQ(probe.calls.back(), (std::pair<LONGLONG, DWORD>{200 * 1024, CALLBACK_CHUNK_FINISHED}));
     EXPECT_EQ(fs::file_size(unit.Host("HDD/copy.bin")), 200u * 1024);
     EXPECT_EQ(GetFileAttributesW(u"\\HDD\\copy.bin") & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(CopyFileExW(u"\\HDD\\Music\\big.bin", u"\\HDD\\copy.bin", nullptr, nullptr, nullptr,
-                             COPY_FILE_FAIL_IF_EXISTS));
+    EXPECT_FALSE(
+        CopyFileExW(u"\\HDD\\Music\\big.bin", u"\\HDD\\copy.bin", nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS));
     EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
     EXPECT_FALSE(CopyFileExW(u"\\HDD\\Music\\big.bin", u"\\..\\x", nullptr, nullptr, nullptr, 0));
     EXPECT_EQ(GetLastError(), ERROR_BAD_PATHNAME);
@@ -226,8 +225,8 @@ TEST_F(FileNotifyTest, CancelledCopyLeavesNoTargetAndTheOldTargetWhole)
 {
     Write("HDD/Music/big.bin", 300 * 1024);
     Write("HDD/old.bin", 7);
-    HANDLE h = FindFirstChangeNotificationW(u"\\HDD", FALSE,
-                                            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
+    HANDLE h
+        = FindFirstChangeNotificationW(u"\\HDD", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     BOOL cancel = FALSE;
     struct Case {

@@ -2,8 +2,8 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/Handle.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 #include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
@@ -31,7 +31,7 @@ class FileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* folder : { "NAND", "HDD", "Storage Card" })
+        for (const char* folder : {"NAND", "HDD", "Storage Card"})
             fs::create_directory(Host(folder));
     }
 
@@ -45,7 +45,7 @@ protected:
 struct File {
     HANDLE handle;
     explicit File(LPCWSTR path, DWORD access = GENERIC_READ | GENERIC_WRITE, DWORD share = 0,
-        DWORD disposition = OPEN_ALWAYS, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
+                  DWORD disposition = OPEN_ALWAYS, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
         : handle(CreateFileW(path, access, share, nullptr, disposition, attributes, nullptr))
     {
     }
@@ -125,7 +125,7 @@ TEST_F(FileTest, LookupIgnoresCaseAndKeepsTheCreatedCase)
 
     // Writing through another case replaces the same file, under its name.
     ASSERT_TRUE(WriteText(u"\\NAND\\data\\wren_main.REG", "second"));
-    EXPECT_EQ(std::vector<std::string> { "Wren_Main.reg" }, List(u"\\NAND\\DATA\\*"));
+    EXPECT_EQ(std::vector<std::string>{"Wren_Main.reg"}, List(u"\\NAND\\DATA\\*"));
     EXPECT_EQ("second", HostText(Host("NAND/DATA/Wren_Main.reg")));
 
     ASSERT_TRUE(WriteText(u"\\NAND\\Ärger Ölfeld.txt", "latin"));
@@ -154,14 +154,14 @@ TEST_F(FileTest, PathsThatLeaveTheRootAreRefused)
         DWORD error;
     };
     const Case cases[] = {
-        { u"..\\escape.txt", ERROR_BAD_PATHNAME },
-        { u"\\NAND\\..\\..\\escape.txt", ERROR_BAD_PATHNAME },
-        { u"C:\\escape.txt", ERROR_BAD_PATHNAME },
-        { u"\\NAND\\a:b", ERROR_BAD_PATHNAME },
-        { u"\\NAND\\tmp\\wren-file-escape.txt", ERROR_ACCESS_DENIED },
-        { u"\\NAND\\TMP", ERROR_ACCESS_DENIED },
-        { u"\\NAND\\dangling", ERROR_ACCESS_DENIED },
-        { u"\\NAND\\bad*name", ERROR_INVALID_NAME },
+        {u"..\\escape.txt", ERROR_BAD_PATHNAME},
+        {u"\\NAND\\..\\..\\escape.txt", ERROR_BAD_PATHNAME},
+        {u"C:\\escape.txt", ERROR_BAD_PATHNAME},
+        {u"\\NAND\\a:b", ERROR_BAD_PATHNAME},
+        {u"\\NAND\\tmp\\wren-file-escape.txt", ERROR_ACCESS_DENIED},
+        {u"\\NAND\\TMP", ERROR_ACCESS_DENIED},
+        {u"\\NAND\\dangling", ERROR_ACCESS_DENIED},
+        {u"\\NAND\\bad*name", ERROR_INVALID_NAME},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(platform::ToUtf8(c.path));
@@ -181,7 +181,7 @@ TEST_F(FileTest, PathsThatLeaveTheRootAreRefused)
 
     // Neither a writer nor a reader waits on a FIFO: it is no file.
     ASSERT_EQ(0, mkfifo(Host("NAND/pipe").c_str(), 0666));
-    for (DWORD access : { GENERIC_READ, GENERIC_WRITE }) {
+    for (DWORD access : {GENERIC_READ, GENERIC_WRITE}) {
         EXPECT_FALSE(File(u"\\NAND\\pipe", access, 0, OPEN_EXISTING).Ok());
         EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
     }
@@ -190,31 +190,31 @@ TEST_F(FileTest, PathsThatLeaveTheRootAreRefused)
     // and whatever is not a file or a folder.
     ASSERT_TRUE(WriteText(u"\\NAND\\inside\\through.txt", "ok"));
     EXPECT_EQ("ok", HostText(Host("HDD/through.txt")));
-    EXPECT_EQ(std::vector<std::string> { "inside" }, List(u"\\NAND\\*.*"));
+    EXPECT_EQ(std::vector<std::string>{"inside"}, List(u"\\NAND\\*.*"));
 }
 
 struct DispositionCase {
     DWORD disposition;
     bool existing;
     bool opens;
-    DWORD error; // last error after the call
+    DWORD error;         // last error after the call
     const char* content; // the file afterwards; null: no file
 };
 
 TEST_F(FileTest, DispositionsAndTheirErrors)
 {
     const DispositionCase cases[] = {
-        { CREATE_NEW, false, true, ERROR_SUCCESS, "" },
-        { CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old" },
-        { CREATE_ALWAYS, false, true, ERROR_SUCCESS, "" },
-        { CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "" },
-        { OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr },
-        { OPEN_EXISTING, true, true, ERROR_SUCCESS, "old" },
-        { OPEN_ALWAYS, false, true, ERROR_SUCCESS, "" },
-        { OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old" },
-        { TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr },
-        { TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, "" },
-        { 7, true, false, ERROR_INVALID_PARAMETER, "old" },
+        {CREATE_NEW, false, true, ERROR_SUCCESS, ""},
+        {CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old"},
+        {CREATE_ALWAYS, false, true, ERROR_SUCCESS, ""},
+        {CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
+        {OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {OPEN_EXISTING, true, true, ERROR_SUCCESS, "old"},
+        {OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
+        {OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
+        {TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, ""},
+        {7, true, false, ERROR_INVALID_PARAMETER, "old"},
     };
     int index = 0;
     for (const DispositionCase& c : cases) {
@@ -242,11 +242,11 @@ TEST_F(FileTest, DispositionsAndTheirErrors)
         DWORD error;
     };
     const Refusal refusals[] = {
-        { u"\\HDD\\missing\\x.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND },
-        { u"\\HDD\\missing\\x.txt", CREATE_ALWAYS, ERROR_PATH_NOT_FOUND },
-        { u"\\NAND", OPEN_EXISTING, ERROR_ACCESS_DENIED },
-        { u"\\NAND\\", OPEN_ALWAYS, ERROR_ACCESS_DENIED },
-        { u"\\", OPEN_EXISTING, ERROR_ACCESS_DENIED },
+        {u"\\HDD\\missing\\x.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {u"\\HDD\\missing\\x.txt", CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
+        {u"\\NAND", OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {u"\\NAND\\", OPEN_ALWAYS, ERROR_ACCESS_DENIED},
+        {u"\\", OPEN_EXISTING, ERROR_ACCESS_DENIED},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(platform::ToUtf8(r.path));
@@ -265,13 +265,13 @@ TEST_F(FileTest, ShareModesBetweenHandles)
 {
     constexpr DWORD R = GENERIC_READ, W = GENERIC_WRITE, SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
     const ShareCase cases[] = {
-        { R, SR, R, SR, true },
-        { R, SR, W, SR, false }, // the first does not share writing
-        { R, SR | SW, W, SR, true },
-        { W, 0, R, SR | SW, false }, // the first shares nothing
-        { R, SR, R, 0, false }, // the second would not share the first's reading
-        { 0, 0, R | W, 0, true }, // no data access takes no part
-        { R | W, SR | SW, R | W, SR | SW, true },
+        {R, SR, R, SR, true},
+        {R, SR, W, SR, false}, // the first does not share writing
+        {R, SR | SW, W, SR, true},
+        {W, 0, R, SR | SW, false}, // the first shares nothing
+        {R, SR, R, 0, false},      // the second would not share the first's reading
+        {0, 0, R | W, 0, true},    // no data access takes no part
+        {R | W, SR | SW, R | W, SR | SW, true},
     };
     ASSERT_TRUE(WriteText(u"\\NAND\\shared.bin", "content"));
     for (const ShareCase& c : cases) {
@@ -351,7 +351,7 @@ TEST_F(FileTest, ReadWriteSeekSizeAndTruncate)
 
 TEST_F(FileTest, FileTimesRoundTrip)
 {
-    SYSTEMTIME when { 2011, 7, 0, 15, 9, 30, 15, 250 };
+    SYSTEMTIME when{2011, 7, 0, 15, 9, 30, 15, 250};
     FILETIME written;
     ASSERT_TRUE(SystemTimeToFileTime(&when, &written));
     {
@@ -418,28 +418,28 @@ struct PatternCase {
 TEST_F(FileTest, FindPatterns)
 {
     ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Dir", nullptr));
-    for (const char16_t* name : { u"\\NAND\\Dir\\a.txt", u"\\NAND\\Dir\\B.TXT", u"\\NAND\\Dir\\c.doc",
-             u"\\NAND\\Dir\\noext", u"\\NAND\\Dir\\abc.tx" })
+    for (const char16_t* name : {u"\\NAND\\Dir\\a.txt", u"\\NAND\\Dir\\B.TXT", u"\\NAND\\Dir\\c.doc",
+                                 u"\\NAND\\Dir\\noext", u"\\NAND\\Dir\\abc.tx"})
         ASSERT_TRUE(WriteText(name, "12345"));
     ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Dir\\Sub", nullptr));
 
-    const std::vector<std::string> all = { "B.TXT", "Sub", "a.txt", "abc.tx", "c.doc", "noext" };
+    const std::vector<std::string> all = {"B.TXT", "Sub", "a.txt", "abc.tx", "c.doc", "noext"};
     const PatternCase cases[] = {
-        { u"\\NAND\\Dir\\*.*", all, 0 },
-        { u"\\NAND\\dir\\*", all, 0 },
-        { u"\\NAND\\Dir\\*.txt", { "B.TXT", "a.txt" }, 0 },
-        { u"\\NAND\\Dir\\?.TXT", { "B.TXT", "a.txt" }, 0 },
-        { u"\\NAND\\Dir\\a*", { "a.txt", "abc.tx" }, 0 },
-        { u"\\NAND\\Dir\\*.tx?", { "B.TXT", "a.txt" }, 0 },
-        { u"\\NAND\\Dir\\noext.*", { "noext" }, 0 },
-        { u"\\NAND\\Dir\\A.txt", { "a.txt" }, 0 },
-        { u"\\NAND\\Dir\\", { "Dir" }, 0 }, // a trailing '\' finds the folder itself
-        { u"\\Storage Card\\", { "Storage Card" }, 0 },
-        { u"\\NAND\\Dir\\zz*", {}, ERROR_FILE_NOT_FOUND },
-        { u"\\NAND\\Dir\\zz", {}, ERROR_FILE_NOT_FOUND },
-        { u"\\NAND\\Dir\\a.txt\\", {}, ERROR_FILE_NOT_FOUND },
-        { u"\\NAND\\None\\*", {}, ERROR_PATH_NOT_FOUND },
-        { u"\\NAND\\None\\x.txt", {}, ERROR_PATH_NOT_FOUND },
+        {u"\\NAND\\Dir\\*.*", all, 0},
+        {u"\\NAND\\dir\\*", all, 0},
+        {u"\\NAND\\Dir\\*.txt", {"B.TXT", "a.txt"}, 0},
+        {u"\\NAND\\Dir\\?.TXT", {"B.TXT", "a.txt"}, 0},
+        {u"\\NAND\\Dir\\a*", {"a.txt", "abc.tx"}, 0},
+        {u"\\NAND\\Dir\\*.tx?", {"B.TXT", "a.txt"}, 0},
+        {u"\\NAND\\Dir\\noext.*", {"noext"}, 0},
+        {u"\\NAND\\Dir\\A.txt", {"a.txt"}, 0},
+        {u"\\NAND\\Dir\\", {"Dir"}, 0}, // a trailing '\' finds the folder itself
+        {u"\\Storage Card\\", {"Storage Card"}, 0},
+        {u"\\NAND\\Dir\\zz*", {}, ERROR_FILE_NOT_FOUND},
+        {u"\\NAND\\Dir\\zz", {}, ERROR_FILE_NOT_FOUND},
+        {u"\\NAND\\Dir\\a.txt\\", {}, ERROR_FILE_NOT_FOUND},
+        {u"\\NAND\\None\\*", {}, ERROR_PATH_NOT_FOUND},
+        {u"\\NAND\\None\\x.txt", {}, ERROR_PATH_NOT_FOUND},
     };
     const std::size_t handles = platform::OpenHandleCount();
     for (const PatternCase& c : cases) {
@@ -459,7 +459,7 @@ TEST_F(FileTest, FindPatterns)
     timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
     now = platform::FileTimeFromTimespec(ts);
-    const auto ticks = [](const FILETIME& t) { return (std::uint64_t { t.dwHighDateTime } << 32) | t.dwLowDateTime; };
+    const auto ticks = [](const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
     EXPECT_LE(ticks(file->ftLastWriteTime), ticks(now));
     EXPECT_GT(ticks(file->ftLastWriteTime), ticks(now) - 600ull * 10000000);
     EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, FindOne(u"\\NAND\\Dir\\Sub")->dwFileAttributes);
@@ -485,13 +485,13 @@ TEST_F(FileTest, DirectoryCreationAndRemoval)
         DWORD error;
     };
     const Case failures[] = {
-        { RemoveDirectoryW, u"\\HDD\\A", ERROR_DIR_NOT_EMPTY },
-        { RemoveDirectoryW, u"\\HDD\\A\\file.txt", ERROR_DIRECTORY },
-        { RemoveDirectoryW, u"\\HDD\\none", ERROR_FILE_NOT_FOUND },
-        { RemoveDirectoryW, u"\\", ERROR_ACCESS_DENIED },
-        { DeleteFileW, u"\\HDD\\A\\B", ERROR_ACCESS_DENIED },
-        { DeleteFileW, u"\\HDD\\A\\none.txt", ERROR_FILE_NOT_FOUND },
-        { DeleteFileW, u"\\HDD\\none\\none.txt", ERROR_PATH_NOT_FOUND },
+        {RemoveDirectoryW, u"\\HDD\\A", ERROR_DIR_NOT_EMPTY},
+        {RemoveDirectoryW, u"\\HDD\\A\\file.txt", ERROR_DIRECTORY},
+        {RemoveDirectoryW, u"\\HDD\\none", ERROR_FILE_NOT_FOUND},
+        {RemoveDirectoryW, u"\\", ERROR_ACCESS_DENIED},
+        {DeleteFileW, u"\\HDD\\A\\B", ERROR_ACCESS_DENIED},
+        {DeleteFileW, u"\\HDD\\A\\none.txt", ERROR_FILE_NOT_FOUND},
+        {DeleteFileW, u"\\HDD\\none\\none.txt", ERROR_PATH_NOT_FOUND},
     };
     for (const Case& c : failures) {
         SCOPED_TRACE(platform::ToUtf8(c.path));
@@ -519,7 +519,7 @@ TEST_F(FileTest, MoveAndCopy)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
     // A change of case renames the same file.
     EXPECT_TRUE(MoveFileW(u"\\HDD\\b.txt", u"\\HDD\\B.TXT"));
-    EXPECT_EQ((std::vector<std::string> { "B.TXT", "taken.txt" }), List(u"\\HDD\\*"));
+    EXPECT_EQ((std::vector<std::string>{"B.TXT", "taken.txt"}), List(u"\\HDD\\*"));
     // Folders move with their contents.
     ASSERT_TRUE(CreateDirectoryW(u"\\HDD\\Folder", nullptr));
     ASSERT_TRUE(WriteText(u"\\HDD\\Folder\\inner.txt", "inner"));
@@ -542,10 +542,10 @@ TEST_F(FileTest, MoveAndCopy)
         DWORD error;
     };
     const Refusal refusals[] = {
-        { u"\\NAND\\copy.txt", u"\\nand\\copy.txt", ERROR_SHARING_VIOLATION }, // onto itself
-        { u"\\NAND", u"\\HDD\\nand", ERROR_ACCESS_DENIED },
-        { u"\\NAND\\copy.txt", u"\\HDD\\none\\copy.txt", ERROR_PATH_NOT_FOUND },
-        { u"\\NAND\\none.txt", u"\\HDD\\none.txt", ERROR_FILE_NOT_FOUND },
+        {u"\\NAND\\copy.txt", u"\\nand\\copy.txt", ERROR_SHARING_VIOLATION}, // onto itself
+        {u"\\NAND", u"\\HDD\\nand", ERROR_ACCESS_DENIED},
+        {u"\\NAND\\copy.txt", u"\\HDD\\none\\copy.txt", ERROR_PATH_NOT_FOUND},
+        {u"\\NAND\\none.txt", u"\\HDD\\none.txt", ERROR_FILE_NOT_FOUND},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(platform::ToUtf8(r.from));
@@ -601,7 +601,7 @@ TEST_F(FileTest, DiskFreeSpace)
 
 TEST(FileTimeTest, CalendarConversions)
 {
-    const SYSTEMTIME leap { 2024, 2, 0, 29, 23, 59, 58, 999 };
+    const SYSTEMTIME leap{2024, 2, 0, 29, 23, 59, 58, 999};
     FILETIME time;
     ASSERT_TRUE(SystemTimeToFileTime(&leap, &time));
     SYSTEMTIME back;
@@ -615,15 +615,15 @@ TEST(FileTimeTest, CalendarConversions)
     EXPECT_EQ(58, back.wSecond);
     EXPECT_EQ(999, back.wMilliseconds);
 
-    const SYSTEMTIME epoch { 1601, 1, 0, 1, 0, 0, 0, 0 };
+    const SYSTEMTIME epoch{1601, 1, 0, 1, 0, 0, 0, 0};
     ASSERT_TRUE(SystemTimeToFileTime(&epoch, &time));
     EXPECT_EQ(0u, time.dwLowDateTime | time.dwHighDateTime);
-    const FILETIME unixEpoch = platform::FileTimeFromTimespec(timespec { 0, 0 });
-    EXPECT_EQ(116444736000000000ull, (std::uint64_t { unixEpoch.dwHighDateTime } << 32) | unixEpoch.dwLowDateTime);
-    EXPECT_EQ(1234, platform::TimespecFromFileTime(platform::FileTimeFromTimespec(timespec { 1234, 500 })).tv_sec);
+    const FILETIME unixEpoch = platform::FileTimeFromTimespec(timespec{0, 0});
+    EXPECT_EQ(116444736000000000ull, (std::uint64_t{unixEpoch.dwHighDateTime} << 32) | unixEpoch.dwLowDateTime);
+    EXPECT_EQ(1234, platform::TimespecFromFileTime(platform::FileTimeFromTimespec(timespec{1234, 500})).tv_sec);
 
-    for (const SYSTEMTIME& bad : { SYSTEMTIME { 2023, 2, 0, 29, 0, 0, 0, 0 }, SYSTEMTIME { 2023, 13, 0, 1, 0, 0, 0, 0 },
-             SYSTEMTIME { 1600, 12, 0, 31, 0, 0, 0, 0 }, SYSTEMTIME { 2023, 1, 0, 1, 24, 0, 0, 0 } }) {
+    for (const SYSTEMTIME& bad : {SYSTEMTIME{2023, 2, 0, 29, 0, 0, 0, 0}, SYSTEMTIME{2023, 13, 0, 1, 0, 0, 0, 0},
+                                  SYSTEMTIME{1600, 12, 0, 31, 0, 0, 0, 0}, SYSTEMTIME{2023, 1, 0, 1, 24, 0, 0, 0}}) {
         SetLastError(0);
         EXPECT_FALSE(SystemTimeToFileTime(&bad, &time));
         EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
@@ -636,7 +636,7 @@ TEST(FileTimeTest, LocalTimeFollowsTheTimeZone)
     const std::string previous = saved ? saved : "";
     setenv("TZ", "KST-9", 1);
     tzset();
-    const SYSTEMTIME utc { 2020, 12, 0, 31, 20, 0, 0, 0 };
+    const SYSTEMTIME utc{2020, 12, 0, 31, 20, 0, 0, 0};
     FILETIME time, local, again;
     ASSERT_TRUE(SystemTimeToFileTime(&utc, &time));
     ASSERT_TRUE(FileTimeToLocalFileTime(&time, &local));

@@ -1,8 +1,8 @@
 #include "platform/gfx/Font.h"
 
 #include "platform/base/Error.h"
-#include "platform/io/File.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
 #include "platform/unit/Unit.h"
 
 #include "tests/common/TempUnit.h"
@@ -179,8 +179,10 @@ TEST_F(FontTest, MissingGlyphsAreCountedAndDrawnAsBoxes)
     } cases[] = {
         {kHangul, 0},
         {u"Wren 123", 0},
-        {u"A\U0010FFFD", 1},  // a surrogate pair, one character
-        {u"A\xD800" u"B", 1}, // an unpaired surrogate
+        {u"A\U0010FFFD", 1}, // a surrogate pair, one character
+        {u"A\xD800"
+         u"B",
+         1}, // an unpaired surrogate
     };
     HFONT font = Font(-20);
     for (const Case& c : cases) {
@@ -188,11 +190,12 @@ TEST_F(FontTest, MissingGlyphsAreCountedAndDrawnAsBoxes)
         EXPECT_EQ(platform::CountMissingGlyphs(font, c.text.c_str()), c.missing);
         Canvas canvas(300, 40);
         SelectObject(canvas.dc, font);
-        ASSERT_TRUE(ExtTextOutW(canvas.dc, 0, 0, 0, nullptr, c.text.c_str(), static_cast<UINT>(c.text.size()), nullptr));
+        ASSERT_TRUE(
+            ExtTextOutW(canvas.dc, 0, 0, 0, nullptr, c.text.c_str(), static_cast<UINT>(c.text.size()), nullptr));
         // The last character (glyph or box) leaves ink after the first's advance.
         int dx[16] = {};
-        ASSERT_TRUE(GetTextExtentExPointW(canvas.dc, c.text.c_str(), static_cast<int>(c.text.size()), 0, nullptr, dx,
-                                          nullptr));
+        ASSERT_TRUE(
+            GetTextExtentExPointW(canvas.dc, c.text.c_str(), static_cast<int>(c.text.size()), 0, nullptr, dx, nullptr));
         const int lastStart = dx[c.text.size() - 1 - (c.text.back() >= 0xDC00 && c.text.back() < 0xE000 ? 2 : 1)];
         const RECT ink = canvas.Ink();
         EXPECT_GT(ink.right, lastStart + 1);
@@ -292,10 +295,10 @@ TEST_F(FontTest, AlignmentPlacesTheText)
         SetTextAlign(canvas.dc, c.align);
         ASSERT_TRUE(ExtTextOutW(canvas.dc, c.x, c.y, 0, nullptr, text.c_str(), 3, nullptr));
         const int left = (c.align & TA_CENTER) == TA_CENTER ? c.x - size.cx / 2
-                         : (c.align & TA_RIGHT)             ? c.x - size.cx
+            : (c.align & TA_RIGHT)                          ? c.x - size.cx
                                                             : c.x;
         const int baseline = (c.align & TA_BASELINE) == TA_BASELINE ? c.y
-                             : (c.align & TA_BOTTOM)                ? c.y - tm.tmDescent
+            : (c.align & TA_BOTTOM)                                 ? c.y - tm.tmDescent
                                                                     : c.y + tm.tmAscent;
         const RECT ink = canvas.Ink(true);
         EXPECT_NEAR(ink.left, left + 1, 2);

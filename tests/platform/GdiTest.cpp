@@ -26,12 +26,18 @@ enum class Format { Rgb565, Rgb555, Bgr24BottomUp, Bgr24TopDown, Bgrx32BottomUp,
 const char* Name(Format f)
 {
     switch (f) {
-    case Format::Rgb565: return "565";
-    case Format::Rgb555: return "555";
-    case Format::Bgr24BottomUp: return "24 bottom-up";
-    case Format::Bgr24TopDown: return "24 top-down";
-    case Format::Bgrx32BottomUp: return "32 bottom-up";
-    default: return "compatible";
+    case Format::Rgb565:
+        return "565";
+    case Format::Rgb555:
+        return "555";
+    case Format::Bgr24BottomUp:
+        return "24 bottom-up";
+    case Format::Bgr24TopDown:
+        return "24 top-down";
+    case Format::Bgrx32BottomUp:
+        return "32 bottom-up";
+    default:
+        return "compatible";
     }
 }
 
@@ -55,8 +61,8 @@ struct MemDc {
             const bool bottomUp = f == Format::Bgr24BottomUp || f == Format::Bgrx32BottomUp;
             bi.bmiHeader.biHeight = bottomUp ? h : -h;
             bi.bmiHeader.biBitCount = f == Format::Rgb565 || f == Format::Rgb555 ? 16
-                                      : f == Format::Bgrx32BottomUp           ? 32
-                                                                              : 24;
+                : f == Format::Bgrx32BottomUp                                    ? 32
+                                                                                 : 24;
             bi.bmiHeader.biCompression = f == Format::Rgb565 ? BI_BITFIELDS : BI_RGB;
             const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
             std::memcpy(bi.bmiColors, masks, sizeof masks);
@@ -83,9 +89,9 @@ TEST(Gdi, BlitsConvertBetweenFormatsKeepingRowsUpright)
     struct Case {
         Format src, dst;
     } cases[] = {
-        {Format::Rgb565, Format::Bgr24BottomUp},   {Format::Bgr24BottomUp, Format::Rgb565},
-        {Format::Bgrx32BottomUp, Format::Rgb565},  {Format::Bgr24TopDown, Format::Bgrx32BottomUp},
-        {Format::Rgb555, Format::Compatible},      {Format::Compatible, Format::Rgb555},
+        {Format::Rgb565, Format::Bgr24BottomUp},       {Format::Bgr24BottomUp, Format::Rgb565},
+        {Format::Bgrx32BottomUp, Format::Rgb565},      {Format::Bgr24TopDown, Format::Bgrx32BottomUp},
+        {Format::Rgb555, Format::Compatible},          {Format::Compatible, Format::Rgb555},
         {Format::Bgr24BottomUp, Format::Bgr24TopDown},
     };
     for (const Case& c : cases) {
@@ -106,7 +112,7 @@ TEST(Gdi, BottomUpDibKeepsTheBottomRowFirstInMemory)
     MemDc dib(Format::Bgr24BottomUp, 4, 3);
     dib.Fill(RECT{0, 2, 4, 3}, kRed); // the bottom row
     const auto* bytes = static_cast<const BYTE*>(dib.bits);
-    EXPECT_EQ(bytes[0], 0); // blue
+    EXPECT_EQ(bytes[0], 0);   // blue
     EXPECT_EQ(bytes[2], 255); // red
     BITMAP bm{};
     ASSERT_EQ(GetObjectW(dib.bitmap, sizeof bm, &bm), static_cast<int>(sizeof bm));
@@ -123,15 +129,13 @@ TEST(Gdi, RasterOperationsOnSameAndMixedFormats)
         DWORD rop;
         COLORREF expected;
     } cases[] = {
-        {SRCCOPY, S},      {NOTSRCCOPY, kGreen}, {SRCINVERT, kCyan}, {SRCAND, kRed},
-        {SRCPAINT, kWhite}, {DSTINVERT, kBlue},  {BLACKNESS, kBlack}, {WHITENESS, kWhite},
-        {PATCOPY, kGreen},  {PATINVERT, kRed},
+        {SRCCOPY, S},       {NOTSRCCOPY, kGreen}, {SRCINVERT, kCyan},  {SRCAND, kRed},    {SRCPAINT, kWhite},
+        {DSTINVERT, kBlue}, {BLACKNESS, kBlack},  {WHITENESS, kWhite}, {PATCOPY, kGreen}, {PATINVERT, kRed},
     };
     for (Format srcFormat : {Format::Compatible, Format::Bgr24BottomUp})
         for (Format dstFormat : {Format::Compatible, Format::Bgrx32BottomUp})
             for (const Case& c : cases) {
-                SCOPED_TRACE(std::string(Name(srcFormat)) + " -> " + Name(dstFormat) + " rop " +
-                             std::to_string(c.rop));
+                SCOPED_TRACE(std::string(Name(srcFormat)) + " -> " + Name(dstFormat) + " rop " + std::to_string(c.rop));
                 MemDc src(srcFormat, 4, 4), dst(dstFormat, 4, 4);
                 src.Fill(RECT{0, 0, 4, 4}, S);
                 dst.Fill(RECT{0, 0, 4, 4}, D);
@@ -215,9 +219,9 @@ TEST(Gdi, ClipRegionIsInDeviceCoordinatesAndTheOriginMovesDrawing)
     ASSERT_EQ(SelectClipRgn(m.dc, rgn), SIMPLEREGION);
     DeleteObject(rgn); // the DC keeps its own copy
     SetViewportOrgEx(m.dc, 3, 3, nullptr);
-    m.Fill(RECT{0, 0, 4, 4}, kRed); // device 3..7, clipped to 5..7
-    EXPECT_EQ(GetPixel(m.dc, 2, 2), kRed);  // device (5, 5)
-    EXPECT_EQ(GetPixel(m.dc, 3, 3), kRed);  // device (6, 6)
+    m.Fill(RECT{0, 0, 4, 4}, kRed);               // device 3..7, clipped to 5..7
+    EXPECT_EQ(GetPixel(m.dc, 2, 2), kRed);        // device (5, 5)
+    EXPECT_EQ(GetPixel(m.dc, 3, 3), kRed);        // device (6, 6)
     EXPECT_EQ(GetPixel(m.dc, 4, 4), kBlack);      // device (7, 7): past the fill
     EXPECT_EQ(GetPixel(m.dc, 7, 7), CLR_INVALID); // device (10, 10): outside the clip
     RECT box{};
@@ -284,8 +288,8 @@ TEST(Gdi, BlitsPartlyOutsideBothSurfacesAreClipped)
         EXPECT_TRUE(BitBlt(dst.dc, c.x, c.y, 10, 10, src.dc, c.sx, c.sy, SRCCOPY));
         MemDc scratch(Format::Rgb555, 10, 10);
         EXPECT_TRUE(StretchBlt(scratch.dc, c.x, c.y, 20, -20, src.dc, c.sx, c.sy, 10, 10, SRCCOPY));
-        EXPECT_TRUE(AlphaBlend(dst.dc, c.x, c.y, 10, 10, src.dc, c.sx, c.sy, 10, 10,
-                               BLENDFUNCTION{AC_SRC_OVER, 0, 100, 0}));
+        EXPECT_TRUE(
+            AlphaBlend(dst.dc, c.x, c.y, 10, 10, src.dc, c.sx, c.sy, 10, 10, BLENDFUNCTION{AC_SRC_OVER, 0, 100, 0}));
         EXPECT_TRUE(TransparentImage(dst.dc, c.x, c.y, 10, 10, src.dc, c.sx, c.sy, 10, 10, kBlue));
         // Where the source has no pixels, the destination keeps its own.
         for (int y = 0; y < 10; ++y)

@@ -30,7 +30,7 @@ namespace {
 // The test picture: four quadrants of palette colours, wider than high so
 // that a swapped axis shows.
 constexpr int kW = 48, kH = 32;
-const std::uint32_t kColours[4] = { 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu };
+const std::uint32_t kColours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
 
 int Quadrant(int x, int y, int w = kW, int h = kH)
 {
@@ -70,7 +70,7 @@ Bytes MakeBmp(const Picture& p, int bits, bool topDown = false, bool masks565 = 
     const int stride = ((p.width * bits + 31) / 32) * 4;
     const std::uint32_t extra = masks565 ? 12 : static_cast<std::uint32_t>(palette.size() * 4);
     const std::uint32_t offset = 14 + 40 + extra;
-    Bytes b { 'B', 'M' };
+    Bytes b{'B', 'M'};
     Put32(b, offset + stride * p.height);
     Put32(b, 0);
     Put32(b, offset);
@@ -99,7 +99,8 @@ Bytes MakeBmp(const Picture& p, int bits, bool topDown = false, bool masks565 = 
             const std::uint32_t c = p.At(x, y);
             const unsigned r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, bl = c & 0xFF;
             if (bits <= 8) {
-                const unsigned index = static_cast<unsigned>(std::find(palette.begin(), palette.end(), c) - palette.begin());
+                const unsigned index
+                    = static_cast<unsigned>(std::find(palette.begin(), palette.end(), c) - palette.begin());
                 line[x * bits / 8] |= static_cast<BYTE>(index << (8 - bits - (x * bits) % 8));
             } else if (bits == 16) {
                 const unsigned v = masks565 ? ((r >> 3) << 11) | ((g >> 2) << 5) | (bl >> 3)
@@ -121,7 +122,7 @@ Bytes MakeBmp(const Picture& p, int bits, bool topDown = false, bool masks565 = 
 // An RGBA PNG: the picture's words are B,G,R,A bytes in memory.
 Bytes MakePng(const Picture& p)
 {
-    png_image image {};
+    png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = p.width;
     image.height = p.height;
@@ -138,7 +139,7 @@ Bytes MakePng(const Picture& p)
 // PNG of another layout: the picture reduced to grey or RGB before writing.
 Bytes MakePngAs(const Picture& p, png_uint_32 format)
 {
-    png_image image {};
+    png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = p.width;
     image.height = p.height;
@@ -179,19 +180,19 @@ Bytes MakeGif(const Picture& p, bool interlace, int transparent = -1)
     GifFileType* gif = EGifOpen(&out, GifWrite, &error);
     GifColorType colours[4];
     for (int i = 0; i < 4; ++i)
-        colours[i] = GifColorType { static_cast<GifByteType>(kColours[i] >> 16), static_cast<GifByteType>(kColours[i] >> 8),
-            static_cast<GifByteType>(kColours[i]) };
+        colours[i] = GifColorType{static_cast<GifByteType>(kColours[i] >> 16),
+                                  static_cast<GifByteType>(kColours[i] >> 8), static_cast<GifByteType>(kColours[i])};
     ColorMapObject* map = GifMakeMapObject(4, colours);
     EGifSetGifVersion(gif, true);
     EGifPutScreenDesc(gif, p.width, p.height, 2, 0, map);
     if (transparent >= 0) {
-        GifByteType control[4] = { 1, 0, 0, static_cast<GifByteType>(transparent) };
+        GifByteType control[4] = {1, 0, 0, static_cast<GifByteType>(transparent)};
         EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
     }
     EGifPutImageDesc(gif, 0, 0, p.width, p.height, interlace, nullptr);
     std::vector<int> rows;
     if (interlace) {
-        for (int start : { 0, 4, 2, 1 })
+        for (int start : {0, 4, 2, 1})
             for (int y = start; y < p.height; y += start == 0 || start == 4 ? 8 : start == 2 ? 4 : 2)
                 rows.push_back(y);
     } else {
@@ -245,20 +246,20 @@ struct FormatCase {
 const std::vector<FormatCase>& Formats()
 {
     static const std::vector<FormatCase> cases = {
-        { "bmp1", [] { return MakeBmp(Quadrants(kW, kH, 2), 1); }, 2, 0 },
-        { "bmp4", [] { return MakeBmp(Quadrants(), 4); }, 4, 0 },
-        { "bmp8", [] { return MakeBmp(Quadrants(), 8, true); }, 4, 0 },
-        { "bmp16_555", [] { return MakeBmp(Quadrants(), 16); }, 4, 0 },
-        { "bmp16_565", [] { return MakeBmp(Quadrants(), 16, false, true); }, 4, 0 },
-        { "bmp24", [] { return MakeBmp(Quadrants(), 24); }, 4, 0 },
-        { "bmp24_topdown", [] { return MakeBmp(Quadrants(), 24, true); }, 4, 0 },
-        { "bmp32", [] { return MakeBmp(Quadrants(), 32); }, 4, 0 },
-        { "png_rgba", [] { return MakePng(Quadrants()); }, 4, 0 },
-        { "png_rgb", [] { return MakePngAs(Quadrants(), PNG_FORMAT_RGB); }, 4, 0 },
-        { "png_grey", [] { return MakePngAs(Quadrants(kW, kH, 2), PNG_FORMAT_GRAY); }, 2, 0 },
-        { "gif", [] { return MakeGif(Quadrants(), false); }, 4, 0 },
-        { "gif_interlaced", [] { return MakeGif(Quadrants(), true); }, 4, 0 },
-        { "jpeg", [] { return MakeJpeg(Quadrants()); }, 4, 12 },
+        {"bmp1", [] { return MakeBmp(Quadrants(kW, kH, 2), 1); }, 2, 0},
+        {"bmp4", [] { return MakeBmp(Quadrants(), 4); }, 4, 0},
+        {"bmp8", [] { return MakeBmp(Quadrants(), 8, true); }, 4, 0},
+        {"bmp16_555", [] { return MakeBmp(Quadrants(), 16); }, 4, 0},
+        {"bmp16_565", [] { return MakeBmp(Quadrants(), 16, false, true); }, 4, 0},
+        {"bmp24", [] { return MakeBmp(Quadrants(), 24); }, 4, 0},
+        {"bmp24_topdown", [] { return MakeBmp(Quadrants(), 24, true); }, 4, 0},
+        {"bmp32", [] { return MakeBmp(Quadrants(), 32); }, 4, 0},
+        {"png_rgba", [] { return MakePng(Quadrants()); }, 4, 0},
+        {"png_rgb", [] { return MakePngAs(Quadrants(), PNG_FORMAT_RGB); }, 4, 0},
+        {"png_grey", [] { return MakePngAs(Quadrants(kW, kH, 2), PNG_FORMAT_GRAY); }, 2, 0},
+        {"gif", [] { return MakeGif(Quadrants(), false); }, 4, 0},
+        {"gif_interlaced", [] { return MakeGif(Quadrants(), true); }, 4, 0},
+        {"jpeg", [] { return MakeJpeg(Quadrants()); }, 4, 12},
     };
     return cases;
 }
@@ -302,8 +303,10 @@ TEST_P(FormatTest, ThumbnailAndRgb565BitmapThroughTheFactory)
     const Bytes file = c.make();
     IImagingFactory* factory = platform::CreateImagingFactory();
     IImage* image = nullptr;
-    ASSERT_EQ(S_OK, factory->CreateImageFromBuffer(file.data(), static_cast<UINT>(file.size()), BufferDisposalFlagNone, &image));
-    ImageInfo info {};
+    ASSERT_EQ(
+        S_OK,
+        factory->CreateImageFromBuffer(file.data(), static_cast<UINT>(file.size()), BufferDisposalFlagNone, &image));
+    ImageInfo info{};
     ASSERT_EQ(S_OK, image->GetImageInfo(&info));
     EXPECT_EQ(UINT(kW), info.Width);
     EXPECT_EQ(UINT(kH), info.Height);
@@ -319,8 +322,9 @@ TEST_P(FormatTest, ThumbnailAndRgb565BitmapThroughTheFactory)
     thumb->Release();
 
     IBitmapImage* bitmap = nullptr;
-    ASSERT_EQ(S_OK, factory->CreateBitmapFromImage(image, 96, 64, PixelFormat16bppRGB565, InterpolationHintDefault, &bitmap));
-    BitmapData data {};
+    ASSERT_EQ(S_OK,
+              factory->CreateBitmapFromImage(image, 96, 64, PixelFormat16bppRGB565, InterpolationHintDefault, &bitmap));
+    BitmapData data{};
     ASSERT_EQ(S_OK, bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat16bppRGB565, &data));
     EXPECT_EQ(96u, data.Width);
     EXPECT_EQ(64u, data.Height);
@@ -342,8 +346,8 @@ TEST_P(FormatTest, TruncatedAndDamagedFilesFailCleanly)
     platform::PictureInfo info;
     Picture p;
     const size_t n = file.size();
-    for (size_t cut : { size_t(0), size_t(1), size_t(2), size_t(5), size_t(13), size_t(20), size_t(30), n / 3, n / 2,
-             n - 8, n - 3 }) {
+    for (size_t cut :
+         {size_t(0), size_t(1), size_t(2), size_t(5), size_t(13), size_t(20), size_t(30), n / 3, n / 2, n - 8, n - 3}) {
         // Exactly sized copies, so that a read past the end is caught.
         Bytes part(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
         EXPECT_NE(PictureStatus::Ok, platform::DecodePicture(part.data(), part.size(), {}, info, p))
@@ -363,7 +367,7 @@ TEST_P(FormatTest, TruncatedAndDamagedFilesFailCleanly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, FormatTest, ::testing::ValuesIn(Formats()),
-    [](const ::testing::TestParamInfo<FormatCase>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<FormatCase>& i) { return std::string(i.param.name); });
 
 std::uint32_t Crc32(const BYTE* data, size_t size)
 {
@@ -392,68 +396,97 @@ TEST(PictureHeaders, LyingHeadersFail)
         PictureStatus expected;
     };
     const Case cases[] = {
-        { "bmp huge width", [] { Bytes b = MakeBmp(Quadrants(), 24); b[18] = 0; b[19] = 0; b[20] = 0x10; return b; },
-            PictureStatus::TooLarge },
-        { "bmp height past the data", [] { Bytes b = MakeBmp(Quadrants(), 24); b[22] = 0; b[23] = 0x10; return b; },
-            PictureStatus::Corrupt },
-        { "bmp offset past the end", [] { Bytes b = MakeBmp(Quadrants(), 24); b[11] = 0x7F; return b; },
-            PictureStatus::Corrupt },
-        { "bmp index beyond the palette",
-            [] {
-                Bytes b = MakeBmp(Quadrants(), 8);
-                b[14 + 32] = 2; // two colours declared, indices up to 3 used
-                return b;
-            },
-            PictureStatus::Corrupt },
-        { "bmp palette larger than the depth",
-            [] { Bytes b = MakeBmp(Quadrants(), 4); b[14 + 32] = 0; b[14 + 33] = 1; return b; }, PictureStatus::Corrupt },
-        { "bmp zero width", [] { Bytes b = MakeBmp(Quadrants(), 24); std::memset(&b[18], 0, 4); return b; },
-            PictureStatus::Corrupt },
-        { "png huge width",
-            [] {
-                Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
-                PutBe32(&b[16], 20000);
-                PutBe32(&b[29], Crc32(&b[12], 17));
-                return b;
-            },
-            PictureStatus::Corrupt },
-        { "png taller than its data",
-            [] {
-                Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
-                PutBe32(&b[20], 4000);
-                PutBe32(&b[29], Crc32(&b[12], 17));
-                return b;
-            },
-            PictureStatus::Corrupt },
-        { "gif huge screen",
-            [] {
-                Bytes b = MakeGif(Quadrants(), false);
-                b[6] = b[7] = b[8] = b[9] = 0xFF;
-                return b;
-            },
-            PictureStatus::TooLarge },
-        { "gif index beyond the palette",
-            [] {
-                // A 2-colour global palette for pixels that use indices up to 3.
-                Bytes b = MakeGif(Quadrants(), false);
-                b[10] = static_cast<BYTE>((b[10] & ~7) | 0); // palette size field: 2 entries
-                b.erase(b.begin() + 13 + 6, b.begin() + 13 + 12);
-                return b;
-            },
-            PictureStatus::Corrupt },
-        { "jpeg huge frame",
-            [] {
-                Bytes b = MakeJpeg(Quadrants());
-                for (size_t i = 0; i + 8 < b.size(); ++i)
-                    if (b[i] == 0xFF && b[i + 1] == 0xC0) {
-                        b[i + 5] = b[i + 7] = 0x7F;
-                        b[i + 6] = b[i + 8] = 0xFF;
-                        break;
-                    }
-                return b;
-            },
-            PictureStatus::TooLarge },
-        { "not a picture", [] { return Bytes { 'h', 'e', 'l', 'l', 'o', 0, 0, 0, 0, 0 }; }, PictureStatus::Unsupported },
+        {"bmp huge width",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 24);
+             b[18] = 0;
+             b[19] = 0;
+             b[20] = 0x10;
+             return b;
+         },
+         PictureStatus::TooLarge},
+        {"bmp height past the data",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 24);
+             b[22] = 0;
+             b[23] = 0x10;
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"bmp offset past the end",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 24);
+             b[11] = 0x7F;
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"bmp index beyond the palette",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 8);
+             b[14 + 32] = 2; // two colours declared, indices up to 3 used
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"bmp palette larger than the depth",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 4);
+             b[14 + 32] = 0;
+             b[14 + 33] = 1;
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"bmp zero width",
+         [] {
+             Bytes b = MakeBmp(Quadrants(), 24);
+             std::memset(&b[18], 0, 4);
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"png huge width",
+         [] {
+             Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
+             PutBe32(&b[16], 20000);
+             PutBe32(&b[29], Crc32(&b[12], 17));
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"png taller than its data",
+         [] {
+             Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
+             PutBe32(&b[20], 4000);
+             PutBe32(&b[29], Crc32(&b[12], 17));
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"gif huge screen",
+         [] {
+             Bytes b = MakeGif(Quadrants(), false);
+             b[6] = b[7] = b[8] = b[9] = 0xFF;
+             return b;
+         },
+         PictureStatus::TooLarge},
+        {"gif index beyond the palette",
+         [] {
+             // A 2-colour global palette for pixels that use indices up to 3.
+             Bytes b = MakeGif(Quadrants(), false);
+             b[10] = static_cast<BYTE>((b[10] & ~7) | 0); // palette size field: 2 entries
+             b.erase(b.begin() + 13 + 6, b.begin() + 13 + 12);
+             return b;
+         },
+         PictureStatus::Corrupt},
+        {"jpeg huge frame",
+         [] {
+             Bytes b = MakeJpeg(Quadrants());
+             for (size_t i = 0; i + 8 < b.size(); ++i)
+                 if (b[i] == 0xFF && b[i + 1] == 0xC0) {
+                     b[i + 5] = b[i + 7] = 0x7F;
+                     b[i + 6] = b[i + 8] = 0xFF;
+                     break;
+                 }
+             return b;
+         },
+         PictureStatus::TooLarge},
+        {"not a picture", [] { return Bytes{'h', 'e', 'l', 'l', 'o', 0, 0, 0, 0, 0}; }, PictureStatus::Unsupported},
     };
     for (const Case& c : cases) {
         const Bytes b = c.make();
@@ -501,18 +534,16 @@ TEST(PictureOps, RotateAndFlipMoveTheCorners)
         std::uint32_t corners[4]; // top-left, top-right, bottom-left, bottom-right
     };
     const Case cases[] = {
-        { 90, false, false, false, 100, 200, { bl, tl, br, tr } },
-        { -270, false, false, false, 100, 200, { bl, tl, br, tr } },
-        { 180, false, false, false, 200, 100, { br, bl, tr, tl } },
-        { 270, false, false, false, 100, 200, { tr, br, tl, bl } },
-        { 0, true, true, false, 200, 100, { tr, tl, br, bl } },
-        { 0, true, false, true, 200, 100, { bl, br, tl, tr } },
-        { 0, true, true, true, 200, 100, { br, bl, tr, tl } },
+        {90, false, false, false, 100, 200, {bl, tl, br, tr}},  {-270, false, false, false, 100, 200, {bl, tl, br, tr}},
+        {180, false, false, false, 200, 100, {br, bl, tr, tl}}, {270, false, false, false, 100, 200, {tr, br, tl, bl}},
+        {0, true, true, false, 200, 100, {tr, tl, br, bl}},     {0, true, false, true, 200, 100, {bl, br, tl, tr}},
+        {0, true, true, true, 200, 100, {br, bl, tr, tl}},
     };
     for (const Case& c : cases) {
         IBitmapImage* out = nullptr;
-        ASSERT_EQ(S_OK, c.flip ? ops->Flip(c.flipX, c.flipY, &out) : ops->Rotate(c.angle, InterpolationHintDefault, &out));
-        SIZE size {};
+        ASSERT_EQ(S_OK,
+                  c.flip ? ops->Flip(c.flipX, c.flipY, &out) : ops->Rotate(c.angle, InterpolationHintDefault, &out));
+        SIZE size{};
         out->GetSize(&size);
         EXPECT_EQ(c.w, size.cx);
         EXPECT_EQ(c.h, size.cy);
@@ -539,8 +570,8 @@ TEST(PictureOps, LockBitsWritesBackInTheLockedFormat)
     IImagingFactory* factory = platform::CreateImagingFactory();
     IBitmapImage* bitmap = nullptr;
     ASSERT_EQ(S_OK, factory->CreateNewBitmap(5, 3, PixelFormat16bppRGB565, &bitmap));
-    BitmapData data {};
-    const RECT part { 1, 1, 4, 3 };
+    BitmapData data{};
+    const RECT part{1, 1, 4, 3};
     ASSERT_EQ(S_OK, bitmap->LockBits(&part, ImageLockModeWrite, PixelFormat24bppRGB, &data));
     EXPECT_EQ(E_FAIL, bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data));
     EXPECT_EQ(12, data.Stride); // 3 pixels x 3 bytes, rows padded to 4
@@ -560,7 +591,7 @@ TEST(PictureOps, LockBitsWritesBackInTheLockedFormat)
     EXPECT_EQ(0xF800, px[2 * perRow + 3]);
     EXPECT_EQ(0x0000, px[2 * perRow + 4]);
     bitmap->UnlockBits(&data);
-    const RECT outside { 0, 0, 6, 3 };
+    const RECT outside{0, 0, 6, 3};
     EXPECT_EQ(E_INVALIDARG, bitmap->LockBits(&outside, ImageLockModeRead, PixelFormat16bppRGB565, &data));
     bitmap->Release();
     factory->Release();
@@ -572,7 +603,8 @@ protected:
     void SetUp() override { fs::create_directory(unit.Host("NAND")); }
     void Write(const std::string& name, const Bytes& b)
     {
-        std::ofstream(unit.Host("NAND/" + name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+        std::ofstream(unit.Host("NAND/" + name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), b.size());
     }
     TempUnit unit{"wren-imaging"};
     const std::string& root = unit.Root();
@@ -584,7 +616,7 @@ TEST_F(ImagingFiles, ShLoadDibitmapGivesTheBmpPixels)
     Write("q.png", MakePngAs(Quadrants(), PNG_FORMAT_RGB));
     HBITMAP dib = SHLoadDIBitmap(u"\\NAND\\q.bmp");
     ASSERT_NE(nullptr, dib);
-    DIBSECTION ds {};
+    DIBSECTION ds{};
     ASSERT_NE(0, GetObject(dib, sizeof ds, &ds));
     EXPECT_EQ(kW, ds.dsBm.bmWidth);
     EXPECT_EQ(kH, ds.dsBm.bmHeight);
@@ -612,8 +644,8 @@ TEST_F(ImagingFiles, DibOfAFileIsFittedAndTurned)
     EXPECT_EQ(100, surface->height);
     EXPECT_EQ(16, surface->bitsPerPixel);
     // The bottom-left (blue) quadrant now sits at the top left.
-    EXPECT_TRUE(Near(platform::FromRgb565(*reinterpret_cast<WORD*>(surface->Row(5) + 2 * 5)) | 0xFF000000u,
-        0xFFFF0000u, 16)); // COLORREF 0x00BBGGRR: blue reads as 0xFF0000
+    EXPECT_TRUE(Near(platform::FromRgb565(*reinterpret_cast<WORD*>(surface->Row(5) + 2 * 5)) | 0xFF000000u, 0xFFFF0000u,
+                     16)); // COLORREF 0x00BBGGRR: blue reads as 0xFF0000
     DeleteObject(dib);
     EXPECT_EQ(nullptr, platform::LoadPictureAsDib565(u"\\NAND\\none.jpg", 10, 10));
 }
@@ -622,8 +654,9 @@ TEST_F(ImagingFiles, DrawPlacesTheSourceRectangleUnmirrored)
 {
     Write("q.png", MakePngAs(Quadrants(), PNG_FORMAT_RGB));
     IImagingFactory* factory = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
-                        reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
+                               reinterpret_cast<void**>(&factory)));
     IImage* image = nullptr;
     ASSERT_EQ(S_OK, factory->CreateImageFromFile(u"\\NAND\\q.png", &image));
     IImage* missing = nullptr;
@@ -639,17 +672,17 @@ TEST_F(ImagingFiles, DrawPlacesTheSourceRectangleUnmirrored)
     auto surface = platform::LookupGdiObject<platform::BitmapObject>(target)->surface;
 
     // Whole picture at (10, 10), its own size.
-    const RECT whole { 10, 10, 10 + kW, 10 + kH };
+    const RECT whole{10, 10, 10 + kW, 10 + kH};
     ASSERT_EQ(S_OK, image->Draw(dc, &whole, nullptr));
     EXPECT_EQ(RGB(255, 0, 0), platform::ReadPixel(*surface, 10, 10));
     EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 10 + kW - 1, 10 + kH - 1));
     EXPECT_EQ(RGB(0, 0, 0), platform::ReadPixel(*surface, 9, 10));
 
     // The bottom-right quadrant (in hundredths of a mm) stretched to 20 x 20 at (70, 30).
-    SIZE phys {};
+    SIZE phys{};
     image->GetPhysicalDimension(&phys);
-    const RECT src { phys.cx / 2, phys.cy / 2, phys.cx, phys.cy };
-    const RECT dst { 70, 30, 90, 50 };
+    const RECT src{phys.cx / 2, phys.cy / 2, phys.cx, phys.cy};
+    const RECT dst{70, 30, 90, 50};
     ASSERT_EQ(S_OK, image->Draw(dc, &dst, &src));
     EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 70, 30));
     EXPECT_EQ(RGB(255, 255, 255), platform::ReadPixel(*surface, 89, 49));

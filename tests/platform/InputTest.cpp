@@ -155,9 +155,8 @@ TEST_F(Input, HitTestingFollowsZOrderVisibilityAndState)
         HWND expected;
     };
     const Case cases[] = {
-        {{100, 100}, back},         {{500, 150}, front},     {{212, 112}, child},
-        {{216, 116}, grandchild},   {{310, 210}, front},     {{410, 310}, front},
-        {{700, 450}, nullptr},      {{599, 399}, front},     {{600, 400}, nullptr},
+        {{100, 100}, back},  {{500, 150}, front},   {{212, 112}, child}, {{216, 116}, grandchild}, {{310, 210}, front},
+        {{410, 310}, front}, {{700, 450}, nullptr}, {{599, 399}, front}, {{600, 400}, nullptr},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WindowFromPoint(c.point), c.expected) << c.point.x << "," << c.point.y;
@@ -194,9 +193,9 @@ TEST_F(Input, KeysGoToTheForegroundWindowWithTheirCharacters)
         WCHAR ch;
     };
     const Step steps[] = {
-        {'A', true, u'a'}, {'A', true, u'a'}, {'A', false, 0}, // held, then released
-        {VK_RETURN, true, u'\r'}, {VK_RETURN, false, 0},       // a control character is no WM_CHAR
-        {0, true, u'한'},                                      // typed text alone
+        {'A', true, u'a'},        {'A', true, u'a'},     {'A', false, 0}, // held, then released
+        {VK_RETURN, true, u'\r'}, {VK_RETURN, false, 0},                  // a control character is no WM_CHAR
+        {0, true, u'한'},                                                 // typed text alone
     };
     for (const Step& s : steps)
         EXPECT_TRUE(platform::DeliverKey(s.vk, s.down, s.ch));
@@ -207,9 +206,9 @@ TEST_F(Input, KeysGoToTheForegroundWindowWithTheirCharacters)
         LPARAM lParam;
     };
     const Expected expected[] = {
-        {WM_KEYDOWN, 'A', 0x00000001},       {WM_CHAR, u'a', 0x00000001},       {WM_KEYDOWN, 'A', 0x40000001},
-        {WM_CHAR, u'a', 0x40000001},         {WM_KEYUP, 'A', 0xC0000001},       {WM_KEYDOWN, VK_RETURN, 0x00000001},
-        {WM_KEYUP, VK_RETURN, 0xC0000001},   {WM_CHAR, u'한', 0x00000001},
+        {WM_KEYDOWN, 'A', 0x00000001},     {WM_CHAR, u'a', 0x00000001},  {WM_KEYDOWN, 'A', 0x40000001},
+        {WM_CHAR, u'a', 0x40000001},       {WM_KEYUP, 'A', 0xC0000001},  {WM_KEYDOWN, VK_RETURN, 0x00000001},
+        {WM_KEYUP, VK_RETURN, 0xC0000001}, {WM_CHAR, u'한', 0x00000001},
     };
     std::vector<MSG> got = Drain();
     ASSERT_EQ(got.size(), std::size(expected));

@@ -52,8 +52,8 @@ TEST(Mapping, NamedMappingIsSharedAndOutlivesItsHandle)
 
 TEST(Mapping, ViewsAtAnOffset)
 {
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 3 * kMappingGranularity,
-                                        nullptr);
+    HANDLE mapping
+        = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 3 * kMappingGranularity, nullptr);
     ASSERT_NE(mapping, nullptr);
     auto* whole = static_cast<BYTE*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0));
     auto* tail = static_cast<BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, kMappingGranularity, 16));

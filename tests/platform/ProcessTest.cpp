@@ -2,9 +2,9 @@
 
 #include "platform/base/Debug.h"
 #include "platform/base/Error.h"
+#include "platform/base/Text.h"
 #include "platform/io/Io.h"
 #include "platform/os/Sync.h"
-#include "platform/base/Text.h"
 #include "platform/os/Thread.h"
 
 #include <gtest/gtest.h>
@@ -125,8 +125,8 @@ TEST_F(Process, SimulatedProgramRunsWithItsCommandLineAndSignalsItsEnd)
     EXPECT_EQ(received, u"a \"b c\"");
 
     // A null command line is an empty one.
-    ASSERT_TRUE(CreateProcessW(u"\\Storage Card\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe", nullptr, nullptr, nullptr,
-                               FALSE, 0, nullptr, nullptr, nullptr, &info));
+    ASSERT_TRUE(CreateProcessW(u"\\Storage Card\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe", nullptr, nullptr, nullptr, FALSE,
+                               0, nullptr, nullptr, nullptr, &info));
     EXPECT_EQ(Finish(info), 42u);
     EXPECT_EQ(received, u"");
 

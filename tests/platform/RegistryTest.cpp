@@ -1,8 +1,8 @@
 #include "platform/io/Registry.h"
 
 #include "platform/base/Debug.h"
-#include "platform/io/Io.h"
 #include "platform/base/Text.h"
+#include "platform/io/Io.h"
 
 #include <gtest/gtest.h>
 
@@ -265,7 +265,11 @@ TEST_F(Registry, ADamagedOrForeignFileIsSetAsideAndTheStoreStartsEmpty)
         {"garbage", [](std::string) { return std::string("\x01\x02\xff garbage\n"); }},
         {"empty", [](std::string) { return std::string(); }},
         {"cut short", [](std::string s) { return s.substr(0, s.size() / 2); }},
-        {"one byte changed", [](std::string s) { s[s.find("0x") + 9] ^= 1; return s; }},
+        {"one byte changed",
+         [](std::string s) {
+             s[s.find("0x") + 9] ^= 1;
+             return s;
+         }},
         {"foreign header", [](std::string s) { return "REGEDIT4" + s.substr(s.find('\n')); }},
     };
     for (const Case& c : cases) {

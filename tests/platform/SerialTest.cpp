@@ -156,8 +156,7 @@ std::string ReadNow(HANDLE port, DWORD size)
 bool WriteText(HANDLE port, const std::string& text)
 {
     DWORD written = 0;
-    return WriteFile(port, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-           written == text.size();
+    return WriteFile(port, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
 }
 
 void AwaitBlockedReader()
@@ -246,8 +245,8 @@ TEST_F(SerialTest, CommStateStartsAt9600EightNOneAndRoundTrips)
     EXPECT_EQ(dcb.fBinary, 1u);
     COMMTIMEOUTS t{1, 1, 1, 1, 1};
     ASSERT_TRUE(GetCommTimeouts(port, &t));
-    EXPECT_EQ(t.ReadIntervalTimeout | t.ReadTotalTimeoutMultiplier | t.ReadTotalTimeoutConstant |
-                  t.WriteTotalTimeoutMultiplier | t.WriteTotalTimeoutConstant,
+    EXPECT_EQ(t.ReadIntervalTimeout | t.ReadTotalTimeoutMultiplier | t.ReadTotalTimeoutConstant
+                  | t.WriteTotalTimeoutMultiplier | t.WriteTotalTimeoutConstant,
               0u);
 
     dcb.BaudRate = CBR_115200;
@@ -268,10 +267,8 @@ TEST_F(SerialTest, CommStateStartsAt9600EightNOneAndRoundTrips)
         std::function<void(DCB&)> spoil;
     };
     const Case cases[] = {
-        {"mark parity", [](DCB& d) { d.Parity = 3; }},
-        {"1.5 stop bits", [](DCB& d) { d.StopBits = 1; }},
-        {"9 data bits", [](DCB& d) { d.ByteSize = 9; }},
-        {"4 data bits", [](DCB& d) { d.ByteSize = 4; }},
+        {"mark parity", [](DCB& d) { d.Parity = 3; }},   {"1.5 stop bits", [](DCB& d) { d.StopBits = 1; }},
+        {"9 data bits", [](DCB& d) { d.ByteSize = 9; }}, {"4 data bits", [](DCB& d) { d.ByteSize = 4; }},
         {"baud 0", [](DCB& d) { d.BaudRate = 0; }},
     };
     for (const Case& c : cases) {
@@ -470,7 +467,10 @@ struct Pty {
         }
         return data;
     }
-    void Put(const std::string& data) const { ASSERT_EQ(write(master, data.data(), data.size()), ssize_t(data.size())); }
+    void Put(const std::string& data) const
+    {
+        ASSERT_EQ(write(master, data.data(), data.size()), ssize_t(data.size()));
+    }
 };
 
 TEST_F(SerialTest, ConfiguredDeviceWinsOverAPeer)

@@ -1,5 +1,5 @@
-#include "platform/base/Clock.h"
 #include "platform/os/Sync.h"
+#include "platform/base/Clock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
+#include "platform/os/Sync.h"
 
 #include <gtest/gtest.h>
 

@@ -224,7 +224,8 @@ TEST_F(Unit, OwnerCallsItsHandlersDirectly)
     ASSERT_TRUE(OpenUnit(m_folder.path));
     SetControlHandler("echo", Echo);
     SetControlHandler("big", [](const std::vector<std::string>&) { return std::string(70000, 'x'); });
-    SetControlHandler("bad", [](const std::vector<std::string>& args) { return std::to_string(std::stoi(args.at(1))); });
+    SetControlHandler("bad",
+                      [](const std::vector<std::string>& args) { return std::to_string(std::stoi(args.at(1))); });
 
     struct Case {
         std::vector<std::string> words;

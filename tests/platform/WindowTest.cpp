@@ -3,8 +3,8 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/base/Handle.h"
-#include "platform/os/Sync.h"
 #include "platform/base/Text.h"
+#include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
 #include "tests/platform/PaintedWindows.h"
 
@@ -163,7 +163,9 @@ TEST_F(Window, PostedMessagesComeBeforeQuitPaintAndTimers)
         std::vector<UINT> expected;
     };
     const Case cases[] = {
-        {"paint and timer pending before the posts", {Invalidate, TimerDue, Post0, Post1}, {U0, U1, WM_PAINT, WM_TIMER}},
+        {"paint and timer pending before the posts",
+         {Invalidate, TimerDue, Post0, Post1},
+         {U0, U1, WM_PAINT, WM_TIMER}},
         {"timer due before the paint request", {TimerDue, Invalidate}, {WM_PAINT, WM_TIMER}},
         {"quit requested before the posts", {Quit, Post0, Invalidate, Post1}, {U0, U1, WM_QUIT, WM_PAINT}},
         {"quit before a due timer", {TimerDue, Quit}, {WM_QUIT, WM_TIMER}},
@@ -608,8 +610,16 @@ TEST_F(Window, CreationPassesTheCreateStruct)
     probe.handle = [&](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
         if (message == WM_CREATE) {
             auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-            seen = {cs->lpCreateParams, cs->lpszClass, cs->lpszName, cs->hwndParent, cs->hMenu,
-                    cs->x, cs->y, cs->cx, cs->cy, cs->style};
+            seen = {cs->lpCreateParams,
+                    cs->lpszClass,
+                    cs->lpszName,
+                    cs->hwndParent,
+                    cs->hMenu,
+                    cs->x,
+                    cs->y,
+                    cs->cx,
+                    cs->cy,
+                    cs->style};
         }
         return std::nullopt;
     };
@@ -666,12 +676,13 @@ TEST_F(Window, DestroyGoesFromParentToChildrenAndLeavesStaleHandles)
     std::vector<std::pair<HWND, UINT>> order;
     for (const Call& c : probe.calls)
         order.emplace_back(c.hwnd, c.message);
-    EXPECT_EQ(order, (std::vector<std::pair<HWND, UINT>>{{parent, WM_DESTROY},
-                                                         {child, WM_DESTROY},
-                                                         {grandchild, WM_DESTROY},
-                                                         {grandchild, WM_NCDESTROY},
-                                                         {child, WM_NCDESTROY},
-                                                         {parent, WM_NCDESTROY}}));
+    EXPECT_EQ(order,
+              (std::vector<std::pair<HWND, UINT>>{{parent, WM_DESTROY},
+                                                  {child, WM_DESTROY},
+                                                  {grandchild, WM_DESTROY},
+                                                  {grandchild, WM_NCDESTROY},
+                                                  {child, WM_NCDESTROY},
+                                                  {parent, WM_NCDESTROY}}));
 
     for (HWND stale : {parent, child, grandchild}) {
         EXPECT_FALSE(IsWindow(stale));
@@ -738,12 +749,9 @@ TEST_F(Window, FindWindowSearchesTopLevelWindowsFrontToBack)
         HWND expected;
     };
     const Case cases[] = {
-        {Upper(m_class), nullptr, beta},
-        {u"", u"windowtest alpha", otherAlpha},
-        {m_class, u"WINDOWTEST ALPHA", alpha},
-        {other, u"WindowTest Beta", nullptr},
-        {u"", u"WindowTest Child", nullptr},
-        {m_class + u".Missing", nullptr, nullptr},
+        {Upper(m_class), nullptr, beta},       {u"", u"windowtest alpha", otherAlpha},
+        {m_class, u"WINDOWTEST ALPHA", alpha}, {other, u"WindowTest Beta", nullptr},
+        {u"", u"WindowTest Child", nullptr},   {m_class + u".Missing", nullptr, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(platform::ToUtf8(c.cls) + " / " + (c.title ? platform::ToUtf8(c.title) : "any"));
@@ -941,20 +949,41 @@ TEST_F(WindowScroll, MovesThePixelsThatShowAndReportsWhatItUncovers)
         int dx, dy;
         const RECT* scroll;
         const RECT* clip;
-        bool coverTop;  // a window in front hides the client rows 0..9
-        RECT moved;     // where pixels landed (client coordinates)
+        bool coverTop; // a window in front hides the client rows 0..9
+        RECT moved;    // where pixels landed (client coordinates)
         RECT update;
         int type;
     };
     const Case cases[] = {
         {"up a line", 0, -10, nullptr, nullptr, false, {0, 0, 100, 40}, {0, 40, 100, 50}, SIMPLEREGION},
-        {"part to the right, over the rest", 20, 0, &left, nullptr, false, {20, 0, 70, 50}, {0, 0, 20, 50},
+        {"part to the right, over the rest",
+         20,
+         0,
+         &left,
+         nullptr,
+         false,
+         {20, 0, 70, 50},
+         {0, 0, 20, 50},
          SIMPLEREGION},
         {"down inside the clip", 0, 10, nullptr, &top, false, {0, 10, 50, 25}, {0, 0, 50, 10}, SIMPLEREGION},
         {"diagonally", 10, 10, nullptr, nullptr, false, {10, 10, 100, 50}, {0, 0, 100, 50}, COMPLEXREGION},
-        {"from under a window in front", 0, 10, nullptr, nullptr, true, {0, 20, 100, 50}, {0, 10, 100, 20},
+        {"from under a window in front",
+         0,
+         10,
+         nullptr,
+         nullptr,
+         true,
+         {0, 20, 100, 50},
+         {0, 10, 100, 20},
          SIMPLEREGION},
-        {"far out of the client area", 0, 1 << 30, nullptr, nullptr, false, {0, 0, 0, 0}, {0, 0, 100, 50},
+        {"far out of the client area",
+         0,
+         1 << 30,
+         nullptr,
+         nullptr,
+         false,
+         {0, 0, 0, 0},
+         {0, 0, 100, 50},
          SIMPLEREGION},
     };
     for (const Case& c : cases) {
@@ -986,8 +1015,8 @@ TEST_F(WindowScroll, MovesThePixelsThatShowAndReportsWhatItUncovers)
         for (int y = 0; y < 480; ++y)
             for (int x = 0; x < 800; ++x) {
                 const int cx = x - kAt.x, cy = y - kAt.y;
-                const bool landed =
-                    cx >= c.moved.left && cx < c.moved.right && cy >= c.moved.top && cy < c.moved.bottom;
+                const bool landed
+                    = cx >= c.moved.left && cx < c.moved.right && cy >= c.moved.top && cy < c.moved.bottom;
                 wrong += after[y * 800 + x] != (landed ? before[(y - c.dy) * 800 + (x - c.dx)] : before[y * 800 + x]);
             }
         EXPECT_EQ(wrong, 0);

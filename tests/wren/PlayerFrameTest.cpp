@@ -59,8 +59,8 @@ public:
     void Draw(IxPaintRecord* record) override
     {
         IxSavedFont saved = record->dc->SelectFont(0);
-        ExtTextOutW(record->dc->GetDC(), 0, Height() - 8, 0, nullptr, m_text.c_str(),
-                    static_cast<UINT>(m_text.size()), nullptr);
+        ExtTextOutW(record->dc->GetDC(), 0, Height() - 8, 0, nullptr, m_text.c_str(), static_cast<UINT>(m_text.size()),
+                    nullptr);
         record->dc->SelectFontAndColor(saved);
     }
 

@@ -37,8 +37,9 @@ class WrenProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("wren-process-" + std::to_string(getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = fs::temp_directory_path()
+            / ("wren-process-" + std::to_string(getpid()) + "-"
+               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root);
     }
@@ -103,8 +104,8 @@ protected:
         auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < end) {
             std::string reply;
-            if (platform::UnitRequestAt((root / "unit").string(), {"find", "=PLAYER", ""}, &reply, 1000) &&
-                !reply.empty() && reply != "0")
+            if (platform::UnitRequestAt((root / "unit").string(), {"find", "=PLAYER", ""}, &reply, 1000)
+                && !reply.empty() && reply != "0")
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -120,9 +121,9 @@ TEST_F(WrenProcess, PrintsTheStartLinesAndEndsCleanly)
     pid_t pid = Start({"--exit-after", "300"}, {"WREN_SCREENSHOT=" + shot.string()}, root / "err.txt");
     ASSERT_EQ(Wait(pid), 0);
     std::string out = ReadFile(root / "err.txt");
-    const char* lines[] = {"Pavo : ver ", "<IOEM_TCC89>", "<IOEM_TCC_MULTIDISPLAY>", "<IOEM_TCC_MULTIAUDIO>",
-                           "<ICFG_SERVICE>", "<ICFG_SOFTKEY>", "<ICFG_BUSY>", "<ICFG_SUDDENDEATH>",
-                           "TIME(DoCreate) = ", "GTIME(WM_CREATE) = "};
+    const char* lines[]
+        = {"Pavo : ver ",    "<IOEM_TCC89>", "<IOEM_TCC_MULTIDISPLAY>", "<IOEM_TCC_MULTIAUDIO>", "<ICFG_SERVICE>",
+           "<ICFG_SOFTKEY>", "<ICFG_BUSY>",  "<ICFG_SUDDENDEATH>",      "TIME(DoCreate) = ",     "GTIME(WM_CREATE) = "};
     std::size_t at = 0;
     for (const char* line : lines) {
         std::size_t found = out.find(line, at);

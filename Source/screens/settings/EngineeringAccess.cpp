@@ -3,13 +3,8 @@
 // Corners of the 800 x 480 screen, 80 pixels square: top left, top right,
 // bottom right, bottom left, then top left and bottom right again.
 const IxAccessRect g_EngineeringAccessGesture[7] = {
-    {0, 0, 79, 79},
-    {720, 0, 799, 79},
-    {720, 400, 799, 479},
-    {0, 400, 79, 479},
-    {0, 0, 79, 79},
-    {720, 400, 799, 479},
-    {kIxAccessEnd, 0, 0, 0},
+    {0, 0, 79, 79}, {720, 0, 799, 79},    {720, 400, 799, 479},    {0, 400, 79, 479},
+    {0, 0, 79, 79}, {720, 400, 799, 479}, {kIxAccessEnd, 0, 0, 0},
 };
 
 BOOL RegisterEngineeringAccessGesture()
