@@ -5,7 +5,7 @@
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/ui/Window.h"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,10 @@
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+
+#include <atomic>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -98,6 +101,64 @@ IxElementWatch::~IxElementWatch()
 // ---------------------------------------------------------------------------
 // IxElement: virtual operations
 
+// ---------------------------------------------------------------------------
+// IxElementRef
+
+struct IxElementRef::Link {
+    std::atomic<int> nRefs{1};
+    IxElement* pElement;
+};
+
+IxElementRef::IxElementRef(IxElement* element)
+{
+    if (!element)
+        return;
+    if (!element->m_pLink) {
+        element->m_pLink = new (std::nothrow) Link{{1}, element}; // the element's own reference
+        if (!element->m_pLink)
+            return;
+    }
+    m_pLink = element->m_pLink;
+    m_pLink->nRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+IxElementRef::IxElementRef(const IxElementRef& other) : m_pLink(other.m_pLink)
+{
+    if (m_pLink)
+        m_pLink->nRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+IxElementRef& IxElementRef::operator=(const IxElementRef& other)
+{
+    IxElementRef copy(other);
+    std::swap(m_pLink, copy.m_pLink);
+    return *this;
+}
+
+IxElementRef::~IxElementRef()
+{
+    if (m_pLink && m_pLink->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete m_pLink;
+}
+
+IxElement* IxElementRef::Get() const
+{
+    return m_pLink ? m_pLink->pElement : nullptr;
+}
+
+LPARAM IxElementRef::Detach()
+{
+    return reinterpret_cast<LPARAM>(std::exchange(m_pLink, nullptr));
+}
+
+IxElementRef IxElementRef::Adopt(LPARAM word)
+{
+    return IxElementRef(reinterpret_cast<Link*>(word));
+}
+
+// ---------------------------------------------------------------------------
+// IxElement
+
 IxElement::IxElement() = default;
 
 IxElement::~IxElement()
@@ -105,8 +166,14 @@ IxElement::~IxElement()
     for (IxElementWatch* watch = m_pWatches; watch; watch = watch->m_pNext)
         watch->m_pElement = nullptr;
     m_pWatches = nullptr;
-    if (IxKernel* kernel = IxGetKernel())
-        kernel->Forget(this);
+    if (m_pLink) {
+        m_pLink->pElement = nullptr;
+        IxElementRef dropOwn(m_pLink); // releases the element's own reference
+    }
+    if (IxKernel* kernel = IxGetKernel()) {
+        kernel->ForgetReceiver(this);
+        kernel->ForgetElement(this);
+    }
     // A child deleted by someone other than its view (a handler deleting its
     // own element) must not stay linked in the view's list.
     if (auto* view = dynamic_cast<IxView*>(m_pParent)) {
@@ -125,7 +192,7 @@ LRESULT IxElement::OnEvent(int code, LPARAM param)
     case IXEV_DETACHED: {
         IxKernel* kernel = IxGetKernel();
         if (kernel && kernel->GetFocus() == this)
-            kernel->GetFrame()->SetFocus(nullptr);
+            kernel->Service(IXSVC_FOCUS, nullptr, 0);
         return 0;
     }
     case IXEV_LAYERCLOSED:
@@ -162,7 +229,7 @@ BOOL IxElement::SetFocus()
     if (!kernel)
         return FALSE;
     if (kernel->GetFocus() != this)
-        kernel->GetFrame()->SetFocus(this);
+        kernel->Service(IXSVC_FOCUS, this, 0);
     return TRUE;
 }
 
@@ -356,7 +423,7 @@ void IxElement::SetState(int state, LPARAM param)
         IxKernel* kernel = IxGetKernel();
         if (HasFlag(IXF_OWNSLAYER | IXF_GESTURE | IXF_DETACHCHECK)) {
             if (HasFlag(IXF_OWNSLAYER) && kernel)
-                kernel->GetFrame()->RemoveLayersOwnedBy(this);
+                kernel->Service(IXSVC_REMOVEOWNED, this, 0);
             EndGesture();
         }
         if (kernel && kernel->m_pCaptureTarget == this)
@@ -1296,7 +1363,7 @@ void IxView::ClickChild(IxElement* child, int base)
         PostElementNotify(this, m_nId, IXN_CLICK, m_children.IndexOf(child) + base);
     } else if (child->GetId() > 0) {
         if (IxKernel* kernel = IxGetKernel())
-            kernel->GetFrame()->PostAction(child->GetId(), IXN_CLICK, 0);
+            kernel->PostAction(child->GetId(), IXN_CLICK, 0);
     }
 }
 

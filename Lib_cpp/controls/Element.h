@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Lib_cpp/core/Containers.h"
+#include "Lib_cpp/kernel/Receiver.h"
 #include "platform/base/Types.h"
 
 class IxDC;
@@ -62,7 +63,6 @@ enum : int {
     IXEV_SIZECHANGED = 29,
     IXEV_SHOWN = 30,
     IXEV_MARKED = 35,
-    IXEV_TIMER = 36,
     IXEV_ENABLED = 38,
     IXEV_DISABLED = 39,
     IXEV_INPUTALLOWED = 40,
@@ -191,7 +191,37 @@ private:
     IxElementWatch* m_pNext = nullptr;
 };
 
-class IxElement : public IxListNode { // the node is the link in the parent's child list
+// A weak reference to an element that may live on the heap and cross
+// threads: Get() turns null once the element's destructor has run. The
+// shared link is reference-counted (any thread); the element itself is only
+// read on the user-interface thread. A worker that must report back to an
+// element (a picture request) keeps one and posts it with Detach; the
+// user-interface thread takes it back with Adopt.
+class IxElementRef {
+public:
+    IxElementRef() = default;
+    explicit IxElementRef(IxElement* element);
+    IxElementRef(const IxElementRef& other);
+    IxElementRef& operator=(const IxElementRef& other);
+    ~IxElementRef();
+
+    IxElement* Get() const;
+    // Hands the reference over as a message word (0 for an empty one);
+    // this object is empty afterwards.
+    LPARAM Detach();
+    // Takes back a reference handed over by Detach.
+    static IxElementRef Adopt(LPARAM word);
+
+private:
+    friend class IxElement;
+    struct Link;
+    explicit IxElementRef(Link* link) : m_pLink(link) {}
+    Link* m_pLink = nullptr;
+};
+
+// The node is the link in the parent's child list; the receiver side takes
+// the kernel's actions and timers.
+class IxElement : public IxListNode, public IxReceiver {
 public:
     IxElement();
     // Tells the kernel to forget the element (focus, timers, listeners,
@@ -202,8 +232,8 @@ public:
     IxElement& operator=(const IxElement&) = delete;
 
     // Virtual operations, in the order of the element's table.
-    virtual LRESULT OnEvent(int code, LPARAM param);
-    virtual int ActionIsInvoked(int code, int kind, LPARAM param);
+    LRESULT OnEvent(int code, LPARAM param) override;
+    int ActionIsInvoked(int code, int kind, LPARAM param) override;
     virtual void GetRect(RECT* out) const;
     virtual BOOL SetFocus();
     // Keyboard navigation travels up to the root (which answers 0). An
@@ -338,7 +368,9 @@ protected:
 
 private:
     friend class IxElementWatch;
+    friend class IxElementRef;
     IxElementWatch* m_pWatches = nullptr;
+    IxElementRef::Link* m_pLink = nullptr; // made by the first IxElementRef
 };
 
 // Reports an element's notice to its owner: the word (id & 0xffff) | code <<

@@ -2,7 +2,6 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/Kernel.h"
 
 void IxNotifyTarget::Release()
 {
@@ -22,10 +21,4 @@ BOOL IxPostEvent(WORD id, WORD code, LPARAM value)
     if (!main)
         return FALSE;
     return PostMessageW(main, g_uIxNotifyAction, MAKEWPARAM(id, code), value);
-}
-
-void IxBroadcast(WORD id, WORD code, LPARAM value)
-{
-    if (IxKernel* kernel = IxGetKernel())
-        kernel->Broadcast(id, code, value);
 }

@@ -34,9 +34,5 @@ private:
 // Posts {id, code} with value to the main frame window from any thread.
 BOOL IxPostEvent(WORD id, WORD code, LPARAM value);
 
-// Delivers {id, code} with value through the kernel at once, on the calling
-// (user-interface) thread. Does nothing before the kernel exists.
-void IxBroadcast(WORD id, WORD code, LPARAM value);
-
 // Target id of the models' broadcast form (value = the model id).
 inline constexpr WORD IX_BROADCAST_TARGET = 13401;

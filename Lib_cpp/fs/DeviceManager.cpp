@@ -87,6 +87,8 @@ IxDeviceManager::IxDeviceManager(BOOL globalNotice) : m_bGlobalNotice(globalNoti
 IxDeviceManager::~IxDeviceManager()
 {
     Stop();
+    if (IxKernel* kernel = IxGetKernel())
+        kernel->ForgetReceiver(this);
     if (g_pManager == this)
         g_pManager = nullptr;
 }

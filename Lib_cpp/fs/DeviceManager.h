@@ -16,7 +16,6 @@
 // supplies the presence and readiness probes and the hooks.
 #pragma once
 
-#include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/fs/FileSystem.h"
@@ -80,18 +79,17 @@ struct IxDeviceAlias {
     int nBound = 0;     // bound device number, 0 = unbound
 };
 
-class IxDeviceManager : public IxElement {
+class IxDeviceManager : public IxReceiver {
 public:
     // globalNotice: when non-zero the manager reacts to action 31. The first
     // manager made becomes the process's manager (IxGetDeviceManager).
     explicit IxDeviceManager(BOOL globalNotice);
-    ~IxDeviceManager() override;
+    virtual ~IxDeviceManager();
 
     // Kernel timer events (36) run the timer step; other events are ignored.
     LRESULT OnEvent(int code, LPARAM param) override;
     // The listener entry; 1 for actions 31 to 35, else 0.
     int ActionIsInvoked(int code, int kind, LPARAM param) override;
-    void Draw(IxPaintRecord*) override {}
 
     // The device an alias should bind to, or 0 to let the manager choose.
     virtual int PreferredTarget(int alias);

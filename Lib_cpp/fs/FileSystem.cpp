@@ -1,6 +1,5 @@
 #include "Lib_cpp/fs/FileSystem.h"
 
-#include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/fs/FileThreads.h"
@@ -208,16 +207,21 @@ IxFolderNode* IxFolderNode::FindChild(LPCWSTR name) const
 // ---------------------------------------------------------------------------
 // The element that receives the job's actions on the user-interface thread.
 
-class IxFsJobSubscriber : public IxElement {
+class IxFsJobSubscriber final : public IxReceiver {
 public:
     explicit IxFsJobSubscriber(IxFileSystem* owner) : m_pOwner(owner) {}
+    ~IxFsJobSubscriber()
+    {
+        if (IxKernel* kernel = IxGetKernel())
+            kernel->ForgetReceiver(this);
+    }
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
         if (code == IX_FILEJOB_TARGET)
             m_pOwner->OnJobEvent(kind, value);
         return 0; // the listeners get the action too
     }
-    void Draw(IxPaintRecord*) override {}
+    LRESULT OnEvent(int, LPARAM) override { return 0; }
 
 private:
     IxFileSystem* m_pOwner;
@@ -782,8 +786,8 @@ void IxFileSystem::SubscribeJobEvents()
     }
     // The kernel may be a new one since the last job.
     if (IxSubscription* subscription = kernel->FindSubscription(IX_FILEJOB_TARGET)) {
-        for (int i = 0; i < subscription->views.Count(); ++i) {
-            if (subscription->views[i] == m_pSubscriber)
+        for (int i = 0; i < subscription->receivers.Count(); ++i) {
+            if (subscription->receivers[i] == m_pSubscriber)
                 return;
         }
     }

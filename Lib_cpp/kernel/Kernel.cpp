@@ -1,7 +1,6 @@
 #include "Lib_cpp/kernel/Kernel.h"
 
 #include "Lib_cpp/core/Diag.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
 
 #include <new>
 
@@ -33,6 +32,12 @@ IxKernel* IxGetKernel()
     return g_pKernel;
 }
 
+void IxBroadcast(WORD id, WORD code, LPARAM value)
+{
+    if (IxKernel* kernel = IxGetKernel())
+        kernel->Broadcast(id, code, value);
+}
+
 IxRingEntry* PushGlobalAction(int id, int kind, LPARAM value)
 {
     IxKernel* kernel = g_pKernel;
@@ -45,8 +50,8 @@ IxRingEntry* PushGlobalAction(int id, int kind, LPARAM value)
     return slot;
 }
 
-IxKernel::IxKernel(IxKernelFrame* frame, IxRing* queue, IxArray<IxTimerEntry>* timers)
-    : m_pCaptureTarget(frame), m_pFrame(frame), m_pQueue(queue), m_pTimers(timers)
+IxKernel::IxKernel(IxKernelHost* host, IxRing* queue, IxArray<IxTimerEntry>* timers)
+    : m_pHost(host), m_pQueue(queue), m_pTimers(timers)
 {
     g_pKernel = this;
 }
@@ -66,17 +71,17 @@ IxKernel::~IxKernel()
 // ---------------------------------------------------------------------------
 // Listeners and subscribers
 
-BOOL IxKernel::AddListener(const DWORD* filter, IxElement* view)
+BOOL IxKernel::AddListener(const DWORD* filter, IxReceiver* receiver)
 {
-    return m_listeners.Add(IxListenerPair{filter, view});
+    return m_listeners.Add(IxListenerPair{filter, receiver});
 }
 
-void IxKernel::RemoveListener(const DWORD* filter, IxElement* view)
+void IxKernel::RemoveListener(const DWORD* filter, IxReceiver* receiver)
 {
     for (int i = 0; i < m_listeners.Count(); ++i) {
         IxListenerPair& pair = m_listeners[i];
-        if (pair.pFilter == filter && pair.pView == view) {
-            pair.pView = nullptr;
+        if (pair.pFilter == filter && pair.pReceiver == receiver) {
+            pair.pReceiver = nullptr;
             m_bCompactListeners = TRUE;
             return;
         }
@@ -92,7 +97,7 @@ IxSubscription* IxKernel::FindSubscription(int id) const
     return nullptr;
 }
 
-BOOL IxKernel::Subscribe(int id, IxElement* view)
+BOOL IxKernel::Subscribe(int id, IxReceiver* receiver)
 {
     IxSubscription* entry = FindSubscription(id);
     if (!entry) {
@@ -106,18 +111,18 @@ BOOL IxKernel::Subscribe(int id, IxElement* view)
             return FALSE;
         }
     }
-    return entry->views.Add(view);
+    return entry->receivers.Add(receiver);
 }
 
-void IxKernel::Unsubscribe(int id, IxElement* view)
+void IxKernel::Unsubscribe(int id, IxReceiver* receiver)
 {
     IxSubscription* entry = FindSubscription(id);
     if (!entry)
         return;
-    int i = entry->views.IndexOfValue(view);
-    if (i < 0 || !view)
+    int i = entry->receivers.IndexOfValue(receiver);
+    if (i < 0 || !receiver)
         return;
-    entry->views[i] = nullptr;
+    entry->receivers[i] = nullptr;
     m_bCompactSubscriptions = TRUE;
 }
 
@@ -128,7 +133,7 @@ void IxKernel::Compact()
     if (m_bCompactListeners) {
         int kept = 0;
         for (int i = 0; i < m_listeners.Count(); ++i) {
-            if (m_listeners[i].pView)
+            if (m_listeners[i].pReceiver)
                 m_listeners[kept++] = m_listeners[i];
         }
         while (m_listeners.Count() > kept)
@@ -138,12 +143,12 @@ void IxKernel::Compact()
         for (int i = 0; i < m_subscriptions.Count();) {
             IxSubscription* entry = m_subscriptions[i];
             int kept = 0;
-            for (int j = 0; j < entry->views.Count(); ++j) {
-                if (entry->views[j])
-                    entry->views[kept++] = entry->views[j];
+            for (int j = 0; j < entry->receivers.Count(); ++j) {
+                if (entry->receivers[j])
+                    entry->receivers[kept++] = entry->receivers[j];
             }
-            while (entry->views.Count() > kept)
-                entry->views.RemoveAt(entry->views.Count() - 1);
+            while (entry->receivers.Count() > kept)
+                entry->receivers.RemoveAt(entry->receivers.Count() - 1);
             if (kept == 0) {
                 m_subscriptions.RemoveAt(i);
                 delete entry;
@@ -158,7 +163,7 @@ void IxKernel::Compact()
 
 LRESULT IxKernel::Service(int code, void* record, LPARAM value)
 {
-    return m_pFrame ? m_pFrame->Control(code, reinterpret_cast<LPARAM>(record), value) : 0;
+    return m_pHost ? m_pHost->Service(code, record, value) : 0;
 }
 
 void IxKernel::Broadcast(int id, int kind, LPARAM value)
@@ -355,7 +360,7 @@ void IxKernel::RemovePressObserver(IxPressObserver* observer)
 // ---------------------------------------------------------------------------
 // Timers
 
-BOOL IxKernel::SetTimer(IxElement* target, UINT_PTR id, int intervalMs)
+BOOL IxKernel::SetTimer(IxReceiver* target, UINT_PTR id, int intervalMs)
 {
     if (!target || !m_pTimers)
         return FALSE;
@@ -382,7 +387,7 @@ BOOL IxKernel::SetTimer(IxElement* target, UINT_PTR id, int intervalMs)
     return TRUE;
 }
 
-void IxKernel::KillTimer(IxElement* target, UINT_PTR id)
+void IxKernel::KillTimer(IxReceiver* target, UINT_PTR id)
 {
     if (!target || !m_pTimers)
         return;
@@ -400,7 +405,7 @@ void IxKernel::KillTimer(IxElement* target, UINT_PTR id)
     }
 }
 
-BOOL IxKernel::IsTimerSet(IxElement* target, UINT_PTR id) const
+BOOL IxKernel::IsTimerSet(IxReceiver* target, UINT_PTR id) const
 {
     if (!target || !m_pTimers)
         return FALSE;
@@ -415,7 +420,31 @@ BOOL IxKernel::IsTimerSet(IxElement* target, UINT_PTR id) const
 
 // ---------------------------------------------------------------------------
 
-void IxKernel::Forget(IxElement* element)
+void IxKernel::ForgetReceiver(IxReceiver* receiver)
+{
+    if (!receiver)
+        return;
+    for (int i = 0; i < m_listeners.Count(); ++i) {
+        if (m_listeners[i].pReceiver == receiver) {
+            m_listeners[i].pReceiver = nullptr;
+            m_bCompactListeners = TRUE;
+        }
+    }
+    for (int i = 0; i < m_subscriptions.Count(); ++i) {
+        IxArray<IxReceiver*>& receivers = m_subscriptions[i]->receivers;
+        for (int j = 0; j < receivers.Count(); ++j) {
+            if (receivers[j] == receiver) {
+                receivers[j] = nullptr;
+                m_bCompactSubscriptions = TRUE;
+            }
+        }
+    }
+    // A cancelled running entry keeps its target until the next
+    // synchronisation; it is never delivered to and never dereferenced.
+    KillTimer(receiver, 0);
+}
+
+void IxKernel::ForgetElement(IxElement* element)
 {
     if (!element)
         return;
@@ -426,24 +455,12 @@ void IxKernel::Forget(IxElement* element)
     RemoveKeyReceiver(element);
     if (m_pPointerNoticeView == element)
         m_pPointerNoticeView = nullptr;
-    for (int i = 0; i < m_listeners.Count(); ++i) {
-        if (m_listeners[i].pView == element) {
-            m_listeners[i].pView = nullptr;
-            m_bCompactListeners = TRUE;
-        }
-    }
-    for (int i = 0; i < m_subscriptions.Count(); ++i) {
-        IxArray<IxElement*>& views = m_subscriptions[i]->views;
-        for (int j = 0; j < views.Count(); ++j) {
-            if (views[j] == element) {
-                views[j] = nullptr;
-                m_bCompactSubscriptions = TRUE;
-            }
-        }
-    }
-    // A cancelled running entry keeps its target until the next
-    // synchronisation; it is never delivered to and never dereferenced.
-    KillTimer(element, 0);
-    if (m_pFrame)
-        m_pFrame->ForgetElement(element);
+    if (m_pHost)
+        m_pHost->ForgetElement(element);
+}
+
+void IxKernel::PostAction(int id, int kind, LPARAM value)
+{
+    if (m_pHost)
+        m_pHost->PostAction(id, kind, value);
 }

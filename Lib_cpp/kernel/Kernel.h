@@ -7,10 +7,10 @@
 #pragma once
 
 #include "Lib_cpp/core/Containers.h"
+#include "Lib_cpp/kernel/Receiver.h"
 #include "platform/base/Types.h"
 
 class IxElement;
-class IxKernelFrame;
 
 // Action word: id in the low 16 bits (a signed 16-bit number), kind in the
 // high 16 bits.
@@ -52,20 +52,20 @@ inline UINT_PTR IxTimerId(const void* member)
 }
 
 struct IxListenerPair {
-    const DWORD* pFilter; // owned by the caller
-    IxElement* pView;     // null: removed, compacted later
+    const DWORD* pFilter;   // owned by the caller
+    IxReceiver* pReceiver; // null: removed, compacted later
 };
 
 struct IxSubscription {
     int nId;
-    IxArray<IxElement*> views{5}; // oldest first; null slots are removed views
+    IxArray<IxReceiver*> receivers{5}; // oldest first; null slots are removed receivers
 };
 
 // The interval's sign carries the state: > 0 requested, < 0 running (the
 // period is its magnitude), 0 cancelled. A null target marks a free entry.
 // The window timer of entry i has the id i + 1.
 struct IxTimerEntry {
-    IxElement* pTarget;
+    IxReceiver* pTarget;
     int nInterval;
     UINT_PTR uId;
 };
@@ -244,28 +244,28 @@ struct IxCaretRect {
 
 class IxKernel {
 public:
-    IxKernel(IxKernelFrame* frame, IxRing* queue, IxArray<IxTimerEntry>* timers);
+    IxKernel(IxKernelHost* host, IxRing* queue, IxArray<IxTimerEntry>* timers);
     ~IxKernel();
     IxKernel(const IxKernel&) = delete;
     IxKernel& operator=(const IxKernel&) = delete;
 
     // Appends a listener pair (no duplicate check). 0 when memory runs out.
-    BOOL AddListener(const DWORD* filter, IxElement* view);
+    BOOL AddListener(const DWORD* filter, IxReceiver* receiver);
     // Clears the view of the first pair with both equal; the table shrinks at
     // the end of the outermost busy bracket.
-    void RemoveListener(const DWORD* filter, IxElement* view);
+    void RemoveListener(const DWORD* filter, IxReceiver* receiver);
     // Appends the view to the subscribers of id (the entry is made when
     // missing). A view subscribed twice is called twice.
-    BOOL Subscribe(int id, IxElement* view);
+    BOOL Subscribe(int id, IxReceiver* receiver);
     // Clears the first occurrence of the view among the subscribers of id.
-    void Unsubscribe(int id, IxElement* view);
+    void Unsubscribe(int id, IxReceiver* receiver);
 
     // Requests the timer (target, id); an existing one is replaced. An
     // interval of 0 or less only cancels.
-    BOOL SetTimer(IxElement* target, UINT_PTR id, int intervalMs);
+    BOOL SetTimer(IxReceiver* target, UINT_PTR id, int intervalMs);
     // id 0 cancels every timer of the target.
-    void KillTimer(IxElement* target, UINT_PTR id);
-    BOOL IsTimerSet(IxElement* target, UINT_PTR id) const;
+    void KillTimer(IxReceiver* target, UINT_PTR id);
+    BOOL IsTimerSet(IxReceiver* target, UINT_PTR id) const;
 
     // Key receivers: elements that take characters and text records (an
     // element is added once).
@@ -322,10 +322,17 @@ public:
     // listeners and subscribers (order kept) and empty subscription entries.
     // Does nothing while a broadcast walks the tables.
     void Compact();
-    // Removes every trace of an element that is being deleted.
-    void Forget(IxElement* element);
+    // Removes every trace of a receiver that is being deleted: its
+    // listeners, subscriptions and timers.
+    void ForgetReceiver(IxReceiver* receiver);
+    // Removes what the kernel and its frame hold of an element that is being
+    // deleted (focus, capture, key input, layers); its receiver side goes
+    // through ForgetReceiver.
+    void ForgetElement(IxElement* element);
+    // Posts {id, kind} with value to the frame window's queue.
+    void PostAction(int id, int kind, LPARAM value);
 
-    IxKernelFrame* GetFrame() const { return m_pFrame; }
+    IxKernelHost* GetHost() const { return m_pHost; }
     IxRing* GetQueue() const { return m_pQueue; }
     IxArray<IxTimerEntry>* GetTimers() const { return m_pTimers; }
     IxElement* GetFocus() const { return m_pFocus; }
@@ -358,7 +365,7 @@ public:
 private:
     friend class IxKernelFrame;
 
-    IxKernelFrame* m_pFrame;
+    IxKernelHost* m_pHost;
     IxRing* m_pQueue;
     IxArray<IxTimerEntry>* m_pTimers;
     IxArray<IxListenerPair> m_listeners{8};
@@ -378,6 +385,10 @@ private:
 
 // The process's kernel; null before the kernel frame exists.
 IxKernel* IxGetKernel();
+
+// Delivers {id, code} with value through the kernel at once, on the calling
+// (user-interface) thread. Does nothing before the kernel exists.
+void IxBroadcast(WORD id, WORD code, LPARAM value);
 
 // Queues {(id & 0xffff) | kind << 16, value} on the global kernel's action
 // queue. Returns the new entry, null when there is no kernel or the queue

@@ -1,6 +1,6 @@
 #include "Source/shell/PlayerApp.h"
 
-#include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/frame/FrameWnd.h"
 
 #include <new>
 

@@ -7,7 +7,7 @@
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Screen.h"
 #include "platform/ui/Window.h"

@@ -3,7 +3,7 @@
 #include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/base/Clock.h"
 #include "platform/ui/Window.h"
 #include "tests/common/FrameWindow.h"

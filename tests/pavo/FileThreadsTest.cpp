@@ -3,9 +3,10 @@
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/fs/FileChangeRefresh.h"
 #include "Lib_cpp/fs/FileSystem.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Text.h"
 #include "platform/io/File.h"
@@ -517,12 +518,14 @@ TEST_F(FileThreadsTest, FrameRefreshesTheFileSystemOnceAfterABurstOfNotices)
     IxFolderNode* root = shared->AddRoot(nullptr, u"\\HDD");
     shared->Expand(root, 2);
 
-    IxKernelFrame* frame = kernel->GetFrame();
+    auto* frame = static_cast<IxKernelFrame*>(kernel->GetHost());
     auto* target = new IxNotifyTarget(51);
     auto* watcher = new IxFileWatcher(target, IXWATCH_FILES, FALSE, TRUE);
     target->Release();
     ASSERT_TRUE(watcher->Start(u"\\HDD\\Music"));
-    ASSERT_TRUE(frame->AddFileWatcher(watcher));
+    IxFileChangeRefresh* refresh = IxFileChangeRefresh::Of(frame);
+    ASSERT_NE(refresh, nullptr);
+    ASSERT_TRUE(refresh->AddWatcher(watcher));
 
     platform::ManualClock clock;
     Write("HDD/Music/b.mp3");

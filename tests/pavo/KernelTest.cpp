@@ -2,7 +2,7 @@
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/base/Clock.h"
 #include "platform/ui/Window.h"
 

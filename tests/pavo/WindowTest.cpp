@@ -1,6 +1,6 @@
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/core/App.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/base/Debug.h"
 #include "platform/ui/Window.h"
 

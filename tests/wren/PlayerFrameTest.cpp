@@ -5,7 +5,7 @@
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "Source/shell/PlayerApp.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Screen.h"

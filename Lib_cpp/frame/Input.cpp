@@ -7,7 +7,7 @@
 // matchers, hardware keys with their on-screen buttons, keyboard navigation
 // and character routing to the focused text element. User-interface thread
 // only; every entry runs inside one busy bracket.
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"

@@ -9,12 +9,20 @@
 #include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
-#include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/frame/FrameWnd.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
 
-class IxFileWatcher;
+// The file system's side of the file-change refresh. The frame keeps the
+// delay timer and the refresh request (action 51); the file-system layer,
+// above the frame, registers the hook that owns the folder watchers, hands
+// the paths of those holding notices to the file system and clears them.
+class IxFileChangeHook {
+public:
+    virtual ~IxFileChangeHook() = default;
+    virtual void Refresh() = 0;
+};
 class IxKernelFrame;
 
 // The application object that completes the frame (the frame hook).
@@ -164,7 +172,7 @@ enum : DWORD {
 // Id of the frame element.
 inline constexpr int kIxFrameId = 2;
 
-class IxKernelFrame : public IxWindowView {
+class IxKernelFrame : public IxWindowView, public IxKernelHost {
 public:
     IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notifyActionId, UINT recallId, UINT fromExternalId);
     ~IxKernelFrame() override;
@@ -195,6 +203,10 @@ public:
     IxElement* FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop) override;
     // The kernel services: the requests of every element end here.
     LRESULT Control(int code, LPARAM record, LPARAM value) override;
+    LRESULT Service(int code, void* record, LPARAM value) override
+    {
+        return Control(code, reinterpret_cast<LPARAM>(record), value);
+    }
     void SetState(int state, LPARAM param) override;
     int OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin) override;
     using IxElement::GetRect;
@@ -224,17 +236,17 @@ public:
     // ForwardBroadcast does it with id 74 for a registered broadcast message.
     void DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c);
     void ForwardBroadcast(LPARAM a, LPARAM b, LPARAM c);
-    void PostAction(int id, int kind, LPARAM value);
+    void PostAction(int id, int kind, LPARAM value) override;
     // Runs the deferred work of the kernel: invalidate-all notice, queued
     // layer removals, immediate window update.
     void FlushDeferredWork();
 
-    // File watchers whose notices refresh the file system (action 51). The
-    // frame owns them from here on; 0 when the list cannot grow.
-    BOOL AddFileWatcher(IxFileWatcher* watcher);
+    // The hook that refreshes the file system after file-change notices
+    // (action 51); the frame owns it (and, through it, the watchers).
+    void SetFileChangeHook(IxFileChangeHook* hook);
+    IxFileChangeHook* GetFileChangeHook() const { return m_pFileChangeHook; }
     void SetFileChangeDelay(int ms) { m_nFileChangeDelay = ms; }
-    // Hands the distinct paths of the watchers that hold notices to the
-    // file system and clears their notices.
+    // Runs the file-change hook unless the frame is stopped.
     void RefreshFileChanges();
 
     // Timers.
@@ -258,7 +270,7 @@ public:
     void RestackTopLayers();
     // Drops the layers of a view that is being deleted and of the views owned
     // by an element that is being deleted (those views belong to the owner).
-    void ForgetElement(IxElement* element);
+    void ForgetElement(IxElement* element) override;
     const IxArray<IxLayerEntry>& Layers() const { return m_layers; }
     DWORD GetState() const { return m_dwState; }
 
@@ -433,7 +445,7 @@ private:
     BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
-    IxArray<IxFileWatcher*> m_watchers{8};
+    IxFileChangeHook* m_pFileChangeHook = nullptr;
     int m_nFileChangeDelay = 500;
 };
 

@@ -1,7 +1,7 @@
 // The kernel services: the numbered requests that elements send up to the
 // root (IxElement::Control) and that code holding only the kernel sends
 // through IxKernel::Service. Unknown codes answer 0 and do nothing.
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 
 #include "Lib_cpp/core/Diag.h"
 #include "platform/gfx/Gdi.h"

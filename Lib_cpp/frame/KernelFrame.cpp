@@ -1,8 +1,7 @@
-#include "Lib_cpp/kernel/KernelFrame.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
-#include "Lib_cpp/fs/FileThreads.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
@@ -69,6 +68,8 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
       m_uRecall(recallId), m_uFromExternal(fromExternalId)
 {
     m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
+    if (m_pKernel)
+        m_pKernel->m_pCaptureTarget = this;
     if (!m_pKernel)
         IxRecordError(IXERR_NOMEMORY);
 }
@@ -85,9 +86,7 @@ IxKernelFrame::~IxKernelFrame()
             ::KillTimer(hwnd, static_cast<UINT_PTR>(i) + 1);
     }
     m_timers.RemoveAll();
-    for (int i = 0; i < m_watchers.Count(); ++i)
-        delete m_watchers[i]; // ends its thread
-    m_watchers.RemoveAll();
+    SetFileChangeHook(nullptr); // deletes the watchers: ends their threads
     m_dwState |= IXFS_CLOSED | IXFS_STOPPED;
     m_preloader.Stop(3000);
     m_queue.Clear();
@@ -485,8 +484,8 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
         IxSubscription* entry = k.m_subscriptions[i];
         if (entry->nId != id)
             continue;
-        for (int j = entry->views.Count() - 1; j >= 0; --j) {
-            IxElement* view = entry->views[j];
+        for (int j = entry->receivers.Count() - 1; j >= 0; --j) {
+            IxReceiver* view = entry->receivers[j];
             if (view && view->ActionIsInvoked(id, kind, value)) {
                 accepted = true;
                 break;
@@ -500,9 +499,9 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
         int count = k.m_listeners.Count();
         for (int i = 0; i < count; ++i) {
             IxListenerPair pair = k.m_listeners[i];
-            if (!pair.pView || !IxMatchesFilter(pair.pFilter, word))
+            if (!pair.pReceiver || !IxMatchesFilter(pair.pFilter, word))
                 continue;
-            pair.pView->ActionIsInvoked(id, kind, value);
+            pair.pReceiver->ActionIsInvoked(id, kind, value);
             if (k.m_bDeferredWork)
                 FlushDeferredWork();
         }
@@ -512,33 +511,6 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
 
 namespace {
 
-// Whether element lies in the tree below root: children, pages and attached
-// views, walked without calling into any element.
-bool TreeHolds(IxElement* root, const IxElement* element)
-{
-    if (root == element)
-        return true;
-    auto* view = dynamic_cast<IxView*>(root);
-    if (!view)
-        return false;
-    for (IxListNode* node = view->Children().Head(); node; node = node->m_pNext) {
-        if (TreeHolds(IxElement::FromNode(node), element))
-            return true;
-    }
-    if (auto* frameView = dynamic_cast<IxFrameView*>(view)) {
-        for (IxListNode* node = frameView->Pages().Head(); node; node = node->m_pNext) {
-            if (TreeHolds(IxElement::FromNode(node), element))
-                return true;
-        }
-    }
-    if (auto* windowView = dynamic_cast<IxWindowView*>(view)) {
-        for (int i = 0; i < windowView->Attached().Count(); ++i) {
-            if (TreeHolds(windowView->Attached()[i], element))
-                return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -560,13 +532,10 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
         }
         return;
     case kPictureReadyAction: {
-        // Only to a control that still exists: the value may name one that
-        // was deleted after it asked for its picture.
-        auto* control = reinterpret_cast<IxElement*>(value);
-        bool alive = TreeHolds(this, control);
-        for (int i = 0; !alive && i < m_layers.Count(); ++i)
-            alive = TreeHolds(m_layers[i].pView, control);
-        if (alive) {
+        // The value is a weak reference to the requesting control: only a
+        // control that still exists hears that its picture is ready.
+        IxElementRef ref = IxElementRef::Adopt(value);
+        if (IxElement* control = ref.Get()) {
             IxBusyScope busy(this);
             control->OnEvent(16, 0);
         }
@@ -578,30 +547,18 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
     }
 }
 
-BOOL IxKernelFrame::AddFileWatcher(IxFileWatcher* watcher)
+void IxKernelFrame::SetFileChangeHook(IxFileChangeHook* hook)
 {
-    return watcher && m_watchers.Add(watcher);
+    if (hook == m_pFileChangeHook)
+        return;
+    delete m_pFileChangeHook;
+    m_pFileChangeHook = hook;
 }
 
 void IxKernelFrame::RefreshFileChanges()
 {
-    if (m_dwState & IXFS_STOPPED)
-        return;
-    IxStringArray paths;
-    for (int i = 0; i < m_watchers.Count(); ++i) {
-        IxFileWatcher* watcher = m_watchers[i];
-        IxFileNoticeList* notices = watcher->LockNotices();
-        if (notices && notices->Count() > 0) {
-            bool known = false;
-            for (int j = 0; j < paths.Count() && !known; ++j)
-                known = lstrcmpiW(paths.TextAt(j), watcher->GetPath().Text()) == 0;
-            if (!known)
-                paths.Add(watcher->GetPath());
-        }
-        watcher->UnlockNotices();
-    }
-    if (paths.Count() > 0)
-        IxFileSystem::GetInstance()->UpdateByNotification(paths);
+    if (!(m_dwState & IXFS_STOPPED) && m_pFileChangeHook)
+        m_pFileChangeHook->Refresh();
 }
 
 LRESULT IxKernelFrame::OnEvent(int code, LPARAM param)

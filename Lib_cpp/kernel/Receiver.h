@@ -1,0 +1,38 @@
+// What the kernel delivers to. Listeners and subscribers receive actions;
+// timer targets receive the timer event with the timer's id. Elements are
+// receivers, and so are the framework's non-visual parts that live on the
+// user-interface thread (the device manager, the file system's job
+// subscribers).
+#pragma once
+
+#include "platform/base/Types.h"
+
+// The event that carries a kernel timer (param: the timer's id).
+enum : int { IXEV_TIMER = 36 };
+
+class IxReceiver {
+public:
+    // Non-zero when the action was taken (a subscriber that takes it ends
+    // the delivery).
+    virtual int ActionIsInvoked(int code, int kind, LPARAM param) = 0;
+    // Events; the kernel sends the timer event with the timer's id.
+    virtual LRESULT OnEvent(int code, LPARAM param) = 0;
+
+protected:
+    ~IxReceiver() = default;
+};
+
+// What the kernel asks of the frame that owns it.
+class IxElement;
+class IxKernelHost {
+public:
+    // The kernel services (IxKernel::Service).
+    virtual LRESULT Service(int code, void* record, LPARAM value) = 0;
+    // Posts an action to the frame window's queue.
+    virtual void PostAction(int id, int kind, LPARAM value) = 0;
+    // Drops what the frame holds of an element that is being deleted.
+    virtual void ForgetElement(IxElement* element) = 0;
+
+protected:
+    ~IxKernelHost() = default;
+};
