@@ -1,232 +1,252 @@
 #include "Lib_cpp/controls/View.h"
 
+#include "Lib_cpp/controls/ElementApi.h"
+#include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
 
-BOOL ArrayContains(const IxArray<IxElement*>* array, IxElement* value)
+namespace {
+
+bool RectHolds(const RECT& rc, POINT p)
 {
-    return array && array->IndexOfValue(value) >= 0;
+    return p.x >= rc.left && p.x <= rc.right && p.y >= rc.top && p.y <= rc.bottom;
 }
 
-BOOL ArrayRemoveValue(IxArray<IxElement*>* array, IxElement* value)
+bool RectsMeet(const RECT& a, const RECT& b)
 {
-    return array && array->RemoveAt(array->IndexOfValue(value));
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-// ---------------------------------------------------------------------------
-// IxFrameView
+} // namespace
 
-IxFrameView::~IxFrameView()
+IxView::~IxView()
 {
-    DeleteAllPages();
+    DeleteAllChildren();
+    if (m_pBackground)
+        m_pBackground->Release();
 }
 
-void IxFrameView::UnlinkDeleted(IxElement* child)
+LRESULT IxView::OnEvent(int code, LPARAM param)
 {
-    if (child == m_pActivePage)
-        m_pActivePage = nullptr;
-    if (m_pages.IndexOf(child) < m_pages.Count())
-        m_pages.Remove(child);
-    IxView::UnlinkDeleted(child);
+    if (m_pBackground && code >= IXEV_ENABLED && code <= IXEV_RELEASED)
+        SetImageFrame(this, m_pBackground, PickStateFrame(this, m_pBackground, FALSE), param != 0);
+    return IxElement::OnEvent(code, param);
 }
 
-IxElement* IxFrameView::FindTarget(int inputCode, POINT point)
+void IxView::UnlinkDeleted(IxElement* child)
+{
+    if (m_children.IndexOf(child) < m_children.Count())
+        m_children.Remove(child);
+}
+
+IxElement* IxView::TargetIn(IxElement* element, int inputCode, POINT point)
+{
+    if (!element || element->HasFlag(IXF_HIDDEN | IXF_DISABLED))
+        return nullptr;
+    RECT rc;
+    element->GetRect(&rc);
+    if (!RectHolds(rc, point))
+        return nullptr;
+    point.x -= rc.left;
+    point.y -= rc.top;
+    return element->FindTarget(inputCode, point);
+}
+
+IxElement* IxView::ChildTargetAt(int inputCode, POINT point)
 {
     IxElementWatch self(this);
+    for (IxListNode* node = m_children.Tail(); node && self.Alive();) {
+        IxElement* prev = node->m_pPrev ? FromNode(node->m_pPrev) : nullptr;
+        IxElementWatch prevWatch(prev);
+        if (IxElement* target = TargetIn(FromNode(node), inputCode, point))
+            return target;
+        if (!prevWatch.Alive())
+            break;
+        node = prev;
+    }
+    return nullptr;
+}
+
+IxElement* IxView::ChildAt(POINT point) const
+{
+    for (IxListNode* node = m_children.Tail(); node; node = node->m_pPrev) {
+        RECT rc;
+        FromNode(node)->GetRect(&rc);
+        if (RectHolds(rc, point))
+            return FromNode(node);
+    }
+    return nullptr;
+}
+
+IxElement* IxView::FindTarget(int inputCode, POINT point)
+{
     if (IxElement* target = ChildTargetAt(inputCode, point))
         return target;
-    if (!self.Alive())
-        return nullptr;
-    if (IxElement* target = TargetIn(m_pActivePage, inputCode, point))
-        return target;
-    return self.Alive() && HasFlag(IXF_HITCLIENT) ? this : nullptr;
+    return HasFlag(IXF_HITCLIENT) ? this : nullptr;
 }
 
-int IxFrameView::Layout(LPARAM arg)
+int IxView::OnInput(int code, LPARAM data)
 {
-    IxElementWatch self(this);
-    IxView::Layout(arg);
-    if (self.Alive() && m_pActivePage && m_pActivePage->HasFlag(IXF_PENDING))
-        m_pActivePage->ValidateNow(arg);
-    return 1;
-}
-
-void IxFrameView::Draw(IxPaintRecord* record)
-{
-    if (!record)
-        return;
-    IxElementWatch self(this);
-    DrawBackground(record);
-    if (m_pActivePage)
-        PaintIfVisible(m_pActivePage, record);
-    if (self.Alive())
-        PaintChildren(record);
-}
-
-IxElement* IxFrameView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
-{
-    // The view's own search climbs last; search the active page before it.
-    IxElement* found = IxView::FindElement(kind, id, out, from, this);
-    if (found && !out)
-        return found;
-    if (m_pActivePage && m_pActivePage != from) {
-        found = m_pActivePage->FindElement(kind, id, out, nullptr, m_pActivePage);
-        if (found && !out)
-            return found;
-    }
-    if (this != stop && from && m_pParent)
-        return m_pParent->FindElement(kind, id, out, this, stop);
-    return nullptr;
-}
-
-void IxFrameView::AddPage(IxElement* page)
-{
-    if (!page)
-        return;
-    page->SetParent(this);
-    m_pages.PushBack(page);
-}
-
-void IxFrameView::SetActivePage(IxElement* page, LPARAM onParam, LPARAM offParam)
-{
-    IxKernel* kernel = IxGetKernel();
-    if (!HasFlag(IXF_ACTIVE)) {
-        m_pActivePage = page;
-        if (kernel)
-            kernel->m_bRepaint = TRUE;
-        return;
-    }
-    IxElementWatch self(this);
-    if (m_pActivePage)
-        m_pActivePage->SetActive(FALSE, offParam);
-    if (!self.Alive())
-        return;
-    m_pActivePage = page;
-    if (page && kernel)
-        kernel->m_bRepaint = TRUE;
-    if (page)
-        page->SetActive(TRUE, onParam);
-    if (self.Alive())
-        InvalidateArea(nullptr, 1);
-}
-
-int IxFrameView::SetActivePageById(int id, LPARAM onParam, LPARAM offParam)
-{
-    for (IxListNode* node = m_pages.Head(); node; node = node->m_pNext) {
-        if (FromNode(node)->GetId() == id) {
-            SetActivePage(FromNode(node), onParam, offParam);
-            return 1;
+    if (code == IXIN_TAP && data) {
+        POINT point = *reinterpret_cast<POINT*>(data);
+        IxElementWatch self(this);
+        IxElement* target = ChildTargetAt(IXIN_TAP, point);
+        if (target && self.Alive() && target != this && !target->HasFlag(IXF_HIDDEN | IXF_DISABLED)) {
+            // Into the target's coordinates: subtract each origin up to this view.
+            for (const IxElement* e = target; e && e != this; e = e->GetParent()) {
+                RECT rc;
+                e->GetRect(&rc);
+                point.x -= rc.left;
+                point.y -= rc.top;
+            }
+            if (target->OnInput(IXIN_TAP, reinterpret_cast<LPARAM>(&point)) == 0)
+                return 0;
+            if (!self.Alive())
+                return 0;
         }
     }
-    return 0;
+    return IxElement::OnInput(code, data);
 }
 
-void IxFrameView::DeleteAllPages()
+void IxView::Invalidate(int mode, RECT* rect, IxElement* origin)
 {
-    m_pActivePage = nullptr;
-    while (IxListNode* node = m_pages.PopFront()) {
-        IxElement* page = FromNode(node);
-        page->SetParent(nullptr);
-        delete page;
-    }
+    if (mode == 2 && rect)
+        GetClientRect(rect);
+    IxElement::Invalidate(mode, rect, origin);
 }
 
-void IxFrameView::PassStateDown(int state, LPARAM param)
+int IxView::Layout(LPARAM arg)
 {
-    IxElementWatch self(this);
-    if (m_pActivePage)
-        m_pActivePage->SetState(state, param);
-    if (self.Alive())
-        IxView::PassStateDown(state, param);
-}
-
-void IxFrameView::DropCreated()
-{
-    IxView::DropCreated();
-    DeleteAllPages();
-    m_dwFlags |= IXF_UPDATEPENDING;
-}
-
-// ---------------------------------------------------------------------------
-// IxWindowView
-
-IxWindowView::~IxWindowView()
-{
-    while (m_attached.Count() > 0) {
-        IxElement* view = m_attached[m_attached.Count() - 1];
-        m_attached.RemoveAt(m_attached.Count() - 1);
-        view->SetParent(nullptr);
-        delete view;
-    }
-    m_attached.Free();
-}
-
-void IxWindowView::UnlinkDeleted(IxElement* child)
-{
-    ArrayRemoveValue(&m_attached, child);
-    IxFrameView::UnlinkDeleted(child);
-}
-
-IxElement* IxWindowView::FindTarget(int inputCode, POINT point)
-{
-    IxElementWatch self(this);
-    for (int i = 0; i < m_attached.Count() && self.Alive(); ++i) {
-        if (IxElement* target = TargetIn(m_attached[i], inputCode, point))
-            return target;
-    }
-    return self.Alive() ? IxFrameView::FindTarget(inputCode, point) : nullptr;
-}
-
-int IxWindowView::Layout(LPARAM arg)
-{
-    IxElementWatch self(this);
-    IxFrameView::Layout(arg);
-    // Index walk: a handler may detach or delete attached views.
-    for (int i = 0; self.Alive() && i < m_attached.Count(); ++i) {
-        if (m_attached[i]->HasFlag(IXF_PENDING))
-            m_attached[i]->ValidateNow(arg);
-    }
+    EachChild([&](IxElement* child) {
+        if (child->HasFlag(IXF_PENDING))
+            child->ValidateNow(arg);
+    });
     return 1;
 }
 
-void IxWindowView::Draw(IxPaintRecord* record)
+void IxView::Draw(IxPaintRecord* record)
+{
+    DrawBackground(record);
+    PaintChildren(record);
+}
+
+void IxView::DrawBackground(IxPaintRecord* record)
+{
+    if (m_pBackground && record)
+        DrawImage(record, m_pBackground);
+}
+
+void IxView::SetBackground(IxImage* image)
+{
+    // The new image goes on showing the state the old one showed.
+    AssignImageRef(this, &m_pBackground, image);
+}
+
+void IxView::PaintIfVisible(IxElement* element, IxPaintRecord* record)
+{
+    RECT rc;
+    element->GetRect(&rc);
+    if (!element->HasFlag(IXF_HIDDEN) && RectsMeet(rc, record->clip))
+        element->Paint(record);
+}
+
+void IxView::PaintChildren(IxPaintRecord* record)
 {
     if (!record)
         return;
-    IxElementWatch self(this);
-    IxFrameView::Draw(record);
-    for (int i = 0; self.Alive() && i < m_attached.Count(); ++i)
-        PaintIfVisible(m_attached[i], record);
+    EachChild([&](IxElement* child) { PaintIfVisible(child, record); });
 }
 
-void IxWindowView::SetState(int state, LPARAM param)
+void IxView::PaintChildrenCurrentLast(IxPaintRecord* record)
 {
-    IxElementWatch self(this);
-    auto eachAttached = [&]() {
-        for (int i = 0; self.Alive() && i < m_attached.Count(); ++i)
-            m_attached[i]->SetState(state, param);
-    };
-    if (state == 2) {
-        IxFrameView::SetState(2, param);
-        eachAttached();
-        if (self.Alive())
-            OnEvent(IXEV_CHILDRENATTACHED, param);
+    if (!record)
         return;
+    IxElement* current = nullptr;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        if (FromNode(node)->HasFlag(IXF_CURRENT))
+            current = FromNode(node);
     }
-    eachAttached();
-    if (self.Alive())
-        IxFrameView::SetState(state, param);
+    IxElementWatch currentWatch(current);
+    if (EachChild([&](IxElement* child) {
+            if (child != current)
+                PaintIfVisible(child, record);
+        })
+        && currentWatch.Alive())
+        PaintIfVisible(current, record);
 }
 
-IxElement* IxWindowView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
+int IxView::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin)
 {
-    IxElement* found = IxFrameView::FindElement(kind, id, out, from, this);
-    if (found && !out)
-        return found;
-    for (int i = 0; i < m_attached.Count(); ++i) {
-        IxElement* view = m_attached[i];
-        if (view == from)
+    if (kind == 2 || kind == 3)
+        return 0;
+    return IxElement::OnChildNotify(kind, data, sender, origin);
+}
+
+void IxView::PassStateDown(int state, LPARAM param)
+{
+    EachChild([&](IxElement* child) { child->SetState(state, param); });
+}
+
+void IxView::DropCreated()
+{
+    DeleteAllChildren();
+}
+
+void IxView::SetState(int state, LPARAM param)
+{
+    // A child's handler may delete that child, a sibling or this view.
+    IxElementWatch self(this);
+    if (state == 1 && HasFlag(IXF_CREATEONACTIVATE)) {
+        m_dwFlags |= IXF_LAYOUTPENDING;
+        OnCreate(nullptr);
+        if (!self.Alive())
+            return;
+        OnEvent(-6, param);
+        if (!self.Alive())
+            return;
+    }
+    if (state == 2) {
+        IxElement::SetState(2, param);
+        if (!self.Alive())
+            return;
+    }
+    PassStateDown(state, param);
+    if (!self.Alive())
+        return;
+    if (state == 2)
+        OnEvent(IXEV_CHILDRENATTACHED, param);
+    else
+        IxElement::SetState(state, param);
+    if (!self.Alive())
+        return;
+    if (state == 5 && HasFlag(IXF_CREATEONACTIVATE)) {
+        OnEvent(-7, param);
+        if (self.Alive())
+            DropCreated();
+    }
+}
+
+LRESULT IxView::Control(int code, LPARAM a, LPARAM b)
+{
+    if (code == 20) {
+        SetCurrentChild(reinterpret_cast<IxElement*>(a));
+        return 1;
+    }
+    return IxElement::Control(code, a, b);
+}
+
+IxElement* IxView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
+{
+    if (kind == 1 && m_nId == id) {
+        if (!out)
+            return this;
+        out->Add(this);
+    }
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        IxElement* child = FromNode(node);
+        if (child == from)
             continue;
-        found = view->FindElement(kind, id, out, nullptr, view);
+        IxElement* found = child->FindElement(kind, id, out, nullptr, stop ? stop : child);
         if (found && !out)
             return found;
     }
@@ -235,30 +255,275 @@ IxElement* IxWindowView::FindElement(int kind, int id, IxArray<IxElement*>* out,
     return nullptr;
 }
 
-BOOL IxWindowView::AttachView(IxElement* view)
+int IxView::SetProperty(int id, LPARAM value)
 {
-    if (!view)
-        return FALSE;
-    // The parent is set only once the view is really attached, so a failed
-    // attach leaves no view pointing at a parent that does not know it.
-    if (!m_attached.Add(view))
-        return FALSE;
-    view->SetParent(this);
+    if (id == 1) {
+        SetBackground(reinterpret_cast<IxImage*>(value));
+        Redraw();
+        return 1;
+    }
+    auto* child = reinterpret_cast<IxElement*>(value);
+    if ((id != 15 && id != 16) || !child || child->GetParent() != this
+        || m_children.IndexOf(child) >= m_children.Count())
+        return 0;
+    if (id == 15) {
+        if (m_children.Tail() == child)
+            return 0;
+        m_children.Remove(child);
+        m_children.PushBack(child);
+    } else {
+        if (m_children.Head() == child)
+            return 0;
+        m_children.Remove(child);
+        m_children.PushFront(child);
+    }
+    return 1;
+}
+
+void IxView::AddChild(IxElement* child)
+{
+    if (!child)
+        return;
+    child->SetParent(this);
+    m_children.PushBack(child);
     if (HasFlag(IXF_ACTIVE)) {
         IxElementWatch self(this);
-        view->SetActive(TRUE, 0);
+        child->SetActive(TRUE, 0);
         if (self.Alive() && !HasFlag(IXF_LAYOUTPENDING))
             InvalidateArea(nullptr, 1);
     }
-    return TRUE;
 }
 
-void IxWindowView::DetachView(IxElement* view)
+void IxView::InsertChildAfter(IxElement* after, IxElement* child, BOOL repaint)
 {
-    if (!ArrayRemoveValue(&m_attached, view))
+    if (!child)
         return;
-    IxElementWatch watch(view);
-    view->SetActive(FALSE, 0);
-    if (watch.Alive())
-        view->SetParent(nullptr);
+    child->SetParent(this);
+    m_children.InsertAfter(after, child);
+    if (HasFlag(IXF_ACTIVE)) {
+        IxElementWatch watch(child);
+        child->SetActive(TRUE, 0);
+        if (repaint && watch.Alive())
+            child->Redraw();
+    }
+}
+
+void IxView::RemoveChild(IxElement* child, BOOL repaint)
+{
+    if (!child || child->GetParent() != this)
+        return;
+    if (repaint)
+        child->Redraw();
+    UnlinkDeleted(child);
+    IxElementWatch watch(child);
+    if (HasFlag(IXF_ACTIVE) && child->HasFlag(IXF_ACTIVE))
+        child->SetActive(FALSE, 0);
+    if (watch.Alive()) {
+        child->SetParent(nullptr);
+        delete child;
+    }
+}
+
+void IxView::DeleteChild(IxElement* child)
+{
+    if (!child || child->GetParent() != this)
+        return;
+    UnlinkDeleted(child);
+    child->SetParent(nullptr);
+    delete child;
+}
+
+void IxView::DeleteAllChildren()
+{
+    while (IxListNode* node = m_children.PopFront()) {
+        IxElement* child = FromNode(node);
+        child->SetParent(nullptr);
+        delete child;
+    }
+}
+
+int IxView::MoveChildAfter(IxElement* child, IxElement* after)
+{
+    if (!child || child == after || (after && after->m_pNext == child) || (!after && m_children.Head() == child))
+        return 0;
+    m_children.Remove(child);
+    m_children.InsertAfter(after, child);
+    return 1;
+}
+
+IxElement* IxView::FindChildDeep(int id)
+{
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        IxElement* child = FromNode(node);
+        if (child->FindElement(1, id, nullptr, nullptr, child))
+            return child;
+    }
+    return nullptr;
+}
+
+void IxView::SetChildrenState(int state, LPARAM param)
+{
+    EachChild([&](IxElement* child) { child->SetState(state, param); });
+}
+
+void IxView::SetChainVisible(IxElement* first, BOOL show, BOOL repaint)
+{
+    for (IxListNode* node = first; node;) {
+        IxElement* next = node->m_pNext ? FromNode(node->m_pNext) : nullptr;
+        IxElementWatch nextWatch(next);
+        FromNode(node)->Show(show, repaint);
+        if (!nextWatch.Alive())
+            break;
+        node = next;
+    }
+}
+
+IxElement* IxView::FindInChain(IxElement* first, int id)
+{
+    for (IxListNode* node = first; node; node = node->m_pNext) {
+        if (FromNode(node)->GetId() == id)
+            return FromNode(node);
+    }
+    return nullptr;
+}
+
+void IxView::SelectAllChildren(BOOL on, LPARAM repaint)
+{
+    EachChild([&](IxElement* child) {
+        if (!child->HasFlag(IXF_DISABLED))
+            child->SetSelected(on, repaint);
+    });
+}
+
+namespace {
+
+template <class F> int IndexWhere(const IxList& list, F test)
+{
+    int i = 0;
+    for (IxListNode* node = list.Head(); node; node = node->m_pNext, ++i) {
+        if (test(IxElement::FromNode(node)))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+int IxView::CountSelected() const
+{
+    int n = 0;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext)
+        n += FromNode(node)->HasFlag(IXF_SELECTED) ? 1 : 0;
+    return n;
+}
+
+int IxView::IndexOfFirstSelected() const
+{
+    return IndexWhere(m_children, [](IxElement* e) { return e->HasFlag(IXF_SELECTED); });
+}
+
+int IxView::IndexOfFirstCurrent() const
+{
+    return IndexWhere(m_children, [](IxElement* e) { return e->HasFlag(IXF_CURRENT); });
+}
+
+int IxView::IndexOfId(int id) const
+{
+    return IndexWhere(m_children, [id](IxElement* e) { return e->GetId() == id; });
+}
+
+IxElement* IxView::FirstSelectedChild() const
+{
+    return FromNode(m_children.At(IndexOfFirstSelected()));
+}
+
+IxElement* IxView::FirstCurrentChild() const
+{
+    return FromNode(m_children.At(IndexOfFirstCurrent()));
+}
+
+void IxView::SelectedIndexes(IxArray<int>* out) const
+{
+    int i = 0;
+    for (IxListNode* node = m_children.Head(); node && out; node = node->m_pNext, ++i) {
+        if (FromNode(node)->HasFlag(IXF_SELECTED))
+            out->Add(i);
+    }
+}
+
+void IxView::SelectedChildren(IxArray<IxElement*>* out) const
+{
+    for (IxListNode* node = m_children.Head(); node && out; node = node->m_pNext) {
+        if (FromNode(node)->HasFlag(IXF_SELECTED))
+            out->Add(FromNode(node));
+    }
+}
+
+void IxView::ClickChild(IxElement* child, int base)
+{
+    if (!child)
+        return;
+    if (base >= 0) {
+        PostElementNotify(this, m_nId, IXN_CLICK, m_children.IndexOf(child) + base);
+    } else if (child->GetId() > 0) {
+        if (IxKernel* kernel = IxGetKernel())
+            kernel->PostAction(child->GetId(), IXN_CLICK, 0);
+    }
+}
+
+void IxView::ClickChildAt(POINT point, int base)
+{
+    IxElement* child = ChildAt(point);
+    if (child && !child->HasFlag(IXF_HIDDEN | IXF_DISABLED))
+        ClickChild(child, base);
+}
+
+void IxView::SelectChild(IxElement* child, BOOL toggle)
+{
+    if (!child)
+        return;
+    IxElementWatch self(this);
+    bool changed = false;
+    if (toggle) {
+        child->SetSelected(!child->HasFlag(IXF_SELECTED), 0);
+        changed = true;
+    } else {
+        if (!child->HasFlag(IXF_SELECTED)) {
+            child->SetSelected(TRUE, 0);
+            changed = true;
+        }
+        EachChild([&](IxElement* other) {
+            if (other != child && other->HasFlag(IXF_SELECTED)) {
+                other->SetSelected(FALSE, 0);
+                changed = true;
+            }
+        });
+    }
+    if (changed && self.Alive() && OnEvent(32, -1) == 0 && self.Alive())
+        PostElementNotify(this, m_nId, 4104, 0);
+}
+
+void IxView::SelectChildById(int id, BOOL toggle)
+{
+    IxElement* head = m_children.Head() ? FromNode(m_children.Head()) : nullptr;
+    SelectChild(FindInChain(head, id), toggle);
+}
+
+void IxView::SetCurrentChild(IxElement* child)
+{
+    IxElementWatch self(this);
+    bool changed = false;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        IxElement* other = FromNode(node);
+        if (other != child && other->HasFlag(IXF_CURRENT)) {
+            other->SetFlags(0, IXF_CURRENT);
+            changed = true;
+        }
+    }
+    if (child && !child->HasFlag(IXF_CURRENT)) {
+        child->SetFlags(IXF_CURRENT, 0);
+        changed = true;
+    }
+    if (changed && OnEvent(31, -1) == 0 && self.Alive())
+        PostElementNotify(this, m_nId, 4105, 0);
 }

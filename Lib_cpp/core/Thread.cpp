@@ -65,49 +65,6 @@ void CloseAndClear(HANDLE& handle)
 
 } // namespace
 
-// ---------------------------------------------------------------------------
-
-IxObjectNode::~IxObjectNode()
-{
-    RemoveAllChildren();
-}
-
-BOOL IxObjectNode::AddChild(IxObject* child)
-{
-    return child ? m_children.Add(child) : FALSE;
-}
-
-BOOL IxObjectNode::RemoveChild(IxObject* child)
-{
-    int i = child ? m_children.IndexOfValue(child) : -1;
-    if (i < 0)
-        return FALSE;
-    m_children.RemoveAt(i);
-    delete child;
-    return TRUE;
-}
-
-void IxObjectNode::RemoveAllChildren()
-{
-    // Children are unlinked before they are deleted, so a child's destructor
-    // never sees itself in the list.
-    while (m_children.Count() > 0) {
-        IxObject* child = m_children[m_children.Count() - 1];
-        m_children.RemoveAt(m_children.Count() - 1);
-        delete child;
-    }
-    m_children.Free();
-}
-
-int IxObjectNode::IndexOfChild(const IxObject* child) const
-{
-    for (int i = 0; i < m_children.Count(); ++i) {
-        if (m_children[i] == child)
-            return i;
-    }
-    return -1;
-}
-
 void IxInitLock(CRITICAL_SECTION* lock)
 {
     InitializeCriticalSection(lock);
@@ -426,46 +383,3 @@ int IxWindowWaiter::Execute()
 }
 
 void IxWindowWaiter::OnWaitResult(int) {}
-
-// ---------------------------------------------------------------------------
-
-IxItemNode::IxItemNode(int kind, LPCWSTR name, int value) : m_nKind(kind), m_nValue(value), m_strName(name) {}
-
-BOOL IxItemNode::IsComplete() const
-{
-    return m_nExpected >= 0 && m_nExpected == m_nLoaded;
-}
-
-int IxItemNode::GetItemCount() const
-{
-    return m_arrItems.Count();
-}
-
-IxItemNode* IxItemNode::FirstChild() const
-{
-    return dynamic_cast<IxItemNode*>(IxObjectNode::FirstChild());
-}
-
-IxItemNode* IxItemNode::ChildAt(int i) const
-{
-    return dynamic_cast<IxItemNode*>(IxObjectNode::ChildAt(i));
-}
-
-BOOL IxItemNode::AddChildName(LPCWSTR text)
-{
-    if (!m_arrItems.AddText(text))
-        return FALSE;
-    ++m_nLoaded;
-    if (m_nExpected < m_nLoaded)
-        m_nExpected = m_nLoaded;
-    return TRUE;
-}
-
-void IxItemCursor::Reset()
-{
-    m_strTitle.Release();
-    m_nLength = 0;
-    m_nPosition = -1;
-    m_nCount = -1;
-    m_nIndex = -1;
-}

@@ -5,8 +5,7 @@
 // IxWaitThread sleeps on a named event and calls Do each time it is
 // signalled. IxSelfThread runs Run once and deletes itself. IxWorkerThread is
 // the base of the device bridges: a worker that reports to its owner through
-// an IxNotifyTarget. IxItemNode is the node of the trees that bridges build
-// for browsable devices.
+// an IxNotifyTarget.
 //
 // No thread is ever killed. Stopping one clears its run flag, wakes it and
 // waits for it: a worker ends after its current Execute, a waiting thread
@@ -25,46 +24,13 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Object.h"
 #include "Lib_cpp/core/String.h"
 #include "platform/base/Types.h"
 #include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
 
 #include <atomic>
-
-// Base of the framework's heap objects.
-class IxObject {
-public:
-    IxObject() = default;
-    IxObject(const IxObject&) = delete;
-    IxObject& operator=(const IxObject&) = delete;
-    virtual ~IxObject() = default;
-};
-
-// An object that owns child objects and deletes them in its destructor.
-class IxObjectNode : public IxObject {
-public:
-    IxObjectNode() : m_children(8) {}
-    ~IxObjectNode() override;
-
-    // Takes ownership of the child. 0 (the child not taken) when memory runs
-    // out or the child is null.
-    BOOL AddChild(IxObject* child);
-    // Removes and deletes the child; 0 when it is not a child of this node.
-    BOOL RemoveChild(IxObject* child);
-    // Deletes every child.
-    void RemoveAllChildren();
-
-    int GetChildCount() const { return m_children.Count(); }
-    IxObject* FirstChild() const { return m_children.First(); }
-    // Null outside the list.
-    IxObject* ChildAt(int i) const { return m_children.At(i); }
-    // -1 when not a child.
-    int IndexOfChild(const IxObject* child) const;
-
-protected:
-    IxArray<IxObject*> m_children;
-};
 
 // Prepares a critical section; every object shared between threads owns one
 // and prepares it in its constructor.
@@ -248,57 +214,4 @@ protected:
 
     IxString m_strTitle;
     DWORD m_dwInterval;
-};
-
-// Node of a browsable device's tree: a kind and a value chosen by the
-// bridge, a name, the names of its entries as they are loaded, and the
-// number of entries the device announced (-1 while unknown).
-class IxItemNode : public IxObjectNode {
-public:
-    IxItemNode(int kind, LPCWSTR name, int value);
-
-    // The announced count is known and every entry has been loaded.
-    virtual BOOL IsComplete() const;
-    // Number of entry names loaded.
-    virtual int GetItemCount() const;
-
-    int GetKind() const { return m_nKind; }
-    int GetValue() const { return m_nValue; }
-    const IxString& GetName() const { return m_strName; }
-    BOOL IsCountUnknown() const { return m_nExpected < 0; }
-    int GetExpectedCount() const { return m_nExpected; }
-    void SetExpectedCount(int count) { m_nExpected = count; }
-    int GetLoadedCount() const { return m_nLoaded; }
-    IxStringArray& GetItems() { return m_arrItems; }
-    const IxStringArray& GetItems() const { return m_arrItems; }
-
-    // Child nodes (null when absent or not an item node).
-    IxItemNode* FirstChild() const;
-    IxItemNode* ChildAt(int i) const;
-
-    // Appends an entry name; the loaded count grows by one and the announced
-    // count is raised to it when lower. 0 when memory runs out (nothing
-    // counted).
-    BOOL AddChildName(LPCWSTR text);
-
-protected:
-    int m_nKind;
-    int m_nValue;
-    IxString m_strName;
-    int m_nExpected = -1;
-    int m_nLoaded = 0;
-    IxStringArray m_arrItems{8};
-};
-
-// Play position of a browsable device: the title, the track length and
-// position in seconds, the number of tracks and the current index.
-struct IxItemCursor {
-    IxString m_strTitle;
-    int m_nLength = 0;
-    int m_nPosition = -1;
-    int m_nCount = -1;
-    int m_nIndex = -1;
-
-    // Back to {no title, 0, -1, -1, -1}.
-    void Reset();
 };

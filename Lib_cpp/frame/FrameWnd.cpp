@@ -2,8 +2,8 @@
 
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Diag.h"
-#include "platform/base/Clock.h"
 #include "Lib_cpp/frame/KernelFrame.h"
+#include "platform/base/Clock.h"
 
 #include <new>
 

@@ -511,7 +511,6 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
 
 namespace {
 
-
 } // namespace
 
 void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Lib_cpp/controls/Element.h"
-#include "Lib_cpp/controls/View.h"
+#include "Lib_cpp/controls/FrameView.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/frame/FrameWnd.h"

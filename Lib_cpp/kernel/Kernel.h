@@ -52,7 +52,7 @@ inline UINT_PTR IxTimerId(const void* member)
 }
 
 struct IxListenerPair {
-    const DWORD* pFilter;   // owned by the caller
+    const DWORD* pFilter;  // owned by the caller
     IxReceiver* pReceiver; // null: removed, compacted later
 };
 

@@ -1,4 +1,5 @@
 #include "Lib_cpp/core/Thread.h"
+#include "Lib_cpp/core/ItemTree.h"
 #include "Lib_cpp/core/Diag.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"

@@ -1,4 +1,4 @@
-#include "Lib_cpp/controls/View.h"
+#include "Lib_cpp/controls/FrameView.h"
 #include "Lib_cpp/image/Image.h"
 
 #include <gtest/gtest.h>
