@@ -4,8 +4,8 @@
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
-#include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/frame/KernelFrame.h"
+#include "Lib_cpp/kernel/Kernel.h"
 #include "platform/ui/Window.h"
 
 #include <benchmark/benchmark.h>

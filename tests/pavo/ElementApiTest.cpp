@@ -2,9 +2,9 @@
 #include "tests/common/FrameWindow.h"
 
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Screen.h"
 #include "platform/ui/Window.h"

@@ -1,7 +1,7 @@
 #include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/frame/KernelFrame.h"
 
 #include <gtest/gtest.h>
 

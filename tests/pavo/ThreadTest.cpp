@@ -1,6 +1,6 @@
 #include "Lib_cpp/core/Thread.h"
-#include "Lib_cpp/core/ItemTree.h"
 #include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/core/ItemTree.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
