@@ -63,6 +63,12 @@ std::string Size(const Image& image)
     return std::to_string(image.width) + "x" + std::to_string(image.height);
 }
 
+// The path of a written image for a message, or why it is missing.
+std::string WrittenAs(bool written, const fs::path& path)
+{
+    return written ? path.string() : "could not be written to " + path.string();
+}
+
 // One path component made of letters, digits, '_', '-' and '.', not
 // starting with a dot.
 std::string FileSafe(std::string text)
@@ -90,7 +96,7 @@ fs::path OutputRoot()
     return value && *value ? fs::path(value) : fs::path(WREN_SCREENSHOT_OUT_DEFAULT);
 }
 
-// Where a differing pixel is and what the two images hold there.
+// The pixel at (x, y) and whether the image has one there.
 std::uint32_t PixelOr(const Image& image, int x, int y, bool& inside)
 {
     inside = x < image.width && y < image.height;
@@ -250,14 +256,18 @@ fs::path Shot::Diff() const
 {
     const std::string id = shot.suite + "/" + shot.name;
     const fs::path reference = shot.Reference();
-    const std::string howToUpdate = "If the new image is meant, rewrite the reference with WREN_UPDATE_SCREENSHOTS=1 "
-                                    "(ctest -R or --gtest_filter for just this test) and look at it before "
-                                    "committing it.";
     Image expected;
     const bool haveReference = ReadPng(reference, expected);
+    const bool equal = haveReference && expected == actual;
+
+    // The images a failed run left tell nothing true once the reference
+    // matches or is rewritten, and a new failure writes its own.
+    std::error_code ignored;
+    fs::remove(shot.Actual(), ignored);
+    fs::remove(shot.Diff(), ignored);
 
     if (shot.update) {
-        if (haveReference && expected == actual) {
+        if (equal) {
             std::cout << "[ SCREENSHOT ] " << id << ": reference unchanged, " << reference.string() << "\n";
             return ::testing::AssertionSuccess();
         }
@@ -268,44 +278,33 @@ fs::path Shot::Diff() const
                   << reference.string() << " (" << Size(actual) << "); look at it before committing it\n";
         return ::testing::AssertionSuccess();
     }
-
-    std::error_code ignored;
-    if (haveReference && expected == actual) {
-        // What a failed run left no longer tells anything true.
-        fs::remove(shot.Actual(), ignored);
-        fs::remove(shot.Diff(), ignored);
+    if (equal)
         return ::testing::AssertionSuccess();
-    }
 
+    const std::string actualFile = WrittenAs(WritePng(shot.Actual(), actual), shot.Actual());
     std::ostringstream message;
     message << "screenshot " << id;
-    const bool actualWritten = WritePng(shot.Actual(), actual);
     if (!haveReference) {
-        fs::remove(shot.Diff(), ignored);
         message << ": no reference at " << reference.string()
                 << (fs::exists(reference, ignored) ? " (the file is not a readable PNG)" : "") << "\n"
-                << "  actual: "
-                << (actualWritten ? shot.Actual().string() : "could not be written to " + shot.Actual().string())
-                << " (" << Size(actual) << ")\n"
+                << "  actual: " << actualFile << " (" << Size(actual) << ")\n"
                 << "  To create the reference, run the test with WREN_UPDATE_SCREENSHOTS=1 and look at the image "
                    "before committing it.";
         return ::testing::AssertionFailure() << message.str();
     }
 
     const Difference d = Compare(actual, expected);
-    const bool diffWritten = WritePng(shot.Diff(), DiffImage(actual, expected));
+    const std::string diffFile = WrittenAs(WritePng(shot.Diff(), DiffImage(actual, expected)), shot.Diff());
     message << " differs from its reference\n"
             << "  reference: " << reference.string() << " (" << Size(expected) << ")\n"
-            << "  actual:    "
-            << (actualWritten ? shot.Actual().string() : "could not be written to " + shot.Actual().string()) << " ("
-            << Size(actual) << ")\n"
-            << "  diff:      "
-            << (diffWritten ? shot.Diff().string() : "could not be written to " + shot.Diff().string()) << "\n"
+            << "  actual:    " << actualFile << " (" << Size(actual) << ")\n"
+            << "  diff:      " << diffFile << "\n"
             << "  " << d.count << (d.count == 1 ? " pixel differs" : " pixels differ") << ", bounding box x "
             << d.box.left << ".." << d.box.right - 1 << ", y " << d.box.top << ".." << d.box.bottom - 1 << " ("
             << d.box.right - d.box.left << "x" << d.box.bottom - d.box.top << "); first at (" << d.firstX << ", "
             << d.firstY << "): actual " << Hex(d.actual) << ", reference " << Hex(d.reference) << "\n"
-            << "  " << howToUpdate;
+            << "  If the new image is meant, rewrite the reference with WREN_UPDATE_SCREENSHOTS=1 (ctest -R or "
+               "--gtest_filter for just this test) and look at it before committing it.";
     return ::testing::AssertionFailure() << message.str();
 }
 

@@ -90,11 +90,12 @@ struct Shot {
     std::filesystem::path Diff() const;
 };
 
-// Compares actual with the shot's reference. Passes when they are equal,
-// and then removes the actual and diff images a failed run may have left.
-// Fails on any difference, a missing or unreadable reference, or when the
-// image cannot be written. In update mode writes the reference when it is
-// missing or differs, and passes, reporting what it wrote on stdout.
+// Compares actual with the shot's reference: passes when they are equal,
+// fails on any difference and on a missing or unreadable reference, then
+// writing the actual image (and, against a reference, the diff image) and
+// naming them. The images an earlier failure left are removed first. In
+// update mode writes the reference when it is missing or differs and
+// passes, saying on stdout what it wrote; fails only when it cannot write.
 ::testing::AssertionResult Matches(const Image& actual, const Shot& shot);
 
 // The same for the running test: the image, or the screen as shown now.
