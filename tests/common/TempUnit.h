@@ -3,40 +3,30 @@
 #pragma once
 
 #include "platform/unit/Unit.h"
+#include "tests/common/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 class TempUnit {
 public:
-    explicit TempUnit(const char* prefix = "wren-test")
+    explicit TempUnit(const char* prefix = "wren-test") : m_folder(prefix)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-        if (mkdtemp(pattern.data()))
-            m_root = pattern;
-        EXPECT_FALSE(m_root.empty()) << "no temporary folder";
-        m_open = !m_root.empty() && platform::OpenUnit(m_root);
-        EXPECT_TRUE(m_open) << m_root;
+        m_open = !Root().empty() && platform::OpenUnit(Root());
+        EXPECT_TRUE(m_open) << Root();
     }
-    ~TempUnit()
-    {
-        platform::CloseUnit();
-        std::error_code ignored;
-        if (!m_root.empty())
-            std::filesystem::remove_all(m_root, ignored);
-    }
+    // Closed before the folder goes.
+    ~TempUnit() { platform::CloseUnit(); }
     TempUnit(const TempUnit&) = delete;
     TempUnit& operator=(const TempUnit&) = delete;
 
     bool IsOpen() const { return m_open; }
-    const std::string& Root() const { return m_root; }
+    const std::string& Root() const { return m_folder.Path(); }
     // The host path of a path under the root ("NAND/Wren/Images").
-    std::string Host(const std::string& relative) const { return m_root + "/" + relative; }
+    std::string Host(const std::string& relative) const { return Root() + "/" + relative; }
 
 private:
-    std::string m_root;
+    TempFolder m_folder;
     bool m_open = false;
 };
