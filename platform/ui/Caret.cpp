@@ -22,6 +22,21 @@ Caret* ThreadCaretLocked(DWORD thread, HWND hwnd)
     return nullptr;
 }
 
+// One more HideCaret (1), or one fewer (-1; none below 0), on the calling
+// thread's caret when hwnd (or null) owns it.
+bool CountHide(HWND hwnd, int change)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), hwnd);
+        if (!c)
+            return false;
+        c->hidden = std::max(c->hidden + change, 0);
+    }
+    ShowCaretsOnScreen();
+    return true;
+}
+
 } // namespace
 
 void ShowCaretsOnScreen()
@@ -142,27 +157,10 @@ BOOL GetCaretPos(POINT* point)
 
 BOOL ShowCaret(HWND hwnd)
 {
-    {
-        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), hwnd);
-        if (!c)
-            return FALSE;
-        if (c->hidden > 0)
-            --c->hidden;
-    }
-    ShowCaretsOnScreen();
-    return TRUE;
+    return CountHide(hwnd, -1) ? TRUE : FALSE;
 }
 
 BOOL HideCaret(HWND hwnd)
 {
-    {
-        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-        Caret* c = ThreadCaretLocked(GetCurrentThreadId(), hwnd);
-        if (!c)
-            return FALSE;
-        ++c->hidden;
-    }
-    ShowCaretsOnScreen();
-    return TRUE;
+    return CountHide(hwnd, 1) ? TRUE : FALSE;
 }

@@ -63,6 +63,19 @@ WORD Half(LONG v)
     return static_cast<WORD>(static_cast<SHORT>(std::clamp<LONG>(v, -32768, 32767)));
 }
 
+// Adds (direction 1) or takes away (-1) the window's client origin.
+bool MoveByClientOrigin(HWND hwnd, POINT* point, int direction)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    const Window* w = FindOrFail(hwnd);
+    if (!w || !point)
+        return false;
+    const POINT origin = ClientOrigin(w);
+    point->x += direction * origin.x;
+    point->y += direction * origin.y;
+    return true;
+}
+
 bool IsPrintable(WCHAR ch)
 {
     return ch >= 0x20 && ch != 0x7F && !(ch >= 0x80 && ch < 0xA0);
@@ -217,24 +230,10 @@ HWND GetCapture()
 
 BOOL ScreenToClient(HWND hwnd, POINT* point)
 {
-    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-    const Window* w = FindOrFail(hwnd);
-    if (!w || !point)
-        return FALSE;
-    const POINT origin = ClientOrigin(w);
-    point->x -= origin.x;
-    point->y -= origin.y;
-    return TRUE;
+    return MoveByClientOrigin(hwnd, point, -1) ? TRUE : FALSE;
 }
 
 BOOL ClientToScreen(HWND hwnd, POINT* point)
 {
-    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
-    const Window* w = FindOrFail(hwnd);
-    if (!w || !point)
-        return FALSE;
-    const POINT origin = ClientOrigin(w);
-    point->x += origin.x;
-    point->y += origin.y;
-    return TRUE;
+    return MoveByClientOrigin(hwnd, point, 1) ? TRUE : FALSE;
 }

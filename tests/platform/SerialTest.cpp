@@ -474,6 +474,22 @@ struct Pty {
     }
 };
 
+// COM3: bound to a pseudo-terminal of its own, and opened.
+class PtySerialTest : public SerialTest {
+protected:
+    void SetUp() override
+    {
+        SerialTest::SetUp();
+        ASSERT_FALSE(pty.name.empty());
+        Configure("COM3: " + pty.name + "\n");
+        port = OpenPort(u"COM3:");
+        ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    }
+
+    Pty pty;
+    HANDLE port = INVALID_HANDLE_VALUE;
+};
+
 TEST_F(SerialTest, ConfiguredDeviceWinsOverAPeer)
 {
     RegisterSerialPeer(u"COM3:", peer);
@@ -483,13 +499,8 @@ TEST_F(SerialTest, ConfiguredDeviceWinsOverAPeer)
     EXPECT_EQ(peer->opens, 0);
 }
 
-TEST_F(SerialTest, PseudoTerminalCarriesBytesBothWaysAtTheSetRate)
+TEST_F(PtySerialTest, CarriesBytesBothWaysAtTheSetRate)
 {
-    Pty pty;
-    ASSERT_FALSE(pty.name.empty());
-    Configure("COM3: " + pty.name + "\n");
-    HANDLE port = OpenPort(u"COM3:");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(pty.Speed(), B9600);
 
     DCB dcb{};
@@ -534,13 +545,8 @@ TEST_F(SerialTest, PseudoTerminalCarriesBytesBothWaysAtTheSetRate)
     EXPECT_TRUE(reader.Failed(&data));
 }
 
-TEST_F(SerialTest, PseudoTerminalCountsItsQueueAndHasNoLineErrors)
+TEST_F(PtySerialTest, CountsItsQueueAndHasNoLineErrors)
 {
-    Pty pty;
-    ASSERT_FALSE(pty.name.empty());
-    Configure("COM3: " + pty.name + "\n");
-    HANDLE port = OpenPort(u"COM3:");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
     pty.Put("hello");
     COMSTAT stat{};
     DWORD errors = 0xFFFF;
