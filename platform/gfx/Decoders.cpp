@@ -548,6 +548,8 @@ int GifRead(GifFileType* gif, GifByteType* out, int length)
     size_t n = length < 0 ? 0 : static_cast<size_t>(length);
     if (n > source->size - source->at)
         n = source->size - source->at;
+    if (n == 0)
+        return 0; // an empty file may come as a null pointer
     std::memcpy(out, source->data + source->at, n);
     source->at += n;
     return static_cast<int>(n);
