@@ -3,9 +3,11 @@
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
 #include "platform/io/Io.h"
+#include "platform/io/RegistryInternal.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -290,6 +292,44 @@ TEST_F(Registry, ADamagedOrForeignFileIsSetAsideAndTheStoreStartsEmpty)
         EXPECT_FALSE(fs::exists(path));
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Halyard\\CONFIG", 0, 0, &key), ERROR_FILE_NOT_FOUND);
     }
+}
+
+// A well-formed file whose values the writer never writes: a DWORD that is
+// not 4 bytes would be reported with its short size and leave the rest of
+// the caller's buffer unchanged. The file is refused as a whole.
+TEST_F(Registry, StoredValuesThatDoNotFitTheirTypeAreRefused)
+{
+    const std::string body = "WrenRegistry 1\nkey \"\"\nkey \"Drivers\"\n";
+    const std::string big = "hex 3 \"Big\" " + std::string(2 * (platform::kMaxRegistryValueBytes + 1), '0') + "\n";
+    const std::string lines[] = {"hex 4 \"Short\" 01\n", "hex 4 \"Long\" 0102030405\n", "hex 4 \"Empty\" \n", big};
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line.substr(0, 20));
+        std::string file = body + line;
+        char crc[16];
+        std::snprintf(crc, sizeof crc, "end %08x\n", platform::RegistryChecksum(file));
+        file += crc;
+        std::string rewritten;
+        const char* reason = "";
+        EXPECT_FALSE(platform::RewriteRegistryStore(file, &rewritten, &reason));
+
+        fs::create_directories(fs::path(platform::RegistryFilePath()).parent_path());
+        WriteAll(platform::RegistryFilePath(), file);
+        platform::DebugCapture capture;
+        platform::ReloadRegistry();
+        EXPECT_TRUE(capture.Contains("bad record"));
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_FILE_NOT_FOUND);
+    }
+    // The same file with a 4-byte DWORD in hex loads.
+    std::string file = body + "hex 4 \"Fits\" 01000000\n";
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "end %08x\n", platform::RegistryChecksum(file));
+    WriteAll(platform::RegistryFilePath(), file + crc);
+    platform::ReloadRegistry();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_SUCCESS);
+    EXPECT_EQ(GetDword(key, u"Fits"), 1u);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
 } // namespace
