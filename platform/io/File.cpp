@@ -142,7 +142,7 @@ constexpr std::u16string_view kUnitDrives[] = {u"NAND", u"HDD", u"Storage Card",
 bool IsUnitDrive(std::u16string_view name)
 {
     for (std::u16string_view drive : kUnitDrives) {
-        if (SameIgnoringCase(name, drive))
+        if (EqualsIgnoringCase(name, drive, FoldFileNameCase))
             return true;
     }
     return false;
