@@ -5,6 +5,8 @@
 #include "platform/io/Io.h"
 #include "platform/io/RegistryInternal.h"
 
+#include "tests/common/TempRoot.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,13 +51,6 @@ class Registry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "wren-registry-XXXXXX").string();
-        m_root = mkdtemp(pattern.data());
-        const char* previous = std::getenv("WREN_ROOT");
-        m_hadRoot = previous != nullptr;
-        if (previous)
-            m_previousRoot = previous;
-        setenv("WREN_ROOT", m_root.c_str(), 1);
         platform::SetRegistrySaveFault(platform::RegistrySaveFault::None);
         platform::ReloadRegistry();
         m_openKeys = platform::OpenRegistryKeyCount();
@@ -65,13 +60,8 @@ protected:
     {
         platform::SetRegistrySaveFault(platform::RegistrySaveFault::None);
         EXPECT_EQ(platform::OpenRegistryKeyCount(), m_openKeys);
-        if (m_hadRoot)
-            setenv("WREN_ROOT", m_previousRoot.c_str(), 1);
-        else
-            unsetenv("WREN_ROOT");
+        m_temp.Restore();
         platform::ReloadRegistry();
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
 
     HKEY Create(LPCWSTR path, DWORD* disposition = nullptr)
@@ -95,9 +85,8 @@ protected:
         return value;
     }
 
-    std::string m_root;
-    std::string m_previousRoot;
-    bool m_hadRoot = false;
+    TempRoot m_temp{"wren-registry"};
+    const std::string& m_root = m_temp.Root();
     std::size_t m_openKeys = 0;
 };
 
