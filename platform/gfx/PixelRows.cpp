@@ -42,9 +42,11 @@ template <class V> V Pack(V r, V g, V b)
 
 // (s * a + d * (255 - a) + 127) / 255. The sum is at most 65152, and for
 // every x up to there x / 255 == (x + 1 + (x >> 8)) >> 8, all within 16 bits.
+// It is formed as d * 256 - d + (s - d) * a: one multiply, and wrapping
+// unsigned arithmetic gives the same sum, which fits.
 template <class V> V Mix(V s, V d, V a)
 {
-    const V x = s * a + d * (255 - a) + 127;
+    const V x = (d << 8) - d + (s - d) * a + 127;
     return (x + 1 + (x >> 8)) >> 8;
 }
 
