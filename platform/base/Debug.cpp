@@ -112,7 +112,7 @@ void AppendNumber(std::u16string& out, const Spec& spec, const FormatArg& arg)
     if (spec.width >= 0)
         fmt += std::to_string(spec.width);
     if (spec.precision >= 0)
-        fmt += "." + std::to_string(spec.precision);
+        fmt.append(".").append(std::to_string(spec.precision));
     char buf[512];
     char conv = static_cast<char>(spec.conversion);
     // Integer width: the length modifier's, else the unit's 32-bit int;
