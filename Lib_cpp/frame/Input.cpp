@@ -18,42 +18,8 @@
 
 namespace {
 
-// Element input codes of the gesture engine.
-enum : int {
-    kInDown = 0,
-    kInRepeat = 2,
-    kInPressDuring = 4,
-    kInDoublePress = 6,
-    kInHover = 8,
-    kInMove = 9,
-    kInUp = 11,
-    kInTakesRepeat = 16,
-    kInTap = 18,
-    kInDragStart = 19,
-    kInDragOver = 20,
-    kInDropQuery = 21,
-    kInDragLeave = 22,
-    kInHoverQuery = 23,
-    kInDrop = 24,
-    kInDropAccepted = 25,
-    kInDropRefused = 26,
-    kInDropCancelled = 27,
-    kInCandidateUp = 28,
-    kInScrollBy = 29,
-    kInScrollEnded = 30,
-    kInFlingVelocity = 31,
-    kInFlingStep = 32,
-    kInFlingEnded = 33,
-    kInPressDuringFling = 34,
-};
-
 // The frame's timer of a delayed release.
 constexpr UINT_PTR kDelayedReleaseTimer = 1;
-
-// A text record of this kind is a command of the soft keyboard, queued as
-// action {15, 4096}.
-constexpr int kTextCommandKind = 6;
-constexpr int kTextCommandAction = 15;
 
 constexpr int kNoSample = static_cast<int>(0x80000001);
 
@@ -77,7 +43,7 @@ POINT Local(const IxElement* element, POINT point)
 
 bool IsMove(int code)
 {
-    return code == kInHover || code == kInMove;
+    return code == IXIN_HOVER || code == IXIN_MOVE;
 }
 
 int Sign(double v)
@@ -232,7 +198,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
     m_dwFlags &= ~IXF_INVALIDATEALL; // the frame's update-pending flag
     m_bMoved = FALSE;
     m_dwState &= ~IXFS_SUSPENDED;
-    if (PointerToHook(kInDown, point, TRUE))
+    if (PointerToHook(IXIN_DOWN, point, TRUE))
         return;
     if (m_nGestureMode == IXGM_NONE && IsBusy(0)) {
         NKDbgPrintfW(u"[BUSY] DoLButtonDown() : return by Busy, [%d,%d], at [%ld]\r\n", x, y, GetTickCount());
@@ -274,7 +240,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
             if (FindScroll(flinging[i]) < 0)
                 continue;
             POINT local = Local(flinging[i], point);
-            if (flinging[i]->OnInput(kInPressDuringFling, reinterpret_cast<LPARAM>(&local)) == 0)
+            if (flinging[i]->OnInput(IXIN_GESTUREGOESON, reinterpret_cast<LPARAM>(&local)) == 0)
                 consumed = true;
         }
         if (consumed)
@@ -288,10 +254,10 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
             return;
     }
     if (m_nGestureMode != IXGM_NONE) {
-        GestureInput(kInPressDuring, point);
+        GestureInput(IXIN_PRESSDURING, point);
     } else {
         m_dwPressTime = GetTickCount();
-        DispatchPress(kInDown, point);
+        DispatchPress(IXIN_DOWN, point);
     }
 }
 
@@ -302,9 +268,9 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
         return;
     IxElementWatch watch(target);
     POINT local = Local(target, point);
-    if (code == kInRepeat) {
-        if (target->OnInput(kInTakesRepeat, reinterpret_cast<LPARAM>(&local)) == 0) {
-            DispatchPress(kInDown, point);
+    if (code == IXIN_REPEAT) {
+        if (target->OnInput(IXIN_TAKESREPEAT, reinterpret_cast<LPARAM>(&local)) == 0) {
+            DispatchPress(IXIN_DOWN, point);
             return;
         }
         if (!watch.Alive())
@@ -317,7 +283,7 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
         target->OnEvent(IXEV_GESTUREENDED, 0);
         if (watch.Alive()) {
             POINT none{0, 0};
-            target->OnInput(kInFlingEnded, reinterpret_cast<LPARAM>(&none));
+            target->OnInput(IXIN_FLINGENDED, reinterpret_cast<LPARAM>(&none));
         }
         return;
     }
@@ -341,7 +307,7 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
     m_pKernel->m_pCaptureTarget = target;
     if (mode == IXGM_DRAG) {
         m_dwState |= IXFS_DRAGLAYER;
-        m_pDropTarget = target->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) ? target : nullptr;
+        m_pDropTarget = target->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) ? target : nullptr;
     }
     if (mode >= IXGM_LONGPRESS && mode <= IXGM_SCROLL)
         StartSampling(point);
@@ -359,7 +325,7 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
     if (point.x == m_ptPointer.x && point.y == m_ptPointer.y)
         return;
     const bool down = (keys & MK_LBUTTON) != 0;
-    if (PointerToHook(down ? kInMove : kInHover, point, FALSE)) {
+    if (PointerToHook(down ? IXIN_MOVE : IXIN_HOVER, point, FALSE)) {
         m_ptPointer = point;
         m_ptWindow = POINT{x, y};
         return;
@@ -380,7 +346,7 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
                 m_bMoved = TRUE;
                 m_nMoveThreshold = 0;
                 if (!(m_dwState & IXFS_DELAYEDRELEASE))
-                    GestureInput(down ? kInMove : kInHover, point);
+                    GestureInput(down ? IXIN_MOVE : IXIN_HOVER, point);
             }
         }
         if (startedDrag)
@@ -403,13 +369,13 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
         m_ptWindow = POINT{x, y};
         return;
     }
-    if (PointerToHook(kInUp, point, FALSE)) {
+    if (PointerToHook(IXIN_UP, point, FALSE)) {
         m_ptPointer = point;
         m_ptWindow = POINT{x, y};
         return;
     }
     IxBusyScope busy(this);
-    IxPointerNotice notice{kInUp, point};
+    IxPointerNotice notice{IXIN_UP, point};
     if (IxElement* view = m_pKernel->m_pPointerNoticeView)
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     if (m_pHook)
@@ -424,7 +390,7 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
             const IxArray<IxPressObserverEntry>& observers = m_pKernel->PressObservers();
             for (int i = 0; i < observers.Count(); ++i) {
                 if (observers[i].pObserver->AcceptStroke(dirX, dirY)) {
-                    PushGlobalAction(observers[i].nActionId, AEV_PRESS, observers[i].lValue);
+                    PushGlobalAction(observers[i].nActionId, AEV_DEFAULT, observers[i].lValue);
                     break;
                 }
             }
@@ -441,12 +407,12 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
                 if (m_nMoveThreshold < 1 || dx > m_nMoveThreshold || dy > m_nMoveThreshold) {
                     m_bMoved = TRUE;
                     m_nMoveThreshold = 0;
-                    GestureInput(kInMove, point);
+                    GestureInput(IXIN_MOVE, point);
                     m_ptPointer = point;
                 }
             }
             if (m_nGestureMode != IXGM_NONE)
-                GestureInput(kInUp, point);
+                GestureInput(IXIN_UP, point);
         }
     }
     m_ptPointer = point;
@@ -463,15 +429,15 @@ void IxKernelFrame::DoLButtonDblClk(WPARAM, int x, int y)
     if (m_dwState & IXFS_DELAYEDRELEASE) {
         m_dwState &= ~IXFS_DELAYEDRELEASE;
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
-        GestureInput(kInUp, m_ptPointer);
+        GestureInput(IXIN_UP, m_ptPointer);
     }
     m_ptPointer = point;
     m_ptWindow = POINT{x, y};
     if (m_nGestureMode == IXGM_NONE) {
         if (!(m_dwFlags & IXF_INVALIDATEALL))
-            DispatchPress(kInRepeat, point);
+            DispatchPress(IXIN_REPEAT, point);
     } else {
-        GestureInput(kInDoublePress, point);
+        GestureInput(IXIN_DOUBLEPRESS, point);
     }
 }
 
@@ -481,7 +447,7 @@ void IxKernelFrame::OnCaptureLost()
         return;
     IxBusyScope busy(this);
     if (m_pHook) {
-        IxPointerNotice notice{kInUp, POINT{static_cast<int>(0xc0000001), static_cast<int>(0xc0000001)}};
+        IxPointerNotice notice{IXIN_UP, POINT{static_cast<int>(0xc0000001), static_cast<int>(0xc0000001)}};
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     }
     if (!(m_dwState & IXFS_CAPTURE))
@@ -497,13 +463,13 @@ void IxKernelFrame::OnCaptureLost()
         case IXGM_SWIPE:
             element->OnEvent(IXEV_DRAGSTATE, 0);
             if (watch.Alive())
-                element->OnInput(kInCandidateUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_CANDIDATEUP, reinterpret_cast<LPARAM>(&local));
             break;
         case IXGM_TRACK:
-            element->OnInput(kInUp, reinterpret_cast<LPARAM>(&local));
+            element->OnInput(IXIN_UP, reinterpret_cast<LPARAM>(&local));
             break;
         case IXGM_DRAG:
-            GestureInput(kInUp, m_ptPointer);
+            GestureInput(IXIN_UP, m_ptPointer);
             break;
         default:
             break;
@@ -551,7 +517,7 @@ void IxKernelFrame::Tap(IxElement* element, POINT point)
 {
     POINT local = Local(element, point);
     DWORD held = GetTickCount() - m_dwPressTime;
-    element->OnInput(held <= m_gc.dwTapLimit ? kInTap : kInUp, reinterpret_cast<LPARAM>(&local));
+    element->OnInput(held <= m_gc.dwTapLimit ? IXIN_TAP : IXIN_UP, reinterpret_cast<LPARAM>(&local));
 }
 
 void IxKernelFrame::GestureInput(int code, POINT point)
@@ -585,7 +551,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
     switch (m_nGestureMode) {
     case IXGM_CANDIDATE:
         if (move) {
-            int answer = element->OnInput(kInDragStart, reinterpret_cast<LPARAM>(&local));
+            int answer = element->OnInput(IXIN_DRAGSTART, reinterpret_cast<LPARAM>(&local));
             if (gone())
                 return;
             if (answer == IXGM_DRAG) {
@@ -602,7 +568,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
                     return;
                 m_nGestureMode = IXGM_DRAG;
                 m_dwState |= IXFS_DRAGLAYER;
-                m_pDropTarget = element->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) ? element : nullptr;
+                m_pDropTarget = element->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) ? element : nullptr;
                 if (gone())
                     return;
                 DragMove(point);
@@ -613,10 +579,10 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             }
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             element->OnEvent(IXEV_DRAGSTATE, 0);
             if (watch.Alive())
-                element->OnInput(kInCandidateUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_CANDIDATEUP, reinterpret_cast<LPARAM>(&local));
             if (watch.Alive() && !m_bMoved)
                 Tap(element, point);
             EndPointerGesture();
@@ -624,11 +590,11 @@ void IxKernelFrame::GestureInput(int code, POINT point)
         }
         break;
     case IXGM_TRACK:
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             if (!m_bMoved)
                 Tap(element, point);
             else
-                element->OnInput(kInUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_UP, reinterpret_cast<LPARAM>(&local));
             EndPointerGesture();
             return;
         }
@@ -638,7 +604,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             DragMove(point);
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             DragRelease(point);
             EndPointerGesture();
             return;
@@ -649,7 +615,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             ScrollMove(point);
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             Fling(element, TRUE);
             EndPointerGesture();
             return;
@@ -670,13 +636,13 @@ void IxKernelFrame::DragMove(POINT point)
         view->GetRect(&rc);
         view->MoveTo(rc.left + point.x - m_ptPointer.x, rc.top + point.y - m_ptPointer.y, TRUE);
     }
-    IxElement* hover = TargetAt(kInDragOver, point, FALSE);
+    IxElement* hover = TargetAt(IXIN_DRAGOVER, point, FALSE);
     if (hover != m_pHover) {
         // The leave handler may delete the element now under the pointer.
         IxElementWatch watch(hover);
         if (m_pDropTarget) {
             POINT local = Local(m_pDropTarget, point);
-            if (m_pDropTarget->OnInput(kInDragLeave, reinterpret_cast<LPARAM>(&local)))
+            if (m_pDropTarget->OnInput(IXIN_DRAGLEAVE, reinterpret_cast<LPARAM>(&local)))
                 m_pDropTarget = nullptr;
         }
         if (!watch.Alive())
@@ -684,14 +650,14 @@ void IxKernelFrame::DragMove(POINT point)
         m_pHover = hover;
         if (hover) {
             POINT local = Local(hover, point);
-            if (hover->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive()
-                && hover->OnInput(kInDropQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
+            if (hover->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) && watch.Alive()
+                && hover->OnInput(IXIN_DROPQUERY, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
                 m_pDropTarget = hover;
         }
     }
     if (m_pDropTarget) {
         POINT local = Local(m_pDropTarget, point);
-        m_pDropTarget->OnInput(kInDragOver, reinterpret_cast<LPARAM>(&local));
+        m_pDropTarget->OnInput(IXIN_DRAGOVER, reinterpret_cast<LPARAM>(&local));
     }
     if ((view = DragView()) != nullptr) {
         view->Show(TRUE, TRUE);
@@ -709,15 +675,15 @@ void IxKernelFrame::DragRelease(POINT point)
     IxElement* target = m_pDropTarget;
     POINT local = Local(source, point);
     if (!view || !target || view->HasFlag(IXF_DISABLED) || !m_bMoved) {
-        source->OnInput(kInDropCancelled, reinterpret_cast<LPARAM>(&local));
+        source->OnInput(IXIN_DROPCANCELLED, reinterpret_cast<LPARAM>(&local));
         if (watch.Alive() && !m_bMoved)
             Tap(source, point);
         return;
     }
     POINT targetLocal = Local(target, point);
-    int answer = target->OnInput(kInDrop, reinterpret_cast<LPARAM>(&targetLocal));
+    int answer = target->OnInput(IXIN_DROP, reinterpret_cast<LPARAM>(&targetLocal));
     if (watch.Alive())
-        source->OnInput(answer == 0 ? kInDropCancelled : (answer == 1 ? kInDropAccepted : kInDropRefused),
+        source->OnInput(answer == 0 ? IXIN_DROPCANCELLED : (answer == 1 ? IXIN_DROPACCEPTED : IXIN_DROPREFUSED),
                         reinterpret_cast<LPARAM>(&local));
 }
 
@@ -805,7 +771,7 @@ void IxKernelFrame::ScrollMove(POINT point)
     if (!element)
         return;
     SampleVelocity(point);
-    IxElement* under = TargetAt(kInScrollBy, point, FALSE);
+    IxElement* under = TargetAt(IXIN_SCROLLBY, point, FALSE);
     if (!under || !element->IsAncestorOf(under))
         return;
     int i = FindScroll(element);
@@ -833,7 +799,7 @@ void IxKernelFrame::ScrollMove(POINT point)
     if (delta.x == 0 && delta.y == 0)
         return;
     IxElementWatch watch(element);
-    int answer = element->OnInput(kInScrollBy, reinterpret_cast<LPARAM>(&delta));
+    int answer = element->OnInput(IXIN_SCROLLBY, reinterpret_cast<LPARAM>(&delta));
     if (!watch.Alive())
         return;
     if (answer == 0) {
@@ -880,7 +846,7 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
         direction[1] = Sign(m_scrolls[i].velocity[1]);
     }
     POINT velocity{m_scrolls[i].velocity[0], m_scrolls[i].velocity[1]};
-    element->OnInput(kInFlingVelocity, reinterpret_cast<LPARAM>(&velocity));
+    element->OnInput(IXIN_FLINGVELOCITY, reinterpret_cast<LPARAM>(&velocity));
     if (!watch.Alive() || (i = FindScroll(element)) < 0)
         return;
     IxScrollRecord& r = m_scrolls[i];
@@ -940,7 +906,7 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
     element->OnEvent(IXEV_GESTUREENDED, 0);
     if (watch.Alive()) {
         POINT dir{direction[0], direction[1]};
-        element->OnInput(kInScrollEnded, reinterpret_cast<LPARAM>(&dir));
+        element->OnInput(IXIN_SCROLLENDED, reinterpret_cast<LPARAM>(&dir));
     }
 }
 
@@ -978,7 +944,7 @@ void IxKernelFrame::FlingStep(IxElement* element)
             left = true;
     }
     IxElementWatch watch(element);
-    int answer = element->OnInput(kInFlingStep, reinterpret_cast<LPARAM>(&delta));
+    int answer = element->OnInput(IXIN_FLINGSTEP, reinterpret_cast<LPARAM>(&delta));
     if (!watch.Alive() || !m_pKernel)
         return;
     if (answer != 0 && left && FindScroll(element) >= 0)
@@ -990,7 +956,7 @@ void IxKernelFrame::FlingStep(IxElement* element)
         m_pKernel->KillTimer(this, reinterpret_cast<UINT_PTR>(element));
     if (watch.Alive()) {
         POINT none{0, 0};
-        element->OnInput(kInFlingEnded, reinterpret_cast<LPARAM>(&none));
+        element->OnInput(IXIN_FLINGENDED, reinterpret_cast<LPARAM>(&none));
     }
 }
 
@@ -1029,7 +995,7 @@ BOOL IxKernelFrame::IsFlingRunning(IxElement* element)
 LRESULT IxKernelFrame::ScrollService(int code, void* record, LPARAM value)
 {
     switch (code) {
-    case IXSVC_SCROLL: {
+    case IXSVC_BEGINGESTURE: {
         auto* g = static_cast<IxGestureRecord*>(record);
         if (!g || !g->pElement)
             return 1;
@@ -1075,7 +1041,7 @@ LRESULT IxKernelFrame::ScrollService(int code, void* record, LPARAM value)
         }
         return 1;
     }
-    case IXSVC_ENDSCROLL: {
+    case IXSVC_ENDGESTURE: {
         auto* element = static_cast<IxElement*>(record);
         RemoveScroll(element);
         if (element && element == m_pGestureElement && m_nGestureMode >= IXGM_LONGPRESS)
@@ -1104,7 +1070,7 @@ BOOL IxKernelFrame::OnInputTimer(UINT_PTR id)
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
         if (m_dwState & IXFS_DELAYEDRELEASE) {
             m_dwState &= ~IXFS_DELAYEDRELEASE;
-            GestureInput(kInUp, m_ptPointer);
+            GestureInput(IXIN_UP, m_ptPointer);
         }
         return TRUE;
     }
@@ -1197,7 +1163,7 @@ BOOL IxKernelFrame::MatchAccessGesture(POINT screenPoint)
         advanced = TRUE;
         if (g.pTable[++g.nProgress].left == kIxAccessEnd) {
             g.nProgress = 0;
-            PostAction(g.nViewId, AEV_PRESS, 0);
+            PostAction(g.nViewId, AEV_DEFAULT, 0);
         }
     }
     return advanced;
@@ -1217,7 +1183,7 @@ BOOL IxKernelFrame::MatchKeySequence(UINT key)
         advanced = TRUE;
         if (s.pTable[++s.nProgress] == 0) {
             s.nProgress = 0;
-            PostAction(s.nViewId, AEV_PRESS, 0);
+            PostAction(s.nViewId, AEV_DEFAULT, 0);
         }
     }
     return advanced;
@@ -1288,17 +1254,17 @@ void IxKernelFrame::ShowButton(int buttonKey, BOOL press)
     int button = m_pHook ? m_pHook->KeyToButton(buttonKey, press) : buttonKey;
     if (!button)
         return;
-    IxElement* element = FindElement(1, button, nullptr, nullptr, nullptr);
+    IxElement* element = FindElement(IXFIND_ID, button, nullptr, nullptr, nullptr);
     if (!element || element == this)
         return;
     // The button shows only where it is what a touch at its centre would
     // reach: a button under another screen stays as it is.
     POINT centre{element->Width() / 2, element->Height() / 2};
     element->LocalToScreen(&centre);
-    IxElement* target = TargetAt(kInDown, centre, FALSE);
+    IxElement* target = TargetAt(IXIN_DOWN, centre, FALSE);
     if (!target || !element->IsAncestorOf(target) || target->HasFlag(IXF_HIDDEN))
         return;
-    target->SetFlag40(press, TRUE);
+    target->SetPressed(press, TRUE);
 }
 
 // ---------------------------------------------------------------------------
@@ -1411,9 +1377,9 @@ void IxKernelFrame::OnTextInput(const IxTextInput* input)
 {
     if (!input || !m_pKernel)
         return;
-    if (input->kind == kTextCommandKind) {
+    if (input->kind == IxTextInput::Command) {
         IxBusyScope busy(this); // its end delivers the action
-        PushGlobalAction(kTextCommandAction, AEV_PRESS, input->length);
+        PushGlobalAction(IXA_TEXTCOMMAND, AEV_DEFAULT, input->length);
         return;
     }
     RouteText(input);

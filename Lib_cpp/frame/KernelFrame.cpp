@@ -11,47 +11,12 @@
 
 #include <new>
 
-namespace {
-
-// Framework notices to the frame window (action id 1).
-constexpr int kNoticeTarget = 1;
-constexpr int kNoticeFocusLeft = 3;
-constexpr int kNoticeSoftKey = 4;
-
-// Codes the hook is asked with (kind 4096).
-constexpr int kAskClose = 11;
-constexpr int kAskShow = 12;
-constexpr int kAskHide = 13;
-constexpr int kInvalidateAllNotice = 14;
-
-// Recall codes the frame posts to itself.
-constexpr LPARAM kRecallStarted = 1;
-constexpr LPARAM kRecallDrain = 2;
-constexpr LPARAM kRecallDirty = 3;
-constexpr LPARAM kRecallRepaintNotice = 4;
-
-// Reserved action ids.
-constexpr int kFileChangeTimerAction = 10;
-constexpr int kFileChangeAction = 51;
-constexpr int kDeviceNotice = 32;
-constexpr int kDeviceAliasNotice = 33;
-constexpr int kDeviceCheckNotice = 34;
-constexpr int kCopyDataAction = 69;
-constexpr int kBroadcastMessageAction = 74;
-constexpr int kArgsKind = 0x1027;
-constexpr int kNoSenderId = 4; // WM_COMMAND or WM_NOTIFY without a sender
-constexpr int kPictureReadyAction = 56;
-constexpr int kFirstSystemEvent = 21;
-constexpr int kLastSystemEvent = 50;
-
-} // namespace
-
 // ---------------------------------------------------------------------------
 // IxKernelAppPlayer
 
 int IxKernelAppPlayer::ActionIsInvoked(int code, int kind, LPARAM)
 {
-    if (code == kAskClose && kind == AEV_PRESS) {
+    if (code == IXA_ASKCLOSE && kind == AEV_DEFAULT) {
         if (m_pFrame)
             m_pFrame->Stop(TRUE);
         return 1;
@@ -92,8 +57,8 @@ IxKernelFrame::~IxKernelFrame()
     m_queue.Clear();
     if (HasFlag(IXF_ACTIVE)) {
         if (m_pHook)
-            m_pHook->SetState(5, 0);
-        SetState(5, 0);
+            m_pHook->SetState(IXSS_DETACH, 0);
+        SetState(IXSS_DETACH, 0);
     }
     for (int budget = m_layers.Count(); budget > 0 && m_layers.Count() > 0; --budget)
         RemoveLayerAt(m_layers.Count() - 1);
@@ -117,7 +82,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
     {
         IxBusyScope busy(this);
         m_pGestureElement = nullptr;
-        m_nGestureMode = 0;
+        m_nGestureMode = IXGM_NONE;
         m_caret = IxCaretRect{0, 0, 0, 0};
         IxElementParams params;
         params.Clear();
@@ -125,11 +90,11 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
         if (!IxElement::Create(&params))
             return FALSE;
         IxElement* first = Created();
-        SetState(1, 0);
-        SetState(2, 0);
+        SetState(IXSS_BUILD, 0);
+        SetState(IXSS_ATTACH, 0);
         if (m_pHook) {
-            m_pHook->SetState(1, 0);
-            m_pHook->SetState(2, reinterpret_cast<LPARAM>(first));
+            m_pHook->SetState(IXSS_BUILD, 0);
+            m_pHook->SetState(IXSS_ATTACH, reinterpret_cast<LPARAM>(first));
         }
         if (!m_pActivePage && first) {
             if (m_pages.IndexOf(first) >= m_pages.Count())
@@ -142,7 +107,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
     m_preloader.StartIfPending(7);
     if (m_pHook) {
         if (HWND hwnd = GetWindowHandle())
-            PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallStarted);
+            PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_STARTED);
     }
     return TRUE;
 }
@@ -198,9 +163,9 @@ constexpr RECT kEmptyDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001),
 
 void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
 {
-    if (mode == 1)
+    if (mode == IXINV_UPDATE)
         m_dwFlags |= IXF_UPDATEPENDING;
-    else if (mode == 2)
+    else if (mode == IXINV_LAYOUT)
         m_dwFlags |= IXF_LAYOUTPENDING;
     if (!rect || IsEmpty(*rect))
         return;
@@ -280,7 +245,7 @@ IxElement* IxKernelFrame::FindElement(int kind, int id, IxArray<IxElement*>* out
         if (IxElement* found = search(m_layers[i].pView); found && !out)
             return found;
     }
-    if (kind == 1 && m_nId == id) {
+    if (kind == IXFIND_ID && m_nId == id) {
         if (!out)
             return this;
         out->Add(this);
@@ -339,13 +304,13 @@ void IxKernelFrame::EndBusy()
     // 3: the whole frame is to be redrawn.
     if (k.m_bInvalidateAll) {
         k.m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // 4
     ApplyCaretRequest();
     // 5: a soft key for the focused text control.
     if (k.m_nSoftKeyRequest > 1) {
-        PostAction(kNoticeTarget, kNoticeSoftKey, k.m_nSoftKeyRequest);
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY, k.m_nSoftKeyRequest);
         k.m_nSoftKeyRequest = 0;
     }
     // 6
@@ -372,11 +337,11 @@ void IxKernelFrame::EndBusy()
     FlushPendingInvalidation();
     // 13
     if (m_bRepaintNotice && k.m_bRepaint && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
     // Actions queued after the drain (by the hook's notices and consents)
     // are drained by a recall instead of waiting for an unrelated message.
     if (m_queue.Count() > 0 && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DRAIN);
     // 14
     m_bInPressHandler = FALSE;
     --m_nBusy;
@@ -393,15 +358,15 @@ void IxKernelFrame::CarryOutWindowRequest()
     case IXWR_CLOSE:
         // Closed through the window's queue: the frame and the handlers on
         // the stack must not be deleted under their feet.
-        if (!m_pHook || ActionIsInvoked(kAskClose, AEV_PRESS, 0))
+        if (!m_pHook || ActionIsInvoked(IXA_ASKCLOSE, AEV_DEFAULT, 0))
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         break;
     case IXWR_SHOW:
-        if (!IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskShow, AEV_PRESS, 0)))
+        if (!IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(IXA_ASKSHOW, AEV_DEFAULT, 0)))
             ShowWindow(hwnd, SW_SHOW);
         break;
     case IXWR_HIDE:
-        if (IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskHide, AEV_PRESS, 0)))
+        if (IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(IXA_ASKHIDE, AEV_DEFAULT, 0)))
             ShowWindow(hwnd, SW_HIDE);
         break;
     default:
@@ -428,7 +393,7 @@ void IxKernelFrame::FlushDeferredWork()
     k.m_bDeferredWork = FALSE;
     if (k.m_bInvalidateAll) {
         k.m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // Removals may queue further removals; each batch is taken whole.
     while (k.m_popLater.Count() > 0) {
@@ -452,7 +417,7 @@ void IxKernelFrame::DispatchEvent(DWORD word, LPARAM value)
     if (m_dwState & IXFS_CLOSED)
         return;
     int id = IxActionId(word);
-    if ((m_dwState & IXFS_STOPPED) && (id < kFirstSystemEvent || id > kLastSystemEvent)) {
+    if ((m_dwState & IXFS_STOPPED) && (id < IXA_FIRSTSYSTEM || id > IXA_LASTSYSTEM)) {
         if (m_pHook) {
             IxBusyScope busy(this);
             m_pHook->ActionIsInvoked(id, IxActionKind(word), value);
@@ -470,7 +435,7 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
     IxKernel& k = *m_pKernel;
     int id = IxActionId(word);
     int kind = IxActionKind(word);
-    if (id == kFileChangeTimerAction) {
+    if (id == IXA_FILECHANGETIMER) {
         if (kind == 1)
             k.KillTimer(this, IxTimerId(&m_nFileChangeDelay));
         return;
@@ -509,10 +474,6 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
     --k.m_nWalks;
 }
 
-namespace {
-
-} // namespace
-
 void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
 {
     DWORD action = static_cast<DWORD>(word);
@@ -521,7 +482,7 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
         return;
     }
     switch (IxActionId(action)) {
-    case kFileChangeAction:
+    case IXA_FILECHANGE:
         if (m_nFileChangeDelay != 0 && m_pKernel) {
             // Restarted by every notice: a burst is refreshed once, after it.
             IxBusyScope busy(this);
@@ -530,13 +491,13 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
             RefreshFileChanges();
         }
         return;
-    case kPictureReadyAction: {
+    case IXA_PICTUREREADY: {
         // The value is a weak reference to the requesting control: only a
         // control that still exists hears that its picture is ready.
         IxElementRef ref = IxElementRef::Adopt(value);
         if (IxElement* control = ref.Get()) {
             IxBusyScope busy(this);
-            control->OnEvent(16, 0);
+            control->OnEvent(IXEV_PICTUREREADY, 0);
         }
         return;
     }
@@ -680,7 +641,7 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
     if (!HasFlag(IXF_LAYOUTPENDING) && !view->HasFlag(IXF_HIDDEN)) {
         RECT rc;
         view->GetRect(&rc);
-        Invalidate(0, &rc, view);
+        Invalidate(IXINV_REPAINT, &rc, view);
     }
     if (!HasFlag(IXF_PENDING))
         Redraw();
@@ -727,7 +688,7 @@ void IxKernelFrame::RemoveLayerAt(int index)
     }
     Redraw();
     if (entry.nSavedFocusId && m_pKernel && !m_pKernel->GetFocus()) {
-        IxElement* element = FindElement(1, entry.nSavedFocusId, nullptr, nullptr, this);
+        IxElement* element = FindElement(IXFIND_ID, entry.nSavedFocusId, nullptr, nullptr, this);
         if (element && element->HasFlag(IXF_ACTIVE))
             SetFocus(element);
     }
@@ -791,14 +752,14 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
             EndModalLoop(-1); // removes the layer
             continue;
         }
-        if (priority == IXLAYER_DRAG && m_nGestureMode == 3 && m_pGestureElement) {
+        if (priority == IXLAYER_DRAG && m_nGestureMode == IXGM_DRAG && m_pGestureElement) {
             // The drag loses its image: the dragged element hears that the
             // drop was cancelled, and the gesture ends.
             IxElement* dragged = m_pGestureElement;
             m_pGestureElement = nullptr;
-            m_nGestureMode = 0;
+            m_nGestureMode = IXGM_NONE;
             m_pDropTarget = nullptr;
-            dragged->OnInput(27, 0);
+            dragged->OnInput(IXIN_DROPCANCELLED, 0);
             continue; // the handler may have changed the stack
         }
         RemoveLayerAt(index);
@@ -840,7 +801,7 @@ void IxKernelFrame::SetFocus(IxElement* element)
         return;
     if (IxElement* old = m_pKernel->m_pFocus) {
         old->OnEvent(IXEV_FOCUSOUT, reinterpret_cast<LPARAM>(element));
-        PostAction(kNoticeTarget, kNoticeFocusLeft, 0);
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY_FINISH, 0);
     }
     m_pKernel->m_pFocus = element;
     if (element)
@@ -859,8 +820,8 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
             ValidateRect(hwnd, nullptr);
         if (m_pKernel && m_pKernel->m_bRepaint) {
             m_pKernel->m_bRepaint = FALSE;
-            SetState(3, 0);
-            SetState(4, 0);
+            SetState(IXSS_RESUME, 0);
+            SetState(IXSS_PAUSE, 0);
         }
         FinishPaint();
         return;
@@ -933,7 +894,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     SetBkMode(drawDC, oldMode);
     paint.EndOffscreen();
     if (full)
-        SetState(3, 0);
+        SetState(IXSS_RESUME, 0);
     if (m_pHook)
         m_pHook->AfterPaint();
     paint.Release();
@@ -944,11 +905,11 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     else
         m_dwState &= ~IXFS_DIRECTPAINT;
     if (full)
-        SetState(4, 0);
+        SetState(IXSS_PAUSE, 0);
     FinishPaint();
     m_bPainting = FALSE;
     if (!IsEmpty(m_rcDirty) && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDirty);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DIRTY);
 }
 
 void IxKernelFrame::FinishPaint()
@@ -960,10 +921,10 @@ void IxKernelFrame::FinishPaint()
     HWND hwnd = GetWindowHandle();
     if (m_pKernel && m_pKernel->m_bInvalidateAll) {
         m_pKernel->m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     if (m_queue.Count() > 0 && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DRAIN);
     FlushPendingInvalidation();
 }
 
@@ -971,12 +932,12 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 {
     if (static_cast<int>(elementId) != m_nId) {
         IxBusyScope busy(this);
-        if (IxElement* element = FindElement(1, static_cast<int>(elementId), nullptr, nullptr, nullptr))
-            element->OnEvent(25, code);
+        if (IxElement* element = FindElement(IXFIND_ID, static_cast<int>(elementId), nullptr, nullptr, nullptr))
+            element->OnEvent(IXEV_RECALL, code);
         return;
     }
     switch (code) {
-    case kRecallDirty:
+    case IXRECALL_DIRTY:
         if (!IsEmpty(m_rcDirty)) {
             RECT r = m_rcDirty;
             m_rcDirty = kEmptyDirty;
@@ -984,18 +945,18 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
                 InvalidateRect(hwnd, &r, FALSE);
         }
         break;
-    case kRecallRepaintNotice:
+    case IXRECALL_REPAINTNOTICE:
         if (m_bRepaintNotice && m_pKernel && m_pKernel->m_bRepaint) {
             m_pKernel->m_bRepaint = FALSE;
-            SetState(3, 0);
-            SetState(4, 0);
+            SetState(IXSS_RESUME, 0);
+            SetState(IXSS_PAUSE, 0);
         }
         break;
-    case kRecallDrain: {
+    case IXRECALL_DRAIN: {
         IxBusyScope busy(this); // its end drains the queue
         break;
     }
-    case kRecallStarted: {
+    case IXRECALL_STARTED: {
         IxBusyScope busy(this);
         if (m_pHook)
             m_pHook->OnFrameStarted();
@@ -1004,7 +965,7 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
     default: {
         IxBusyScope busy(this);
         if (m_pHook)
-            m_pHook->OnEvent(25, code);
+            m_pHook->OnEvent(IXEV_RECALL, code);
         break;
     }
     }
@@ -1105,35 +1066,35 @@ void IxKernelFrame::ShowCaret(BOOL on)
 
 void IxKernelFrame::NotifyDevice(int kind, int device)
 {
-    Notify(kDeviceNotice, kind, device);
+    Notify(IXA_DEVICENOTICE, kind, device);
 }
 
 void IxKernelFrame::NotifyDeviceAlias(int kind, int alias)
 {
-    Notify(kDeviceAliasNotice, kind, alias);
+    Notify(IXA_ALIASNOTICE, kind, alias);
 }
 
 void IxKernelFrame::NotifyDeviceCheck(int kind, int device)
 {
-    Notify(kDeviceCheckNotice, kind, device);
+    Notify(IXA_FORCENOTICE, kind, device);
 }
 
 void IxKernelFrame::DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c)
 {
     LPARAM args[3] = {a, b, c};
     IxBusyScope busy(this);
-    Deliver(IxActionWord(id, kArgsKind), reinterpret_cast<LPARAM>(args));
+    Deliver(IxActionWord(id, AEV_ARGS), reinterpret_cast<LPARAM>(args));
 }
 
 void IxKernelFrame::ForwardBroadcast(LPARAM a, LPARAM b, LPARAM c)
 {
-    DeliverWithArgs(kBroadcastMessageAction, a, b, c);
+    DeliverWithArgs(IXA_BROADCASTMESSAGE, a, b, c);
 }
 
 void IxKernelFrame::OnControlNotice(HWND sender, int code)
 {
     // Controls are child windows whose control id is their element id.
-    int id = sender ? static_cast<int>(GetWindowLongW(sender, GWL_ID)) : kNoSenderId;
+    int id = sender ? static_cast<int>(GetWindowLongW(sender, GWL_ID)) : IXA_NOSENDER;
     if (m_nBusy == 0)
         Notify(id, code, reinterpret_cast<LPARAM>(sender));
     else
@@ -1149,7 +1110,7 @@ void IxKernelFrame::OnCopyData(WPARAM wParam, LPARAM lParam)
 {
     LPARAM pair[2] = {static_cast<LPARAM>(wParam), lParam};
     IxBusyScope busy(this);
-    Deliver(IxActionWord(kCopyDataAction, AEV_PRESS), reinterpret_cast<LPARAM>(pair));
+    Deliver(IxActionWord(IXA_COPYDATA, AEV_DEFAULT), reinterpret_cast<LPARAM>(pair));
 }
 
 LRESULT IxKernelFrame::OnNotify(NMHDR* header)

@@ -9,6 +9,7 @@
 #include "Lib_cpp/controls/FrameView.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
@@ -46,18 +47,6 @@ private:
     IxKernelFrame* m_pFrame = nullptr;
 };
 
-// Layer priorities.
-enum : int {
-    IXLAYER_SCREEN = 0,
-    IXLAYER_POPUP = 0x7fffff97,
-    IXLAYER_DRAG = 0x7fffff98,
-    IXLAYER_OVERLAY = 0x7fffff99,
-    IXLAYER_OVERLAY2 = 0x7fffff9a,
-    IXLAYER_KEEP = 0x7fffff9b, // at or above: not reported to the hook, kept by PopAllLayers
-    IXLAYER_TOP = 0x7fffffa5,  // top layer of level n: IXLAYER_TOP - n
-    IXLAYER_MODAL = static_cast<int>(0x8000006f),
-};
-
 struct IxLayerEntry {
     IxElement* pView;
     IxElement* pOwner; // may be null: the frame deletes the view when the layer goes
@@ -80,36 +69,6 @@ inline int IxTopLayerPriority(int level)
     int magnitude = level == INT32_MIN ? INT32_MAX : -level;
     return -(IXLAYER_TOP - magnitude);
 }
-
-// Frame state word.
-enum : DWORD {
-    IXFS_CLOSED = 0x1,
-    IXFS_STOPPED = 0x2,
-    IXFS_POPUP = 0x4,
-    IXFS_NODEFAULTDRAW = 0x8,
-    IXFS_HOOKPAINTS = 0x10,
-    IXFS_SCREEN = 0x20,
-    IXFS_SINGLELAYER = 0x40,
-    IXFS_OVERLAY = 0x80,
-    IXFS_CAPTURE = 0x10000,        // the pointer is captured for a gesture
-    IXFS_DELAYEDRELEASE = 0x20000, // a release waits for the frame's timer 1
-    IXFS_SUSPENDED = 0x100000,     // pointer input ignored until the next press
-    IXFS_DRAGLAYER = 0x200000,     // a drag with the drag layer runs
-    IXFS_DIRECTPAINT = 0x1000000,
-    IXFS_DIRECTPAINTREQUEST = 0x2000000,
-    IXFS_PAINTLOCK = 0x4000000, // every paint only validates the window
-};
-
-// Pointer gesture modes.
-enum : int {
-    IXGM_NONE = 0,
-    IXGM_TRACK = 2,     // drag without drop support (press tracking)
-    IXGM_DRAG = 3,      // dragging with the drag layer
-    IXGM_CANDIDATE = 4, // drag candidate
-    IXGM_LONGPRESS = 5, // long-press candidate
-    IXGM_SWIPE = 6,     // swipe candidate
-    IXGM_SCROLL = 7,    // scrolling
-};
 
 // The constants of the pointer gesture engine.
 struct IxGestureConstants {
@@ -154,19 +113,6 @@ struct IxScrollRecord {
 struct IxPointerNotice {
     int nKind;
     POINT pt;
-};
-
-// Element events of the pointer engine.
-enum : int {
-    IXEV_POINTERNOTICE = 15,
-    IXEV_LONGPRESS = -4,
-    IXEV_DRAGSTATE = -5, // param 1 started, 0 not
-};
-
-// Hardware-key flags of NotifyExtKey.
-enum : DWORD {
-    IXKEY_BUSYTEST = 0x1, // a press that waited longer than the busy limit is dropped
-    IXKEY_HELD = 0x4,     // held-key tracking
 };
 
 // Id of the frame element.

@@ -12,17 +12,6 @@
 
 namespace {
 
-// Framework notices to the frame window (action id 1).
-constexpr int kNoticeTarget = 1;
-constexpr int kNoticeRepaint = 7;
-
-// Recall code of the repaint notice.
-constexpr LPARAM kRecallRepaintNotice = 4;
-
-// Font-table changes queued for the screens (kind 4096, value the index).
-constexpr int kFontChanged = 16;
-constexpr int kFontColorChanged = 17;
-
 template <class T> T* RecordOf(LPARAM record)
 {
     return reinterpret_cast<T*>(record);
@@ -121,9 +110,9 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
             Deliver(action->dwAction, action->lValue);
         return 1;
     case IXSVC_KEYEDEVENT:
-        if (IxKeyedRecord* keyed = k ? k->GetRecord(0, FALSE) : nullptr) {
-            if (IxElement* element = FindElement(1, keyed->nElementId, nullptr, nullptr, nullptr))
-                element->OnEvent(8, value);
+        if (IxKeyedRecord* keyed = k ? k->GetRecord(kIxDragOwnerRecord, FALSE) : nullptr) {
+            if (IxElement* element = FindElement(IXFIND_ID, keyed->nElementId, nullptr, nullptr, nullptr))
+                element->OnEvent(IXEV_KEYEDEVENT, value);
         }
         return 1;
     case IXSVC_OPENDC:
@@ -155,18 +144,18 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         m_dwFlags |= IXF_INVALIDATEALL;
         return 1;
     case IXSVC_DRAGONSOURCE:
-        return m_nGestureMode == 3 && m_pGestureElement && m_pDropTarget == m_pGestureElement;
+        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pDropTarget == m_pGestureElement;
     case IXSVC_ISDRAGSOURCE:
-        return m_nGestureMode == 3 && m_pGestureElement && m_pGestureElement == RecordOf<IxElement>(record);
+        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pGestureElement == RecordOf<IxElement>(record);
     case IXSVC_REPAINTNOTICE:
         m_bRepaintNotice = TRUE;
-        PostAction(kNoticeTarget, kNoticeRepaint, 0);
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_EXTERNAL, 0);
         return 1;
-    case 23:
-    case 24:
-    case 25:
+    case IXSVC_NOTICE1:
+    case IXSVC_NOTICE2:
+    case IXSVC_NOTICE3:
         // Framework notices 1, 2 and 3 to the frame window.
-        PostAction(kNoticeTarget, code - 22, code == 23 ? value : 0);
+        PostAction(IXA_WINDOWNOTICE, code - IXSVC_NOTICE1 + IXNOTICE_SERVICE1, code == IXSVC_NOTICE1 ? value : 0);
         return 1;
     case IXSVC_FOCUS:
         SetFocus(RecordOf<IxElement>(record));
@@ -193,13 +182,13 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         int index = static_cast<int>(value);
         if (entry && m_fonts.At(index)) {
             BOOL changed = m_fonts.SetEntry(index, *entry);
-            PushGlobalAction(changed ? kFontChanged : kFontColorChanged, AEV_PRESS, index);
+            PushGlobalAction(changed ? IXA_FONTCHANGED : IXA_FONTCOLORCHANGED, AEV_DEFAULT, index);
         }
         return value;
     }
-    case IXSVC_SCROLL:
+    case IXSVC_BEGINGESTURE:
     case IXSVC_SCROLLLIMITS:
-    case IXSVC_ENDSCROLL:
+    case IXSVC_ENDGESTURE:
     case IXSVC_SCROLLRUNNING:
         return ScrollService(code, RecordOf<void>(record), value);
     case IXSVC_DRAGLAYER:
@@ -270,7 +259,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         if (value)
             DrainEventQueue();
         if (m_bRepaintNotice && k && k->m_bRepaint)
-            OnRecall(static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
+            OnRecall(static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
         if (hwnd) {
             FlushPendingInvalidation();
             UpdateWindow(hwnd);

@@ -17,8 +17,8 @@ bool g_bMountingFamily = false;
 
 // The actions the manager listens to.
 const DWORD kListenFilter[] = {
-    IxActionWord(IXDEV_FILENOTICE, 0),  IxActionWord(IXDEV_DEVICENOTICE, 0),   IxActionWord(IXDEV_ALIASNOTICE, 0),
-    IxActionWord(IXDEV_FORCENOTICE, 0), IxActionWord(IXDEV_PLATFORMNOTICE, 0), 0,
+    IxActionWord(IXA_FILENOTICE, 0),  IxActionWord(IXA_DEVICENOTICE, 0),   IxActionWord(IXA_ALIASNOTICE, 0),
+    IxActionWord(IXA_FORCENOTICE, 0), IxActionWord(IXA_PLATFORMNOTICE, 0), 0,
 };
 
 int FamilyBase(int number)
@@ -285,7 +285,7 @@ BOOL IxDeviceManager::CollectFamily(int base, IxArray<int>* out, BOOL includeRes
 
 BOOL IxDeviceManager::IsFolderPresent(int index) const
 {
-    const IxDeviceEntry* entry = FindDevice(10 + index);
+    const IxDeviceEntry* entry = FindDevice(IXDF_STORAGE + index);
     return entry && !entry->strPath.IsEmpty() && IxFolderExists(entry->strPath.Text());
 }
 
@@ -299,33 +299,33 @@ int IxDeviceManager::PreferredTarget(int)
 
 void IxDeviceManager::OnVolumeNotice(int device, BOOL arrived)
 {
-    PushGlobalAction(IXDEV_DEVICENOTICE, arrived ? AEV_ATTACH : AEV_DETACH, device);
+    PushGlobalAction(IXA_DEVICENOTICE, arrived ? AEV_ATTACH : AEV_DETACH, device);
 }
 
 BOOL IxDeviceManager::ProbeFamily60(int index)
 {
-    return ProbeCountFamily60(index, 0);
+    return ProbeFamily60Ready(index, 0);
 }
 
-BOOL IxDeviceManager::ProbeFamily10(int index)
+BOOL IxDeviceManager::ProbeStorage(int index)
 {
-    return ProbeCountFamily10(index, 0);
+    return ProbeStorageReady(index, 0);
 }
 
 BOOL IxDeviceManager::ProbePresence(int number)
 {
     int index = number - FamilyBase(number);
     switch (FamilyBase(number)) {
-    case 60:
+    case IXDF_FAMILY60:
         return ProbeFamily60(index);
-    case 30:
-        return ProbeFamily30(index);
-    case 20:
+    case IXDF_IPOD:
+        return ProbeIpod(index);
+    case IXDF_FAMILY20:
         return ProbeFamily20(index);
-    case 10:
-        return ProbeFamily10(index);
-    case 70:
-        return ProbeFamily70(index);
+    case IXDF_STORAGE:
+        return ProbeStorage(index);
+    case IXDF_CAMERA:
+        return ProbeCamera(index);
     default:
         return ProbeOther(number);
     }
@@ -337,18 +337,18 @@ BOOL IxDeviceManager::ProbeReady(const IxDeviceEntry& entry)
     int count = entry.nPollCount;
     int index = number - FamilyBase(number);
     switch (FamilyBase(number)) {
-    case 60:
-        return ProbeCountFamily60(index, count);
-    case 30:
-        return ProbeCountFamily30(index, count);
-    case 20:
-        return ProbeCountFamily20(index, count);
-    case 10:
-        return ProbeCountFamily10(index, count);
-    case 70:
-        return ProbeCountFamily70(index, count);
+    case IXDF_FAMILY60:
+        return ProbeFamily60Ready(index, count);
+    case IXDF_IPOD:
+        return ProbeIpodReady(index, count);
+    case IXDF_FAMILY20:
+        return ProbeFamily20Ready(index, count);
+    case IXDF_STORAGE:
+        return ProbeStorageReady(index, count);
+    case IXDF_CAMERA:
+        return ProbeCameraReady(index, count);
     default:
-        return ProbeCountOther(number, count);
+        return ProbeOtherReady(number, count);
     }
 }
 
@@ -357,7 +357,7 @@ BOOL IxDeviceManager::ProbeReady(const IxDeviceEntry& entry)
 
 void IxDeviceManager::Report(int kind, int number)
 {
-    PushGlobalAction(IXDEV_DEVICEEVENT, kind, number);
+    PushGlobalAction(IXA_DEVICEEVENT, kind, number);
 }
 
 void IxDeviceManager::StartTimer(const IxDeviceEntry& entry, int kind, int interval)
@@ -447,7 +447,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
 {
     int number = static_cast<int>(param);
     switch (code) {
-    case IXDEV_PLATFORMNOTICE:
+    case IXA_PLATFORMNOTICE:
         if (m_bGlobalNotice) {
             if (kind == AEV_ATTACH)
                 RescanAttach();
@@ -455,10 +455,10 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
                 RescanDetach();
         }
         return 1;
-    case IXDEV_DEVICENOTICE:
+    case IXA_DEVICENOTICE:
         OnDeviceNotice(number, kind, TRUE);
         return 1;
-    case IXDEV_ALIASNOTICE:
+    case IXA_ALIASNOTICE:
         if (kind == AEV_ATTACH) {
             BindResult bound = BindAlias(number);
             OnDeviceNotice(bound.nDevice, kind, bound.bMount);
@@ -466,7 +466,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
             OnDeviceNotice(alias->nBound, kind, TRUE);
         }
         return 1;
-    case IXDEV_FORCENOTICE:
+    case IXA_FORCENOTICE:
         if (kind == AEV_DEFAULT)
             ForceMounted(number);
         else if (kind == AEV_ATTACH)
@@ -474,7 +474,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
         else
             OnDeviceNotice(number, kind, TRUE);
         return 1;
-    case IXDEV_FILENOTICE:
+    case IXA_FILENOTICE:
         ProcessFileNotices();
         return 1;
     default:
@@ -703,7 +703,8 @@ IxDeviceManager::BindResult IxDeviceManager::BindAlias(int number)
         if (!preferred && (entry->nState == IXDS_REGISTERED || entry->nState == IXDS_ABSENT)) {
             if (!fallback)
                 fallback = n;
-            if (base == 10 && !candidate && !entry->strPath.IsEmpty() && IxFolderExists(entry->strPath.Text()))
+            if (base == IXDF_STORAGE && !candidate && !entry->strPath.IsEmpty()
+                && IxFolderExists(entry->strPath.Text()))
                 candidate = n;
         }
         if (entry->nState == IXDS_PRESENT || entry->nState == IXDS_POLLING)
@@ -762,7 +763,7 @@ BOOL IxDeviceManager::WatchPath(LPCWSTR path)
         delete m_pWatcher;
         m_pWatcher = nullptr;
     }
-    auto* target = new (std::nothrow) IxNotifyTarget(IXDEV_FILENOTICE);
+    auto* target = new (std::nothrow) IxNotifyTarget(IXA_FILENOTICE);
     if (!target) {
         IxRecordNoMemory();
         return FALSE;

@@ -217,7 +217,7 @@ public:
     }
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
-        if (code == IX_FILEJOB_TARGET)
+        if (code == IXA_FILEJOB)
             m_pOwner->OnJobEvent(kind, value);
         return 0; // the listeners get the action too
     }
@@ -785,13 +785,13 @@ void IxFileSystem::SubscribeJobEvents()
         }
     }
     // The kernel may be a new one since the last job.
-    if (IxSubscription* subscription = kernel->FindSubscription(IX_FILEJOB_TARGET)) {
+    if (IxSubscription* subscription = kernel->FindSubscription(IXA_FILEJOB)) {
         for (int i = 0; i < subscription->receivers.Count(); ++i) {
             if (subscription->receivers[i] == m_pSubscriber)
                 return;
         }
     }
-    kernel->Subscribe(IX_FILEJOB_TARGET, m_pSubscriber);
+    kernel->Subscribe(IXA_FILEJOB, m_pSubscriber);
 }
 
 void IxFileSystem::DeleteJob()
@@ -889,7 +889,7 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
         return FALSE;
     }
     if (!m_pJobTarget) {
-        m_pJobTarget = new (std::nothrow) IxNotifyTarget(IX_FILEJOB_TARGET);
+        m_pJobTarget = new (std::nothrow) IxNotifyTarget(IXA_FILEJOB);
         if (!m_pJobTarget) {
             IxRecordNoMemory();
             return FALSE;

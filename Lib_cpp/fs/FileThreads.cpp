@@ -70,7 +70,7 @@ BOOL IxFsThread::Cancel(IxFsThread* thread, DWORD timeoutMs)
     if (!thread)
         return FALSE;
     const BOOL stopped = thread->Stop(timeoutMs);
-    thread->PostEvent(IXFS_EV_STOPPED);
+    thread->PostEvent(AEV_ABORT);
     return stopped;
 }
 
@@ -169,7 +169,7 @@ int IxFileWatcher::Execute()
             LeaveCriticalSection(&m_noticeLock);
         }
         // One post per notification, however many records it carried.
-        PostEvent(IXFS_EV_PROGRESS);
+        PostEvent(AEV_DEFAULT);
         FindNextChangeNotification(m_hNotify);
     }
     return 0;
@@ -302,14 +302,14 @@ BOOL IxScanThread::RunScan()
     const IxString root = IxWithSeparator(m_strRoot.Text());
     m_dwLastProgress = GetTickCount();
     if (m_bOnThread)
-        PostEvent(IXFS_EV_BEGIN);
+        PostEvent(AEV_BEGIN);
     if (m_bSorted)
         WalkSorted(root, m_nDepth);
     else
         WalkUnsorted(root, m_nDepth);
     // A scan cancelled by its owner is reported by the cancel.
     if (m_bOnThread && (m_bFailed || !IsStopRequested()))
-        PostEvent(IXFS_EV_COMPLETE);
+        PostEvent(AEV_COMPLETE);
     return !m_bFailed;
 }
 
@@ -324,7 +324,7 @@ void IxScanThread::Fail()
     m_bAbort = TRUE;
     if (m_bOnThread) {
         RequestStop();
-        PostEvent(IXFS_EV_FAILED);
+        PostEvent(AEV_FAILED);
     }
 }
 
@@ -375,7 +375,7 @@ void IxScanThread::ThrottledProgress()
         return;
     const DWORD now = GetTickCount();
     if (now - m_dwLastProgress > kScanProgressMs) {
-        PostEvent(IXFS_EV_PROGRESS);
+        PostEvent(AEV_DEFAULT);
         m_dwLastProgress = now;
     }
 }

@@ -5,10 +5,8 @@
 // subscribers).
 #pragma once
 
+#include "Lib_cpp/kernel/EventCodes.h"
 #include "platform/base/Types.h"
-
-// The event that carries a kernel timer (param: the timer's id).
-enum : int { IXEV_TIMER = 36 };
 
 class IxReceiver {
 public:

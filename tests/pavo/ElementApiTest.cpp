@@ -2,9 +2,9 @@
 #include "tests/common/FrameWindow.h"
 
 #include "Lib_cpp/core/Window.h"
+#include "Lib_cpp/frame/KernelFrame.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
-#include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/Screen.h"
 #include "platform/ui/Window.h"
@@ -705,13 +705,13 @@ TEST_F(ElementApiKernelTest, ScreenEventsAndDeferredPop)
 
     frame->GetQueue().Clear();
     PostBackCommand(5202);
-    PostEvent202(5203);
+    PostCloseView(5203);
     IxRingEntry entry{};
     ASSERT_TRUE(frame->GetQueue().Pop(&entry));
-    EXPECT_EQ(entry.dwAction, IxActionWord(201, AEV_PRESS));
+    EXPECT_EQ(entry.dwAction, IxActionWord(IXA_BACK, AEV_DEFAULT));
     EXPECT_EQ(entry.lValue, 5202);
     ASSERT_TRUE(frame->GetQueue().Pop(&entry));
-    EXPECT_EQ(entry.dwAction, IxActionWord(202, AEV_PRESS));
+    EXPECT_EQ(entry.dwAction, IxActionWord(IXA_CLOSEVIEW, AEV_DEFAULT));
     EXPECT_EQ(entry.lValue, 5203);
 
     PushLayer(&owner, new Area(601), 5, FALSE);

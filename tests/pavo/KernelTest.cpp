@@ -404,7 +404,7 @@ TEST_F(KernelTest, EndOfTheOutermostBracketRunsItsWorkInOrder)
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, g_uIxNotifyAction);
-    EXPECT_EQ(msg.wParam, IxActionWord(1, 4));
+    EXPECT_EQ(msg.wParam, IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY));
     EXPECT_EQ(msg.lParam, 0xAC00);
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_CLOSE);
@@ -480,11 +480,11 @@ TEST_F(KernelTest, StoppedFrameBroadcastsOnlySystemEventsAndHandsTheRestToTheHoo
 {
     InstallHook();
     Probe p(0, "p");
-    const DWORD filter[] = {IxActionWord(31, 0), IxActionWord(10256, 0), 0};
+    const DWORD filter[] = {IxActionWord(IXA_PLATFORMNOTICE, 0), IxActionWord(10256, 0), 0};
     kernel->AddListener(filter, &p);
     frame->Stop(FALSE);
     PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(10256, AEV_PRESS), 0);
-    PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(31, AEV_ATTACH), 0);
+    PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(IXA_PLATFORMNOTICE, AEV_ATTACH), 0);
     Pump();
     EXPECT_EQ(TakeLog(), (Log{"hook 10256", "p 31/4128"}));
 }
