@@ -21,11 +21,6 @@ void ChangeFlag(IxElement* element, DWORD bit, bool set, int eventSet, int event
     element->OnEvent(set ? eventSet : eventClear, param);
 }
 
-bool Inside(const RECT& rc, POINT pt)
-{
-    return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
-}
-
 } // namespace
 
 int PostElementNotify(IxElement* element, int id, int code, LPARAM value)
@@ -285,7 +280,7 @@ int IxElement::OnInput(int code, LPARAM data)
         return 7;
     case IXIN_GESTUREGOESON: {
         const auto* pt = reinterpret_cast<const POINT*>(data);
-        if (pt && Inside(RECT{0, 0, Width(), Height()}, *pt)) {
+        if (pt && PtInRectInclusive(RECT{0, 0, Width(), Height()}, *pt)) {
             EndGesture();
             return 0;
         }
@@ -811,7 +806,7 @@ int IxElement::ValidateNow(LPARAM arg)
 
 bool IxControl::HitTest(POINT point) const
 {
-    return Inside(HasFlag(IXF_HITCLIENT) ? RECT{0, 0, Width(), Height()} : m_rcHit, point);
+    return PtInRectInclusive(HasFlag(IXF_HITCLIENT) ? RECT{0, 0, Width(), Height()} : m_rcHit, point);
 }
 
 IxElement* IxControl::FindTarget(int inputCode, POINT point)

@@ -1,6 +1,7 @@
 #include "Lib_cpp/controls/ElementApi.h"
 
 #include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/ui/Window.h"
@@ -560,7 +561,7 @@ void ZoomRectAt(const RECT& rect, POINT point, SIZE size, RECT* out)
         *out = rect;
         return;
     }
-    const bool inside = point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
+    const bool inside = PtInRectInclusive(rect, point);
     const bool resizeX = size.cx != oldWidth && size.cx != 0;
     const bool resizeY = size.cy != oldHeight && size.cy != 0;
     RECT r = rect;

@@ -5,20 +5,6 @@
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
 
-namespace {
-
-bool RectHolds(const RECT& rc, POINT p)
-{
-    return p.x >= rc.left && p.x <= rc.right && p.y >= rc.top && p.y <= rc.bottom;
-}
-
-bool RectsMeet(const RECT& a, const RECT& b)
-{
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
-} // namespace
-
 IxView::~IxView()
 {
     DeleteAllChildren();
@@ -45,7 +31,7 @@ IxElement* IxView::TargetIn(IxElement* element, int inputCode, POINT point)
         return nullptr;
     RECT rc;
     element->GetRect(&rc);
-    if (!RectHolds(rc, point))
+    if (!PtInRectInclusive(rc, point))
         return nullptr;
     point.x -= rc.left;
     point.y -= rc.top;
@@ -72,7 +58,7 @@ IxElement* IxView::ChildAt(POINT point) const
     for (IxListNode* node = m_children.Tail(); node; node = node->m_pPrev) {
         RECT rc;
         FromNode(node)->GetRect(&rc);
-        if (RectHolds(rc, point))
+        if (PtInRectInclusive(rc, point))
             return FromNode(node);
     }
     return nullptr;
@@ -146,7 +132,7 @@ void IxView::PaintIfVisible(IxElement* element, IxPaintRecord* record)
 {
     RECT rc;
     element->GetRect(&rc);
-    if (!element->HasFlag(IXF_HIDDEN) && RectsMeet(rc, record->clip))
+    if (!element->HasFlag(IXF_HIDDEN) && RectsIntersect(rc, record->clip))
         element->Paint(record);
 }
 

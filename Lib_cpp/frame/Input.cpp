@@ -29,11 +29,6 @@ bool IsTopLayer(int priority)
     return m >= static_cast<DWORD>(IXLAYER_KEEP) && m <= static_cast<DWORD>(IXLAYER_TOP);
 }
 
-bool Holds(const RECT& rc, POINT p)
-{
-    return p.x >= rc.left && p.x <= rc.right && p.y >= rc.top && p.y <= rc.bottom;
-}
-
 // A frame point in the element's coordinates.
 POINT Local(const IxElement* element, POINT point)
 {
@@ -121,7 +116,7 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
             continue;
         RECT rc;
         entry.pView->GetRect(&rc);
-        bool inside = Holds(rc, point);
+        bool inside = PtInRectInclusive(rc, point);
         if (IsTopLayer(entry.nPriority)) {
             if (!inside)
                 continue;
@@ -154,7 +149,7 @@ BOOL IxKernelFrame::InVisibleTopLayer(POINT point) const
             continue;
         RECT rc;
         m_layers[i].pView->GetRect(&rc);
-        if (Holds(rc, point))
+        if (PtInRectInclusive(rc, point))
             return TRUE;
     }
     return FALSE;
@@ -1156,7 +1151,7 @@ BOOL IxKernelFrame::MatchAccessGesture(POINT screenPoint)
             continue;
         }
         RECT rc{next.left, next.top, next.right, next.bottom};
-        if (!Holds(rc, screenPoint)) {
+        if (!PtInRectInclusive(rc, screenPoint)) {
             g.nProgress = 0;
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Text.h"
@@ -24,31 +25,6 @@ const DWORD kListenFilter[] = {
 int FamilyBase(int number)
 {
     return number / 10 * 10;
-}
-
-// Whether text starts with prefix, compared without case over the prefix's
-// length.
-bool StartsWithNoCase(const IxString& text, const IxString& prefix)
-{
-    LPCWSTR t = text.Text();
-    for (LPCWSTR p = prefix.Text(); *p; ++p, ++t) {
-        if (!*t || platform::FoldCase(*t) != platform::FoldCase(*p))
-            return false;
-    }
-    return true;
-}
-
-// Whether text is exactly the first length characters of other, without case.
-bool EqualsNoCase(const IxString& text, const WCHAR* other, int length)
-{
-    if (text.Length() != length)
-        return false;
-    LPCWSTR t = text.Text();
-    for (int i = 0; i < length; ++i) {
-        if (platform::FoldCase(t[i]) != platform::FoldCase(other[i]))
-            return false;
-    }
-    return true;
 }
 
 UINT_PTR TimerId(int kind, int number)
@@ -245,7 +221,7 @@ int IxDeviceManager::GetDisplayName(const WCHAR* text, int length, IxString& out
         return 0;
     for (int i = 0; i < m_devices.Count(); ++i) {
         const IxDeviceEntry& entry = m_devices[i];
-        if (!EqualsNoCase(entry.strPath, text, length))
+        if ((entry.strPath.Length() != length || !IxStartsWithNoCase(entry.strPath.Text(), text, length)))
             continue;
         out = entry.strDisplayName;
         if (const IxDeviceAlias* alias = FindAliasBoundTo(entry.nNumber)) {
@@ -581,7 +557,8 @@ void IxDeviceManager::SetMounted(IxDeviceEntry& entry, BOOL notify)
     int base = FamilyBase(number);
     for (int n = base; n <= base + 9; ++n) {
         IxDeviceEntry* other = FindDevice(n);
-        if (!other || other->nState != IXDS_PRESENT || !StartsWithNoCase(other->strPath, prefix))
+        if (!other || other->nState != IXDS_PRESENT
+            || !IxStartsWithNoCase(other->strPath.Text(), prefix.Text(), prefix.Length()))
             continue;
         TryMount(n);
         other = FindDevice(n);
@@ -698,7 +675,7 @@ IxDeviceManager::BindResult IxDeviceManager::BindAlias(int number)
         IxDeviceEntry* entry = FindDevice(n);
         if (!entry)
             break;
-        if (!StartsWithNoCase(entry->strPath, alias->strPrefix))
+        if (!IxStartsWithNoCase(entry->strPath.Text(), alias->strPrefix.Text(), alias->strPrefix.Length()))
             continue;
         if (!preferred && (entry->nState == IXDS_REGISTERED || entry->nState == IXDS_ABSENT)) {
             if (!fallback)

@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Utility.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Text.h"
 #include "platform/io/File.h"
@@ -19,10 +20,7 @@ constexpr DWORD kScanProgressMs = 500;
 BOOL ContainsNoCase(LPCWSTR text, int length, LPCWSTR needle, int needleLength)
 {
     for (int i = 0; i + needleLength <= length; ++i) {
-        int k = 0;
-        while (k < needleLength && platform::FoldCase(text[i + k]) == platform::FoldCase(needle[k]))
-            ++k;
-        if (k == needleLength)
+        if (IxStartsWithNoCase(text + i, needle, needleLength))
             return TRUE;
     }
     return FALSE;
