@@ -418,8 +418,8 @@ void IxElement::SetState(int state, LPARAM param)
                 kernel->Service(IXSVC_REMOVEOWNED, this, 0);
             EndGesture();
         }
-        if (kernel && kernel->m_pCaptureTarget == this)
-            kernel->m_pCaptureTarget = nullptr;
+        if (kernel)
+            kernel->ReleaseCapture(this);
         break;
     }
     default:
@@ -591,7 +591,7 @@ void IxElement::SetActive(BOOL on, LPARAM param)
 {
     if (on && !HasFlag(IXF_ACTIVE)) {
         if (IxKernel* kernel = IxGetKernel())
-            kernel->m_bRepaint = TRUE;
+            kernel->RequestRepaint();
         IxElementWatch self(this);
         SetState(IXSS_BUILD, param);
         if (self.Alive())
@@ -789,8 +789,7 @@ void IxElement::MarkUpdate()
     if (IsHiddenOrLaidOut())
         return;
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bDeferredWork = TRUE;
-        kernel->m_bUpdateNow = TRUE;
+        kernel->RequestUpdateNow();
     }
 }
 
@@ -886,7 +885,6 @@ void IxControl::Click(LPARAM value, BOOL redraw)
     if (!self.Alive() || !HasFlag(IXF_INVALIDATEALL))
         return;
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bInvalidateAll = TRUE;
-        kernel->m_bDeferredWork = TRUE;
+        kernel->RequestInvalidateAll();
     }
 }

@@ -140,7 +140,7 @@ BOOL IsLayerShown(int viewId)
 IxDragRecord* IxGetDragRecord()
 {
     IxKernel* kernel = IxGetKernel();
-    return kernel ? &kernel->m_drag : &g_spareDragRecord;
+    return kernel ? kernel->GetDragRecord() : &g_spareDragRecord;
 }
 
 void StartDragImage(IxElement* owner, IxElement* view, POINT point)
@@ -678,7 +678,6 @@ void PostCloseView(int screenId)
 void PopLayerLater(int viewId)
 {
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bDeferredWork = TRUE;
-        kernel->m_popLater.Add(viewId);
+        kernel->RequestPopLater(viewId);
     }
 }

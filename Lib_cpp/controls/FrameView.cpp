@@ -92,7 +92,7 @@ void IxFrameView::SetActivePage(IxElement* page, LPARAM onParam, LPARAM offParam
     if (!HasFlag(IXF_ACTIVE)) {
         m_pActivePage = page;
         if (kernel)
-            kernel->m_bRepaint = TRUE;
+            kernel->RequestRepaint();
         return;
     }
     IxElementWatch self(this);
@@ -102,7 +102,7 @@ void IxFrameView::SetActivePage(IxElement* page, LPARAM onParam, LPARAM offParam
         return;
     m_pActivePage = page;
     if (page && kernel)
-        kernel->m_bRepaint = TRUE;
+        kernel->RequestRepaint();
     if (page)
         page->SetActive(TRUE, onParam);
     if (self.Alive())

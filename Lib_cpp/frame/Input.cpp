@@ -212,7 +212,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
         return;
     }
     IxPointerNotice notice{0, point};
-    if (IxElement* view = m_pKernel->m_pPointerNoticeView)
+    if (IxElement* view = m_pKernel->GetPointerNoticeView())
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     if (m_pHook)
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -299,7 +299,7 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
     if (capture)
         SetCapture(capture);
     m_dwState |= IXFS_CAPTURE;
-    m_pKernel->m_pCaptureTarget = target;
+    m_pKernel->SetCaptureTarget(target);
     if (mode == IXGM_DRAG) {
         m_dwState |= IXFS_DRAGLAYER;
         m_pDropTarget = target->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) ? target : nullptr;
@@ -371,7 +371,7 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
     }
     IxBusyScope busy(this);
     IxPointerNotice notice{IXIN_UP, point};
-    if (IxElement* view = m_pKernel->m_pPointerNoticeView)
+    if (IxElement* view = m_pKernel->GetPointerNoticeView())
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     if (m_pHook)
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -490,7 +490,7 @@ void IxKernelFrame::EndPointerGesture()
     if (m_pKernel) {
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
         m_pKernel->KillTimer(this, IxTimerId(&m_gc.nLongPressDelay));
-        m_pKernel->m_pCaptureTarget = this;
+        m_pKernel->SetCaptureTarget(this);
     }
     if (m_dwState & IXFS_CAPTURE) {
         m_dwState &= ~IXFS_CAPTURE;

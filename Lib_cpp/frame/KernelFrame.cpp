@@ -34,7 +34,7 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
 {
     m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
     if (m_pKernel)
-        m_pKernel->m_pCaptureTarget = this;
+        m_pKernel->SetCaptureTarget(this);
     if (!m_pKernel)
         IxRecordError(IXERR_NOMEMORY);
 }
@@ -102,7 +102,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
             SetActivePage(first, 0, 0);
         }
         if (!m_pActivePage)
-            m_pKernel->m_bRepaint = TRUE;
+            m_pKernel->RequestRepaint();
     }
     m_preloader.StartIfPending(7);
     if (m_pHook) {
@@ -282,11 +282,8 @@ void IxKernelFrame::BeginBusy()
 {
     if (++m_nBusy != 1 || !m_pKernel)
         return;
-    m_pKernel->m_bInvalidateAll = FALSE;
-    m_pKernel->m_nWindowRequest = IXWR_NONE;
-    m_pKernel->m_caretRequest.width = kIxNoCaret;
-    m_pKernel->m_nSoftKeyRequest = 0;
-    m_pKernel->m_pCaptureTarget = m_pGestureElement ? m_pGestureElement : this;
+    m_pKernel->BeginPass();
+    m_pKernel->SetCaptureTarget(m_pGestureElement ? m_pGestureElement : this);
 }
 
 void IxKernelFrame::EndBusy()
@@ -298,28 +295,27 @@ void IxKernelFrame::EndBusy()
     IxKernel& k = *m_pKernel;
     // 1, 2: deferred work, then every queued action, including those that
     // the handlers it calls queue.
-    if (k.m_bDeferredWork)
+    if (k.HasDeferredWork())
         FlushDeferredWork();
     DrainEventQueue();
     // 3: the whole frame is to be redrawn.
-    if (k.m_bInvalidateAll) {
-        k.m_bInvalidateAll = FALSE;
+    if (k.TakeInvalidateAll()) {
         ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // 4
     ApplyCaretRequest();
     // 5: a soft key for the focused text control.
-    if (k.m_nSoftKeyRequest > 1) {
-        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY, k.m_nSoftKeyRequest);
-        k.m_nSoftKeyRequest = 0;
+    if (k.GetSoftKeyRequest() > 1) {
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY, k.GetSoftKeyRequest());
+        k.ClearSoftKeyRequest();
     }
     // 6
     k.Compact();
     // 7: the gesture lost its target.
-    if (!k.m_pCaptureTarget && m_pGestureElement)
+    if (!k.GetCaptureTarget() && m_pGestureElement)
         EndPointerGesture();
     // 8: the layers changed: the whole frame is due for repaint.
-    if (k.m_bRepaint && !(m_dwFlags & IXF_INVALIDATEALL)) {
+    if (k.IsRepaintRequested() && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
         Merge(m_rcPending, m_rc);
     }
@@ -336,7 +332,7 @@ void IxKernelFrame::EndBusy()
     // 12
     FlushPendingInvalidation();
     // 13
-    if (m_bRepaintNotice && k.m_bRepaint && hwnd)
+    if (m_bRepaintNotice && k.IsRepaintRequested() && hwnd)
         PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
     // Actions queued after the drain (by the hook's notices and consents)
     // are drained by a recall instead of waiting for an unrelated message.
@@ -349,8 +345,7 @@ void IxKernelFrame::EndBusy()
 
 void IxKernelFrame::CarryOutWindowRequest()
 {
-    int request = m_pKernel->m_nWindowRequest;
-    m_pKernel->m_nWindowRequest = IXWR_NONE;
+    int request = m_pKernel->TakeWindowRequest();
     HWND hwnd = GetWindowHandle();
     if (!hwnd)
         return;
@@ -390,20 +385,16 @@ void IxKernelFrame::FlushDeferredWork()
     if (!m_pKernel)
         return;
     IxKernel& k = *m_pKernel;
-    k.m_bDeferredWork = FALSE;
-    if (k.m_bInvalidateAll) {
-        k.m_bInvalidateAll = FALSE;
+    k.TakeDeferredWork();
+    if (k.TakeInvalidateAll()) {
         ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // Removals may queue further removals; each batch is taken whole.
-    while (k.m_popLater.Count() > 0) {
-        IxArray<int> batch(std::move(k.m_popLater));
-        k.m_popLater = IxArray<int>(8);
+    for (IxArray<int> batch = k.TakePopLater(); batch.Count() > 0; batch = k.TakePopLater()) {
         for (int i = 0; i < batch.Count(); ++i)
             PopLayer(batch[i]);
     }
-    if (k.m_bUpdateNow) {
-        k.m_bUpdateNow = FALSE;
+    if (k.TakeUpdateNow()) {
         if (HWND hwnd = GetWindowHandle())
             UpdateWindow(hwnd);
     }
@@ -440,38 +431,7 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
             k.KillTimer(this, IxTimerId(&m_nFileChangeDelay));
         return;
     }
-    // The tables only grow during the walk: removals clear slots and the
-    // compaction waits until no walk runs. Entries added during the walk do
-    // not receive the action that is being delivered.
-    ++k.m_nWalks;
-    bool accepted = false;
-    for (int i = 0; i < k.m_subscriptions.Count() && !accepted; ++i) {
-        IxSubscription* entry = k.m_subscriptions[i];
-        if (entry->nId != id)
-            continue;
-        for (int j = entry->receivers.Count() - 1; j >= 0; --j) {
-            IxReceiver* view = entry->receivers[j];
-            if (view && view->ActionIsInvoked(id, kind, value)) {
-                accepted = true;
-                break;
-            }
-        }
-    }
-    if (accepted) {
-        if (k.m_bDeferredWork)
-            FlushDeferredWork();
-    } else {
-        int count = k.m_listeners.Count();
-        for (int i = 0; i < count; ++i) {
-            IxListenerPair pair = k.m_listeners[i];
-            if (!pair.pReceiver || !IxMatchesFilter(pair.pFilter, word))
-                continue;
-            pair.pReceiver->ActionIsInvoked(id, kind, value);
-            if (k.m_bDeferredWork)
-                FlushDeferredWork();
-        }
-    }
-    --k.m_nWalks;
+    k.Deliver(word, value);
 }
 
 void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
@@ -636,7 +596,7 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
     if (HasFlag(IXF_ACTIVE)) {
         view->SetActive(TRUE, 0);
         if (m_pKernel)
-            m_pKernel->m_bRepaint = TRUE;
+            m_pKernel->RequestRepaint();
     }
     if (!HasFlag(IXF_LAYOUTPENDING) && !view->HasFlag(IXF_HIDDEN)) {
         RECT rc;
@@ -797,13 +757,13 @@ void IxKernelFrame::ForgetElement(IxElement* element)
 
 void IxKernelFrame::SetFocus(IxElement* element)
 {
-    if (!m_pKernel || m_pKernel->m_pFocus == element)
+    if (!m_pKernel || m_pKernel->GetFocus() == element)
         return;
-    if (IxElement* old = m_pKernel->m_pFocus) {
+    if (IxElement* old = m_pKernel->GetFocus()) {
         old->OnEvent(IXEV_FOCUSOUT, reinterpret_cast<LPARAM>(element));
         PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY_FINISH, 0);
     }
-    m_pKernel->m_pFocus = element;
+    m_pKernel->SetFocusElement(element);
     if (element)
         element->OnEvent(IXEV_FOCUSIN, reinterpret_cast<LPARAM>(element));
 }
@@ -818,8 +778,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     if (m_dwState & IXFS_PAINTLOCK) {
         if (hwnd)
             ValidateRect(hwnd, nullptr);
-        if (m_pKernel && m_pKernel->m_bRepaint) {
-            m_pKernel->m_bRepaint = FALSE;
+        if (m_pKernel && m_pKernel->TakeRepaint()) {
             SetState(IXSS_RESUME, 0);
             SetState(IXSS_PAUSE, 0);
         }
@@ -834,9 +793,8 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     m_rcDirty = kEmptyDirty;
     BOOL full = FALSE;
     if (m_pKernel) {
-        full = m_pKernel->m_bRepaint;
-        m_pKernel->m_bRepaint = FALSE;
-        m_pKernel->m_caretRequest.width = kIxNoCaret;
+        full = m_pKernel->TakeRepaint();
+        m_pKernel->ClearCaretRequest();
     }
     m_dwFlags &= ~IXF_INVALIDATEALL;
 
@@ -919,8 +877,7 @@ void IxKernelFrame::FinishPaint()
     ApplyCaretRequest();
     SyncTimers();
     HWND hwnd = GetWindowHandle();
-    if (m_pKernel && m_pKernel->m_bInvalidateAll) {
-        m_pKernel->m_bInvalidateAll = FALSE;
+    if (m_pKernel && m_pKernel->TakeInvalidateAll()) {
         ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     if (m_queue.Count() > 0 && hwnd)
@@ -946,8 +903,8 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
         }
         break;
     case IXRECALL_REPAINTNOTICE:
-        if (m_bRepaintNotice && m_pKernel && m_pKernel->m_bRepaint) {
-            m_pKernel->m_bRepaint = FALSE;
+        if (m_bRepaintNotice && m_pKernel && m_pKernel->IsRepaintRequested()) {
+            m_pKernel->TakeRepaint();
             SetState(IXSS_RESUME, 0);
             SetState(IXSS_PAUSE, 0);
         }
@@ -1027,10 +984,9 @@ void IxKernelFrame::EndModalLoop(int result)
 
 void IxKernelFrame::ApplyCaretRequest()
 {
-    if (!m_pKernel || m_pKernel->m_caretRequest.width == kIxNoCaret)
+    IxCaretRect request;
+    if (!m_pKernel || !m_pKernel->TakeCaretRequest(&request))
         return;
-    IxCaretRect request = m_pKernel->m_caretRequest;
-    m_pKernel->m_caretRequest.width = kIxNoCaret;
     request.x += m_rc.left;
     request.y += m_rc.top;
     HWND hwnd = GetWindowHandle();

@@ -185,7 +185,7 @@ public:
     void PostAction(int id, int kind, LPARAM value) override;
     // Runs the deferred work of the kernel: invalidate-all notice, queued
     // layer removals, immediate window update.
-    void FlushDeferredWork();
+    void FlushDeferredWork() override;
 
     // The hook that refreshes the file system after file-change notices
     // (action 51); the frame owns it (and, through it, the watchers).

@@ -258,7 +258,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
     case IXSVC_REPAINTNOW:
         if (value)
             DrainEventQueue();
-        if (m_bRepaintNotice && k && k->m_bRepaint)
+        if (m_bRepaintNotice && k && k->IsRepaintRequested())
             OnRecall(static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
         if (hwnd) {
             FlushPendingInvalidation();

@@ -276,8 +276,94 @@ public:
     const IxArray<IxSubscription*>& Subscriptions() const { return m_subscriptions; }
     IxSubscription* FindSubscription(int id) const;
 
-    // Per-pass state, public like the original's fields: handlers set the
-    // requests, the end of the outermost bracket carries them out.
+    // Delivers the action to the subscribers of its id (newest first; one
+    // that takes it ends the delivery) or, when none takes it, to every
+    // listener whose filter matches, in registration order. Receivers added
+    // during the walk do not hear this action; removed ones are skipped
+    // (the tables are compacted only once no walk runs). Pending deferred
+    // work is handed to the host after the subscriber that took the action
+    // and after each listener.
+    void Deliver(DWORD word, LPARAM value);
+    // Walks over the tables in progress; compaction waits until none is.
+    void BeginWalk() { ++m_nWalks; }
+    void EndWalk() { --m_nWalks; }
+
+    // ---- Requests of one pass ----
+    // Handlers make them; the end of the outermost busy bracket carries them
+    // out (the frame takes each one, which clears it).
+    // Clears the requests of the previous pass (the bracket's start).
+    void BeginPass();
+    // The whole frame is redrawn once the current message has been handled.
+    void RequestInvalidateAll()
+    {
+        m_bInvalidateAll = TRUE;
+        m_bDeferredWork = TRUE;
+    }
+    BOOL TakeInvalidateAll() { return Take(m_bInvalidateAll); }
+    // The main window is updated at the next deferred-work flush.
+    void RequestUpdateNow()
+    {
+        m_bUpdateNow = TRUE;
+        m_bDeferredWork = TRUE;
+    }
+    BOOL TakeUpdateNow() { return Take(m_bUpdateNow); }
+    // The layer of the view id goes at the next deferred-work flush.
+    void RequestPopLater(int viewId)
+    {
+        m_bDeferredWork = TRUE;
+        m_popLater.Add(viewId);
+    }
+    // The view ids whose layers go now (the list starts empty again).
+    IxArray<int> TakePopLater();
+    BOOL HasDeferredWork() const { return m_bDeferredWork; }
+    BOOL TakeDeferredWork() { return Take(m_bDeferredWork); }
+    BOOL IsInvalidateAllRequested() const { return m_bInvalidateAll; }
+    // IXWR_*; the last request of a pass wins.
+    void RequestWindow(int request) { m_nWindowRequest = request; }
+    int TakeWindowRequest();
+    // The layers changed: the whole frame is due for repaint.
+    void RequestRepaint() { m_bRepaint = TRUE; }
+    BOOL IsRepaintRequested() const { return m_bRepaint; }
+    BOOL TakeRepaint() { return Take(m_bRepaint); }
+    // A soft key for the focused text control (a character above 1).
+    void RequestSoftKey(int key) { m_nSoftKeyRequest = key; }
+    int GetSoftKeyRequest() const { return m_nSoftKeyRequest; }
+    void ClearSoftKeyRequest() { m_nSoftKeyRequest = 0; }
+    // A caret rectangle for the main window; width kIxNoCaret is none.
+    void RequestCaret(const IxCaretRect& caret) { m_caretRequest = caret; }
+    BOOL HasCaretRequest() const { return m_caretRequest.width != kIxNoCaret; }
+    // The request, cleared; false when there is none.
+    BOOL TakeCaretRequest(IxCaretRect* out);
+    void ClearCaretRequest() { m_caretRequest.width = kIxNoCaret; }
+
+    // ---- Pointer state ----
+    // The element that keeps the pointer (the gesture's element or the
+    // frame); null when it was deleted or detached.
+    IxElement* GetCaptureTarget() const { return m_pCaptureTarget; }
+    void SetCaptureTarget(IxElement* element) { m_pCaptureTarget = element; }
+    // Clears the capture target when it is the element.
+    void ReleaseCapture(const IxElement* element)
+    {
+        if (m_pCaptureTarget == element)
+            m_pCaptureTarget = nullptr;
+    }
+    // Gets IXEV_POINTERNOTICE with every press and release (an idle-timer
+    // view).
+    IxElement* GetPointerNoticeView() const { return m_pPointerNoticeView; }
+    void SetPointerNoticeView(IxElement* view) { m_pPointerNoticeView = view; }
+    // Where the dragged view was grabbed and its size.
+    IxDragRecord* GetDragRecord() { return &m_drag; }
+    // Sets the focused element (the frame's focus service sends the events).
+    void SetFocusElement(IxElement* element) { m_pFocus = element; }
+
+private:
+    static BOOL Take(BOOL& flag)
+    {
+        BOOL was = flag;
+        flag = FALSE;
+        return was;
+    }
+
     int m_nLead = 1;
     BOOL m_bInvalidateAll = FALSE;
     int m_nWindowRequest = IXWR_NONE;
@@ -291,14 +377,9 @@ public:
     IxDragRecord m_drag{0, 0, 0, 0};
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
-    // Gets event 15 with every press and release (an idle-timer view).
     IxElement* m_pPointerNoticeView = nullptr;
     int m_nTuning[3] = {100, 35, 2};
-    // Broadcasts in progress; compaction waits until none is.
-    int m_nWalks = 0;
-
-private:
-    friend class IxKernelFrame;
+    int m_nWalks = 0; // broadcasts in progress
 
     IxKernelHost* m_pHost;
     IxRing* m_pQueue;

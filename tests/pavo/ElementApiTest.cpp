@@ -716,16 +716,16 @@ TEST_F(ElementApiKernelTest, ScreenEventsAndDeferredPop)
 
     PushLayer(&owner, new Area(601), 5, FALSE);
     PopLayerLater(601);
-    EXPECT_TRUE(kernel->m_bDeferredWork);
+    EXPECT_TRUE(kernel->HasDeferredWork());
     EXPECT_TRUE(IsLayerShown(601));
     frame->FlushDeferredWork();
     EXPECT_FALSE(IsLayerShown(601));
 
     IxKernel::MarkUpdateAll(nullptr);
-    EXPECT_TRUE(kernel->m_bInvalidateAll);
-    EXPECT_TRUE(kernel->m_bDeferredWork);
-    kernel->m_bInvalidateAll = FALSE;
-    kernel->m_bDeferredWork = FALSE;
+    EXPECT_TRUE(kernel->IsInvalidateAllRequested());
+    EXPECT_TRUE(kernel->HasDeferredWork());
+    kernel->TakeInvalidateAll();
+    kernel->TakeDeferredWork();
 }
 
 TEST_F(ElementApiKernelTest, ScrollWindowRectMovesThePartThatStaysAndAnswersTheStrip)

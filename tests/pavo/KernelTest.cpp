@@ -384,17 +384,16 @@ TEST_F(KernelTest, EndOfTheOutermostBracketRunsItsWorkInOrder)
     kernel->AddListener(filter, &gone);
     kernel->AddListener(queuedFilter, &queued);
     handler.onAction = [&](int, LPARAM) {
-        kernel->m_popLater.Add(44);
-        kernel->m_nWindowRequest = IXWR_CLOSE;
-        kernel->m_nSoftKeyRequest = 0xAC00;
+        kernel->RequestWindow(IXWR_CLOSE);
+        kernel->RequestSoftKey(0xAC00);
         kernel->RemoveListener(filter, &gone);
         PushGlobalAction(61, AEV_PRESS, 0);
         g_log.push_back("handler done");
     };
-    queued.onAction = [&](int, LPARAM) { kernel->m_bInvalidateAll = TRUE; };
+    queued.onAction = [&](int, LPARAM) { kernel->RequestInvalidateAll(); };
     frame->BeginBusy();
     frame->Notify(60, AEV_PRESS, 0);
-    kernel->m_bDeferredWork = TRUE; // the pop-later list is flushed first
+    kernel->RequestPopLater(44); // the pop-later list is flushed first
     EXPECT_EQ(frame->Layers().Count(), 1);
     EXPECT_EQ(TakeLog(), (Log{"handler 60", "handler done"}));
     frame->EndBusy();
@@ -432,7 +431,7 @@ TEST_F(KernelTest, WindowRequestsNeedTheHooksConsent)
         ShowWindow(hwnd, c.visibleBefore ? SW_SHOW : SW_HIDE);
         hook->consent = c.consent;
         frame->BeginBusy();
-        kernel->m_nWindowRequest = c.request;
+        kernel->RequestWindow(c.request);
         frame->EndBusy();
         EXPECT_EQ(IsWindowVisible(hwnd), c.visibleAfter) << c.request << " " << c.consent;
         EXPECT_EQ(TakeLog(), c.asked);
