@@ -23,12 +23,6 @@ constexpr UINT_PTR kDelayedReleaseTimer = 1;
 
 constexpr int kNoSample = static_cast<int>(0x80000001);
 
-bool IsTopLayer(int priority)
-{
-    DWORD m = IxLayerMagnitude(priority);
-    return m >= static_cast<DWORD>(IXLAYER_KEEP) && m <= static_cast<DWORD>(IXLAYER_TOP);
-}
-
 // A frame point in the element's coordinates.
 POINT Local(const IxElement* element, POINT point)
 {
@@ -117,7 +111,7 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
         RECT rc;
         entry.pView->GetRect(&rc);
         bool inside = PtInRectInclusive(rc, point);
-        if (IsTopLayer(entry.nPriority)) {
+        if (IxIsKeptLayer(entry.nPriority)) {
             if (!inside)
                 continue;
         } else if (!inside) {
@@ -145,7 +139,7 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
 BOOL IxKernelFrame::InVisibleTopLayer(POINT point) const
 {
     for (int i = 0; i < m_layers.Count(); ++i) {
-        if (!IsTopLayer(m_layers[i].nPriority) || m_layers[i].pView->HasFlag(IXF_HIDDEN))
+        if (!IxIsKeptLayer(m_layers[i].nPriority) || m_layers[i].pView->HasFlag(IXF_HIDDEN))
             continue;
         RECT rc;
         m_layers[i].pView->GetRect(&rc);
@@ -157,11 +151,8 @@ BOOL IxKernelFrame::InVisibleTopLayer(POINT point) const
 
 IxElement* IxKernelFrame::DragView() const
 {
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_DRAG)
-            return m_layers[i].pView;
-    }
-    return nullptr;
+    int i = m_layers.LastWithPriority(IXLAYER_DRAG);
+    return i >= 0 ? m_layers[i].pView : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -479,12 +470,7 @@ void IxKernelFrame::OnCaptureLost()
 void IxKernelFrame::EndPointerGesture()
 {
     if (m_nGestureMode == IXGM_DRAG || (m_dwState & IXFS_DRAGLAYER)) {
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_DRAG));
     }
     m_dwState &= ~(IXFS_DRAGLAYER | IXFS_DELAYEDRELEASE);
     if (m_pKernel) {

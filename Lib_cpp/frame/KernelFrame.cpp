@@ -579,17 +579,8 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
         m_pHook->OnLayerChanged(1, reinterpret_cast<LPARAM>(owner));
     IxElement* focus = m_pKernel ? m_pKernel->GetFocus() : nullptr;
     bool saveFocus = priority != IXLAYER_DRAG && priority != IXLAYER_POPUP;
-    int index = m_layers.Count();
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (IxLayerMagnitude(m_layers[i].nPriority) > m) {
-            index = i;
-            break;
-        }
-    }
-    IxLayerEntry* slot = m_layers.InsertGap(index, 1);
-    if (!slot)
+    if (m_layers.Insert(IxLayerEntry{view, owner, priority, saveFocus && focus ? focus->GetId() : 0}) < 0)
         return FALSE;
-    *slot = IxLayerEntry{view, owner, priority, saveFocus && focus ? focus->GetId() : 0};
     view->SetParent(this);
     if (saveFocus && focus)
         SetFocus(nullptr);
@@ -639,9 +630,7 @@ void IxKernelFrame::RemoveLayerAt(int index)
     UpdateStateBitsOnRemoval(entry.nPriority);
     entry.pView->SetParent(nullptr);
     if (entry.pOwner) {
-        bool ownsAnother = false;
-        for (int i = 0; i < m_layers.Count() && !ownsAnother; ++i)
-            ownsAnother = m_layers[i].pOwner == entry.pOwner;
+        bool ownsAnother = m_layers.LastOwnedBy(entry.pOwner) >= 0;
         entry.pOwner->OnEvent(ownsAnother ? IXEV_HANDBACK : IXEV_LAYERCLOSED, reinterpret_cast<LPARAM>(entry.pView));
     } else {
         delete entry.pView;
@@ -657,17 +646,7 @@ void IxKernelFrame::RemoveLayerAt(int index)
 
 void IxKernelFrame::PopLayer(int viewId)
 {
-    int index = -1;
-    if (viewId == 0) {
-        index = m_layers.Count() - 1;
-    } else {
-        for (int i = 0; i < m_layers.Count(); ++i) {
-            if (m_layers[i].pView->GetId() == viewId) {
-                index = i;
-                break;
-            }
-        }
-    }
+    int index = m_layers.IndexOfView(viewId);
     if (index < 0)
         return;
     DWORD m = IxLayerMagnitude(m_layers[index].nPriority);
@@ -681,13 +660,7 @@ void IxKernelFrame::PopAllLayers()
     // Bottom to top. Bounded by the layers present at the start, so that
     // owners that push again on removal cannot keep the loop going.
     for (int budget = m_layers.Count(); budget > 0; --budget) {
-        int index = -1;
-        for (int i = 0; i < m_layers.Count(); ++i) {
-            if (IxLayerMagnitude(m_layers[i].nPriority) < static_cast<DWORD>(IXLAYER_KEEP)) {
-                index = i;
-                break;
-            }
-        }
+        int index = m_layers.FirstBelowKept();
         if (index < 0)
             break;
         RemoveLayerAt(index);
@@ -698,13 +671,7 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
 {
     // One more round than layers: a drag layer takes two.
     for (int budget = m_layers.Count() + 1; budget > 0; --budget) {
-        int index = -1;
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].pOwner == owner) {
-                index = i;
-                break;
-            }
-        }
+        int index = m_layers.LastOwnedBy(owner);
         if (index < 0)
             break;
         int priority = m_layers[index].nPriority;
@@ -728,13 +695,7 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
 
 IxElement* IxKernelFrame::IsLayerShown(int viewId) const
 {
-    if (viewId == 0)
-        return m_layers.Count() > 0 ? m_layers[m_layers.Count() - 1].pView : nullptr;
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (m_layers[i].pView->GetId() == viewId)
-            return m_layers[i].pView;
-    }
-    return nullptr;
+    return m_layers.FindView(viewId);
 }
 
 void IxKernelFrame::ForgetElement(IxElement* element)
@@ -970,12 +931,7 @@ void IxKernelFrame::EndModalLoop(int result)
         return;
     m_bModalRunning = FALSE;
     m_nModalResult = result;
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_MODAL) {
-            RemoveLayerAt(i);
-            break;
-        }
-    }
+    RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_MODAL));
     PostThreadMessageW(m_dwModalThread, 0, 0, 0);
 }
 

@@ -11,6 +11,7 @@
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
+#include "Lib_cpp/frame/LayerStack.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
@@ -46,29 +47,6 @@ private:
     friend class IxKernelFrame;
     IxKernelFrame* m_pFrame = nullptr;
 };
-
-struct IxLayerEntry {
-    IxElement* pView;
-    IxElement* pOwner; // may be null: the frame deletes the view when the layer goes
-    int nPriority;
-    int nSavedFocusId; // id of the element that had the focus at the push, or 0
-};
-
-// The stack is sorted by the magnitude of the priorities.
-inline DWORD IxLayerMagnitude(int priority)
-{
-    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
-}
-
-// Priority of the top layer of level n: IXLAYER_TOP - n above 0, the
-// negative magnitude for 0 and below.
-inline int IxTopLayerPriority(int level)
-{
-    if (level > 0)
-        return IXLAYER_TOP - level;
-    int magnitude = level == INT32_MIN ? INT32_MAX : -level;
-    return -(IXLAYER_TOP - magnitude);
-}
 
 // The constants of the pointer gesture engine.
 struct IxGestureConstants {
@@ -217,7 +195,7 @@ public:
     // Drops the layers of a view that is being deleted and of the views owned
     // by an element that is being deleted (those views belong to the owner).
     void ForgetElement(IxElement* element) override;
-    const IxArray<IxLayerEntry>& Layers() const { return m_layers; }
+    const IxArray<IxLayerEntry>& Layers() const { return m_layers.Entries(); }
     DWORD GetState() const { return m_dwState; }
 
     // Focus (service 26): the old element gets event 11, the new one 10.
@@ -356,7 +334,7 @@ private:
     IxFontTable m_fonts;
     IxImagePreloader m_preloader;
 
-    IxArray<IxLayerEntry> m_layers{8};
+    IxLayerStack m_layers;
     int m_nBusy = 0;
     int m_nModalSavedBusy = static_cast<int>(0x80000001); // no modal loop
     DWORD m_dwModalThread = 0;

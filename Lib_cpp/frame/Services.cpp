@@ -49,22 +49,13 @@ LRESULT IxKernelFrame::PushFromRecord(LPARAM record, int priority)
 
 void IxKernelFrame::RemoveModalLayer()
 {
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_MODAL) {
-            RemoveLayerAt(i);
-            return;
-        }
-    }
+    RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_MODAL));
 }
 
 BOOL IxKernelFrame::ShowPopup(IxElement* view, IxElement* owner)
 {
-    if (!view || (m_dwState & IXFS_POPUP))
+    if (!view || (m_dwState & IXFS_POPUP) || m_layers.LastWithPriority(IXLAYER_POPUP) >= 0)
         return FALSE;
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (m_layers[i].nPriority == IXLAYER_POPUP)
-            return FALSE;
-    }
     m_dwState |= IXFS_POPUP;
     RECT rc;
     view->GetRect(&rc);
@@ -193,21 +184,12 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         return ScrollService(code, RecordOf<void>(record), value);
     case IXSVC_DRAGLAYER:
         DrainEventQueue();
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_DRAG));
         if (auto* layer = RecordOf<IxLayerRecord>(record))
             PushLayer(layer->pView, layer->pOwner, IXLAYER_DRAG);
         return 1;
     case IXSVC_DRAGVIEW:
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG)
-                return reinterpret_cast<LRESULT>(m_layers[i].pView);
-        }
-        return 0;
+        return reinterpret_cast<LRESULT>(DragView());
     case IXSVC_PAINTLOCK:
         SetPaintLock(value != 0);
         return 1;
@@ -270,12 +252,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
             return ShowPopup(layer->pView, layer->pOwner);
         return 0;
     case IXSVC_CLOSEPOPUP:
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_POPUP) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_POPUP));
         return 1;
     default:
         return 0;
