@@ -42,9 +42,7 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
 IxKernelFrame::~IxKernelFrame()
 {
     HWND hwnd = GetWindowHandle();
-    if (m_caret.width > 0)
-        DestroyCaret();
-    m_caret = IxCaretRect{0, 0, 0, 0};
+    m_caret.Drop();
     EndPointerGesture();
     for (int i = 0; i < m_timers.Count(); ++i) {
         if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
@@ -83,7 +81,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
         IxBusyScope busy(this);
         m_pGestureElement = nullptr;
         m_nGestureMode = IXGM_NONE;
-        m_caret = IxCaretRect{0, 0, 0, 0};
+        m_caret.Reset();
         IxElementParams params;
         params.Clear();
         params.Set(left, top, right - left, bottom - top, kIxFrameId, 0);
@@ -675,7 +673,7 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
         if (index < 0)
             break;
         int priority = m_layers[index].nPriority;
-        if (priority == IXLAYER_MODAL && m_bModalRunning) {
+        if (priority == IXLAYER_MODAL && m_modal.IsRunning()) {
             EndModalLoop(-1); // removes the layer
             continue;
         }
@@ -891,48 +889,15 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 
 int IxKernelFrame::RunModalLoop()
 {
-    if (m_bModalRunning)
-        return -1; // one modal loop at a time
-    m_nModalSavedBusy = m_nBusy;
-    m_dwModalThread = GetCurrentThreadId();
-    m_bModalRunning = TRUE;
-    m_nModalResult = -1;
-    if (HWND hwnd = GetWindowHandle())
-        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (m_nBusy > 0)
-        EndBusy();
-    BOOL quit = FALSE;
-    MSG msg;
-    IxApp* app = IxGetApp();
-    while (m_bModalRunning) {
-        if (!GetMessageW(&msg, nullptr, 0, 0)) {
-            quit = TRUE;
-            break;
-        }
-        if (app)
-            app->SetLastMessageTime(msg.time);
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (m_nModalSavedBusy > 0)
-        BeginBusy();
-    m_nModalSavedBusy = static_cast<int>(0x80000001);
-    m_bModalRunning = FALSE;
-    if (quit) {
-        m_nModalResult = -1;
-        PostQuitMessage(0);
-    }
-    return m_nModalResult;
+    return m_modal.Run(*this);
 }
 
 void IxKernelFrame::EndModalLoop(int result)
 {
-    if (!m_bModalRunning)
+    if (!m_modal.End(result))
         return;
-    m_bModalRunning = FALSE;
-    m_nModalResult = result;
     RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_MODAL));
-    PostThreadMessageW(m_dwModalThread, 0, 0, 0);
+    m_modal.Wake();
 }
 
 // ---------------------------------------------------------------------------
@@ -945,32 +910,12 @@ void IxKernelFrame::ApplyCaretRequest()
         return;
     request.x += m_rc.left;
     request.y += m_rc.top;
-    HWND hwnd = GetWindowHandle();
-    if (request.width != m_caret.width || request.height != m_caret.height) {
-        if (m_caret.width > 0)
-            DestroyCaret();
-        if (request.width > 0 && hwnd)
-            CreateCaret(hwnd, nullptr, request.width, request.height);
-    }
-    m_caret = request;
-    if (m_caret.width > 0 && hwnd) {
-        SetCaretPos(m_caret.x, m_caret.y);
-        ::ShowCaret(hwnd);
-    }
+    m_caret.Apply(request, GetWindowHandle());
 }
 
 void IxKernelFrame::ShowCaret(BOOL on)
 {
-    HWND hwnd = GetWindowHandle();
-    if (m_caret.width <= 0 || !hwnd)
-        return;
-    if (!on) {
-        DestroyCaret();
-        return;
-    }
-    CreateCaret(hwnd, nullptr, m_caret.width, m_caret.height);
-    SetCaretPos(m_caret.x, m_caret.y);
-    ::ShowCaret(hwnd);
+    m_caret.Show(on, GetWindowHandle());
 }
 
 // ---------------------------------------------------------------------------

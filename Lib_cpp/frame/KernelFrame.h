@@ -9,9 +9,11 @@
 #include "Lib_cpp/controls/FrameView.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/frame/FrameCaret.h"
 #include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
 #include "Lib_cpp/frame/LayerStack.h"
+#include "Lib_cpp/frame/ModalLoop.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
@@ -222,7 +224,7 @@ public:
     int RunModalLoop();
     // Service 38: ends the running modal loop with result.
     void EndModalLoop(int result);
-    BOOL IsModalRunning() const { return m_bModalRunning; }
+    BOOL IsModalRunning() const { return m_modal.IsRunning(); }
 
     // Entry points of the frame window.
     void OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout);
@@ -240,7 +242,7 @@ public:
     void ShowCaret(BOOL on);
     // Applies the caret request of the kernel (frame coordinates).
     void ApplyCaretRequest();
-    const IxCaretRect& GetCaret() const { return m_caret; }
+    const IxCaretRect& GetCaret() const { return m_caret.Get(); }
     // Last pointer position in frame coordinates (whether it moved since the
     // last press is service IXSVC_MOVED).
     POINT GetPointerPos() const { return m_ptPointer; }
@@ -336,10 +338,7 @@ private:
 
     IxLayerStack m_layers;
     int m_nBusy = 0;
-    int m_nModalSavedBusy = static_cast<int>(0x80000001); // no modal loop
-    DWORD m_dwModalThread = 0;
-    BOOL m_bModalRunning = FALSE;
-    int m_nModalResult = -1;
+    IxModalLoop m_modal;
     IxRing m_queue{8};
     IxArray<IxRingEntry> m_deferred{8};
     IxArray<IxTimerEntry> m_timers{8};
@@ -368,7 +367,7 @@ private:
     int m_nHeldKeyTimeout = 0;
     BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
-    IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
+    IxFrameCaret m_caret;
     IxFileChangeHook* m_pFileChangeHook = nullptr;
     int m_nFileChangeDelay = 500;
 };
