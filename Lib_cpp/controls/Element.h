@@ -131,9 +131,7 @@ public:
     // answer of 1 means done; another non-zero answer is the element that
     // performs the code (its OnKey).
     virtual LRESULT NotifyParent(int code, IxElement* source);
-    // Performs a navigation code (1 Tab, 2 right, 3 left, 4 up, 5 down, 6
-    // home, 7 end, 8 page up, 9 page down, 14 enter, 15 escape, 16 space, 17
-    // delete, 18 backspace; releases 20 enter, 21 escape). Non-zero when done.
+    // Performs a navigation code (IXNAV_*). Non-zero when done.
     virtual int OnKey(int code);
     // Takes a text record (a character or the soft keyboard's input).
     // Non-zero when taken.

@@ -138,3 +138,23 @@ enum : int {
     IXGM_SWIPE = 6,     // swipe candidate
     IXGM_SCROLL = 7,    // scrolling
 };
+
+// Keyboard navigation codes (NotifyParent, OnKey).
+enum : int {
+    IXNAV_TAB = 1,
+    IXNAV_RIGHT = 2,
+    IXNAV_LEFT = 3,
+    IXNAV_UP = 4,
+    IXNAV_DOWN = 5,
+    IXNAV_HOME = 6,
+    IXNAV_END = 7,
+    IXNAV_PAGEUP = 8,
+    IXNAV_PAGEDOWN = 9,
+    IXNAV_ENTER = 14,
+    IXNAV_ESCAPE = 15,
+    IXNAV_SPACE = 16,
+    IXNAV_DELETE = 17,
+    IXNAV_BACKSPACE = 18,
+    IXNAV_ENTERRELEASED = 20,
+    IXNAV_ESCAPERELEASED = 21,
+};

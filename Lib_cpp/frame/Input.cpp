@@ -3,10 +3,9 @@
 // pointer), hit-tested over the layers and dispatched; the element's answer
 // chooses a gesture (press tracking, drag and drop, long press, swipe,
 // scrolling with fling), which the gesture engine then follows until the
-// release. Beside that: press observers, the access-gesture and key-sequence
-// matchers, hardware keys with their on-screen buttons, keyboard navigation
-// and character routing to the focused text element. User-interface thread
-// only; every entry runs inside one busy bracket.
+// release. Beside that: press observers; keys and characters go to the key
+// router (KeyRouter.cpp). User-interface thread only; every entry runs
+// inside one busy bracket.
 #include "Lib_cpp/frame/KernelFrame.h"
 
 #include "platform/base/Clock.h"
@@ -38,56 +37,6 @@ bool IsMove(int code)
 int Sign(double v)
 {
     return v > 0 ? 1 : (v < 0 ? -1 : 0);
-}
-
-// Navigation code of a key press; 0 for other keys.
-int NavigationCode(UINT key)
-{
-    switch (key) {
-    case VK_TAB:
-        return 1;
-    case VK_RIGHT:
-        return 2;
-    case VK_LEFT:
-        return 3;
-    case VK_UP:
-        return 4;
-    case VK_DOWN:
-        return 5;
-    case VK_HOME:
-        return 6;
-    case VK_END:
-        return 7;
-    case VK_PRIOR:
-        return 8;
-    case VK_NEXT:
-        return 9;
-    case VK_RETURN:
-        return 14;
-    case VK_ESCAPE:
-        return 15;
-    case VK_SPACE:
-        return 16;
-    case VK_DELETE:
-        return 17;
-    case VK_BACK:
-        return 18;
-    default:
-        return 0;
-    }
-}
-
-// Navigation code of a key release (message 0x290).
-int ReleaseNavigationCode(UINT key)
-{
-    switch (key) {
-    case VK_RETURN:
-        return 20;
-    case VK_ESCAPE:
-        return 21;
-    default:
-        return 0;
-    }
 }
 
 } // namespace
@@ -161,7 +110,7 @@ IxElement* IxKernelFrame::DragView() const
 BOOL IxKernelFrame::PointerToHook(int code, POINT point, BOOL heldKeyToo)
 {
     bool stopped = (m_dwState & IXFS_STOPPED) != 0;
-    bool toHook = stopped || (m_dwState & IXFS_POPUP) || (heldKeyToo && m_nHeldKey != 0);
+    bool toHook = stopped || (m_dwState & IXFS_POPUP) || (heldKeyToo && m_keys.GetHeldKey() != 0);
     if (!toHook)
         return FALSE;
     // Without a hook a stopped frame drops the input; a popup or a held key
@@ -236,7 +185,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
         POINT screen = m_ptWindow;
         if (HWND hwnd = GetWindowHandle())
             ClientToScreen(hwnd, &screen);
-        if (MatchAccessGesture(screen))
+        if (m_keys.MatchAccessGesture(screen))
             return;
     }
     if (m_nGestureMode != IXGM_NONE) {
@@ -1069,12 +1018,8 @@ BOOL IxKernelFrame::OnInputTimer(UINT_PTR id)
         }
         return TRUE;
     }
-    if (id == IxTimerId(&m_nHeldKeyTimeout)) {
-        m_pKernel->KillTimer(this, id);
-        if (m_nHeldKey)
-            ReleaseHeldKey();
+    if (m_keys.OnTimer(id))
         return TRUE;
-    }
     for (int i = 0; i < m_scrolls.Count(); ++i) {
         if (reinterpret_cast<UINT_PTR>(m_scrolls[i].pElement) == id) {
             FlingStep(m_scrolls[i].pElement);
@@ -1123,245 +1068,34 @@ void IxKernelFrame::ForgetInputElement(IxElement* element)
 }
 
 // ---------------------------------------------------------------------------
-// Access gestures and key sequences
-
-BOOL IxKernelFrame::MatchAccessGesture(POINT screenPoint)
-{
-    BOOL advanced = FALSE;
-    IxArray<IxAccessGesture>& gestures = m_pKernel->AccessGestures();
-    for (int i = 0; i < gestures.Count(); ++i) {
-        IxAccessGesture& g = gestures[i];
-        const IxAccessRect& next = g.pTable[g.nProgress];
-        if (next.left == kIxAccessEnd) { // an empty table never matches
-            g.nProgress = 0;
-            continue;
-        }
-        RECT rc{next.left, next.top, next.right, next.bottom};
-        if (!PtInRectInclusive(rc, screenPoint)) {
-            g.nProgress = 0;
-            continue;
-        }
-        advanced = TRUE;
-        if (g.pTable[++g.nProgress].left == kIxAccessEnd) {
-            g.nProgress = 0;
-            PostAction(g.nViewId, AEV_DEFAULT, 0);
-        }
-    }
-    return advanced;
-}
-
-BOOL IxKernelFrame::MatchKeySequence(UINT key)
-{
-    BOOL advanced = FALSE;
-    IxArray<IxKeySequence>& sequences = m_pKernel->KeySequences();
-    for (int i = 0; i < sequences.Count(); ++i) {
-        IxKeySequence& s = sequences[i];
-        UINT next = s.pTable[s.nProgress];
-        if (next == 0 || next != key) {
-            s.nProgress = 0;
-            continue;
-        }
-        advanced = TRUE;
-        if (s.pTable[++s.nProgress] == 0) {
-            s.nProgress = 0;
-            PostAction(s.nViewId, AEV_DEFAULT, 0);
-        }
-    }
-    return advanced;
-}
-
-// ---------------------------------------------------------------------------
-// Hardware keys
+// Keys and characters: the key router
 
 void IxKernelFrame::NotifyExtKey(int command, int buttonKey, BOOL press, DWORD flags)
 {
-    if (!m_pKernel)
-        return;
-    if (m_nGestureMode != IXGM_NONE) {
-        NKDbgPrintfW(u"[BUSY] NotifyExtKey() : return by Mouse, cmd=[%d], fpress=[%d], at [%ld]\r\n", command,
-                     static_cast<int>(press), GetTickCount());
-        return;
-    }
-    if (press && (flags & IXKEY_BUSYTEST) && IsBusy(0)) {
-        NKDbgPrintfW(u"[BUSY] NotifyExtKey() : return by Busy, cmd=[%d], fpress=[%d], at [%ld]\r\n", command,
-                     static_cast<int>(press), GetTickCount());
-        return;
-    }
-    if (flags & IXKEY_HELD) {
-        if (press && m_nHeldKey == command)
-            return; // the key repeats while held
-        if (m_nHeldKey && m_nHeldKey != command)
-            ReleaseHeldKey();
-        if (!press && m_nHeldKey != command)
-            return;
-        if (press) {
-            m_nHeldKey = command;
-            m_nHeldButton = buttonKey;
-            m_dwHeldFlags = flags;
-            if (m_nHeldKeyTimeout > 0)
-                m_pKernel->SetTimer(this, IxTimerId(&m_nHeldKeyTimeout), m_nHeldKeyTimeout);
-        } else {
-            m_nHeldKey = 0;
-            m_nHeldButton = 0;
-            m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-        }
-    } else {
-        m_nHeldKey = 0;
-        m_nHeldButton = 0;
-        m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-    }
-    PostAction(command, press ? AEV_PRESS : AEV_RELEASE, 0);
-    if (buttonKey)
-        ShowButton(buttonKey, press);
-}
-
-void IxKernelFrame::ReleaseHeldKey()
-{
-    int command = m_nHeldKey;
-    int button = m_nHeldButton;
-    m_nHeldKey = 0;
-    m_nHeldButton = 0;
-    if (m_pKernel)
-        m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-    if (!command)
-        return;
-    PostAction(command, AEV_RELEASE, 0);
-    if (button)
-        ShowButton(button, FALSE);
-}
-
-void IxKernelFrame::ShowButton(int buttonKey, BOOL press)
-{
-    int button = m_pHook ? m_pHook->KeyToButton(buttonKey, press) : buttonKey;
-    if (!button)
-        return;
-    IxElement* element = FindElement(IXFIND_ID, button, nullptr, nullptr, nullptr);
-    if (!element || element == this)
-        return;
-    // The button shows only where it is what a touch at its centre would
-    // reach: a button under another screen stays as it is.
-    POINT centre{element->Width() / 2, element->Height() / 2};
-    element->LocalToScreen(&centre);
-    IxElement* target = TargetAt(IXIN_DOWN, centre, FALSE);
-    if (!target || !element->IsAncestorOf(target) || target->HasFlag(IXF_HIDDEN))
-        return;
-    target->SetPressed(press, TRUE);
-}
-
-// ---------------------------------------------------------------------------
-// Keyboard
-
-BOOL IxKernelFrame::OfferKey(IxElement* element, int code)
-{
-    if (!element)
-        return FALSE;
-    IxElementWatch watch(element);
-    LRESULT answer = element->NotifyParent(code, nullptr);
-    if (answer == 1 || !watch.Alive())
-        return TRUE;
-    IxElement* performer = answer ? reinterpret_cast<IxElement*>(answer) : element;
-    return performer->OnKey(code) != 0;
-}
-
-BOOL IxKernelFrame::Navigate(int code)
-{
-    if (m_pHook && OfferKey(m_pHook, code))
-        return TRUE;
-    if (!m_pKernel)
-        return TRUE;
-    IxElement* target = m_pKernel->GetFocus();
-    if (!target && m_layers.Count() > 0)
-        target = m_layers[m_layers.Count() - 1].pView;
-    if (!target)
-        target = m_pActivePage ? m_pActivePage : this;
-    return OfferKey(target, code);
+    m_keys.NotifyExtKey(command, buttonKey, press, flags);
 }
 
 void IxKernelFrame::OnKeyDown(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    if (m_pKernel->KeySequences().Count() > 0 && MatchKeySequence(key))
-        return;
-    if (m_dwState & (IXFS_POPUP | IXFS_STOPPED))
-        return;
-    IxBusyScope busy(this);
-    int code = NavigationCode(key);
-    if (code && Navigate(code))
-        return;
-    if (!m_pKernel)
-        return;
-    if (int command = m_pKernel->MappedCommand(key))
-        NotifyExtKey(command, 0, TRUE, IXKEY_BUSYTEST | IXKEY_HELD);
-    else if (m_pHook)
-        m_pHook->OnUnhandledKey(static_cast<int>(key));
+    m_keys.OnKeyDown(key);
 }
 
 void IxKernelFrame::OnKeyUp(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    IxBusyScope busy(this);
-    if (int command = m_pKernel->MappedCommand(key))
-        NotifyExtKey(command, 0, FALSE, IXKEY_HELD);
+    m_keys.OnKeyUp(key);
 }
 
 void IxKernelFrame::OnKeyRelease(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    IxBusyScope busy(this);
-    int code = ReleaseNavigationCode(key);
-    if (code && Navigate(code))
-        return;
-    if (m_pHook)
-        m_pHook->OnUnhandledKey(-static_cast<int>(key));
-}
-
-// ---------------------------------------------------------------------------
-// Characters
-
-void IxKernelFrame::RouteText(const IxTextInput* input)
-{
-    if (!m_pKernel || (m_dwState & (IXFS_POPUP | IXFS_STOPPED)))
-        return;
-    IxBusyScope busy(this);
-    IxElement* focus = m_pKernel->GetFocus();
-    if (focus && m_pKernel->IsKeyReceiver(focus)) {
-        focus->TakeTextInput(input);
-        return;
-    }
-    // Newest first; the first that takes the focus takes the text.
-    for (int i = m_pKernel->KeyReceivers().Count() - 1; m_pKernel && i >= 0; --i) {
-        if (i >= m_pKernel->KeyReceivers().Count())
-            continue;
-        IxElement* receiver = m_pKernel->KeyReceivers()[i];
-        if (receiver->HasFlag(IXF_DISABLED | IXF_NOINPUT))
-            continue;
-        IxElementWatch watch(receiver);
-        if (receiver->SetFocus()) {
-            if (watch.Alive())
-                receiver->TakeTextInput(input);
-            return;
-        }
-    }
+    m_keys.OnKeyRelease(key);
 }
 
 void IxKernelFrame::OnChar(WCHAR ch)
 {
-    WCHAR text[2] = {ch, 0};
-    IxTextInput record{IxTextInput::Plain, text, 1, 0};
-    RouteText(&record);
+    m_keys.OnChar(ch);
 }
 
 void IxKernelFrame::OnTextInput(const IxTextInput* input)
 {
-    if (!input || !m_pKernel)
-        return;
-    if (input->kind == IxTextInput::Command) {
-        IxBusyScope busy(this); // its end delivers the action
-        PushGlobalAction(IXA_TEXTCOMMAND, AEV_DEFAULT, input->length);
-        return;
-    }
-    RouteText(input);
+    m_keys.OnTextInput(input);
 }

@@ -12,6 +12,7 @@
 #include "Lib_cpp/frame/FrameCaret.h"
 #include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
+#include "Lib_cpp/frame/KeyRouter.h"
 #include "Lib_cpp/frame/LayerStack.h"
 #include "Lib_cpp/frame/ModalLoop.h"
 #include "Lib_cpp/image/Bitmap.h"
@@ -260,10 +261,10 @@ public:
     // The element's scroll record, or null (valid until the next input).
     const IxScrollRecord* ScrollRecordOf(const IxElement* element) const;
     // The held hardware key's command, 0 when none.
-    int GetHeldKey() const { return m_nHeldKey; }
+    int GetHeldKey() const { return m_keys.GetHeldKey(); }
     // ms after which a held key is released when its release never came; 0
     // (the default) waits for the release.
-    void SetHeldKeyTimeout(int ms) { m_nHeldKeyTimeout = ms; }
+    void SetHeldKeyTimeout(int ms) { m_keys.SetHeldKeyTimeout(ms); }
     void OnCommand(HWND control, UINT value);
     void OnCopyData(WPARAM wParam, LPARAM lParam);
     LRESULT OnNotify(NMHDR* header);
@@ -274,6 +275,8 @@ public:
     UINT FromExternalId() const { return m_uFromExternal; }
 
 private:
+    friend class IxKeyRouter;
+
     void CarryOutWindowRequest();
     // WM_COMMAND and WM_NOTIFY: {sender's id, code} at once when idle, else
     // posted.
@@ -300,13 +303,6 @@ private:
     void DragMove(POINT point);
     void DragRelease(POINT point);
     void Tap(IxElement* element, POINT point);
-    BOOL MatchAccessGesture(POINT screenPoint);
-    BOOL MatchKeySequence(UINT key);
-    BOOL Navigate(int code);
-    BOOL OfferKey(IxElement* element, int code);
-    void RouteText(const IxTextInput* input);
-    void ReleaseHeldKey();
-    void ShowButton(int buttonKey, BOOL press);
     BOOL OnInputTimer(UINT_PTR id);
     void ForgetInputElement(IxElement* element);
     int FindScroll(const IxElement* element) const;
@@ -361,10 +357,7 @@ private:
     DWORD m_dwSampleTime = 0;
     POINT m_ptSample{static_cast<int>(0x80000001), 0}; // x 0x80000001: no sample origin
     IxArray<IxScrollRecord> m_scrolls{8};
-    int m_nHeldKey = 0; // command of the held hardware key
-    DWORD m_dwHeldFlags = 0;
-    int m_nHeldButton = 0;
-    int m_nHeldKeyTimeout = 0;
+    IxKeyRouter m_keys{*this};
     BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxFrameCaret m_caret;
