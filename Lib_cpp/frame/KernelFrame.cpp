@@ -68,7 +68,7 @@ IxKernelFrame::~IxKernelFrame()
     // after the kernel is gone; they find no kernel to tell.
     delete m_pKernel;
     m_pKernel = nullptr;
-    m_rcPending = RECT{0, 0, 0, 0};
+    m_invalid.ClearPending();
 }
 
 BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
@@ -133,39 +133,13 @@ int IxKernelFrame::ActionIsInvoked(int code, int kind, LPARAM param)
     return m_pHook ? m_pHook->ActionIsInvoked(code, kind, param) : 0;
 }
 
-namespace {
-
-bool IsEmpty(const RECT& r)
-{
-    return r.left >= r.right || r.top >= r.bottom;
-}
-
-// Grows into by r (an empty into takes r).
-void Merge(RECT& into, const RECT& r)
-{
-    if (IsEmpty(r))
-        return;
-    if (IsEmpty(into)) {
-        into = r;
-        return;
-    }
-    into.left = r.left < into.left ? r.left : into.left;
-    into.top = r.top < into.top ? r.top : into.top;
-    into.right = r.right > into.right ? r.right : into.right;
-    into.bottom = r.bottom > into.bottom ? r.bottom : into.bottom;
-}
-
-constexpr RECT kEmptyDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
-
-} // namespace
-
 void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
 {
     if (mode == IXINV_UPDATE)
         m_dwFlags |= IXF_UPDATEPENDING;
     else if (mode == IXINV_LAYOUT)
         m_dwFlags |= IXF_LAYOUTPENDING;
-    if (!rect || IsEmpty(*rect))
+    if (!rect || IxInvalidation::IsEmpty(*rect))
         return;
     RECT r = *rect;
     r.left += m_rc.left;
@@ -174,23 +148,19 @@ void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
     r.bottom += m_rc.top;
     if (m_bInPressHandler)
         m_bPointerUnblocked = FALSE; // until the next paint
-    if (m_bPainting) {
-        // The paint in progress may already have drawn this part: it is
-        // repainted once after the paint (recall code 3).
-        Merge(m_rcDirty, r);
-        return;
-    }
-    Merge(m_rcPending, r);
-    if (m_nBusy == 0)
+    // The paint in progress may already have drawn this part: it is
+    // repainted once after the paint (IXRECALL_DIRTY).
+    const bool painting = m_invalid.IsPainting();
+    m_invalid.Add(r);
+    if (!painting && m_nBusy == 0)
         FlushPendingInvalidation();
 }
 
 void IxKernelFrame::FlushPendingInvalidation()
 {
-    if (IsEmpty(m_rcPending))
+    RECT r;
+    if (!m_invalid.TakePending(&r))
         return;
-    RECT r = m_rcPending;
-    m_rcPending = RECT{0, 0, 0, 0};
     if (HWND hwnd = GetWindowHandle())
         InvalidateRect(hwnd, &r, FALSE);
 }
@@ -315,7 +285,7 @@ void IxKernelFrame::EndBusy()
     // 8: the layers changed: the whole frame is due for repaint.
     if (k.IsRepaintRequested() && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
-        Merge(m_rcPending, m_rc);
+        m_invalid.AddPending(m_rc);
     }
     // 9, 10
     SyncTimers();
@@ -744,12 +714,11 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
         FinishPaint();
         return;
     }
-    if (!dc || !rect || IsEmpty(*rect)) {
+    if (!dc || !rect || IxInvalidation::IsEmpty(*rect)) {
         FinishPaint();
         return;
     }
-    m_bPainting = TRUE;
-    m_rcDirty = kEmptyDirty;
+    m_invalid.BeginPaint();
     BOOL full = FALSE;
     if (m_pKernel) {
         full = m_pKernel->TakeRepaint();
@@ -824,8 +793,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     if (full)
         SetState(IXSS_PAUSE, 0);
     FinishPaint();
-    m_bPainting = FALSE;
-    if (!IsEmpty(m_rcDirty) && hwnd)
+    if (m_invalid.EndPaint() && hwnd)
         PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DIRTY);
 }
 
@@ -854,9 +822,7 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
     }
     switch (code) {
     case IXRECALL_DIRTY:
-        if (!IsEmpty(m_rcDirty)) {
-            RECT r = m_rcDirty;
-            m_rcDirty = kEmptyDirty;
+        if (RECT r; m_invalid.TakeDirty(&r)) {
             if (HWND hwnd = GetWindowHandle())
                 InvalidateRect(hwnd, &r, FALSE);
         }

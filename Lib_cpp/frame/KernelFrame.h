@@ -12,6 +12,7 @@
 #include "Lib_cpp/frame/FrameCaret.h"
 #include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
+#include "Lib_cpp/frame/Invalidation.h"
 #include "Lib_cpp/frame/KeyRouter.h"
 #include "Lib_cpp/frame/LayerStack.h"
 #include "Lib_cpp/frame/ModalLoop.h"
@@ -214,7 +215,7 @@ public:
     void SetRepaintNotice(BOOL on) { m_bRepaintNotice = on; }
     // Paint lock (service 36): while on, every paint only validates.
     void SetPaintLock(BOOL on);
-    BOOL IsPainting() const { return m_bPainting; }
+    BOOL IsPainting() const { return m_invalid.IsPainting(); }
     IxFontTable& GetFontTable() { return m_fonts; }
     IxImagePreloader& GetPreloader() { return m_preloader; }
     // Hands the rectangle collected outside paint to the window.
@@ -324,10 +325,7 @@ private:
     BOOL m_bInPressHandler = FALSE;
     BOOL m_bPointerUnblocked = TRUE;
     BOOL m_bRepaintNotice = FALSE;
-    BOOL m_bPainting = FALSE;
-    RECT m_rcPending{0, 0, 0, 0}; // collected outside paint; empty: nothing pending
-    // Collected while painting; recalled once afterwards (empty value below).
-    RECT m_rcDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
+    IxInvalidation m_invalid;
     COLORREF m_crBackground = 0;
     IxFontTable m_fonts;
     IxImagePreloader m_preloader;
