@@ -1,5 +1,5 @@
-// The vocabulary of the kernel frame: its state word, the gesture modes of
-// its pointer engine and the flags of its hardware keys.
+// The vocabulary of the kernel frame: its state word, the flags of its
+// hardware keys, its recall codes and the constants of its pointer engine.
 #pragma once
 
 #include "platform/base/Types.h"
@@ -36,4 +36,21 @@ enum : int {
     IXRECALL_DRAIN = 2,   // actions are queued: an empty busy bracket drains them
     IXRECALL_DIRTY = 3,   // invalidate what was made dirty during paint
     IXRECALL_REPAINTNOTICE = 4,
+};
+
+// The constants of the pointer gesture engine.
+struct IxGestureConstants {
+    int nStartThreshold = 0;       // px a press must move before its gesture hears moves
+    DWORD dwTapLimit = 0x7fffffff; // ms; a longer press is released, not tapped
+    int nDelayedRelease = 0;       // ms; 0 = releases are never delayed
+    int nLongPressDelay = 500;     // ms; 0 = a long-press candidate is a drag candidate
+    int nSampleWindow = 100;       // ms of velocity sampling; 0 = no swipes or flings
+    int nSampleThresholdX = 20;    // px; also the speed numerator of the swipe classes
+    int nSampleThresholdY = 20;
+    int nFlingPeriod = 20; // ms per fling step
+    int nFlingSpeedX = 25; // default px per fling step
+    int nFlingSpeedY = 25;
+    int nDecayNumerator = 6; // each step of the slowing phase: speed * 6 / 7
+    int nDecayDivisor = 7;
+    int nSpare[3] = {30, 50, 100};
 };

@@ -20,8 +20,6 @@ namespace {
 // The frame's timer of a delayed release.
 constexpr UINT_PTR kDelayedReleaseTimer = 1;
 
-constexpr int kNoSample = static_cast<int>(0x80000001);
-
 // A frame point in the element's coordinates.
 POINT Local(const IxElement* element, POINT point)
 {
@@ -32,11 +30,6 @@ POINT Local(const IxElement* element, POINT point)
 bool IsMove(int code)
 {
     return code == IXIN_HOVER || code == IXIN_MOVE;
-}
-
-int Sign(double v)
-{
-    return v > 0 ? 1 : (v < 0 ? -1 : 0);
 }
 
 } // namespace
@@ -332,7 +325,7 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
         }
     }
     if ((m_dwState & IXFS_DRAGLAYER) || (m_nGestureMode != IXGM_NONE && !(m_dwState & IXFS_DELAYEDRELEASE))) {
-        if (m_ptSample.x == kNoSample && m_gc.nDelayedRelease > 0 && m_nGestureMode == IXGM_TRACK && m_bMoved) {
+        if (!m_sampler.HasOrigin() && m_gc.nDelayedRelease > 0 && m_nGestureMode == IXGM_TRACK && m_bMoved) {
             m_pKernel->SetTimer(this, kDelayedReleaseTimer, m_gc.nDelayedRelease);
             m_dwState |= IXFS_DELAYEDRELEASE;
         } else {
@@ -440,7 +433,7 @@ void IxKernelFrame::EndPointerGesture()
     m_pGestureElement = nullptr;
     m_pDropTarget = nullptr;
     m_pHover = nullptr;
-    m_ptSample.x = kNoSample;
+    m_sampler.Forget();
 }
 
 void IxKernelFrame::Tap(IxElement* element, POINT point)
@@ -622,54 +615,13 @@ void IxKernelFrame::DragRelease(POINT point)
 
 void IxKernelFrame::StartSampling(POINT point)
 {
-    m_nRing[0] = m_nRing[1] = 0;
-    m_ptSample = point;
-    m_dwSampleTime = GetTickCount();
+    m_sampler.Start(point);
     // Stepped scrolling counts its steps from the press point.
     int i = FindScroll(m_pGestureElement);
     if (i >= 0) {
         m_scrolls[i].firstStep[0] = point.x;
         m_scrolls[i].firstStep[1] = point.y;
     }
-}
-
-void IxKernelFrame::SampleVelocity(POINT point)
-{
-    const int window = m_gc.nSampleWindow;
-    if (window < 10 || m_ptSample.x == kNoSample)
-        return;
-    const DWORD now = GetTickCount();
-    const DWORD elapsed = now - m_dwSampleTime;
-    const DWORD slice = static_cast<DWORD>(window / 10);
-    const int dx = point.x - m_ptSample.x;
-    const int dy = point.y - m_ptSample.y;
-    const bool moved = std::abs(dx) > m_gc.nStartThreshold || std::abs(dy) > m_gc.nStartThreshold;
-    if (elapsed <= slice || !moved)
-        return;
-    DWORD clamped = elapsed < static_cast<DWORD>(window) ? elapsed : static_cast<DWORD>(window);
-    int pushes = static_cast<int>(clamped / slice);
-    const int thresholds[2] = {m_gc.nSampleThresholdX, m_gc.nSampleThresholdY};
-    const int moves[2] = {dx, dy};
-    for (int axis = 0; axis < 2; ++axis) {
-        if (thresholds[axis] == 0)
-            continue;
-        double v = static_cast<double>(moves[axis]) / static_cast<double>(elapsed);
-        double* ring = m_ring[axis];
-        int& count = m_nRing[axis];
-        // A change of direction starts the axis over.
-        if (count > 0 && Sign(v) != 0 && Sign(ring[count - 1]) == -Sign(v))
-            count = 0;
-        for (int k = 0; k < pushes; ++k) {
-            if (count == 10) {
-                for (int j = 1; j < 10; ++j)
-                    ring[j - 1] = ring[j];
-                --count;
-            }
-            ring[count++] = v;
-        }
-    }
-    m_dwSampleTime = now;
-    m_ptSample = point;
 }
 
 void IxKernelFrame::SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const
@@ -700,7 +652,7 @@ void IxKernelFrame::ScrollMove(POINT point)
     IxElement* element = m_pGestureElement;
     if (!element)
         return;
-    SampleVelocity(point);
+    m_sampler.Sample(point, m_gc);
     IxElement* under = TargetAt(IXIN_SCROLLBY, point, FALSE);
     if (!under || !element->IsAncestorOf(under))
         return;
@@ -755,15 +707,10 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
         const int thresholds[2] = {m_gc.nSampleThresholdX, m_gc.nSampleThresholdY};
         int velocity[2] = {0, 0};
         for (int axis = 0; axis < 2; ++axis) {
-            int count = m_nRing[axis];
-            if (count > 0)
-                direction[axis] = Sign(m_ring[axis][count - 1]);
-            if (count <= 3 || window <= 0)
+            direction[axis] = m_sampler.LastDirection(axis);
+            if (m_sampler.Count(axis) <= 3 || window <= 0)
                 continue;
-            double sum = 0;
-            for (int k = 0; k < count; ++k)
-                sum += m_ring[axis][k];
-            double mean = sum / count;
+            double mean = m_sampler.Mean(axis);
             if (std::fabs(mean) >= static_cast<double>(thresholds[axis]) / window)
                 velocity[axis] = static_cast<int>(std::floor(mean * window + 0.5));
         }
@@ -772,8 +719,8 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
             m_scrolls[i].velocity[1] = velocity[1];
         }
     } else {
-        direction[0] = Sign(m_scrolls[i].velocity[0]);
-        direction[1] = Sign(m_scrolls[i].velocity[1]);
+        direction[0] = IxVelocitySampler::Sign(m_scrolls[i].velocity[0]);
+        direction[1] = IxVelocitySampler::Sign(m_scrolls[i].velocity[1]);
     }
     POINT velocity{m_scrolls[i].velocity[0], m_scrolls[i].velocity[1]};
     element->OnInput(IXIN_FLINGVELOCITY, reinterpret_cast<LPARAM>(&velocity));
@@ -1050,7 +997,7 @@ void IxKernelFrame::ForgetInputElement(IxElement* element)
         m_pGestureElement = nullptr;
         m_nGestureMode = IXGM_NONE;
         m_dwState &= ~(IXFS_DRAGLAYER | IXFS_DELAYEDRELEASE);
-        m_ptSample.x = kNoSample;
+        m_sampler.Forget();
         if (m_pKernel) {
             m_pKernel->KillTimer(this, kDelayedReleaseTimer);
             m_pKernel->KillTimer(this, IxTimerId(&m_gc.nLongPressDelay));

@@ -16,6 +16,7 @@
 #include "Lib_cpp/frame/KeyRouter.h"
 #include "Lib_cpp/frame/LayerStack.h"
 #include "Lib_cpp/frame/ModalLoop.h"
+#include "Lib_cpp/frame/VelocitySampler.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
@@ -50,23 +51,6 @@ public:
 private:
     friend class IxKernelFrame;
     IxKernelFrame* m_pFrame = nullptr;
-};
-
-// The constants of the pointer gesture engine.
-struct IxGestureConstants {
-    int nStartThreshold = 0;       // px a press must move before its gesture hears moves
-    DWORD dwTapLimit = 0x7fffffff; // ms; a longer press is released, not tapped
-    int nDelayedRelease = 0;       // ms; 0 = releases are never delayed
-    int nLongPressDelay = 500;     // ms; 0 = a long-press candidate is a drag candidate
-    int nSampleWindow = 100;       // ms of velocity sampling; 0 = no swipes or flings
-    int nSampleThresholdX = 20;    // px; also the speed numerator of the swipe classes
-    int nSampleThresholdY = 20;
-    int nFlingPeriod = 20; // ms per fling step
-    int nFlingSpeedX = 25; // default px per fling step
-    int nFlingSpeedY = 25;
-    int nDecayNumerator = 6; // each step of the slowing phase: speed * 6 / 7
-    int nDecayDivisor = 7;
-    int nSpare[3] = {30, 50, 100};
 };
 
 // The scroll record of a scrollable element (service 30). Offsets are the
@@ -296,7 +280,6 @@ private:
     void GestureInput(int code, POINT point);
     void EndPointerGesture();
     void StartSampling(POINT point);
-    void SampleVelocity(POINT point);
     void SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const;
     void ScrollMove(POINT point);
     void Fling(IxElement* element, BOOL fromSamples);
@@ -350,10 +333,7 @@ private:
     int m_nMoveThreshold = 0;      // of the current press
     HWND m_hCaptureWnd = nullptr;  // child window of the top layer hit last
     IxGestureConstants m_gc;
-    double m_ring[2][10] = {}; // velocity samples (px per ms), oldest first
-    int m_nRing[2] = {0, 0};
-    DWORD m_dwSampleTime = 0;
-    POINT m_ptSample{static_cast<int>(0x80000001), 0}; // x 0x80000001: no sample origin
+    IxVelocitySampler m_sampler;
     IxArray<IxScrollRecord> m_scrolls{8};
     IxKeyRouter m_keys{*this};
     BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
