@@ -12,10 +12,6 @@
 
 namespace {
 
-// Kernel services asked for through Control.
-constexpr int kServiceCursorPos = 10;
-constexpr int kServiceEndGesture = 32;
-
 // Changes one flag bit when it differs and sends the event of the new state.
 void ChangeFlag(IxElement* element, DWORD bit, bool set, int eventSet, int eventClear, LPARAM param)
 {
@@ -23,11 +19,6 @@ void ChangeFlag(IxElement* element, DWORD bit, bool set, int eventSet, int event
         return;
     element->SetFlags(set ? bit : 0, set ? 0 : bit);
     element->OnEvent(set ? eventSet : eventClear, param);
-}
-
-bool Inside(const RECT& rc, POINT pt)
-{
-    return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
 }
 
 } // namespace
@@ -42,7 +33,7 @@ int PostElementNotify(IxElement* element, int id, int code, LPARAM value)
         if (!parent)
             return 0;
         IxNoticeRecord record{word, value};
-        return parent->OnChildNotify(1, reinterpret_cast<LPARAM>(&record), element, element);
+        return parent->OnChildNotify(IXCN_NOTICE, reinterpret_cast<LPARAM>(&record), element, element);
     }
     if (element->GetId() < 1)
         return 0;
@@ -185,10 +176,10 @@ IxElement::~IxElement()
 LRESULT IxElement::OnEvent(int code, LPARAM param)
 {
     switch (code) {
-    case 5:
-    case 33:
+    case IXEV_SELECTIONOFFERED:
+    case IXEV_RESELECTED:
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, IXN_OWNEVENT, code);
+            PostElementNotify(this, m_nId, AEV_OWNEVENT, code);
         return 1;
     case IXEV_DETACHED: {
         IxKernel* kernel = IxGetKernel();
@@ -206,7 +197,7 @@ LRESULT IxElement::OnEvent(int code, LPARAM param)
     case IXEV_GESTUREENDED:
         EndGesture();
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, IXN_OWNEVENT, IXEV_GESTUREENDED);
+            PostElementNotify(this, m_nId, AEV_OWNEVENT, IXEV_GESTUREENDED);
         return 0;
     default:
         return 0;
@@ -253,7 +244,7 @@ IxElement* IxElement::FindTarget(int inputCode, POINT)
 {
     if (inputCode == IXIN_NOHIT)
         return nullptr;
-    if (inputCode == 20 || inputCode == 29)
+    if (inputCode == IXIN_DRAGOVER || inputCode == IXIN_SCROLLBY)
         return this;
     return HasFlag(IXF_HITCLIENT) ? this : nullptr;
 }
@@ -268,28 +259,28 @@ int IxElement::OnInput(int code, LPARAM data)
         if (HasFlag(IXF_FOCUSONCLICK))
             SetFocus();
         if (self.Alive())
-            PostElementNotify(this, m_nId, IXN_CLICK, 0);
+            PostElementNotify(this, m_nId, AEV_CLICK, 0);
         if (self.Alive() && HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, IXN_OWNEVENT, 49);
+            PostElementNotify(this, m_nId, AEV_OWNEVENT, IXEV_CLICKED);
         return 0;
     }
     case IXIN_REPEAT:
         if (HasFlag(IXF_CURRENT))
-            PostElementNotify(this, m_nId, IXN_OWNEVENT, 50);
+            PostElementNotify(this, m_nId, AEV_OWNEVENT, IXEV_REPRESSED);
         return 0;
     case IXIN_MOVE:
-    case 20:
-    case 22:
+    case IXIN_DRAGOVER:
+    case IXIN_DRAGLEAVE:
         return 1;
     case IXIN_TAKESREPEAT:
         return static_cast<int>(m_dwFlags & IXF_REPEAT);
     case IXIN_TAP:
-    case 30:
-    case 31:
+    case IXIN_SCROLLENDED:
+    case IXIN_FLINGVELOCITY:
         return 7;
     case IXIN_GESTUREGOESON: {
         const auto* pt = reinterpret_cast<const POINT*>(data);
-        if (pt && Inside(RECT{0, 0, Width(), Height()}, *pt)) {
+        if (pt && PtInRectInclusive(RECT{0, 0, Width(), Height()}, *pt)) {
             EndGesture();
             return 0;
         }
@@ -320,16 +311,16 @@ void IxElement::Move(int left, int top, int, int right, int bottom, int, BOOL re
 void IxElement::Invalidate(int mode, RECT* rect, IxElement*)
 {
     if (IsHiddenOrLaidOut()) {
-        if (mode == 0)
+        if (mode == IXINV_REPAINT)
             return;
         rect = nullptr;
     }
-    if (mode == 1) {
+    if (mode == IXINV_UPDATE) {
         if (!HasFlag(IXF_PENDING))
             m_dwFlags |= IXF_UPDATEPENDING;
         else
-            mode = 0;
-    } else if (mode > 1) {
+            mode = IXINV_REPAINT;
+    } else if (mode > IXINV_UPDATE) {
         if (HasFlag(IXF_LAYOUTPENDING))
             mode = 0;
         else
@@ -378,15 +369,15 @@ int IxElement::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement
     if (sender && sender != this) {
         IxElementWatch self(this);
         LRESULT taken = 0;
-        if (kind == 1 && data) {
+        if (kind == IXCN_NOTICE && data) {
             const auto* record = reinterpret_cast<const IxNoticeRecord*>(data);
             IxChildNoticeEvent event{record->dwWord, record->lValue, sender, origin, 0};
             taken = OnEvent(IXEV_CHILDNOTICE, reinterpret_cast<LPARAM>(&event));
             if (!taken && self.Alive())
                 taken = ActionIsInvoked(IxActionId(record->dwWord), IxActionKind(record->dwWord), record->lValue);
-        } else if (kind >= 4 && kind <= 7) {
+        } else if (kind >= IXCN_DATA4 && kind <= IXCN_DATA7) {
             IxChildDataEvent event{data, sender, origin};
-            taken = OnEvent(IXEV_CHILDDATA4 + kind - 4, reinterpret_cast<LPARAM>(&event));
+            taken = OnEvent(IXEV_CHILDDATA4 + kind - IXCN_DATA4, reinterpret_cast<LPARAM>(&event));
         }
         // A receiver that deleted itself ends the walk: the notice is spent.
         if (taken || !self.Alive())
@@ -398,24 +389,24 @@ int IxElement::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement
 void IxElement::SetState(int state, LPARAM param)
 {
     switch (state) {
-    case 2: {
+    case IXSS_ATTACH: {
         IxElementWatch self(this);
         OnEvent(IXEV_ATTACHED, param);
         if (self.Alive())
             m_dwFlags |= IXF_ACTIVE | IXF_RUNNING;
         break;
     }
-    case 3:
+    case IXSS_RESUME:
         if (HasFlag(IXF_RUNNING))
             OnEvent(IXEV_RESUMED, param);
         break;
-    case 4:
+    case IXSS_PAUSE:
         if (HasFlag(IXF_RUNNING)) {
             m_dwFlags &= ~IXF_RUNNING;
             OnEvent(IXEV_PAUSED, param);
         }
         break;
-    case 5: {
+    case IXSS_DETACH: {
         m_dwFlags &= ~(IXF_ACTIVE | IXF_RUNNING);
         IxElementWatch self(this);
         OnEvent(IXEV_DETACHED, param);
@@ -427,8 +418,8 @@ void IxElement::SetState(int state, LPARAM param)
                 kernel->Service(IXSVC_REMOVEOWNED, this, 0);
             EndGesture();
         }
-        if (kernel && kernel->m_pCaptureTarget == this)
-            kernel->m_pCaptureTarget = nullptr;
+        if (kernel)
+            kernel->ReleaseCapture(this);
         break;
     }
     default:
@@ -438,14 +429,14 @@ void IxElement::SetState(int state, LPARAM param)
 
 LRESULT IxElement::Control(int code, LPARAM a, LPARAM b)
 {
-    if (code == 20)
+    if (code == IXSVC_SETCURRENTCHILD)
         a = reinterpret_cast<LPARAM>(this);
     return m_pParent ? m_pParent->Control(code, a, b) : 0;
 }
 
 IxElement* IxElement::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
 {
-    if (kind == 1 && m_nId == id) {
+    if (kind == IXFIND_ID && m_nId == id) {
         if (!out)
             return this;
         out->Add(this);
@@ -558,7 +549,7 @@ void IxElement::MoveTo(int x, int y, BOOL redraw)
 BOOL IxElement::GetCursorPos(POINT* out)
 {
     POINT pt{0, 0};
-    LRESULT answer = Control(kServiceCursorPos, reinterpret_cast<LPARAM>(&pt), 0);
+    LRESULT answer = Control(IXSVC_CURSORPOS, reinterpret_cast<LPARAM>(&pt), 0);
     ScreenToLocal(&pt);
     if (out)
         *out = pt;
@@ -600,13 +591,13 @@ void IxElement::SetActive(BOOL on, LPARAM param)
 {
     if (on && !HasFlag(IXF_ACTIVE)) {
         if (IxKernel* kernel = IxGetKernel())
-            kernel->m_bRepaint = TRUE;
+            kernel->RequestRepaint();
         IxElementWatch self(this);
-        SetState(1, param);
+        SetState(IXSS_BUILD, param);
         if (self.Alive())
-            SetState(2, param);
+            SetState(IXSS_ATTACH, param);
     } else if (!on && HasFlag(IXF_ACTIVE)) {
-        SetState(5, param);
+        SetState(IXSS_DETACH, param);
     }
 }
 
@@ -645,22 +636,22 @@ void IxElement::SetSelected(BOOL on, LPARAM param)
     ChangeFlag(this, IXF_SELECTED, on != 0, IXEV_SELECTED, IXEV_UNSELECTED, param);
 }
 
-void IxElement::SetReportEvents(BOOL on, LPARAM param)
+void IxElement::SetCurrent(BOOL on, LPARAM param)
 {
     ChangeFlag(this, IXF_CURRENT, on != 0, IXEV_CURRENT, IXEV_NOTCURRENT, param);
 }
 
-void IxElement::SetFlag40(BOOL on, LPARAM param)
+void IxElement::SetPressed(BOOL on, LPARAM param)
 {
     ChangeFlag(this, IXF_PRESSED, on != 0, IXEV_PRESSED, IXEV_RELEASED, param);
 }
 
-void IxElement::SetFlag100(BOOL unmarked, LPARAM param)
+void IxElement::SetUnmarked(BOOL unmarked, LPARAM param)
 {
     ChangeFlag(this, IXF_MARKED, !unmarked, IXEV_MARKED, IXEV_UNMARKED, param);
 }
 
-void IxElement::SendEvent27(LPARAM value)
+void IxElement::SendValue(LPARAM value)
 {
     OnEvent(IXEV_VALUE, value);
 }
@@ -670,7 +661,8 @@ void IxElement::SetProperties(LPARAM p2, LPARAM p5, LPARAM p3, LPARAM p6, LPARAM
     const struct {
         int id;
         LPARAM value;
-    } props[] = {{2, p2}, {5, p5}, {3, p3}, {6, p6}, {7, p7}, {4, p4}};
+    } props[] = {{IXP_IMAGENORMAL, p2},   {IXP_IMAGEPRESSED, p5},         {IXP_IMAGEDISABLED, p3},
+                 {IXP_IMAGESELECTED, p6}, {IXP_IMAGESELECTEDPRESSED, p7}, {IXP_IMAGECURRENT, p4}};
     IxElementWatch self(this);
     for (const auto& prop : props) {
         if (!self.Alive())
@@ -703,7 +695,7 @@ void IxElement::EndGesture()
     if (!HasFlag(IXF_GESTURE))
         return;
     m_dwFlags &= ~IXF_GESTURE;
-    Control(kServiceEndGesture, reinterpret_cast<LPARAM>(this), 0);
+    Control(IXSVC_ENDGESTURE, reinterpret_cast<LPARAM>(this), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -752,7 +744,7 @@ void IxElement::Redraw()
     if (IsHiddenOrLaidOut())
         return;
     RECT rc{0, 0, Width(), Height()};
-    Invalidate(0, &rc, nullptr);
+    Invalidate(IXINV_REPAINT, &rc, nullptr);
 }
 
 void IxElement::InvalidateArea(const RECT* rect, int mode)
@@ -771,7 +763,7 @@ void IxElement::InvalidateElementRect(const RECT* rect)
     if (IsHiddenOrLaidOut() || !rect)
         return;
     RECT rc = *rect;
-    Invalidate(0, &rc, nullptr);
+    Invalidate(IXINV_REPAINT, &rc, nullptr);
 }
 
 void IxElement::InvalidateClamped(int mode, RECT* rect, IxElement* origin)
@@ -797,8 +789,7 @@ void IxElement::MarkUpdate()
     if (IsHiddenOrLaidOut())
         return;
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bDeferredWork = TRUE;
-        kernel->m_bUpdateNow = TRUE;
+        kernel->RequestUpdateNow();
     }
 }
 
@@ -814,7 +805,7 @@ int IxElement::ValidateNow(LPARAM arg)
 
 bool IxControl::HitTest(POINT point) const
 {
-    return Inside(HasFlag(IXF_HITCLIENT) ? RECT{0, 0, Width(), Height()} : m_rcHit, point);
+    return PtInRectInclusive(HasFlag(IXF_HITCLIENT) ? RECT{0, 0, Width(), Height()} : m_rcHit, point);
 }
 
 IxElement* IxControl::FindTarget(int inputCode, POINT point)
@@ -836,9 +827,9 @@ int IxControl::OnInput(int code, LPARAM data)
         if (HasFlag(IXF_FOCUSONCLICK))
             SetFocus();
         if (self.Alive())
-            SetFlag40(TRUE, TRUE);
+            SetPressed(TRUE, TRUE);
         if (self.Alive())
-            PostElementNotify(this, m_nId, IXN_PRESSED, 0);
+            PostElementNotify(this, m_nId, AEV_PRESSED, 0);
         if (self.Alive() && HasFlag(IXF_CLICKONPRESS))
             Click(0, TRUE);
         // A control deleted by its own press is not followed.
@@ -847,30 +838,30 @@ int IxControl::OnInput(int code, LPARAM data)
         const auto* pt = reinterpret_cast<const POINT*>(data);
         bool inside = pt && HitTest(*pt);
         if (inside && !HasFlag(IXF_PRESSED)) {
-            SetFlag40(TRUE, TRUE);
+            SetPressed(TRUE, TRUE);
             if (self.Alive())
-                PostElementNotify(this, m_nId, IXN_REENTERED, 0);
+                PostElementNotify(this, m_nId, AEV_REENTERED, 0);
         } else if (!inside && HasFlag(IXF_PRESSED)) {
-            SetFlag40(FALSE, TRUE);
+            SetPressed(FALSE, TRUE);
             if (self.Alive())
-                PostElementNotify(this, m_nId, IXN_LEFT, 0);
+                PostElementNotify(this, m_nId, AEV_LEFT, 0);
         }
         return self.Alive() ? 1 : 0;
     }
     case IXIN_UP:
         if (!HasFlag(IXF_PRESSED)) {
-            PostElementNotify(this, m_nId, IXN_RELEASEDIDLE, 0);
+            PostElementNotify(this, m_nId, AEV_RELEASEDIDLE, 0);
             return 0;
         }
-        SetFlag40(FALSE, TRUE);
+        SetPressed(FALSE, TRUE);
         if (self.Alive())
-            PostElementNotify(this, m_nId, IXN_RELEASEDINSIDE, 0);
+            PostElementNotify(this, m_nId, AEV_RELEASEDINSIDE, 0);
         if (self.Alive() && !HasFlag(IXF_CLICKONPRESS))
             Click(0, TRUE);
         return 0;
     case IXIN_TAP:
         if (HasFlag(IXF_PRESSED)) {
-            SetFlag40(FALSE, TRUE);
+            SetPressed(FALSE, TRUE);
             if (self.Alive())
                 Click(0, TRUE);
         } else {
@@ -878,7 +869,7 @@ int IxControl::OnInput(int code, LPARAM data)
         }
         return 0;
     case IXIN_REPEAT:
-        PostElementNotify(this, m_nId, IXN_REPEAT, 0);
+        PostElementNotify(this, m_nId, AEV_REPEAT, 0);
         return self.Alive() ? IxElement::OnInput(code, data) : 0;
     default:
         return IxElement::OnInput(code, data);
@@ -890,11 +881,10 @@ void IxControl::Click(LPARAM value, BOOL redraw)
     if (redraw)
         MarkUpdate();
     IxElementWatch self(this);
-    PostElementNotify(this, m_nId, IXN_CLICK, value);
+    PostElementNotify(this, m_nId, AEV_CLICK, value);
     if (!self.Alive() || !HasFlag(IXF_INVALIDATEALL))
         return;
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bInvalidateAll = TRUE;
-        kernel->m_bDeferredWork = TRUE;
+        kernel->RequestInvalidateAll();
     }
 }

@@ -5,6 +5,7 @@
 // operations below. IxView adds a list of children.
 #pragma once
 
+#include "Lib_cpp/controls/ElementCodes.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/kernel/Receiver.h"
 #include "platform/base/Types.h"
@@ -13,116 +14,6 @@ class IxDC;
 class IxElement;
 class IxImage;
 struct IxTextInput;
-
-// Flag word of an element.
-enum : DWORD {
-    IXF_REPEAT = 0x1, // takes the repeated press (input 2)
-    IXF_SELECTED = 0x10,
-    IXF_CURRENT = 0x20, // current item: reports its own events as notice 4103
-    IXF_PRESSED = 0x40,
-    IXF_MARKED = 0x100,
-    IXF_HIDDEN = 0x200,
-    IXF_DISABLED = 0x400,
-    IXF_NOINPUT = 0x800,
-    IXF_HCENTER = 0x1000,
-    IXF_HEND = 0x2000,
-    IXF_VCENTER = 0x4000,
-    IXF_VEND = 0x8000,
-    IXF_CLICKONPRESS = 0x10000,
-    IXF_INVALIDATEALL = 0x20000, // a click redraws the whole frame; on the frame: update pending
-    IXF_STRETCH = 0x40000,
-    IXF_NOTARGET = 0x80000,
-    IXF_DIRECTNOTIFY = 0x100000,
-    IXF_HITCLIENT = 0x200000,
-    IXF_FOCUSONCLICK = 0x400000,
-    IXF_RUNNING = 0x1000000,
-    IXF_OWNSLAYER = 0x2000000,
-    IXF_GESTURE = 0x4000000,
-    IXF_DETACHCHECK = 0x8000000,
-    IXF_ACTIVE = 0x10000000,
-    IXF_CREATEONACTIVATE = 0x20000000,
-    IXF_LAYOUTPENDING = 0x40000000,
-    IXF_UPDATEPENDING = 0x80000000,
-    IXF_PENDING = IXF_LAYOUTPENDING | IXF_UPDATEPENDING,
-};
-
-// Element events (OnEvent codes).
-enum : int {
-    IXEV_ATTACHED = 1,
-    IXEV_CHILDRENATTACHED = 2,
-    IXEV_RESUMED = 3,
-    IXEV_PAUSED = 4,
-    IXEV_FOCUSIN = 10,
-    IXEV_FOCUSOUT = 11,
-    IXEV_HIDDEN = 12,
-    IXEV_DETACHED = 17,
-    IXEV_CHILDNOTICE = 20, // param: IxChildNoticeEvent*
-    IXEV_CHILDDATA4 = 21,  // 21..24: kinds 4..7, param: IxChildDataEvent*
-    IXEV_VALUE = 27,
-    IXEV_UNMARKED = 28,
-    IXEV_SIZECHANGED = 29,
-    IXEV_SHOWN = 30,
-    IXEV_MARKED = 35,
-    IXEV_ENABLED = 38,
-    IXEV_DISABLED = 39,
-    IXEV_INPUTALLOWED = 40,
-    IXEV_INPUTREFUSED = 41,
-    IXEV_SELECTED = 42,
-    IXEV_UNSELECTED = 43,
-    IXEV_CURRENT = 44,
-    IXEV_NOTCURRENT = 45,
-    IXEV_PRESSED = 46,
-    IXEV_RELEASED = 47,
-    IXEV_LAYERCLOSED = -1,
-    IXEV_HANDBACK = -2,
-    IXEV_GESTUREENDED = -3,
-};
-
-// Input codes (OnInput).
-enum : int {
-    IXIN_DOWN = 0, // answer: 0 no tracking, 2 press tracking
-    IXIN_REPEAT = 2,
-    IXIN_MOVE = 9, // data: POINT* in element coordinates
-    IXIN_UP = 11,
-    IXIN_TAKESREPEAT = 16,
-    IXIN_TAP = 18,
-    IXIN_GESTUREGOESON = 34, // data: POINT* in element coordinates
-    IXIN_NOHIT = 35,
-};
-
-// Notice codes of elements (kind of the action word).
-enum : int {
-    IXN_CLICK = 4096,
-    IXN_OWNEVENT = 4103,
-    IXN_REPEAT = 4127,
-    IXN_PRESSED = 4130,
-    IXN_LEFT = 4131,
-    IXN_REENTERED = 4132,
-    IXN_RELEASEDINSIDE = 4133,
-    IXN_RELEASEDIDLE = 4134,
-};
-
-// The six element states, as image frame codes.
-enum : int {
-    IXSTATE_NORMAL = -20,
-    IXSTATE_PRESSED = -19,
-    IXSTATE_DISABLED = -18,
-    IXSTATE_SELECTED = -17,
-    IXSTATE_SELECTEDPRESSED = -16,
-    IXSTATE_CURRENT = -15,
-};
-
-// Content kinds of the creation record.
-enum : int {
-    IXCONTENT_IMAGE = 4,
-    IXCONTENT_SHARESTRING = 6,
-    IXCONTENT_STRINGDATA = 7,
-    IXCONTENT_TEXT = 10,
-    IXCONTENT_BITMAPFILE = 12,
-    IXCONTENT_BITMAPLIST = 13,
-    IXCONTENT_DECODEDFILE = 14,
-    IXCONTENT_DECODEDLIST = 15,
-};
 
 // What Paint draws with: the drawing context and the clip rectangle in the
 // element's coordinates.
@@ -240,9 +131,7 @@ public:
     // answer of 1 means done; another non-zero answer is the element that
     // performs the code (its OnKey).
     virtual LRESULT NotifyParent(int code, IxElement* source);
-    // Performs a navigation code (1 Tab, 2 right, 3 left, 4 up, 5 down, 6
-    // home, 7 end, 8 page up, 9 page down, 14 enter, 15 escape, 16 space, 17
-    // delete, 18 backspace; releases 20 enter, 21 escape). Non-zero when done.
+    // Performs a navigation code (IXNAV_*). Non-zero when done.
     virtual int OnKey(int code);
     // Takes a text record (a character or the soft keyboard's input).
     // Non-zero when taken.
@@ -311,24 +200,28 @@ public:
     int VerticalOffset(int content, int box) const;
     void AlignRect(int contentWidth, int contentHeight, RECT* out) const;
 
-    // Activates (states 1 and 2, repaint due) or deactivates (state 5).
+    // Activates (IXSS_BUILD and IXSS_ATTACH, repaint due) or deactivates
+    // (IXSS_DETACH).
     void SetActive(BOOL on, LPARAM param);
 
     // Flag setters: each changes its bit only when it differs and then sends
-    // its event with param. Enable, SetInputAllowed, Show and SetFlag100 take
+    // its event with param. Enable, SetInputAllowed, Show and SetUnmarked take
     // the positive sense (1 clears the bit).
     void Enable(BOOL enable, LPARAM param);
     void SetInputAllowed(BOOL allow, LPARAM param);
-    // Events 30 and 12 go with 0; repaint redraws after showing, before hiding.
+    // IXEV_SHOWN and IXEV_HIDDEN go with 0; repaint redraws after showing,
+    // before hiding.
     void Show(BOOL show, BOOL repaint);
     void SetSelected(BOOL on, LPARAM param);
-    void SetReportEvents(BOOL on, LPARAM param);
-    void SetFlag40(BOOL on, LPARAM param);
-    void SetFlag100(BOOL unmarked, LPARAM param);
-    void SendEvent27(LPARAM value);
+    // The current item (IXF_CURRENT): it reports its own events to its owner.
+    void SetCurrent(BOOL on, LPARAM param);
+    void SetPressed(BOOL on, LPARAM param);
+    void SetUnmarked(BOOL unmarked, LPARAM param);
+    // Sends the value event (IXEV_VALUE).
+    void SendValue(LPARAM value);
 
-    // Sets properties 2, 5, 3, 6, 7, 4 (normal, pressed, disabled, selected,
-    // selected and pressed, current) in this order; -1 skips.
+    // Sets the state image properties (IXP_IMAGENORMAL, ...PRESSED, ...DISABLED,
+    // ...SELECTED, ...SELECTEDPRESSED, ...CURRENT) in this order; -1 skips.
     void SetProperties(LPARAM p2, LPARAM p5, LPARAM p3, LPARAM p6, LPARAM p7, LPARAM p4);
     // One of six per-state values by the flags; -1 means not given.
     LPARAM PickStateValue(LPARAM normal, LPARAM pressed, LPARAM disabled, LPARAM selected, LPARAM selectedPressed,

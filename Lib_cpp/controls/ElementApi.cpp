@@ -1,6 +1,7 @@
 #include "Lib_cpp/controls/ElementApi.h"
 
 #include "Lib_cpp/core/Diag.h"
+#include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/ui/Window.h"
@@ -9,22 +10,6 @@
 #include <new>
 
 namespace {
-
-// Screen events.
-constexpr int kEventBack = 201;
-constexpr int kEvent202 = 202;
-constexpr int kEventViewEntered = 310;
-constexpr int kEventPipViewEntered = 311;
-constexpr int kEventViewLeft = 312;
-
-// Element properties of text.
-constexpr int kPropTextNow = 21;
-constexpr int kPropTextLater = 22;
-constexpr int kPropTextRecordNow = 28;
-constexpr int kPropTextRecordLater = 29;
-
-// Key of the kernel's record that names the element running an item drag.
-constexpr int kDragOwnerKey = 0;
 
 IxDragRecord g_spareDragRecord{0, 0, 0, 0};
 
@@ -56,7 +41,7 @@ IxElement* FindChild(IxElement* view, int id, bool insideOnly)
 {
     if (!view)
         return nullptr;
-    return view->FindElement(1, id, nullptr, view, insideOnly ? view : nullptr);
+    return view->FindElement(IXFIND_ID, id, nullptr, view, insideOnly ? view : nullptr);
 }
 
 SIZE ImageSize(IxImage* image)
@@ -155,7 +140,7 @@ BOOL IsLayerShown(int viewId)
 IxDragRecord* IxGetDragRecord()
 {
     IxKernel* kernel = IxGetKernel();
-    return kernel ? &kernel->m_drag : &g_spareDragRecord;
+    return kernel ? kernel->GetDragRecord() : &g_spareDragRecord;
 }
 
 void StartDragImage(IxElement* owner, IxElement* view, POINT point)
@@ -218,7 +203,7 @@ LRESULT BeginGesture(IxElement* element, const RECT& first, const RECT& second, 
     record.nContentHeight = second.bottom - second.top;
     std::memcpy(record.values, values, sizeof record.values);
     element->SetFlags(IXF_GESTURE, 0);
-    return Service(IXSVC_SCROLL, &record, values[8]);
+    return Service(IXSVC_BEGINGESTURE, &record, values[8]);
 }
 
 LRESULT EndGesture(IxElement* element)
@@ -226,7 +211,7 @@ LRESULT EndGesture(IxElement* element)
     if (!element || !element->HasFlag(IXF_GESTURE))
         return 0;
     IxElementWatch watch(element);
-    LRESULT answer = Service(IXSVC_ENDSCROLL, element, 0);
+    LRESULT answer = Service(IXSVC_ENDGESTURE, element, 0);
     if (watch.Alive())
         element->SetFlags(0, IXF_GESTURE);
     return answer;
@@ -237,7 +222,7 @@ IxKeyedRecord* RecordDragOwner(IxElement* element)
     IxKernel* kernel = IxGetKernel();
     if (!kernel)
         return nullptr;
-    IxKeyedRecord* record = kernel->GetRecord(kDragOwnerKey, TRUE);
+    IxKeyedRecord* record = kernel->GetRecord(kIxDragOwnerRecord, TRUE);
     if (!record) {
         IxRecordError(IXERR_NOMEMORY);
         return nullptr;
@@ -251,7 +236,7 @@ IxKeyedRecord* RecordDragOwner(IxElement* element)
 void ForgetDragOwner()
 {
     if (IxKernel* kernel = IxGetKernel())
-        kernel->RemoveRecord(kDragOwnerKey);
+        kernel->RemoveRecord(kIxDragOwnerRecord);
 }
 
 // ---------------------------------------------------------------------------
@@ -281,7 +266,7 @@ int SetChildProperty(IxElement* view, int id, int property, LPARAM value)
 int SetChildText(IxElement* view, int id, const IxString& text, BOOL repaint)
 {
     IxString held(text);
-    return SetChildProperty(view, id, repaint ? kPropTextNow : kPropTextLater, reinterpret_cast<LPARAM>(&held));
+    return SetChildProperty(view, id, repaint ? IXP_TEXTNOW : IXP_TEXTLATER, reinterpret_cast<LPARAM>(&held));
 }
 
 void SetChildProperties(IxElement* view, int id, LPARAM p2, LPARAM p5, LPARAM p3, LPARAM p6, LPARAM p7, LPARAM p4)
@@ -323,7 +308,7 @@ void SetChildInputAllowed(IxElement* view, int id, BOOL allow, BOOL repaint)
 void SetChildPressed(IxElement* view, int id, BOOL on, BOOL repaint)
 {
     if (IxElement* child = FindChild(view, id, false))
-        child->SetFlag40(on, repaint);
+        child->SetPressed(on, repaint);
 }
 
 void SetChildSelected(IxElement* view, int id, BOOL on, BOOL repaint)
@@ -335,13 +320,13 @@ void SetChildSelected(IxElement* view, int id, BOOL on, BOOL repaint)
 void SetChildCurrent(IxElement* view, int id, BOOL on, BOOL repaint)
 {
     if (IxElement* child = FindChild(view, id, false))
-        child->SetReportEvents(on, repaint);
+        child->SetCurrent(on, repaint);
 }
 
 void SetChildMarked(IxElement* view, int id, BOOL unmarked, BOOL repaint)
 {
     if (IxElement* child = FindChild(view, id, true))
-        child->SetFlag100(unmarked, repaint);
+        child->SetUnmarked(unmarked, repaint);
 }
 
 BOOL FocusChild(IxElement* view, int id)
@@ -405,7 +390,7 @@ void MarkLayoutPending(IxElement* element, BOOL repaint)
     if (!element)
         return;
     if (repaint)
-        element->InvalidateArea(nullptr, 1);
+        element->InvalidateArea(nullptr, IXINV_UPDATE);
     element->SetFlags(IXF_LAYOUTPENDING, 0);
 }
 
@@ -419,7 +404,7 @@ int SetElementText(IxElement* element, const IxString& text, LPARAM value, BOOL 
     if (!element)
         return 0;
     IxTextPropertyRecord record{text, value, kIxTextRecordMarker};
-    return element->SetProperty(repaint ? kPropTextRecordNow : kPropTextRecordLater, reinterpret_cast<LPARAM>(&record));
+    return element->SetProperty(repaint ? IXP_TEXTRECORDNOW : IXP_TEXTRECORDLATER, reinterpret_cast<LPARAM>(&record));
 }
 
 void AssignImageRef(IxElement*, IxImage** slot, IxImage* image)
@@ -482,7 +467,7 @@ BOOL SetImageFrameAndLayout(IxElement* element, IxImage* image, int frame, BOOL 
         if (repaint)
             element->Redraw();
     } else if (repaint) {
-        element->InvalidateArea(nullptr, 1);
+        element->InvalidateArea(nullptr, IXINV_UPDATE);
     } else if (!element->HasFlag(IXF_PENDING)) {
         element->SetFlags(IXF_UPDATEPENDING, 0);
     }
@@ -576,7 +561,7 @@ void ZoomRectAt(const RECT& rect, POINT point, SIZE size, RECT* out)
         *out = rect;
         return;
     }
-    const bool inside = point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
+    const bool inside = PtInRectInclusive(rect, point);
     const bool resizeX = size.cx != oldWidth && size.cx != 0;
     const bool resizeY = size.cy != oldHeight && size.cy != 0;
     RECT r = rect;
@@ -665,35 +650,34 @@ void ScrollWindowRectV(IxElement* element, HWND window, RECT* rect, int dy)
 void BroadcastViewEntered(int screenId)
 {
     if (IxKernel* kernel = IxGetKernel())
-        kernel->Broadcast(kEventViewEntered, AEV_PRESS, screenId);
+        kernel->Broadcast(IXA_VIEWENTERED, AEV_DEFAULT, screenId);
 }
 
 void BroadcastPipViewEntered(int screenId)
 {
     if (IxKernel* kernel = IxGetKernel())
-        kernel->Broadcast(kEventPipViewEntered, AEV_PRESS, screenId);
+        kernel->Broadcast(IXA_PIPVIEWENTERED, AEV_DEFAULT, screenId);
 }
 
 void BroadcastViewLeft(int screenId)
 {
     if (IxKernel* kernel = IxGetKernel())
-        kernel->Broadcast(kEventViewLeft, AEV_PRESS, screenId);
+        kernel->Broadcast(IXA_VIEWLEFT, AEV_DEFAULT, screenId);
 }
 
 void PostBackCommand(int screenId)
 {
-    PushGlobalAction(kEventBack, AEV_PRESS, screenId);
+    PushGlobalAction(IXA_BACK, AEV_DEFAULT, screenId);
 }
 
-void PostEvent202(int screenId)
+void PostCloseView(int screenId)
 {
-    PushGlobalAction(kEvent202, AEV_PRESS, screenId);
+    PushGlobalAction(IXA_CLOSEVIEW, AEV_DEFAULT, screenId);
 }
 
 void PopLayerLater(int viewId)
 {
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bDeferredWork = TRUE;
-        kernel->m_popLater.Add(viewId);
+        kernel->RequestPopLater(viewId);
     }
 }

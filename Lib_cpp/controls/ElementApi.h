@@ -188,13 +188,15 @@ void ScrollWindowRectV(IxElement* element, HWND window, RECT* rect, int dy);
 // ---------------------------------------------------------------------------
 // Screen events
 
-// Broadcast at once with kind AEV_PRESS: 310 a full screen, 311 a
-// picture-in-picture screen was entered, 312 a screen was left.
+// Broadcast at once with kind AEV_DEFAULT: IXA_VIEWENTERED a full screen,
+// IXA_PIPVIEWENTERED a picture-in-picture screen was entered, IXA_VIEWLEFT a
+// screen was left.
 void BroadcastViewEntered(int screenId);
 void BroadcastPipViewEntered(int screenId);
 void BroadcastViewLeft(int screenId);
-// Queued with kind AEV_PRESS: 201 the back command, 202.
+// Queued with kind AEV_DEFAULT: IXA_BACK the back command, IXA_CLOSEVIEW a
+// screen closing itself.
 void PostBackCommand(int screenId);
-void PostEvent202(int screenId);
+void PostCloseView(int screenId);
 // The layer of the view id goes at the next deferred-work flush.
 void PopLayerLater(int viewId);

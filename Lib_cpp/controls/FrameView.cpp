@@ -92,7 +92,7 @@ void IxFrameView::SetActivePage(IxElement* page, LPARAM onParam, LPARAM offParam
     if (!HasFlag(IXF_ACTIVE)) {
         m_pActivePage = page;
         if (kernel)
-            kernel->m_bRepaint = TRUE;
+            kernel->RequestRepaint();
         return;
     }
     IxElementWatch self(this);
@@ -102,11 +102,11 @@ void IxFrameView::SetActivePage(IxElement* page, LPARAM onParam, LPARAM offParam
         return;
     m_pActivePage = page;
     if (page && kernel)
-        kernel->m_bRepaint = TRUE;
+        kernel->RequestRepaint();
     if (page)
         page->SetActive(TRUE, onParam);
     if (self.Alive())
-        InvalidateArea(nullptr, 1);
+        InvalidateArea(nullptr, IXINV_UPDATE);
 }
 
 int IxFrameView::SetActivePageById(int id, LPARAM onParam, LPARAM offParam)
@@ -205,8 +205,8 @@ void IxWindowView::SetState(int state, LPARAM param)
         for (int i = 0; self.Alive() && i < m_attached.Count(); ++i)
             m_attached[i]->SetState(state, param);
     };
-    if (state == 2) {
-        IxFrameView::SetState(2, param);
+    if (state == IXSS_ATTACH) {
+        IxFrameView::SetState(IXSS_ATTACH, param);
         eachAttached();
         if (self.Alive())
             OnEvent(IXEV_CHILDRENATTACHED, param);
@@ -248,7 +248,7 @@ BOOL IxWindowView::AttachView(IxElement* view)
         IxElementWatch self(this);
         view->SetActive(TRUE, 0);
         if (self.Alive() && !HasFlag(IXF_LAYOUTPENDING))
-            InvalidateArea(nullptr, 1);
+            InvalidateArea(nullptr, IXINV_UPDATE);
     }
     return TRUE;
 }

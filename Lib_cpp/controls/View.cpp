@@ -5,20 +5,6 @@
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
 
-namespace {
-
-bool RectHolds(const RECT& rc, POINT p)
-{
-    return p.x >= rc.left && p.x <= rc.right && p.y >= rc.top && p.y <= rc.bottom;
-}
-
-bool RectsMeet(const RECT& a, const RECT& b)
-{
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
-} // namespace
-
 IxView::~IxView()
 {
     DeleteAllChildren();
@@ -45,7 +31,7 @@ IxElement* IxView::TargetIn(IxElement* element, int inputCode, POINT point)
         return nullptr;
     RECT rc;
     element->GetRect(&rc);
-    if (!RectHolds(rc, point))
+    if (!PtInRectInclusive(rc, point))
         return nullptr;
     point.x -= rc.left;
     point.y -= rc.top;
@@ -72,7 +58,7 @@ IxElement* IxView::ChildAt(POINT point) const
     for (IxListNode* node = m_children.Tail(); node; node = node->m_pPrev) {
         RECT rc;
         FromNode(node)->GetRect(&rc);
-        if (RectHolds(rc, point))
+        if (PtInRectInclusive(rc, point))
             return FromNode(node);
     }
     return nullptr;
@@ -110,7 +96,7 @@ int IxView::OnInput(int code, LPARAM data)
 
 void IxView::Invalidate(int mode, RECT* rect, IxElement* origin)
 {
-    if (mode == 2 && rect)
+    if (mode == IXINV_LAYOUT && rect)
         GetClientRect(rect);
     IxElement::Invalidate(mode, rect, origin);
 }
@@ -146,7 +132,7 @@ void IxView::PaintIfVisible(IxElement* element, IxPaintRecord* record)
 {
     RECT rc;
     element->GetRect(&rc);
-    if (!element->HasFlag(IXF_HIDDEN) && RectsMeet(rc, record->clip))
+    if (!element->HasFlag(IXF_HIDDEN) && RectsIntersect(rc, record->clip))
         element->Paint(record);
 }
 
@@ -196,31 +182,31 @@ void IxView::SetState(int state, LPARAM param)
 {
     // A child's handler may delete that child, a sibling or this view.
     IxElementWatch self(this);
-    if (state == 1 && HasFlag(IXF_CREATEONACTIVATE)) {
+    if (state == IXSS_BUILD && HasFlag(IXF_CREATEONACTIVATE)) {
         m_dwFlags |= IXF_LAYOUTPENDING;
         OnCreate(nullptr);
         if (!self.Alive())
             return;
-        OnEvent(-6, param);
+        OnEvent(IXEV_BUILT, param);
         if (!self.Alive())
             return;
     }
-    if (state == 2) {
-        IxElement::SetState(2, param);
+    if (state == IXSS_ATTACH) {
+        IxElement::SetState(IXSS_ATTACH, param);
         if (!self.Alive())
             return;
     }
     PassStateDown(state, param);
     if (!self.Alive())
         return;
-    if (state == 2)
+    if (state == IXSS_ATTACH)
         OnEvent(IXEV_CHILDRENATTACHED, param);
     else
         IxElement::SetState(state, param);
     if (!self.Alive())
         return;
-    if (state == 5 && HasFlag(IXF_CREATEONACTIVATE)) {
-        OnEvent(-7, param);
+    if (state == IXSS_DETACH && HasFlag(IXF_CREATEONACTIVATE)) {
+        OnEvent(IXEV_UNBUILDING, param);
         if (self.Alive())
             DropCreated();
     }
@@ -228,7 +214,7 @@ void IxView::SetState(int state, LPARAM param)
 
 LRESULT IxView::Control(int code, LPARAM a, LPARAM b)
 {
-    if (code == 20) {
+    if (code == IXSVC_SETCURRENTCHILD) {
         SetCurrentChild(reinterpret_cast<IxElement*>(a));
         return 1;
     }
@@ -237,7 +223,7 @@ LRESULT IxView::Control(int code, LPARAM a, LPARAM b)
 
 IxElement* IxView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
 {
-    if (kind == 1 && m_nId == id) {
+    if (kind == IXFIND_ID && m_nId == id) {
         if (!out)
             return this;
         out->Add(this);
@@ -257,16 +243,16 @@ IxElement* IxView::FindElement(int kind, int id, IxArray<IxElement*>* out, IxEle
 
 int IxView::SetProperty(int id, LPARAM value)
 {
-    if (id == 1) {
+    if (id == IXP_BACKGROUND) {
         SetBackground(reinterpret_cast<IxImage*>(value));
         Redraw();
         return 1;
     }
     auto* child = reinterpret_cast<IxElement*>(value);
-    if ((id != 15 && id != 16) || !child || child->GetParent() != this
+    if ((id != IXP_TOFRONT && id != IXP_TOBACK) || !child || child->GetParent() != this
         || m_children.IndexOf(child) >= m_children.Count())
         return 0;
-    if (id == 15) {
+    if (id == IXP_TOFRONT) {
         if (m_children.Tail() == child)
             return 0;
         m_children.Remove(child);
@@ -290,7 +276,7 @@ void IxView::AddChild(IxElement* child)
         IxElementWatch self(this);
         child->SetActive(TRUE, 0);
         if (self.Alive() && !HasFlag(IXF_LAYOUTPENDING))
-            InvalidateArea(nullptr, 1);
+            InvalidateArea(nullptr, IXINV_UPDATE);
     }
 }
 
@@ -355,7 +341,7 @@ IxElement* IxView::FindChildDeep(int id)
 {
     for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
         IxElement* child = FromNode(node);
-        if (child->FindElement(1, id, nullptr, nullptr, child))
+        if (child->FindElement(IXFIND_ID, id, nullptr, nullptr, child))
             return child;
     }
     return nullptr;
@@ -464,10 +450,10 @@ void IxView::ClickChild(IxElement* child, int base)
     if (!child)
         return;
     if (base >= 0) {
-        PostElementNotify(this, m_nId, IXN_CLICK, m_children.IndexOf(child) + base);
+        PostElementNotify(this, m_nId, AEV_CLICK, m_children.IndexOf(child) + base);
     } else if (child->GetId() > 0) {
         if (IxKernel* kernel = IxGetKernel())
-            kernel->PostAction(child->GetId(), IXN_CLICK, 0);
+            kernel->PostAction(child->GetId(), AEV_CLICK, 0);
     }
 }
 
@@ -499,8 +485,8 @@ void IxView::SelectChild(IxElement* child, BOOL toggle)
             }
         });
     }
-    if (changed && self.Alive() && OnEvent(32, -1) == 0 && self.Alive())
-        PostElementNotify(this, m_nId, 4104, 0);
+    if (changed && self.Alive() && OnEvent(IXEV_SELECTIONCHANGED, -1) == 0 && self.Alive())
+        PostElementNotify(this, m_nId, AEV_SELECTIONCHANGED, 0);
 }
 
 void IxView::SelectChildById(int id, BOOL toggle)
@@ -524,6 +510,6 @@ void IxView::SetCurrentChild(IxElement* child)
         child->SetFlags(IXF_CURRENT, 0);
         changed = true;
     }
-    if (changed && OnEvent(31, -1) == 0 && self.Alive())
-        PostElementNotify(this, m_nId, 4105, 0);
+    if (changed && OnEvent(IXEV_CURRENTCHANGED, -1) == 0 && self.Alive())
+        PostElementNotify(this, m_nId, AEV_CURRENTCHANGED, 0);
 }

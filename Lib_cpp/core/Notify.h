@@ -4,6 +4,7 @@
 // (usually the reporting object); the kernel turns it into an action.
 #pragma once
 
+#include "Lib_cpp/core/ActionCodes.h"
 #include "platform/base/Types.h"
 
 #include <atomic>
@@ -33,6 +34,3 @@ private:
 
 // Posts {id, code} with value to the main frame window from any thread.
 BOOL IxPostEvent(WORD id, WORD code, LPARAM value);
-
-// Target id of the models' broadcast form (value = the model id).
-inline constexpr WORD IX_BROADCAST_TARGET = 13401;

@@ -55,6 +55,42 @@ bool EndAndWait(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& r
     return WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
 }
 
+// Makes the thread suspended, applies a priority of 0 or more (and stores
+// it), then lets it run. Null when the thread cannot be made.
+template <class Priority>
+HANDLE LaunchThread(LPTHREAD_START_ROUTINE entry, void* object, DWORD* threadId, int priority, Priority& storedPriority)
+{
+    HANDLE thread = CreateThread(nullptr, 0, entry, object, CREATE_SUSPENDED, threadId);
+    if (!thread)
+        return nullptr;
+    if (priority >= 0) {
+        storedPriority = priority;
+        SetThreadPriority(thread, priority);
+    }
+    ResumeThread(thread);
+    return thread;
+}
+
+// The stop of both thread kinds: asks a running thread to end and waits up
+// to timeoutMs. False when it is still running (a warning, unless asked from
+// the thread itself, whose loop simply ends when its work returns).
+bool StopThread(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& run, DWORD timeoutMs, bool raisePriority,
+                const void* object)
+{
+    if (!ThreadActive(thread) || EndAndWait(thread, threadId, wake, run, timeoutMs, raisePriority))
+        return true;
+    if (GetCurrentThreadId() != threadId)
+        StillRunningWarning(timeoutMs, object);
+    return false;
+}
+
+// Asks a running thread to end and waits for it without limit.
+void EndAndJoin(HANDLE thread, DWORD threadId, HANDLE wake, std::atomic<LONG>& run)
+{
+    if (ThreadActive(thread))
+        EndAndWait(thread, threadId, wake, run, INFINITE, false);
+}
+
 void CloseAndClear(HANDLE& handle)
 {
     if (handle) {
@@ -98,36 +134,26 @@ BOOL IxThread::Start(int priority)
     }
     m_bRun = 1;
     m_nState = IXTHREAD_IDLE;
-    m_hThread = CreateThread(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &m_dwThreadId);
+    m_hThread = LaunchThread(ThreadEntry, this, &m_dwThreadId, priority, m_nPriority);
     if (!m_hThread) {
         ThreadFailure(1979, u"failed to create Thread", this);
         CloseAndClear(m_hRunEvent);
         return FALSE;
     }
-    if (priority >= 0) {
-        m_nPriority = priority;
-        SetThreadPriority(m_hThread, priority);
-    }
-    ResumeThread(m_hThread);
     return TRUE;
 }
 
 BOOL IxThread::Stop(DWORD timeoutMs)
 {
-    if (ThreadActive(m_hThread) && !EndAndWait(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun, timeoutMs, true)) {
-        // Asked from its own Execute, the loop simply ends when it returns.
-        if (GetCurrentThreadId() != m_dwThreadId)
-            StillRunningWarning(timeoutMs, this);
+    if (!StopThread(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun, timeoutMs, true, this))
         return FALSE;
-    }
     CloseHandles();
     return TRUE;
 }
 
 void IxThread::EndThread()
 {
-    if (ThreadActive(m_hThread))
-        EndAndWait(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun, INFINITE, false);
+    EndAndJoin(m_hThread, m_dwThreadId, m_hRunEvent, m_bRun);
     CloseHandles();
 }
 
@@ -202,36 +228,26 @@ BOOL IxWaitThread::Start(LPCWSTR eventName, DWORD intervalMs, int priority)
         return FALSE;
     }
     m_bRun = 1;
-    m_hThread = CreateThread(nullptr, 0, ThreadEntry, this, CREATE_SUSPENDED, &m_dwThreadId);
+    m_hThread = LaunchThread(ThreadEntry, this, &m_dwThreadId, priority, m_nPriority);
     if (!m_hThread) {
         WaitingFailure(2167, u"failed to create Thread for Waiting", eventName, this);
         CloseHandles();
         return FALSE;
     }
-    if (priority >= 0) {
-        m_nPriority = priority;
-        SetThreadPriority(m_hThread, priority);
-    }
-    ResumeThread(m_hThread);
     return TRUE;
 }
 
 BOOL IxWaitThread::Stop(DWORD timeoutMs)
 {
-    if (ThreadActive(m_hThread) && !EndAndWait(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun, timeoutMs, false)) {
-        // Asked from its own Do, the loop simply ends when it returns.
-        if (GetCurrentThreadId() != m_dwThreadId)
-            StillRunningWarning(timeoutMs, this);
+    if (!StopThread(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun, timeoutMs, false, this))
         return FALSE;
-    }
     CloseHandles();
     return TRUE;
 }
 
 void IxWaitThread::EndThread()
 {
-    if (ThreadActive(m_hThread))
-        EndAndWait(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun, INFINITE, false);
+    EndAndJoin(m_hThread, m_dwThreadId, m_hStopEvent, m_bRun);
     CloseHandles();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/Handle.h"
+#include "platform/base/Text.h"
 #include "platform/io/CodePage.h"
 #include "platform/io/File.h"
 #include "platform/io/Io.h"
@@ -120,6 +121,19 @@ BOOL IxShellExecute(LPCWSTR file, LPCWSTR parameters, BOOL show)
 }
 
 // ---- Text ----
+
+int IxCompareNoCase(LPCWSTR a, LPCWSTR b, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        const WCHAR ca = platform::FoldCase(a[i]);
+        const WCHAR cb = platform::FoldCase(b[i]);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            break;
+    }
+    return 0;
+}
 
 BOOL IxMultiByteToString(LPCSTR bytes, int length, IxString& str, UINT codePage)
 {

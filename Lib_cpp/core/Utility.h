@@ -28,6 +28,14 @@ BOOL IxShellExecute(LPCWSTR file, LPCWSTR parameters, BOOL show);
 // code page into str, exactly as many characters as the conversion gives.
 // 0 when the conversion fails or the string cannot be made (str unchanged).
 BOOL IxMultiByteToString(LPCSTR bytes, int length, IxString& str, UINT codePage);
+// Compares at most length characters without case (the unit's case folding,
+// as lstrcmpiW), stopping after a terminator: below 0, 0 or above 0.
+int IxCompareNoCase(LPCWSTR a, LPCWSTR b, int length);
+// Whether text starts with the first length characters of prefix, without case.
+inline bool IxStartsWithNoCase(LPCWSTR text, LPCWSTR prefix, int length)
+{
+    return IxCompareNoCase(text, prefix, length) == 0;
+}
 
 // ---- Paths ----
 // A path is UTF-16 text with '\' between components; a leading '\' marks the

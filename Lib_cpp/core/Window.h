@@ -31,6 +31,7 @@ struct IxTextInput {
         ReplaceComposing = 3, // replace the composing character
         CommitComposing = 4,  // replace the composing character by a committed one
         RemoveComposing = 5,  // remove the composing character
+        Command = 6,          // a command of the soft keyboard (length: the command)
     };
     int kind;
     const WCHAR* text;
@@ -185,12 +186,3 @@ private:
 
 // The window procedure of every framework window class.
 LRESULT IxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Window notices: "I_NotifyAction_" with target id 1, the code in the high
-// half of wParam.
-enum : WORD {
-    IXNOTICE_TARGET_WINDOW = 1,
-    IXNOTICE_SOFTKEY_FINISH = 3,
-    IXNOTICE_SOFTKEY = 4,
-    IXNOTICE_EXTERNAL = 7,
-};

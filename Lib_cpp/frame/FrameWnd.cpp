@@ -7,15 +7,6 @@
 
 #include <new>
 
-namespace {
-
-// Event id and kinds of the device-change action posted to the kernel.
-constexpr WORD kDeviceChangeEvent = 31;
-constexpr WORD kAttach = 4128;
-constexpr WORD kDetach = 4129;
-
-} // namespace
-
 // ---------------------------------------------------------------------------
 // IxFrameWnd
 
@@ -49,13 +40,13 @@ IxFrameWnd::IxFrameWnd() = default;
 
 IxFrameWnd::~IxFrameWnd()
 {
-    delete m_pKernel;
+    delete m_pKernelFrame;
 }
 
 void IxFrameWnd::Paint(int, HDC dc, const RECT* rect)
 {
-    if (m_pKernel)
-        m_pKernel->OnPaint(dc, rect, FALSE, FALSE);
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnPaint(dc, rect, FALSE, FALSE);
 }
 
 BOOL IxFrameWnd::InvokeSoftKey(WCHAR ch, IxTextInput* first, IxTextInput*)
@@ -84,14 +75,14 @@ LRESULT IxFrameWnd::DoCreate(CREATESTRUCTW*, INT_PTR)
     IxImageCacheInit();
     DWORD start = GetTickCount();
 
-    m_pKernel = NewKernelFrame(app ? app->GetInstance() : nullptr);
-    if (!m_pKernel) {
+    m_pKernelFrame = NewKernelFrame(app ? app->GetInstance() : nullptr);
+    if (!m_pKernelFrame) {
         IxRecordError(IXERR_NOMEMORY);
         return -1;
     }
-    if (!m_pKernel->Create(0, 0, client.right, client.bottom)) {
-        delete m_pKernel;
-        m_pKernel = nullptr;
+    if (!m_pKernelFrame->Create(0, 0, client.right, client.bottom)) {
+        delete m_pKernelFrame;
+        m_pKernelFrame = nullptr;
         return -1;
     }
     NKDbgPrintfW(u"TIME(%s) = %ld[ms]\n", u"DoCreate", GetTickCount() - start);
@@ -101,42 +92,42 @@ LRESULT IxFrameWnd::DoCreate(CREATESTRUCTW*, INT_PTR)
 
 void IxFrameWnd::DoDestroy(INT_PTR second, INT_PTR first)
 {
-    delete m_pKernel;
-    m_pKernel = nullptr;
+    delete m_pKernelFrame;
+    m_pKernelFrame = nullptr;
     IxImageCacheShutdown();
     OnDestroy(second, first);
 }
 
 LRESULT IxFrameWnd::OnPaintMessage(WPARAM, LPARAM)
 {
-    if (!m_pKernel)
+    if (!m_pKernelFrame)
         return 0;
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(m_hWnd, &ps);
-    m_pKernel->OnPaint(dc, &ps.rcPaint, FALSE, FALSE);
+    m_pKernelFrame->OnPaint(dc, &ps.rcPaint, FALSE, FALSE);
     EndPaint(m_hWnd, &ps);
     return 0;
 }
 
 void IxFrameWnd::OnTimer(WPARAM id, INT_PTR)
 {
-    if (m_pKernel)
-        m_pKernel->OnTimer(id);
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnTimer(id);
 }
 
 LRESULT IxFrameWnd::OnNotifyAction(WPARAM wParam, LPARAM lParam)
 {
-    if (!m_pKernel)
+    if (!m_pKernelFrame)
         return 0;
-    if (LOWORD(wParam) != IXNOTICE_TARGET_WINDOW) {
-        m_pKernel->DispatchPosted(wParam, lParam);
+    if (LOWORD(wParam) != IXA_WINDOWNOTICE) {
+        m_pKernelFrame->DispatchPosted(wParam, lParam);
         return 0;
     }
     switch (HIWORD(wParam)) {
     case IXNOTICE_SOFTKEY_FINISH: {
         IxTextInput record{IxTextInput::None, nullptr, 0, 0};
         if (InvokeSoftKey(0, &record, nullptr) && lParam && record.kind != IxTextInput::None)
-            m_pKernel->OnTextInput(&record);
+            m_pKernelFrame->OnTextInput(&record);
         break;
     }
     case IXNOTICE_SOFTKEY: {
@@ -147,11 +138,11 @@ LRESULT IxFrameWnd::OnNotifyAction(WPARAM wParam, LPARAM lParam)
             // The first record may end the window (a key that closes the
             // keyboard); the second is only handed over while the frame lives.
             if (first.kind != IxTextInput::None)
-                m_pKernel->OnTextInput(&first);
-            if (m_pKernel && second.kind != IxTextInput::None)
-                m_pKernel->OnTextInput(&second);
+                m_pKernelFrame->OnTextInput(&first);
+            if (m_pKernelFrame && second.kind != IxTextInput::None)
+                m_pKernelFrame->OnTextInput(&second);
         } else if (ch == 8) {
-            m_pKernel->OnKeyDown(8);
+            m_pKernelFrame->OnKeyDown(8);
         }
         break;
     }
@@ -166,38 +157,38 @@ LRESULT IxFrameWnd::OnNotifyAction(WPARAM wParam, LPARAM lParam)
 
 LRESULT IxFrameWnd::OnRecall(WPARAM wParam, LPARAM lParam)
 {
-    if (m_pKernel)
-        m_pKernel->OnRecall(wParam, lParam);
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnRecall(wParam, lParam);
     return 0;
 }
 
 LRESULT IxFrameWnd::OnFromExternal(WPARAM wParam, LPARAM lParam)
 {
     // Other programs send the value in wParam and the action word in lParam.
-    if (m_pKernel)
-        m_pKernel->DispatchPosted(static_cast<WPARAM>(lParam), static_cast<LPARAM>(wParam));
+    if (m_pKernelFrame)
+        m_pKernelFrame->DispatchPosted(static_cast<WPARAM>(lParam), static_cast<LPARAM>(wParam));
     return 0;
 }
 
 void IxFrameWnd::OnMouseMove(WPARAM keys, int x, int y)
 {
-    if (m_pKernel) {
+    if (m_pKernelFrame) {
         BOOL startedDrag = FALSE;
-        m_pKernel->DoMouseMove(keys, x, y, &startedDrag);
+        m_pKernelFrame->DoMouseMove(keys, x, y, &startedDrag);
     }
 }
 
 void IxFrameWnd::OnLButtonDblClk(WPARAM keys, int x, int y)
 {
-    if (m_pKernel)
-        m_pKernel->DoLButtonDblClk(keys, x, y);
+    if (m_pKernelFrame)
+        m_pKernelFrame->DoLButtonDblClk(keys, x, y);
 }
 
 void IxFrameWnd::OnLButtonDown(WPARAM keys, int x, int y)
 {
-    if (!m_pKernel)
+    if (!m_pKernelFrame)
         return;
-    m_pKernel->DoLButtonDown(keys, x, y);
+    m_pKernelFrame->DoLButtonDown(keys, x, y);
     // Presses that piled up while this one was handled are stale.
     MSG stale;
     while (PeekMessageW(&stale, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE)) {}
@@ -205,77 +196,77 @@ void IxFrameWnd::OnLButtonDown(WPARAM keys, int x, int y)
 
 void IxFrameWnd::OnLButtonUp(WPARAM keys, int x, int y)
 {
-    if (m_pKernel)
-        m_pKernel->DoLButtonUp(keys, x, y);
+    if (m_pKernelFrame)
+        m_pKernelFrame->DoLButtonUp(keys, x, y);
 }
 
 void IxFrameWnd::OnKeyDown(WPARAM key, UINT, UINT)
 {
-    if (m_pKernel)
-        m_pKernel->OnKeyDown(static_cast<UINT>(key));
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnKeyDown(static_cast<UINT>(key));
 }
 
 void IxFrameWnd::OnKeyUp(WPARAM key, UINT, UINT)
 {
-    if (m_pKernel)
-        m_pKernel->OnKeyUp(static_cast<UINT>(key));
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnKeyUp(static_cast<UINT>(key));
 }
 
 void IxFrameWnd::OnImeKeyDown(WPARAM key, UINT, UINT)
 {
-    if (m_pKernel)
-        m_pKernel->OnKeyRelease(static_cast<UINT>(key));
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnKeyRelease(static_cast<UINT>(key));
 }
 
 void IxFrameWnd::OnChar(WPARAM ch, UINT, UINT)
 {
-    if (m_pKernel && ch > 31)
-        m_pKernel->OnChar(static_cast<WCHAR>(ch));
+    if (m_pKernelFrame && ch > 31)
+        m_pKernelFrame->OnChar(static_cast<WCHAR>(ch));
 }
 
 void IxFrameWnd::OnSetFocus(WPARAM, INT_PTR)
 {
-    if (m_pKernel)
-        m_pKernel->ShowCaret(TRUE);
+    if (m_pKernelFrame)
+        m_pKernelFrame->ShowCaret(TRUE);
 }
 
 void IxFrameWnd::OnKillFocus(WPARAM, INT_PTR)
 {
-    if (m_pKernel)
-        m_pKernel->ShowCaret(FALSE);
+    if (m_pKernelFrame)
+        m_pKernelFrame->ShowCaret(FALSE);
 }
 
 void IxFrameWnd::OnCaptureChanged(INT_PTR, INT_PTR)
 {
-    if (m_pKernel)
-        m_pKernel->OnCaptureLost();
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnCaptureLost();
 }
 
 LRESULT IxFrameWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {
-    if (m_pKernel)
-        m_pKernel->OnCommand(reinterpret_cast<HWND>(lParam), lParam ? HIWORD(wParam) : LOWORD(wParam));
+    if (m_pKernelFrame)
+        m_pKernelFrame->OnCommand(reinterpret_cast<HWND>(lParam), lParam ? HIWORD(wParam) : LOWORD(wParam));
     return 0;
 }
 
 LRESULT IxFrameWnd::OnCopyData(WPARAM wParam, LPARAM lParam)
 {
-    if (!m_pKernel)
+    if (!m_pKernelFrame)
         return 0;
-    m_pKernel->OnCopyData(wParam, lParam);
+    m_pKernelFrame->OnCopyData(wParam, lParam);
     return 1;
 }
 
 LRESULT IxFrameWnd::OnNotify(NMHDR* header, INT_PTR)
 {
-    return m_pKernel ? m_pKernel->OnNotify(header) : 0;
+    return m_pKernelFrame ? m_pKernelFrame->OnNotify(header) : 0;
 }
 
 void IxFrameWnd::OnSize(WPARAM, int, int) {}
 
 LRESULT IxFrameWnd::OnDeviceChange(WPARAM event, LPARAM data)
 {
-    if (!m_pKernel)
+    if (!m_pKernelFrame)
         return 0;
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
     if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || !header)
@@ -287,7 +278,7 @@ LRESULT IxFrameWnd::OnDeviceChange(WPARAM event, LPARAM data)
     NKDbgPrintfW(type == DBT_DEVTYP_VOLUME ? u"[DEVICE] [%s], type=[DBT_DEVTYP_VOLUME]\r\n"
                                            : u"[DEVICE] [%s], type=[DBT_DEVTYP_PORT]\r\n",
                  arrival ? u"AEV_ATTACH" : u"AEV_DETACH");
-    PostMessageW(m_hWnd, g_uIxNotifyAction, MAKEWPARAM(kDeviceChangeEvent, arrival ? kAttach : kDetach),
+    PostMessageW(m_hWnd, g_uIxNotifyAction, MAKEWPARAM(IXA_PLATFORMNOTICE, arrival ? AEV_ATTACH : AEV_DETACH),
                  static_cast<LPARAM>(type));
     return 1;
 }

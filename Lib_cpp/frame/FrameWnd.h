@@ -17,7 +17,7 @@ public:
     void Paint(int mode, HDC dc, const RECT* rect) override;
     BOOL InvokeSoftKey(WCHAR ch, IxTextInput* first, IxTextInput* second) override;
 
-    IxKernelFrame* GetKernelFrame() const { return m_pKernel; }
+    IxKernelFrame* GetKernelFrame() const { return m_pKernelFrame; }
 
 protected:
     // Makes the kernel frame at WM_CREATE. The application's frame class
@@ -48,6 +48,6 @@ protected:
     void OnSize(WPARAM, int, int);
     LRESULT OnDeviceChange(WPARAM event, LPARAM data);
 
-    IxKernelFrame* m_pKernel = nullptr;
+    IxKernelFrame* m_pKernelFrame = nullptr;
     WCHAR m_szSoftKey[2] = {0, 0};
 };

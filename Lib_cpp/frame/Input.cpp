@@ -3,10 +3,9 @@
 // pointer), hit-tested over the layers and dispatched; the element's answer
 // chooses a gesture (press tracking, drag and drop, long press, swipe,
 // scrolling with fling), which the gesture engine then follows until the
-// release. Beside that: press observers, the access-gesture and key-sequence
-// matchers, hardware keys with their on-screen buttons, keyboard navigation
-// and character routing to the focused text element. User-interface thread
-// only; every entry runs inside one busy bracket.
+// release. Beside that: press observers; keys and characters go to the key
+// router (KeyRouter.cpp). User-interface thread only; every entry runs
+// inside one busy bracket.
 #include "Lib_cpp/frame/KernelFrame.h"
 
 #include "platform/base/Clock.h"
@@ -18,55 +17,8 @@
 
 namespace {
 
-// Element input codes of the gesture engine.
-enum : int {
-    kInDown = 0,
-    kInRepeat = 2,
-    kInPressDuring = 4,
-    kInDoublePress = 6,
-    kInHover = 8,
-    kInMove = 9,
-    kInUp = 11,
-    kInTakesRepeat = 16,
-    kInTap = 18,
-    kInDragStart = 19,
-    kInDragOver = 20,
-    kInDropQuery = 21,
-    kInDragLeave = 22,
-    kInHoverQuery = 23,
-    kInDrop = 24,
-    kInDropAccepted = 25,
-    kInDropRefused = 26,
-    kInDropCancelled = 27,
-    kInCandidateUp = 28,
-    kInScrollBy = 29,
-    kInScrollEnded = 30,
-    kInFlingVelocity = 31,
-    kInFlingStep = 32,
-    kInFlingEnded = 33,
-    kInPressDuringFling = 34,
-};
-
 // The frame's timer of a delayed release.
 constexpr UINT_PTR kDelayedReleaseTimer = 1;
-
-// A text record of this kind is a command of the soft keyboard, queued as
-// action {15, 4096}.
-constexpr int kTextCommandKind = 6;
-constexpr int kTextCommandAction = 15;
-
-constexpr int kNoSample = static_cast<int>(0x80000001);
-
-bool IsTopLayer(int priority)
-{
-    DWORD m = IxLayerMagnitude(priority);
-    return m >= static_cast<DWORD>(IXLAYER_KEEP) && m <= static_cast<DWORD>(IXLAYER_TOP);
-}
-
-bool Holds(const RECT& rc, POINT p)
-{
-    return p.x >= rc.left && p.x <= rc.right && p.y >= rc.top && p.y <= rc.bottom;
-}
 
 // A frame point in the element's coordinates.
 POINT Local(const IxElement* element, POINT point)
@@ -77,62 +29,7 @@ POINT Local(const IxElement* element, POINT point)
 
 bool IsMove(int code)
 {
-    return code == kInHover || code == kInMove;
-}
-
-int Sign(double v)
-{
-    return v > 0 ? 1 : (v < 0 ? -1 : 0);
-}
-
-// Navigation code of a key press; 0 for other keys.
-int NavigationCode(UINT key)
-{
-    switch (key) {
-    case VK_TAB:
-        return 1;
-    case VK_RIGHT:
-        return 2;
-    case VK_LEFT:
-        return 3;
-    case VK_UP:
-        return 4;
-    case VK_DOWN:
-        return 5;
-    case VK_HOME:
-        return 6;
-    case VK_END:
-        return 7;
-    case VK_PRIOR:
-        return 8;
-    case VK_NEXT:
-        return 9;
-    case VK_RETURN:
-        return 14;
-    case VK_ESCAPE:
-        return 15;
-    case VK_SPACE:
-        return 16;
-    case VK_DELETE:
-        return 17;
-    case VK_BACK:
-        return 18;
-    default:
-        return 0;
-    }
-}
-
-// Navigation code of a key release (message 0x290).
-int ReleaseNavigationCode(UINT key)
-{
-    switch (key) {
-    case VK_RETURN:
-        return 20;
-    case VK_ESCAPE:
-        return 21;
-    default:
-        return 0;
-    }
+    return code == IXIN_HOVER || code == IXIN_MOVE;
 }
 
 } // namespace
@@ -155,8 +52,8 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
             continue;
         RECT rc;
         entry.pView->GetRect(&rc);
-        bool inside = Holds(rc, point);
-        if (IsTopLayer(entry.nPriority)) {
+        bool inside = PtInRectInclusive(rc, point);
+        if (IxIsKeptLayer(entry.nPriority)) {
             if (!inside)
                 continue;
         } else if (!inside) {
@@ -184,11 +81,11 @@ IxElement* IxKernelFrame::TargetAt(int inputCode, POINT point, BOOL closeOutside
 BOOL IxKernelFrame::InVisibleTopLayer(POINT point) const
 {
     for (int i = 0; i < m_layers.Count(); ++i) {
-        if (!IsTopLayer(m_layers[i].nPriority) || m_layers[i].pView->HasFlag(IXF_HIDDEN))
+        if (!IxIsKeptLayer(m_layers[i].nPriority) || m_layers[i].pView->HasFlag(IXF_HIDDEN))
             continue;
         RECT rc;
         m_layers[i].pView->GetRect(&rc);
-        if (Holds(rc, point))
+        if (PtInRectInclusive(rc, point))
             return TRUE;
     }
     return FALSE;
@@ -196,11 +93,8 @@ BOOL IxKernelFrame::InVisibleTopLayer(POINT point) const
 
 IxElement* IxKernelFrame::DragView() const
 {
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_DRAG)
-            return m_layers[i].pView;
-    }
-    return nullptr;
+    int i = m_layers.LastWithPriority(IXLAYER_DRAG);
+    return i >= 0 ? m_layers[i].pView : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -209,7 +103,7 @@ IxElement* IxKernelFrame::DragView() const
 BOOL IxKernelFrame::PointerToHook(int code, POINT point, BOOL heldKeyToo)
 {
     bool stopped = (m_dwState & IXFS_STOPPED) != 0;
-    bool toHook = stopped || (m_dwState & IXFS_POPUP) || (heldKeyToo && m_nHeldKey != 0);
+    bool toHook = stopped || (m_dwState & IXFS_POPUP) || (heldKeyToo && m_keys.GetHeldKey() != 0);
     if (!toHook)
         return FALSE;
     // Without a hook a stopped frame drops the input; a popup or a held key
@@ -232,7 +126,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
     m_dwFlags &= ~IXF_INVALIDATEALL; // the frame's update-pending flag
     m_bMoved = FALSE;
     m_dwState &= ~IXFS_SUSPENDED;
-    if (PointerToHook(kInDown, point, TRUE))
+    if (PointerToHook(IXIN_DOWN, point, TRUE))
         return;
     if (m_nGestureMode == IXGM_NONE && IsBusy(0)) {
         NKDbgPrintfW(u"[BUSY] DoLButtonDown() : return by Busy, [%d,%d], at [%ld]\r\n", x, y, GetTickCount());
@@ -251,7 +145,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
         return;
     }
     IxPointerNotice notice{0, point};
-    if (IxElement* view = m_pKernel->m_pPointerNoticeView)
+    if (IxElement* view = m_pKernel->GetPointerNoticeView())
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     if (m_pHook)
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -274,7 +168,7 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
             if (FindScroll(flinging[i]) < 0)
                 continue;
             POINT local = Local(flinging[i], point);
-            if (flinging[i]->OnInput(kInPressDuringFling, reinterpret_cast<LPARAM>(&local)) == 0)
+            if (flinging[i]->OnInput(IXIN_GESTUREGOESON, reinterpret_cast<LPARAM>(&local)) == 0)
                 consumed = true;
         }
         if (consumed)
@@ -284,14 +178,14 @@ void IxKernelFrame::DoLButtonDown(WPARAM, int x, int y)
         POINT screen = m_ptWindow;
         if (HWND hwnd = GetWindowHandle())
             ClientToScreen(hwnd, &screen);
-        if (MatchAccessGesture(screen))
+        if (m_keys.MatchAccessGesture(screen))
             return;
     }
     if (m_nGestureMode != IXGM_NONE) {
-        GestureInput(kInPressDuring, point);
+        GestureInput(IXIN_PRESSDURING, point);
     } else {
         m_dwPressTime = GetTickCount();
-        DispatchPress(kInDown, point);
+        DispatchPress(IXIN_DOWN, point);
     }
 }
 
@@ -302,9 +196,9 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
         return;
     IxElementWatch watch(target);
     POINT local = Local(target, point);
-    if (code == kInRepeat) {
-        if (target->OnInput(kInTakesRepeat, reinterpret_cast<LPARAM>(&local)) == 0) {
-            DispatchPress(kInDown, point);
+    if (code == IXIN_REPEAT) {
+        if (target->OnInput(IXIN_TAKESREPEAT, reinterpret_cast<LPARAM>(&local)) == 0) {
+            DispatchPress(IXIN_DOWN, point);
             return;
         }
         if (!watch.Alive())
@@ -317,7 +211,7 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
         target->OnEvent(IXEV_GESTUREENDED, 0);
         if (watch.Alive()) {
             POINT none{0, 0};
-            target->OnInput(kInFlingEnded, reinterpret_cast<LPARAM>(&none));
+            target->OnInput(IXIN_FLINGENDED, reinterpret_cast<LPARAM>(&none));
         }
         return;
     }
@@ -338,10 +232,10 @@ void IxKernelFrame::DispatchPress(int code, POINT point)
     if (capture)
         SetCapture(capture);
     m_dwState |= IXFS_CAPTURE;
-    m_pKernel->m_pCaptureTarget = target;
+    m_pKernel->SetCaptureTarget(target);
     if (mode == IXGM_DRAG) {
         m_dwState |= IXFS_DRAGLAYER;
-        m_pDropTarget = target->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) ? target : nullptr;
+        m_pDropTarget = target->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) ? target : nullptr;
     }
     if (mode >= IXGM_LONGPRESS && mode <= IXGM_SCROLL)
         StartSampling(point);
@@ -359,7 +253,7 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
     if (point.x == m_ptPointer.x && point.y == m_ptPointer.y)
         return;
     const bool down = (keys & MK_LBUTTON) != 0;
-    if (PointerToHook(down ? kInMove : kInHover, point, FALSE)) {
+    if (PointerToHook(down ? IXIN_MOVE : IXIN_HOVER, point, FALSE)) {
         m_ptPointer = point;
         m_ptWindow = POINT{x, y};
         return;
@@ -380,7 +274,7 @@ void IxKernelFrame::DoMouseMove(WPARAM keys, int x, int y, BOOL* startedDrag)
                 m_bMoved = TRUE;
                 m_nMoveThreshold = 0;
                 if (!(m_dwState & IXFS_DELAYEDRELEASE))
-                    GestureInput(down ? kInMove : kInHover, point);
+                    GestureInput(down ? IXIN_MOVE : IXIN_HOVER, point);
             }
         }
         if (startedDrag)
@@ -403,14 +297,14 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
         m_ptWindow = POINT{x, y};
         return;
     }
-    if (PointerToHook(kInUp, point, FALSE)) {
+    if (PointerToHook(IXIN_UP, point, FALSE)) {
         m_ptPointer = point;
         m_ptWindow = POINT{x, y};
         return;
     }
     IxBusyScope busy(this);
-    IxPointerNotice notice{kInUp, point};
-    if (IxElement* view = m_pKernel->m_pPointerNoticeView)
+    IxPointerNotice notice{IXIN_UP, point};
+    if (IxElement* view = m_pKernel->GetPointerNoticeView())
         view->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     if (m_pHook)
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
@@ -424,14 +318,14 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
             const IxArray<IxPressObserverEntry>& observers = m_pKernel->PressObservers();
             for (int i = 0; i < observers.Count(); ++i) {
                 if (observers[i].pObserver->AcceptStroke(dirX, dirY)) {
-                    PushGlobalAction(observers[i].nActionId, AEV_PRESS, observers[i].lValue);
+                    PushGlobalAction(observers[i].nActionId, AEV_DEFAULT, observers[i].lValue);
                     break;
                 }
             }
         }
     }
     if ((m_dwState & IXFS_DRAGLAYER) || (m_nGestureMode != IXGM_NONE && !(m_dwState & IXFS_DELAYEDRELEASE))) {
-        if (m_ptSample.x == kNoSample && m_gc.nDelayedRelease > 0 && m_nGestureMode == IXGM_TRACK && m_bMoved) {
+        if (!m_sampler.HasOrigin() && m_gc.nDelayedRelease > 0 && m_nGestureMode == IXGM_TRACK && m_bMoved) {
             m_pKernel->SetTimer(this, kDelayedReleaseTimer, m_gc.nDelayedRelease);
             m_dwState |= IXFS_DELAYEDRELEASE;
         } else {
@@ -441,12 +335,12 @@ void IxKernelFrame::DoLButtonUp(WPARAM, int x, int y)
                 if (m_nMoveThreshold < 1 || dx > m_nMoveThreshold || dy > m_nMoveThreshold) {
                     m_bMoved = TRUE;
                     m_nMoveThreshold = 0;
-                    GestureInput(kInMove, point);
+                    GestureInput(IXIN_MOVE, point);
                     m_ptPointer = point;
                 }
             }
             if (m_nGestureMode != IXGM_NONE)
-                GestureInput(kInUp, point);
+                GestureInput(IXIN_UP, point);
         }
     }
     m_ptPointer = point;
@@ -463,15 +357,15 @@ void IxKernelFrame::DoLButtonDblClk(WPARAM, int x, int y)
     if (m_dwState & IXFS_DELAYEDRELEASE) {
         m_dwState &= ~IXFS_DELAYEDRELEASE;
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
-        GestureInput(kInUp, m_ptPointer);
+        GestureInput(IXIN_UP, m_ptPointer);
     }
     m_ptPointer = point;
     m_ptWindow = POINT{x, y};
     if (m_nGestureMode == IXGM_NONE) {
         if (!(m_dwFlags & IXF_INVALIDATEALL))
-            DispatchPress(kInRepeat, point);
+            DispatchPress(IXIN_REPEAT, point);
     } else {
-        GestureInput(kInDoublePress, point);
+        GestureInput(IXIN_DOUBLEPRESS, point);
     }
 }
 
@@ -481,7 +375,7 @@ void IxKernelFrame::OnCaptureLost()
         return;
     IxBusyScope busy(this);
     if (m_pHook) {
-        IxPointerNotice notice{kInUp, POINT{static_cast<int>(0xc0000001), static_cast<int>(0xc0000001)}};
+        IxPointerNotice notice{IXIN_UP, POINT{static_cast<int>(0xc0000001), static_cast<int>(0xc0000001)}};
         m_pHook->OnEvent(IXEV_POINTERNOTICE, reinterpret_cast<LPARAM>(&notice));
     }
     if (!(m_dwState & IXFS_CAPTURE))
@@ -497,13 +391,13 @@ void IxKernelFrame::OnCaptureLost()
         case IXGM_SWIPE:
             element->OnEvent(IXEV_DRAGSTATE, 0);
             if (watch.Alive())
-                element->OnInput(kInCandidateUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_CANDIDATEUP, reinterpret_cast<LPARAM>(&local));
             break;
         case IXGM_TRACK:
-            element->OnInput(kInUp, reinterpret_cast<LPARAM>(&local));
+            element->OnInput(IXIN_UP, reinterpret_cast<LPARAM>(&local));
             break;
         case IXGM_DRAG:
-            GestureInput(kInUp, m_ptPointer);
+            GestureInput(IXIN_UP, m_ptPointer);
             break;
         default:
             break;
@@ -518,18 +412,13 @@ void IxKernelFrame::OnCaptureLost()
 void IxKernelFrame::EndPointerGesture()
 {
     if (m_nGestureMode == IXGM_DRAG || (m_dwState & IXFS_DRAGLAYER)) {
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_DRAG));
     }
     m_dwState &= ~(IXFS_DRAGLAYER | IXFS_DELAYEDRELEASE);
     if (m_pKernel) {
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
         m_pKernel->KillTimer(this, IxTimerId(&m_gc.nLongPressDelay));
-        m_pKernel->m_pCaptureTarget = this;
+        m_pKernel->SetCaptureTarget(this);
     }
     if (m_dwState & IXFS_CAPTURE) {
         m_dwState &= ~IXFS_CAPTURE;
@@ -544,14 +433,14 @@ void IxKernelFrame::EndPointerGesture()
     m_pGestureElement = nullptr;
     m_pDropTarget = nullptr;
     m_pHover = nullptr;
-    m_ptSample.x = kNoSample;
+    m_sampler.Forget();
 }
 
 void IxKernelFrame::Tap(IxElement* element, POINT point)
 {
     POINT local = Local(element, point);
     DWORD held = GetTickCount() - m_dwPressTime;
-    element->OnInput(held <= m_gc.dwTapLimit ? kInTap : kInUp, reinterpret_cast<LPARAM>(&local));
+    element->OnInput(held <= m_gc.dwTapLimit ? IXIN_TAP : IXIN_UP, reinterpret_cast<LPARAM>(&local));
 }
 
 void IxKernelFrame::GestureInput(int code, POINT point)
@@ -585,7 +474,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
     switch (m_nGestureMode) {
     case IXGM_CANDIDATE:
         if (move) {
-            int answer = element->OnInput(kInDragStart, reinterpret_cast<LPARAM>(&local));
+            int answer = element->OnInput(IXIN_DRAGSTART, reinterpret_cast<LPARAM>(&local));
             if (gone())
                 return;
             if (answer == IXGM_DRAG) {
@@ -602,7 +491,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
                     return;
                 m_nGestureMode = IXGM_DRAG;
                 m_dwState |= IXFS_DRAGLAYER;
-                m_pDropTarget = element->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) ? element : nullptr;
+                m_pDropTarget = element->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) ? element : nullptr;
                 if (gone())
                     return;
                 DragMove(point);
@@ -613,10 +502,10 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             }
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             element->OnEvent(IXEV_DRAGSTATE, 0);
             if (watch.Alive())
-                element->OnInput(kInCandidateUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_CANDIDATEUP, reinterpret_cast<LPARAM>(&local));
             if (watch.Alive() && !m_bMoved)
                 Tap(element, point);
             EndPointerGesture();
@@ -624,11 +513,11 @@ void IxKernelFrame::GestureInput(int code, POINT point)
         }
         break;
     case IXGM_TRACK:
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             if (!m_bMoved)
                 Tap(element, point);
             else
-                element->OnInput(kInUp, reinterpret_cast<LPARAM>(&local));
+                element->OnInput(IXIN_UP, reinterpret_cast<LPARAM>(&local));
             EndPointerGesture();
             return;
         }
@@ -638,7 +527,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             DragMove(point);
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             DragRelease(point);
             EndPointerGesture();
             return;
@@ -649,7 +538,7 @@ void IxKernelFrame::GestureInput(int code, POINT point)
             ScrollMove(point);
             return;
         }
-        if (code == kInUp) {
+        if (code == IXIN_UP) {
             Fling(element, TRUE);
             EndPointerGesture();
             return;
@@ -670,13 +559,13 @@ void IxKernelFrame::DragMove(POINT point)
         view->GetRect(&rc);
         view->MoveTo(rc.left + point.x - m_ptPointer.x, rc.top + point.y - m_ptPointer.y, TRUE);
     }
-    IxElement* hover = TargetAt(kInDragOver, point, FALSE);
+    IxElement* hover = TargetAt(IXIN_DRAGOVER, point, FALSE);
     if (hover != m_pHover) {
         // The leave handler may delete the element now under the pointer.
         IxElementWatch watch(hover);
         if (m_pDropTarget) {
             POINT local = Local(m_pDropTarget, point);
-            if (m_pDropTarget->OnInput(kInDragLeave, reinterpret_cast<LPARAM>(&local)))
+            if (m_pDropTarget->OnInput(IXIN_DRAGLEAVE, reinterpret_cast<LPARAM>(&local)))
                 m_pDropTarget = nullptr;
         }
         if (!watch.Alive())
@@ -684,14 +573,14 @@ void IxKernelFrame::DragMove(POINT point)
         m_pHover = hover;
         if (hover) {
             POINT local = Local(hover, point);
-            if (hover->OnInput(kInHoverQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive()
-                && hover->OnInput(kInDropQuery, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
+            if (hover->OnInput(IXIN_HOVERQUERY, reinterpret_cast<LPARAM>(&local)) && watch.Alive()
+                && hover->OnInput(IXIN_DROPQUERY, reinterpret_cast<LPARAM>(&local)) && watch.Alive())
                 m_pDropTarget = hover;
         }
     }
     if (m_pDropTarget) {
         POINT local = Local(m_pDropTarget, point);
-        m_pDropTarget->OnInput(kInDragOver, reinterpret_cast<LPARAM>(&local));
+        m_pDropTarget->OnInput(IXIN_DRAGOVER, reinterpret_cast<LPARAM>(&local));
     }
     if ((view = DragView()) != nullptr) {
         view->Show(TRUE, TRUE);
@@ -709,15 +598,15 @@ void IxKernelFrame::DragRelease(POINT point)
     IxElement* target = m_pDropTarget;
     POINT local = Local(source, point);
     if (!view || !target || view->HasFlag(IXF_DISABLED) || !m_bMoved) {
-        source->OnInput(kInDropCancelled, reinterpret_cast<LPARAM>(&local));
+        source->OnInput(IXIN_DROPCANCELLED, reinterpret_cast<LPARAM>(&local));
         if (watch.Alive() && !m_bMoved)
             Tap(source, point);
         return;
     }
     POINT targetLocal = Local(target, point);
-    int answer = target->OnInput(kInDrop, reinterpret_cast<LPARAM>(&targetLocal));
+    int answer = target->OnInput(IXIN_DROP, reinterpret_cast<LPARAM>(&targetLocal));
     if (watch.Alive())
-        source->OnInput(answer == 0 ? kInDropCancelled : (answer == 1 ? kInDropAccepted : kInDropRefused),
+        source->OnInput(answer == 0 ? IXIN_DROPCANCELLED : (answer == 1 ? IXIN_DROPACCEPTED : IXIN_DROPREFUSED),
                         reinterpret_cast<LPARAM>(&local));
 }
 
@@ -726,54 +615,13 @@ void IxKernelFrame::DragRelease(POINT point)
 
 void IxKernelFrame::StartSampling(POINT point)
 {
-    m_nRing[0] = m_nRing[1] = 0;
-    m_ptSample = point;
-    m_dwSampleTime = GetTickCount();
+    m_sampler.Start(point);
     // Stepped scrolling counts its steps from the press point.
     int i = FindScroll(m_pGestureElement);
     if (i >= 0) {
         m_scrolls[i].firstStep[0] = point.x;
         m_scrolls[i].firstStep[1] = point.y;
     }
-}
-
-void IxKernelFrame::SampleVelocity(POINT point)
-{
-    const int window = m_gc.nSampleWindow;
-    if (window < 10 || m_ptSample.x == kNoSample)
-        return;
-    const DWORD now = GetTickCount();
-    const DWORD elapsed = now - m_dwSampleTime;
-    const DWORD slice = static_cast<DWORD>(window / 10);
-    const int dx = point.x - m_ptSample.x;
-    const int dy = point.y - m_ptSample.y;
-    const bool moved = std::abs(dx) > m_gc.nStartThreshold || std::abs(dy) > m_gc.nStartThreshold;
-    if (elapsed <= slice || !moved)
-        return;
-    DWORD clamped = elapsed < static_cast<DWORD>(window) ? elapsed : static_cast<DWORD>(window);
-    int pushes = static_cast<int>(clamped / slice);
-    const int thresholds[2] = {m_gc.nSampleThresholdX, m_gc.nSampleThresholdY};
-    const int moves[2] = {dx, dy};
-    for (int axis = 0; axis < 2; ++axis) {
-        if (thresholds[axis] == 0)
-            continue;
-        double v = static_cast<double>(moves[axis]) / static_cast<double>(elapsed);
-        double* ring = m_ring[axis];
-        int& count = m_nRing[axis];
-        // A change of direction starts the axis over.
-        if (count > 0 && Sign(v) != 0 && Sign(ring[count - 1]) == -Sign(v))
-            count = 0;
-        for (int k = 0; k < pushes; ++k) {
-            if (count == 10) {
-                for (int j = 1; j < 10; ++j)
-                    ring[j - 1] = ring[j];
-                --count;
-            }
-            ring[count++] = v;
-        }
-    }
-    m_dwSampleTime = now;
-    m_ptSample = point;
 }
 
 void IxKernelFrame::SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const
@@ -804,8 +652,8 @@ void IxKernelFrame::ScrollMove(POINT point)
     IxElement* element = m_pGestureElement;
     if (!element)
         return;
-    SampleVelocity(point);
-    IxElement* under = TargetAt(kInScrollBy, point, FALSE);
+    m_sampler.Sample(point, m_gc);
+    IxElement* under = TargetAt(IXIN_SCROLLBY, point, FALSE);
     if (!under || !element->IsAncestorOf(under))
         return;
     int i = FindScroll(element);
@@ -833,7 +681,7 @@ void IxKernelFrame::ScrollMove(POINT point)
     if (delta.x == 0 && delta.y == 0)
         return;
     IxElementWatch watch(element);
-    int answer = element->OnInput(kInScrollBy, reinterpret_cast<LPARAM>(&delta));
+    int answer = element->OnInput(IXIN_SCROLLBY, reinterpret_cast<LPARAM>(&delta));
     if (!watch.Alive())
         return;
     if (answer == 0) {
@@ -859,15 +707,10 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
         const int thresholds[2] = {m_gc.nSampleThresholdX, m_gc.nSampleThresholdY};
         int velocity[2] = {0, 0};
         for (int axis = 0; axis < 2; ++axis) {
-            int count = m_nRing[axis];
-            if (count > 0)
-                direction[axis] = Sign(m_ring[axis][count - 1]);
-            if (count <= 3 || window <= 0)
+            direction[axis] = m_sampler.LastDirection(axis);
+            if (m_sampler.Count(axis) <= 3 || window <= 0)
                 continue;
-            double sum = 0;
-            for (int k = 0; k < count; ++k)
-                sum += m_ring[axis][k];
-            double mean = sum / count;
+            double mean = m_sampler.Mean(axis);
             if (std::fabs(mean) >= static_cast<double>(thresholds[axis]) / window)
                 velocity[axis] = static_cast<int>(std::floor(mean * window + 0.5));
         }
@@ -876,11 +719,11 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
             m_scrolls[i].velocity[1] = velocity[1];
         }
     } else {
-        direction[0] = Sign(m_scrolls[i].velocity[0]);
-        direction[1] = Sign(m_scrolls[i].velocity[1]);
+        direction[0] = IxVelocitySampler::Sign(m_scrolls[i].velocity[0]);
+        direction[1] = IxVelocitySampler::Sign(m_scrolls[i].velocity[1]);
     }
     POINT velocity{m_scrolls[i].velocity[0], m_scrolls[i].velocity[1]};
-    element->OnInput(kInFlingVelocity, reinterpret_cast<LPARAM>(&velocity));
+    element->OnInput(IXIN_FLINGVELOCITY, reinterpret_cast<LPARAM>(&velocity));
     if (!watch.Alive() || (i = FindScroll(element)) < 0)
         return;
     IxScrollRecord& r = m_scrolls[i];
@@ -940,7 +783,7 @@ void IxKernelFrame::Fling(IxElement* element, BOOL fromSamples)
     element->OnEvent(IXEV_GESTUREENDED, 0);
     if (watch.Alive()) {
         POINT dir{direction[0], direction[1]};
-        element->OnInput(kInScrollEnded, reinterpret_cast<LPARAM>(&dir));
+        element->OnInput(IXIN_SCROLLENDED, reinterpret_cast<LPARAM>(&dir));
     }
 }
 
@@ -978,7 +821,7 @@ void IxKernelFrame::FlingStep(IxElement* element)
             left = true;
     }
     IxElementWatch watch(element);
-    int answer = element->OnInput(kInFlingStep, reinterpret_cast<LPARAM>(&delta));
+    int answer = element->OnInput(IXIN_FLINGSTEP, reinterpret_cast<LPARAM>(&delta));
     if (!watch.Alive() || !m_pKernel)
         return;
     if (answer != 0 && left && FindScroll(element) >= 0)
@@ -990,7 +833,7 @@ void IxKernelFrame::FlingStep(IxElement* element)
         m_pKernel->KillTimer(this, reinterpret_cast<UINT_PTR>(element));
     if (watch.Alive()) {
         POINT none{0, 0};
-        element->OnInput(kInFlingEnded, reinterpret_cast<LPARAM>(&none));
+        element->OnInput(IXIN_FLINGENDED, reinterpret_cast<LPARAM>(&none));
     }
 }
 
@@ -1029,7 +872,7 @@ BOOL IxKernelFrame::IsFlingRunning(IxElement* element)
 LRESULT IxKernelFrame::ScrollService(int code, void* record, LPARAM value)
 {
     switch (code) {
-    case IXSVC_SCROLL: {
+    case IXSVC_BEGINGESTURE: {
         auto* g = static_cast<IxGestureRecord*>(record);
         if (!g || !g->pElement)
             return 1;
@@ -1075,7 +918,7 @@ LRESULT IxKernelFrame::ScrollService(int code, void* record, LPARAM value)
         }
         return 1;
     }
-    case IXSVC_ENDSCROLL: {
+    case IXSVC_ENDGESTURE: {
         auto* element = static_cast<IxElement*>(record);
         RemoveScroll(element);
         if (element && element == m_pGestureElement && m_nGestureMode >= IXGM_LONGPRESS)
@@ -1104,7 +947,7 @@ BOOL IxKernelFrame::OnInputTimer(UINT_PTR id)
         m_pKernel->KillTimer(this, kDelayedReleaseTimer);
         if (m_dwState & IXFS_DELAYEDRELEASE) {
             m_dwState &= ~IXFS_DELAYEDRELEASE;
-            GestureInput(kInUp, m_ptPointer);
+            GestureInput(IXIN_UP, m_ptPointer);
         }
         return TRUE;
     }
@@ -1122,12 +965,8 @@ BOOL IxKernelFrame::OnInputTimer(UINT_PTR id)
         }
         return TRUE;
     }
-    if (id == IxTimerId(&m_nHeldKeyTimeout)) {
-        m_pKernel->KillTimer(this, id);
-        if (m_nHeldKey)
-            ReleaseHeldKey();
+    if (m_keys.OnTimer(id))
         return TRUE;
-    }
     for (int i = 0; i < m_scrolls.Count(); ++i) {
         if (reinterpret_cast<UINT_PTR>(m_scrolls[i].pElement) == id) {
             FlingStep(m_scrolls[i].pElement);
@@ -1158,7 +997,7 @@ void IxKernelFrame::ForgetInputElement(IxElement* element)
         m_pGestureElement = nullptr;
         m_nGestureMode = IXGM_NONE;
         m_dwState &= ~(IXFS_DRAGLAYER | IXFS_DELAYEDRELEASE);
-        m_ptSample.x = kNoSample;
+        m_sampler.Forget();
         if (m_pKernel) {
             m_pKernel->KillTimer(this, kDelayedReleaseTimer);
             m_pKernel->KillTimer(this, IxTimerId(&m_gc.nLongPressDelay));
@@ -1176,245 +1015,34 @@ void IxKernelFrame::ForgetInputElement(IxElement* element)
 }
 
 // ---------------------------------------------------------------------------
-// Access gestures and key sequences
-
-BOOL IxKernelFrame::MatchAccessGesture(POINT screenPoint)
-{
-    BOOL advanced = FALSE;
-    IxArray<IxAccessGesture>& gestures = m_pKernel->AccessGestures();
-    for (int i = 0; i < gestures.Count(); ++i) {
-        IxAccessGesture& g = gestures[i];
-        const IxAccessRect& next = g.pTable[g.nProgress];
-        if (next.left == kIxAccessEnd) { // an empty table never matches
-            g.nProgress = 0;
-            continue;
-        }
-        RECT rc{next.left, next.top, next.right, next.bottom};
-        if (!Holds(rc, screenPoint)) {
-            g.nProgress = 0;
-            continue;
-        }
-        advanced = TRUE;
-        if (g.pTable[++g.nProgress].left == kIxAccessEnd) {
-            g.nProgress = 0;
-            PostAction(g.nViewId, AEV_PRESS, 0);
-        }
-    }
-    return advanced;
-}
-
-BOOL IxKernelFrame::MatchKeySequence(UINT key)
-{
-    BOOL advanced = FALSE;
-    IxArray<IxKeySequence>& sequences = m_pKernel->KeySequences();
-    for (int i = 0; i < sequences.Count(); ++i) {
-        IxKeySequence& s = sequences[i];
-        UINT next = s.pTable[s.nProgress];
-        if (next == 0 || next != key) {
-            s.nProgress = 0;
-            continue;
-        }
-        advanced = TRUE;
-        if (s.pTable[++s.nProgress] == 0) {
-            s.nProgress = 0;
-            PostAction(s.nViewId, AEV_PRESS, 0);
-        }
-    }
-    return advanced;
-}
-
-// ---------------------------------------------------------------------------
-// Hardware keys
+// Keys and characters: the key router
 
 void IxKernelFrame::NotifyExtKey(int command, int buttonKey, BOOL press, DWORD flags)
 {
-    if (!m_pKernel)
-        return;
-    if (m_nGestureMode != IXGM_NONE) {
-        NKDbgPrintfW(u"[BUSY] NotifyExtKey() : return by Mouse, cmd=[%d], fpress=[%d], at [%ld]\r\n", command,
-                     static_cast<int>(press), GetTickCount());
-        return;
-    }
-    if (press && (flags & IXKEY_BUSYTEST) && IsBusy(0)) {
-        NKDbgPrintfW(u"[BUSY] NotifyExtKey() : return by Busy, cmd=[%d], fpress=[%d], at [%ld]\r\n", command,
-                     static_cast<int>(press), GetTickCount());
-        return;
-    }
-    if (flags & IXKEY_HELD) {
-        if (press && m_nHeldKey == command)
-            return; // the key repeats while held
-        if (m_nHeldKey && m_nHeldKey != command)
-            ReleaseHeldKey();
-        if (!press && m_nHeldKey != command)
-            return;
-        if (press) {
-            m_nHeldKey = command;
-            m_nHeldButton = buttonKey;
-            m_dwHeldFlags = flags;
-            if (m_nHeldKeyTimeout > 0)
-                m_pKernel->SetTimer(this, IxTimerId(&m_nHeldKeyTimeout), m_nHeldKeyTimeout);
-        } else {
-            m_nHeldKey = 0;
-            m_nHeldButton = 0;
-            m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-        }
-    } else {
-        m_nHeldKey = 0;
-        m_nHeldButton = 0;
-        m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-    }
-    PostAction(command, press ? AEV_PRESS : AEV_RELEASE, 0);
-    if (buttonKey)
-        ShowButton(buttonKey, press);
-}
-
-void IxKernelFrame::ReleaseHeldKey()
-{
-    int command = m_nHeldKey;
-    int button = m_nHeldButton;
-    m_nHeldKey = 0;
-    m_nHeldButton = 0;
-    if (m_pKernel)
-        m_pKernel->KillTimer(this, IxTimerId(&m_nHeldKeyTimeout));
-    if (!command)
-        return;
-    PostAction(command, AEV_RELEASE, 0);
-    if (button)
-        ShowButton(button, FALSE);
-}
-
-void IxKernelFrame::ShowButton(int buttonKey, BOOL press)
-{
-    int button = m_pHook ? m_pHook->KeyToButton(buttonKey, press) : buttonKey;
-    if (!button)
-        return;
-    IxElement* element = FindElement(1, button, nullptr, nullptr, nullptr);
-    if (!element || element == this)
-        return;
-    // The button shows only where it is what a touch at its centre would
-    // reach: a button under another screen stays as it is.
-    POINT centre{element->Width() / 2, element->Height() / 2};
-    element->LocalToScreen(&centre);
-    IxElement* target = TargetAt(kInDown, centre, FALSE);
-    if (!target || !element->IsAncestorOf(target) || target->HasFlag(IXF_HIDDEN))
-        return;
-    target->SetFlag40(press, TRUE);
-}
-
-// ---------------------------------------------------------------------------
-// Keyboard
-
-BOOL IxKernelFrame::OfferKey(IxElement* element, int code)
-{
-    if (!element)
-        return FALSE;
-    IxElementWatch watch(element);
-    LRESULT answer = element->NotifyParent(code, nullptr);
-    if (answer == 1 || !watch.Alive())
-        return TRUE;
-    IxElement* performer = answer ? reinterpret_cast<IxElement*>(answer) : element;
-    return performer->OnKey(code) != 0;
-}
-
-BOOL IxKernelFrame::Navigate(int code)
-{
-    if (m_pHook && OfferKey(m_pHook, code))
-        return TRUE;
-    if (!m_pKernel)
-        return TRUE;
-    IxElement* target = m_pKernel->GetFocus();
-    if (!target && m_layers.Count() > 0)
-        target = m_layers[m_layers.Count() - 1].pView;
-    if (!target)
-        target = m_pActivePage ? m_pActivePage : this;
-    return OfferKey(target, code);
+    m_keys.NotifyExtKey(command, buttonKey, press, flags);
 }
 
 void IxKernelFrame::OnKeyDown(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    if (m_pKernel->KeySequences().Count() > 0 && MatchKeySequence(key))
-        return;
-    if (m_dwState & (IXFS_POPUP | IXFS_STOPPED))
-        return;
-    IxBusyScope busy(this);
-    int code = NavigationCode(key);
-    if (code && Navigate(code))
-        return;
-    if (!m_pKernel)
-        return;
-    if (int command = m_pKernel->MappedCommand(key))
-        NotifyExtKey(command, 0, TRUE, IXKEY_BUSYTEST | IXKEY_HELD);
-    else if (m_pHook)
-        m_pHook->OnUnhandledKey(static_cast<int>(key));
+    m_keys.OnKeyDown(key);
 }
 
 void IxKernelFrame::OnKeyUp(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    IxBusyScope busy(this);
-    if (int command = m_pKernel->MappedCommand(key))
-        NotifyExtKey(command, 0, FALSE, IXKEY_HELD);
+    m_keys.OnKeyUp(key);
 }
 
 void IxKernelFrame::OnKeyRelease(UINT key)
 {
-    if (!m_pKernel)
-        return;
-    IxBusyScope busy(this);
-    int code = ReleaseNavigationCode(key);
-    if (code && Navigate(code))
-        return;
-    if (m_pHook)
-        m_pHook->OnUnhandledKey(-static_cast<int>(key));
-}
-
-// ---------------------------------------------------------------------------
-// Characters
-
-void IxKernelFrame::RouteText(const IxTextInput* input)
-{
-    if (!m_pKernel || (m_dwState & (IXFS_POPUP | IXFS_STOPPED)))
-        return;
-    IxBusyScope busy(this);
-    IxElement* focus = m_pKernel->GetFocus();
-    if (focus && m_pKernel->IsKeyReceiver(focus)) {
-        focus->TakeTextInput(input);
-        return;
-    }
-    // Newest first; the first that takes the focus takes the text.
-    for (int i = m_pKernel->KeyReceivers().Count() - 1; m_pKernel && i >= 0; --i) {
-        if (i >= m_pKernel->KeyReceivers().Count())
-            continue;
-        IxElement* receiver = m_pKernel->KeyReceivers()[i];
-        if (receiver->HasFlag(IXF_DISABLED | IXF_NOINPUT))
-            continue;
-        IxElementWatch watch(receiver);
-        if (receiver->SetFocus()) {
-            if (watch.Alive())
-                receiver->TakeTextInput(input);
-            return;
-        }
-    }
+    m_keys.OnKeyRelease(key);
 }
 
 void IxKernelFrame::OnChar(WCHAR ch)
 {
-    WCHAR text[2] = {ch, 0};
-    IxTextInput record{IxTextInput::Plain, text, 1, 0};
-    RouteText(&record);
+    m_keys.OnChar(ch);
 }
 
 void IxKernelFrame::OnTextInput(const IxTextInput* input)
 {
-    if (!input || !m_pKernel)
-        return;
-    if (input->kind == kTextCommandKind) {
-        IxBusyScope busy(this); // its end delivers the action
-        PushGlobalAction(kTextCommandAction, AEV_PRESS, input->length);
-        return;
-    }
-    RouteText(input);
+    m_keys.OnTextInput(input);
 }

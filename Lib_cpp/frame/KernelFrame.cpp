@@ -11,47 +11,12 @@
 
 #include <new>
 
-namespace {
-
-// Framework notices to the frame window (action id 1).
-constexpr int kNoticeTarget = 1;
-constexpr int kNoticeFocusLeft = 3;
-constexpr int kNoticeSoftKey = 4;
-
-// Codes the hook is asked with (kind 4096).
-constexpr int kAskClose = 11;
-constexpr int kAskShow = 12;
-constexpr int kAskHide = 13;
-constexpr int kInvalidateAllNotice = 14;
-
-// Recall codes the frame posts to itself.
-constexpr LPARAM kRecallStarted = 1;
-constexpr LPARAM kRecallDrain = 2;
-constexpr LPARAM kRecallDirty = 3;
-constexpr LPARAM kRecallRepaintNotice = 4;
-
-// Reserved action ids.
-constexpr int kFileChangeTimerAction = 10;
-constexpr int kFileChangeAction = 51;
-constexpr int kDeviceNotice = 32;
-constexpr int kDeviceAliasNotice = 33;
-constexpr int kDeviceCheckNotice = 34;
-constexpr int kCopyDataAction = 69;
-constexpr int kBroadcastMessageAction = 74;
-constexpr int kArgsKind = 0x1027;
-constexpr int kNoSenderId = 4; // WM_COMMAND or WM_NOTIFY without a sender
-constexpr int kPictureReadyAction = 56;
-constexpr int kFirstSystemEvent = 21;
-constexpr int kLastSystemEvent = 50;
-
-} // namespace
-
 // ---------------------------------------------------------------------------
 // IxKernelAppPlayer
 
 int IxKernelAppPlayer::ActionIsInvoked(int code, int kind, LPARAM)
 {
-    if (code == kAskClose && kind == AEV_PRESS) {
+    if (code == IXA_ASKCLOSE && kind == AEV_DEFAULT) {
         if (m_pFrame)
             m_pFrame->Stop(TRUE);
         return 1;
@@ -69,7 +34,7 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
 {
     m_pKernel = new (std::nothrow) IxKernel(this, &m_queue, &m_timers);
     if (m_pKernel)
-        m_pKernel->m_pCaptureTarget = this;
+        m_pKernel->SetCaptureTarget(this);
     if (!m_pKernel)
         IxRecordError(IXERR_NOMEMORY);
 }
@@ -77,9 +42,7 @@ IxKernelFrame::IxKernelFrame(HINSTANCE instance, IxFrameWnd* window, UINT notify
 IxKernelFrame::~IxKernelFrame()
 {
     HWND hwnd = GetWindowHandle();
-    if (m_caret.width > 0)
-        DestroyCaret();
-    m_caret = IxCaretRect{0, 0, 0, 0};
+    m_caret.Drop();
     EndPointerGesture();
     for (int i = 0; i < m_timers.Count(); ++i) {
         if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
@@ -92,8 +55,8 @@ IxKernelFrame::~IxKernelFrame()
     m_queue.Clear();
     if (HasFlag(IXF_ACTIVE)) {
         if (m_pHook)
-            m_pHook->SetState(5, 0);
-        SetState(5, 0);
+            m_pHook->SetState(IXSS_DETACH, 0);
+        SetState(IXSS_DETACH, 0);
     }
     for (int budget = m_layers.Count(); budget > 0 && m_layers.Count() > 0; --budget)
         RemoveLayerAt(m_layers.Count() - 1);
@@ -105,7 +68,7 @@ IxKernelFrame::~IxKernelFrame()
     // after the kernel is gone; they find no kernel to tell.
     delete m_pKernel;
     m_pKernel = nullptr;
-    m_rcPending = RECT{0, 0, 0, 0};
+    m_invalid.ClearPending();
 }
 
 BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
@@ -117,19 +80,19 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
     {
         IxBusyScope busy(this);
         m_pGestureElement = nullptr;
-        m_nGestureMode = 0;
-        m_caret = IxCaretRect{0, 0, 0, 0};
+        m_nGestureMode = IXGM_NONE;
+        m_caret.Reset();
         IxElementParams params;
         params.Clear();
         params.Set(left, top, right - left, bottom - top, kIxFrameId, 0);
         if (!IxElement::Create(&params))
             return FALSE;
         IxElement* first = Created();
-        SetState(1, 0);
-        SetState(2, 0);
+        SetState(IXSS_BUILD, 0);
+        SetState(IXSS_ATTACH, 0);
         if (m_pHook) {
-            m_pHook->SetState(1, 0);
-            m_pHook->SetState(2, reinterpret_cast<LPARAM>(first));
+            m_pHook->SetState(IXSS_BUILD, 0);
+            m_pHook->SetState(IXSS_ATTACH, reinterpret_cast<LPARAM>(first));
         }
         if (!m_pActivePage && first) {
             if (m_pages.IndexOf(first) >= m_pages.Count())
@@ -137,12 +100,12 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
             SetActivePage(first, 0, 0);
         }
         if (!m_pActivePage)
-            m_pKernel->m_bRepaint = TRUE;
+            m_pKernel->RequestRepaint();
     }
     m_preloader.StartIfPending(7);
     if (m_pHook) {
         if (HWND hwnd = GetWindowHandle())
-            PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallStarted);
+            PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_STARTED);
     }
     return TRUE;
 }
@@ -170,39 +133,13 @@ int IxKernelFrame::ActionIsInvoked(int code, int kind, LPARAM param)
     return m_pHook ? m_pHook->ActionIsInvoked(code, kind, param) : 0;
 }
 
-namespace {
-
-bool IsEmpty(const RECT& r)
-{
-    return r.left >= r.right || r.top >= r.bottom;
-}
-
-// Grows into by r (an empty into takes r).
-void Merge(RECT& into, const RECT& r)
-{
-    if (IsEmpty(r))
-        return;
-    if (IsEmpty(into)) {
-        into = r;
-        return;
-    }
-    into.left = r.left < into.left ? r.left : into.left;
-    into.top = r.top < into.top ? r.top : into.top;
-    into.right = r.right > into.right ? r.right : into.right;
-    into.bottom = r.bottom > into.bottom ? r.bottom : into.bottom;
-}
-
-constexpr RECT kEmptyDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
-
-} // namespace
-
 void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
 {
-    if (mode == 1)
+    if (mode == IXINV_UPDATE)
         m_dwFlags |= IXF_UPDATEPENDING;
-    else if (mode == 2)
+    else if (mode == IXINV_LAYOUT)
         m_dwFlags |= IXF_LAYOUTPENDING;
-    if (!rect || IsEmpty(*rect))
+    if (!rect || IxInvalidation::IsEmpty(*rect))
         return;
     RECT r = *rect;
     r.left += m_rc.left;
@@ -211,23 +148,19 @@ void IxKernelFrame::Invalidate(int mode, RECT* rect, IxElement*)
     r.bottom += m_rc.top;
     if (m_bInPressHandler)
         m_bPointerUnblocked = FALSE; // until the next paint
-    if (m_bPainting) {
-        // The paint in progress may already have drawn this part: it is
-        // repainted once after the paint (recall code 3).
-        Merge(m_rcDirty, r);
-        return;
-    }
-    Merge(m_rcPending, r);
-    if (m_nBusy == 0)
+    // The paint in progress may already have drawn this part: it is
+    // repainted once after the paint (IXRECALL_DIRTY).
+    const bool painting = m_invalid.IsPainting();
+    m_invalid.Add(r);
+    if (!painting && m_nBusy == 0)
         FlushPendingInvalidation();
 }
 
 void IxKernelFrame::FlushPendingInvalidation()
 {
-    if (IsEmpty(m_rcPending))
+    RECT r;
+    if (!m_invalid.TakePending(&r))
         return;
-    RECT r = m_rcPending;
-    m_rcPending = RECT{0, 0, 0, 0};
     if (HWND hwnd = GetWindowHandle())
         InvalidateRect(hwnd, &r, FALSE);
 }
@@ -280,7 +213,7 @@ IxElement* IxKernelFrame::FindElement(int kind, int id, IxArray<IxElement*>* out
         if (IxElement* found = search(m_layers[i].pView); found && !out)
             return found;
     }
-    if (kind == 1 && m_nId == id) {
+    if (kind == IXFIND_ID && m_nId == id) {
         if (!out)
             return this;
         out->Add(this);
@@ -317,11 +250,8 @@ void IxKernelFrame::BeginBusy()
 {
     if (++m_nBusy != 1 || !m_pKernel)
         return;
-    m_pKernel->m_bInvalidateAll = FALSE;
-    m_pKernel->m_nWindowRequest = IXWR_NONE;
-    m_pKernel->m_caretRequest.width = kIxNoCaret;
-    m_pKernel->m_nSoftKeyRequest = 0;
-    m_pKernel->m_pCaptureTarget = m_pGestureElement ? m_pGestureElement : this;
+    m_pKernel->BeginPass();
+    m_pKernel->SetCaptureTarget(m_pGestureElement ? m_pGestureElement : this);
 }
 
 void IxKernelFrame::EndBusy()
@@ -333,30 +263,29 @@ void IxKernelFrame::EndBusy()
     IxKernel& k = *m_pKernel;
     // 1, 2: deferred work, then every queued action, including those that
     // the handlers it calls queue.
-    if (k.m_bDeferredWork)
+    if (k.HasDeferredWork())
         FlushDeferredWork();
     DrainEventQueue();
     // 3: the whole frame is to be redrawn.
-    if (k.m_bInvalidateAll) {
-        k.m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    if (k.TakeInvalidateAll()) {
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // 4
     ApplyCaretRequest();
     // 5: a soft key for the focused text control.
-    if (k.m_nSoftKeyRequest > 1) {
-        PostAction(kNoticeTarget, kNoticeSoftKey, k.m_nSoftKeyRequest);
-        k.m_nSoftKeyRequest = 0;
+    if (k.GetSoftKeyRequest() > 1) {
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY, k.GetSoftKeyRequest());
+        k.ClearSoftKeyRequest();
     }
     // 6
     k.Compact();
     // 7: the gesture lost its target.
-    if (!k.m_pCaptureTarget && m_pGestureElement)
+    if (!k.GetCaptureTarget() && m_pGestureElement)
         EndPointerGesture();
     // 8: the layers changed: the whole frame is due for repaint.
-    if (k.m_bRepaint && !(m_dwFlags & IXF_INVALIDATEALL)) {
+    if (k.IsRepaintRequested() && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
-        Merge(m_rcPending, m_rc);
+        m_invalid.AddPending(m_rc);
     }
     // 9, 10
     SyncTimers();
@@ -371,12 +300,12 @@ void IxKernelFrame::EndBusy()
     // 12
     FlushPendingInvalidation();
     // 13
-    if (m_bRepaintNotice && k.m_bRepaint && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
+    if (m_bRepaintNotice && k.IsRepaintRequested() && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
     // Actions queued after the drain (by the hook's notices and consents)
     // are drained by a recall instead of waiting for an unrelated message.
     if (m_queue.Count() > 0 && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DRAIN);
     // 14
     m_bInPressHandler = FALSE;
     --m_nBusy;
@@ -384,8 +313,7 @@ void IxKernelFrame::EndBusy()
 
 void IxKernelFrame::CarryOutWindowRequest()
 {
-    int request = m_pKernel->m_nWindowRequest;
-    m_pKernel->m_nWindowRequest = IXWR_NONE;
+    int request = m_pKernel->TakeWindowRequest();
     HWND hwnd = GetWindowHandle();
     if (!hwnd)
         return;
@@ -393,15 +321,15 @@ void IxKernelFrame::CarryOutWindowRequest()
     case IXWR_CLOSE:
         // Closed through the window's queue: the frame and the handlers on
         // the stack must not be deleted under their feet.
-        if (!m_pHook || ActionIsInvoked(kAskClose, AEV_PRESS, 0))
+        if (!m_pHook || ActionIsInvoked(IXA_ASKCLOSE, AEV_DEFAULT, 0))
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         break;
     case IXWR_SHOW:
-        if (!IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskShow, AEV_PRESS, 0)))
+        if (!IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(IXA_ASKSHOW, AEV_DEFAULT, 0)))
             ShowWindow(hwnd, SW_SHOW);
         break;
     case IXWR_HIDE:
-        if (IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(kAskHide, AEV_PRESS, 0)))
+        if (IsWindowVisible(hwnd) && (!m_pHook || ActionIsInvoked(IXA_ASKHIDE, AEV_DEFAULT, 0)))
             ShowWindow(hwnd, SW_HIDE);
         break;
     default:
@@ -425,20 +353,16 @@ void IxKernelFrame::FlushDeferredWork()
     if (!m_pKernel)
         return;
     IxKernel& k = *m_pKernel;
-    k.m_bDeferredWork = FALSE;
-    if (k.m_bInvalidateAll) {
-        k.m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    k.TakeDeferredWork();
+    if (k.TakeInvalidateAll()) {
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     // Removals may queue further removals; each batch is taken whole.
-    while (k.m_popLater.Count() > 0) {
-        IxArray<int> batch(std::move(k.m_popLater));
-        k.m_popLater = IxArray<int>(8);
+    for (IxArray<int> batch = k.TakePopLater(); batch.Count() > 0; batch = k.TakePopLater()) {
         for (int i = 0; i < batch.Count(); ++i)
             PopLayer(batch[i]);
     }
-    if (k.m_bUpdateNow) {
-        k.m_bUpdateNow = FALSE;
+    if (k.TakeUpdateNow()) {
         if (HWND hwnd = GetWindowHandle())
             UpdateWindow(hwnd);
     }
@@ -452,7 +376,7 @@ void IxKernelFrame::DispatchEvent(DWORD word, LPARAM value)
     if (m_dwState & IXFS_CLOSED)
         return;
     int id = IxActionId(word);
-    if ((m_dwState & IXFS_STOPPED) && (id < kFirstSystemEvent || id > kLastSystemEvent)) {
+    if ((m_dwState & IXFS_STOPPED) && (id < IXA_FIRSTSYSTEM || id > IXA_LASTSYSTEM)) {
         if (m_pHook) {
             IxBusyScope busy(this);
             m_pHook->ActionIsInvoked(id, IxActionKind(word), value);
@@ -470,48 +394,13 @@ void IxKernelFrame::Deliver(DWORD word, LPARAM value)
     IxKernel& k = *m_pKernel;
     int id = IxActionId(word);
     int kind = IxActionKind(word);
-    if (id == kFileChangeTimerAction) {
+    if (id == IXA_FILECHANGETIMER) {
         if (kind == 1)
             k.KillTimer(this, IxTimerId(&m_nFileChangeDelay));
         return;
     }
-    // The tables only grow during the walk: removals clear slots and the
-    // compaction waits until no walk runs. Entries added during the walk do
-    // not receive the action that is being delivered.
-    ++k.m_nWalks;
-    bool accepted = false;
-    for (int i = 0; i < k.m_subscriptions.Count() && !accepted; ++i) {
-        IxSubscription* entry = k.m_subscriptions[i];
-        if (entry->nId != id)
-            continue;
-        for (int j = entry->receivers.Count() - 1; j >= 0; --j) {
-            IxReceiver* view = entry->receivers[j];
-            if (view && view->ActionIsInvoked(id, kind, value)) {
-                accepted = true;
-                break;
-            }
-        }
-    }
-    if (accepted) {
-        if (k.m_bDeferredWork)
-            FlushDeferredWork();
-    } else {
-        int count = k.m_listeners.Count();
-        for (int i = 0; i < count; ++i) {
-            IxListenerPair pair = k.m_listeners[i];
-            if (!pair.pReceiver || !IxMatchesFilter(pair.pFilter, word))
-                continue;
-            pair.pReceiver->ActionIsInvoked(id, kind, value);
-            if (k.m_bDeferredWork)
-                FlushDeferredWork();
-        }
-    }
-    --k.m_nWalks;
+    k.Deliver(word, value);
 }
-
-namespace {
-
-} // namespace
 
 void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
 {
@@ -521,7 +410,7 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
         return;
     }
     switch (IxActionId(action)) {
-    case kFileChangeAction:
+    case IXA_FILECHANGE:
         if (m_nFileChangeDelay != 0 && m_pKernel) {
             // Restarted by every notice: a burst is refreshed once, after it.
             IxBusyScope busy(this);
@@ -530,13 +419,13 @@ void IxKernelFrame::DispatchPosted(WPARAM word, LPARAM value)
             RefreshFileChanges();
         }
         return;
-    case kPictureReadyAction: {
+    case IXA_PICTUREREADY: {
         // The value is a weak reference to the requesting control: only a
         // control that still exists hears that its picture is ready.
         IxElementRef ref = IxElementRef::Adopt(value);
         if (IxElement* control = ref.Get()) {
             IxBusyScope busy(this);
-            control->OnEvent(16, 0);
+            control->OnEvent(IXEV_PICTUREREADY, 0);
         }
         return;
     }
@@ -658,29 +547,20 @@ BOOL IxKernelFrame::PushLayer(IxElement* view, IxElement* owner, int priority)
         m_pHook->OnLayerChanged(1, reinterpret_cast<LPARAM>(owner));
     IxElement* focus = m_pKernel ? m_pKernel->GetFocus() : nullptr;
     bool saveFocus = priority != IXLAYER_DRAG && priority != IXLAYER_POPUP;
-    int index = m_layers.Count();
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (IxLayerMagnitude(m_layers[i].nPriority) > m) {
-            index = i;
-            break;
-        }
-    }
-    IxLayerEntry* slot = m_layers.InsertGap(index, 1);
-    if (!slot)
+    if (m_layers.Insert(IxLayerEntry{view, owner, priority, saveFocus && focus ? focus->GetId() : 0}) < 0)
         return FALSE;
-    *slot = IxLayerEntry{view, owner, priority, saveFocus && focus ? focus->GetId() : 0};
     view->SetParent(this);
     if (saveFocus && focus)
         SetFocus(nullptr);
     if (HasFlag(IXF_ACTIVE)) {
         view->SetActive(TRUE, 0);
         if (m_pKernel)
-            m_pKernel->m_bRepaint = TRUE;
+            m_pKernel->RequestRepaint();
     }
     if (!HasFlag(IXF_LAYOUTPENDING) && !view->HasFlag(IXF_HIDDEN)) {
         RECT rc;
         view->GetRect(&rc);
-        Invalidate(0, &rc, view);
+        Invalidate(IXINV_REPAINT, &rc, view);
     }
     if (!HasFlag(IXF_PENDING))
         Redraw();
@@ -718,16 +598,14 @@ void IxKernelFrame::RemoveLayerAt(int index)
     UpdateStateBitsOnRemoval(entry.nPriority);
     entry.pView->SetParent(nullptr);
     if (entry.pOwner) {
-        bool ownsAnother = false;
-        for (int i = 0; i < m_layers.Count() && !ownsAnother; ++i)
-            ownsAnother = m_layers[i].pOwner == entry.pOwner;
+        bool ownsAnother = m_layers.LastOwnedBy(entry.pOwner) >= 0;
         entry.pOwner->OnEvent(ownsAnother ? IXEV_HANDBACK : IXEV_LAYERCLOSED, reinterpret_cast<LPARAM>(entry.pView));
     } else {
         delete entry.pView;
     }
     Redraw();
     if (entry.nSavedFocusId && m_pKernel && !m_pKernel->GetFocus()) {
-        IxElement* element = FindElement(1, entry.nSavedFocusId, nullptr, nullptr, this);
+        IxElement* element = FindElement(IXFIND_ID, entry.nSavedFocusId, nullptr, nullptr, this);
         if (element && element->HasFlag(IXF_ACTIVE))
             SetFocus(element);
     }
@@ -736,17 +614,7 @@ void IxKernelFrame::RemoveLayerAt(int index)
 
 void IxKernelFrame::PopLayer(int viewId)
 {
-    int index = -1;
-    if (viewId == 0) {
-        index = m_layers.Count() - 1;
-    } else {
-        for (int i = 0; i < m_layers.Count(); ++i) {
-            if (m_layers[i].pView->GetId() == viewId) {
-                index = i;
-                break;
-            }
-        }
-    }
+    int index = m_layers.IndexOfView(viewId);
     if (index < 0)
         return;
     DWORD m = IxLayerMagnitude(m_layers[index].nPriority);
@@ -760,13 +628,7 @@ void IxKernelFrame::PopAllLayers()
     // Bottom to top. Bounded by the layers present at the start, so that
     // owners that push again on removal cannot keep the loop going.
     for (int budget = m_layers.Count(); budget > 0; --budget) {
-        int index = -1;
-        for (int i = 0; i < m_layers.Count(); ++i) {
-            if (IxLayerMagnitude(m_layers[i].nPriority) < static_cast<DWORD>(IXLAYER_KEEP)) {
-                index = i;
-                break;
-            }
-        }
+        int index = m_layers.FirstBelowKept();
         if (index < 0)
             break;
         RemoveLayerAt(index);
@@ -777,28 +639,22 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
 {
     // One more round than layers: a drag layer takes two.
     for (int budget = m_layers.Count() + 1; budget > 0; --budget) {
-        int index = -1;
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].pOwner == owner) {
-                index = i;
-                break;
-            }
-        }
+        int index = m_layers.LastOwnedBy(owner);
         if (index < 0)
             break;
         int priority = m_layers[index].nPriority;
-        if (priority == IXLAYER_MODAL && m_bModalRunning) {
+        if (priority == IXLAYER_MODAL && m_modal.IsRunning()) {
             EndModalLoop(-1); // removes the layer
             continue;
         }
-        if (priority == IXLAYER_DRAG && m_nGestureMode == 3 && m_pGestureElement) {
+        if (priority == IXLAYER_DRAG && m_nGestureMode == IXGM_DRAG && m_pGestureElement) {
             // The drag loses its image: the dragged element hears that the
             // drop was cancelled, and the gesture ends.
             IxElement* dragged = m_pGestureElement;
             m_pGestureElement = nullptr;
-            m_nGestureMode = 0;
+            m_nGestureMode = IXGM_NONE;
             m_pDropTarget = nullptr;
-            dragged->OnInput(27, 0);
+            dragged->OnInput(IXIN_DROPCANCELLED, 0);
             continue; // the handler may have changed the stack
         }
         RemoveLayerAt(index);
@@ -807,13 +663,7 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
 
 IxElement* IxKernelFrame::IsLayerShown(int viewId) const
 {
-    if (viewId == 0)
-        return m_layers.Count() > 0 ? m_layers[m_layers.Count() - 1].pView : nullptr;
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (m_layers[i].pView->GetId() == viewId)
-            return m_layers[i].pView;
-    }
-    return nullptr;
+    return m_layers.FindView(viewId);
 }
 
 void IxKernelFrame::ForgetElement(IxElement* element)
@@ -836,13 +686,13 @@ void IxKernelFrame::ForgetElement(IxElement* element)
 
 void IxKernelFrame::SetFocus(IxElement* element)
 {
-    if (!m_pKernel || m_pKernel->m_pFocus == element)
+    if (!m_pKernel || m_pKernel->GetFocus() == element)
         return;
-    if (IxElement* old = m_pKernel->m_pFocus) {
+    if (IxElement* old = m_pKernel->GetFocus()) {
         old->OnEvent(IXEV_FOCUSOUT, reinterpret_cast<LPARAM>(element));
-        PostAction(kNoticeTarget, kNoticeFocusLeft, 0);
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY_FINISH, 0);
     }
-    m_pKernel->m_pFocus = element;
+    m_pKernel->SetFocusElement(element);
     if (element)
         element->OnEvent(IXEV_FOCUSIN, reinterpret_cast<LPARAM>(element));
 }
@@ -857,25 +707,22 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     if (m_dwState & IXFS_PAINTLOCK) {
         if (hwnd)
             ValidateRect(hwnd, nullptr);
-        if (m_pKernel && m_pKernel->m_bRepaint) {
-            m_pKernel->m_bRepaint = FALSE;
-            SetState(3, 0);
-            SetState(4, 0);
+        if (m_pKernel && m_pKernel->TakeRepaint()) {
+            SetState(IXSS_RESUME, 0);
+            SetState(IXSS_PAUSE, 0);
         }
         FinishPaint();
         return;
     }
-    if (!dc || !rect || IsEmpty(*rect)) {
+    if (!dc || !rect || IxInvalidation::IsEmpty(*rect)) {
         FinishPaint();
         return;
     }
-    m_bPainting = TRUE;
-    m_rcDirty = kEmptyDirty;
+    m_invalid.BeginPaint();
     BOOL full = FALSE;
     if (m_pKernel) {
-        full = m_pKernel->m_bRepaint;
-        m_pKernel->m_bRepaint = FALSE;
-        m_pKernel->m_caretRequest.width = kIxNoCaret;
+        full = m_pKernel->TakeRepaint();
+        m_pKernel->ClearCaretRequest();
     }
     m_dwFlags &= ~IXF_INVALIDATEALL;
 
@@ -933,7 +780,7 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     SetBkMode(drawDC, oldMode);
     paint.EndOffscreen();
     if (full)
-        SetState(3, 0);
+        SetState(IXSS_RESUME, 0);
     if (m_pHook)
         m_pHook->AfterPaint();
     paint.Release();
@@ -944,11 +791,10 @@ void IxKernelFrame::OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLay
     else
         m_dwState &= ~IXFS_DIRECTPAINT;
     if (full)
-        SetState(4, 0);
+        SetState(IXSS_PAUSE, 0);
     FinishPaint();
-    m_bPainting = FALSE;
-    if (!IsEmpty(m_rcDirty) && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDirty);
+    if (m_invalid.EndPaint() && hwnd)
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DIRTY);
 }
 
 void IxKernelFrame::FinishPaint()
@@ -958,12 +804,11 @@ void IxKernelFrame::FinishPaint()
     ApplyCaretRequest();
     SyncTimers();
     HWND hwnd = GetWindowHandle();
-    if (m_pKernel && m_pKernel->m_bInvalidateAll) {
-        m_pKernel->m_bInvalidateAll = FALSE;
-        ActionIsInvoked(kInvalidateAllNotice, AEV_PRESS, 0);
+    if (m_pKernel && m_pKernel->TakeInvalidateAll()) {
+        ActionIsInvoked(IXA_INVALIDATEALL, AEV_DEFAULT, 0);
     }
     if (m_queue.Count() > 0 && hwnd)
-        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), kRecallDrain);
+        PostMessageW(hwnd, m_uRecall, static_cast<WPARAM>(m_nId), IXRECALL_DRAIN);
     FlushPendingInvalidation();
 }
 
@@ -971,31 +816,29 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 {
     if (static_cast<int>(elementId) != m_nId) {
         IxBusyScope busy(this);
-        if (IxElement* element = FindElement(1, static_cast<int>(elementId), nullptr, nullptr, nullptr))
-            element->OnEvent(25, code);
+        if (IxElement* element = FindElement(IXFIND_ID, static_cast<int>(elementId), nullptr, nullptr, nullptr))
+            element->OnEvent(IXEV_RECALL, code);
         return;
     }
     switch (code) {
-    case kRecallDirty:
-        if (!IsEmpty(m_rcDirty)) {
-            RECT r = m_rcDirty;
-            m_rcDirty = kEmptyDirty;
+    case IXRECALL_DIRTY:
+        if (RECT r; m_invalid.TakeDirty(&r)) {
             if (HWND hwnd = GetWindowHandle())
                 InvalidateRect(hwnd, &r, FALSE);
         }
         break;
-    case kRecallRepaintNotice:
-        if (m_bRepaintNotice && m_pKernel && m_pKernel->m_bRepaint) {
-            m_pKernel->m_bRepaint = FALSE;
-            SetState(3, 0);
-            SetState(4, 0);
+    case IXRECALL_REPAINTNOTICE:
+        if (m_bRepaintNotice && m_pKernel && m_pKernel->IsRepaintRequested()) {
+            m_pKernel->TakeRepaint();
+            SetState(IXSS_RESUME, 0);
+            SetState(IXSS_PAUSE, 0);
         }
         break;
-    case kRecallDrain: {
+    case IXRECALL_DRAIN: {
         IxBusyScope busy(this); // its end drains the queue
         break;
     }
-    case kRecallStarted: {
+    case IXRECALL_STARTED: {
         IxBusyScope busy(this);
         if (m_pHook)
             m_pHook->OnFrameStarted();
@@ -1004,7 +847,7 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
     default: {
         IxBusyScope busy(this);
         if (m_pHook)
-            m_pHook->OnEvent(25, code);
+            m_pHook->OnEvent(IXEV_RECALL, code);
         break;
     }
     }
@@ -1012,53 +855,15 @@ void IxKernelFrame::OnRecall(WPARAM elementId, LPARAM code)
 
 int IxKernelFrame::RunModalLoop()
 {
-    if (m_bModalRunning)
-        return -1; // one modal loop at a time
-    m_nModalSavedBusy = m_nBusy;
-    m_dwModalThread = GetCurrentThreadId();
-    m_bModalRunning = TRUE;
-    m_nModalResult = -1;
-    if (HWND hwnd = GetWindowHandle())
-        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (m_nBusy > 0)
-        EndBusy();
-    BOOL quit = FALSE;
-    MSG msg;
-    IxApp* app = IxGetApp();
-    while (m_bModalRunning) {
-        if (!GetMessageW(&msg, nullptr, 0, 0)) {
-            quit = TRUE;
-            break;
-        }
-        if (app)
-            app->SetLastMessageTime(msg.time);
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (m_nModalSavedBusy > 0)
-        BeginBusy();
-    m_nModalSavedBusy = static_cast<int>(0x80000001);
-    m_bModalRunning = FALSE;
-    if (quit) {
-        m_nModalResult = -1;
-        PostQuitMessage(0);
-    }
-    return m_nModalResult;
+    return m_modal.Run(*this);
 }
 
 void IxKernelFrame::EndModalLoop(int result)
 {
-    if (!m_bModalRunning)
+    if (!m_modal.End(result))
         return;
-    m_bModalRunning = FALSE;
-    m_nModalResult = result;
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_MODAL) {
-            RemoveLayerAt(i);
-            break;
-        }
-    }
-    PostThreadMessageW(m_dwModalThread, 0, 0, 0);
+    RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_MODAL));
+    m_modal.Wake();
 }
 
 // ---------------------------------------------------------------------------
@@ -1066,38 +871,17 @@ void IxKernelFrame::EndModalLoop(int result)
 
 void IxKernelFrame::ApplyCaretRequest()
 {
-    if (!m_pKernel || m_pKernel->m_caretRequest.width == kIxNoCaret)
+    IxCaretRect request;
+    if (!m_pKernel || !m_pKernel->TakeCaretRequest(&request))
         return;
-    IxCaretRect request = m_pKernel->m_caretRequest;
-    m_pKernel->m_caretRequest.width = kIxNoCaret;
     request.x += m_rc.left;
     request.y += m_rc.top;
-    HWND hwnd = GetWindowHandle();
-    if (request.width != m_caret.width || request.height != m_caret.height) {
-        if (m_caret.width > 0)
-            DestroyCaret();
-        if (request.width > 0 && hwnd)
-            CreateCaret(hwnd, nullptr, request.width, request.height);
-    }
-    m_caret = request;
-    if (m_caret.width > 0 && hwnd) {
-        SetCaretPos(m_caret.x, m_caret.y);
-        ::ShowCaret(hwnd);
-    }
+    m_caret.Apply(request, GetWindowHandle());
 }
 
 void IxKernelFrame::ShowCaret(BOOL on)
 {
-    HWND hwnd = GetWindowHandle();
-    if (m_caret.width <= 0 || !hwnd)
-        return;
-    if (!on) {
-        DestroyCaret();
-        return;
-    }
-    CreateCaret(hwnd, nullptr, m_caret.width, m_caret.height);
-    SetCaretPos(m_caret.x, m_caret.y);
-    ::ShowCaret(hwnd);
+    m_caret.Show(on, GetWindowHandle());
 }
 
 // ---------------------------------------------------------------------------
@@ -1105,35 +889,35 @@ void IxKernelFrame::ShowCaret(BOOL on)
 
 void IxKernelFrame::NotifyDevice(int kind, int device)
 {
-    Notify(kDeviceNotice, kind, device);
+    Notify(IXA_DEVICENOTICE, kind, device);
 }
 
 void IxKernelFrame::NotifyDeviceAlias(int kind, int alias)
 {
-    Notify(kDeviceAliasNotice, kind, alias);
+    Notify(IXA_ALIASNOTICE, kind, alias);
 }
 
 void IxKernelFrame::NotifyDeviceCheck(int kind, int device)
 {
-    Notify(kDeviceCheckNotice, kind, device);
+    Notify(IXA_FORCENOTICE, kind, device);
 }
 
 void IxKernelFrame::DeliverWithArgs(int id, LPARAM a, LPARAM b, LPARAM c)
 {
     LPARAM args[3] = {a, b, c};
     IxBusyScope busy(this);
-    Deliver(IxActionWord(id, kArgsKind), reinterpret_cast<LPARAM>(args));
+    Deliver(IxActionWord(id, AEV_ARGS), reinterpret_cast<LPARAM>(args));
 }
 
 void IxKernelFrame::ForwardBroadcast(LPARAM a, LPARAM b, LPARAM c)
 {
-    DeliverWithArgs(kBroadcastMessageAction, a, b, c);
+    DeliverWithArgs(IXA_BROADCASTMESSAGE, a, b, c);
 }
 
 void IxKernelFrame::OnControlNotice(HWND sender, int code)
 {
     // Controls are child windows whose control id is their element id.
-    int id = sender ? static_cast<int>(GetWindowLongW(sender, GWL_ID)) : kNoSenderId;
+    int id = sender ? static_cast<int>(GetWindowLongW(sender, GWL_ID)) : IXA_NOSENDER;
     if (m_nBusy == 0)
         Notify(id, code, reinterpret_cast<LPARAM>(sender));
     else
@@ -1149,7 +933,7 @@ void IxKernelFrame::OnCopyData(WPARAM wParam, LPARAM lParam)
 {
     LPARAM pair[2] = {static_cast<LPARAM>(wParam), lParam};
     IxBusyScope busy(this);
-    Deliver(IxActionWord(kCopyDataAction, AEV_PRESS), reinterpret_cast<LPARAM>(pair));
+    Deliver(IxActionWord(IXA_COPYDATA, AEV_DEFAULT), reinterpret_cast<LPARAM>(pair));
 }
 
 LRESULT IxKernelFrame::OnNotify(NMHDR* header)

@@ -9,7 +9,14 @@
 #include "Lib_cpp/controls/FrameView.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/frame/FrameCaret.h"
+#include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
+#include "Lib_cpp/frame/Invalidation.h"
+#include "Lib_cpp/frame/KeyRouter.h"
+#include "Lib_cpp/frame/LayerStack.h"
+#include "Lib_cpp/frame/ModalLoop.h"
+#include "Lib_cpp/frame/VelocitySampler.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
@@ -46,88 +53,6 @@ private:
     IxKernelFrame* m_pFrame = nullptr;
 };
 
-// Layer priorities.
-enum : int {
-    IXLAYER_SCREEN = 0,
-    IXLAYER_POPUP = 0x7fffff97,
-    IXLAYER_DRAG = 0x7fffff98,
-    IXLAYER_OVERLAY = 0x7fffff99,
-    IXLAYER_OVERLAY2 = 0x7fffff9a,
-    IXLAYER_KEEP = 0x7fffff9b, // at or above: not reported to the hook, kept by PopAllLayers
-    IXLAYER_TOP = 0x7fffffa5,  // top layer of level n: IXLAYER_TOP - n
-    IXLAYER_MODAL = static_cast<int>(0x8000006f),
-};
-
-struct IxLayerEntry {
-    IxElement* pView;
-    IxElement* pOwner; // may be null: the frame deletes the view when the layer goes
-    int nPriority;
-    int nSavedFocusId; // id of the element that had the focus at the push, or 0
-};
-
-// The stack is sorted by the magnitude of the priorities.
-inline DWORD IxLayerMagnitude(int priority)
-{
-    return priority < 0 ? 0u - static_cast<DWORD>(priority) : static_cast<DWORD>(priority);
-}
-
-// Priority of the top layer of level n: IXLAYER_TOP - n above 0, the
-// negative magnitude for 0 and below.
-inline int IxTopLayerPriority(int level)
-{
-    if (level > 0)
-        return IXLAYER_TOP - level;
-    int magnitude = level == INT32_MIN ? INT32_MAX : -level;
-    return -(IXLAYER_TOP - magnitude);
-}
-
-// Frame state word.
-enum : DWORD {
-    IXFS_CLOSED = 0x1,
-    IXFS_STOPPED = 0x2,
-    IXFS_POPUP = 0x4,
-    IXFS_NODEFAULTDRAW = 0x8,
-    IXFS_HOOKPAINTS = 0x10,
-    IXFS_SCREEN = 0x20,
-    IXFS_SINGLELAYER = 0x40,
-    IXFS_OVERLAY = 0x80,
-    IXFS_CAPTURE = 0x10000,        // the pointer is captured for a gesture
-    IXFS_DELAYEDRELEASE = 0x20000, // a release waits for the frame's timer 1
-    IXFS_SUSPENDED = 0x100000,     // pointer input ignored until the next press
-    IXFS_DRAGLAYER = 0x200000,     // a drag with the drag layer runs
-    IXFS_DIRECTPAINT = 0x1000000,
-    IXFS_DIRECTPAINTREQUEST = 0x2000000,
-    IXFS_PAINTLOCK = 0x4000000, // every paint only validates the window
-};
-
-// Pointer gesture modes.
-enum : int {
-    IXGM_NONE = 0,
-    IXGM_TRACK = 2,     // drag without drop support (press tracking)
-    IXGM_DRAG = 3,      // dragging with the drag layer
-    IXGM_CANDIDATE = 4, // drag candidate
-    IXGM_LONGPRESS = 5, // long-press candidate
-    IXGM_SWIPE = 6,     // swipe candidate
-    IXGM_SCROLL = 7,    // scrolling
-};
-
-// The constants of the pointer gesture engine.
-struct IxGestureConstants {
-    int nStartThreshold = 0;       // px a press must move before its gesture hears moves
-    DWORD dwTapLimit = 0x7fffffff; // ms; a longer press is released, not tapped
-    int nDelayedRelease = 0;       // ms; 0 = releases are never delayed
-    int nLongPressDelay = 500;     // ms; 0 = a long-press candidate is a drag candidate
-    int nSampleWindow = 100;       // ms of velocity sampling; 0 = no swipes or flings
-    int nSampleThresholdX = 20;    // px; also the speed numerator of the swipe classes
-    int nSampleThresholdY = 20;
-    int nFlingPeriod = 20; // ms per fling step
-    int nFlingSpeedX = 25; // default px per fling step
-    int nFlingSpeedY = 25;
-    int nDecayNumerator = 6; // each step of the slowing phase: speed * 6 / 7
-    int nDecayDivisor = 7;
-    int nSpare[3] = {30, 50, 100};
-};
-
 // The scroll record of a scrollable element (service 30). Offsets are the
 // content's position relative to the visible area: 0 at the start, down to
 // viewport - content at the end. Index 0 is x, 1 is y.
@@ -154,19 +79,6 @@ struct IxScrollRecord {
 struct IxPointerNotice {
     int nKind;
     POINT pt;
-};
-
-// Element events of the pointer engine.
-enum : int {
-    IXEV_POINTERNOTICE = 15,
-    IXEV_LONGPRESS = -4,
-    IXEV_DRAGSTATE = -5, // param 1 started, 0 not
-};
-
-// Hardware-key flags of NotifyExtKey.
-enum : DWORD {
-    IXKEY_BUSYTEST = 0x1, // a press that waited longer than the busy limit is dropped
-    IXKEY_HELD = 0x4,     // held-key tracking
 };
 
 // Id of the frame element.
@@ -239,7 +151,7 @@ public:
     void PostAction(int id, int kind, LPARAM value) override;
     // Runs the deferred work of the kernel: invalidate-all notice, queued
     // layer removals, immediate window update.
-    void FlushDeferredWork();
+    void FlushDeferredWork() override;
 
     // The hook that refreshes the file system after file-change notices
     // (action 51); the frame owns it (and, through it, the watchers).
@@ -271,7 +183,7 @@ public:
     // Drops the layers of a view that is being deleted and of the views owned
     // by an element that is being deleted (those views belong to the owner).
     void ForgetElement(IxElement* element) override;
-    const IxArray<IxLayerEntry>& Layers() const { return m_layers; }
+    const IxArray<IxLayerEntry>& Layers() const { return m_layers.Entries(); }
     DWORD GetState() const { return m_dwState; }
 
     // Focus (service 26): the old element gets event 11, the new one 10.
@@ -287,7 +199,7 @@ public:
     void SetRepaintNotice(BOOL on) { m_bRepaintNotice = on; }
     // Paint lock (service 36): while on, every paint only validates.
     void SetPaintLock(BOOL on);
-    BOOL IsPainting() const { return m_bPainting; }
+    BOOL IsPainting() const { return m_invalid.IsPainting(); }
     IxFontTable& GetFontTable() { return m_fonts; }
     IxImagePreloader& GetPreloader() { return m_preloader; }
     // Hands the rectangle collected outside paint to the window.
@@ -298,7 +210,7 @@ public:
     int RunModalLoop();
     // Service 38: ends the running modal loop with result.
     void EndModalLoop(int result);
-    BOOL IsModalRunning() const { return m_bModalRunning; }
+    BOOL IsModalRunning() const { return m_modal.IsRunning(); }
 
     // Entry points of the frame window.
     void OnPaint(HDC dc, const RECT* rect, BOOL partial, BOOL skipLayout);
@@ -316,7 +228,7 @@ public:
     void ShowCaret(BOOL on);
     // Applies the caret request of the kernel (frame coordinates).
     void ApplyCaretRequest();
-    const IxCaretRect& GetCaret() const { return m_caret; }
+    const IxCaretRect& GetCaret() const { return m_caret.Get(); }
     // Last pointer position in frame coordinates (whether it moved since the
     // last press is service IXSVC_MOVED).
     POINT GetPointerPos() const { return m_ptPointer; }
@@ -334,10 +246,10 @@ public:
     // The element's scroll record, or null (valid until the next input).
     const IxScrollRecord* ScrollRecordOf(const IxElement* element) const;
     // The held hardware key's command, 0 when none.
-    int GetHeldKey() const { return m_nHeldKey; }
+    int GetHeldKey() const { return m_keys.GetHeldKey(); }
     // ms after which a held key is released when its release never came; 0
     // (the default) waits for the release.
-    void SetHeldKeyTimeout(int ms) { m_nHeldKeyTimeout = ms; }
+    void SetHeldKeyTimeout(int ms) { m_keys.SetHeldKeyTimeout(ms); }
     void OnCommand(HWND control, UINT value);
     void OnCopyData(WPARAM wParam, LPARAM lParam);
     LRESULT OnNotify(NMHDR* header);
@@ -348,6 +260,8 @@ public:
     UINT FromExternalId() const { return m_uFromExternal; }
 
 private:
+    friend class IxKeyRouter;
+
     void CarryOutWindowRequest();
     // WM_COMMAND and WM_NOTIFY: {sender's id, code} at once when idle, else
     // posted.
@@ -366,7 +280,6 @@ private:
     void GestureInput(int code, POINT point);
     void EndPointerGesture();
     void StartSampling(POINT point);
-    void SampleVelocity(POINT point);
     void SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const;
     void ScrollMove(POINT point);
     void Fling(IxElement* element, BOOL fromSamples);
@@ -374,13 +287,6 @@ private:
     void DragMove(POINT point);
     void DragRelease(POINT point);
     void Tap(IxElement* element, POINT point);
-    BOOL MatchAccessGesture(POINT screenPoint);
-    BOOL MatchKeySequence(UINT key);
-    BOOL Navigate(int code);
-    BOOL OfferKey(IxElement* element, int code);
-    void RouteText(const IxTextInput* input);
-    void ReleaseHeldKey();
-    void ShowButton(int buttonKey, BOOL press);
     BOOL OnInputTimer(UINT_PTR id);
     void ForgetInputElement(IxElement* element);
     int FindScroll(const IxElement* element) const;
@@ -402,20 +308,14 @@ private:
     BOOL m_bInPressHandler = FALSE;
     BOOL m_bPointerUnblocked = TRUE;
     BOOL m_bRepaintNotice = FALSE;
-    BOOL m_bPainting = FALSE;
-    RECT m_rcPending{0, 0, 0, 0}; // collected outside paint; empty: nothing pending
-    // Collected while painting; recalled once afterwards (empty value below).
-    RECT m_rcDirty{0x7fffffff, 0x7fffffff, static_cast<int>(0x80000001), static_cast<int>(0x80000001)};
+    IxInvalidation m_invalid;
     COLORREF m_crBackground = 0;
     IxFontTable m_fonts;
     IxImagePreloader m_preloader;
 
-    IxArray<IxLayerEntry> m_layers{8};
+    IxLayerStack m_layers;
     int m_nBusy = 0;
-    int m_nModalSavedBusy = static_cast<int>(0x80000001); // no modal loop
-    DWORD m_dwModalThread = 0;
-    BOOL m_bModalRunning = FALSE;
-    int m_nModalResult = -1;
+    IxModalLoop m_modal;
     IxRing m_queue{8};
     IxArray<IxRingEntry> m_deferred{8};
     IxArray<IxTimerEntry> m_timers{8};
@@ -433,18 +333,12 @@ private:
     int m_nMoveThreshold = 0;      // of the current press
     HWND m_hCaptureWnd = nullptr;  // child window of the top layer hit last
     IxGestureConstants m_gc;
-    double m_ring[2][10] = {}; // velocity samples (px per ms), oldest first
-    int m_nRing[2] = {0, 0};
-    DWORD m_dwSampleTime = 0;
-    POINT m_ptSample{static_cast<int>(0x80000001), 0}; // x 0x80000001: no sample origin
+    IxVelocitySampler m_sampler;
     IxArray<IxScrollRecord> m_scrolls{8};
-    int m_nHeldKey = 0; // command of the held hardware key
-    DWORD m_dwHeldFlags = 0;
-    int m_nHeldButton = 0;
-    int m_nHeldKeyTimeout = 0;
+    IxKeyRouter m_keys{*this};
     BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
-    IxCaretRect m_caret{0, 0, 0, 0}; // width 0 = no caret
+    IxFrameCaret m_caret;
     IxFileChangeHook* m_pFileChangeHook = nullptr;
     int m_nFileChangeDelay = 500;
 };

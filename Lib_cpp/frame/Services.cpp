@@ -12,17 +12,6 @@
 
 namespace {
 
-// Framework notices to the frame window (action id 1).
-constexpr int kNoticeTarget = 1;
-constexpr int kNoticeRepaint = 7;
-
-// Recall code of the repaint notice.
-constexpr LPARAM kRecallRepaintNotice = 4;
-
-// Font-table changes queued for the screens (kind 4096, value the index).
-constexpr int kFontChanged = 16;
-constexpr int kFontColorChanged = 17;
-
 template <class T> T* RecordOf(LPARAM record)
 {
     return reinterpret_cast<T*>(record);
@@ -60,22 +49,13 @@ LRESULT IxKernelFrame::PushFromRecord(LPARAM record, int priority)
 
 void IxKernelFrame::RemoveModalLayer()
 {
-    for (int i = m_layers.Count() - 1; i >= 0; --i) {
-        if (m_layers[i].nPriority == IXLAYER_MODAL) {
-            RemoveLayerAt(i);
-            return;
-        }
-    }
+    RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_MODAL));
 }
 
 BOOL IxKernelFrame::ShowPopup(IxElement* view, IxElement* owner)
 {
-    if (!view || (m_dwState & IXFS_POPUP))
+    if (!view || (m_dwState & IXFS_POPUP) || m_layers.LastWithPriority(IXLAYER_POPUP) >= 0)
         return FALSE;
-    for (int i = 0; i < m_layers.Count(); ++i) {
-        if (m_layers[i].nPriority == IXLAYER_POPUP)
-            return FALSE;
-    }
     m_dwState |= IXFS_POPUP;
     RECT rc;
     view->GetRect(&rc);
@@ -121,9 +101,9 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
             Deliver(action->dwAction, action->lValue);
         return 1;
     case IXSVC_KEYEDEVENT:
-        if (IxKeyedRecord* keyed = k ? k->GetRecord(0, FALSE) : nullptr) {
-            if (IxElement* element = FindElement(1, keyed->nElementId, nullptr, nullptr, nullptr))
-                element->OnEvent(8, value);
+        if (IxKeyedRecord* keyed = k ? k->GetRecord(kIxDragOwnerRecord, FALSE) : nullptr) {
+            if (IxElement* element = FindElement(IXFIND_ID, keyed->nElementId, nullptr, nullptr, nullptr))
+                element->OnEvent(IXEV_KEYEDEVENT, value);
         }
         return 1;
     case IXSVC_OPENDC:
@@ -155,18 +135,18 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         m_dwFlags |= IXF_INVALIDATEALL;
         return 1;
     case IXSVC_DRAGONSOURCE:
-        return m_nGestureMode == 3 && m_pGestureElement && m_pDropTarget == m_pGestureElement;
+        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pDropTarget == m_pGestureElement;
     case IXSVC_ISDRAGSOURCE:
-        return m_nGestureMode == 3 && m_pGestureElement && m_pGestureElement == RecordOf<IxElement>(record);
+        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pGestureElement == RecordOf<IxElement>(record);
     case IXSVC_REPAINTNOTICE:
         m_bRepaintNotice = TRUE;
-        PostAction(kNoticeTarget, kNoticeRepaint, 0);
+        PostAction(IXA_WINDOWNOTICE, IXNOTICE_EXTERNAL, 0);
         return 1;
-    case 23:
-    case 24:
-    case 25:
+    case IXSVC_NOTICE1:
+    case IXSVC_NOTICE2:
+    case IXSVC_NOTICE3:
         // Framework notices 1, 2 and 3 to the frame window.
-        PostAction(kNoticeTarget, code - 22, code == 23 ? value : 0);
+        PostAction(IXA_WINDOWNOTICE, code - IXSVC_NOTICE1 + IXNOTICE_SERVICE1, code == IXSVC_NOTICE1 ? value : 0);
         return 1;
     case IXSVC_FOCUS:
         SetFocus(RecordOf<IxElement>(record));
@@ -193,32 +173,23 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         int index = static_cast<int>(value);
         if (entry && m_fonts.At(index)) {
             BOOL changed = m_fonts.SetEntry(index, *entry);
-            PushGlobalAction(changed ? kFontChanged : kFontColorChanged, AEV_PRESS, index);
+            PushGlobalAction(changed ? IXA_FONTCHANGED : IXA_FONTCOLORCHANGED, AEV_DEFAULT, index);
         }
         return value;
     }
-    case IXSVC_SCROLL:
+    case IXSVC_BEGINGESTURE:
     case IXSVC_SCROLLLIMITS:
-    case IXSVC_ENDSCROLL:
+    case IXSVC_ENDGESTURE:
     case IXSVC_SCROLLRUNNING:
         return ScrollService(code, RecordOf<void>(record), value);
     case IXSVC_DRAGLAYER:
         DrainEventQueue();
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_DRAG));
         if (auto* layer = RecordOf<IxLayerRecord>(record))
             PushLayer(layer->pView, layer->pOwner, IXLAYER_DRAG);
         return 1;
     case IXSVC_DRAGVIEW:
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_DRAG)
-                return reinterpret_cast<LRESULT>(m_layers[i].pView);
-        }
-        return 0;
+        return reinterpret_cast<LRESULT>(DragView());
     case IXSVC_PAINTLOCK:
         SetPaintLock(value != 0);
         return 1;
@@ -269,8 +240,8 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
     case IXSVC_REPAINTNOW:
         if (value)
             DrainEventQueue();
-        if (m_bRepaintNotice && k && k->m_bRepaint)
-            OnRecall(static_cast<WPARAM>(m_nId), kRecallRepaintNotice);
+        if (m_bRepaintNotice && k && k->IsRepaintRequested())
+            OnRecall(static_cast<WPARAM>(m_nId), IXRECALL_REPAINTNOTICE);
         if (hwnd) {
             FlushPendingInvalidation();
             UpdateWindow(hwnd);
@@ -281,12 +252,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
             return ShowPopup(layer->pView, layer->pOwner);
         return 0;
     case IXSVC_CLOSEPOPUP:
-        for (int i = m_layers.Count() - 1; i >= 0; --i) {
-            if (m_layers[i].nPriority == IXLAYER_POPUP) {
-                RemoveLayerAt(i);
-                break;
-            }
-        }
+        RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_POPUP));
         return 1;
     default:
         return 0;

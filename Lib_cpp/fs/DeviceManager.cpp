@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Text.h"
@@ -17,38 +18,13 @@ bool g_bMountingFamily = false;
 
 // The actions the manager listens to.
 const DWORD kListenFilter[] = {
-    IxActionWord(IXDEV_FILENOTICE, 0),  IxActionWord(IXDEV_DEVICENOTICE, 0),   IxActionWord(IXDEV_ALIASNOTICE, 0),
-    IxActionWord(IXDEV_FORCENOTICE, 0), IxActionWord(IXDEV_PLATFORMNOTICE, 0), 0,
+    IxActionWord(IXA_FILENOTICE, 0),  IxActionWord(IXA_DEVICENOTICE, 0),   IxActionWord(IXA_ALIASNOTICE, 0),
+    IxActionWord(IXA_FORCENOTICE, 0), IxActionWord(IXA_PLATFORMNOTICE, 0), 0,
 };
 
 int FamilyBase(int number)
 {
     return number / 10 * 10;
-}
-
-// Whether text starts with prefix, compared without case over the prefix's
-// length.
-bool StartsWithNoCase(const IxString& text, const IxString& prefix)
-{
-    LPCWSTR t = text.Text();
-    for (LPCWSTR p = prefix.Text(); *p; ++p, ++t) {
-        if (!*t || platform::FoldCase(*t) != platform::FoldCase(*p))
-            return false;
-    }
-    return true;
-}
-
-// Whether text is exactly the first length characters of other, without case.
-bool EqualsNoCase(const IxString& text, const WCHAR* other, int length)
-{
-    if (text.Length() != length)
-        return false;
-    LPCWSTR t = text.Text();
-    for (int i = 0; i < length; ++i) {
-        if (platform::FoldCase(t[i]) != platform::FoldCase(other[i]))
-            return false;
-    }
-    return true;
 }
 
 UINT_PTR TimerId(int kind, int number)
@@ -245,7 +221,7 @@ int IxDeviceManager::GetDisplayName(const WCHAR* text, int length, IxString& out
         return 0;
     for (int i = 0; i < m_devices.Count(); ++i) {
         const IxDeviceEntry& entry = m_devices[i];
-        if (!EqualsNoCase(entry.strPath, text, length))
+        if ((entry.strPath.Length() != length || !IxStartsWithNoCase(entry.strPath.Text(), text, length)))
             continue;
         out = entry.strDisplayName;
         if (const IxDeviceAlias* alias = FindAliasBoundTo(entry.nNumber)) {
@@ -285,7 +261,7 @@ BOOL IxDeviceManager::CollectFamily(int base, IxArray<int>* out, BOOL includeRes
 
 BOOL IxDeviceManager::IsFolderPresent(int index) const
 {
-    const IxDeviceEntry* entry = FindDevice(10 + index);
+    const IxDeviceEntry* entry = FindDevice(IXDF_STORAGE + index);
     return entry && !entry->strPath.IsEmpty() && IxFolderExists(entry->strPath.Text());
 }
 
@@ -299,33 +275,33 @@ int IxDeviceManager::PreferredTarget(int)
 
 void IxDeviceManager::OnVolumeNotice(int device, BOOL arrived)
 {
-    PushGlobalAction(IXDEV_DEVICENOTICE, arrived ? AEV_ATTACH : AEV_DETACH, device);
+    PushGlobalAction(IXA_DEVICENOTICE, arrived ? AEV_ATTACH : AEV_DETACH, device);
 }
 
 BOOL IxDeviceManager::ProbeFamily60(int index)
 {
-    return ProbeCountFamily60(index, 0);
+    return ProbeFamily60Ready(index, 0);
 }
 
-BOOL IxDeviceManager::ProbeFamily10(int index)
+BOOL IxDeviceManager::ProbeStorage(int index)
 {
-    return ProbeCountFamily10(index, 0);
+    return ProbeStorageReady(index, 0);
 }
 
 BOOL IxDeviceManager::ProbePresence(int number)
 {
     int index = number - FamilyBase(number);
     switch (FamilyBase(number)) {
-    case 60:
+    case IXDF_FAMILY60:
         return ProbeFamily60(index);
-    case 30:
-        return ProbeFamily30(index);
-    case 20:
+    case IXDF_IPOD:
+        return ProbeIpod(index);
+    case IXDF_FAMILY20:
         return ProbeFamily20(index);
-    case 10:
-        return ProbeFamily10(index);
-    case 70:
-        return ProbeFamily70(index);
+    case IXDF_STORAGE:
+        return ProbeStorage(index);
+    case IXDF_CAMERA:
+        return ProbeCamera(index);
     default:
         return ProbeOther(number);
     }
@@ -337,18 +313,18 @@ BOOL IxDeviceManager::ProbeReady(const IxDeviceEntry& entry)
     int count = entry.nPollCount;
     int index = number - FamilyBase(number);
     switch (FamilyBase(number)) {
-    case 60:
-        return ProbeCountFamily60(index, count);
-    case 30:
-        return ProbeCountFamily30(index, count);
-    case 20:
-        return ProbeCountFamily20(index, count);
-    case 10:
-        return ProbeCountFamily10(index, count);
-    case 70:
-        return ProbeCountFamily70(index, count);
+    case IXDF_FAMILY60:
+        return ProbeFamily60Ready(index, count);
+    case IXDF_IPOD:
+        return ProbeIpodReady(index, count);
+    case IXDF_FAMILY20:
+        return ProbeFamily20Ready(index, count);
+    case IXDF_STORAGE:
+        return ProbeStorageReady(index, count);
+    case IXDF_CAMERA:
+        return ProbeCameraReady(index, count);
     default:
-        return ProbeCountOther(number, count);
+        return ProbeOtherReady(number, count);
     }
 }
 
@@ -357,7 +333,7 @@ BOOL IxDeviceManager::ProbeReady(const IxDeviceEntry& entry)
 
 void IxDeviceManager::Report(int kind, int number)
 {
-    PushGlobalAction(IXDEV_DEVICEEVENT, kind, number);
+    PushGlobalAction(IXA_DEVICEEVENT, kind, number);
 }
 
 void IxDeviceManager::StartTimer(const IxDeviceEntry& entry, int kind, int interval)
@@ -447,7 +423,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
 {
     int number = static_cast<int>(param);
     switch (code) {
-    case IXDEV_PLATFORMNOTICE:
+    case IXA_PLATFORMNOTICE:
         if (m_bGlobalNotice) {
             if (kind == AEV_ATTACH)
                 RescanAttach();
@@ -455,10 +431,10 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
                 RescanDetach();
         }
         return 1;
-    case IXDEV_DEVICENOTICE:
+    case IXA_DEVICENOTICE:
         OnDeviceNotice(number, kind, TRUE);
         return 1;
-    case IXDEV_ALIASNOTICE:
+    case IXA_ALIASNOTICE:
         if (kind == AEV_ATTACH) {
             BindResult bound = BindAlias(number);
             OnDeviceNotice(bound.nDevice, kind, bound.bMount);
@@ -466,7 +442,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
             OnDeviceNotice(alias->nBound, kind, TRUE);
         }
         return 1;
-    case IXDEV_FORCENOTICE:
+    case IXA_FORCENOTICE:
         if (kind == AEV_DEFAULT)
             ForceMounted(number);
         else if (kind == AEV_ATTACH)
@@ -474,7 +450,7 @@ int IxDeviceManager::ActionIsInvoked(int code, int kind, LPARAM param)
         else
             OnDeviceNotice(number, kind, TRUE);
         return 1;
-    case IXDEV_FILENOTICE:
+    case IXA_FILENOTICE:
         ProcessFileNotices();
         return 1;
     default:
@@ -581,7 +557,8 @@ void IxDeviceManager::SetMounted(IxDeviceEntry& entry, BOOL notify)
     int base = FamilyBase(number);
     for (int n = base; n <= base + 9; ++n) {
         IxDeviceEntry* other = FindDevice(n);
-        if (!other || other->nState != IXDS_PRESENT || !StartsWithNoCase(other->strPath, prefix))
+        if (!other || other->nState != IXDS_PRESENT
+            || !IxStartsWithNoCase(other->strPath.Text(), prefix.Text(), prefix.Length()))
             continue;
         TryMount(n);
         other = FindDevice(n);
@@ -698,12 +675,13 @@ IxDeviceManager::BindResult IxDeviceManager::BindAlias(int number)
         IxDeviceEntry* entry = FindDevice(n);
         if (!entry)
             break;
-        if (!StartsWithNoCase(entry->strPath, alias->strPrefix))
+        if (!IxStartsWithNoCase(entry->strPath.Text(), alias->strPrefix.Text(), alias->strPrefix.Length()))
             continue;
         if (!preferred && (entry->nState == IXDS_REGISTERED || entry->nState == IXDS_ABSENT)) {
             if (!fallback)
                 fallback = n;
-            if (base == 10 && !candidate && !entry->strPath.IsEmpty() && IxFolderExists(entry->strPath.Text()))
+            if (base == IXDF_STORAGE && !candidate && !entry->strPath.IsEmpty()
+                && IxFolderExists(entry->strPath.Text()))
                 candidate = n;
         }
         if (entry->nState == IXDS_PRESENT || entry->nState == IXDS_POLLING)
@@ -762,7 +740,7 @@ BOOL IxDeviceManager::WatchPath(LPCWSTR path)
         delete m_pWatcher;
         m_pWatcher = nullptr;
     }
-    auto* target = new (std::nothrow) IxNotifyTarget(IXDEV_FILENOTICE);
+    auto* target = new (std::nothrow) IxNotifyTarget(IXA_FILENOTICE);
     if (!target) {
         IxRecordNoMemory();
         return FALSE;

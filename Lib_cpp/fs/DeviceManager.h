@@ -24,14 +24,16 @@
 
 class IxFileWatcher;
 
-// Action ids the manager listens to and the one it reports on.
+// Device families: a number n belongs to the family 10 * (n / 10); the
+// family chooses the probes.
 enum : int {
-    IXDEV_DEVICEEVENT = 30,    // queued by the manager: kind = event, value = reported number
-    IXDEV_PLATFORMNOTICE = 31, // a platform device arrival (4128) or removal (4129); needs the global-notice flag
-    IXDEV_DEVICENOTICE = 32,   // value = device number; kinds 4096 ready, 4098 failed, 4128 attach, 4129 detach
-    IXDEV_ALIASNOTICE = 33,    // value = alias number; same kinds
-    IXDEV_FORCENOTICE = 34,    // value = device number; 4096 force mounted, 4128 force present, else as 32
-    IXDEV_FILENOTICE = 35,     // the folder watcher has notices
+    IXDF_STORAGE = 10,  // 10 first SD card, 11 second SD card, 12 USB disk
+    IXDF_FAMILY20 = 20, // no device of the unit
+    IXDF_IPOD = 30,
+    IXDF_DVD = 40,
+    IXDF_BLUETOOTH = 50,
+    IXDF_FAMILY60 = 60, // no device of the unit
+    IXDF_CAMERA = 70,   // 70 rear camera
 };
 
 // Device states.
@@ -51,9 +53,6 @@ enum : int {
     IXDT_FAILURE = 4,
     IXDT_POLL = 8,
 };
-
-// Kind of a mounted device's event (AEV_DEFAULT).
-inline constexpr int AEV_DEFAULT = 4096;
 
 struct IxDeviceEntry {
     int nNumber = 0;
@@ -102,22 +101,22 @@ public:
     virtual void OnAbsent(int) {}
     virtual void OnMountGaveUp(int) {}
     // Presence probes (is the device there now): by family, with the index
-    // within the family, or the whole number for the rest. The family 60 and
-    // 10 probes ask the readiness probe of their family.
+    // within the family, or the whole number for the rest. The storage and
+    // family 60 probes ask the readiness probe of their family.
     virtual BOOL ProbeFamily60(int index);
-    virtual BOOL ProbeFamily30(int) { return FALSE; }
+    virtual BOOL ProbeIpod(int) { return FALSE; }
     virtual BOOL ProbeFamily20(int) { return FALSE; }
-    virtual BOOL ProbeFamily10(int index);
-    virtual BOOL ProbeFamily70(int) { return FALSE; }
+    virtual BOOL ProbeStorage(int index);
+    virtual BOOL ProbeCamera(int) { return FALSE; }
     virtual BOOL ProbeOther(int) { return FALSE; }
     // Readiness probes (is the device mounted now); count is the entry's
     // poll count. Storage answers whether its folder exists.
-    virtual BOOL ProbeCountFamily60(int, int) { return FALSE; }
-    virtual BOOL ProbeCountFamily30(int, int) { return FALSE; }
-    virtual BOOL ProbeCountFamily20(int, int) { return FALSE; }
-    virtual BOOL ProbeCountFamily10(int index, int) { return IsFolderPresent(index); }
-    virtual BOOL ProbeCountFamily70(int, int) { return FALSE; }
-    virtual BOOL ProbeCountOther(int, int) { return FALSE; }
+    virtual BOOL ProbeFamily60Ready(int, int) { return FALSE; }
+    virtual BOOL ProbeIpodReady(int, int) { return FALSE; }
+    virtual BOOL ProbeFamily20Ready(int, int) { return FALSE; }
+    virtual BOOL ProbeStorageReady(int index, int) { return IsFolderPresent(index); }
+    virtual BOOL ProbeCameraReady(int, int) { return FALSE; }
+    virtual BOOL ProbeOtherReady(int, int) { return FALSE; }
 
     // ---- Set-up, before Start ----
     // Appends a device in state 0 (path null or empty: no file-system root).

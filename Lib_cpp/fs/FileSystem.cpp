@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/fs/FileThreads.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Clock.h"
@@ -15,15 +16,6 @@
 #include <cstring>
 
 namespace {
-
-BOOL StartsWithNoCase(LPCWSTR text, LPCWSTR prefix, int prefixLength)
-{
-    for (int i = 0; i < prefixLength; ++i) {
-        if (!text[i] || platform::FoldCase(text[i]) != platform::FoldCase(prefix[i]))
-            return FALSE;
-    }
-    return TRUE;
-}
 
 // Length without one trailing '\'.
 int TrimmedLength(LPCWSTR text)
@@ -217,7 +209,7 @@ public:
     }
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
-        if (code == IX_FILEJOB_TARGET)
+        if (code == IXA_FILEJOB)
             m_pOwner->OnJobEvent(kind, value);
         return 0; // the listeners get the action too
     }
@@ -288,7 +280,7 @@ IxFolderNode* IxFileSystem::FindNode(LPCWSTR path) const
     int bestLength = -1;
     for (IxFolderNode* root = m_pRoots; root; root = root->m_pNext) {
         const int length = TrimmedLength(root->m_strName.Text());
-        if (length > bestLength && StartsWithNoCase(path, root->m_strName.Text(), length)
+        if (length > bestLength && IxStartsWithNoCase(path, root->m_strName.Text(), length)
             && (path[length] == 0 || path[length] == u'\\')) {
             best = root;
             bestLength = length;
@@ -524,7 +516,7 @@ int IxFileSystem::RemoveFilesUnder(IxFolderNode* node, LPCWSTR path)
     Lock();
     for (int i = node->m_arrFiles.Count() - 1; i >= 0; --i) {
         LPCWSTR name = node->m_arrFiles.TextAt(i);
-        if (lstrlenW(name) > length && StartsWithNoCase(name, path, length)) {
+        if (lstrlenW(name) > length && IxStartsWithNoCase(name, path, length)) {
             node->m_arrFiles.RemoveAt(i);
             ++removed;
         }
@@ -785,13 +777,13 @@ void IxFileSystem::SubscribeJobEvents()
         }
     }
     // The kernel may be a new one since the last job.
-    if (IxSubscription* subscription = kernel->FindSubscription(IX_FILEJOB_TARGET)) {
+    if (IxSubscription* subscription = kernel->FindSubscription(IXA_FILEJOB)) {
         for (int i = 0; i < subscription->receivers.Count(); ++i) {
             if (subscription->receivers[i] == m_pSubscriber)
                 return;
         }
     }
-    kernel->Subscribe(IX_FILEJOB_TARGET, m_pSubscriber);
+    kernel->Subscribe(IXA_FILEJOB, m_pSubscriber);
 }
 
 void IxFileSystem::DeleteJob()
@@ -894,7 +886,7 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
         return FALSE;
     }
     if (!m_pJobTarget) {
-        m_pJobTarget = new (std::nothrow) IxNotifyTarget(IX_FILEJOB_TARGET);
+        m_pJobTarget = new (std::nothrow) IxNotifyTarget(IXA_FILEJOB);
         if (!m_pJobTarget) {
             IxRecordNoMemory();
             return FALSE;

@@ -11,6 +11,7 @@
 // posted action (code 53) delivered by the kernel.
 #pragma once
 
+#include "Lib_cpp/core/ActionCodes.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
 #include "platform/base/Types.h"
@@ -170,9 +171,6 @@ enum : int {
     IXJOB_MOVE = 2,
     IXJOB_DELETE = 3,
 };
-
-// Target id of the copy job's reports.
-inline constexpr WORD IX_FILEJOB_TARGET = 53;
 
 class IxFileSystem {
 public:

@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
+#include "Lib_cpp/core/Utility.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Text.h"
 #include "platform/io/File.h"
@@ -19,10 +20,7 @@ constexpr DWORD kScanProgressMs = 500;
 BOOL ContainsNoCase(LPCWSTR text, int length, LPCWSTR needle, int needleLength)
 {
     for (int i = 0; i + needleLength <= length; ++i) {
-        int k = 0;
-        while (k < needleLength && platform::FoldCase(text[i + k]) == platform::FoldCase(needle[k]))
-            ++k;
-        if (k == needleLength)
+        if (IxStartsWithNoCase(text + i, needle, needleLength))
             return TRUE;
     }
     return FALSE;
@@ -70,7 +68,7 @@ BOOL IxFsThread::Cancel(IxFsThread* thread, DWORD timeoutMs)
     if (!thread)
         return FALSE;
     const BOOL stopped = thread->Stop(timeoutMs);
-    thread->PostEvent(IXFS_EV_STOPPED);
+    thread->PostEvent(AEV_ABORT);
     return stopped;
 }
 
@@ -169,7 +167,7 @@ int IxFileWatcher::Execute()
             LeaveCriticalSection(&m_noticeLock);
         }
         // One post per notification, however many records it carried.
-        PostEvent(IXFS_EV_PROGRESS);
+        PostEvent(AEV_DEFAULT);
         FindNextChangeNotification(m_hNotify);
     }
     return 0;
@@ -302,7 +300,7 @@ BOOL IxScanThread::RunScan()
     const IxString root = IxWithSeparator(m_strRoot.Text());
     m_dwLastProgress = GetTickCount();
     if (m_bOnThread)
-        PostEvent(IXFS_EV_BEGIN);
+        PostEvent(AEV_BEGIN);
     m_visited.Clear();
     if (m_bSorted)
         WalkSorted(root, m_nDepth);
@@ -310,7 +308,7 @@ BOOL IxScanThread::RunScan()
         WalkUnsorted(root, m_nDepth);
     // A scan cancelled by its owner is reported by the cancel.
     if (m_bOnThread && (m_bFailed || !IsStopRequested()))
-        PostEvent(IXFS_EV_COMPLETE);
+        PostEvent(AEV_COMPLETE);
     return !m_bFailed;
 }
 
@@ -325,7 +323,7 @@ void IxScanThread::Fail()
     m_bAbort = TRUE;
     if (m_bOnThread) {
         RequestStop();
-        PostEvent(IXFS_EV_FAILED);
+        PostEvent(AEV_FAILED);
     }
 }
 
@@ -376,7 +374,7 @@ void IxScanThread::ThrottledProgress()
         return;
     const DWORD now = GetTickCount();
     if (now - m_dwLastProgress > kScanProgressMs) {
-        PostEvent(IXFS_EV_PROGRESS);
+        PostEvent(AEV_DEFAULT);
         m_dwLastProgress = now;
     }
 }

@@ -5,6 +5,7 @@
 // turns it into the action {target id, event}.
 #pragma once
 
+#include "Lib_cpp/core/ActionCodes.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
@@ -14,15 +15,6 @@
 #include "platform/os/Sync.h"
 
 #include <atomic>
-
-// Events of the scans and the watcher (action kinds).
-enum : WORD {
-    IXFS_EV_PROGRESS = 4096, // scan progress; a watcher's notification
-    IXFS_EV_FAILED = 4098,
-    IXFS_EV_STOPPED = 4099,
-    IXFS_EV_BEGIN = 4100,
-    IXFS_EV_COMPLETE = 4102,
-};
 
 // Events of the copy job.
 enum : WORD {
@@ -49,7 +41,7 @@ public:
     BOOL PostEvent(WORD event, LPARAM value) const;
     BOOL PostEvent(WORD event) const { return PostEvent(event, reinterpret_cast<LPARAM>(this)); }
 
-    // Stops the thread (waiting up to timeoutMs) and posts IXFS_EV_STOPPED
+    // Stops the thread (waiting up to timeoutMs) and posts AEV_ABORT
     // with the thread to its target. Used by the scans' owners.
     static BOOL Cancel(IxFsThread* thread, DWORD timeoutMs);
 

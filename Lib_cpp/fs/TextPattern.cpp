@@ -60,13 +60,7 @@ int ParseDigits(std::u16string_view text, std::size_t* used)
 // Whether text begins with name, ASCII letters compared without case.
 bool StartsWithName(std::u16string_view text, std::u16string_view name)
 {
-    if (text.size() < name.size())
-        return false;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (platform::FoldCase(text[i]) != platform::FoldCase(name[i]))
-            return false;
-    }
-    return true;
+    return text.size() >= name.size() && IxStartsWithNoCase(text.data(), name.data(), static_cast<int>(name.size()));
 }
 
 void Repeat(IxTextCursor& cursor, WCHAR c, int n)

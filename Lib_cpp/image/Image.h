@@ -69,9 +69,17 @@ enum : int {
 // Frame argument meaning "the current frame" (IXIQ_HASFRAME).
 inline constexpr int IXI_CURRENT = -10;
 // The six element states as frame arguments of IxImageRef.
-inline constexpr int IXI_STATE_FIRST = -20;
-inline constexpr int IXI_STATE_LAST = -15;
-inline constexpr int IXI_STATE_COUNT = 6;
+enum : int {
+    IXSTATE_NORMAL = -20,
+    IXSTATE_PRESSED = -19,
+    IXSTATE_DISABLED = -18,
+    IXSTATE_SELECTED = -17,
+    IXSTATE_SELECTEDPRESSED = -16,
+    IXSTATE_CURRENT = -15,
+};
+inline constexpr int IXI_STATE_FIRST = IXSTATE_NORMAL;
+inline constexpr int IXI_STATE_LAST = IXSTATE_CURRENT;
+inline constexpr int IXI_STATE_COUNT = IXI_STATE_LAST - IXI_STATE_FIRST + 1;
 
 class IxImage {
 public:

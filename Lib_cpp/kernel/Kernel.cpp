@@ -3,6 +3,7 @@
 #include "Lib_cpp/core/Diag.h"
 
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -197,8 +198,7 @@ void IxKernel::PushTopLayer(IxElement* view, IxElement* owner, int level)
 void IxKernel::MarkUpdateAll(IxElement*)
 {
     if (IxKernel* kernel = IxGetKernel()) {
-        kernel->m_bInvalidateAll = TRUE;
-        kernel->m_bDeferredWork = TRUE;
+        kernel->RequestInvalidateAll();
     }
 }
 
@@ -463,4 +463,73 @@ void IxKernel::PostAction(int id, int kind, LPARAM value)
 {
     if (m_pHost)
         m_pHost->PostAction(id, kind, value);
+}
+
+void IxKernel::Deliver(DWORD word, LPARAM value)
+{
+    int id = IxActionId(word);
+    int kind = IxActionKind(word);
+    // The tables only grow during the walk: removals clear slots and the
+    // compaction waits until no walk runs. Entries added during the walk do
+    // not receive the action that is being delivered.
+    BeginWalk();
+    bool accepted = false;
+    for (int i = 0; i < m_subscriptions.Count() && !accepted; ++i) {
+        IxSubscription* entry = m_subscriptions[i];
+        if (entry->nId != id)
+            continue;
+        for (int j = entry->receivers.Count() - 1; j >= 0; --j) {
+            IxReceiver* view = entry->receivers[j];
+            if (view && view->ActionIsInvoked(id, kind, value)) {
+                accepted = true;
+                break;
+            }
+        }
+    }
+    if (accepted) {
+        if (m_bDeferredWork && m_pHost)
+            m_pHost->FlushDeferredWork();
+    } else {
+        int count = m_listeners.Count();
+        for (int i = 0; i < count; ++i) {
+            IxListenerPair pair = m_listeners[i];
+            if (!pair.pReceiver || !IxMatchesFilter(pair.pFilter, word))
+                continue;
+            pair.pReceiver->ActionIsInvoked(id, kind, value);
+            if (m_bDeferredWork && m_pHost)
+                m_pHost->FlushDeferredWork();
+        }
+    }
+    EndWalk();
+}
+
+void IxKernel::BeginPass()
+{
+    m_bInvalidateAll = FALSE;
+    m_nWindowRequest = IXWR_NONE;
+    m_caretRequest.width = kIxNoCaret;
+    m_nSoftKeyRequest = 0;
+}
+
+IxArray<int> IxKernel::TakePopLater()
+{
+    IxArray<int> batch(std::move(m_popLater));
+    m_popLater = IxArray<int>(8);
+    return batch;
+}
+
+int IxKernel::TakeWindowRequest()
+{
+    int request = m_nWindowRequest;
+    m_nWindowRequest = IXWR_NONE;
+    return request;
+}
+
+BOOL IxKernel::TakeCaretRequest(IxCaretRect* out)
+{
+    if (m_caretRequest.width == kIxNoCaret)
+        return FALSE;
+    *out = m_caretRequest;
+    m_caretRequest.width = kIxNoCaret;
+    return TRUE;
 }

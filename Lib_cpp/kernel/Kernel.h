@@ -6,8 +6,11 @@
 // point into (action queue, timer table). User-interface thread only.
 #pragma once
 
+#include "Lib_cpp/core/ActionCodes.h"
 #include "Lib_cpp/core/Containers.h"
+#include "Lib_cpp/kernel/EventCodes.h"
 #include "Lib_cpp/kernel/Receiver.h"
+#include "Lib_cpp/kernel/ServiceCodes.h"
 #include "platform/base/Types.h"
 
 class IxElement;
@@ -26,18 +29,6 @@ inline int IxActionKind(DWORD word)
 {
     return static_cast<int>(word >> 16);
 }
-
-// Action kinds.
-enum : int {
-    AEV_PRESS = 4096,
-    AEV_RELEASE = 4097,
-    AEV_FAILED = 4098,
-    AEV_ABORT = 4099,
-    AEV_BEGIN = 4100,
-    AEV_COMPLETE = 4102,
-    AEV_ATTACH = 4128,
-    AEV_DETACH = 4129,
-};
 
 // A filter table is a zero-ended list of rows {id low 16 bits, kind high 16
 // bits}. A row matches when its id equals the action's and its kind is 0 or
@@ -70,63 +61,6 @@ struct IxTimerEntry {
     UINT_PTR uId;
 };
 
-// Window requests, carried out at the end of the outermost busy bracket.
-enum : int {
-    IXWR_NONE = 0,
-    IXWR_CLOSE = 1,
-    IXWR_SHOW = 2,
-    IXWR_HIDE = 3,
-};
-
-// Kernel service codes (IxKernel::Service, IxElement::Control). Codes
-// outside this list answer 0.
-enum : int {
-    IXSVC_NOP = 1,
-    IXSVC_CHILDWINDOWSHOWN = 2, // record: the view
-    IXSVC_RESTACK = 3,
-    IXSVC_BROADCAST = 4,  // record: IxActionRecord
-    IXSVC_KEYEDEVENT = 5, // value: for event 8 of the element of keyed record 0
-    IXSVC_OPENDC = 6,     // value: width | height << 16; answer: IxDC*
-    IXSVC_OPENDC2 = 7,
-    IXSVC_CURSORPOS = 10, // record: POINT
-    IXSVC_ENDDCKEEP = 11, // record: IxDC*; answer: HBITMAP
-    IXSVC_ENDDC = 12,     // record: IxDC*
-    IXSVC_FLAGFRAME = 13,
-    IXSVC_DRAGONSOURCE = 14,
-    IXSVC_ISDRAGSOURCE = 15, // record: the element
-    IXSVC_REPAINTNOTICE = 19,
-    IXSVC_NOTICE1 = 23, // value
-    IXSVC_NOTICE2 = 24,
-    IXSVC_NOTICE3 = 25,
-    IXSVC_FOCUS = 26,         // record: element or null
-    IXSVC_NODEFAULTDRAW = 27, // value
-    IXSVC_GETFONT = 28,       // record: IxFontEntry, value: index
-    IXSVC_SETFONT = 29,       // record: IxFontEntry, value: index
-    IXSVC_SCROLL = 30,        // record: scroll record
-    IXSVC_SCROLLLIMITS = 31,
-    IXSVC_ENDSCROLL = 32,     // record: the element
-    IXSVC_SCROLLRUNNING = 33, // record: the element
-    IXSVC_DRAGLAYER = 34,     // record: IxLayerRecord
-    IXSVC_DRAGVIEW = 35,
-    IXSVC_PAINTLOCK = 36, // value
-    IXSVC_MODAL = 37,     // record: IxLayerRecord, value: priority
-    IXSVC_ENDMODAL = 38,  // value: result
-    IXSVC_MOVED = 39,
-    IXSVC_PUSH = 40,        // record: IxLayerRecord, value: priority
-    IXSVC_PUSHSCREEN = 41,  // record: IxLayerRecord
-    IXSVC_PUSHOVERLAY = 42, // record: IxLayerRecord
-    IXSVC_PUSHTOP = 43,     // record: IxLayerRecord, value: level
-    IXSVC_POP = 44,         // value: view id (0 = top)
-    IXSVC_REMOVEOWNED = 45, // record: owner element
-    IXSVC_ISSHOWN = 46,     // value: view id; answer: the view
-    IXSVC_DRAIN = 47,
-    IXSVC_ATTACH = 48,     // record: the view
-    IXSVC_DETACH = 49,     // value: view id
-    IXSVC_REPAINTNOW = 52, // value: drain first
-    IXSVC_POPUP = 53,      // record: IxLayerRecord
-    IXSVC_CLOSEPOPUP = 54,
-};
-
 // Record of the layer services: the view and the element that owns the
 // layer (null: the frame deletes the view when the layer goes).
 struct IxLayerRecord {
@@ -147,6 +81,7 @@ struct IxKeyedRecord {
     IxArray<LPARAM> first{8};
     IxArray<LPARAM> second{8};
 };
+inline constexpr int kIxDragOwnerRecord = 0;
 
 // Where the dragged view was grabbed and its size (the drag image service).
 struct IxDragRecord {
@@ -341,8 +276,94 @@ public:
     const IxArray<IxSubscription*>& Subscriptions() const { return m_subscriptions; }
     IxSubscription* FindSubscription(int id) const;
 
-    // Per-pass state, public like the original's fields: handlers set the
-    // requests, the end of the outermost bracket carries them out.
+    // Delivers the action to the subscribers of its id (newest first; one
+    // that takes it ends the delivery) or, when none takes it, to every
+    // listener whose filter matches, in registration order. Receivers added
+    // during the walk do not hear this action; removed ones are skipped
+    // (the tables are compacted only once no walk runs). Pending deferred
+    // work is handed to the host after the subscriber that took the action
+    // and after each listener.
+    void Deliver(DWORD word, LPARAM value);
+    // Walks over the tables in progress; compaction waits until none is.
+    void BeginWalk() { ++m_nWalks; }
+    void EndWalk() { --m_nWalks; }
+
+    // ---- Requests of one pass ----
+    // Handlers make them; the end of the outermost busy bracket carries them
+    // out (the frame takes each one, which clears it).
+    // Clears the requests of the previous pass (the bracket's start).
+    void BeginPass();
+    // The whole frame is redrawn once the current message has been handled.
+    void RequestInvalidateAll()
+    {
+        m_bInvalidateAll = TRUE;
+        m_bDeferredWork = TRUE;
+    }
+    BOOL TakeInvalidateAll() { return Take(m_bInvalidateAll); }
+    // The main window is updated at the next deferred-work flush.
+    void RequestUpdateNow()
+    {
+        m_bUpdateNow = TRUE;
+        m_bDeferredWork = TRUE;
+    }
+    BOOL TakeUpdateNow() { return Take(m_bUpdateNow); }
+    // The layer of the view id goes at the next deferred-work flush.
+    void RequestPopLater(int viewId)
+    {
+        m_bDeferredWork = TRUE;
+        m_popLater.Add(viewId);
+    }
+    // The view ids whose layers go now (the list starts empty again).
+    IxArray<int> TakePopLater();
+    BOOL HasDeferredWork() const { return m_bDeferredWork; }
+    BOOL TakeDeferredWork() { return Take(m_bDeferredWork); }
+    BOOL IsInvalidateAllRequested() const { return m_bInvalidateAll; }
+    // IXWR_*; the last request of a pass wins.
+    void RequestWindow(int request) { m_nWindowRequest = request; }
+    int TakeWindowRequest();
+    // The layers changed: the whole frame is due for repaint.
+    void RequestRepaint() { m_bRepaint = TRUE; }
+    BOOL IsRepaintRequested() const { return m_bRepaint; }
+    BOOL TakeRepaint() { return Take(m_bRepaint); }
+    // A soft key for the focused text control (a character above 1).
+    void RequestSoftKey(int key) { m_nSoftKeyRequest = key; }
+    int GetSoftKeyRequest() const { return m_nSoftKeyRequest; }
+    void ClearSoftKeyRequest() { m_nSoftKeyRequest = 0; }
+    // A caret rectangle for the main window; width kIxNoCaret is none.
+    void RequestCaret(const IxCaretRect& caret) { m_caretRequest = caret; }
+    BOOL HasCaretRequest() const { return m_caretRequest.width != kIxNoCaret; }
+    // The request, cleared; false when there is none.
+    BOOL TakeCaretRequest(IxCaretRect* out);
+    void ClearCaretRequest() { m_caretRequest.width = kIxNoCaret; }
+
+    // ---- Pointer state ----
+    // The element that keeps the pointer (the gesture's element or the
+    // frame); null when it was deleted or detached.
+    IxElement* GetCaptureTarget() const { return m_pCaptureTarget; }
+    void SetCaptureTarget(IxElement* element) { m_pCaptureTarget = element; }
+    // Clears the capture target when it is the element.
+    void ReleaseCapture(const IxElement* element)
+    {
+        if (m_pCaptureTarget == element)
+            m_pCaptureTarget = nullptr;
+    }
+    // Gets IXEV_POINTERNOTICE with every press and release (an idle-timer
+    // view).
+    IxElement* GetPointerNoticeView() const { return m_pPointerNoticeView; }
+    void SetPointerNoticeView(IxElement* view) { m_pPointerNoticeView = view; }
+    // Where the dragged view was grabbed and its size.
+    IxDragRecord* GetDragRecord() { return &m_drag; }
+    // Sets the focused element (the frame's focus service sends the events).
+    void SetFocusElement(IxElement* element) { m_pFocus = element; }
+
+private:
+    static BOOL Take(BOOL& flag)
+    {
+        BOOL was = flag;
+        flag = FALSE;
+        return was;
+    }
+
     int m_nLead = 1;
     BOOL m_bInvalidateAll = FALSE;
     int m_nWindowRequest = IXWR_NONE;
@@ -356,14 +377,9 @@ public:
     IxDragRecord m_drag{0, 0, 0, 0};
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
-    // Gets event 15 with every press and release (an idle-timer view).
     IxElement* m_pPointerNoticeView = nullptr;
     int m_nTuning[3] = {100, 35, 2};
-    // Broadcasts in progress; compaction waits until none is.
-    int m_nWalks = 0;
-
-private:
-    friend class IxKernelFrame;
+    int m_nWalks = 0; // broadcasts in progress
 
     IxKernelHost* m_pHost;
     IxRing* m_pQueue;

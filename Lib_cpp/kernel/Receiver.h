@@ -5,10 +5,8 @@
 // subscribers).
 #pragma once
 
+#include "Lib_cpp/kernel/EventCodes.h"
 #include "platform/base/Types.h"
-
-// The event that carries a kernel timer (param: the timer's id).
-enum : int { IXEV_TIMER = 36 };
 
 class IxReceiver {
 public:
@@ -32,6 +30,8 @@ public:
     virtual void PostAction(int id, int kind, LPARAM value) = 0;
     // Drops what the frame holds of an element that is being deleted.
     virtual void ForgetElement(IxElement* element) = 0;
+    // Carries out the deferred work that a delivered action requested.
+    virtual void FlushDeferredWork() = 0;
 
 protected:
     ~IxKernelHost() = default;

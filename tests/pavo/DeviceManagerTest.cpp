@@ -55,7 +55,7 @@ class Recorder : public IxElement {
 public:
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
-        if (code == IXDEV_DEVICEEVENT)
+        if (code == IXA_DEVICEEVENT)
             log.push_back(KindName(kind) + " " + std::to_string(value) + " @"
                           + std::to_string(platform::NowMs() - origin));
         return 0;
@@ -91,14 +91,14 @@ public:
     void OnAbsent(int n) override { hooks.push_back("absent " + std::to_string(n)); }
     void OnMountGaveUp(int n) override { hooks.push_back("gave up " + std::to_string(n)); }
 
-    BOOL ProbeFamily30(int i) override { return Present(30 + i); }
+    BOOL ProbeIpod(int i) override { return Present(30 + i); }
     BOOL ProbeFamily20(int i) override { return Present(20 + i); }
-    BOOL ProbeFamily70(int i) override { return Present(70 + i); }
+    BOOL ProbeCamera(int i) override { return Present(70 + i); }
     BOOL ProbeOther(int n) override { return Present(n); }
-    BOOL ProbeCountFamily30(int i, int) override { return Ready(30 + i); }
-    BOOL ProbeCountFamily20(int i, int) override { return Ready(20 + i); }
-    BOOL ProbeCountFamily70(int i, int) override { return Ready(70 + i); }
-    BOOL ProbeCountOther(int n, int) override { return Ready(n); }
+    BOOL ProbeIpodReady(int i, int) override { return Ready(30 + i); }
+    BOOL ProbeFamily20Ready(int i, int) override { return Ready(20 + i); }
+    BOOL ProbeCameraReady(int i, int) override { return Ready(70 + i); }
+    BOOL ProbeOtherReady(int n, int) override { return Ready(n); }
 
     BOOL Present(int n) const { return present.count(n) && present.at(n); }
     BOOL Ready(int n) const { return readyAt.count(n) && platform::NowMs() >= readyAt.at(n); }
@@ -130,7 +130,7 @@ void RegisterSystemTable(IxDeviceManager& m)
     ASSERT_TRUE(m.SetDisplayName(12, u"USB"));
 }
 
-const DWORD kEventFilter[] = {IxActionWord(IXDEV_DEVICEEVENT, 0), 0};
+const DWORD kEventFilter[] = {IxActionWord(IXA_DEVICEEVENT, 0), 0};
 
 constexpr std::uint64_t kStep = 50; // every interval of the table is a multiple
 
@@ -312,7 +312,7 @@ TEST_F(DeviceManagerTest, EachDeviceKindOfTheTableAttachesMountsOrGivesUpAndDeta
             if (c.folder && c.readyAfter == 0)
                 MakeFolder(c.folder);
         }
-        Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, c.number);
+        Notice(IXA_DEVICENOTICE, AEV_ATTACH, c.number);
         bool mountedAtOnce = c.attach.size() > 1 && c.attach[1] == "DEFAULT " + std::to_string(c.number) + " @0";
         EXPECT_EQ(m.GetState(c.number), mountedAtOnce ? 3 : 2);
         Run(c.horizon, [&] {
@@ -323,7 +323,7 @@ TEST_F(DeviceManagerTest, EachDeviceKindOfTheTableAttachesMountsOrGivesUpAndDeta
         if (!c.detach.empty()) {
             EXPECT_EQ(m.GetState(c.number), 3);
             Mark();
-            Notice(IXDEV_DEVICENOTICE, AEV_DETACH, c.number);
+            Notice(IXA_DEVICENOTICE, AEV_DETACH, c.number);
             Run(7000);
             EXPECT_EQ(recorder.Take(), c.detach);
         }
@@ -341,26 +341,26 @@ TEST_F(DeviceManagerTest, EachDeviceKindOfTheTableAttachesMountsOrGivesUpAndDeta
 TEST_F(DeviceManagerTest, AccOffIsReportedOnlyAfterItsDetachDelayAndCancelledWhenAccReturns)
 {
     Watcher& m = StartSystem();
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 100);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 100);
     Run(500);
     recorder.Take();
 
     Mark();
-    Notice(IXDEV_DEVICENOTICE, AEV_DETACH, 100);
+    Notice(IXA_DEVICENOTICE, AEV_DETACH, 100);
     EXPECT_EQ(m.GetState(100), 2);
     Run(3000);
-    Notice(IXDEV_DEVICENOTICE, AEV_DETACH, 100); // a repeated off changes nothing
+    Notice(IXA_DEVICENOTICE, AEV_DETACH, 100); // a repeated off changes nothing
     Run(2000);
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 100);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 100);
     EXPECT_EQ(m.GetState(100), 3);
     Run(10000);
     EXPECT_EQ(recorder.Take(), (Log{"COMPLETE 100 @0", "BEGIN 100 @5000"}));
 
     // Forced present during the delay also ends it.
     Mark();
-    Notice(IXDEV_DEVICENOTICE, AEV_DETACH, 100);
+    Notice(IXA_DEVICENOTICE, AEV_DETACH, 100);
     Run(1000);
-    Notice(IXDEV_FORCENOTICE, AEV_ATTACH, 100);
+    Notice(IXA_FORCENOTICE, AEV_ATTACH, 100);
     Run(10000);
     EXPECT_EQ(recorder.Take(), (Log{"COMPLETE 100 @0", "ATTACH 100 @1000"}));
     EXPECT_EQ(m.GetState(100), 2);
@@ -379,9 +379,9 @@ TEST_F(DeviceManagerTest, AliasesFollowTheNavigationCardFromSlotToSlot)
         std::fclose(f);
     }
     Mark();
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 11);
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10); // bound: dropped
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 11);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 10); // bound: dropped
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 10 @0", "DEFAULT 10 @0", "ATTACH 11 @0", "DEFAULT 11 @0"}));
     EXPECT_EQ(m.GetAliasTarget(10), 11);
     EXPECT_EQ(m.GetAliasTarget(11), 10);
@@ -403,9 +403,9 @@ TEST_F(DeviceManagerTest, AliasesFollowTheNavigationCardFromSlotToSlot)
 
     // Both cards out; the navigation card goes into the first slot.
     Mark();
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 10);
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 11);
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 11); // unbound: dropped
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 11);
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 11); // unbound: dropped
     EXPECT_EQ(recorder.Take(), (Log{"DETACH 10 @0", "DETACH 11 @0"}));
     EXPECT_EQ(m.GetAliasTarget(10), 0);
     EXPECT_EQ(m.GetAliasState(10), 0);
@@ -419,8 +419,8 @@ TEST_F(DeviceManagerTest, AliasesFollowTheNavigationCardFromSlotToSlot)
         std::fclose(f);
     }
     MakeFolder("Storage Card2");
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 11);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 11);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 10 @0", "DEFAULT 10 @0", "ATTACH 11 @0", "DEFAULT 11 @0"}));
     EXPECT_EQ(m.GetAliasTarget(10), 10);
     EXPECT_EQ(m.GetAliasTarget(11), 11);
@@ -434,8 +434,8 @@ TEST_F(DeviceManagerTest, WithoutPreferenceAnAliasTakesAnExistingFolderAndOneCar
     // No folder yet: alias 10 falls back to the first card, which polls; the
     // second card waits while the first one polls.
     Mark();
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 11);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 11);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 10 @0", "ATTACH 11 @0"}));
     EXPECT_EQ(m.GetAliasTarget(10), 10);
     EXPECT_EQ(m.GetAliasTarget(11), 11);
@@ -450,10 +450,10 @@ TEST_F(DeviceManagerTest, WithoutPreferenceAnAliasTakesAnExistingFolderAndOneCar
 
     // Only the second card's folder exists: it is preferred to the first
     // absent card.
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 10);
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 11);
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 11);
     RemoveFolder("Storage Card");
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 10);
     EXPECT_EQ(m.GetAliasTarget(10), 11);
     EXPECT_EQ(m.GetAliasState(10), 3);
 }
@@ -477,13 +477,13 @@ TEST_F(DeviceManagerTest, FailureWaitEndsInAMountWhenTheDeviceIsStillThereElseIn
         for (int n : {22, 23}) {
             m.present[n] = true;
             m.readyAt[n] = 0;
-            Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, n);
+            Notice(IXA_DEVICENOTICE, AEV_ATTACH, n);
         }
         recorder.Take();
         Mark();
-        Notice(IXDEV_DEVICENOTICE, AEV_FAILED, 23); // no failure wait: absent at once
+        Notice(IXA_DEVICENOTICE, AEV_FAILED, 23); // no failure wait: absent at once
         EXPECT_EQ(recorder.Take(), (Log{"DETACH 23 @0"}));
-        Notice(IXDEV_DEVICENOTICE, AEV_FAILED, 22);
+        Notice(IXA_DEVICENOTICE, AEV_FAILED, 22);
         EXPECT_EQ(m.GetState(22), 2);
         m.present[22] = c.stillPresent;
         Run(3000);
@@ -499,17 +499,17 @@ TEST_F(DeviceManagerTest, NoticesThatDoNotFitTheStateChangeNothing)
     EXPECT_EQ(m.GetState(999), 0);
     EXPECT_EQ(m.GetState(102), 1); // registered, never probed
     EXPECT_EQ(m.GetAliasState(11), 0);
-    Notice(IXDEV_DEVICENOTICE, AEV_DETACH, 102);  // absent already
-    Notice(IXDEV_DEVICENOTICE, AEV_DEFAULT, 102); // ready outside polling
-    Notice(IXDEV_DEVICENOTICE, AEV_FAILED, 102);
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 999);
-    Notice(IXDEV_ALIASNOTICE, AEV_DETACH, 10);
-    Notice(IXDEV_PLATFORMNOTICE, AEV_ATTACH, 0); // no global notices for this manager
+    Notice(IXA_DEVICENOTICE, AEV_DETACH, 102);  // absent already
+    Notice(IXA_DEVICENOTICE, AEV_DEFAULT, 102); // ready outside polling
+    Notice(IXA_DEVICENOTICE, AEV_FAILED, 102);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 999);
+    Notice(IXA_ALIASNOTICE, AEV_DETACH, 10);
+    Notice(IXA_PLATFORMNOTICE, AEV_ATTACH, 0); // no global notices for this manager
     EXPECT_TRUE(recorder.Take().empty());
     Mark();
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 102);
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 102);
-    Notice(IXDEV_FORCENOTICE, AEV_DEFAULT, 102);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 102);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 102);
+    Notice(IXA_FORCENOTICE, AEV_DEFAULT, 102);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 102 @0", "DEFAULT 102 @0"}));
     EXPECT_EQ(m.hooks, (Log{"present 102"}));
 }
@@ -531,11 +531,11 @@ TEST_F(DeviceManagerTest, GlobalNoticesRescanEveryDeviceAndStartProbesWithoutAtt
     m.present[30] = true;
     m.readyAt[30] = 0;
     MakeFolder("Storage Card");
-    Notice(IXDEV_PLATFORMNOTICE, AEV_ATTACH, 0);
+    Notice(IXA_PLATFORMNOTICE, AEV_ATTACH, 0);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 10 @0", "DEFAULT 10 @0", "ATTACH 30 @0", "DEFAULT 30 @0"}));
     m.present[30] = false;
     RemoveFolder("HDD");
-    Notice(IXDEV_PLATFORMNOTICE, AEV_DETACH, 0);
+    Notice(IXA_PLATFORMNOTICE, AEV_DETACH, 0);
     EXPECT_EQ(recorder.Take(), (Log{"DETACH 30 @0", "DETACH 12 @0"}));
     EXPECT_EQ(m.GetState(10), 3);
 }
@@ -596,7 +596,7 @@ TEST_F(DeviceManagerTest, NegativePollCountMountsThatManyIntervalsAfterPresenceW
     Watcher& m = *manager;
     ASSERT_TRUE(m.AddDevice(23, nullptr, 500, -3, 0, 0));
     m.Start(FALSE, nullptr);
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 23); // never answers ready
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 23); // never answers ready
     Run(3000);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 23 @0", "DEFAULT 23 @1500"}));
 }
@@ -608,11 +608,11 @@ TEST_F(DeviceManagerTest, AnAliasWithNothingToBindStaysUnbound)
     ASSERT_TRUE(m.AddAlias(15, u"Spare", u"\\Z", 0));
     ASSERT_TRUE(m.AddDevice(10, u"\\Storage Card", 650, 20, 0, 0));
     m.Start(FALSE, nullptr);
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 15);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 15);
     EXPECT_EQ(m.GetAliasTarget(15), 0);
     // A device registered later can still be bound.
     ASSERT_TRUE(m.AddDevice(15, u"\\Zip", 0, 0, 0, 0));
-    Notice(IXDEV_ALIASNOTICE, AEV_ATTACH, 15);
+    Notice(IXA_ALIASNOTICE, AEV_ATTACH, 15);
     EXPECT_EQ(m.GetAliasTarget(15), 15);
     EXPECT_EQ(m.GetAliasState(15), 3);
 }
@@ -620,11 +620,11 @@ TEST_F(DeviceManagerTest, AnAliasWithNothingToBindStaysUnbound)
 TEST_F(DeviceManagerTest, StopLeavesNoListenerOrTimer)
 {
     Watcher& m = StartSystem();
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 10); // polling
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 10); // polling
     ASSERT_EQ(m.GetState(10), 2);
     m.Stop();
     Run(2000);
-    Notice(IXDEV_DEVICENOTICE, AEV_ATTACH, 102);
+    Notice(IXA_DEVICENOTICE, AEV_ATTACH, 102);
     EXPECT_EQ(recorder.Take(), (Log{"ATTACH 10 @0"}));
     EXPECT_EQ(m.GetState(10), 2);
     EXPECT_EQ(m.GetState(102), 1);

@@ -705,27 +705,27 @@ TEST_F(ElementApiKernelTest, ScreenEventsAndDeferredPop)
 
     frame->GetQueue().Clear();
     PostBackCommand(5202);
-    PostEvent202(5203);
+    PostCloseView(5203);
     IxRingEntry entry{};
     ASSERT_TRUE(frame->GetQueue().Pop(&entry));
-    EXPECT_EQ(entry.dwAction, IxActionWord(201, AEV_PRESS));
+    EXPECT_EQ(entry.dwAction, IxActionWord(IXA_BACK, AEV_DEFAULT));
     EXPECT_EQ(entry.lValue, 5202);
     ASSERT_TRUE(frame->GetQueue().Pop(&entry));
-    EXPECT_EQ(entry.dwAction, IxActionWord(202, AEV_PRESS));
+    EXPECT_EQ(entry.dwAction, IxActionWord(IXA_CLOSEVIEW, AEV_DEFAULT));
     EXPECT_EQ(entry.lValue, 5203);
 
     PushLayer(&owner, new Area(601), 5, FALSE);
     PopLayerLater(601);
-    EXPECT_TRUE(kernel->m_bDeferredWork);
+    EXPECT_TRUE(kernel->HasDeferredWork());
     EXPECT_TRUE(IsLayerShown(601));
     frame->FlushDeferredWork();
     EXPECT_FALSE(IsLayerShown(601));
 
     IxKernel::MarkUpdateAll(nullptr);
-    EXPECT_TRUE(kernel->m_bInvalidateAll);
-    EXPECT_TRUE(kernel->m_bDeferredWork);
-    kernel->m_bInvalidateAll = FALSE;
-    kernel->m_bDeferredWork = FALSE;
+    EXPECT_TRUE(kernel->IsInvalidateAllRequested());
+    EXPECT_TRUE(kernel->HasDeferredWork());
+    kernel->TakeInvalidateAll();
+    kernel->TakeDeferredWork();
 }
 
 TEST_F(ElementApiKernelTest, ScrollWindowRectMovesThePartThatStaysAndAnswersTheStrip)

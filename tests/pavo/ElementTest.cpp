@@ -107,14 +107,14 @@ TEST(ElementTest, FlagSettersSendTheirEventsOnlyOnChange)
         {"select", [](IxElement* e, BOOL a) { e->SetSelected(a, 7); }, 0, 1, IXEV_SELECTED, 7, IXF_SELECTED, true},
         {"unselect", [](IxElement* e, BOOL a) { e->SetSelected(a, 7); }, IXF_SELECTED, 0, IXEV_UNSELECTED, 7,
          IXF_SELECTED, false},
-        {"current", [](IxElement* e, BOOL a) { e->SetReportEvents(a, 7); }, 0, 1, IXEV_CURRENT, 7, IXF_CURRENT, true},
-        {"not current", [](IxElement* e, BOOL a) { e->SetReportEvents(a, 7); }, IXF_CURRENT, 0, IXEV_NOTCURRENT, 7,
+        {"current", [](IxElement* e, BOOL a) { e->SetCurrent(a, 7); }, 0, 1, IXEV_CURRENT, 7, IXF_CURRENT, true},
+        {"not current", [](IxElement* e, BOOL a) { e->SetCurrent(a, 7); }, IXF_CURRENT, 0, IXEV_NOTCURRENT, 7,
          IXF_CURRENT, false},
-        {"press", [](IxElement* e, BOOL a) { e->SetFlag40(a, 7); }, 0, 1, IXEV_PRESSED, 7, IXF_PRESSED, true},
-        {"release", [](IxElement* e, BOOL a) { e->SetFlag40(a, 7); }, IXF_PRESSED, 0, IXEV_RELEASED, 7, IXF_PRESSED,
+        {"press", [](IxElement* e, BOOL a) { e->SetPressed(a, 7); }, 0, 1, IXEV_PRESSED, 7, IXF_PRESSED, true},
+        {"release", [](IxElement* e, BOOL a) { e->SetPressed(a, 7); }, IXF_PRESSED, 0, IXEV_RELEASED, 7, IXF_PRESSED,
          false},
-        {"mark", [](IxElement* e, BOOL a) { e->SetFlag100(a, 7); }, 0, 0, IXEV_MARKED, 7, IXF_MARKED, true},
-        {"unmark", [](IxElement* e, BOOL a) { e->SetFlag100(a, 7); }, IXF_MARKED, 1, IXEV_UNMARKED, 7, IXF_MARKED,
+        {"mark", [](IxElement* e, BOOL a) { e->SetUnmarked(a, 7); }, 0, 0, IXEV_MARKED, 7, IXF_MARKED, true},
+        {"unmark", [](IxElement* e, BOOL a) { e->SetUnmarked(a, 7); }, IXF_MARKED, 1, IXEV_UNMARKED, 7, IXF_MARKED,
          false},
         {"hide", [](IxElement* e, BOOL a) { e->Show(a, 7); }, 0, 0, IXEV_HIDDEN, 0, IXF_HIDDEN, true},
         {"show", [](IxElement* e, BOOL a) { e->Show(a, 7); }, IXF_HIDDEN, 1, IXEV_SHOWN, 0, IXF_HIDDEN, false},
@@ -250,10 +250,10 @@ TEST(ElementTest, FindElementSearchesTheSubtreeThenOutward)
     };
     for (const Case& c : cases) {
         IxElement* stop = c.subtreeOnly ? c.start : nullptr;
-        EXPECT_EQ(c.start->FindElement(1, c.id, nullptr, c.start, stop), c.found) << c.id;
+        EXPECT_EQ(c.start->FindElement(IXFIND_ID, c.id, nullptr, c.start, stop), c.found) << c.id;
     }
     IxArray<IxElement*> all(4);
-    root.FindElement(1, 5, &all, &root, &root);
+    root.FindElement(IXFIND_ID, 5, &all, &root, &root);
     ASSERT_EQ(all.Count(), 2);
     EXPECT_EQ(all[0], a1);
     EXPECT_EQ(all[1], b1);
@@ -417,7 +417,7 @@ TEST(ElementTest, DeletingAnElementInsideItsOwnHandlerIsSafe)
         EXPECT_EQ(button->OnInput(IXIN_DOWN, reinterpret_cast<LPARAM>(&pt)), 0);
         EXPECT_FALSE(watch.Alive());
         // The tree is still sound: the root walks and deletes what is left.
-        EXPECT_EQ(root.FindElement(1, 1, nullptr, nullptr, &root), nullptr);
+        EXPECT_EQ(root.FindElement(IXFIND_ID, 1, nullptr, nullptr, &root), nullptr);
     }
 }
 

@@ -197,7 +197,7 @@ TEST_F(FileThreadsTest, WatcherMergesABurstIntoOneNoticePerPath)
         return seen.count("4 \\HDD\\Src\\zz.mp3") > 0;
     }));
     EXPECT_EQ(seen, std::set<std::string>(expected.begin(), expected.end()));
-    EXPECT_TRUE(HasEvent(35, IXFS_EV_PROGRESS));
+    EXPECT_TRUE(HasEvent(35, AEV_DEFAULT));
     EXPECT_EQ(recorder.events.front().value, reinterpret_cast<LPARAM>(&watcher));
 
     fs::remove(unit.Host("HDD/Src/f0.mp3"));
@@ -373,11 +373,11 @@ TEST_F(ScanTest, ThreadReportsBeginThrottledProgressAndCompletion)
     // meanwhile, so exactly the first folder reports progress.
     scan.LockResults();
     ASSERT_TRUE(scan.Start(u"\\HDD\\Root", mp3, 1, 3));
-    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, IXFS_EV_BEGIN); }));
+    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, AEV_BEGIN); }));
     clock.Advance(501);
     scan.UnlockResults();
-    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, IXFS_EV_COMPLETE); }));
-    EXPECT_EQ(Kinds(54), (std::vector<int>{IXFS_EV_BEGIN, IXFS_EV_PROGRESS, IXFS_EV_COMPLETE}));
+    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, AEV_COMPLETE); }));
+    EXPECT_EQ(Kinds(54), (std::vector<int>{AEV_BEGIN, AEV_DEFAULT, AEV_COMPLETE}));
     EXPECT_EQ(recorder.events.back().value, reinterpret_cast<LPARAM>(&scan));
     EXPECT_EQ(Results(scan).size(), 6u);
 
@@ -385,12 +385,12 @@ TEST_F(ScanTest, ThreadReportsBeginThrottledProgressAndCompletion)
     recorder.events.clear();
     scan.LockResults();
     ASSERT_TRUE(scan.Start(u"\\HDD\\Root", mp3, 1, 3));
-    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, IXFS_EV_BEGIN); }));
+    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, AEV_BEGIN); }));
     scan.RequestStop(); // what the cancel asks, while the scan still waits
     scan.UnlockResults();
     IxFsThread::Cancel(&scan, 3000);
-    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, IXFS_EV_STOPPED); }));
-    EXPECT_FALSE(HasEvent(54, IXFS_EV_COMPLETE));
+    ASSERT_TRUE(PumpUntil([&] { return HasEvent(54, AEV_ABORT); }));
+    EXPECT_FALSE(HasEvent(54, AEV_COMPLETE));
 }
 
 // ---- copy jobs ----

@@ -648,7 +648,7 @@ TEST_F(InputTest, ScrollServicesRegisterUpdateQueryAndRemove)
     auto* element = Add(new Scroller(RECT{0, 0, 200, 400}, 4000));
     IxGestureRecord g{element, 200, 400, 0, -30, 200, 4000, {0, 0, 0, 0, 0, 0, 0, 12}};
     EXPECT_EQ(Service(IXSVC_SCROLLRUNNING, element), 0); // no record
-    EXPECT_EQ(Service(IXSVC_SCROLL, &g, 3), 1);
+    EXPECT_EQ(Service(IXSVC_BEGINGESTURE, &g, 3), 1);
     const IxScrollRecord* r = frame->ScrollRecordOf(element);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->nMode, 3);
@@ -663,17 +663,17 @@ TEST_F(InputTest, ScrollServicesRegisterUpdateQueryAndRemove)
     EXPECT_EQ(Service(IXSVC_SCROLLRUNNING, element), 0); // registered, not moving
     // A velocity starts the fling; removal stops it.
     g.values[IXGV_VELOCITYY] = 1;
-    Service(IXSVC_SCROLL, &g, 0);
+    Service(IXSVC_BEGINGESTURE, &g, 0);
     frame->SyncTimers();
     EXPECT_EQ(Service(IXSVC_SCROLLRUNNING, element), 1);
-    EXPECT_EQ(Service(IXSVC_ENDSCROLL, element), 1);
+    EXPECT_EQ(Service(IXSVC_ENDGESTURE, element), 1);
     EXPECT_EQ(frame->ScrollRecordOf(element), nullptr);
     EXPECT_EQ(Service(IXSVC_SCROLLRUNNING, element), 0);
     Tick(100);
     EXPECT_TRUE(element->steps.empty());
     // Services 31 to 33 of an element without a record do nothing.
     EXPECT_EQ(Service(IXSVC_SCROLLLIMITS, &g), 1);
-    EXPECT_EQ(Service(IXSVC_ENDSCROLL, element), 1);
+    EXPECT_EQ(Service(IXSVC_ENDGESTURE, element), 1);
 }
 
 } // namespace

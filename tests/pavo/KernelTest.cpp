@@ -384,17 +384,16 @@ TEST_F(KernelTest, EndOfTheOutermostBracketRunsItsWorkInOrder)
     kernel->AddListener(filter, &gone);
     kernel->AddListener(queuedFilter, &queued);
     handler.onAction = [&](int, LPARAM) {
-        kernel->m_popLater.Add(44);
-        kernel->m_nWindowRequest = IXWR_CLOSE;
-        kernel->m_nSoftKeyRequest = 0xAC00;
+        kernel->RequestWindow(IXWR_CLOSE);
+        kernel->RequestSoftKey(0xAC00);
         kernel->RemoveListener(filter, &gone);
         PushGlobalAction(61, AEV_PRESS, 0);
         g_log.push_back("handler done");
     };
-    queued.onAction = [&](int, LPARAM) { kernel->m_bInvalidateAll = TRUE; };
+    queued.onAction = [&](int, LPARAM) { kernel->RequestInvalidateAll(); };
     frame->BeginBusy();
     frame->Notify(60, AEV_PRESS, 0);
-    kernel->m_bDeferredWork = TRUE; // the pop-later list is flushed first
+    kernel->RequestPopLater(44); // the pop-later list is flushed first
     EXPECT_EQ(frame->Layers().Count(), 1);
     EXPECT_EQ(TakeLog(), (Log{"handler 60", "handler done"}));
     frame->EndBusy();
@@ -404,7 +403,7 @@ TEST_F(KernelTest, EndOfTheOutermostBracketRunsItsWorkInOrder)
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, g_uIxNotifyAction);
-    EXPECT_EQ(msg.wParam, IxActionWord(1, 4));
+    EXPECT_EQ(msg.wParam, IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY));
     EXPECT_EQ(msg.lParam, 0xAC00);
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_CLOSE);
@@ -432,7 +431,7 @@ TEST_F(KernelTest, WindowRequestsNeedTheHooksConsent)
         ShowWindow(hwnd, c.visibleBefore ? SW_SHOW : SW_HIDE);
         hook->consent = c.consent;
         frame->BeginBusy();
-        kernel->m_nWindowRequest = c.request;
+        kernel->RequestWindow(c.request);
         frame->EndBusy();
         EXPECT_EQ(IsWindowVisible(hwnd), c.visibleAfter) << c.request << " " << c.consent;
         EXPECT_EQ(TakeLog(), c.asked);
@@ -480,11 +479,11 @@ TEST_F(KernelTest, StoppedFrameBroadcastsOnlySystemEventsAndHandsTheRestToTheHoo
 {
     InstallHook();
     Probe p(0, "p");
-    const DWORD filter[] = {IxActionWord(31, 0), IxActionWord(10256, 0), 0};
+    const DWORD filter[] = {IxActionWord(IXA_PLATFORMNOTICE, 0), IxActionWord(10256, 0), 0};
     kernel->AddListener(filter, &p);
     frame->Stop(FALSE);
     PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(10256, AEV_PRESS), 0);
-    PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(31, AEV_ATTACH), 0);
+    PostMessageW(hwnd, g_uIxNotifyAction, IxActionWord(IXA_PLATFORMNOTICE, AEV_ATTACH), 0);
     Pump();
     EXPECT_EQ(TakeLog(), (Log{"hook 10256", "p 31/4128"}));
 }

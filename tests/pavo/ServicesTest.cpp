@@ -125,10 +125,10 @@ TEST_F(ServicesTest, FrameFlagsAndNotices)
     Service(IXSVC_REPAINTNOTICE);
     using N = std::pair<DWORD, LPARAM>;
     EXPECT_EQ(PostedNotices(),
-              (std::vector<N>{{IxActionWord(1, 1), 42},
-                              {IxActionWord(1, 2), 0},
-                              {IxActionWord(1, 3), 0},
-                              {IxActionWord(1, 7), 0}}));
+              (std::vector<N>{{IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_SERVICE1), 42},
+                              {IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_SERVICE2), 0},
+                              {IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_SOFTKEY_FINISH), 0},
+                              {IxActionWord(IXA_WINDOWNOTICE, IXNOTICE_EXTERNAL), 0}}));
 }
 
 TEST_F(ServicesTest, FontEntriesAreReadAndStoredWithTheirNotice)
@@ -145,7 +145,7 @@ TEST_F(ServicesTest, FontEntriesAreReadAndStoredWithTheirNotice)
     EXPECT_EQ(std::u16string(read.FaceText()), u"NanumGothic");
 
     Recorder listener;
-    const DWORD filter[] = {IxActionWord(16, 0), IxActionWord(17, 0), 0};
+    const DWORD filter[] = {IxActionWord(IXA_FONTCHANGED, 0), IxActionWord(IXA_FONTCOLORCHANGED, 0), 0};
     frame->GetKernel()->AddListener(filter, &listener);
     IxFontEntry colour = read;
     colour.crText = RGB(9, 9, 9);
@@ -257,7 +257,7 @@ TEST_F(ServicesTest, AttachedViewsComeAndGoById)
     EXPECT_EQ(Service(IXSVC_ATTACH, view), 1);
     EXPECT_EQ(view->GetParent(), frame);
     EXPECT_TRUE(view->HasFlag(IXF_ACTIVE));
-    EXPECT_EQ(frame->FindElement(1, 80, nullptr, nullptr, nullptr), view);
+    EXPECT_EQ(frame->FindElement(IXFIND_ID, 80, nullptr, nullptr, nullptr), view);
     IxElementWatch watch(view);
     EXPECT_EQ(Service(IXSVC_DETACH, nullptr, 80), 1);
     EXPECT_FALSE(watch.Alive());
@@ -357,14 +357,14 @@ TEST_F(ServicesTest, PictureReadyReachesOnlyAControlThatStillExists)
     frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN);
     // The loader posts a weak reference to the control that asked.
     IxElementRef ref(control);
-    frame->DispatchPosted(IxActionWord(56, 0), IxElementRef(ref).Detach());
+    frame->DispatchPosted(IxActionWord(IXA_PICTUREREADY, 0), IxElementRef(ref).Detach());
     EXPECT_TRUE(control->Heard(16, 0));
 
     // A control deleted after it asked hears nothing, and the reference
     // posted for it is released (the sanitizer build checks the leak).
     LPARAM posted = ref.Detach();
     sheet->RemoveChild(control, FALSE);
-    frame->DispatchPosted(IxActionWord(56, 0), posted);
+    frame->DispatchPosted(IxActionWord(IXA_PICTUREREADY, 0), posted);
     EXPECT_EQ(IxElementRef::Adopt(0).Get(), nullptr);
 }
 
@@ -383,7 +383,8 @@ TEST_F(ServicesTest, DetachKillsTheFramesOwnTimers)
 TEST_F(ServicesTest, WindowNoticesBecomeActions)
 {
     Recorder listener;
-    const DWORD filter[] = {IxActionWord(69, 0), IxActionWord(4, 0), IxActionWord(74, 0), 0};
+    const DWORD filter[]
+        = {IxActionWord(IXA_COPYDATA, 0), IxActionWord(IXA_NOSENDER, 0), IxActionWord(IXA_BROADCASTMESSAGE, 0), 0};
     frame->GetKernel()->AddListener(filter, &listener);
     LPARAM seen[3] = {};
     struct Reader : Recorder {
@@ -398,7 +399,7 @@ TEST_F(ServicesTest, WindowNoticesBecomeActions)
     } reader;
     reader.out = seen;
     reader.count = 2;
-    const DWORD copyFilter[] = {IxActionWord(69, 0), 0};
+    const DWORD copyFilter[] = {IxActionWord(IXA_COPYDATA, 0), 0};
     frame->GetKernel()->AddListener(copyFilter, &reader);
     SendMessageW(hwnd, WM_COPYDATA, 7, 8);
     EXPECT_EQ(seen[0], 7);

@@ -167,7 +167,7 @@ protected:
         manager.AddDevice(11, u"\\Storage Card2", 0, 0, 0, 0);
         manager.AddDevice(12, u"\\HDD", 200, 10, 0, 0);
         manager.SetDisplayName(12, u"USB");
-        manager.ActionIsInvoked(IXDEV_ALIASNOTICE, AEV_ATTACH, 10);
+        manager.ActionIsInvoked(IXA_ALIASNOTICE, AEV_ATTACH, 10);
         ASSERT_EQ(manager.GetAliasTarget(10), 11);
     }
 

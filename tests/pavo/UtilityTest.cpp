@@ -153,6 +153,32 @@ TEST(UtilityText, MultiByteToString)
     EXPECT_EQ(std::u16string(kept.Text()), u"kept");
 }
 
+TEST(UtilityText, CompareNoCaseStopsAtTheLengthOrTheEnd)
+{
+    struct Case {
+        const char16_t* a;
+        const char16_t* b;
+        int length;
+        int sign;
+    };
+    const Case cases[] = {
+        {u"\\Storage Card\\Map", u"\\STORAGE CARD", 13, 0}, // a prefix, without case
+        {u"abc", u"ABD", 2, 0},
+        {u"abc", u"ABD", 3, -1},
+        {u"ab", u"abc", 3, -1}, // the shorter text ends first
+        {u"abc", u"ab", 3, 1},
+        {u"ab", u"AB", 10, 0},                      // both end within the length
+        {u"\u00C9t\u00E9", u"\u00E9T\u00C9", 3, 0}, // Latin-1 letters fold too
+        {u"x", u"y", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        int r = IxCompareNoCase(c.a, c.b, c.length);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign);
+        EXPECT_EQ(IxStartsWithNoCase(c.a, c.b, c.length), c.sign == 0);
+    }
+}
+
 // ---- Paths ----
 
 TEST(UtilityPath, PointerHelpers)

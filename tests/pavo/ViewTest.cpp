@@ -89,8 +89,8 @@ TEST_F(ViewTest, PaintsInListOrderSkippingHiddenAndCurrentLast)
     EXPECT_EQ(g_log, (std::vector<std::string>{"b", "a"}));
 
     g_log.clear();
-    EXPECT_EQ(view.SetProperty(15, reinterpret_cast<LPARAM>(a)), 1);
-    EXPECT_EQ(view.SetProperty(15, reinterpret_cast<LPARAM>(a)), 0); // already in front
+    EXPECT_EQ(view.SetProperty(IXP_TOFRONT, reinterpret_cast<LPARAM>(a)), 1);
+    EXPECT_EQ(view.SetProperty(IXP_TOFRONT, reinterpret_cast<LPARAM>(a)), 0); // already in front
     view.Draw(&record);
     EXPECT_EQ(g_log, (std::vector<std::string>{"b", "a"}));
 }
@@ -118,8 +118,8 @@ TEST_F(ViewTest, FrameViewShowsOnePageAtATime)
     frame.Draw(&record);
     EXPECT_EQ(g_log, (std::vector<std::string>{"p2"}));
     EXPECT_EQ(frame.FindTarget(IXIN_TAP, POINT{5, 5}), p2);
-    EXPECT_EQ(frame.FindElement(1, 1, nullptr, nullptr, &frame), nullptr); // inactive page not searched
-    EXPECT_EQ(frame.FindElement(1, 2, nullptr, nullptr, &frame), p2);
+    EXPECT_EQ(frame.FindElement(IXFIND_ID, 1, nullptr, nullptr, &frame), nullptr); // inactive page not searched
+    EXPECT_EQ(frame.FindElement(IXFIND_ID, 2, nullptr, nullptr, &frame), p2);
 }
 
 // Builds two children each time it is activated.
@@ -245,9 +245,9 @@ TEST_F(ViewTest, BackgroundImageFollowsTheViewsState)
     {
         IxView view;
         view.SetBackground(&image);
-        view.SetFlag40(TRUE, 0);
+        view.SetPressed(TRUE, 0);
         EXPECT_EQ(image.current, IXSTATE_PRESSED);
-        view.SetFlag40(FALSE, 0);
+        view.SetPressed(FALSE, 0);
         EXPECT_EQ(image.current, IXSTATE_NORMAL);
     }
     EXPECT_EQ(image.GetRefCount(), 1);

@@ -360,10 +360,10 @@ TEST_F(FrameTest, VolumeAndPortChangesBecomeDeviceActions)
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, g_uIxNotifyAction);
-    EXPECT_EQ(msg.wParam, MAKEWPARAM(31, 4128));
+    EXPECT_EQ(msg.wParam, MAKEWPARAM(IXA_PLATFORMNOTICE, AEV_ATTACH));
     EXPECT_EQ(msg.lParam, 2);
     ASSERT_TRUE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, MAKEWPARAM(31, 4129));
+    EXPECT_EQ(msg.wParam, MAKEWPARAM(IXA_PLATFORMNOTICE, AEV_DETACH));
     EXPECT_EQ(msg.lParam, 3);
     EXPECT_FALSE(PeekMessageW(&msg, hwnd, 0, 0, PM_REMOVE));
 }

@@ -2,7 +2,7 @@
 // screen, in order, open the engineering screen (view 10056). The screen
 // registers the table with the kernel while its entry point is set up and
 // removes it by the same table when it no longer wants it; the kernel posts
-// the action {10056, 4096} when the whole sequence was touched.
+// the action {10056, AEV_DEFAULT} when the whole sequence was touched.
 #pragma once
 
 #include "Lib_cpp/kernel/Kernel.h"
