@@ -219,6 +219,12 @@ public:
     void SetUnmarked(BOOL unmarked, LPARAM param);
     // Sends the value event (IXEV_VALUE).
     void SendValue(LPARAM value);
+    // The unit's own names of these setters, after the bit or event each
+    // one drives, for code written from the unit's documents.
+    void SetReportEvents(BOOL on, LPARAM param) { SetCurrent(on, param); }
+    void SetFlag40(BOOL on, LPARAM param) { SetPressed(on, param); }
+    void SetFlag100(BOOL unmarked, LPARAM param) { SetUnmarked(unmarked, param); }
+    void SendEvent27(LPARAM value) { SendValue(value); }
 
     // Sets the state image properties (IXP_IMAGENORMAL, ...PRESSED, ...DISABLED,
     // ...SELECTED, ...SELECTEDPRESSED, ...CURRENT) in this order; -1 skips.

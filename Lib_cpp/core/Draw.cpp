@@ -2,6 +2,7 @@
 
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Window.h"
+#include "platform/base/Rect.h"
 #include "platform/base/Text.h"
 
 #include <new>
@@ -437,10 +438,10 @@ BOOL RectsDiffer(const RECT& a, const RECT& b)
 
 BOOL RectsIntersect(const RECT& a, const RECT& b)
 {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    return platform::RectsOverlap(a, b);
 }
 
 BOOL PtInRectInclusive(const RECT& rect, POINT point)
 {
-    return point.x >= rect.left && point.x <= rect.right && point.y >= rect.top && point.y <= rect.bottom;
+    return platform::RectContainsInclusive(rect, point);
 }

@@ -102,7 +102,10 @@ public:
     virtual void OnMountGaveUp(int) {}
     // Presence probes (is the device there now): by family, with the index
     // within the family, or the whole number for the rest. The storage and
-    // family 60 probes ask the readiness probe of their family.
+    // family 60 probes ask the readiness probe of their family. The unit
+    // names them after the family bases: ProbeFamily60, ProbeFamily30 (iPod),
+    // ProbeFamily20, ProbeFamily10 (storage), ProbeFamily70 (camera), and
+    // the readiness probes ProbeCountFamily60 ... ProbeCountOther.
     virtual BOOL ProbeFamily60(int index);
     virtual BOOL ProbeIpod(int) { return FALSE; }
     virtual BOOL ProbeFamily20(int) { return FALSE; }
