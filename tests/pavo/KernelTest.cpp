@@ -5,6 +5,7 @@
 #include "Lib_cpp/frame/KernelFrame.h"
 #include "platform/base/Clock.h"
 #include "platform/ui/Window.h"
+#include "tests/common/FrameWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -73,13 +74,8 @@ protected:
     void SetUp() override
     {
         g_log.clear();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = IxWndProc;
-        wc.cbWndExtra = 4;
-        wc.lpszClassName = u"KernelTestClass";
-        RegisterClassW(&wc);
-        auto* window = new IxFrameWnd;
-        ASSERT_TRUE(window->Create(0, u"KernelTestClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr));
+        window = frametest::OpenFrameWindow(u"KernelTestClass");
+        ASSERT_NE(window, nullptr);
         hwnd = window->GetHandle();
         frame = window->GetKernelFrame();
         ASSERT_NE(frame, nullptr);
@@ -91,9 +87,9 @@ protected:
     {
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
-        Drop();
         EXPECT_EQ(IxGetKernel(), nullptr);
-        UnregisterClassW(u"KernelTestClass", nullptr);
+        // The application's main window: its object went with the window.
+        frametest::CloseFrameWindow(hwnd, u"KernelTestClass");
     }
     // Discards every waiting message.
     void Drop()
@@ -121,6 +117,7 @@ protected:
     }
 
     TestApp app{u"KernelTestClass"};
+    IxFrameWnd* window = nullptr;
     HWND hwnd = nullptr;
     IxKernelFrame* frame = nullptr;
     IxKernel* kernel = nullptr;
