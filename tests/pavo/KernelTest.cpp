@@ -91,12 +91,6 @@ protected:
         // The application's main window: its object went with the window.
         frametest::CloseFrameWindow(hwnd, u"KernelTestClass");
     }
-    // Discards every waiting message.
-    void Drop()
-    {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
-    }
     void Pump()
     {
         MSG msg;
