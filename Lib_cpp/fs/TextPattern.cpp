@@ -170,7 +170,7 @@ void WriteConversion(const Conversion& conv, DWORD value, IxTextCursor& cursor)
     if (conv.hash && conv.type == u'o' && minDigits <= n)
         minDigits = n + 1; // octal with '#' starts with 0
 
-    WCHAR prefix[2];
+    WCHAR prefix[2] = {};
     int prefixLength = 0;
     if (isSigned) {
         if (negative)

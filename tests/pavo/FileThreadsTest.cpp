@@ -168,7 +168,7 @@ TEST_F(FileThreadsTest, WatcherMergesABurstIntoOneNoticePerPath)
     ASSERT_TRUE(watcher.Start(u"\\HDD\\Src", 3));
     std::multiset<std::string> expected;
     for (int i = 0; i < 30; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".mp3";
+        const std::string name = std::string("f") + std::to_string(i) + ".mp3";
         Write("HDD/Src/" + name);
         expected.insert("4 \\HDD\\Src\\" + name);
     }

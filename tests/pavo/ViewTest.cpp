@@ -128,8 +128,8 @@ public:
     OnDemand() { m_dwFlags |= IXF_CREATEONACTIVATE; }
     int OnCreate(const IxElementParams*) override
     {
-        AddChild(new Leaf("c" + std::to_string(++built), RECT{0, 0, 10, 10}));
-        AddChild(new Leaf("c" + std::to_string(++built), RECT{0, 0, 10, 10}));
+        AddChild(new Leaf(std::string("c") + std::to_string(++built), RECT{0, 0, 10, 10}));
+        AddChild(new Leaf(std::string("c") + std::to_string(++built), RECT{0, 0, 10, 10}));
         return 1;
     }
     int built = 0;
