@@ -106,11 +106,12 @@ int DeleteFolder(LPCWSTR path, BOOL removeFolder, BOOL recursive)
 DWORD updater::AddByteSum(DWORD sum, const BYTE* data, std::size_t size)
 {
     // Eight bytes at a time: the bytes of each word are added in 16-bit
-    // lanes, which cannot overflow within 256 words.
+    // lanes, two bytes per lane and word: at most 510 a word, so 128 words
+    // stay below 65536.
     constexpr std::uint64_t kLow = 0x00FF00FF00FF00FFull;
     std::size_t i = 0;
     while (size - i >= 8) {
-        const std::size_t words = std::min<std::size_t>((size - i) / 8, 256);
+        const std::size_t words = std::min<std::size_t>((size - i) / 8, 128);
         std::uint64_t lanes = 0;
         for (std::size_t w = 0; w < words; ++w, i += 8) {
             std::uint64_t v;
