@@ -8,6 +8,7 @@
 #include "Source/shell/PlayerApp.h"
 #include "platform/base/Text.h"
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Screen.h"
 #include "platform/ui/DesktopWindow.h"
 #include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -29,7 +31,8 @@ namespace {
 void PrintUsage()
 {
     std::fprintf(stderr,
-                 "usage: Wren [--exit-after MS] [--window[=SCALE] | --headless]\n"
+                 "usage: Wren [--exit-after MS | --exit-after-frame] [--window[=SCALE] | --headless]\n"
+                 "  --exit-after-frame  end once the first frame has been shown (headless; start-up timing)\n"
                  "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
                  "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
                  "  --headless        show no window\n"
@@ -62,11 +65,31 @@ void RunStopper(long exitAfterMs)
     }
 }
 
+// The headless screen for --exit-after-frame: the first frame presented
+// closes the main window.
+class FirstFrameBackend : public platform::ScreenBackend {
+public:
+    void Present(const std::uint16_t*, int, int, const RECT&) override
+    {
+        if (m_done)
+            return;
+        if (HWND main = theApp.GetMainWindow()) {
+            m_done = true;
+            PostMessageW(main, WM_CLOSE, 0, 0);
+        }
+    }
+    bool PollInput(platform::InputEvent&) override { return false; }
+
+private:
+    bool m_done = false;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     long exitAfterMs = -1;
+    bool exitAfterFrame = false;
     // 0: headless; otherwise the window's scale.
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -80,6 +103,8 @@ int main(int argc, char** argv)
                 PrintUsage();
                 return 2;
             }
+        } else if (std::strcmp(argv[i], "--exit-after-frame") == 0) {
+            exitAfterFrame = true;
         } else if (std::strcmp(argv[i], "--window") == 0) {
             windowScale = 1;
         } else if (std::strncmp(argv[i], "--window=", 9) == 0) {
@@ -117,6 +142,10 @@ int main(int argc, char** argv)
         platform::InstallUnitFonts();
     std::thread(RunStopper, exitAfterMs).detach();
     bool windowShown = false;
+    if (exitAfterFrame) {
+        windowScale = 0;
+        platform::Screen::Get().SetBackend(std::make_unique<FirstFrameBackend>());
+    }
     if (owner && windowScale > 0) {
         std::string error;
         windowShown = platform::StartDesktopWindow(static_cast<int>(windowScale), &error);

@@ -1,5 +1,7 @@
 #include "platform/base/Text.h"
 
+#include <algorithm>
+
 namespace platform {
 
 std::string ToUtf8(std::u16string_view text)
@@ -100,6 +102,61 @@ WCHAR FoldCase(WCHAR c)
     if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
         return static_cast<WCHAR>(c + 32);
     return c;
+}
+
+WCHAR FoldFileNameCase(WCHAR c)
+{
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) // Greek
+        return static_cast<WCHAR>(c + 0x20);
+    if (c >= 0x410 && c <= 0x42F) // Cyrillic
+        return static_cast<WCHAR>(c + 0x20);
+    if (c >= 0x400 && c <= 0x40F)
+        return static_cast<WCHAR>(c + 0x50);
+    return FoldCase(c); // ASCII, Latin-1
+}
+
+std::u16string FoldText(std::u16string_view text)
+{
+    std::u16string folded(text);
+    for (WCHAR& c : folded)
+        c = FoldCase(c);
+    return folded;
+}
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b, WCHAR (*fold)(WCHAR))
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::size_t FindIgnoringCase(std::u16string_view text, std::u16string_view needle)
+{
+    for (std::size_t i = 0; i + needle.size() <= text.size(); ++i) {
+        if (EqualsIgnoringCase(text.substr(i, needle.size()), needle))
+            return i;
+    }
+    return std::u16string_view::npos;
+}
+
+bool IgnoringCaseLess::operator()(std::u16string_view a, std::u16string_view b) const
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const WCHAR x = FoldCase(a[i]), y = FoldCase(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
 }
 
 } // namespace platform

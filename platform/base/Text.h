@@ -17,6 +17,27 @@ std::size_t TextLength(LPCWSTR text);
 
 // The unit's case folding for names: ASCII and Latin-1 capitals to small.
 WCHAR FoldCase(WCHAR c);
+// The folding of the unit's file systems: as FoldCase, and Greek and
+// Cyrillic capitals to small. Every pair keeps its UTF-8 length.
+WCHAR FoldFileNameCase(WCHAR c);
+
+// The text with every character folded by FoldCase (null: empty).
+std::u16string FoldText(std::u16string_view text);
+inline std::u16string FoldText(LPCWSTR text)
+{
+    return FoldText(text ? std::u16string_view(text) : std::u16string_view());
+}
+
+// Comparisons without case (FoldCase unless another folding is given).
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b, WCHAR (*fold)(WCHAR) = FoldCase);
+bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix);
+// Where needle first occurs in text, or npos (an empty needle: at 0).
+std::size_t FindIgnoringCase(std::u16string_view text, std::u16string_view needle);
+
+// Orders texts as lstrcmpiW does: a map key compared without case.
+struct IgnoringCaseLess {
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
 
 } // namespace platform
 

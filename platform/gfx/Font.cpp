@@ -16,6 +16,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/base/Text.h"
+#include "platform/gfx/FontInternal.h"
 #include "platform/gfx/Screen.h"
 #include "platform/io/File.h"
 #include "platform/unit/Unit.h"
@@ -115,14 +116,6 @@ struct Strike {
 };
 
 namespace {
-
-std::u16string FoldName(std::u16string_view name)
-{
-    std::u16string folded(name);
-    for (WCHAR& c : folded)
-        c = FoldCase(c);
-    return folded;
-}
 
 int Scale(long units, int em, int unitsPerEm)
 {
@@ -237,7 +230,7 @@ public:
         for (const auto& [path, reg] : registered)
             for (FaceFile* face : reg.faces)
                 for (const std::u16string& family : face->families)
-                    m_families[FoldName(family)].push_back(face);
+                    m_families[FoldText(family)].push_back(face);
         m_resolved.clear();
     }
 
@@ -255,7 +248,7 @@ public:
             m_resolved.clear();
             m_resolvedRoot = root;
         }
-        std::u16string key = FoldName(faceName);
+        std::u16string key = FoldText(faceName);
         key.push_back(bold ? u'B' : u'-');
         key.push_back(italic ? u'I' : u'-');
         auto it = m_resolved.find(key);
@@ -263,7 +256,7 @@ public:
             return it->second;
 
         Resolution result;
-        const std::vector<FaceFile*>* candidates = FindFamily(FoldName(faceName));
+        const std::vector<FaceFile*>* candidates = FindFamily(FoldText(faceName));
         if (!candidates) {
             // The fallback file, through its family when that is added (so
             // that the family's bold face is used).
@@ -271,7 +264,7 @@ public:
             if (!fallback)
                 return result;
             if (!fallback->families.empty())
-                candidates = FindFamily(FoldName(fallback->families[0]));
+                candidates = FindFamily(FoldText(fallback->families[0]));
             result.face = fallback;
         }
         if (candidates) {

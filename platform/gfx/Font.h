@@ -2,8 +2,8 @@
 //
 // The calls declared in Gdi.h (AddFontResourceW, CreateFontIndirectW,
 // GetTextMetricsW, GetTextExtentExPointW, ExtTextOutW, ...) are implemented
-// in Font.cpp over FreeType; this header adds the rest of the text calls and
-// the font object of the GDI table.
+// in Font.cpp over FreeType; this header adds the rest of the text calls.
+// The font object of the GDI table is internal (FontInternal.h).
 //
 // Face names: AddFontResourceW registers every family name of the file's
 // faces (the English one and the localised ones of its name table). A face
@@ -24,9 +24,6 @@
 
 #include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
-#include "platform/gfx/GdiInternal.h"
-
-#include <memory>
 
 // DrawTextW formats.
 inline constexpr UINT DT_TOP = 0x0000;
@@ -53,19 +50,6 @@ BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, SIZE* size);
 int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
 
 namespace platform {
-
-struct Strike;
-
-// A logical font: the request and the shared strike that draws it.
-class FontObject : public GdiObject {
-public:
-    FontObject(const LOGFONTW& request, std::shared_ptr<Strike> strike) : logFont(request), strike(std::move(strike)) {}
-    int Kind() const override { return OBJ_FONT; }
-    int Describe(int size, void* out) const override;
-
-    LOGFONTW logFont;
-    std::shared_ptr<Strike> strike;
-};
 
 // Copies /usr/share/fonts/truetype/nanum/NanumGothic.ttf to the unit's font
 // file "\NAND\Wren\Corvan_AVN.ttf" when that is missing, creating the

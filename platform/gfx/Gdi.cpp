@@ -248,35 +248,10 @@ RECT BoundingBox(const std::vector<RECT>& rects)
     if (rects.empty())
         return RECT{0, 0, 0, 0};
     RECT b = rects[0];
-    for (const RECT& r : rects) {
-        b.left = std::min(b.left, r.left);
-        b.top = std::min(b.top, r.top);
-        b.right = std::max(b.right, r.right);
-        b.bottom = std::max(b.bottom, r.bottom);
-    }
+    for (const RECT& r : rects)
+        b = Union(b, r);
     return b;
 }
-
-} // namespace
-
-void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out)
-{
-    RECT i = Intersect(a, b);
-    if (IsEmpty(i)) {
-        out.push_back(a);
-        return;
-    }
-    if (a.top < i.top)
-        out.push_back(RECT{a.left, a.top, a.right, i.top});
-    if (i.bottom < a.bottom)
-        out.push_back(RECT{a.left, i.bottom, a.right, a.bottom});
-    if (a.left < i.left)
-        out.push_back(RECT{a.left, i.top, i.left, i.bottom});
-    if (i.right < a.right)
-        out.push_back(RECT{i.right, i.top, a.right, i.bottom});
-}
-
-namespace {
 
 std::vector<RECT> SubtractAll(std::vector<RECT> from, const std::vector<RECT>& what)
 {
@@ -517,9 +492,9 @@ int BitmapObject::Describe(int size, void* out) const
         ds.dsBmih.biCompression = surface->bitsPerPixel == 16 && !surface->rgb555 ? BI_BITFIELDS : BI_RGB;
         ds.dsBmih.biSizeImage = static_cast<DWORD>(surface->stride * surface->height);
         if (ds.dsBmih.biCompression == BI_BITFIELDS) {
-            ds.dsBitfields[0] = 0xF800;
-            ds.dsBitfields[1] = 0x07E0;
-            ds.dsBitfields[2] = 0x001F;
+            ds.dsBitfields[0] = kRgb565RedMask;
+            ds.dsBitfields[1] = kRgb565GreenMask;
+            ds.dsBitfields[2] = kRgb565BlueMask;
         }
         std::memcpy(out, &ds, sizeof ds);
         return sizeof ds;
@@ -756,7 +731,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     if (h.biCompression == BI_BITFIELDS) {
         DWORD masks[3];
         std::memcpy(masks, info->bmiColors, sizeof masks);
-        const bool is565 = masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F;
+        const bool is565 = masks[0] == kRgb565RedMask && masks[1] == kRgb565GreenMask && masks[2] == kRgb565BlueMask;
         const bool is555 = masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F;
         const bool isBgr32 = masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
         if (!((bpp == 16 && (is565 || is555)) || (bpp == 32 && isBgr32))) {
@@ -1137,7 +1112,7 @@ COLORREF GetPixel(HDC dc, int x, int y)
         return CLR_INVALID;
     const POINT p = ToDevice(*state, x, y);
     for (const RECT& c : state->clip)
-        if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom) {
+        if (RectContains(c, p)) {
             const int sx = p.x + state->deviceOrigin.x, sy = p.y + state->deviceOrigin.y;
             if (sx >= 0 && sy >= 0 && sx < state->surface->width && sy < state->surface->height)
                 return ReadPixel(*state->surface, sx, sy);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/gfx/Color.h"
 
 #include <functional>
 
@@ -31,23 +32,6 @@ using HPEN = HPEN__*;
 struct HRGN__;
 using HRGN = HRGN__*;
 
-// Colours: 0x00BBGGRR.
-inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
-{
-    return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
-}
-inline constexpr BYTE GetRValue(COLORREF c)
-{
-    return static_cast<BYTE>(c & 0xFF);
-}
-inline constexpr BYTE GetGValue(COLORREF c)
-{
-    return static_cast<BYTE>((c >> 8) & 0xFF);
-}
-inline constexpr BYTE GetBValue(COLORREF c)
-{
-    return static_cast<BYTE>((c >> 16) & 0xFF);
-}
 inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 // Raster operations.

@@ -11,6 +11,7 @@
 // thread-safe.
 #pragma once
 
+#include "platform/base/Rect.h"
 #include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
 
@@ -45,19 +46,6 @@ struct Surface {
 // The screen's framebuffer as a surface (800x480, 16 bpp, top-down).
 std::shared_ptr<Surface> ScreenSurface();
 
-// Colours. COLORREF is 0x00BBGGRR; RGB565 widens by bit replication, so
-// 0x0000 and 0xFFFF give black and white exactly.
-inline WORD ToRgb565(COLORREF c)
-{
-    return static_cast<WORD>(((GetRValue(c) >> 3) << 11) | ((GetGValue(c) >> 2) << 5) | (GetBValue(c) >> 3));
-}
-inline COLORREF FromRgb565(WORD p)
-{
-    const unsigned r5 = (p >> 11) & 0x1F, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
-    return RGB(static_cast<BYTE>((r5 << 3) | (r5 >> 2)), static_cast<BYTE>((g6 << 2) | (g6 >> 4)),
-               static_cast<BYTE>((b5 << 3) | (b5 >> 2)));
-}
-
 // One pixel; the position must be inside the surface.
 COLORREF ReadPixel(const Surface& s, int x, int y);
 void WritePixel(Surface& s, int x, int y, COLORREF c);
@@ -66,23 +54,6 @@ void WritePixel(Surface& s, int x, int y, COLORREF c);
 void PutPixelBlend(Surface& s, int x, int y, COLORREF c, int alpha0to255);
 // Fills the rectangle (surface coordinates, clipped to the surface).
 void FillSurfaceRect(Surface& s, RECT r, COLORREF c);
-
-// Rectangle helpers (right and bottom exclusive).
-inline bool IsEmpty(const RECT& r)
-{
-    return r.left >= r.right || r.top >= r.bottom;
-}
-inline RECT Intersect(const RECT& a, const RECT& b)
-{
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    return IsEmpty(r) ? RECT{0, 0, 0, 0} : r;
-}
-inline RECT Offset(RECT r, int dx, int dy)
-{
-    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-}
-// a minus b, as up to four disjoint pieces added to out.
-void Subtract(const RECT& a, const RECT& b, std::vector<RECT>& out);
 
 // GDI objects. Kinds are the OBJ_* values of Gdi.h.
 class GdiObject {
@@ -141,7 +112,7 @@ public:
     std::vector<RECT> rects;
 };
 
-// Defined by the text piece (platform/gfx/Font.h); Kind() is OBJ_FONT.
+// Defined by the text piece (platform/gfx/FontInternal.h); Kind() is OBJ_FONT.
 class FontObject;
 
 // A device context.

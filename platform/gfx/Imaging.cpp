@@ -881,7 +881,7 @@ HBITMAP PictureToDib565(const Picture& picture, void** bits)
     bi.bmiHeader.biBitCount = 16;
     bi.bmiHeader.biCompression = BI_BITFIELDS;
     bi.bmiHeader.biXPelsPerMeter = bi.bmiHeader.biYPelsPerMeter = 11811;
-    const DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+    const DWORD masks[3] = {kRgb565RedMask, kRgb565GreenMask, kRgb565BlueMask};
     std::memcpy(bi.bmiColors, masks, sizeof masks);
     void* pixels = nullptr;
     HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/gfx/Color.h"
 
 #include <cstdint>
 #include <string>
@@ -96,16 +97,6 @@ bool RotatePicture(const Picture& source, int degrees, Picture& out);
 // Size that fits w x h into the box keeping the aspect ratio; a picture that
 // already fits keeps its own size. Each side at least 1.
 void FitInto(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight);
-
-inline WORD ArgbTo565(std::uint32_t argb)
-{
-    return static_cast<WORD>(((argb >> 8) & 0xF800) | ((argb >> 5) & 0x07E0) | ((argb >> 3) & 0x001F));
-}
-inline std::uint32_t Rgb565ToArgb(WORD c)
-{
-    std::uint32_t r = (c >> 11) & 0x1F, g = (c >> 5) & 0x3F, b = c & 0x1F;
-    return 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
-}
 
 // Writes `picture` as a baseline JPEG (quality 1..100).
 bool EncodeJpeg(const Picture& picture, int quality, std::vector<BYTE>& out);

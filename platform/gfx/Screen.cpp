@@ -1,6 +1,7 @@
 #include "platform/gfx/Screen.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/Rect.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,7 +71,7 @@ std::uint16_t Screen::Pixel(int x, int y) const
     auto lock = Lock();
     std::uint16_t p = m_pixels[static_cast<std::size_t>(y) * kScreenWidth + x];
     for (const RECT& r : m_inverted)
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+        if (RectContains(r, POINT{x, y}))
             p = static_cast<std::uint16_t>(~p);
     return p;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/gfx/Color.h"
 
 #include <cstdint>
 #include <deque>
@@ -18,25 +19,6 @@ namespace platform {
 
 inline constexpr int kScreenWidth = 800;
 inline constexpr int kScreenHeight = 480;
-
-// 8-bit channels to RGB565 (the low bits are dropped).
-inline constexpr std::uint16_t Rgb565(std::uint8_t r, std::uint8_t g, std::uint8_t b)
-{
-    return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-}
-
-// RGB565 to 0xRRGGBB, each channel widened by repeating its top bits, so
-// that the full levels map to 0x00 and 0xFF.
-inline constexpr std::uint32_t Rgb565ToRgb888(std::uint16_t c)
-{
-    const std::uint32_t r5 = (c >> 11) & 0x1F;
-    const std::uint32_t g6 = (c >> 5) & 0x3F;
-    const std::uint32_t b5 = c & 0x1F;
-    const std::uint32_t r = (r5 << 3) | (r5 >> 2);
-    const std::uint32_t g = (g6 << 2) | (g6 >> 4);
-    const std::uint32_t b = (b5 << 3) | (b5 >> 2);
-    return (r << 16) | (g << 8) | b;
-}
 
 // One touch or key event. Touch positions are screen pixels.
 struct InputEvent {

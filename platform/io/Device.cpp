@@ -12,16 +12,9 @@
 namespace platform {
 namespace {
 
-struct CaseLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const
-    {
-        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
-    }
-};
-
 struct Devices {
     std::mutex lock;
-    std::map<std::u16string, std::shared_ptr<Device>, CaseLess> byName;
+    std::map<std::u16string, std::shared_ptr<Device>, IgnoringCaseLess> byName;
 };
 
 // Never destroyed: detached threads may still open devices while the

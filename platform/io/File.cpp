@@ -48,33 +48,6 @@ template <class T> T Fail(DWORD error, T result)
 
 // ---- names ----
 
-// Case folding of the unit's file systems, as far as names here need it.
-// Every pair keeps its UTF-8 length, so names of different byte length never
-// match (a cheap first test in the folder scan).
-WCHAR FoldCase(WCHAR c)
-{
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) // ASCII, Latin-1
-        return static_cast<WCHAR>(c + 0x20);
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) // Greek
-        return static_cast<WCHAR>(c + 0x20);
-    if (c >= 0x410 && c <= 0x42F) // Cyrillic
-        return static_cast<WCHAR>(c + 0x20);
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<WCHAR>(c + 0x50);
-    return c;
-}
-
-bool SameIgnoringCase(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // '*' any run, '?' one character; without case.
 bool MatchWildcards(std::u16string_view name, std::u16string_view pattern)
 {
@@ -84,7 +57,8 @@ bool MatchWildcards(std::u16string_view name, std::u16string_view pattern)
         if (p < pattern.size() && pattern[p] == u'*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() && (pattern[p] == u'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+        } else if (p < pattern.size()
+                   && (pattern[p] == u'?' || FoldFileNameCase(pattern[p]) == FoldFileNameCase(name[n]))) {
             ++p;
             ++n;
         } else if (star != std::u16string_view::npos) {
@@ -215,7 +189,7 @@ std::string FindEntryName(const std::string& folder, const std::string& name, st
         const std::string_view candidate = entry->d_name;
         if (candidate.size() != name.size() || (!best.empty() && candidate >= best))
             continue;
-        if (SameIgnoringCase(FromUtf8(candidate), wanted))
+        if (EqualsIgnoringCase(FromUtf8(candidate), wanted, FoldFileNameCase))
             best = candidate;
     }
     closedir(dir);

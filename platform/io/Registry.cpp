@@ -23,22 +23,15 @@ namespace {
 
 // ---- the store in memory ----
 
-struct CaseLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const
-    {
-        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
-    }
-};
-
 struct Value {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
 };
 
-using Values = std::map<std::u16string, Value, CaseLess>;
+using Values = std::map<std::u16string, Value, IgnoringCaseLess>;
 // Keys by full path below HKLM ("" is HKLM itself, always present). The
 // path keeps the case each name was created with.
-using Store = std::map<std::u16string, Values, CaseLess>;
+using Store = std::map<std::u16string, Values, IgnoringCaseLess>;
 
 struct KeySlot {
     bool used = false;

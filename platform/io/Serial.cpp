@@ -5,6 +5,7 @@
 #include "platform/base/Error.h"
 #include "platform/base/Text.h"
 #include "platform/io/Io.h"
+#include "platform/io/SerialInternal.h"
 #include "platform/unit/Unit.h"
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <linux/serial.h>
 #include <poll.h>
 #include <string>
 #include <sys/eventfd.h>
@@ -468,6 +470,18 @@ bool HostSpeed(DWORD baud, speed_t* speed)
     return false;
 }
 
+// The driver's line-error counts; false when it keeps none.
+bool ReadLineErrors(int fd, LineErrorCounts* counts)
+{
+    serial_icounter_struct icount{};
+    if (ioctl(fd, TIOCGICOUNT, &icount) != 0)
+        return false;
+    auto count = [](int n) { return static_cast<unsigned long>(static_cast<unsigned>(n)); };
+    *counts = LineErrorCounts{count(icount.frame), count(icount.parity), count(icount.overrun),
+                              count(icount.buf_overrun), count(icount.brk)};
+    return true;
+}
+
 DWORD ErrorFromErrno(int error)
 {
     switch (error) {
@@ -488,11 +502,24 @@ DWORD ErrorFromErrno(int error)
 
 } // namespace
 
+DWORD CommErrorsBetween(const LineErrorCounts& before, const LineErrorCounts& now)
+{
+    DWORD errors = 0;
+    errors |= now.frame != before.frame ? CE_FRAME : 0;
+    errors |= now.parity != before.parity ? CE_RXPARITY : 0;
+    errors |= now.overrun != before.overrun ? CE_OVERRUN : 0;
+    errors |= now.bufferOverrun != before.bufferOverrun ? CE_RXOVER : 0;
+    errors |= now.breaks != before.breaks ? CE_BREAK : 0;
+    return errors;
+}
+
 class HostSerialPort : public SerialPort {
 public:
     HostSerialPort(int number, DWORD access, int fd)
         : SerialPort(number, access), m_fd(fd), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
+        // Errors from before the port was opened are not this handle's.
+        ReadLineErrors(m_fd, &m_lineErrors);
     }
     ~HostSerialPort() override
     {
@@ -514,8 +541,15 @@ public:
 
     BOOL ClearErrors(DWORD* errors, COMSTAT* stat) override
     {
+        LineErrorCounts now;
+        DWORD found = 0;
+        std::lock_guard guard(m_lineErrorsLock);
+        if (ReadLineErrors(m_fd, &now)) {
+            found = CommErrorsBetween(m_lineErrors, now);
+            m_lineErrors = now;
+        }
         if (errors)
-            *errors = 0;
+            *errors = found;
         if (stat) {
             int in = 0;
             int out = 0;
@@ -676,6 +710,8 @@ private:
 
     const int m_fd;
     const int m_wake; // eventfd that wakes a blocked read when the handle closes
+    std::mutex m_lineErrorsLock;
+    LineErrorCounts m_lineErrors; // the driver's counts when the errors were last cleared
 };
 
 // ---- binding and opening ----

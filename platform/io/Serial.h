@@ -79,8 +79,12 @@ inline constexpr DWORD CLRRTS = 4;
 inline constexpr DWORD SETDTR = 5;
 inline constexpr DWORD CLRDTR = 6;
 
-// ClearCommError: the receive queue overflowed and bytes were dropped.
-inline constexpr DWORD CE_RXOVER = 0x0001;
+// ClearCommError's error flags.
+inline constexpr DWORD CE_RXOVER = 0x0001;   // the receive queue overflowed and bytes were dropped
+inline constexpr DWORD CE_OVERRUN = 0x0002;  // the device's receive buffer overran
+inline constexpr DWORD CE_RXPARITY = 0x0004; // a parity error
+inline constexpr DWORD CE_FRAME = 0x0008;    // a framing error
+inline constexpr DWORD CE_BREAK = 0x0010;    // a break on the line
 
 struct DCB {
     DWORD DCBlength;
@@ -138,7 +142,11 @@ BOOL PurgeComm(HANDLE port, DWORD flags);
 // Asks for a receive queue of at least inQueue bytes (a simulated port keeps
 // 64 KiB at least; a host device uses its driver's queues).
 BOOL SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue);
-// Reports and clears the error flags (CE_*) and fills the queue counts.
+// Reports and clears the error flags (CE_*) and fills the queue counts. A
+// simulated port reports CE_RXOVER when its receive queue dropped bytes. A
+// host device reports the line errors its driver counted since the last call
+// (or since the port was opened); a device whose driver keeps no counts (a
+// pseudo-terminal, some USB adapters) reports none.
 BOOL ClearCommError(HANDLE port, DWORD* errors, LPCOMSTAT stat);
 // Raises or drops DTR and RTS.
 BOOL EscapeCommFunction(HANDLE port, DWORD function);

@@ -30,16 +30,9 @@ namespace {
 
 constexpr DWORD kFirstSimulatedId = 0x40000001;
 
-struct CaseLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const
-    {
-        return lstrcmpiW(a.c_str(), b.c_str()) < 0;
-    }
-};
-
 struct Programs {
     std::mutex lock;
-    std::map<std::u16string, ProgramMain, CaseLess> byPath;
+    std::map<std::u16string, ProgramMain, IgnoringCaseLess> byPath;
 };
 
 // Never destroyed: program threads may still start programs while the

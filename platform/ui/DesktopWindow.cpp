@@ -5,6 +5,7 @@
 #include "platform/ui/Window.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +18,72 @@
 
 namespace platform {
 namespace {
+
+// SDL2 is loaded when a window is first asked for, not linked: a headless
+// start then never resolves it and the sixty libraries it pulls in (X11,
+// Wayland, PulseAudio). The functions keep SDL's names, called through Sdl().
+#define WREN_SDL_FUNCTIONS(X)                                                                                          \
+    X(SDL_CreateRenderer)                                                                                              \
+    X(SDL_CreateTexture)                                                                                               \
+    X(SDL_CreateWindow)                                                                                                \
+    X(SDL_DestroyRenderer)                                                                                             \
+    X(SDL_DestroyTexture)                                                                                              \
+    X(SDL_DestroyWindow)                                                                                               \
+    X(SDL_GetError)                                                                                                    \
+    X(SDL_GetWindowSize)                                                                                               \
+    X(SDL_InitSubSystem)                                                                                               \
+    X(SDL_PollEvent)                                                                                                   \
+    X(SDL_PushEvent)                                                                                                   \
+    X(SDL_QuitSubSystem)                                                                                               \
+    X(SDL_RegisterEvents)                                                                                              \
+    X(SDL_RenderCopy)                                                                                                  \
+    X(SDL_RenderPresent)                                                                                               \
+    X(SDL_SetError)                                                                                                    \
+    X(SDL_SetHint)                                                                                                     \
+    X(SDL_StartTextInput)                                                                                              \
+    X(SDL_UpdateTexture)                                                                                               \
+    X(SDL_WaitEvent)
+
+struct SdlLibrary {
+#define WREN_SDL_POINTER(name) decltype(&::name) name = nullptr;
+    WREN_SDL_FUNCTIONS(WREN_SDL_POINTER)
+#undef WREN_SDL_POINTER
+};
+
+// The loaded library, or null with the reason in error. Loaded once; the
+// library stays loaded for the life of the process.
+const SdlLibrary* LoadSdl(std::string* error)
+{
+    static std::once_flag once;
+    static SdlLibrary library;
+    static std::string failure;
+    std::call_once(once, [] {
+        void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            failure = why ? why : "libSDL2-2.0.so.0 not found";
+            return;
+        }
+#define WREN_SDL_RESOLVE(name)                                                                                         \
+    library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                          \
+    if (!library.name && failure.empty())                                                                              \
+        failure = "libSDL2-2.0.so.0 lacks " #name;
+        WREN_SDL_FUNCTIONS(WREN_SDL_RESOLVE)
+#undef WREN_SDL_RESOLVE
+    });
+    if (!failure.empty()) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
+    return &library;
+}
+
+// The library; only called once LoadSdl has succeeded.
+const SdlLibrary& Sdl()
+{
+    return *LoadSdl(nullptr);
+}
 
 // What the screen's side and the SDL thread share.
 struct Link {
@@ -34,7 +101,7 @@ struct Link {
             return;
         SDL_Event event{};
         event.type = wakeEvent;
-        wakePending = SDL_PushEvent(&event) == 1;
+        wakePending = Sdl().SDL_PushEvent(&event) == 1;
     }
 };
 
@@ -119,7 +186,7 @@ public:
     {
         const bool opened = Open();
         if (!opened && error)
-            *error = SDL_GetError();
+            *error = Sdl().SDL_GetError();
         started.set_value(opened);
         if (opened)
             Loop();
@@ -130,7 +197,7 @@ private:
     bool Open()
     {
         // The program takes SIGINT and SIGTERM itself.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        Sdl().SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         // Left to itself SDL falls back to an off-screen driver, a window
         // nobody sees: only a real display counts, unless SDL_VIDEODRIVER
         // names a driver on purpose.
@@ -138,25 +205,25 @@ private:
             const char* wayland = std::getenv("WAYLAND_DISPLAY");
             const char* x11 = std::getenv("DISPLAY");
             if (wayland && *wayland)
-                SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
+                Sdl().SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
             else if (x11 && *x11)
-                SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+                Sdl().SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
             else {
-                SDL_SetError("neither DISPLAY nor WAYLAND_DISPLAY is set");
+                Sdl().SDL_SetError("neither DISPLAY nor WAYLAND_DISPLAY is set");
                 return false;
             }
         }
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        if (Sdl().SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         m_initialised = true;
-        m_window = SDL_CreateWindow("Wren", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth * m_scale,
-                                    kScreenHeight * m_scale, SDL_WINDOW_SHOWN);
+        m_window = Sdl().SDL_CreateWindow("Wren", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          kScreenWidth * m_scale, kScreenHeight * m_scale, SDL_WINDOW_SHOWN);
         if (m_window)
-            m_renderer = SDL_CreateRenderer(m_window, -1, 0);
+            m_renderer = Sdl().SDL_CreateRenderer(m_window, -1, 0);
         if (m_renderer)
-            m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, kScreenWidth,
-                                          kScreenHeight);
-        const Uint32 wake = SDL_RegisterEvents(1);
+            m_texture = Sdl().SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                                                kScreenWidth, kScreenHeight);
+        const Uint32 wake = Sdl().SDL_RegisterEvents(1);
         if (!m_texture || wake == static_cast<Uint32>(-1))
             return false;
         std::lock_guard lock(m_link->lock);
@@ -170,25 +237,25 @@ private:
     void Close()
     {
         if (m_texture)
-            SDL_DestroyTexture(m_texture);
+            Sdl().SDL_DestroyTexture(m_texture);
         if (m_renderer)
-            SDL_DestroyRenderer(m_renderer);
+            Sdl().SDL_DestroyRenderer(m_renderer);
         if (m_window)
-            SDL_DestroyWindow(m_window);
+            Sdl().SDL_DestroyWindow(m_window);
         if (m_initialised)
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            Sdl().SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     void Loop()
     {
-        SDL_StartTextInput();
+        Sdl().SDL_StartTextInput();
         for (;;) {
             SDL_Event event;
             bool redraw = false;
-            if (SDL_WaitEvent(&event)) {
+            if (Sdl().SDL_WaitEvent(&event)) {
                 do
                     redraw |= Handle(event);
-                while (SDL_PollEvent(&event));
+                while (Sdl().SDL_PollEvent(&event));
             }
             RECT dirty{};
             bool hasDirty;
@@ -205,11 +272,12 @@ private:
                 // The picture as shown, with the carets inverted over it.
                 m_shown.resize(static_cast<std::size_t>(area.w) * area.h);
                 Screen::Get().CopyShown(dirty, m_shown.data(), area.w);
-                SDL_UpdateTexture(m_texture, &area, m_shown.data(), area.w * static_cast<int>(sizeof(std::uint16_t)));
+                Sdl().SDL_UpdateTexture(m_texture, &area, m_shown.data(),
+                                        area.w * static_cast<int>(sizeof(std::uint16_t)));
             }
             if (hasDirty || redraw) {
-                SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
-                SDL_RenderPresent(m_renderer);
+                Sdl().SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+                Sdl().SDL_RenderPresent(m_renderer);
             }
         }
     }
@@ -219,7 +287,7 @@ private:
     POINT ToUnit(int x, int y) const
     {
         int width = 0, height = 0;
-        SDL_GetWindowSize(m_window, &width, &height);
+        Sdl().SDL_GetWindowSize(m_window, &width, &height);
         if (width <= 0 || height <= 0)
             return POINT{x, y};
         return POINT{static_cast<LONG>(std::floor(static_cast<double>(x) * kScreenWidth / width)),
@@ -294,6 +362,8 @@ bool StartDesktopWindow(int scale, std::string* error)
             *error = g_running ? "already open" : "scale out of range";
         return false;
     }
+    if (!LoadSdl(error))
+        return false;
     auto running = std::make_unique<Running>();
     running->link = std::make_shared<Link>();
     std::promise<bool> started;

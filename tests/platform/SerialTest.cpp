@@ -3,6 +3,7 @@
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/io/Io.h"
+#include "platform/io/SerialInternal.h"
 
 #include <gtest/gtest.h>
 
@@ -473,6 +474,22 @@ struct Pty {
     }
 };
 
+// COM3: bound to a pseudo-terminal of its own, and opened.
+class PtySerialTest : public SerialTest {
+protected:
+    void SetUp() override
+    {
+        SerialTest::SetUp();
+        ASSERT_FALSE(pty.name.empty());
+        Configure("COM3: " + pty.name + "\n");
+        port = OpenPort(u"COM3:");
+        ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
+    }
+
+    Pty pty;
+    HANDLE port = INVALID_HANDLE_VALUE;
+};
+
 TEST_F(SerialTest, ConfiguredDeviceWinsOverAPeer)
 {
     RegisterSerialPeer(u"COM3:", peer);
@@ -482,13 +499,8 @@ TEST_F(SerialTest, ConfiguredDeviceWinsOverAPeer)
     EXPECT_EQ(peer->opens, 0);
 }
 
-TEST_F(SerialTest, PseudoTerminalCarriesBytesBothWaysAtTheSetRate)
+TEST_F(PtySerialTest, CarriesBytesBothWaysAtTheSetRate)
 {
-    Pty pty;
-    ASSERT_FALSE(pty.name.empty());
-    Configure("COM3: " + pty.name + "\n");
-    HANDLE port = OpenPort(u"COM3:");
-    ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(pty.Speed(), B9600);
 
     DCB dcb{};
@@ -531,6 +543,43 @@ TEST_F(SerialTest, PseudoTerminalCarriesBytesBothWaysAtTheSetRate)
     CloseHandle(port);
     std::string data;
     EXPECT_TRUE(reader.Failed(&data));
+}
+
+TEST_F(PtySerialTest, CountsItsQueueAndHasNoLineErrors)
+{
+    pty.Put("hello");
+    COMSTAT stat{};
+    DWORD errors = 0xFFFF;
+    ASSERT_TRUE(Eventually([&] { return ClearCommError(port, &errors, &stat) && stat.cbInQue == 5; }));
+    // A pseudo-terminal keeps no line-error counts: nothing to report.
+    EXPECT_EQ(errors, 0u);
+    EXPECT_EQ(ReadNow(port, 5), "hello");
+    EXPECT_TRUE(ClearCommError(port, nullptr, &stat));
+    EXPECT_EQ(stat.cbInQue, 0u);
+    CloseHandle(port);
+}
+
+TEST(SerialLineErrors, CountsThatGrewSinceTheLastReadingBecomeTheirFlags)
+{
+    using platform::LineErrorCounts;
+    const LineErrorCounts before{3, 1, 0, 7, 2};
+    struct Case {
+        LineErrorCounts now;
+        DWORD flags;
+    };
+    const Case cases[] = {
+        {{3, 1, 0, 7, 2}, 0},
+        {{4, 1, 0, 7, 2}, CE_FRAME},
+        {{3, 2, 0, 7, 2}, CE_RXPARITY},
+        {{3, 1, 1, 7, 2}, CE_OVERRUN},
+        {{3, 1, 0, 9, 2}, CE_RXOVER},
+        {{3, 1, 0, 7, 3}, CE_BREAK},
+        {{5, 2, 1, 8, 3}, CE_FRAME | CE_RXPARITY | CE_OVERRUN | CE_RXOVER | CE_BREAK},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::CommErrorsBetween(before, c.now), c.flags)
+            << c.now.frame << " " << c.now.parity << " " << c.now.overrun << " " << c.now.bufferOverrun << " "
+            << c.now.breaks;
 }
 
 } // namespace

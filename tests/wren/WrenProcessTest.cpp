@@ -155,3 +155,15 @@ TEST_F(WrenProcess, SecondStartOnTheSameUnitBringsTheFirstForwardAndExits)
 }
 
 } // namespace
+
+TEST_F(WrenProcess, ExitAfterFrameEndsOnceTheFirstFrameIsShown)
+{
+    fs::path shot = root / "screen.png";
+    pid_t pid = Start({"--exit-after-frame"}, {"WREN_SCREENSHOT=" + shot.string()}, root / "err.txt");
+    ASSERT_EQ(Wait(pid), 0);
+    // The main window was created and painted before the program ended.
+    EXPECT_NE(ReadFile(root / "err.txt").find("GTIME(WM_CREATE) = "), std::string::npos);
+    int w = 0, h = 0;
+    std::vector<std::uint32_t> rgb;
+    EXPECT_TRUE(platform::ReadPng(shot.string(), w, h, rgb));
+}
