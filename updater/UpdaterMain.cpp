@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,12 +25,13 @@ std::atomic<HWND> g_window{nullptr};
 
 void PrintUsage()
 {
-    std::fprintf(stderr, "usage: WrenUpdater [--exit-after MS] [--window[=SCALE] | --headless]\n"
-                         "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
-                         "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
-                         "  --headless        show no window\n"
-                         "  WREN_ROOT        the unit's root folder (default ./unit)\n"
-                         "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
+    std::fprintf(stderr,
+                 "usage: WrenUpdater [--exit-after MS] [--window[=SCALE] | --headless]\n"
+                 "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
+                 "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
+                 "  --headless        show no window\n"
+                 "  WREN_ROOT        the unit's root folder (default ./unit)\n"
+                 "  WREN_SCREENSHOT  save the screen to this PNG when the program ends\n");
 }
 
 void RunStopper(long exitAfterMs)
