@@ -113,5 +113,6 @@ int main(int argc, char** argv)
         }
     }
     assets::ReleaseTextFace();
+    cairo_debug_reset_static_data();
     return failures == 0 ? 0 : 1;
 }

@@ -820,6 +820,7 @@ struct JobPlan {
     const LPCWSTR* extensions;
     int count;
     const IxStringArray* excluded; // watched folders, with a trailing '\'
+    IxVisitedFolders* visited;     // the real folders collected so far
 };
 
 BOOL IsExcluded(const JobPlan& plan, LPCWSTR folder)
@@ -834,6 +835,10 @@ BOOL IsExcluded(const JobPlan& plan, LPCWSTR folder)
 // source and destination end with '\'; destination is empty for a delete.
 BOOL CollectFolder(const JobPlan& plan, const IxString& source, const IxString& destination)
 {
+    // A folder reached again through a link is neither copied nor removed
+    // twice (nor without end).
+    if (!plan.visited->Enter(source.Text()))
+        return TRUE;
     IxStringArray folders(8);
     IxString pattern = IxConcat(source.Text(), u"*.*");
     WIN32_FIND_DATAW data;
@@ -925,7 +930,8 @@ BOOL IxFileSystem::StartJob(int mode, LPCWSTR source, const IxStringArray* folde
 
     IxFileJob* job = m_pJob;
     job->Reset(mode);
-    const JobPlan plan{job, mode, extensions, count, &excluded};
+    IxVisitedFolders visited;
+    const JobPlan plan{job, mode, extensions, count, &excluded, &visited};
     BOOL ok = TRUE;
     for (int i = 0; ok && files && i < files->Count(); ++i) {
         const IxString from = IxConcat(sourceFolder.Text(), files->TextAt(i));

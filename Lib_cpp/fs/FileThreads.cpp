@@ -303,6 +303,7 @@ BOOL IxScanThread::RunScan()
     m_dwLastProgress = GetTickCount();
     if (m_bOnThread)
         PostEvent(IXFS_EV_BEGIN);
+    m_visited.Clear();
     if (m_bSorted)
         WalkSorted(root, m_nDepth);
     else
@@ -404,6 +405,9 @@ void IxScanThread::WalkUnsorted(const IxString& folder, int depth)
 {
     if (!ShouldGoOn() || ReachedMaximum())
         return;
+    // A folder reached again through a link is not walked twice.
+    if (!m_visited.Enter(folder.Text()))
+        return;
     WIN32_FIND_DATAW data;
     BOOL failed = FALSE;
     IxStringArray folders(8);
@@ -439,6 +443,8 @@ void IxScanThread::WalkUnsorted(const IxString& folder, int depth)
 void IxScanThread::WalkSorted(const IxString& folder, int depth)
 {
     if (!ShouldGoOn() || ReachedMaximum())
+        return;
+    if (!m_visited.Enter(folder.Text()))
         return;
     WIN32_FIND_DATAW data;
     BOOL failed = FALSE;

@@ -9,6 +9,7 @@
 #include "Lib_cpp/core/String.h"
 #include "Lib_cpp/core/Thread.h"
 #include "Lib_cpp/fs/FileSystem.h"
+#include "Lib_cpp/fs/VisitedFolders.h"
 #include "platform/base/Types.h"
 #include "platform/os/Sync.h"
 
@@ -168,6 +169,7 @@ private:
     int m_nExtensions = 0;
     int m_nDepth = -1;
     BOOL m_bOnThread = FALSE;
+    IxVisitedFolders m_visited; // the real folders this scan has entered
     std::atomic<BOOL> m_bFailed{FALSE};
     BOOL m_bAbort = FALSE;
 };

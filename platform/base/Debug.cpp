@@ -2,6 +2,8 @@
 
 #include "platform/base/Text.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -44,6 +46,35 @@ std::int64_t SignExtend(std::uint64_t v, int bytes)
     return static_cast<std::int64_t>(v << shift) >> shift;
 }
 
+// Widths and precisions beyond this are cut: a hostile format cannot ask
+// for huge padding.
+constexpr int kMaxWidth = 256;
+
+// Reads the decimal digits at p into count, saturating at kMaxWidth so that
+// no number of digits overflows; returns the position after the digits.
+const WCHAR* ReadCount(const WCHAR* p, int& count)
+{
+    count = 0;
+    while (*p >= u'0' && *p <= u'9') {
+        count = std::min(count * 10 + (*p - u'0'), kMaxWidth + 1);
+        ++p;
+    }
+    return p;
+}
+
+// A double as a 64-bit integer, saturated (and NaN as 0): the plain cast of
+// an out-of-range double is undefined.
+std::int64_t Truncate(double d)
+{
+    if (!(d == d))
+        return 0;
+    if (d >= 9223372036854775807.0)
+        return INT64_MAX;
+    if (d <= -9223372036854775808.0)
+        return INT64_MIN;
+    return static_cast<std::int64_t>(d);
+}
+
 std::uint64_t RawBits(const FormatArg& a)
 {
     switch (a.kind) {
@@ -52,7 +83,7 @@ std::uint64_t RawBits(const FormatArg& a)
     case FormatArg::Kind::Unsigned:
         return a.u;
     case FormatArg::Kind::Double:
-        return static_cast<std::uint64_t>(static_cast<std::int64_t>(a.d));
+        return static_cast<std::uint64_t>(Truncate(a.d));
     case FormatArg::Kind::Pointer:
         return reinterpret_cast<std::uintptr_t>(a.p);
     case FormatArg::Kind::WideText:
@@ -81,7 +112,7 @@ void AppendNumber(std::u16string& out, const Spec& spec, const FormatArg& arg)
     if (spec.width >= 0)
         fmt += std::to_string(spec.width);
     if (spec.precision >= 0)
-        fmt += "." + std::to_string(spec.precision);
+        fmt.append(".").append(std::to_string(spec.precision));
     char buf[512];
     char conv = static_cast<char>(spec.conversion);
     // Integer width: the length modifier's, else the unit's 32-bit int;
@@ -92,8 +123,7 @@ void AppendNumber(std::u16string& out, const Spec& spec, const FormatArg& arg)
     switch (conv) {
     case 'd':
     case 'i': {
-        long long v
-            = arg.kind == FormatArg::Kind::Double ? static_cast<long long>(arg.d) : SignExtend(RawBits(arg), bytes);
+        long long v = arg.kind == FormatArg::Kind::Double ? Truncate(arg.d) : SignExtend(RawBits(arg), bytes);
         std::snprintf(buf, sizeof buf, (fmt + "lld").c_str(), v);
         break;
     }
@@ -146,15 +176,13 @@ std::u16string FormatList(LPCWSTR format, const FormatArg* args, std::size_t cou
             spec.flags += static_cast<char>(*p++);
         if (*p == u'*') {
             const FormatArg* a = take();
-            spec.width = a ? static_cast<int>(SignExtend(RawBits(*a), 4)) : 0;
-            if (spec.width < 0) {
+            const std::int64_t width = a ? SignExtend(RawBits(*a), 4) : 0;
+            if (width < 0)
                 spec.flags += '-';
-                spec.width = -spec.width;
-            }
+            spec.width = static_cast<int>(std::min<std::int64_t>(width < 0 ? -width : width, kMaxWidth));
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9')
-                spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (*p++ - u'0');
+            p = ReadCount(p, spec.width);
         }
         if (*p == u'.') {
             ++p;
@@ -166,15 +194,12 @@ std::u16string FormatList(LPCWSTR format, const FormatArg* args, std::size_t cou
                     spec.precision = -1;
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9')
-                    spec.precision = spec.precision * 10 + (*p++ - u'0');
+                p = ReadCount(p, spec.precision);
             }
         }
         // Cap widths so that a hostile format cannot ask for huge padding.
-        if (spec.width > 256)
-            spec.width = 256;
-        if (spec.precision > 256)
-            spec.precision = 256;
+        spec.width = std::min(spec.width, kMaxWidth);
+        spec.precision = std::min(spec.precision, kMaxWidth);
         for (;;) {
             if (*p == u'h') {
                 spec.lengthBytes = spec.lengthBytes == 2 ? 1 : 2;

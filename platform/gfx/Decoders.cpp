@@ -4,6 +4,8 @@
 #include "platform/base/Error.h"
 #include "platform/io/File.h"
 
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +24,12 @@ namespace {
 bool SizeAllowed(std::int64_t w, std::int64_t h)
 {
     return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && w * h <= kMaxPicturePixels;
+}
+
+// Whether a full decode to w x h pixels stays within the decode's memory.
+bool FitsMemory(std::uint64_t w, std::uint64_t h, const DecodeOptions& options)
+{
+    return w * h * sizeof(std::uint32_t) <= options.maxBytes;
 }
 
 std::uint32_t Argb(unsigned a, unsigned r, unsigned g, unsigned b)
@@ -153,6 +161,8 @@ PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& opti
         return PictureStatus::Corrupt;
     if (options.headerOnly)
         return PictureStatus::Ok;
+    if (!FitsMemory(width, height, options))
+        return PictureStatus::TooLarge;
     if (!picture.Allocate(info.width, info.height))
         return PictureStatus::NoMemory;
     picture.hasAlpha = info.hasAlpha;
@@ -200,7 +210,7 @@ namespace {
 struct JpegError {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
-    bool truncated = false;
+    bool damaged = false;
 };
 
 void JpegFail(j_common_ptr cinfo)
@@ -210,9 +220,37 @@ void JpegFail(j_common_ptr cinfo)
 
 void JpegMessage(j_common_ptr cinfo, int level)
 {
-    // Warnings are dropped, except running out of data: a cut file is an error.
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
-        reinterpret_cast<JpegError*>(cinfo->err)->truncated = true;
+    // Warnings that pixels were lost (data cut short or unreadable) make the
+    // decode fail: libjpeg would fill the rest of the picture with grey and
+    // carry on. Others (extra bytes before a marker, an unknown JFIF
+    // version) only note what the file holds and are dropped.
+    if (level >= 0)
+        return;
+    switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+        reinterpret_cast<JpegError*>(cinfo->err)->damaged = true;
+        break;
+    default:
+        break;
+    }
+}
+
+// The fewest compressed bytes that can hold the picture: every scan codes
+// each block of its components with at least one bit, and the first scan
+// covers at least one component.
+std::uint64_t JpegLeastBytes(const jpeg_decompress_struct& cinfo)
+{
+    std::uint64_t least = UINT64_MAX;
+    for (int i = 0; i < cinfo.num_components; ++i) {
+        const jpeg_component_info& c = cinfo.comp_info[i];
+        least = std::min<std::uint64_t>(least, static_cast<std::uint64_t>(c.width_in_blocks) * c.height_in_blocks);
+    }
+    return cinfo.num_components > 0 ? least / 8 : 0;
 }
 
 } // namespace
@@ -239,10 +277,10 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
         return status;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.mem->max_memory_to_use = 512L * 1024 * 1024;
+    cinfo.mem->max_memory_to_use = static_cast<long>(std::min<std::size_t>(options.maxBytes, LONG_MAX));
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (error.truncated)
+    if (error.damaged)
         longjmp(error.jump, 1);
     info.format = PictureFormat::Jpeg;
     info.width = static_cast<int>(cinfo.image_width);
@@ -267,6 +305,13 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
             break;
         }
     }
+    jpeg_calc_output_dimensions(&cinfo);
+    if (!FitsMemory(cinfo.output_width, cinfo.output_height, options)) {
+        status = PictureStatus::TooLarge;
+        longjmp(error.jump, 1);
+    }
+    if (cinfo.src->bytes_in_buffer < JpegLeastBytes(cinfo))
+        longjmp(error.jump, 1);
     jpeg_start_decompress(&cinfo);
     if (!picture.Allocate(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height))) {
         status = PictureStatus::NoMemory;
@@ -276,7 +321,7 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = line.data();
         const int y = static_cast<int>(cinfo.output_scanline);
-        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || error.truncated)
+        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || error.damaged)
             longjmp(error.jump, 1);
         std::uint32_t* out = &picture.At(0, y);
         for (unsigned x = 0; x < cinfo.output_width; ++x) {
@@ -291,7 +336,7 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
         }
     }
     jpeg_finish_decompress(&cinfo);
-    if (error.truncated)
+    if (error.damaged)
         longjmp(error.jump, 1);
     jpeg_destroy_decompress(&cinfo);
     return PictureStatus::Ok;
@@ -367,6 +412,41 @@ void PngFail(png_structp png, png_const_charp)
 
 void PngWarn(png_structp, png_const_charp) {}
 
+std::uint32_t Be32(const BYTE* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// Walks the chunks after the signature up to IEND (or the end of the file)
+// before libpng sees them: a chunk longer than what is left of the file is
+// refused here, since libpng would allocate (and clear) whatever length an
+// ancillary chunk claims. Adds up the IDAT lengths.
+bool PngChunksFit(const BYTE* data, size_t size, std::uint64_t& idatBytes)
+{
+    idatBytes = 0;
+    size_t at = 8;
+    while (size - at >= 8) {
+        const std::uint32_t length = Be32(data + at);
+        if (length > 0x7FFFFFFFu || length + std::uint64_t{12} > size - at)
+            return false;
+        if (std::memcmp(data + at + 4, "IDAT", 4) == 0)
+            idatBytes += length;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0)
+            break;
+        at += length + size_t{12};
+    }
+    return true;
+}
+
+// Deflate codes at most 258 bytes in one length/distance pair of at least
+// two bits: no stream inflates beyond about 1032 times its size.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+
+// Chunks whose content the decoder never uses; libpng skips them without
+// reading them into memory.
+const png_byte kPngIgnoredChunks[] = {'i', 'C', 'C', 'P', 0, 'i', 'T', 'X', 't', 0, 's', 'P', 'L', 'T', 0,
+                                      't', 'E', 'X', 't', 0, 'z', 'T', 'X', 't', 0, 'e', 'X', 'I', 'f', 0};
+
 } // namespace
 
 PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
@@ -375,6 +455,9 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
     info = {};
     picture = {};
     if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
+        return PictureStatus::Corrupt;
+    std::uint64_t idatBytes = 0;
+    if (!PngChunksFit(data, size, idatBytes))
         return PictureStatus::Corrupt;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, PngWarn);
     if (!png)
@@ -386,7 +469,6 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
     }
     PngSource source{data, size, 0};
     volatile PictureStatus status = PictureStatus::Corrupt;
-    std::vector<BYTE> rows;
     std::vector<png_bytep> rowPointers;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &pngInfo, nullptr);
@@ -396,6 +478,7 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
     png_set_read_fn(png, &source, PngRead);
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
     png_set_chunk_malloc_max(png, 16u * 1024 * 1024);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kPngIgnoredChunks, sizeof kPngIgnoredChunks / 5);
     png_read_info(png, pngInfo);
     const png_uint_32 width = png_get_image_width(png, pngInfo);
     const png_uint_32 height = png_get_image_height(png, pngInfo);
@@ -412,6 +495,15 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
         png_destroy_read_struct(&png, &pngInfo, nullptr);
         return PictureStatus::Ok;
     }
+    if (!FitsMemory(width, height, options)) {
+        status = PictureStatus::TooLarge;
+        png_longjmp(png, 1);
+    }
+    // Each row is its filter byte and its packed pixels; the compressed
+    // data must be able to hold them.
+    const std::uint64_t rawBytes = (static_cast<std::uint64_t>(png_get_rowbytes(png, pngInfo)) + 1) * height;
+    if (idatBytes * kMaxInflateRatio < rawBytes)
+        png_longjmp(png, 1);
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
@@ -425,20 +517,22 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
         png_longjmp(png, 1);
     }
     try {
-        rows.resize(static_cast<size_t>(width) * 4 * height);
         rowPointers.resize(height);
     } catch (const std::bad_alloc&) {
         status = PictureStatus::NoMemory;
         png_longjmp(png, 1);
     }
+    // libpng writes R, G, B, A bytes straight into the picture's words,
+    // which are then turned into 0xAARRGGBB in place.
+    BYTE* bytes = reinterpret_cast<BYTE*>(picture.pixels.data());
     for (png_uint_32 y = 0; y < height; ++y)
-        rowPointers[y] = rows.data() + static_cast<size_t>(y) * width * 4;
+        rowPointers[y] = bytes + static_cast<size_t>(y) * width * 4;
     png_read_image(png, rowPointers.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &pngInfo, nullptr);
     picture.hasAlpha = info.hasAlpha;
     for (size_t i = 0; i < picture.pixels.size(); ++i) {
-        const BYTE* p = rows.data() + i * 4;
+        const BYTE* p = bytes + i * 4;
         picture.pixels[i] = Argb(p[3], p[0], p[1], p[2]);
     }
     return PictureStatus::Ok;
@@ -454,6 +548,8 @@ int GifRead(GifFileType* gif, GifByteType* out, int length)
     size_t n = length < 0 ? 0 : static_cast<size_t>(length);
     if (n > source->size - source->at)
         n = source->size - source->at;
+    if (n == 0)
+        return 0; // an empty file may come as a null pointer
     std::memcpy(out, source->data + source->at, n);
     source->at += n;
     return static_cast<int>(n);
@@ -522,8 +618,14 @@ PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& opti
     info.hasAlpha = transparent >= 0 || !covers;
     if (options.headerOnly)
         return PictureStatus::Ok;
+    if (!FitsMemory(width, height, options))
+        return PictureStatus::TooLarge;
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
     if (!map || map->ColorCount <= 0)
+        return PictureStatus::Corrupt;
+    // Each LZW code (of at least 3 bits) adds at most 4096 pixels.
+    const std::uint64_t left = size - std::min(size, source.at);
+    if (static_cast<std::uint64_t>(frame.Width) * frame.Height * 3 > left * 8 * 4096)
         return PictureStatus::Corrupt;
     if (!picture.Allocate(width, height, 0))
         return PictureStatus::NoMemory;

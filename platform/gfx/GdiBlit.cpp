@@ -1,10 +1,15 @@
 // Blits between surfaces of any of the formats: BitBlt, StretchBlt,
 // AlphaBlend and the colour-key blits. Pixels of different formats meet as
 // 8-bit RGB; a copy between surfaces of one format moves rows as they are.
+// Unscaled colour-key and alpha blits from RGB565 into RGB565 run through
+// the row kernels of PixelRowsInternal.h, which give the same pixels as the
+// general per-pixel loop.
 #include "platform/base/Error.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/gfx/GdiInternal.h"
+#include "platform/gfx/PixelRowsInternal.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -193,7 +198,68 @@ bool ForEachScaled(HDC dstHandle, int x, int y, int w, int h, const Source& src,
     return true;
 }
 
+bool Is565(const Surface& s)
+{
+    return s.bitsPerPixel == 16 && !s.rgb555;
+}
+
+// Whether the pixel memory of two surfaces may overlap.
+bool Overlap(const Surface& a, const Surface& b)
+{
+    const BYTE* aEnd = a.bits + static_cast<std::ptrdiff_t>(a.stride) * a.height;
+    const BYTE* bEnd = b.bits + static_cast<std::ptrdiff_t>(b.stride) * b.height;
+    return a.bits < bEnd && b.bits < aEnd;
+}
+
+// Whether a blit of w x h from sw x sh may go through the row kernels: the
+// same size, not mirrored, both surfaces RGB565 and apart in memory (an
+// overlapping blit reads what it has just written, pixel by pixel, in the
+// general loop's order).
+bool RowsApply(HDC dstHandle, int w, int h, const Source& src, int sw, int sh)
+{
+    if (!RowKernelsEnabled() || w != sw || h != sh || w <= 0 || h <= 0 || !src.surface || !Is565(*src.surface))
+        return false;
+    auto dc = LookupDc(dstHandle);
+    return dc && dc->surface && Is565(*dc->surface) && !Overlap(*dc->surface, *src.surface);
+}
+
+// Walks the rows of an unscaled, unmirrored blit that the clip and both
+// surfaces let through - the pixels ForEachScaled visits for it, and the
+// same parts marked drawn: row(dstRow, srcRow, n) with RGB565 pointers to
+// the first pixel of each run.
+template <class F> bool ForEachRow(HDC dstHandle, int x, int y, int w, int h, const Source& src, int sx, int sy, F row)
+{
+    auto dc = LookupDc(dstHandle);
+    const POINT o = dc->viewportOrigin;
+    const int dl = x + o.x, dt = y + o.y;
+    // From destination surface coordinates to source surface coordinates.
+    const int ox = sx + src.offset.x - dl - dc->deviceOrigin.x, oy = sy + src.offset.y - dt - dc->deviceOrigin.y;
+    Surface& d = *dc->surface;
+    const Surface& s = *src.surface;
+    ForEachClipRect(*dc, RECT{dl, dt, dl + w, dt + h}, [&](const RECT& r) {
+        const RECT run = Intersect(r, Offset(src.bounds, -ox, -oy));
+        if (IsEmpty(run))
+            return;
+        for (int ty = run.top; ty < run.bottom; ++ty)
+            row(reinterpret_cast<WORD*>(d.Row(ty)) + run.left,
+                reinterpret_cast<const WORD*>(s.Row(ty + oy)) + run.left + ox, run.right - run.left);
+    });
+    return true;
+}
+
+std::atomic<bool> g_rowKernels{true};
+
 } // namespace
+
+void EnableRowKernels(bool on)
+{
+    g_rowKernels = on;
+}
+
+bool RowKernelsEnabled()
+{
+    return g_rowKernels;
+}
 
 } // namespace platform
 
@@ -256,6 +322,9 @@ BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int sx, i
     const int alpha = blend.SourceConstantAlpha;
     if (alpha == 0)
         return LookupDc(dst) ? TRUE : FALSE;
+    if (RowsApply(dst, width, height, s, sw, sh))
+        return ForEachRow(dst, x, y, width, height, s, sx, sy,
+                          [&](WORD* d, const WORD* p, int n) { BlendRow565(d, p, n, alpha); });
     return ForEachScaled(dst, x, y, width, height, s, sx, sy, sw, sh,
                          [&](Surface& d, int dx, int dy, int srcX, int srcY) {
                              PutPixelBlend(d, dx, dy, ReadPixel(*s.surface, srcX, srcY), alpha);
@@ -277,11 +346,20 @@ BOOL TransparentImage(HDC dst, int x, int y, int width, int height, HANDLE src, 
     const bool raw16 = ss.bitsPerPixel == 16 && !ss.rgb555;
     const WORD key16 = ToRgb565(key);
     key &= 0xFFFFFF;
+    if (RowsApply(dst, width, height, s, sw, sh))
+        return ForEachRow(dst, x, y, width, height, s, sx, sy,
+                          [&](WORD* d, const WORD* p, int n) { KeyRow565(d, p, n, key16); });
+    const bool direct = RowKernelsEnabled();
     return ForEachScaled(dst, x, y, width, height, s, sx, sy, sw, sh,
                          [&](Surface& d, int dx, int dy, int srcX, int srcY) {
                              if (raw16) {
                                  const WORD p = reinterpret_cast<const WORD*>(ss.Row(srcY))[srcX];
-                                 if (p != key16)
+                                 if (p == key16)
+                                     return;
+                                 // RGB565 to RGB565 is the pixel itself.
+                                 if (direct && Is565(d))
+                                     reinterpret_cast<WORD*>(d.Row(dy))[dx] = p;
+                                 else
                                      WritePixel(d, dx, dy, FromRgb565(p));
                                  return;
                              }

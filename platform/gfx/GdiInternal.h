@@ -55,6 +55,12 @@ void PutPixelBlend(Surface& s, int x, int y, COLORREF c, int alpha0to255);
 // Fills the rectangle (surface coordinates, clipped to the surface).
 void FillSurfaceRect(Surface& s, RECT r, COLORREF c);
 
+// The RGB565 row kernels of the colour-key and alpha blits and of picture
+// draws (PixelRowsInternal.h) are on by default; tests turn them off to
+// compare their pixels with the general per-pixel path's.
+void EnableRowKernels(bool on);
+bool RowKernelsEnabled();
+
 // GDI objects. Kinds are the OBJ_* values of Gdi.h.
 class GdiObject {
 public:

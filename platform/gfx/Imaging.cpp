@@ -3,6 +3,7 @@
 
 #include "platform/base/Error.h"
 #include "platform/gfx/GdiInternal.h"
+#include "platform/gfx/PixelRowsInternal.h"
 
 #include <atomic>
 #include <cmath>
@@ -257,6 +258,19 @@ void Quantise(Picture& p, PixelFormatID format)
     for (std::uint32_t& px : p.pixels)
         px = format == PixelFormat16bppRGB565 ? Rgb565ToArgb(ArgbTo565(px)) : (px | 0xFF000000u);
     p.hasAlpha = false;
+}
+
+// The RGB565 form of a picture's pixels, row after row (alpha dropped);
+// empty when memory runs out.
+void To565(const Picture& p, std::vector<WORD>& out)
+{
+    try {
+        out.resize(p.pixels.size());
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return;
+    }
+    ArgbRowTo565(out.data(), p.pixels.data(), static_cast<int>(p.pixels.size()));
 }
 
 int BytesPerPixel(PixelFormatID format)
@@ -517,9 +531,17 @@ private:
     bool fromFile_;
     bool decoded_ = false;
     Picture picture_;
+    // The RGB565 form of an opaque picture_, made on its first draw into an
+    // RGB565 surface: screens repaint the same pictures every frame, and a
+    // row copy is far cheaper than converting every pixel again.
+    std::vector<WORD> picture565_;
     // The pixels of the last draw that needed a cut or a scale, ready to
     // copy out again: screens repaint the same pictures at the same size.
-    std::shared_ptr<const Picture> drawn_;
+    struct Shown {
+        Picture picture;
+        std::vector<WORD> rgb565; // the opaque picture's RGB565 form
+    };
+    std::shared_ptr<const Shown> drawn_;
     RECT drawnPart_{};
     SIZE drawnSize_{};
     // Counts the writes through UnlockBits: a draw that decoded before one
@@ -610,6 +632,7 @@ HRESULT PictureObject::UnlockBits(const BitmapData* data)
         if (format_ == PixelFormat32bppARGB)
             picture_.hasAlpha = info_.hasAlpha = true;
         drawn_.reset();
+        picture565_.clear();
         ++pixelsGeneration_;
     }
     locked_ = false;
@@ -645,21 +668,34 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
     const int pw = part.right - part.left, ph = part.bottom - part.top;
     const bool whole = pw == info_.width && ph == info_.height;
 
-    // Copies picture (dw x dh) to the destination, within the DC's clip.
-    auto blit = [&](const Picture& picture) {
+    const bool to565 = state->surface->bitsPerPixel == 16 && !state->surface->rgb555;
+    const bool rows = to565 && RowKernelsEnabled();
+    // Copies picture (dw x dh) to the destination, within the DC's clip;
+    // rgb565 is its RGB565 form when there is one.
+    auto blit = [&](const Picture& picture, const std::vector<WORD>& rgb565) {
         DcState& d = *state;
         Surface& surface = *d.surface;
         const RECT device = Offset(*dst, d.viewportOrigin.x, d.viewportOrigin.y);
-        const bool fast565 = surface.bitsPerPixel == 16 && !surface.rgb555 && !picture.hasAlpha;
+        const bool fast565 = to565 && !picture.hasAlpha;
+        const bool copy565 = fast565 && rows && !rgb565.empty();
         ForEachClipRect(d, device, [&](const RECT& r) {
             // r is in surface coordinates; the picture's (0, 0) is at device.left/top.
             const int ox = device.left + d.deviceOrigin.x, oy = device.top + d.deviceOrigin.y;
+            const int n = r.right - r.left;
             for (int y = r.top; y < r.bottom; ++y) {
-                const std::uint32_t* in = &picture.pixels[static_cast<size_t>(y - oy) * picture.width + (r.left - ox)];
+                const size_t first = static_cast<size_t>(y - oy) * picture.width + (r.left - ox);
+                const std::uint32_t* in = &picture.pixels[first];
+                WORD* out = reinterpret_cast<WORD*>(surface.Row(y)) + r.left;
+                if (copy565) {
+                    std::memcpy(out, &rgb565[first], static_cast<size_t>(n) * sizeof(WORD));
+                    continue;
+                }
                 if (fast565) {
-                    WORD* out = reinterpret_cast<WORD*>(surface.Row(y)) + r.left;
-                    for (int x = 0; x < r.right - r.left; ++x)
-                        out[x] = ArgbTo565(in[x]);
+                    ArgbRowTo565(out, in, n);
+                    continue;
+                }
+                if (rows) {
+                    BlendRowArgb(out, in, n);
                     continue;
                 }
                 for (int x = r.left; x < r.right; ++x) {
@@ -682,12 +718,14 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             return hr;
         std::lock_guard<std::mutex> lock(mutex_);
         if (picture_.width == dw && picture_.height == dh) {
-            blit(picture_);
+            if (rows && !picture_.hasAlpha && picture565_.empty())
+                To565(picture_, picture565_);
+            blit(picture_, picture565_);
             return S_OK;
         }
     }
 
-    std::shared_ptr<const Picture> ready;
+    std::shared_ptr<const Shown> ready;
     unsigned generation = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -718,7 +756,11 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
         if (!ScalePicture(picture, dw, dh, picture))
             return E_OUTOFMEMORY;
         try {
-            ready = std::make_shared<const Picture>(std::move(picture));
+            auto shown = std::make_shared<Shown>();
+            if (!picture.hasAlpha)
+                To565(picture, shown->rgb565);
+            shown->picture = std::move(picture);
+            ready = std::move(shown);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -729,7 +771,7 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             drawnSize_ = SIZE{dw, dh};
         }
     }
-    blit(*ready);
+    blit(ready->picture, ready->rgb565);
     return S_OK;
 }
 
@@ -890,8 +932,7 @@ HBITMAP PictureToDib565(const Picture& picture, void** bits)
     const size_t stride = (static_cast<size_t>(picture.width) * 2 + 3) & ~size_t{3};
     for (int y = 0; y < picture.height; ++y) {
         WORD* row = reinterpret_cast<WORD*>(static_cast<BYTE*>(pixels) + stride * y);
-        for (int x = 0; x < picture.width; ++x)
-            row[x] = ArgbTo565(picture.At(x, y));
+        ArgbRowTo565(row, &picture.pixels[static_cast<size_t>(y) * picture.width], picture.width);
     }
     if (bits)
         *bits = pixels;

@@ -12,6 +12,7 @@
 #include "platform/base/Types.h"
 #include "platform/gfx/Color.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ enum class PictureStatus {
     NotFound,    // the file cannot be opened or read
     Unsupported, // not a format we know, or a variant we do not decode
     Corrupt,     // truncated, inconsistent or lying data
-    TooLarge,    // above kMaxPictureSide or kMaxPicturePixels
+    TooLarge,    // above kMaxPictureSide, kMaxPicturePixels or the decode's memory
     NoMemory,
 };
 
@@ -60,12 +61,21 @@ struct PictureInfo {
     bool hasAlpha = false;
 };
 
+// Memory one decode may take by default: its picture, and what the codec
+// library keeps while it works. The whole program aims at 64 MB resident.
+inline constexpr std::size_t kMaxDecodeBytes = 32u * 1024 * 1024;
+
 struct DecodeOptions {
     bool headerOnly = false; // fill PictureInfo only; the picture stays empty
     // Smallest size the caller needs. A JPEG decodes at 1/2, 1/4 or 1/8 of
     // its size when that still covers it; other formats decode whole.
     int minWidth = 0;
     int minHeight = 0;
+    // A full decode whose picture (or the codec's own buffers) would take
+    // more fails with TooLarge before anything is allocated. A file whose
+    // data is too short to hold the pixels it claims fails with Corrupt,
+    // also before allocating.
+    std::size_t maxBytes = kMaxDecodeBytes;
 };
 
 PictureFormat SniffPictureFormat(const BYTE* data, size_t size);

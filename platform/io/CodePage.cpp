@@ -89,14 +89,39 @@ void AppendUtf16(std::u16string& out, const char* bytes, std::size_t size)
             static_cast<WCHAR>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8)));
 }
 
+// Whether the bytes convert on their own, from the initial state (a final
+// incomplete character aside).
+bool ConvertsCleanly(iconv_t cd, const char* bytes, std::size_t size)
+{
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(bytes);
+    std::size_t left = size;
+    char buffer[4096];
+    for (;;) {
+        char* out = buffer;
+        std::size_t room = sizeof buffer;
+        if (iconv(cd, &in, &left, &out, &room) != kFailed)
+            return true;
+        if (errno != E2BIG)
+            return errno != EILSEQ;
+    }
+}
+
 // Runs the converter over the input (and its final flush), appending the
 // output. At each input position it cannot convert it calls onError(input,
 // left), which appends a replacement and returns how many input bytes to
 // skip, or 0 to give up.
+//
+// Some of the C library's converters (code page 949's two-byte codes that
+// have no character) step past the code before they report it. Each report
+// is therefore checked: when the bytes converted since the last report do not
+// convert on their own, the bad code lies at their end and was consumed, so
+// the conversion resumes where the converter stopped and skips nothing.
 template <class Out, class OnError> bool Run(iconv_t cd, std::string_view input, Out append, OnError onError)
 {
     char* in = const_cast<char*>(input.data());
     std::size_t left = input.size();
+    const char* clean = in; // where the converter last started from its initial state
     char buffer[4096];
     for (;;) {
         char* out = buffer;
@@ -115,12 +140,17 @@ template <class Out, class OnError> bool Run(iconv_t cd, std::string_view input,
             continue;
         if ((error != EILSEQ && error != EINVAL) || flushing)
             return false;
+        const bool consumed
+            = error == EILSEQ && in != clean && !ConvertsCleanly(cd, clean, static_cast<std::size_t>(in - clean));
         const std::size_t skip = onError(in, left);
         if (skip == 0)
             return false;
-        in += skip;
-        left -= skip;
+        if (!consumed) {
+            in += std::min(skip, left);
+            left -= std::min(skip, left);
+        }
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        clean = in;
     }
 }
 

@@ -99,6 +99,57 @@ struct ParsedPath {
     bool trailingSeparator = false;
 };
 
+// Checks the characters of one component: no ':', no character a unit name
+// cannot hold, wildcards only when wild is set.
+DWORD CheckName(std::u16string_view part, bool wild)
+{
+    for (std::size_t j = 0; j < part.size(); ++j) {
+        const WCHAR c = part[j];
+        if (c == u':')
+            return ERROR_BAD_PATHNAME;
+        if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|')
+            return ERROR_INVALID_NAME;
+        if ((c == u'*' || c == u'?') && !wild)
+            return ERROR_INVALID_NAME;
+        if (c >= 0xD800 && c <= 0xDBFF && j + 1 < part.size() && part[j + 1] >= 0xDC00 && part[j + 1] <= 0xDFFF)
+            ++j;
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            return ERROR_INVALID_NAME;
+    }
+    return ERROR_SUCCESS;
+}
+
+// Whether a name on disk can be given back as a unit name that opens the
+// same entry again: valid UTF-8 (an invalid byte would read as U+FFFD, the
+// name of another file), no separator, nothing CheckName refuses. Other
+// names are neither listed nor matched.
+bool ListableName(std::string_view name, std::u16string* wide = nullptr)
+{
+    std::u16string text = FromUtf8(name);
+    if (name.empty() || name.size() > kMaxNameBytes || name == "." || name == ".." || ToUtf8(text) != name
+        || text.find_first_of(u"\\/") != std::u16string::npos || CheckName(text, false) != ERROR_SUCCESS)
+        return false;
+    if (wide)
+        *wide = std::move(text);
+    return true;
+}
+
+// The unit's drives: the only top-level folders of the root that unit paths
+// reach. The root also holds the platform's own state (config/, registry/,
+// run/), which no unit path may name. "\_MAKE_TEMP_" is the updater's work
+// folder in the object store, where it puts the parts of an update package.
+constexpr std::u16string_view kUnitDrives[]
+    = {u"NAND", u"HDD", u"Storage Card", u"Storage Card2", u"Windows", u"_MAKE_TEMP_"};
+
+bool IsUnitDrive(std::u16string_view name)
+{
+    for (std::u16string_view drive : kUnitDrives) {
+        if (EqualsIgnoringCase(name, drive, FoldFileNameCase))
+            return true;
+    }
+    return false;
+}
+
 // Splits a unit path into checked components. Wildcards are allowed only in
 // the last component, and only when wildcardLast is set.
 DWORD ParsePath(LPCWSTR path, bool wildcardLast, ParsedPath& out)
@@ -123,19 +174,8 @@ DWORD ParsePath(LPCWSTR path, bool wildcardLast, ParsedPath& out)
         if (part == u"..")
             return ERROR_BAD_PATHNAME;
         const bool wild = wildcardLast && k + 1 == parts.size() && !out.trailingSeparator;
-        for (std::size_t j = 0; j < part.size(); ++j) {
-            const WCHAR c = part[j];
-            if (c == u':')
-                return ERROR_BAD_PATHNAME;
-            if (c < 0x20 || c == u'<' || c == u'>' || c == u'"' || c == u'|')
-                return ERROR_INVALID_NAME;
-            if ((c == u'*' || c == u'?') && !wild)
-                return ERROR_INVALID_NAME;
-            if (c >= 0xD800 && c <= 0xDBFF && j + 1 < part.size() && part[j + 1] >= 0xDC00 && part[j + 1] <= 0xDFFF)
-                ++j;
-            else if (c >= 0xD800 && c <= 0xDFFF)
-                return ERROR_INVALID_NAME;
-        }
+        if (const DWORD error = CheckName(part, wild))
+            return error;
         if (part == u".")
             continue;
         std::string name = ToUtf8(part);
@@ -171,6 +211,19 @@ bool Inside(const std::string& path, const std::string& root)
     return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
 }
 
+// Whether a real path lies in one of the unit's drives under the root (the
+// drive folder itself included).
+bool InsideDrive(const std::string& path, const std::string& root)
+{
+    if (!Inside(path, root))
+        return false;
+    const std::size_t start = root == "/" ? 1 : root.size() + 1;
+    if (start >= path.size())
+        return false;
+    const std::size_t end = path.find('/', start);
+    return IsUnitDrive(FromUtf8(std::string_view(path).substr(start, end == std::string::npos ? end : end - start)));
+}
+
 // The name of the folder's entry that is name: the exact one, else the
 // first (in byte order) that equals it without case; empty when none. For
 // the exact name *st holds its status already (links not followed) and
@@ -187,7 +240,7 @@ std::string FindEntryName(const std::string& folder, const std::string& name, st
     std::string best;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view candidate = entry->d_name;
-        if (candidate.size() != name.size() || (!best.empty() && candidate >= best))
+        if (candidate.size() != name.size() || (!best.empty() && candidate >= best) || !ListableName(candidate))
             continue;
         if (EqualsIgnoringCase(FromUtf8(candidate), wanted, FoldFileNameCase))
             best = candidate;
@@ -219,6 +272,10 @@ DWORD ResolveComponents(const std::vector<std::string>& components, bool mustExi
         stat(current.c_str(), &out.st);
         return ERROR_SUCCESS;
     }
+    // Only the unit's drives are reachable at the top: anything else there
+    // does not exist for the unit, and nothing new can be made beside them.
+    if (!IsUnitDrive(FromUtf8(components[0])))
+        return components.size() > 1 ? ERROR_PATH_NOT_FOUND : mustExist ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
     for (std::size_t i = 0; i < components.size(); ++i) {
         const bool last = i + 1 == components.size();
         struct stat st;
@@ -239,10 +296,10 @@ DWORD ResolveComponents(const std::vector<std::string>& components, bool mustExi
             return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
         std::string next = entry;
         if (S_ISLNK(st.st_mode)) {
-            // A link is followed only when it stays inside the root; a link
-            // that leads nowhere is refused too, since creating through it
-            // would create its target.
-            if (!RealPath(entry, next) || !Inside(next, out.root) || stat(next.c_str(), &st) != 0)
+            // A link is followed only when it stays inside the unit's drives;
+            // a link that leads nowhere is refused too, since creating
+            // through it would create its target.
+            if (!RealPath(entry, next) || !InsideDrive(next, out.root) || stat(next.c_str(), &st) != 0)
                 return ERROR_ACCESS_DENIED;
         }
         if (!last && !S_ISDIR(st.st_mode))
@@ -756,7 +813,7 @@ private:
         DWORD stored = 0;
         if (S_ISLNK(st.st_mode)) {
             std::string real;
-            if (!RealPath(Join(folder, entry.name), real) || !Inside(real, root) || stat(real.c_str(), &st) != 0)
+            if (!RealPath(Join(folder, entry.name), real) || !InsideDrive(real, root) || stat(real.c_str(), &st) != 0)
                 return false;
             if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
                 return false;
@@ -858,6 +915,18 @@ std::string HostPath(LPCWSTR unitPath, bool mustExist, DWORD* error)
     return result ? std::string() : r.host;
 }
 
+bool UnitFileIdentity(LPCWSTR unitPath, std::uint64_t& device, std::uint64_t& inode)
+{
+    Resolved r;
+    if (const DWORD error = Resolve(unitPath, true, r)) {
+        SetLastError(error);
+        return false;
+    }
+    device = static_cast<std::uint64_t>(r.st.st_dev);
+    inode = static_cast<std::uint64_t>(r.st.st_ino);
+    return true;
+}
+
 std::u16string UnitPathOf(const std::string& hostPath)
 {
     std::string root, real;
@@ -870,7 +939,7 @@ std::u16string UnitPathOf(const std::string& hostPath)
             return {};
         real = Join(real, hostPath.substr(slash + 1));
     }
-    if (!Inside(real, root))
+    if (real != root && !InsideDrive(real, root))
         return {};
     std::u16string unit = FromUtf8(real.substr(root == "/" ? 0 : root.size()));
     std::replace(unit.begin(), unit.end(), u'/', u'\\');
@@ -965,10 +1034,11 @@ using namespace platform;
 namespace platform {
 namespace {
 
-// Reads the names of the open folder that match the pattern ("." and ".."
-// never). A read that fails part-way ends the list, as the end of the
+// Reads the names of the open folder that match the pattern ("." and "..",
+// names that no unit path could open again, and at the root everything but
+// the unit's drives never). A read that fails part-way ends the list, as the end of the
 // folder would.
-void ListFolder(int fd, std::u16string_view pattern, std::vector<FindObject::Entry>& entries)
+void ListFolder(int fd, std::u16string_view pattern, bool drivesOnly, std::vector<FindObject::Entry>& entries)
 {
     alignas(8) char buffer[32 * 1024];
     for (;;) {
@@ -981,9 +1051,9 @@ void ListFolder(int fd, std::u16string_view pattern, std::vector<FindObject::Ent
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             at += entry->d_reclen;
             const std::string_view name = entry->d_name;
-            if (entry->d_ino == 0 || name == "." || name == "..")
+            std::u16string wide;
+            if (entry->d_ino == 0 || !ListableName(name, &wide) || (drivesOnly && !IsUnitDrive(wide)))
                 continue;
-            std::u16string wide = FromUtf8(name);
             if (MatchesPattern(wide, pattern))
                 entries.push_back({std::string(name), std::move(wide)});
         }
@@ -1023,7 +1093,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
         find->folderFd = open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (find->folderFd < 0)
             return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-        ListFolder(find->folderFd, parsed.last, find->entries);
+        ListFolder(find->folderFd, parsed.last, folder.empty(), find->entries);
         std::sort(find->entries.begin(), find->entries.end(),
                   [](const FindObject::Entry& a, const FindObject::Entry& b) { return a.name < b.name; });
         find->folder = r.host;

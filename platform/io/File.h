@@ -1,17 +1,24 @@
 // Files on the unit's paths.
 //
 // A unit path is UTF-16 with '\' separators ('/' is accepted too). "\" is
-// the unit's root, the host folder platform::UnitRoot(); its top-level
-// folders ("\NAND", "\HDD", "\Storage Card", "\Windows", ...) are plain
-// folders under it, and a path without a leading '\' starts there as well.
-// Names are UTF-8 on disk. Each component is looked up by its exact name
-// first and otherwise by a case-insensitive scan of its folder (ASCII,
+// the unit's root, the host folder platform::UnitRoot(). Its top-level
+// folders that unit paths reach are the unit's drives, and only those:
+// "\NAND", "\HDD", "\Storage Card", "\Storage Card2", "\Windows" and the
+// updater's work folder "\_MAKE_TEMP_", plain folders under the root; a
+// path without a leading '\' starts at the root as well. Anything else at the top, the platform's own state among it
+// (config/, registry/, run/), does not exist for unit paths (ERROR_FILE_NOT_FOUND
+// or ERROR_PATH_NOT_FOUND; ERROR_ACCESS_DENIED for a new name beside the
+// drives) and is never listed. Names are UTF-8 on disk. Each component is looked up by its exact
+// name first and otherwise by a case-insensitive scan of its folder (ASCII,
 // Latin-1, Greek and Cyrillic letters), so "\nand\data\WREN_MAIN.REG" finds
 // "\NAND\DATA\Wren_Main.reg"; new names keep the case they are created with.
+// A name on disk that no unit path could open again (not valid UTF-8, or
+// holding '\', ':', '*', '?', '|', '<', '>', '"' or a control character) is
+// neither listed nor found.
 //
-// A path never leaves the root: ".." components and any ':' (drive or device
-// forms) are refused with ERROR_BAD_PATHNAME, and a symbolic link inside the
-// root that points outside it (or nowhere) with ERROR_ACCESS_DENIED.
+// A path never leaves the drives: ".." components and any ':' (drive or
+// device forms) are refused with ERROR_BAD_PATHNAME, and a symbolic link
+// that points outside the drives (or nowhere) with ERROR_ACCESS_DENIED.
 //
 // Attributes: FILE_ATTRIBUTE_DIRECTORY from the file type; READONLY of a file
 // is its owner write permission; HIDDEN, SYSTEM and ARCHIVE (and READONLY of
@@ -30,6 +37,7 @@
 #include "platform/base/Types.h"
 #include "platform/io/Io.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -78,8 +86,14 @@ namespace platform {
 // ERROR_PATH_NOT_FOUND. The last error is not touched.
 std::string HostPath(LPCWSTR unitPath, bool mustExist, DWORD* error = nullptr);
 
-// Unit path ("\NAND\DATA\x") of a host path inside the root (symbolic links
-// resolved); "\" for the root itself; empty for a path outside it.
+// Device and inode of the real file or folder a unit path names (links
+// followed): the same pair means the same entry, whatever the path. False
+// (last error set) when the path does not resolve.
+bool UnitFileIdentity(LPCWSTR unitPath, std::uint64_t& device, std::uint64_t& inode);
+
+// Unit path ("\NAND\DATA\x") of a host path inside one of the unit's
+// drives (symbolic links resolved); "\" for the root itself; empty for a
+// path elsewhere.
 std::u16string UnitPathOf(const std::string& hostPath);
 
 // The unit's error for a host errno (ENOENT = ERROR_FILE_NOT_FOUND, ENOTDIR

@@ -3,6 +3,7 @@
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
 #include "platform/io/Io.h"
+#include "platform/io/RegistryInternal.h"
 #include "platform/unit/Unit.h"
 
 #include <algorithm>
@@ -383,8 +384,11 @@ bool Parse(std::string_view file, Store* store, const char** reason)
             value.type = REG_SZ;
             value.data = TextBytes(text);
         } else if (line.Word("hex ")) {
+            // Only what RegSetValueExW accepts is loaded: a DWORD is 4 bytes,
+            // no value is larger than the limit.
             if (!line.Decimal(&value.type) || !line.Word(" ") || !line.Quoted(&name) || !line.Word(" ")
-                || !line.HexBytes(&value.data))
+                || !line.HexBytes(&value.data) || value.data.size() > kMaxRegistryValueBytes
+                || (value.type == REG_DWORD && value.data.size() != 4))
                 return false;
         } else {
             return false;
@@ -597,6 +601,20 @@ template <class Change> LONG Commit(Registry& registry, Change change)
 }
 
 } // namespace
+
+std::uint32_t RegistryChecksum(std::string_view bytes)
+{
+    return Crc32(bytes);
+}
+
+bool RewriteRegistryStore(std::string_view file, std::string* rewritten, const char** reason)
+{
+    Store store;
+    if (!Parse(file, &store, reason))
+        return false;
+    *rewritten = Serialize(store);
+    return true;
+}
 
 std::string RegistryFilePath()
 {

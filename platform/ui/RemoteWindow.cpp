@@ -28,7 +28,10 @@ bool Remote(const std::vector<std::string>& words, std::string* reply)
 
 std::string OptionalWord(LPCWSTR text)
 {
-    return text ? "=" + ToUtf8(text) : std::string();
+    std::string word;
+    if (text)
+        word.append("=").append(ToUtf8(text));
+    return word;
 }
 
 } // namespace platform::wm

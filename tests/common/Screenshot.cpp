@@ -153,7 +153,9 @@ bool WritePng(const fs::path& path, const Image& image)
         fs::create_directories(path.parent_path(), error);
     // A hidden temporary beside the target, renamed over it: a reader sees
     // the old file or the whole new one.
-    std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    std::string name = path.filename().string();
+    name.insert(0, 1, '.').append(".XXXXXX");
+    std::string temp = (path.parent_path() / name).string();
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;

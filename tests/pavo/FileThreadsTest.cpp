@@ -325,6 +325,42 @@ TEST_F(ScanTest, SortedAndUnsortedWalksWithKeywordMaximumAndDepth)
     EXPECT_TRUE(scan.HasFailed());
 }
 
+// A folder link back to its own folder (or a parent) is walked into once at
+// most: every file comes once, sorted or not, whatever the maximum.
+TEST_F(FileThreadsTest, WalksNeverEnterTheSameFolderTwice)
+{
+    Write("HDD/Loop/song.mp3");
+    Write("HDD/Loop/Sub/other.mp3");
+    fs::create_directory_symlink(".", unit.Host("HDD/Loop/again"));
+    fs::create_directory_symlink("..", unit.Host("HDD/Loop/Sub/up"));
+    const LPCWSTR mp3[] = {u"mp3"};
+    for (BOOL sorted : {FALSE, TRUE}) {
+        SCOPED_TRACE(sorted);
+        IxScanThread scan(100, nullptr, 0);
+        scan.SetSorted(sorted);
+        ASSERT_TRUE(scan.Scan(u"\\HDD\\Loop", mp3, 1, -1, -1, 1000));
+        std::multiset<std::string> found;
+        scan.LockResults();
+        for (int i = 0; i < scan.GetResults().Count(); ++i)
+            found.insert(Utf8(scan.GetResults().TextAt(i)));
+        scan.UnlockResults();
+        EXPECT_EQ(found.size(), 2u);
+        EXPECT_EQ(found.count("\\HDD\\Loop\\song.mp3"), 1u);
+    }
+
+    // A copy job over the same tree copies each file once.
+    fs::create_directories(unit.Host("HDD/Dst"));
+    IxStringArray folders;
+    folders.AddText(u"Loop");
+    ASSERT_TRUE(files.StartJob(IXJOB_COPY, u"\\HDD", &folders, nullptr, u"\\HDD\\Dst", nullptr, 0));
+    EXPECT_EQ(files.GetJob()->GetFileCount(), 2);
+    files.GetJob()->Reset(IXJOB_COPY);
+    // And a delete job removes each file once.
+    ASSERT_TRUE(files.StartJob(IXJOB_DELETE, u"\\HDD", &folders, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(files.GetJob()->GetFileCount(), 2);
+    files.GetJob()->Reset(IXJOB_DELETE);
+}
+
 TEST_F(ScanTest, ThreadReportsBeginThrottledProgressAndCompletion)
 {
     platform::ManualClock clock;

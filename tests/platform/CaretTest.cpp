@@ -6,6 +6,8 @@
 #include "platform/ui/Window.h"
 #include "tests/platform/PaintedWindows.h"
 
+#include "tests/common/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -77,14 +79,12 @@ TEST_F(Caret, ShowsInvertedOnlyWhenEveryHideIsMatchedByAShow)
     EXPECT_EQ(At(110, 105), kInverted);
 
     // It is in a screenshot.
-    std::string folder = (std::filesystem::temp_directory_path() / "wren-caret-XXXXXX").string();
-    ASSERT_NE(mkdtemp(folder.data()), nullptr);
-    const std::string png = folder + "/shot.png";
+    TempFolder folder("wren-caret");
+    const std::string png = folder.Path() + "/shot.png";
     ASSERT_TRUE(platform::Screen::Get().SavePng(png));
     int width = 0, height = 0;
     std::vector<std::uint32_t> rgb;
     ASSERT_TRUE(platform::ReadPng(png, width, height, rgb));
-    std::filesystem::remove_all(folder);
     EXPECT_EQ(rgb[105 * 800 + 110], platform::Rgb565ToRgb888(kInverted));
     EXPECT_EQ(rgb[105 * 800 + 112], platform::Rgb565ToRgb888(kBlue));
 

@@ -170,3 +170,43 @@ TEST(CodePageTest, BadArgumentsAreRefused)
 }
 
 } // namespace
+
+// Every two-byte code, at the end of the input and followed by a character
+// that cannot continue it: the conversion never reads past the input, never
+// drops the character after a bad code, and a code that converts on its own
+// converts the same in the middle of a text. (Code page 949's unmapped codes
+// such as A2 E8 are stepped past by the C library before it reports them.)
+TEST(CodePageTest, EveryTwoByteCodeAtTheEndAndInTheMiddle)
+{
+    for (UINT codePage : {949u, CP_UTF8}) {
+        for (int lead = 0x80; lead <= 0xFF; ++lead) {
+            for (int trail = 0x01; trail <= 0xFF; ++trail) {
+                const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+                SCOPED_TRACE(testing::Message() << codePage << " " << std::hex << lead << " " << trail);
+                const std::u16string alone = ToWide(codePage, code);
+                ASSERT_EQ(u"A" + alone, ToWide(codePage, "A" + code));
+                const std::u16string middle = ToWide(codePage, "A" + code + " ");
+                ASSERT_TRUE(middle.size() >= 3 && middle.front() == u'A' && middle.back() == u' ') << middle.size();
+                const int strict = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, code.data(), 2, nullptr, 0);
+                if (strict > 0) {
+                    ASSERT_EQ(u"A" + alone + u" ", middle);
+                    ASSERT_EQ(code, ToBytes(codePage, alone));
+                }
+            }
+        }
+    }
+}
+
+// The other way: every UTF-16 code unit between two characters; the one
+// after it is always kept.
+TEST(CodePageTest, EveryCodeUnitInTheMiddle)
+{
+    for (UINT codePage : {949u, CP_UTF8, CP_UTF7}) {
+        for (int unit = 1; unit <= 0xFFFF; ++unit) {
+            SCOPED_TRACE(testing::Message() << codePage << " " << std::hex << unit);
+            const std::u16string text = {u'A', static_cast<WCHAR>(unit), u'Z'};
+            const std::string bytes = ToBytes(codePage, text);
+            ASSERT_TRUE(bytes.size() >= 3 && bytes.front() == 'A' && bytes.back() == 'Z');
+        }
+    }
+}

@@ -46,6 +46,27 @@ TEST(Format, UnitPrintfConversions)
         EXPECT_EQ(U8(c.got), c.want);
 }
 
+// Widths and precisions of any length, read from the format or taken from an
+// argument, saturate at the 256-character cap: 4294967301 once wrapped to 5.
+TEST(Format, HugeWidthsAndPrecisionsSaturate)
+{
+    const std::string pad256(255, ' ');
+    struct Case {
+        std::u16string got;
+        std::string want;
+    } cases[] = {
+        {platform::Format(u"%4294967301d", 7), pad256 + "7"},
+        {platform::Format(u"%99999999999999999999d", 7), pad256 + "7"},
+        {platform::Format(u"%-4294967301d|", 7), "7" + pad256 + "|"},
+        {platform::Format(u"%.4294967297s", u"abc"), "abc"},
+        {platform::Format(u"%.99999999999999d", 1), std::string(255, '0') + "1"},
+        {platform::Format(u"%*d", INT32_MIN, 7), "7" + pad256},
+        {platform::Format(u"%d %x", 1e300, -1e300), "9223372036854775807 0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(U8(c.got), c.want);
+}
+
 TEST(Format, IntoBufferCutsAndTerminates)
 {
     WCHAR buffer[6];

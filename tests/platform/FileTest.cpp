@@ -193,6 +193,107 @@ TEST_F(FileTest, PathsThatLeaveTheRootAreRefused)
     EXPECT_EQ(std::vector<std::string>{"inside"}, List(u"\\NAND\\*.*"));
 }
 
+// The root's own state (configuration, registry, lock) and anything else
+// beside the unit's drives is out of reach of every route: by its path, in
+// any case, with '/' separators, and through links inside a drive.
+TEST_F(FileTest, ThePlatformsOwnStateIsOutOfReach)
+{
+    const char* stateFiles[] = {"config/programs.conf", "config/serial.conf", "registry/HKLM", "run/unit.lock"};
+    for (const char* file : stateFiles) {
+        fs::create_directories(fs::path(Host(file)).parent_path());
+        std::ofstream(Host(file)) << "original";
+    }
+    fs::create_directory_symlink(root, Host("NAND/up"));
+    fs::create_directory_symlink(Host("config"), Host("NAND/cfg"));
+    ASSERT_TRUE(WriteText(u"\\NAND\\x.txt", "x"));
+
+    const char16_t* paths[] = {
+        u"\\config\\programs.conf",
+        u"\\CONFIG\\Programs.conf",
+        u"config\\serial.conf",
+        u"/registry/HKLM",
+        u"\\run\\unit.lock",
+        u"\\NAND\\up\\config\\programs.conf",
+        u"\\NAND\\cfg\\serial.conf",
+        u"\\run",
+        u"\\config",
+        u"\\NAND\\up",
+        u"\\evil.txt",
+    };
+    WIN32_FIND_DATAW data;
+    for (const char16_t* path : paths) {
+        SCOPED_TRACE(platform::ToUtf8(path));
+        EXPECT_FALSE(File(path, GENERIC_WRITE, 0, CREATE_ALWAYS).Ok());
+        EXPECT_FALSE(File(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING).Ok());
+        EXPECT_FALSE(DeleteFileW(path));
+        EXPECT_FALSE(RemoveDirectoryW(path));
+        EXPECT_FALSE(CreateDirectoryW(path, nullptr));
+        EXPECT_FALSE(MoveFileW(path, u"\\NAND\\moved"));
+        EXPECT_FALSE(MoveFileW(u"\\NAND\\x.txt", path));
+        EXPECT_FALSE(CopyFileW(path, u"\\NAND\\copied", FALSE));
+        EXPECT_FALSE(CopyFileW(u"\\NAND\\x.txt", path, FALSE));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path));
+        EXPECT_FALSE(SetFileAttributesW(path, FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(path, &data));
+        EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW((std::u16string(path) + u"\\*").c_str(), &data));
+        EXPECT_EQ("", platform::HostPath(path, false));
+    }
+    for (const char* file : stateFiles)
+        EXPECT_EQ("original", HostText(Host(file))) << file;
+    EXPECT_FALSE(fs::exists(Host("NAND/moved")));
+    EXPECT_FALSE(fs::exists(Host("NAND/copied")));
+    EXPECT_FALSE(fs::exists(Host("evil.txt")));
+    EXPECT_EQ("x", HostText(Host("NAND/x.txt")));
+    EXPECT_EQ(std::u16string(), platform::UnitPathOf(Host("config/programs.conf")));
+
+    // Listings show the drives at the top and skip the links that lead out
+    // of them.
+    EXPECT_EQ((std::vector<std::string>{"HDD", "NAND", "Storage Card"}), List(u"\\*"));
+    EXPECT_EQ((std::vector<std::string>{"HDD", "NAND", "Storage Card"}), List(u"*.*"));
+    EXPECT_EQ(std::vector<std::string>{"x.txt"}, List(u"\\NAND\\*"));
+    // The drives themselves work as before.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\nand"));
+    EXPECT_TRUE(CopyFileW(u"\\NAND\\x.txt", u"\\Storage Card\\x.txt", FALSE));
+}
+
+// Names on disk that no unit path could open again are not listed: bytes
+// that are not UTF-8 (which would read as U+FFFD, the name of another file),
+// a '\\' (which would read as a separator), and characters unit names cannot
+// hold. Every name listed opens the entry of exactly that name, and deleting
+// it deletes that entry only.
+TEST_F(FileTest, ListedNamesOpenTheSameFileAgain)
+{
+    const std::pair<std::string, std::string> disk[] = {
+        {"\xFF.txt", "ff"}, {"\xFE.txt", "fe"},   {"\xEF\xBF\xBD.txt", "real"}, {"x\\y", "backslash"},
+        {"a:b", "colon"},   {"star*", "star"},    {"q?", "question"},           {"p|q", "bar"},
+        {"lt<", "less"},    {"quote\"", "quote"}, {"ctl\x01", "control"},       {"Plain.txt", "plain"},
+    };
+    for (const auto& [name, text] : disk)
+        std::ofstream(Host("NAND/" + name)) << text;
+    fs::create_directory(Host("NAND/x"));
+    std::ofstream(Host("NAND/x/y")) << "nested";
+
+    const std::vector<std::string> listed = List(u"\\NAND\\*");
+    EXPECT_EQ((std::vector<std::string>{"Plain.txt", "x", "\xEF\xBF\xBD.txt"}), listed);
+    for (const std::string& name : listed) {
+        if (name == "x")
+            continue;
+        const std::u16string path = u"\\NAND\\" + platform::FromUtf8(name);
+        EXPECT_EQ(HostText(Host("NAND/" + name)), ReadText(path.c_str()).value_or("<none>")) << name;
+    }
+    EXPECT_TRUE(DeleteFileW(u"\\NAND\\\uFFFD.txt"));
+    EXPECT_FALSE(fs::exists(Host("NAND/\xEF\xBF\xBD.txt")));
+    // With the real U+FFFD file gone, its name finds nothing else.
+    EXPECT_FALSE(DeleteFileW(u"\\NAND\\\uFFFD.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\NAND\\\uFFFD.TXT"));
+    EXPECT_TRUE(DeleteFileW(u"\\NAND\\x\\y"));
+    for (const auto& [name, text] : disk) {
+        if (name != "\xEF\xBF\xBD.txt") {
+            EXPECT_EQ(text, HostText(Host("NAND/" + name))) << name;
+        }
+    }
+}
+
 struct DispositionCase {
     DWORD disposition;
     bool existing;

@@ -18,7 +18,9 @@
 #include <vector>
 
 #include <gif_lib.h>
+#include <jpeglib.h>
 #include <png.h>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 using platform::Picture;
@@ -494,6 +496,173 @@ TEST(PictureHeaders, LyingHeadersFail)
         Picture p;
         EXPECT_EQ(c.expected, platform::DecodePicture(b.data(), b.size(), {}, info, p)) << c.name;
         EXPECT_TRUE(p.pixels.empty()) << c.name;
+    }
+}
+
+// Peak resident memory of this process so far (each test case runs in a
+// process of its own under ctest).
+long PeakResidentBytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss * 1024L;
+}
+
+// The signature and IHDR of an 8-bit RGB PNG of the given size.
+Bytes PngHeader(std::uint32_t width, std::uint32_t height)
+{
+    Bytes b = MakePngAs(Quadrants(), PNG_FORMAT_RGB);
+    b.resize(33);
+    PutBe32(&b[16], width);
+    PutBe32(&b[20], height);
+    PutBe32(&b[29], Crc32(&b[12], 17));
+    return b;
+}
+
+// Appends a chunk whose length field says `claimed`; the data and check sum
+// are those of `data`.
+void AddPngChunk(Bytes& b, const char* type, const Bytes& data, std::uint32_t claimed)
+{
+    const size_t at = b.size();
+    b.resize(at + 8);
+    PutBe32(&b[at], claimed);
+    std::memcpy(&b[at + 4], type, 4);
+    b.insert(b.end(), data.begin(), data.end());
+    b.resize(b.size() + 4);
+    PutBe32(&b[b.size() - 4], Crc32(&b[at + 4], 4 + data.size()));
+}
+
+Bytes TinyPng(std::uint32_t width, std::uint32_t height)
+{
+    Bytes b = PngHeader(width, height);
+    AddPngChunk(b, "IDAT", {0x78, 0x9C, 0x63, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01}, 9);
+    AddPngChunk(b, "IEND", {}, 0);
+    return b;
+}
+
+// A one-colour GIF whose screen and frame claim width x height over a
+// single LZW sub-block.
+Bytes TinyGif(int width, int height)
+{
+    const BYTE w0 = static_cast<BYTE>(width), w1 = static_cast<BYTE>(width >> 8);
+    const BYTE h0 = static_cast<BYTE>(height), h1 = static_cast<BYTE>(height >> 8);
+    return Bytes{'G',  'I', 'F', '8', '9', 'a', w0, w1, h0, h1, 0x80, 0, 0, 0,    0,    0, 0xFF, 0xFF,
+                 0xFF, ',', 0,   0,   0,   0,   w0, w1, h0, h1, 0,    2, 2, 0x4C, 0x01, 0, ';'};
+}
+
+// A progressive JPEG of a small picture whose frame header then claims
+// width x height.
+Bytes TinyProgressiveJpeg(int width, int height)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &length);
+    cinfo.image_width = 8;
+    cinfo.image_height = 8;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> line(8 * 3, 0x80);
+    for (int y = 0; y < 8; ++y) {
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes b(buffer, buffer + length);
+    std::free(buffer);
+    for (size_t i = 0; i + 8 < b.size(); ++i) {
+        if (b[i] == 0xFF && b[i + 1] == 0xC2) {
+            b[i + 5] = static_cast<BYTE>(height >> 8);
+            b[i + 6] = static_cast<BYTE>(height);
+            b[i + 7] = static_cast<BYTE>(width >> 8);
+            b[i + 8] = static_cast<BYTE>(width);
+            break;
+        }
+    }
+    return b;
+}
+
+// Files of a few dozen bytes that claim pictures of up to 16384 x 4096
+// fail before the decoder allocates for the pixels: either the picture
+// would not fit the decode's memory, or the data cannot hold the pixels.
+TEST(PictureHeaders, TinyFilesClaimingHugePicturesFailBeforeAllocating)
+{
+    struct Case {
+        const char* name;
+        Bytes file;
+        int minWidth, minHeight;
+        PictureStatus expected;
+    };
+    const Case cases[] = {
+        {"gif 16384 x 4096", TinyGif(16384, 4096), 0, 0, PictureStatus::TooLarge},
+        {"gif 2048 x 2048", TinyGif(2048, 2048), 0, 0, PictureStatus::Corrupt},
+        {"png 16384 x 4096", TinyPng(16384, 4096), 0, 0, PictureStatus::TooLarge},
+        {"png 2048 x 2048", TinyPng(2048, 2048), 0, 0, PictureStatus::Corrupt},
+        {"jpeg 16384 x 4096", TinyProgressiveJpeg(16384, 4096), 0, 0, PictureStatus::TooLarge},
+        {"jpeg 16384 x 4096 for the screen", TinyProgressiveJpeg(16384, 4096), 800, 480, PictureStatus::Corrupt},
+        {"jpeg 2048 x 2048", TinyProgressiveJpeg(2048, 2048), 0, 0, PictureStatus::Corrupt},
+    };
+    const long before = PeakResidentBytes();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_LT(c.file.size(), 1024u);
+        platform::DecodeOptions options;
+        options.minWidth = c.minWidth;
+        options.minHeight = c.minHeight;
+        platform::PictureInfo info;
+        Picture p;
+        EXPECT_EQ(c.expected, platform::DecodePicture(c.file.data(), c.file.size(), options, info, p));
+        EXPECT_TRUE(p.pixels.empty());
+        options.headerOnly = true;
+        EXPECT_EQ(PictureStatus::Ok, platform::DecodePicture(c.file.data(), c.file.size(), options, info, p));
+    }
+    EXPECT_LT(PeakResidentBytes() - before, 8L * 1024 * 1024);
+}
+
+// A 197-byte PNG whose zTXt chunk claims 2 GB: refused, header-only or
+// not, before anything is allocated for the chunk.
+TEST(PictureHeaders, ChunkLongerThanTheFileIsRefused)
+{
+    Bytes file = PngHeader(1, 1);
+    AddPngChunk(file, "zTXt", Bytes(152, 'x'), 0x7FFFFFF0u);
+    EXPECT_EQ(file.size(), 197u);
+    const long before = PeakResidentBytes();
+    for (bool headerOnly : {true, false}) {
+        platform::DecodeOptions options;
+        options.headerOnly = headerOnly;
+        platform::PictureInfo info;
+        Picture p;
+        EXPECT_EQ(PictureStatus::Corrupt, platform::DecodePicture(file.data(), file.size(), options, info, p));
+    }
+    EXPECT_LT(PeakResidentBytes() - before, 8L * 1024 * 1024);
+}
+
+// A photo cut short, or cut and closed with an end marker as a repair tool
+// would, fails: libjpeg only warns and fills the rest with grey.
+TEST(PictureHeaders, CutJpegFails)
+{
+    Picture noisy;
+    noisy.Allocate(256, 256);
+    std::srand(3);
+    for (std::uint32_t& px : noisy.pixels)
+        px = 0xFF000000u | static_cast<std::uint32_t>(std::rand() & 0xFFFFFF);
+    const Bytes file = MakeJpeg(noisy);
+    platform::PictureInfo info;
+    Picture p;
+    ASSERT_EQ(PictureStatus::Ok, platform::DecodePicture(file.data(), file.size(), {}, info, p));
+    Bytes half(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() / 2));
+    Bytes closed = half;
+    closed.insert(closed.end(), {0xFF, 0xD9});
+    for (const Bytes& cut : {half, closed}) {
+        EXPECT_EQ(PictureStatus::Corrupt, platform::DecodePicture(cut.data(), cut.size(), {}, info, p));
+        EXPECT_TRUE(p.pixels.empty());
     }
 }
 

@@ -7,6 +7,8 @@
 #include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
 
+#include "tests/common/TempRoot.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -38,13 +40,6 @@ class Process : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "wren-process-XXXXXX").string();
-        m_root = mkdtemp(pattern.data());
-        const char* previous = std::getenv("WREN_ROOT");
-        m_hadRoot = previous != nullptr;
-        if (previous)
-            m_previousRoot = previous;
-        setenv("WREN_ROOT", m_root.c_str(), 1);
         fs::create_directories(m_root + "/config");
         fs::create_directories(m_root + "/bin");
         m_handles = platform::OpenHandleCount();
@@ -53,12 +48,7 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(platform::OpenHandleCount(), m_handles);
-        if (m_hadRoot)
-            setenv("WREN_ROOT", m_previousRoot.c_str(), 1);
-        else
-            unsetenv("WREN_ROOT");
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
+        m_temp.Restore();
     }
 
     // Writes an executable shell script under <root>/bin.
@@ -85,9 +75,8 @@ protected:
         return code;
     }
 
-    std::string m_root;
-    std::string m_previousRoot;
-    bool m_hadRoot = false;
+    TempRoot m_temp{"wren-process"};
+    const std::string& m_root = m_temp.Root();
     std::size_t m_handles = 0;
 };
 

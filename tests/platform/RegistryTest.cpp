@@ -3,9 +3,13 @@
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
 #include "platform/io/Io.h"
+#include "platform/io/RegistryInternal.h"
+
+#include "tests/common/TempRoot.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,13 +51,6 @@ class Registry : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "wren-registry-XXXXXX").string();
-        m_root = mkdtemp(pattern.data());
-        const char* previous = std::getenv("WREN_ROOT");
-        m_hadRoot = previous != nullptr;
-        if (previous)
-            m_previousRoot = previous;
-        setenv("WREN_ROOT", m_root.c_str(), 1);
         platform::SetRegistrySaveFault(platform::RegistrySaveFault::None);
         platform::ReloadRegistry();
         m_openKeys = platform::OpenRegistryKeyCount();
@@ -63,13 +60,8 @@ protected:
     {
         platform::SetRegistrySaveFault(platform::RegistrySaveFault::None);
         EXPECT_EQ(platform::OpenRegistryKeyCount(), m_openKeys);
-        if (m_hadRoot)
-            setenv("WREN_ROOT", m_previousRoot.c_str(), 1);
-        else
-            unsetenv("WREN_ROOT");
+        m_temp.Restore();
         platform::ReloadRegistry();
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
     }
 
     HKEY Create(LPCWSTR path, DWORD* disposition = nullptr)
@@ -93,9 +85,8 @@ protected:
         return value;
     }
 
-    std::string m_root;
-    std::string m_previousRoot;
-    bool m_hadRoot = false;
+    TempRoot m_temp{"wren-registry"};
+    const std::string& m_root = m_temp.Root();
     std::size_t m_openKeys = 0;
 };
 
@@ -290,6 +281,44 @@ TEST_F(Registry, ADamagedOrForeignFileIsSetAsideAndTheStoreStartsEmpty)
         EXPECT_FALSE(fs::exists(path));
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Halyard\\CONFIG", 0, 0, &key), ERROR_FILE_NOT_FOUND);
     }
+}
+
+// A well-formed file whose values the writer never writes: a DWORD that is
+// not 4 bytes would be reported with its short size and leave the rest of
+// the caller's buffer unchanged. The file is refused as a whole.
+TEST_F(Registry, StoredValuesThatDoNotFitTheirTypeAreRefused)
+{
+    const std::string body = "WrenRegistry 1\nkey \"\"\nkey \"Drivers\"\n";
+    const std::string big = "hex 3 \"Big\" " + std::string(2 * (platform::kMaxRegistryValueBytes + 1), '0') + "\n";
+    const std::string lines[] = {"hex 4 \"Short\" 01\n", "hex 4 \"Long\" 0102030405\n", "hex 4 \"Empty\" \n", big};
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line.substr(0, 20));
+        std::string file = body + line;
+        char crc[16];
+        std::snprintf(crc, sizeof crc, "end %08x\n", platform::RegistryChecksum(file));
+        file += crc;
+        std::string rewritten;
+        const char* reason = "";
+        EXPECT_FALSE(platform::RewriteRegistryStore(file, &rewritten, &reason));
+
+        fs::create_directories(fs::path(platform::RegistryFilePath()).parent_path());
+        WriteAll(platform::RegistryFilePath(), file);
+        platform::DebugCapture capture;
+        platform::ReloadRegistry();
+        EXPECT_TRUE(capture.Contains("bad record"));
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_FILE_NOT_FOUND);
+    }
+    // The same file with a 4-byte DWORD in hex loads.
+    std::string file = body + "hex 4 \"Fits\" 01000000\n";
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "end %08x\n", platform::RegistryChecksum(file));
+    WriteAll(platform::RegistryFilePath(), file + crc);
+    platform::ReloadRegistry();
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_SUCCESS);
+    EXPECT_EQ(GetDword(key, u"Fits"), 1u);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
 } // namespace

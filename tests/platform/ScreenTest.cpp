@@ -1,5 +1,7 @@
 #include "platform/gfx/Screen.h"
 
+#include "tests/common/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,26 +15,14 @@ using platform::Screen;
 
 namespace {
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "wren-screen-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
-};
+// The names in a folder.
+std::vector<std::string> NamesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
 
 // Records what reaches the backend and hands out queued input.
 struct FakeBackend : platform::ScreenBackend {
@@ -97,10 +87,10 @@ TEST(Screen, SavedPngReadsBackPixelForPixel)
     EXPECT_EQ(screen.Pixel(800, 0), 0);
 
     TempFolder folder;
-    const std::string path = (folder.path / "shot.png").string();
+    const std::string path = (fs::path(folder.Path()) / "shot.png").string();
     std::ofstream(path) << "old contents";
     ASSERT_TRUE(screen.SavePng(path));
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"shot.png"});
+    EXPECT_EQ(NamesIn(folder.Path()), std::vector<std::string>{"shot.png"});
 
     int width = 0;
     int height = 0;
@@ -116,20 +106,20 @@ TEST(Screen, SavedPngReadsBackPixelForPixel)
 TEST(Screen, FailedSaveLeavesNoFile)
 {
     TempFolder folder;
-    std::ofstream(folder.path / "file") << "x";
-    fs::create_directory(folder.path / "dir");
+    std::ofstream(fs::path(folder.Path()) / "file") << "x";
+    fs::create_directory(fs::path(folder.Path()) / "dir");
     const std::string cases[] = {
-        (folder.path / "missing" / "shot.png").string(), // no such folder
-        (folder.path / "file" / "shot.png").string(),    // the folder is a file
-        (folder.path / "dir").string(),                  // the target is a folder
-        (folder.path / "").string(),                     // no file name
+        (fs::path(folder.Path()) / "missing" / "shot.png").string(), // no such folder
+        (fs::path(folder.Path()) / "file" / "shot.png").string(),    // the folder is a file
+        (fs::path(folder.Path()) / "dir").string(),                  // the target is a folder
+        (fs::path(folder.Path()) / "").string(),                     // no file name
     };
     for (const std::string& path : cases) {
         EXPECT_FALSE(Screen::Get().SavePng(path)) << path;
-        std::vector<std::string> names = folder.Names();
+        std::vector<std::string> names = NamesIn(folder.Path());
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"dir", "file"})) << path;
-        EXPECT_TRUE(fs::is_empty(folder.path / "dir"));
+        EXPECT_TRUE(fs::is_empty(fs::path(folder.Path()) / "dir"));
     }
 }
 

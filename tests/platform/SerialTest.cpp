@@ -5,6 +5,8 @@
 #include "platform/io/Io.h"
 #include "platform/io/SerialInternal.h"
 
+#include "tests/common/TempRoot.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -168,25 +170,12 @@ void AwaitBlockedReader()
 // A unit root of its own, with the peer on COM1: and no configuration.
 class SerialTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "wren-serial-XXXXXX").string();
-        m_root = mkdtemp(pattern.data());
-        if (const char* old = std::getenv("WREN_ROOT"))
-            m_oldRoot = old;
-        setenv("WREN_ROOT", m_root.c_str(), 1);
-        ASSERT_TRUE(RegisterSerialPeer(u"COM1:", peer));
-    }
+    void SetUp() override { ASSERT_TRUE(RegisterSerialPeer(u"COM1:", peer)); }
     void TearDown() override
     {
         for (LPCWSTR name : {u"COM1:", u"COM3:"})
             RegisterSerialPeer(name, nullptr);
-        if (m_oldRoot.empty())
-            unsetenv("WREN_ROOT");
-        else
-            setenv("WREN_ROOT", m_oldRoot.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(m_root, ec);
+        m_temp.Restore();
     }
 
     void Configure(const std::string& text)
@@ -198,8 +187,8 @@ protected:
     std::shared_ptr<RecordingPeer> peer = std::make_shared<RecordingPeer>();
 
 private:
-    std::string m_root;
-    std::string m_oldRoot;
+    TempRoot m_temp{"wren-serial"};
+    const std::string& m_root = m_temp.Root();
 };
 
 TEST_F(SerialTest, OpensOnePeerPortAtATime)

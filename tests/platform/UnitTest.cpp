@@ -3,6 +3,8 @@
 #include "platform/base/Error.h"
 #include "platform/gfx/Screen.h"
 
+#include "tests/common/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -24,20 +26,6 @@ using platform::UnitRequest;
 using platform::UnitRequestAt;
 
 namespace {
-
-struct TempFolder {
-    std::string path;
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "wren-unit-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
 
 // Shows each word with its length, so that word boundaries are visible.
 std::string Echo(const std::vector<std::string>& args)
@@ -197,8 +185,8 @@ TEST_F(Unit, RootIsMadeAbsolute)
 
 TEST_F(Unit, OpenOwnsAndCloseReleases)
 {
-    const std::string root = m_folder.path + "/a/unit";
-    const std::string other = m_folder.path + "/b";
+    const std::string root = m_folder.Path() + "/a/unit";
+    const std::string other = m_folder.Path() + "/b";
 
     ASSERT_TRUE(OpenUnit(root));
     EXPECT_TRUE(OwnsUnit());
@@ -221,7 +209,7 @@ TEST_F(Unit, OpenOwnsAndCloseReleases)
 
 TEST_F(Unit, OwnerCallsItsHandlersDirectly)
 {
-    ASSERT_TRUE(OpenUnit(m_folder.path));
+    ASSERT_TRUE(OpenUnit(m_folder.Path()));
     SetControlHandler("echo", Echo);
     SetControlHandler("big", [](const std::vector<std::string>&) { return std::string(70000, 'x'); });
     SetControlHandler("bad",
@@ -259,7 +247,7 @@ TEST_F(Unit, OwnerCallsItsHandlersDirectly)
 
 TEST_F(Unit, ServerAnswersEachLineAndSurvivesBadOnes)
 {
-    ASSERT_TRUE(OpenUnit(m_folder.path));
+    ASSERT_TRUE(OpenUnit(m_folder.Path()));
     SetControlHandler("echo", Echo);
     struct Case {
         std::string sent;
@@ -278,21 +266,21 @@ TEST_F(Unit, ServerAnswersEachLineAndSurvivesBadOnes)
         {"echo\tstill serving\n", "4:echo;13:still serving;\n"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(RawExchange(m_folder.path, c.sent), c.answer) << c.sent.substr(0, 40);
+        EXPECT_EQ(RawExchange(m_folder.Path(), c.sent), c.answer) << c.sent.substr(0, 40);
 }
 
 TEST_F(Unit, NobodyServesAnEmptyRoot)
 {
     SetLastError(0);
     std::string reply = "unchanged";
-    EXPECT_FALSE(UnitRequestAt(m_folder.path, {"echo"}, &reply));
+    EXPECT_FALSE(UnitRequestAt(m_folder.Path(), {"echo"}, &reply));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(reply, "unchanged");
 }
 
 TEST_F(Unit, SecondProcessIsAClientOfTheOwner)
 {
-    const std::string root = m_folder.path + "/unit";
+    const std::string root = m_folder.Path() + "/unit";
     OtherProcess owner(root);
     ASSERT_TRUE(owner.Owns());
 
@@ -324,7 +312,7 @@ TEST_F(Unit, SecondProcessIsAClientOfTheOwner)
     }
 
     // Only the owner leaves a screenshot.
-    const std::string shot = m_folder.path + "/shot.png";
+    const std::string shot = m_folder.Path() + "/shot.png";
     setenv("WREN_SCREENSHOT", shot.c_str(), 1);
     CloseUnit();
     EXPECT_FALSE(fs::exists(shot));
@@ -335,18 +323,18 @@ TEST_F(Unit, OwnerThatWentAwayIsReplaced)
     for (const bool orderly : {true, false}) {
         SCOPED_TRACE(orderly ? "closed" : "crashed");
         {
-            OtherProcess owner(m_folder.path);
+            OtherProcess owner(m_folder.Path());
             ASSERT_TRUE(owner.Owns());
             owner.End(orderly);
         }
-        EXPECT_EQ(fs::exists(SocketPath(m_folder.path)), !orderly);
+        EXPECT_EQ(fs::exists(SocketPath(m_folder.Path())), !orderly);
         SetLastError(0);
-        EXPECT_FALSE(UnitRequestAt(m_folder.path, {"pid"}, nullptr));
+        EXPECT_FALSE(UnitRequestAt(m_folder.Path(), {"pid"}, nullptr));
         EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
         SetControlHandler("pid", [](const std::vector<std::string>&) { return std::to_string(getpid()); });
-        ASSERT_TRUE(OpenUnit(m_folder.path));
-        EXPECT_EQ(RawExchange(m_folder.path, "pid\n"), std::to_string(getpid()) + "\n");
+        ASSERT_TRUE(OpenUnit(m_folder.Path()));
+        EXPECT_EQ(RawExchange(m_folder.Path(), "pid\n"), std::to_string(getpid()) + "\n");
         // Closed again before the next child is forked from this process.
         CloseUnit();
     }
@@ -354,7 +342,7 @@ TEST_F(Unit, OwnerThatWentAwayIsReplaced)
 
 TEST_F(Unit, RootLongerThanASocketAddress)
 {
-    std::string root = m_folder.path;
+    std::string root = m_folder.Path();
     while (root.size() < 200)
         root += "/long-folder-name";
     OtherProcess owner(root);
@@ -367,9 +355,9 @@ TEST_F(Unit, RootLongerThanASocketAddress)
 
 TEST_F(Unit, CloseSavesTheScreenshot)
 {
-    const std::string shot = m_folder.path + "/shot.png";
+    const std::string shot = m_folder.Path() + "/shot.png";
     setenv("WREN_SCREENSHOT", shot.c_str(), 1);
-    ASSERT_TRUE(OpenUnit(m_folder.path + "/unit"));
+    ASSERT_TRUE(OpenUnit(m_folder.Path() + "/unit"));
     platform::Screen::Get().Fill(platform::Rgb565(0, 0, 255));
     CloseUnit();
 

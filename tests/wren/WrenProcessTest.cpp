@@ -3,6 +3,8 @@
 #include "platform/gfx/Screen.h"
 #include "platform/unit/Unit.h"
 
+#include "tests/common/TempFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -35,16 +37,6 @@ std::string ReadFile(const fs::path& path)
 
 class WrenProcess : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        root = fs::temp_directory_path()
-            / ("wren-process-" + std::to_string(getpid()) + "-"
-               + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
     // Starts Wren on the test's root with the given arguments and extra
     // environment; its standard error goes to errFile.
     pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& errFile)
@@ -112,7 +104,8 @@ protected:
         return false;
     }
 
-    fs::path root;
+    TempFolder m_folder{"wren-process"};
+    fs::path root = m_folder.Path();
 };
 
 TEST_F(WrenProcess, PrintsTheStartLinesAndEndsCleanly)
