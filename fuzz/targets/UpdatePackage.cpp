@@ -3,11 +3,11 @@
 // names, each from inside the file; one that fails says why with one of the
 // error screen's codes, and a trailer that names a part outside the file
 // writes nothing.
+#include "fuzz/FuzzRoot.h"
 #include "fuzz/FuzzTarget.h"
 #include "platform/base/Error.h"
 #include "updater/UpdateManager.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,18 +20,7 @@ namespace fs = std::filesystem;
 
 const std::string& Root()
 {
-    static const std::string root = [] {
-        std::string pattern = (fs::temp_directory_path() / "wren-fuzz-package-XXXXXX").string();
-        std::string made = mkdtemp(pattern.data());
-        fs::create_directories(made + "/HDD");
-        setenv("WREN_ROOT", made.c_str(), 1);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(std::getenv("WREN_ROOT"), ignored);
-        });
-        return made;
-    }();
-    return root;
+    return wrenfuzz::FuzzRoot("wren-fuzz-package", {"HDD"});
 }
 
 std::vector<std::uint8_t> ReadAll(const fs::path& path)
@@ -49,10 +38,7 @@ WREN_FUZZ_TARGET(UpdatePackage)
     const std::string& root = Root();
     std::error_code ignored;
     fs::remove_all(root + "/_MAKE_TEMP_", ignored);
-    {
-        std::ofstream out(root + "/HDD/WrenUpdate.UPD", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    wrenfuzz::WriteInput(root + "/HDD/WrenUpdate.UPD", data, size);
     CUpdateManager manager;
     const BOOL ok = manager.PrepareExtract(nullptr, TRUE);
     const DWORD error = GetLastError();

@@ -1,9 +1,9 @@
 // Unpacking an archive: whatever it holds, every file it writes lies inside
 // the target folder; nothing appears anywhere else under the unit root.
+#include "fuzz/FuzzRoot.h"
 #include "fuzz/FuzzTarget.h"
 #include "updater/ZipArchive.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -15,19 +15,7 @@ namespace fs = std::filesystem;
 
 const std::string& Root()
 {
-    static const std::string root = [] {
-        std::string pattern = (fs::temp_directory_path() / "wren-fuzz-zip-XXXXXX").string();
-        std::string made = mkdtemp(pattern.data());
-        for (const char* folder : {"HDD", "NAND", "Windows"})
-            fs::create_directories(made + "/" + folder);
-        setenv("WREN_ROOT", made.c_str(), 1);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(std::getenv("WREN_ROOT"), ignored);
-        });
-        return made;
-    }();
-    return root;
+    return wrenfuzz::FuzzRoot("wren-fuzz-zip", {"HDD", "NAND", "Windows"});
 }
 
 // Everything under the root outside the target folder.
@@ -54,10 +42,7 @@ WREN_FUZZ_TARGET(ZipExtract)
     const std::string& root = Root();
     std::error_code ignored;
     fs::remove_all(root + "/NAND/Target", ignored);
-    {
-        std::ofstream out(root + "/HDD/f.zip", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    wrenfuzz::WriteInput(root + "/HDD/f.zip", data, size);
     const std::set<std::string> before = Outside(root);
     for (BOOL dropPaths : {FALSE, TRUE}) {
         CZipArchive zip(u"\\HDD\\f.zip");
