@@ -15,6 +15,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libjpeg62-turbo-dev libgif-dev libfreetype-dev fonts-nanum
     libsdl2-dev
+    zlib1g-dev libminizip-dev libcairo2-dev
 )
 
 install_missing() {
@@ -45,6 +46,9 @@ run)
     install_missing
     build
     export WREN_ROOT=${WREN_ROOT:-$ROOT/unit}
+    # The pictures the asset generator drew go into the unit root.
+    mkdir -p "$WREN_ROOT"
+    cp -r "$BUILD/assets/unit/." "$WREN_ROOT/"
     exec "$BUILD/Source/Wren" "$@"
     ;;
 test)

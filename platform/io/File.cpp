@@ -136,8 +136,10 @@ bool ListableName(std::string_view name, std::u16string* wide = nullptr)
 
 // The unit's drives: the only top-level folders of the root that unit paths
 // reach. The root also holds the platform's own state (config/, registry/,
-// run/), which no unit path may name.
-constexpr std::u16string_view kUnitDrives[] = {u"NAND", u"HDD", u"Storage Card", u"Storage Card2", u"Windows"};
+// run/), which no unit path may name. "\_MAKE_TEMP_" is the updater's work
+// folder in the object store, where it puts the parts of an update package.
+constexpr std::u16string_view kUnitDrives[]
+    = {u"NAND", u"HDD", u"Storage Card", u"Storage Card2", u"Windows", u"_MAKE_TEMP_"};
 
 bool IsUnitDrive(std::u16string_view name)
 {

@@ -3,9 +3,9 @@
 // A unit path is UTF-16 with '\' separators ('/' is accepted too). "\" is
 // the unit's root, the host folder platform::UnitRoot(). Its top-level
 // folders that unit paths reach are the unit's drives, and only those:
-// "\NAND", "\HDD", "\Storage Card", "\Storage Card2" and "\Windows", plain
-// folders under the root; a path without a leading '\' starts at the root as
-// well. Anything else at the top, the platform's own state among it
+// "\NAND", "\HDD", "\Storage Card", "\Storage Card2", "\Windows" and the
+// updater's work folder "\_MAKE_TEMP_", plain folders under the root; a
+// path without a leading '\' starts at the root as well. Anything else at the top, the platform's own state among it
 // (config/, registry/, run/), does not exist for unit paths (ERROR_FILE_NOT_FOUND
 // or ERROR_PATH_NOT_FOUND; ERROR_ACCESS_DENIED for a new name beside the
 // drives) and is never listed. Names are UTF-8 on disk. Each component is looked up by its exact

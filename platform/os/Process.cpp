@@ -7,6 +7,7 @@
 #include "platform/os/Thread.h"
 #include "platform/unit/Unit.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -86,6 +87,52 @@ private:
     std::shared_ptr<ProcessObject> m_process;
 };
 
+// ---- the programs started by this process, for snapshots ----
+
+struct Started {
+    std::mutex lock;
+    std::vector<std::weak_ptr<ProcessObject>> list;
+};
+
+Started& GetStarted()
+{
+    static Started* started = new Started;
+    return *started;
+}
+
+void RecordStarted(const std::shared_ptr<ProcessObject>& process)
+{
+    Started& started = GetStarted();
+    std::lock_guard<std::mutex> guard(started.lock);
+    // Drop the ended ones as we go.
+    std::erase_if(started.list, [](const std::weak_ptr<ProcessObject>& p) {
+        auto alive = p.lock();
+        return !alive || alive->m_ended.load();
+    });
+    started.list.push_back(process);
+}
+
+std::vector<std::shared_ptr<ProcessObject>> RunningStarted()
+{
+    Started& started = GetStarted();
+    std::lock_guard<std::mutex> guard(started.lock);
+    std::vector<std::shared_ptr<ProcessObject>> running;
+    for (const auto& weak : started.list)
+        if (auto process = weak.lock(); process && !process->m_ended.load())
+            running.push_back(process);
+    return running;
+}
+
+class SnapshotObject final : public KernelObject {
+public:
+    struct Entry {
+        DWORD id;
+        std::u16string name;
+    };
+    std::vector<Entry> entries;
+    std::size_t next = 0;
+};
+
 // ---- simulated programs ----
 
 ProgramMain FindProgram(const std::u16string& path)
@@ -135,6 +182,7 @@ BOOL StartSimulated(ProgramMain main, const std::u16string& path, const std::u16
         return FALSE;
     }
     start.release(); // the thread owns it now
+    RecordStarted(process);
     *info = {processHandle, threadHandle, process->m_id.load(), threadId};
     return TRUE;
 }
@@ -332,6 +380,7 @@ BOOL StartHost(const std::string& executable, const std::u16string& path, const 
         SetLastError(ErrorOfSpawn(error));
         return FALSE;
     }
+    RecordStarted(process);
     NKDbgPrintfW(u"[process] %s started as %S (pid %d)\r\n", path, executable, pid);
     *info = {processHandle, threadHandle, process->m_id.load(), static_cast<DWORD>(pid)};
     return TRUE;
@@ -516,4 +565,77 @@ BOOL TerminateProcess(HANDLE handle, UINT exitCode)
 DWORD GetCurrentProcessId()
 {
     return static_cast<DWORD>(getpid());
+}
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD)
+{
+    if (!(flags & TH32CS_SNAPPROCESS)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto snapshot = std::make_shared<platform::SnapshotObject>();
+    for (const auto& process : platform::RunningStarted()) {
+        const std::size_t split = process->m_path.find_last_of(u"\\/");
+        snapshot->entries.push_back(
+            {process->m_id.load(),
+             split == std::u16string::npos ? process->m_path : process->m_path.substr(split + 1)});
+    }
+    HANDLE handle = platform::RegisterObject(snapshot);
+    return handle ? handle : INVALID_HANDLE_VALUE;
+}
+
+namespace {
+
+BOOL NextProcessEntry(HANDLE handle, PROCESSENTRY32W* entry, bool first)
+{
+    auto snapshot = platform::LookupObjectAs<platform::SnapshotObject>(handle);
+    if (!snapshot)
+        return FALSE;
+    if (!entry || entry->dwSize < sizeof(PROCESSENTRY32W)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (first)
+        snapshot->next = 0;
+    if (snapshot->next >= snapshot->entries.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    const platform::SnapshotObject::Entry& found = snapshot->entries[snapshot->next++];
+    const DWORD size = entry->dwSize;
+    *entry = {};
+    entry->dwSize = size;
+    entry->th32ProcessID = found.id;
+    const std::size_t length = std::min<std::size_t>(found.name.size(), 259);
+    std::copy_n(found.name.data(), length, entry->szExeFile);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL Process32FirstW(HANDLE snapshot, PROCESSENTRY32W* entry)
+{
+    return NextProcessEntry(snapshot, entry, true);
+}
+
+BOOL Process32NextW(HANDLE snapshot, PROCESSENTRY32W* entry)
+{
+    return NextProcessEntry(snapshot, entry, false);
+}
+
+BOOL CloseToolhelp32Snapshot(HANDLE snapshot)
+{
+    if (!platform::LookupObjectAs<platform::SnapshotObject>(snapshot))
+        return FALSE;
+    return CloseHandle(snapshot);
+}
+
+HANDLE OpenProcess(DWORD, BOOL, DWORD processId)
+{
+    for (const auto& process : platform::RunningStarted()) {
+        if (process->m_id.load() == processId)
+            return platform::RegisterObject(process);
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
 }

@@ -129,6 +129,38 @@ BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 BOOL TerminateProcess(HANDLE process, UINT exitCode);
 DWORD GetCurrentProcessId();
 
+// Snapshots of the running programs: the programs this process started
+// (simulated or host) that have not ended, in the order they were started.
+// The unit's own process is not listed, nor anything that the unit did not
+// start. szExeFile is the last component of the program's unit path
+// ("Lumo_DMU.exe"); only dwSize, th32ProcessID and szExeFile are filled.
+inline constexpr DWORD TH32CS_SNAPPROCESS = 0x00000002;
+struct PROCESSENTRY32W {
+    DWORD dwSize;
+    DWORD cntUsage;
+    DWORD th32ProcessID;
+    DWORD th32DefaultHeapID;
+    DWORD th32ModuleID;
+    DWORD cntThreads;
+    DWORD th32ParentProcessID;
+    LONG pcPriClassBase;
+    DWORD dwFlags;
+    WCHAR szExeFile[260];
+};
+// flags must hold TH32CS_SNAPPROCESS (else ERROR_INVALID_PARAMETER); the
+// process id is ignored. Closed with CloseToolhelp32Snapshot or CloseHandle.
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
+// ERROR_NO_MORE_FILES after the last entry.
+BOOL Process32FirstW(HANDLE snapshot, PROCESSENTRY32W* entry);
+BOOL Process32NextW(HANDLE snapshot, PROCESSENTRY32W* entry);
+BOOL CloseToolhelp32Snapshot(HANDLE snapshot);
+
+inline constexpr DWORD PROCESS_TERMINATE = 0x0001;
+inline constexpr DWORD PROCESS_ALL_ACCESS = 0x001F0FFF;
+// A new handle to a running program this process started;
+// ERROR_INVALID_PARAMETER for any other id. Access is not checked.
+HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD processId);
+
 namespace platform {
 
 using ProgramMain = std::function<DWORD(const std::u16string& commandLine)>;
