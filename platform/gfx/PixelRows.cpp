@@ -83,6 +83,37 @@ bool None(U16x8 mask)
     return (halves[0] | halves[1]) == 0;
 }
 
+// (x + n / 2) / n for every x up to 255 * n + n / 2, as (x + n / 2) * m >> 23
+// with m = 2^23 / n + 1: exact while x * n < 2^23 (n <= 181), and the
+// product stays within 32 bits.
+constexpr int kReciprocalShift = 23;
+constexpr int kMaxReciprocalCount = 181;
+
+std::uint32_t Reciprocal(int n)
+{
+    return (1u << kReciprocalShift) / static_cast<unsigned>(n) + 1;
+}
+
+using U32x4 = std::uint32_t __attribute__((vector_size(16)));
+using U8x4 = std::uint8_t __attribute__((vector_size(4)));
+using U8x8 = std::uint8_t __attribute__((vector_size(8)));
+
+// The four channels of a pixel as 32-bit lanes, and back.
+U32x4 Widen(std::uint32_t p)
+{
+    U8x4 bytes;
+    std::memcpy(&bytes, &p, sizeof bytes);
+    return __builtin_convertvector(bytes, U32x4);
+}
+
+std::uint32_t Narrow(U32x4 v)
+{
+    const U8x4 bytes = __builtin_convertvector(v, U8x4);
+    std::uint32_t p;
+    std::memcpy(&p, &bytes, sizeof p);
+    return p;
+}
+
 } // namespace
 
 void KeyRow565(WORD* d, const WORD* s, int n, WORD key)
@@ -150,6 +181,64 @@ void ArgbRowTo565(WORD* d, const std::uint32_t* s, int n)
     }
     for (; i < n; ++i)
         d[i] = static_cast<WORD>(Pack<unsigned>((s[i] >> 16) & 0xFF, (s[i] >> 8) & 0xFF, s[i] & 0xFF));
+}
+
+void AverageSpansRow(std::uint32_t* d, const std::uint32_t* s, const AreaSpan* spans, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t* p = s + spans[i].from;
+        const int count = spans[i].count;
+        if (count == 1) {
+            d[i] = *p;
+            continue;
+        }
+        U32x4 sum = Widen(p[0]);
+        for (int k = 1; k < count; ++k)
+            sum += Widen(p[k]);
+        sum += static_cast<std::uint32_t>(count / 2);
+        if (count <= kMaxReciprocalCount)
+            d[i] = Narrow((sum * Reciprocal(count)) >> kReciprocalShift);
+        else
+            d[i] = Narrow(sum / static_cast<std::uint32_t>(count));
+    }
+}
+
+void SumRow(std::uint32_t* sums, const std::uint32_t* s, int n, bool first)
+{
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(s);
+    const int lanes = n * 4;
+    int i = 0;
+    for (; i + kLanes <= lanes; i += kLanes) {
+        U8x8 b;
+        std::memcpy(&b, bytes + i, sizeof b);
+        U32x8 v = __builtin_convertvector(b, U32x8);
+        if (!first) {
+            U32x8 old;
+            std::memcpy(&old, sums + i, sizeof old);
+            v += old;
+        }
+        std::memcpy(sums + i, &v, sizeof v);
+    }
+    for (; i < lanes; ++i)
+        sums[i] = first ? bytes[i] : sums[i] + bytes[i];
+}
+
+void AverageSumsRow(std::uint32_t* d, const std::uint32_t* sums, int n, int count)
+{
+    BYTE* bytes = reinterpret_cast<BYTE*>(d);
+    const int lanes = n * 4;
+    const std::uint32_t half = static_cast<std::uint32_t>(count / 2), m = Reciprocal(count);
+    const bool multiply = count <= kMaxReciprocalCount;
+    int i = 0;
+    for (; multiply && i + kLanes <= lanes; i += kLanes) {
+        U32x8 v;
+        std::memcpy(&v, sums + i, sizeof v);
+        const U8x8 b = __builtin_convertvector(((v + half) * m) >> kReciprocalShift, U8x8);
+        std::memcpy(bytes + i, &b, sizeof b);
+    }
+    for (; i < lanes; ++i)
+        bytes[i] = static_cast<BYTE>(multiply ? ((sums[i] + half) * m) >> kReciprocalShift
+                                              : (sums[i] + half) / static_cast<std::uint32_t>(count));
 }
 
 } // namespace platform
