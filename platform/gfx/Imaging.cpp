@@ -116,7 +116,7 @@ void ResampleRows(ResampledRows& rows, int width, int inRows, Picture& out, bool
     const int outRows = out.height;
     std::vector<std::uint32_t> sums;
     if (smooth && outRows < inRows)
-        sums.resize(static_cast<size_t>(width) * 4);
+        sums.resize((static_cast<size_t>(width) + 3) / 4 * 16);
     for (int i = 0; i < outRows; ++i) {
         std::uint32_t* dst = out.Row(i);
         if (!smooth) {
@@ -126,6 +126,11 @@ void ResampleRows(ResampledRows& rows, int width, int inRows, Picture& out, bool
             const AreaSpan span = Span(i, inRows, outRows);
             if (span.count == 1) {
                 std::copy_n(rows.Get(span.from), width, dst);
+                continue;
+            }
+            if (span.count == 2) {
+                const std::uint32_t* first = rows.Get(span.from);
+                MeanOfRows(dst, first, rows.Get(span.from + 1), width);
                 continue;
             }
             for (int k = 0; k < span.count; ++k)
@@ -153,6 +158,20 @@ void ResampleRows(ResampledRows& rows, int width, int inRows, Picture& out, bool
     }
 }
 
+// out = source, with nothing to do when they are the same picture.
+bool CopyPicture(const Picture& source, Picture& out)
+{
+    if (&out == &source)
+        return true;
+    try {
+        out = source;
+    } catch (const std::bad_alloc&) {
+        out = {};
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool ScalePicture(const Picture& source, int width, int height, Picture& out, bool smooth)
@@ -161,17 +180,8 @@ bool ScalePicture(const Picture& source, int width, int height, Picture& out, bo
         out = {};
         return false;
     }
-    if (width == source.width && height == source.height) {
-        if (&out == &source)
-            return true;
-        try {
-            out = source;
-        } catch (const std::bad_alloc&) {
-            out = {};
-            return false;
-        }
-        return true;
-    }
+    if (width == source.width && height == source.height)
+        return CopyPicture(source, out);
     Picture result;
     try {
         if (!result.AllocateUnset(width, height)) {
@@ -191,8 +201,10 @@ bool ScalePicture(const Picture& source, int width, int height, Picture& out, bo
 
 bool FlipPicture(const Picture& source, bool horizontal, bool vertical, Picture& out)
 {
+    if (!horizontal && !vertical)
+        return CopyPicture(source, out);
     Picture result;
-    if (!result.Allocate(source.width, source.height)) {
+    if (!result.AllocateUnset(source.width, source.height)) {
         out = {};
         return false;
     }
@@ -213,9 +225,11 @@ bool RotatePicture(const Picture& source, int degrees, Picture& out)
         out = {};
         return false;
     }
+    if (degrees == 0)
+        return CopyPicture(source, out);
     const bool swap = degrees == 90 || degrees == 270;
     Picture result;
-    if (!result.Allocate(swap ? source.height : source.width, swap ? source.width : source.height)) {
+    if (!result.AllocateUnset(swap ? source.height : source.width, swap ? source.width : source.height)) {
         out = {};
         return false;
     }
@@ -421,11 +435,9 @@ public:
         if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide)
             return E_INVALIDARG;
         Picture picture;
-        HRESULT hr = Pixels(&picture, w, h);
+        HRESULT hr = ScaledPixels(w, h, true, picture);
         if (FAILED(hr))
             return hr;
-        if (!ScalePicture(picture, w, h, picture))
-            return E_OUTOFMEMORY;
         *out = static_cast<IImage*>(new (std::nothrow) PictureObject(std::move(picture), format_));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -454,7 +466,7 @@ public:
         return Derive(out, [&](const Picture& p, Picture& result) {
             const RECT r = rect ? *rect : RECT{0, 0, p.width, p.height};
             if (r.left < 0 || r.top < 0 || r.right > p.width || r.bottom > p.height || IsEmpty(r)
-                || !result.Allocate(r.right - r.left, r.bottom - r.top))
+                || !result.AllocateUnset(r.right - r.left, r.bottom - r.top))
                 return false;
             result.hasAlpha = p.hasAlpha;
             for (int y = 0; y < result.height; ++y)
@@ -502,6 +514,21 @@ public:
         if (status == PictureStatus::Ok)
             return S_OK;
         return status == PictureStatus::NoMemory || status == PictureStatus::TooLarge ? E_OUTOFMEMORY : E_FAIL;
+    }
+    // The pixels scaled to exactly width x height: from the kept decode when
+    // there is one (not copied first), else from a decode of at least that
+    // size.
+    HRESULT ScaledPixels(int width, int height, bool smooth, Picture& out)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (decoded_)
+                return ScalePicture(picture_, width, height, out, smooth) ? S_OK : E_OUTOFMEMORY;
+        }
+        HRESULT hr = Pixels(&out, width, height);
+        if (FAILED(hr))
+            return hr;
+        return ScalePicture(out, width, height, out, smooth) ? S_OK : E_OUTOFMEMORY;
     }
     // With out null the full decode is only made and kept.
     PictureStatus Decode(Picture* out, int minWidth, int minHeight)
@@ -776,26 +803,29 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             ready = drawn_;
     }
     if (!ready) {
-        // Decode scaled when the whole picture shrinks into the destination.
+        // The whole picture scales from the kept decode or from a decode
+        // scaled down to the destination; a part is cut from the full decode.
         Picture picture;
-        HRESULT hr = src ? Pixels(&picture) : Pixels(&picture, dw, dh);
-        if (FAILED(hr))
-            return hr;
-        RECT cutPart = part;
-        if (picture.width != info_.width || picture.height != info_.height) {
-            cutPart = RECT{0, 0, picture.width, picture.height};
-        } else if (!whole) {
-            Picture cut;
-            if (!cut.Allocate(pw, ph))
+        if (!src) {
+            HRESULT hr = ScaledPixels(dw, dh, true, picture);
+            if (FAILED(hr))
+                return hr;
+        } else {
+            HRESULT hr = Pixels(&picture);
+            if (FAILED(hr))
+                return hr;
+            if (!whole) {
+                Picture cut;
+                if (!cut.AllocateUnset(pw, ph))
+                    return E_OUTOFMEMORY;
+                cut.hasAlpha = picture.hasAlpha;
+                for (int y = 0; y < ph; ++y)
+                    std::copy_n(picture.Row(part.top + y) + part.left, pw, cut.Row(y));
+                picture = std::move(cut);
+            }
+            if (!ScalePicture(picture, dw, dh, picture))
                 return E_OUTOFMEMORY;
-            cut.hasAlpha = picture.hasAlpha;
-            for (int y = 0; y < ph; ++y)
-                for (int x = 0; x < pw; ++x)
-                    cut.At(x, y) = picture.At(cutPart.left + x, cutPart.top + y);
-            picture = std::move(cut);
         }
-        if (!ScalePicture(picture, dw, dh, picture))
-            return E_OUTOFMEMORY;
         try {
             auto shown = std::make_shared<Shown>();
             if (!picture.hasAlpha)
@@ -910,11 +940,9 @@ public:
         const int w = width ? static_cast<int>(width) : source->Info().width;
         const int h = height ? static_cast<int>(height) : source->Info().height;
         Picture picture;
-        HRESULT hr = source->Pixels(&picture, w, h);
+        HRESULT hr = source->ScaledPixels(w, h, hint != InterpolationHintNearestNeighbor, picture);
         if (FAILED(hr))
             return hr;
-        if (!ScalePicture(picture, w, h, picture, hint != InterpolationHintNearestNeighbor))
-            return E_OUTOFMEMORY;
         *out = new (std::nothrow) PictureObject(std::move(picture), format ? format : source->Format());
         return *out ? S_OK : E_OUTOFMEMORY;
     }

@@ -39,8 +39,11 @@ struct AreaSpan {
 // d[i] = the average of s over spans[i], for n output pixels.
 void AverageSpansRow(std::uint32_t* d, const std::uint32_t* s, const AreaSpan* spans, int n);
 
-// Per channel sums of rows of n pixels (four sums per pixel, in the byte
-// order of the words): the first row sets them, later rows add to them.
+// d[i] = the average of a[i] and b[i], for n pixels.
+void MeanOfRows(std::uint32_t* d, const std::uint32_t* a, const std::uint32_t* b, int n);
+
+// Per channel sums of rows of n pixels (four sums per pixel, at least
+// 4 * n words): the first row sets them, later rows add to them.
 void SumRow(std::uint32_t* sums, const std::uint32_t* s, int n, bool first);
 
 // d[i] = the average of `count` rows from their sums.
