@@ -23,6 +23,30 @@ unsigned Channel(std::uint32_t p, int shift)
     return (p >> shift) & 0xFF;
 }
 
+// Where output pixel i of a bilinear growth from inLen to outLen lies: the
+// source pixel k and the weight f (of 65536) of pixel k + 1.
+void BilinearAt(int i, int inLen, int outLen, int& k, unsigned& f)
+{
+    std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inLen * 65536) / (2 * outLen) - 32768;
+    if (pos < 0)
+        pos = 0;
+    k = static_cast<int>(pos >> 16);
+    f = static_cast<unsigned>(pos & 0xFFFF);
+    if (k >= inLen - 1) {
+        k = inLen - 1;
+        f = 0;
+    }
+}
+
+// The bilinear mix of two pixels, weight f (of 65536) on b.
+std::uint32_t Mix(std::uint32_t a, std::uint32_t b, unsigned f)
+{
+    std::uint32_t result = 0;
+    for (int c = 0; c < 4; ++c)
+        result |= ((Channel(a, c * 8) * (65536 - f) + Channel(b, c * 8) * f + 32768) >> 16) << (c * 8);
+    return result;
+}
+
 // Resamples one line of `inLen` pixels to `outLen` that grows (bilinear
 // between the two nearest source centres, 16.16 fixed point) or is not
 // smooth (nearest).
@@ -33,22 +57,10 @@ void ResampleLine(const std::uint32_t* in, int inLen, std::uint32_t* out, int ou
             out[i] = in[static_cast<std::int64_t>(2 * i + 1) * inLen / (2 * outLen)];
             continue;
         }
-        std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inLen * 65536) / (2 * outLen) - 32768;
-        if (pos < 0)
-            pos = 0;
-        int k = static_cast<int>(pos >> 16);
-        unsigned f = static_cast<unsigned>(pos & 0xFFFF);
-        if (k >= inLen - 1) {
-            k = inLen - 1;
-            f = 0;
-        }
-        const std::uint32_t a = in[k], b = in[std::min(k + 1, inLen - 1)];
-        std::uint32_t result = 0;
-        for (int c = 0; c < 4; ++c) {
-            const unsigned v = (Channel(a, c * 8) * (65536 - f) + Channel(b, c * 8) * f + 32768) >> 16;
-            result |= v << (c * 8);
-        }
-        out[i] = result;
+        int k;
+        unsigned f;
+        BilinearAt(i, inLen, outLen, k, f);
+        out[i] = Mix(in[k], in[std::min(k + 1, inLen - 1)], f);
     }
 }
 
@@ -137,23 +149,13 @@ void ResampleRows(ResampledRows& rows, int width, int inRows, Picture& out, bool
                 SumRow(sums.data(), rows.Get(span.from + k), width, k == 0);
             AverageSumsRow(dst, sums.data(), width, span.count);
         } else {
-            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inRows * 65536) / (2 * outRows) - 32768;
-            if (pos < 0)
-                pos = 0;
-            int k = static_cast<int>(pos >> 16);
-            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
-            if (k >= inRows - 1) {
-                k = inRows - 1;
-                f = 0;
-            }
+            int k;
+            unsigned f;
+            BilinearAt(i, inRows, outRows, k, f);
             const std::uint32_t* a = rows.Get(k);
             const std::uint32_t* b = rows.Get(std::min(k + 1, inRows - 1));
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t v = 0;
-                for (int c = 0; c < 4; ++c)
-                    v |= ((Channel(a[x], c * 8) * (65536 - f) + Channel(b[x], c * 8) * f + 32768) >> 16) << (c * 8);
-                dst[x] = v;
-            }
+            for (int x = 0; x < width; ++x)
+                dst[x] = Mix(a[x], b[x], f);
         }
     }
 }
