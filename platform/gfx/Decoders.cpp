@@ -5,6 +5,7 @@
 #include "platform/io/File.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
@@ -18,6 +19,10 @@
 #include <png.h>
 
 namespace platform {
+
+// The decoders have libjpeg and libpng write B, G, R, A bytes straight into
+// the picture's 0xAARRGGBB words.
+static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
@@ -163,7 +168,7 @@ PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& opti
         return PictureStatus::Ok;
     if (!FitsMemory(width, height, options))
         return PictureStatus::TooLarge;
-    if (!picture.Allocate(info.width, info.height))
+    if (!picture.AllocateUnset(info.width, info.height))
         return PictureStatus::NoMemory;
     picture.hasAlpha = info.hasAlpha;
 
@@ -294,15 +299,21 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
         return PictureStatus::Ok;
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 1;
-    for (unsigned denom = 8; denom > 1; denom /= 2) {
-        if (options.minWidth > 0 && options.minHeight > 0
-            && (cinfo.image_width + denom - 1) / denom >= static_cast<unsigned>(options.minWidth)
-            && (cinfo.image_height + denom - 1) / denom >= static_cast<unsigned>(options.minHeight)) {
-            cinfo.scale_denom = denom;
-            break;
+    // Other colour spaces come out as B, G, R, 0xFF bytes: the picture's
+    // words, written by libjpeg straight into its rows.
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    // The smallest of 1/8, 2/8 ... 8/8 that still covers the size asked for:
+    // the inverse DCT scales at no cost, where a software scale afterwards
+    // would first need the whole picture.
+    cinfo.scale_denom = 8;
+    cinfo.scale_num = 8;
+    if (options.minWidth > 0 && options.minHeight > 0) {
+        for (unsigned num = 1; num < 8; ++num) {
+            if ((cinfo.image_width * std::uint64_t{num} + 7) / 8 >= static_cast<unsigned>(options.minWidth)
+                && (cinfo.image_height * std::uint64_t{num} + 7) / 8 >= static_cast<unsigned>(options.minHeight)) {
+                cinfo.scale_num = num;
+                break;
+            }
         }
     }
     jpeg_calc_output_dimensions(&cinfo);
@@ -313,26 +324,33 @@ PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& opt
     if (cinfo.src->bytes_in_buffer < JpegLeastBytes(cinfo))
         longjmp(error.jump, 1);
     jpeg_start_decompress(&cinfo);
-    if (!picture.Allocate(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height))) {
+    if (!picture.AllocateUnset(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height))) {
         status = PictureStatus::NoMemory;
         longjmp(error.jump, 1);
     }
-    line.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+    if (cmyk)
+        line.resize(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = line.data();
         const int y = static_cast<int>(cinfo.output_scanline);
+        if (!cmyk) {
+            // As many rows as libjpeg makes at once, into their places.
+            JSAMPROW rows[4];
+            const int count = std::min<int>(4, picture.height - y);
+            for (int i = 0; i < count; ++i)
+                rows[i] = reinterpret_cast<JSAMPROW>(picture.Row(y + i));
+            if (jpeg_read_scanlines(&cinfo, rows, static_cast<JDIMENSION>(count)) == 0 || error.damaged)
+                longjmp(error.jump, 1);
+            continue;
+        }
+        JSAMPROW row = line.data();
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1 || error.damaged)
             longjmp(error.jump, 1);
-        std::uint32_t* out = &picture.At(0, y);
+        std::uint32_t* out = picture.Row(y);
         for (unsigned x = 0; x < cinfo.output_width; ++x) {
-            const BYTE* p = row + x * cinfo.output_components;
-            if (cmyk) {
-                // Adobe writes CMYK inverted; the product is already RGB.
-                unsigned k = p[3];
-                out[x] = Argb(0xFF, p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
-            } else {
-                out[x] = Argb(0xFF, p[0], p[1], p[2]);
-            }
+            // Adobe writes CMYK inverted; the product is already RGB.
+            const BYTE* p = row + x * 4;
+            const unsigned k = p[3];
+            out[x] = Argb(0xFF, p[0] * k / 255, p[1] * k / 255, p[2] * k / 255);
         }
     }
     jpeg_finish_decompress(&cinfo);
@@ -507,12 +525,13 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
+    png_set_bgr(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, pngInfo);
     if (png_get_rowbytes(png, pngInfo) != static_cast<size_t>(width) * 4)
         png_longjmp(png, 1);
-    if (!picture.Allocate(info.width, info.height)) {
+    if (!picture.AllocateUnset(info.width, info.height)) {
         status = PictureStatus::NoMemory;
         png_longjmp(png, 1);
     }
@@ -522,19 +541,13 @@ PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& opti
         status = PictureStatus::NoMemory;
         png_longjmp(png, 1);
     }
-    // libpng writes R, G, B, A bytes straight into the picture's words,
-    // which are then turned into 0xAARRGGBB in place.
-    BYTE* bytes = reinterpret_cast<BYTE*>(picture.pixels.data());
+    // libpng writes B, G, R, A bytes: the picture's words.
     for (png_uint_32 y = 0; y < height; ++y)
-        rowPointers[y] = bytes + static_cast<size_t>(y) * width * 4;
+        rowPointers[y] = reinterpret_cast<png_bytep>(picture.Row(static_cast<int>(y)));
     png_read_image(png, rowPointers.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &pngInfo, nullptr);
     picture.hasAlpha = info.hasAlpha;
-    for (size_t i = 0; i < picture.pixels.size(); ++i) {
-        const BYTE* p = bytes + i * 4;
-        picture.pixels[i] = Argb(p[3], p[0], p[1], p[2]);
-    }
     return PictureStatus::Ok;
 }
 
@@ -664,13 +677,27 @@ PictureStatus DecodeGif(const BYTE* data, size_t size, const DecodeOptions& opti
 
 bool Picture::Allocate(int w, int h, std::uint32_t fill)
 {
-    width = height = 0;
-    pixels.clear();
-    if (!SizeAllowed(w, h))
+    if (!AllocateUnset(w, h))
         return false;
+    std::fill(pixels.begin(), pixels.end(), fill);
+    return true;
+}
+
+bool Picture::AllocateUnset(int w, int h)
+{
+    width = height = 0;
+    if (!SizeAllowed(w, h)) {
+        pixels = {};
+        return false;
+    }
+    const size_t count = static_cast<size_t>(w) * h;
+    // A picture that grows drops its old pixels first rather than moving them.
+    if (count > pixels.capacity())
+        pixels = {};
     try {
-        pixels.assign(static_cast<size_t>(w) * h, fill);
+        pixels.resize(count);
     } catch (const std::bad_alloc&) {
+        pixels = {};
         return false;
     }
     width = w;
@@ -747,7 +774,7 @@ bool EncodeJpegFile(LPCWSTR unitPath, const BYTE* pixels, int width, int height,
         return false;
     }
     Picture picture;
-    if (!picture.Allocate(width, height)) {
+    if (!picture.AllocateUnset(width, height)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;
     }

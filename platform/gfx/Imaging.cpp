@@ -23,126 +23,179 @@ unsigned Channel(std::uint32_t p, int shift)
     return (p >> shift) & 0xFF;
 }
 
-// Resamples one line of `inLen` pixels (spaced `inStep`) to `outLen`.
-void ResampleLine(const std::uint32_t* in, ptrdiff_t inStep, int inLen, std::uint32_t* out, ptrdiff_t outStep,
-                  int outLen, bool smooth)
+// Where output pixel i of a bilinear growth from inLen to outLen lies: the
+// source pixel k and the weight f (of 65536) of pixel k + 1.
+void BilinearAt(int i, int inLen, int outLen, int& k, unsigned& f)
 {
-    for (int i = 0; i < outLen; ++i) {
-        std::uint32_t result;
-        if (!smooth) {
-            result = in[(static_cast<std::int64_t>(2 * i + 1) * inLen / (2 * outLen)) * inStep];
-        } else if (outLen <= inLen) {
-            // Area average of the source pixels this one covers.
-            int from = static_cast<int>(static_cast<std::int64_t>(i) * inLen / outLen);
-            int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inLen / outLen);
-            if (to <= from)
-                to = from + 1;
-            unsigned sum[4] = {};
-            for (int k = from; k < to; ++k)
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += Channel(in[k * inStep], c * 8);
-            const unsigned n = static_cast<unsigned>(to - from);
-            result = 0;
-            for (int c = 0; c < 4; ++c)
-                result |= ((sum[c] + n / 2) / n) << (c * 8);
-        } else {
-            // Bilinear between the two nearest source centres (16.16 fixed point).
-            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inLen * 65536) / (2 * outLen) - 32768;
-            if (pos < 0)
-                pos = 0;
-            int k = static_cast<int>(pos >> 16);
-            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
-            if (k >= inLen - 1) {
-                k = inLen - 1;
-                f = 0;
-            }
-            const std::uint32_t a = in[k * inStep], b = in[std::min(k + 1, inLen - 1) * inStep];
-            result = 0;
-            for (int c = 0; c < 4; ++c) {
-                const unsigned v = (Channel(a, c * 8) * (65536 - f) + Channel(b, c * 8) * f + 32768) >> 16;
-                result |= v << (c * 8);
-            }
-        }
-        out[i * outStep] = result;
+    std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inLen * 65536) / (2 * outLen) - 32768;
+    if (pos < 0)
+        pos = 0;
+    k = static_cast<int>(pos >> 16);
+    f = static_cast<unsigned>(pos & 0xFFFF);
+    if (k >= inLen - 1) {
+        k = inLen - 1;
+        f = 0;
     }
 }
 
-// The vertical pass of a scale, row by row so that it walks memory in order:
-// each output row is the area average (shrinking) or the bilinear mix
-// (growing, or nearest when not smooth) of whole source rows.
-void ResampleRows(const std::uint32_t* in, int width, int inRows, std::uint32_t* out, int outRows, bool smooth)
+// The bilinear mix of two pixels, weight f (of 65536) on b.
+std::uint32_t Mix(std::uint32_t a, std::uint32_t b, unsigned f)
 {
-    std::vector<unsigned> sum(static_cast<size_t>(width) * 4);
-    for (int i = 0; i < outRows; ++i) {
-        std::uint32_t* dst = out + static_cast<size_t>(i) * width;
+    std::uint32_t result = 0;
+    for (int c = 0; c < 4; ++c)
+        result |= ((Channel(a, c * 8) * (65536 - f) + Channel(b, c * 8) * f + 32768) >> 16) << (c * 8);
+    return result;
+}
+
+// Resamples one line of `inLen` pixels to `outLen` that grows (bilinear
+// between the two nearest source centres, 16.16 fixed point) or is not
+// smooth (nearest).
+void ResampleLine(const std::uint32_t* in, int inLen, std::uint32_t* out, int outLen, bool smooth)
+{
+    for (int i = 0; i < outLen; ++i) {
         if (!smooth) {
-            const int k = static_cast<int>((static_cast<std::int64_t>(2 * i + 1) * inRows) / (2 * outRows));
-            std::copy_n(in + static_cast<size_t>(k) * width, width, dst);
-        } else if (outRows <= inRows) {
-            int from = static_cast<int>(static_cast<std::int64_t>(i) * inRows / outRows);
-            int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inRows / outRows);
-            if (to <= from)
-                to = from + 1;
-            std::fill(sum.begin(), sum.end(), 0u);
-            for (int k = from; k < to; ++k) {
-                const std::uint32_t* row = in + static_cast<size_t>(k) * width;
-                for (int x = 0; x < width; ++x)
-                    for (int c = 0; c < 4; ++c)
-                        sum[static_cast<size_t>(x) * 4 + c] += Channel(row[x], c * 8);
-            }
-            const unsigned n = static_cast<unsigned>(to - from);
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t v = 0;
-                for (int c = 0; c < 4; ++c)
-                    v |= ((sum[static_cast<size_t>(x) * 4 + c] + n / 2) / n) << (c * 8);
-                dst[x] = v;
-            }
-        } else {
-            std::int64_t pos = ((2 * static_cast<std::int64_t>(i) + 1) * inRows * 65536) / (2 * outRows) - 32768;
-            if (pos < 0)
-                pos = 0;
-            int k = static_cast<int>(pos >> 16);
-            unsigned f = static_cast<unsigned>(pos & 0xFFFF);
-            if (k >= inRows - 1) {
-                k = inRows - 1;
-                f = 0;
-            }
-            const std::uint32_t* a = in + static_cast<size_t>(k) * width;
-            const std::uint32_t* b = in + static_cast<size_t>(std::min(k + 1, inRows - 1)) * width;
-            for (int x = 0; x < width; ++x) {
-                std::uint32_t v = 0;
-                for (int c = 0; c < 4; ++c)
-                    v |= ((Channel(a[x], c * 8) * (65536 - f) + Channel(b[x], c * 8) * f + 32768) >> 16) << (c * 8);
-                dst[x] = v;
-            }
+            out[i] = in[static_cast<std::int64_t>(2 * i + 1) * inLen / (2 * outLen)];
+            continue;
+        }
+        int k;
+        unsigned f;
+        BilinearAt(i, inLen, outLen, k, f);
+        out[i] = Mix(in[k], in[std::min(k + 1, inLen - 1)], f);
+    }
+}
+
+// The source pixels (or rows) [from, to) that output pixel i of an area
+// average covers.
+AreaSpan Span(int i, int inLen, int outLen)
+{
+    const int from = static_cast<int>(static_cast<std::int64_t>(i) * inLen / outLen);
+    const int to = static_cast<int>(static_cast<std::int64_t>(i + 1) * inLen / outLen);
+    return AreaSpan{from, std::max(to - from, 1)};
+}
+
+// A scale is a horizontal pass over each source row, then a vertical pass
+// over the resampled rows. This gives the vertical pass source row k
+// resampled to the output width, making it when first asked for: rows are
+// asked for in order, and the bilinear mix needs two at once, so the last
+// two are kept. Nothing picture-sized is allocated besides the result.
+class ResampledRows {
+public:
+    ResampledRows(const Picture& source, int width, bool smooth) : source_(source), width_(width), smooth_(smooth)
+    {
+        if (source.width == width)
+            return;
+        rows_.resize(static_cast<size_t>(width) * 2);
+        if (smooth && width < source.width) {
+            spans_.resize(static_cast<size_t>(width));
+            for (int i = 0; i < width; ++i)
+                spans_[static_cast<size_t>(i)] = Span(i, source.width, width);
         }
     }
+
+    const std::uint32_t* Get(int k)
+    {
+        if (source_.width == width_)
+            return source_.Row(k);
+        for (int slot = 0; slot < 2; ++slot)
+            if (index_[slot] == k)
+                return Slot(slot);
+        // The older row goes: its index is the smaller one.
+        const int slot = index_[0] < index_[1] ? 0 : 1;
+        if (!spans_.empty())
+            AverageSpansRow(Slot(slot), source_.Row(k), spans_.data(), width_);
+        else
+            ResampleLine(source_.Row(k), source_.width, Slot(slot), width_, smooth_);
+        index_[slot] = k;
+        return Slot(slot);
+    }
+
+private:
+    std::uint32_t* Slot(int slot) { return rows_.data() + static_cast<size_t>(slot) * width_; }
+
+    const Picture& source_;
+    int width_;
+    bool smooth_;
+    std::vector<AreaSpan> spans_;
+    std::vector<std::uint32_t> rows_;
+    int index_[2] = {-1, -1};
+};
+
+// The vertical pass, row by row: each output row is the area average
+// (shrinking) or the bilinear mix (growing, or nearest when not smooth) of
+// whole resampled rows.
+void ResampleRows(ResampledRows& rows, int width, int inRows, Picture& out, bool smooth)
+{
+    const int outRows = out.height;
+    std::vector<std::uint32_t> sums;
+    if (smooth && outRows < inRows)
+        sums.resize((static_cast<size_t>(width) + 3) / 4 * 16);
+    for (int i = 0; i < outRows; ++i) {
+        std::uint32_t* dst = out.Row(i);
+        if (!smooth) {
+            const int k = static_cast<int>((static_cast<std::int64_t>(2 * i + 1) * inRows) / (2 * outRows));
+            std::copy_n(rows.Get(k), width, dst);
+        } else if (outRows <= inRows) {
+            const AreaSpan span = Span(i, inRows, outRows);
+            if (span.count == 1) {
+                std::copy_n(rows.Get(span.from), width, dst);
+                continue;
+            }
+            if (span.count == 2) {
+                const std::uint32_t* first = rows.Get(span.from);
+                MeanOfRows(dst, first, rows.Get(span.from + 1), width);
+                continue;
+            }
+            for (int k = 0; k < span.count; ++k)
+                SumRow(sums.data(), rows.Get(span.from + k), width, k == 0);
+            AverageSumsRow(dst, sums.data(), width, span.count);
+        } else {
+            int k;
+            unsigned f;
+            BilinearAt(i, inRows, outRows, k, f);
+            const std::uint32_t* a = rows.Get(k);
+            const std::uint32_t* b = rows.Get(std::min(k + 1, inRows - 1));
+            for (int x = 0; x < width; ++x)
+                dst[x] = Mix(a[x], b[x], f);
+        }
+    }
+}
+
+// out = source, with nothing to do when they are the same picture.
+bool CopyPicture(const Picture& source, Picture& out)
+{
+    if (&out == &source)
+        return true;
+    try {
+        out = source;
+    } catch (const std::bad_alloc&) {
+        out = {};
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 bool ScalePicture(const Picture& source, int width, int height, Picture& out, bool smooth)
 {
-    Picture result;
-    if (source.width <= 0 || source.height <= 0 || !result.Allocate(width, height)) {
+    if (source.width <= 0 || source.height <= 0) {
         out = {};
         return false;
     }
-    result.hasAlpha = source.hasAlpha;
-    if (width == source.width && height == source.height) {
-        result.pixels = source.pixels;
-    } else {
-        std::vector<std::uint32_t> across;
-        try {
-            across.resize(static_cast<size_t>(width) * source.height);
-        } catch (const std::bad_alloc&) {
+    if (width == source.width && height == source.height)
+        return CopyPicture(source, out);
+    Picture result;
+    try {
+        if (!result.AllocateUnset(width, height)) {
             out = {};
             return false;
         }
-        for (int y = 0; y < source.height; ++y)
-            ResampleLine(&source.pixels[static_cast<size_t>(y) * source.width], 1, source.width,
-                         &across[static_cast<size_t>(y) * width], 1, width, smooth);
-        ResampleRows(across.data(), width, source.height, result.pixels.data(), height, smooth);
+        result.hasAlpha = source.hasAlpha;
+        ResampledRows rows(source, width, smooth);
+        ResampleRows(rows, width, source.height, result, smooth);
+    } catch (const std::bad_alloc&) {
+        out = {};
+        return false;
     }
     out = std::move(result);
     return true;
@@ -150,8 +203,10 @@ bool ScalePicture(const Picture& source, int width, int height, Picture& out, bo
 
 bool FlipPicture(const Picture& source, bool horizontal, bool vertical, Picture& out)
 {
+    if (!horizontal && !vertical)
+        return CopyPicture(source, out);
     Picture result;
-    if (!result.Allocate(source.width, source.height)) {
+    if (!result.AllocateUnset(source.width, source.height)) {
         out = {};
         return false;
     }
@@ -172,9 +227,11 @@ bool RotatePicture(const Picture& source, int degrees, Picture& out)
         out = {};
         return false;
     }
+    if (degrees == 0)
+        return CopyPicture(source, out);
     const bool swap = degrees == 90 || degrees == 270;
     Picture result;
-    if (!result.Allocate(swap ? source.height : source.width, swap ? source.width : source.height)) {
+    if (!result.AllocateUnset(swap ? source.height : source.width, swap ? source.width : source.height)) {
         out = {};
         return false;
     }
@@ -380,11 +437,9 @@ public:
         if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide)
             return E_INVALIDARG;
         Picture picture;
-        HRESULT hr = Pixels(&picture, w, h);
+        HRESULT hr = ScaledPixels(w, h, true, picture);
         if (FAILED(hr))
             return hr;
-        if (!ScalePicture(picture, w, h, picture))
-            return E_OUTOFMEMORY;
         *out = static_cast<IImage*>(new (std::nothrow) PictureObject(std::move(picture), format_));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -413,7 +468,7 @@ public:
         return Derive(out, [&](const Picture& p, Picture& result) {
             const RECT r = rect ? *rect : RECT{0, 0, p.width, p.height};
             if (r.left < 0 || r.top < 0 || r.right > p.width || r.bottom > p.height || IsEmpty(r)
-                || !result.Allocate(r.right - r.left, r.bottom - r.top))
+                || !result.AllocateUnset(r.right - r.left, r.bottom - r.top))
                 return false;
             result.hasAlpha = p.hasAlpha;
             for (int y = 0; y < result.height; ++y)
@@ -461,6 +516,21 @@ public:
         if (status == PictureStatus::Ok)
             return S_OK;
         return status == PictureStatus::NoMemory || status == PictureStatus::TooLarge ? E_OUTOFMEMORY : E_FAIL;
+    }
+    // The pixels scaled to exactly width x height: from the kept decode when
+    // there is one (not copied first), else from a decode of at least that
+    // size.
+    HRESULT ScaledPixels(int width, int height, bool smooth, Picture& out)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (decoded_)
+                return ScalePicture(picture_, width, height, out, smooth) ? S_OK : E_OUTOFMEMORY;
+        }
+        HRESULT hr = Pixels(&out, width, height);
+        if (FAILED(hr))
+            return hr;
+        return ScalePicture(out, width, height, out, smooth) ? S_OK : E_OUTOFMEMORY;
     }
     // With out null the full decode is only made and kept.
     PictureStatus Decode(Picture* out, int minWidth, int minHeight)
@@ -735,26 +805,29 @@ HRESULT PictureObject::Draw(HDC dc, const RECT* dst, const RECT* src)
             ready = drawn_;
     }
     if (!ready) {
-        // Decode scaled when the whole picture shrinks into the destination.
+        // The whole picture scales from the kept decode or from a decode
+        // scaled down to the destination; a part is cut from the full decode.
         Picture picture;
-        HRESULT hr = src ? Pixels(&picture) : Pixels(&picture, dw, dh);
-        if (FAILED(hr))
-            return hr;
-        RECT cutPart = part;
-        if (picture.width != info_.width || picture.height != info_.height) {
-            cutPart = RECT{0, 0, picture.width, picture.height};
-        } else if (!whole) {
-            Picture cut;
-            if (!cut.Allocate(pw, ph))
+        if (!src) {
+            HRESULT hr = ScaledPixels(dw, dh, true, picture);
+            if (FAILED(hr))
+                return hr;
+        } else {
+            HRESULT hr = Pixels(&picture);
+            if (FAILED(hr))
+                return hr;
+            if (!whole) {
+                Picture cut;
+                if (!cut.AllocateUnset(pw, ph))
+                    return E_OUTOFMEMORY;
+                cut.hasAlpha = picture.hasAlpha;
+                for (int y = 0; y < ph; ++y)
+                    std::copy_n(picture.Row(part.top + y) + part.left, pw, cut.Row(y));
+                picture = std::move(cut);
+            }
+            if (!ScalePicture(picture, dw, dh, picture))
                 return E_OUTOFMEMORY;
-            cut.hasAlpha = picture.hasAlpha;
-            for (int y = 0; y < ph; ++y)
-                for (int x = 0; x < pw; ++x)
-                    cut.At(x, y) = picture.At(cutPart.left + x, cutPart.top + y);
-            picture = std::move(cut);
         }
-        if (!ScalePicture(picture, dw, dh, picture))
-            return E_OUTOFMEMORY;
         try {
             auto shown = std::make_shared<Shown>();
             if (!picture.hasAlpha)
@@ -869,11 +942,9 @@ public:
         const int w = width ? static_cast<int>(width) : source->Info().width;
         const int h = height ? static_cast<int>(height) : source->Info().height;
         Picture picture;
-        HRESULT hr = source->Pixels(&picture, w, h);
+        HRESULT hr = source->ScaledPixels(w, h, hint != InterpolationHintNearestNeighbor, picture);
         if (FAILED(hr))
             return hr;
-        if (!ScalePicture(picture, w, h, picture, hint != InterpolationHintNearestNeighbor))
-            return E_OUTOFMEMORY;
         *out = new (std::nothrow) PictureObject(std::move(picture), format ? format : source->Format());
         return *out ? S_OK : E_OUTOFMEMORY;
     }

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,18 +40,37 @@ enum class PictureFormat {
 inline constexpr int kMaxPictureSide = 16384;
 inline constexpr std::int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
 
+// Allocates pixel words without setting them: resize() leaves them as they
+// are, so that a decoder writing every pixel touches each page once.
+template <class T> struct UnsetAllocator : std::allocator<T> {
+    UnsetAllocator() = default;
+    template <class U> UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... A> void construct(U* p, A&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(static_cast<A&&>(args)...);
+    }
+};
+
+using PixelWords = std::vector<std::uint32_t, UnsetAllocator<std::uint32_t>>;
+
 // A decoded picture: rows top to bottom, one 0xAARRGGBB word per pixel.
 struct Picture {
     int width = 0;
     int height = 0;
     bool hasAlpha = false; // some pixel may be less than opaque
-    std::vector<std::uint32_t> pixels;
+    PixelWords pixels;
 
     std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
     std::uint32_t& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
+    std::uint32_t* Row(int y) { return pixels.data() + static_cast<size_t>(y) * width; }
+    const std::uint32_t* Row(int y) const { return pixels.data() + static_cast<size_t>(y) * width; }
     // Allocates width x height pixels set to `fill`; false (and an empty
     // picture) when the size is outside the limits or memory runs out.
     bool Allocate(int w, int h, std::uint32_t fill = 0xFF000000u);
+    // The same for a caller that writes every pixel itself: the pixels are
+    // left unset, and storage the picture already has is reused.
+    bool AllocateUnset(int w, int h);
 };
 
 // What a file holds, read from its header alone.
@@ -67,8 +87,9 @@ inline constexpr std::size_t kMaxDecodeBytes = 32u * 1024 * 1024;
 
 struct DecodeOptions {
     bool headerOnly = false; // fill PictureInfo only; the picture stays empty
-    // Smallest size the caller needs. A JPEG decodes at 1/2, 1/4 or 1/8 of
-    // its size when that still covers it; other formats decode whole.
+    // Smallest size the caller needs. A JPEG decodes at the smallest of 1/8,
+    // 2/8 ... 7/8 of its size that still covers it (its inverse DCT scales);
+    // other formats decode whole.
     int minWidth = 0;
     int minHeight = 0;
     // A full decode whose picture (or the codec's own buffers) would take

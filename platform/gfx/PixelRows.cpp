@@ -83,6 +83,41 @@ bool None(U16x8 mask)
     return (halves[0] | halves[1]) == 0;
 }
 
+// (x + n / 2) / n for every x up to 255 * n + n / 2, as (x + n / 2) * m >> 23
+// with m = 2^23 / n + 1: exact while x * n < 2^23 (n <= 181), and the
+// product stays within 32 bits.
+constexpr int kReciprocalShift = 23;
+constexpr int kMaxReciprocalCount = 181;
+
+std::uint32_t Reciprocal(int n)
+{
+    return (1u << kReciprocalShift) / static_cast<unsigned>(n) + 1;
+}
+
+using U32x4 = std::uint32_t __attribute__((vector_size(16)));
+constexpr int kPixels = 4; // pixels in one U32x4
+
+// (a + b + 1) / 2 in every byte: the two bytes' common bits plus half their
+// differing ones, rounded up. Works on a word or on lanes of words.
+template <class V> V RoundedMean(V a, V b)
+{
+    return (a | b) - (((a ^ b) & 0xFEFEFEFEu) >> 1);
+}
+
+// Channel c of a word.
+template <class V> V ChannelOf(V p, int c)
+{
+    return (p >> (8 * c)) & 0xFFu;
+}
+
+// The sum of the four channels over `count` pixels, each channel in a
+// 16-bit field of a 64-bit word (blue, red, green, alpha from the bottom);
+// count <= 256 keeps every field below 65536 with the rounding added.
+std::uint64_t Fields(std::uint32_t p)
+{
+    return (p & 0x00FF00FFu) | (static_cast<std::uint64_t>(p & 0xFF00FF00u) << 24);
+}
+
 } // namespace
 
 void KeyRow565(WORD* d, const WORD* s, int n, WORD key)
@@ -150,6 +185,101 @@ void ArgbRowTo565(WORD* d, const std::uint32_t* s, int n)
     }
     for (; i < n; ++i)
         d[i] = static_cast<WORD>(Pack<unsigned>((s[i] >> 16) & 0xFF, (s[i] >> 8) & 0xFF, s[i] & 0xFF));
+}
+
+void AverageSpansRow(std::uint32_t* d, const std::uint32_t* s, const AreaSpan* spans, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t* p = s + spans[i].from;
+        const int count = spans[i].count;
+        if (count == 1) {
+            d[i] = p[0];
+        } else if (count == 2) {
+            d[i] = RoundedMean(p[0], p[1]);
+        } else if (count <= kMaxReciprocalCount) {
+            std::uint64_t sum = Fields(p[0]);
+            for (int k = 1; k < count; ++k)
+                sum += Fields(p[k]);
+            sum += static_cast<std::uint64_t>(count / 2) * 0x0001000100010001u;
+            const std::uint64_t m = Reciprocal(count);
+            const auto field = [&](int shift) { return (((sum >> shift) & 0xFFFF) * m) >> kReciprocalShift; };
+            d[i] = static_cast<std::uint32_t>(field(0) | (field(16) << 16) | (field(32) << 8) | (field(48) << 24));
+        } else {
+            std::uint32_t result = 0;
+            for (int c = 0; c < 4; ++c) {
+                std::uint32_t sum = static_cast<std::uint32_t>(count / 2);
+                for (int k = 0; k < count; ++k)
+                    sum += ChannelOf(p[k], c);
+                result |= (sum / static_cast<std::uint32_t>(count)) << (8 * c);
+            }
+            d[i] = result;
+        }
+    }
+}
+
+void MeanOfRows(std::uint32_t* d, const std::uint32_t* a, const std::uint32_t* b, int n)
+{
+    int i = 0;
+    for (; i + kPixels <= n; i += kPixels) {
+        U32x4 va, vb;
+        std::memcpy(&va, a + i, sizeof va);
+        std::memcpy(&vb, b + i, sizeof vb);
+        const U32x4 mean = RoundedMean(va, vb);
+        std::memcpy(d + i, &mean, sizeof mean);
+    }
+    for (; i < n; ++i)
+        d[i] = RoundedMean(a[i], b[i]);
+}
+
+// The sums are kept by groups of four pixels: the four blue sums, then the
+// green, red and alpha ones, so that each is one vector lane.
+void SumRow(std::uint32_t* sums, const std::uint32_t* s, int n, bool first)
+{
+    int i = 0;
+    for (; i + kPixels <= n; i += kPixels) {
+        U32x4 p;
+        std::memcpy(&p, s + i, sizeof p);
+        std::uint32_t* group = sums + static_cast<size_t>(i) * 4;
+        for (int c = 0; c < 4; ++c) {
+            U32x4 v = ChannelOf(p, c);
+            if (!first) {
+                U32x4 old;
+                std::memcpy(&old, group + c * kPixels, sizeof old);
+                v += old;
+            }
+            std::memcpy(group + c * kPixels, &v, sizeof v);
+        }
+    }
+    for (; i < n; ++i) {
+        std::uint32_t* group = sums + static_cast<size_t>(i - i % kPixels) * 4 + i % kPixels;
+        for (int c = 0; c < 4; ++c)
+            group[c * kPixels] = (first ? 0 : group[c * kPixels]) + ChannelOf(s[i], c);
+    }
+}
+
+void AverageSumsRow(std::uint32_t* d, const std::uint32_t* sums, int n, int count)
+{
+    const std::uint32_t half = static_cast<std::uint32_t>(count / 2), m = Reciprocal(count);
+    const bool multiply = count <= kMaxReciprocalCount;
+    auto average = [&](auto sum) { return multiply ? ((sum + half) * m) >> kReciprocalShift : (sum + half) / count; };
+    int i = 0;
+    for (; i + kPixels <= n; i += kPixels) {
+        const std::uint32_t* group = sums + static_cast<size_t>(i) * 4;
+        U32x4 result{};
+        for (int c = 0; c < 4; ++c) {
+            U32x4 sum;
+            std::memcpy(&sum, group + c * kPixels, sizeof sum);
+            result |= average(sum) << (8 * c);
+        }
+        std::memcpy(d + i, &result, sizeof result);
+    }
+    for (; i < n; ++i) {
+        const std::uint32_t* group = sums + static_cast<size_t>(i - i % kPixels) * 4 + i % kPixels;
+        std::uint32_t result = 0;
+        for (int c = 0; c < 4; ++c)
+            result |= average(group[c * kPixels]) << (8 * c);
+        d[i] = result;
+    }
 }
 
 } // namespace platform

@@ -138,6 +138,37 @@ Bytes MakePng(const Picture& p)
     return out;
 }
 
+// An interlaced (Adam7) RGBA PNG: its pixels arrive in seven passes.
+Bytes MakeInterlacedPng(const Picture& p)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Bytes out;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp w, png_bytep data, png_size_t n) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(w));
+            bytes->insert(bytes->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    std::vector<png_bytep> rows;
+    Picture copy = p;
+    for (int y = 0; y < p.height; ++y)
+        rows.push_back(reinterpret_cast<png_bytep>(copy.Row(y)));
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
 // PNG of another layout: the picture reduced to grey or RGB before writing.
 Bytes MakePngAs(const Picture& p, png_uint_32 format)
 {
@@ -259,6 +290,7 @@ const std::vector<FormatCase>& Formats()
         {"png_rgba", [] { return MakePng(Quadrants()); }, 4, 0},
         {"png_rgb", [] { return MakePngAs(Quadrants(), PNG_FORMAT_RGB); }, 4, 0},
         {"png_grey", [] { return MakePngAs(Quadrants(kW, kH, 2), PNG_FORMAT_GRAY); }, 2, 0},
+        {"png_interlaced", [] { return MakeInterlacedPng(Quadrants()); }, 4, 0},
         {"gif", [] { return MakeGif(Quadrants(), false); }, 4, 0},
         {"gif_interlaced", [] { return MakeGif(Quadrants(), true); }, 4, 0},
         {"jpeg", [] { return MakeJpeg(Quadrants()); }, 4, 12},
@@ -666,20 +698,90 @@ TEST(PictureHeaders, CutJpegFails)
     }
 }
 
+// The smallest of 1/8 ... 8/8 whose size covers the one asked for.
 TEST(PictureOps, ScaledJpegDecodeUsesTheDct)
 {
     const Picture big = Quadrants(256, 128);
     const Bytes file = MakeJpeg(big);
-    platform::DecodeOptions options;
-    options.minWidth = 60;
-    options.minHeight = 30;
-    platform::PictureInfo info;
-    Picture p;
-    ASSERT_EQ(PictureStatus::Ok, platform::DecodeJpeg(file.data(), file.size(), options, info, p));
-    EXPECT_EQ(256, info.width);
-    EXPECT_EQ(64, p.width); // 1/4 still covers 60 x 30; 1/8 would not
-    EXPECT_EQ(32, p.height);
-    ExpectQuadrants(p, big, 12);
+    const struct {
+        int minWidth, minHeight, width, height;
+    } cases[] = {
+        {60, 30, 64, 32},     // 2/8; 1/8 would not cover it
+        {150, 70, 160, 80},   // 5/8
+        {200, 10, 224, 112},  // 7/8, for the width
+        {10, 100, 224, 112},  // 7/8, for the height
+        {1, 1, 32, 16},       // 1/8
+        {250, 120, 256, 128}, // whole
+        {300, 200, 256, 128}, // never enlarged
+    };
+    for (const auto& c : cases) {
+        platform::DecodeOptions options;
+        options.minWidth = c.minWidth;
+        options.minHeight = c.minHeight;
+        platform::PictureInfo info;
+        Picture p;
+        ASSERT_EQ(PictureStatus::Ok, platform::DecodeJpeg(file.data(), file.size(), options, info, p));
+        EXPECT_EQ(256, info.width);
+        EXPECT_EQ(c.width, p.width) << c.minWidth << " x " << c.minHeight;
+        EXPECT_EQ(c.height, p.height) << c.minWidth << " x " << c.minHeight;
+        ExpectQuadrants(p, big, 12);
+    }
+}
+
+// ScalePicture's shrink written out plainly: each output pixel is the
+// rounded mean of the source pixels it covers, first across, then down.
+Picture PlainAreaAverage(const Picture& s, int w, int h)
+{
+    auto mean = [](auto at, int from, int to) {
+        const int n = std::max(to - from, 1);
+        std::uint32_t result = 0;
+        for (int c = 0; c < 32; c += 8) {
+            unsigned sum = 0;
+            for (int k = from; k < from + n; ++k)
+                sum += (at(k) >> c) & 0xFF;
+            result |= ((sum + n / 2) / n) << c;
+        }
+        return result;
+    };
+    Picture across, out;
+    across.Allocate(w, s.height);
+    out.Allocate(w, h);
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < w; ++x)
+            across.At(x, y) = mean([&](int k) { return s.At(k, y); }, x * s.width / w, (x + 1) * s.width / w);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            out.At(x, y) = mean([&](int k) { return across.At(x, k); }, y * s.height / h, (y + 1) * s.height / h);
+    return out;
+}
+
+// Every span length the row kernels treat apart (1, 2, a few, beyond the
+// exact multiply at 181), rows not a multiple of their vector width, and
+// the full range of every channel.
+TEST(PictureOps, ShrinkIsTheRoundedMeanOfTheCoveredPixels)
+{
+    const int sizes[][4] = {
+        {1280, 720, 800, 450}, {101, 37, 33, 12}, {7, 9, 5, 9},   {9, 7, 9, 2},     {400, 3, 2, 1},
+        {366, 366, 2, 2},      {5000, 2, 1, 1},   {2, 900, 1, 4}, {64, 64, 21, 11},
+    };
+    std::uint32_t seed = 12345;
+    for (const auto& s : sizes) {
+        Picture source;
+        source.Allocate(s[0], s[1]);
+        for (std::uint32_t& p : source.pixels) {
+            seed = seed * 1664525u + 1013904223u;
+            p = (seed & 1) ? seed : (seed | 0xFFFFFFu); // some channels at 255
+        }
+        source.hasAlpha = true;
+        Picture scaled;
+        ASSERT_TRUE(platform::ScalePicture(source, s[2], s[3], scaled));
+        const Picture expected = PlainAreaAverage(source, s[2], s[3]);
+        EXPECT_EQ(expected.pixels, scaled.pixels) << s[0] << " x " << s[1] << " to " << s[2] << " x " << s[3];
+        EXPECT_TRUE(scaled.hasAlpha);
+        // In place gives the same.
+        ASSERT_TRUE(platform::ScalePicture(source, s[2], s[3], source));
+        EXPECT_EQ(expected.pixels, source.pixels);
+    }
 }
 
 // Rotation and flip of a 200 x 100 picture through the bitmap operations.
