@@ -297,7 +297,8 @@ TEST_F(ImageTest, QuarterFramesMirrorTheFirstQuarter)
     auto pixel = [](int file, int x, int y) { return RGB(x * 30, y * 30, file * 30); };
     IxStringArray paths;
     for (int k = 0; k < 7; ++k) {
-        const auto path = Write(std::string("q") + std::to_string(k) + ".bmp", 8, 8, [&](int x, int y) { return pixel(k, x, y); });
+        const auto path
+            = Write(std::string("q") + std::to_string(k) + ".bmp", 8, 8, [&](int x, int y) { return pixel(k, x, y); });
         paths.AddText(path.c_str());
     }
     IxDecodedImage* image = new IxDecodedImage(paths, IXLM_FIRST, IxDecodedImage::kQuarterFrames);

@@ -34,7 +34,8 @@ public:
     }
     int ActionIsInvoked(int code, int kind, LPARAM value) override
     {
-        g_log.push_back(m_name + " " + std::to_string(code) + (kind == AEV_PRESS ? "" : std::string("/") + std::to_string(kind)));
+        g_log.push_back(m_name + " " + std::to_string(code)
+                        + (kind == AEV_PRESS ? "" : std::string("/") + std::to_string(kind)));
         if (onAction)
             onAction(code, value);
         return m_accept;
@@ -61,7 +62,8 @@ class Hook : public IxKernelAppPlayer {
 public:
     int ActionIsInvoked(int code, int kind, LPARAM) override
     {
-        g_log.push_back("hook " + std::to_string(code) + (kind == AEV_PRESS ? "" : std::string("/") + std::to_string(kind)));
+        g_log.push_back("hook " + std::to_string(code)
+                        + (kind == AEV_PRESS ? "" : std::string("/") + std::to_string(kind)));
         return consent;
     }
     void OnLayerChanged(int on, LPARAM) override { layerChanges.push_back(on); }
