@@ -394,6 +394,16 @@ void MarkLayoutPending(IxElement* element, BOOL repaint)
     element->SetFlags(IXF_LAYOUTPENDING, 0);
 }
 
+void RefreshLayout(IxElement* element, BOOL repaint)
+{
+    if (!element)
+        return;
+    if (repaint)
+        element->InvalidateArea(nullptr, IXINV_UPDATE);
+    else if (!element->HasFlag(IXF_PENDING))
+        element->SetFlags(IXF_UPDATEPENDING, 0);
+}
+
 BOOL SetFocusIfFocusable(IxElement* element)
 {
     return element && element->HasFlag(IXF_FOCUSONCLICK) ? element->SetFocus() : FALSE;
@@ -463,14 +473,10 @@ BOOL SetImageFrameAndLayout(IxElement* element, IxImage* image, int frame, BOOL 
     if (!element)
         return TRUE;
     const SIZE after = ImageSize(image);
-    if (after.cx == before.cx && after.cy == before.cy) {
-        if (repaint)
-            element->Redraw();
-    } else if (repaint) {
-        element->InvalidateArea(nullptr, IXINV_UPDATE);
-    } else if (!element->HasFlag(IXF_PENDING)) {
-        element->SetFlags(IXF_UPDATEPENDING, 0);
-    }
+    if (after.cx != before.cx || after.cy != before.cy)
+        RefreshLayout(element, repaint);
+    else if (repaint)
+        element->Redraw();
     return TRUE;
 }
 

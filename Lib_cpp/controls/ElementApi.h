@@ -123,6 +123,10 @@ void MoveToDepth(IxElement* element, int x, int y, int nearZ, BOOL repaint);
 void SetBounds(IxElement* element, int x, int y, int width, int height, BOOL repaint);
 // With repaint the element is marked for update first; then layout pending.
 void MarkLayoutPending(IxElement* element, BOOL repaint);
+// The element is laid out again before it is next painted: with repaint it
+// is invalidated whole (mode IXINV_UPDATE) at once, else only marked update
+// pending (unless something is pending already).
+void RefreshLayout(IxElement* element, BOOL repaint);
 // SetFocus when the element takes the focus when clicked, else 0.
 BOOL SetFocusIfFocusable(IxElement* element);
 

@@ -43,6 +43,7 @@ enum : DWORD {
 // Content kinds of the creation record.
 enum : int {
     IXCONTENT_IMAGE = 4,
+    IXCONTENT_IMAGEARRAY = 5, // IxArray<IxImage*>* (multi-images)
     IXCONTENT_SHARESTRING = 6,
     IXCONTENT_STRINGDATA = 7,
     IXCONTENT_TEXT = 10,
@@ -62,7 +63,8 @@ enum : int {
     IXIN_HOVER = 8,       // a move without the button
     IXIN_MOVE = 9,        // data: POINT* in element coordinates
     IXIN_UP = 11,
-    IXIN_TAKESREPEAT = 16, // query: does the element take IXIN_REPEAT
+    IXIN_TAKESREPEAT = 16,  // query: does the element take IXIN_REPEAT
+    IXIN_POINTERCODES = 17, // the codes below are the pointer's own; taps, drags and scrolls follow
     IXIN_TAP = 18,
     IXIN_DRAGSTART = 19, // query: 3 drags with the drag layer
     IXIN_DRAGOVER = 20,
@@ -105,8 +107,56 @@ enum : int {
     IXP_TOBACK = 16,  // ... first
     IXP_TEXTNOW = 21, // the text (a held IxString), redrawn now
     IXP_TEXTLATER = 22,
+    IXP_TEXTCHARSNOW = 23, // the text from a character array (IxArray<WCHAR>*)
+    IXP_TEXTCHARSLATER = 24,
     IXP_TEXTRECORDNOW = 28, // a text record {text, value, marker}
     IXP_TEXTRECORDLATER = 29,
+};
+
+// Properties of the drawn elements, the labels, the slider bar and the state
+// buttons. Of a pair, the first repaints at once, the second only marks the
+// element for update.
+enum : int {
+    IXP_FONT = 2, // labels and buttons: the (normal) font, an index of the font table
+    IXP_FONTDISABLED = 3,
+    IXP_FONTCURRENT = 4,
+    IXP_FONTPRESSED = 5,
+    IXP_FONTSELECTED = 6,
+    IXP_FONTSELECTEDPRESSED = 7,
+    IXP_FRAME = 9,     // image elements: the frame (or state, index, toggle) shown
+    IXP_IMAGENOW = 10, // image elements: the image; buttons: the overlay
+    IXP_IMAGELATER = 11,
+    IXP_BUTTONBACKGROUND = 34, // also IXP_BACKGROUND
+    IXP_TEXTRECT = 35,         // RECT*, {x, y, width, height} before the first layout
+    IXP_ICON = 36,
+    IXP_ICONRECT = 37,
+    IXP_ICONFRAME = 38,
+    IXP_ICON2 = 39,
+    IXP_ICON2RECT = 40,
+    IXP_ICON2FRAME = 41,
+    IXP_SLIDERRANGEVALUE = 42, // range in the low 16 bits, value in the high 16 (signed)
+    IXP_SLIDERVALUE = 43,
+    IXP_SLIDERNORANGE = 44, // range 0 and the value
+    IXP_SLIDERTRACK = 45,   // also IXP_BACKGROUND
+    IXP_SLIDERTHUMB = 46,
+    IXP_SLIDERINCREASE = 47,
+    IXP_SLIDERDECREASE = 48,
+};
+
+// Frame arguments of the frame properties: the next and the previous frame.
+enum : int {
+    IXFRAME_NEXTBACKGROUND = -1, // background, icons and plain frame setters
+    IXFRAME_NEXT = -2,
+    IXFRAME_PREVIOUS = -3,
+};
+
+// Query codes (Query).
+enum : int {
+    IXQ_FRAMECOUNT = 5,  // image elements
+    IXQ_CURFRAME = 6,    // image elements: the frame; multi-images: the index; toggles: selected
+    IXQ_SHARETEXT = 9,   // out: IxString*
+    IXQ_APPENDTEXT = 10, // out: IxArray<WCHAR>*
+    IXQ_SLIDERVALUE = 15,
 };
 
 // Search kinds of FindElement.

@@ -130,6 +130,17 @@ protected:
         InvalidateRect(hwnd, nullptr, FALSE);
         Pump();
     }
+    // The touch screen: a pointer message at window coordinates, handled
+    // with everything it posts.
+    void Post(UINT message, int x, int y)
+    {
+        PostMessageW(hwnd, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+                     MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+        Pump();
+    }
+    void Down(int x, int y) { Post(WM_LBUTTONDOWN, x, y); }
+    void Move(int x, int y) { Post(WM_MOUSEMOVE, x, y); }
+    void Up(int x, int y) { Post(WM_LBUTTONUP, x, y); }
     static std::uint16_t At(int x, int y) { return platform::Screen::Get().Pixel(x, y); }
 
     IxFrameWnd* window = nullptr;

@@ -1,5 +1,6 @@
 // Touch, gestures and keys through the frame window: synthetic mouse and key
 // messages on the manual clock, and what reaches the elements.
+#include "tests/common/ActionListener.h"
 #include "tests/common/FrameWindow.h"
 
 #include "Lib_cpp/controls/ElementApi.h"
@@ -108,24 +109,7 @@ public:
     std::vector<int> scrolls, steps, ended;
 };
 
-// Hears actions of one id.
-class Listener : public IxElement {
-public:
-    explicit Listener(int id) : filter{IxActionWord(id, 0), 0} { IxGetKernel()->AddListener(filter, this); }
-    int ActionIsInvoked(int code, int kind, LPARAM value) override
-    {
-        heard.push_back({code, kind, value});
-        return 0;
-    }
-    void Draw(IxPaintRecord*) override {}
-    DWORD filter[2];
-    struct Heard {
-        int code, kind;
-        LPARAM value;
-        bool operator==(const Heard&) const = default;
-    };
-    std::vector<Heard> heard;
-};
+using Listener = ActionListener;
 
 class InputTest : public FrameWindowTest {
 protected:
@@ -147,15 +131,6 @@ protected:
         element->SetFlags(0, IXF_PENDING);
         return element;
     }
-    void Post(UINT message, int x, int y)
-    {
-        PostMessageW(hwnd, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
-                     MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
-        Pump();
-    }
-    void Down(int x, int y) { Post(WM_LBUTTONDOWN, x, y); }
-    void Move(int x, int y) { Post(WM_MOUSEMOVE, x, y); }
-    void Up(int x, int y) { Post(WM_LBUTTONUP, x, y); }
     void Key(UINT message, UINT key)
     {
         PostMessageW(hwnd, message, key, 0);
