@@ -7,10 +7,6 @@
 // only; every entry runs inside one busy bracket.
 #include "Lib_cpp/frame/KernelFrame.h"
 
-#include "platform/base/Clock.h"
-#include "platform/base/Debug.h"
-#include "platform/ui/Window.h"
-
 // ---------------------------------------------------------------------------
 // Hit testing
 
