@@ -350,9 +350,11 @@ BOOL IxGestureEngine::CancelDrag()
     if (m_nGestureMode != IXGM_DRAG || !m_pGestureElement)
         return FALSE;
     IxElement* dragged = m_pGestureElement;
-    m_pGestureElement = nullptr;
+    // The gesture ends as every other one does (drag bit, timers, capture),
+    // except that the drag layer is left to the owner that removes it.
     m_nGestureMode = IXGM_NONE;
-    m_pDropTarget = nullptr;
+    m_dwState &= ~IXFS_DRAGLAYER;
+    EndPointerGesture();
     dragged->OnInput(IXIN_DROPCANCELLED, 0);
     return TRUE;
 }
