@@ -43,7 +43,7 @@ IxKernelFrame::~IxKernelFrame()
 {
     HWND hwnd = GetWindowHandle();
     m_caret.Drop();
-    EndPointerGesture();
+    m_gesture.EndPointerGesture();
     for (int i = 0; i < m_timers.Count(); ++i) {
         if (m_timers[i].pTarget && m_timers[i].nInterval < 0 && hwnd)
             ::KillTimer(hwnd, static_cast<UINT_PTR>(i) + 1);
@@ -79,8 +79,7 @@ BOOL IxKernelFrame::Create(int left, int top, int right, int bottom)
     }
     {
         IxBusyScope busy(this);
-        m_pGestureElement = nullptr;
-        m_nGestureMode = IXGM_NONE;
+        m_gesture.ClearGesture();
         m_caret.Reset();
         IxElementParams params;
         params.Clear();
@@ -124,7 +123,7 @@ void IxKernelFrame::Stop(BOOL popAll)
     m_dwState |= IXFS_STOPPED;
     if (popAll)
         PopAllLayers();
-    EndPointerGesture();
+    m_gesture.EndPointerGesture();
     m_bRepaintNotice = FALSE;
 }
 
@@ -251,7 +250,7 @@ void IxKernelFrame::BeginBusy()
     if (++m_nBusy != 1 || !m_pKernel)
         return;
     m_pKernel->BeginPass();
-    m_pKernel->SetCaptureTarget(m_pGestureElement ? m_pGestureElement : this);
+    m_pKernel->SetCaptureTarget(GetGestureElement() ? GetGestureElement() : this);
 }
 
 void IxKernelFrame::EndBusy()
@@ -280,8 +279,8 @@ void IxKernelFrame::EndBusy()
     // 6
     k.Compact();
     // 7: the gesture lost its target.
-    if (!k.GetCaptureTarget() && m_pGestureElement)
-        EndPointerGesture();
+    if (!k.GetCaptureTarget() && GetGestureElement())
+        m_gesture.EndPointerGesture();
     // 8: the layers changed: the whole frame is due for repaint.
     if (k.IsRepaintRequested() && !(m_dwFlags & IXF_INVALIDATEALL)) {
         m_dwFlags |= IXF_INVALIDATEALL;
@@ -459,7 +458,9 @@ LRESULT IxKernelFrame::OnEvent(int code, LPARAM param)
             RefreshFileChanges();
             return 0;
         }
-        OnInputTimer(static_cast<UINT_PTR>(param));
+        // The held key's timer, else those of the gesture engine.
+        if (m_pKernel && !m_keys.OnTimer(static_cast<UINT_PTR>(param)))
+            m_gesture.OnTimer(static_cast<UINT_PTR>(param));
         return 0;
     case IXEV_DETACHED:
         if (m_pKernel)
@@ -647,16 +648,11 @@ void IxKernelFrame::RemoveLayersOwnedBy(IxElement* owner)
             EndModalLoop(-1); // removes the layer
             continue;
         }
-        if (priority == IXLAYER_DRAG && m_nGestureMode == IXGM_DRAG && m_pGestureElement) {
-            // The drag loses its image: the dragged element hears that the
-            // drop was cancelled, and the gesture ends.
-            IxElement* dragged = m_pGestureElement;
-            m_pGestureElement = nullptr;
-            m_nGestureMode = IXGM_NONE;
-            m_pDropTarget = nullptr;
-            dragged->OnInput(IXIN_DROPCANCELLED, 0);
-            continue; // the handler may have changed the stack
-        }
+        // The drag loses its image: the dragged element hears that the drop
+        // was cancelled, and the gesture ends; the handler may have changed
+        // the stack.
+        if (priority == IXLAYER_DRAG && m_gesture.CancelDrag())
+            continue;
         RemoveLayerAt(index);
     }
 }
@@ -670,7 +666,7 @@ void IxKernelFrame::ForgetElement(IxElement* element)
 {
     if (m_pHook == element)
         m_pHook = nullptr;
-    ForgetInputElement(element);
+    m_gesture.ForgetElement(element);
     for (int i = m_layers.Count() - 1; i >= 0; --i) {
         if (m_layers[i].pView == element || m_layers[i].pOwner == element) {
             UpdateStateBitsOnRemoval(m_layers[i].nPriority);

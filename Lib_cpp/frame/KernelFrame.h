@@ -12,11 +12,11 @@
 #include "Lib_cpp/frame/FrameCaret.h"
 #include "Lib_cpp/frame/FrameCodes.h"
 #include "Lib_cpp/frame/FrameWnd.h"
+#include "Lib_cpp/frame/GestureEngine.h"
 #include "Lib_cpp/frame/Invalidation.h"
 #include "Lib_cpp/frame/KeyRouter.h"
 #include "Lib_cpp/frame/LayerStack.h"
 #include "Lib_cpp/frame/ModalLoop.h"
-#include "Lib_cpp/frame/VelocitySampler.h"
 #include "Lib_cpp/image/Bitmap.h"
 #include "Lib_cpp/kernel/Kernel.h"
 #include "platform/base/Types.h"
@@ -51,28 +51,6 @@ public:
 private:
     friend class IxKernelFrame;
     IxKernelFrame* m_pFrame = nullptr;
-};
-
-// The scroll record of a scrollable element (service 30). Offsets are the
-// content's position relative to the visible area: 0 at the start, down to
-// viewport - content at the end. Index 0 is x, 1 is y.
-struct IxScrollRecord {
-    int nMode;           // 0 free pixel scrolling, else the step of stepped scrolling
-    IxElement* pElement; // also the id of its fling timer
-    int viewport[2];
-    int offset[2];
-    int content[2];
-    int maxOffset[2];
-    int limit[2]; // fling distance limit; below 1 unlimited
-    int velocity[2];
-    int firstStep[2]; // the fling's first step; the drag anchor of stepped scrolling
-    int speed[2];     // px per fling step while the fling runs
-    int total[2];     // the fling's distance
-    int travelled[2];
-    int reserved[2];
-    int decayStart[2]; // the travelled distance from which the fling slows down
-    int decaySteps[2]; // fling steps taken
-    int baseSpeed[2];  // the speed a fling starts from (before the velocity's boost)
 };
 
 // Record of pointer notice event 15: kind 0 press, 11 release.
@@ -184,7 +162,7 @@ public:
     // by an element that is being deleted (those views belong to the owner).
     void ForgetElement(IxElement* element) override;
     const IxArray<IxLayerEntry>& Layers() const { return m_layers.Entries(); }
-    DWORD GetState() const { return m_dwState; }
+    DWORD GetState() const { return m_dwState | m_gesture.GetState(); }
 
     // Focus (service 26): the old element gets event 11, the new one 10.
     using IxElement::SetFocus;
@@ -231,7 +209,7 @@ public:
     const IxCaretRect& GetCaret() const { return m_caret.Get(); }
     // Last pointer position in frame coordinates (whether it moved since the
     // last press is service IXSVC_MOVED).
-    POINT GetPointerPos() const { return m_ptPointer; }
+    POINT GetPointerPos() const { return m_gesture.GetPointerPos(); }
     void OnCaptureLost();
 
     // Pointer hit test over the layers (see Input.cpp); a touch outside an
@@ -240,11 +218,11 @@ public:
     // A hardware key: posts {command, 4096 press / 4097 release} and shows the
     // on-screen button of buttonKey pressed or released.
     void NotifyExtKey(int command, int buttonKey, BOOL press, DWORD flags);
-    IxGestureConstants& GestureConstants() { return m_gc; }
-    int GetGestureMode() const { return m_nGestureMode; }
-    IxElement* GetGestureElement() const { return m_pGestureElement; }
+    IxGestureConstants& GestureConstants() { return m_gesture.GestureConstants(); }
+    int GetGestureMode() const { return m_gesture.GetGestureMode(); }
+    IxElement* GetGestureElement() const { return m_gesture.GetGestureElement(); }
     // The element's scroll record, or null (valid until the next input).
-    const IxScrollRecord* ScrollRecordOf(const IxElement* element) const;
+    const IxScrollRecord* ScrollRecordOf(const IxElement* element) const { return m_gesture.ScrollRecordOf(element); }
     // The held hardware key's command, 0 when none.
     int GetHeldKey() const { return m_keys.GetHeldKey(); }
     // ms after which a held key is released when its release never came; 0
@@ -260,6 +238,7 @@ public:
     UINT FromExternalId() const { return m_uFromExternal; }
 
 private:
+    friend class IxGestureEngine;
     friend class IxKeyRouter;
 
     void CarryOutWindowRequest();
@@ -267,31 +246,13 @@ private:
     // posted.
     void OnControlNotice(HWND sender, int code);
     LRESULT PushFromRecord(LPARAM record, int priority);
-    // Services 30 to 33: the scroll records of the gesture engine.
-    LRESULT ScrollService(int code, void* record, LPARAM value);
     void RemoveModalLayer();
     IxDC* OpenWindowDC(LPARAM size);
     void UpdateStateBitsOnRemoval(int priority);
     void FinishPaint();
 
-    // Input (Input.cpp).
+    // Pointer input (Input.cpp): the hit test, and the hook's share.
     IxElement* TargetAt(int inputCode, POINT point, BOOL closeOutside);
-    void DispatchPress(int code, POINT point);
-    void GestureInput(int code, POINT point);
-    void EndPointerGesture();
-    void StartSampling(POINT point);
-    void SwipeClass(POINT point, BOOL useThreshold, int* dirX, int* dirY) const;
-    void ScrollMove(POINT point);
-    void Fling(IxElement* element, BOOL fromSamples);
-    void FlingStep(IxElement* element);
-    void DragMove(POINT point);
-    void DragRelease(POINT point);
-    void Tap(IxElement* element, POINT point);
-    BOOL OnInputTimer(UINT_PTR id);
-    void ForgetInputElement(IxElement* element);
-    int FindScroll(const IxElement* element) const;
-    void RemoveScroll(IxElement* element);
-    BOOL IsFlingRunning(IxElement* element);
     BOOL PointerToHook(int code, POINT point, BOOL heldKeyToo);
     BOOL InVisibleTopLayer(POINT point) const;
     IxElement* DragView() const;
@@ -320,23 +281,9 @@ private:
     IxArray<IxRingEntry> m_deferred{8};
     IxArray<IxTimerEntry> m_timers{8};
 
-    IxElement* m_pGestureElement = nullptr; // the element of the running pointer gesture
-    int m_nGestureMode = 0;
-    IxElement* m_pDropTarget = nullptr; // of an item drag (gesture mode 3)
-    POINT m_ptPointer{0, 0};            // frame coordinates
-    BOOL m_bMoved = FALSE;
-    POINT m_ptWindow{0, 0}; // last pointer point, window coordinates
-    POINT m_ptPress{0, 0};  // of the last accepted press (swipe classes)
-    DWORD m_dwPressTime = 0;
-    POINT m_ptDispatch{0, 0};      // where the gesture's press was dispatched
-    IxElement* m_pHover = nullptr; // element under the dragged view
-    int m_nMoveThreshold = 0;      // of the current press
-    HWND m_hCaptureWnd = nullptr;  // child window of the top layer hit last
-    IxGestureConstants m_gc;
-    IxVelocitySampler m_sampler;
-    IxArray<IxScrollRecord> m_scrolls{8};
+    HWND m_hCaptureWnd = nullptr; // child window of the top layer hit last
+    IxGestureEngine m_gesture{*this};
     IxKeyRouter m_keys{*this};
-    BOOL m_bReleasingCapture = FALSE; // the frame itself gives the capture back
     DWORD m_dwBusyLimit = 0x7fffffff;
     IxFrameCaret m_caret;
     IxFileChangeHook* m_pFileChangeHook = nullptr;

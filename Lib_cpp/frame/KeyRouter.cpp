@@ -115,7 +115,7 @@ void IxKeyRouter::NotifyExtKey(int command, int buttonKey, BOOL press, DWORD fla
 {
     if (!m_frame.m_pKernel)
         return;
-    if (m_frame.m_nGestureMode != IXGM_NONE) {
+    if (m_frame.GetGestureMode() != IXGM_NONE) {
         NKDbgPrintfW(u"[BUSY] NotifyExtKey() : return by Mouse, cmd=[%d], fpress=[%d], at [%ld]\r\n", command,
                      static_cast<int>(press), GetTickCount());
         return;

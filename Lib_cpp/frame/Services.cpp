@@ -111,7 +111,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         return reinterpret_cast<LRESULT>(OpenWindowDC(value));
     case IXSVC_CURSORPOS:
         if (auto* point = RecordOf<POINT>(record))
-            *point = m_ptPointer;
+            *point = GetPointerPos();
         return 1;
     case IXSVC_ENDDCKEEP: {
         auto* dc = RecordOf<IxDC>(record);
@@ -135,9 +135,9 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         m_dwFlags |= IXF_INVALIDATEALL;
         return 1;
     case IXSVC_DRAGONSOURCE:
-        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pDropTarget == m_pGestureElement;
+        return m_gesture.IsDragOnSource();
     case IXSVC_ISDRAGSOURCE:
-        return m_nGestureMode == IXGM_DRAG && m_pGestureElement && m_pGestureElement == RecordOf<IxElement>(record);
+        return m_gesture.IsDragSource(RecordOf<IxElement>(record));
     case IXSVC_REPAINTNOTICE:
         m_bRepaintNotice = TRUE;
         PostAction(IXA_WINDOWNOTICE, IXNOTICE_EXTERNAL, 0);
@@ -181,7 +181,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
     case IXSVC_SCROLLLIMITS:
     case IXSVC_ENDGESTURE:
     case IXSVC_SCROLLRUNNING:
-        return ScrollService(code, RecordOf<void>(record), value);
+        return m_gesture.ScrollService(code, RecordOf<void>(record), value);
     case IXSVC_DRAGLAYER:
         DrainEventQueue();
         RemoveLayerAt(m_layers.LastWithPriority(IXLAYER_DRAG));
@@ -203,7 +203,7 @@ LRESULT IxKernelFrame::Control(int code, LPARAM record, LPARAM value)
         EndModalLoop(static_cast<int>(value));
         return 1;
     case IXSVC_MOVED:
-        return m_bMoved;
+        return m_gesture.HasMoved();
     case IXSVC_PUSH:
         return PushFromRecord(record, static_cast<int>(value));
     case IXSVC_PUSHSCREEN:

@@ -297,6 +297,34 @@ TEST_F(InputTest, DragLeaveHandlerMayDeleteTheElementUnderThePointer)
     EXPECT_EQ(Service(IXSVC_DRAGVIEW), 0);
 }
 
+TEST_F(InputTest, DragWhoseOwnerTakesTheDragLayerEndsAsACancelledDropAndLeavesNothingBehind)
+{
+    auto* dragView = new Probe(90, RECT{0, 0, 40, 40});
+    Probe* owner = Add(new Probe(30, RECT{700, 400, 800, 480}));
+    Probe* source = Add(new Probe(20, RECT{0, 0, 100, 100}, 4));
+    source->answers[19] = {3, [&] {
+                               IxLayerRecord layer{dragView, owner};
+                               Service(IXSVC_DRAGLAYER, &layer);
+                           }};
+    Down(50, 50);
+    Move(60, 50);
+    ASSERT_EQ(frame->GetGestureMode(), IXGM_DRAG);
+    Service(IXSVC_REMOVEOWNED, owner);
+    EXPECT_EQ(source->inputs.back(), 27);
+    EXPECT_EQ(frame->GetGestureMode(), IXGM_NONE);
+    EXPECT_EQ(Service(IXSVC_DRAGVIEW), 0);
+    EXPECT_EQ(frame->GetState() & (IXFS_DRAGLAYER | IXFS_CAPTURE), 0u);
+    EXPECT_EQ(GetCapture(), nullptr);
+    Up(60, 50);
+    // The next press keeps its own start threshold.
+    frame->GestureConstants().nStartThreshold = 10;
+    Probe* button = Add(new Probe(10, RECT{200, 200, 300, 300}));
+    Down(250, 250);
+    Move(255, 250);
+    EXPECT_EQ(button->inputs, (std::vector<int>{0}));
+    Up(255, 250);
+}
+
 // ---------------------------------------------------------------------------
 // Strokes, scrolling and flings
 
