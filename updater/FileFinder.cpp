@@ -7,15 +7,12 @@ bool FileFinder::FindFirst(LPCWSTR pattern)
     Close();
     const std::u16string text = pattern ? pattern : u"";
     const std::size_t split = text.find_last_of(u"\\/");
-    if (split == std::u16string::npos) {
-        m_folder = u"/";
-        m_name = text;
-    } else {
-        m_folder = text.substr(0, split + 1);
-        m_name = text.substr(split + 1);
-    }
-    if (m_name.empty())
-        m_name = u"*.*";
+    // Built as new strings and moved in: GCC 12 at -O3 reports a false
+    // overlap for a literal assigned over a member's old contents.
+    const bool hasFolder = split != std::u16string::npos;
+    std::u16string name = hasFolder ? text.substr(split + 1) : text;
+    m_folder = hasFolder ? text.substr(0, split + 1) : std::u16string(1, u'/');
+    m_name = name.empty() ? std::u16string(u"*.*") : std::move(name);
     const std::u16string full = m_folder + m_name;
     m_find = FindFirstFileW(full.c_str(), &m_data);
     return m_find != INVALID_HANDLE_VALUE;
