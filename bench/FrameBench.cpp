@@ -12,6 +12,8 @@
 #include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
 
+#include "BenchFrame.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -80,24 +82,14 @@ std::u16string WritePicture(const std::string& root, int index, int width, int h
 
 void BM_FullRepaintOf60Children(benchmark::State& state)
 {
-    std::string root = (std::filesystem::temp_directory_path() / "wren-framebench-XXXXXX").string();
-    if (!mkdtemp(root.data()) || !platform::OpenUnit(root)) {
-        state.SkipWithError("no unit root");
+    BenchFrame bench;
+    if (!bench.Ready()) {
+        state.SkipWithError("no frame window");
         return;
     }
-    std::filesystem::create_directories(root + "/NAND");
-
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = IxWndProc;
-    wc.cbWndExtra = 4;
-    wc.lpszClassName = u"FrameBenchClass";
-    RegisterClassW(&wc);
-    auto* window = new IxFrameWnd;
-    window->Create(0, u"FrameBenchClass", u"", WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr);
-    HWND hwnd = window->GetHandle();
-    IxKernelFrame* frame = window->GetKernelFrame();
-    static IX_STATIC_STRING(kFace, u"NanumGothic");
-    frame->GetFontTable().Add(IxFontEntry{IXFS_ANTIALIAS, -22, &kFace, RGB(255, 255, 255), nullptr});
+    const std::string& root = bench.root;
+    HWND hwnd = bench.hwnd;
+    IxKernelFrame* frame = bench.frame;
 
     auto* sheet = new Sheet;
     sheet->SetBackground(new IxDecodedImage(WritePicture(root, 0, 800, 480).c_str(), 0));
@@ -144,14 +136,6 @@ void BM_FullRepaintOf60Children(benchmark::State& state)
     }
     state.counters["floor_us"] = floorSeconds * 1e6 / static_cast<double>(state.iterations());
     state.counters["x_floor"] = floorSeconds > 0 ? repaintSeconds / floorSeconds : 0;
-
-    DestroyWindow(hwnd);
-    delete window;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
-    UnregisterClassW(u"FrameBenchClass", nullptr);
-    platform::CloseUnit();
-    std::filesystem::remove_all(root);
 }
 BENCHMARK(BM_FullRepaintOf60Children)->UseManualTime()->Unit(benchmark::kMillisecond);
 

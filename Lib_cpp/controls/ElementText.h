@@ -34,10 +34,7 @@ public:
     BOOL SetFromProperty(int id, LPARAM value);
     static BOOL IsTextProperty(int id);
     // The property repaints at once (not only marks the element).
-    static BOOL IsImmediate(int id)
-    {
-        return id == IXP_TEXTNOW || id == IXP_TEXTCHARSNOW || id == IXP_TEXTRECORDNOW;
-    }
+    static BOOL IsImmediate(int id) { return id == IXP_TEXTNOW || id == IXP_TEXTCHARSNOW || id == IXP_TEXTRECORDNOW; }
     // Creation contents IXCONTENT_SHARESTRING, IXCONTENT_STRINGDATA and
     // IXCONTENT_TEXT (copied; when memory runs out the text stays empty and
     // the last error is IXERR_NOMEMORY).

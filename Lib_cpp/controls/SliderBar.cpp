@@ -150,8 +150,8 @@ int IxSliderBar::Layout(LPARAM)
         const int x = (breadth - s.cx) / 2;
         return RECT{x, along, x + s.cx, along + s.cy};
     };
-    m_rcPart[TRACK] = m_pImage[TRACK] ? centred(size[TRACK], (length - size[TRACK].cy) / 2)
-                                      : RECT{0, 0, breadth, length};
+    m_rcPart[TRACK]
+        = m_pImage[TRACK] ? centred(size[TRACK], (length - size[TRACK].cy) / 2) : RECT{0, 0, breadth, length};
     m_rcPart[DECREASE] = m_pImage[DECREASE] ? centred(size[DECREASE], 0) : RECT{0, 0, 0, 0};
     m_rcPart[INCREASE] = m_pImage[INCREASE] ? centred(size[INCREASE], length - size[INCREASE].cy) : RECT{0, 0, 0, 0};
     m_rcPart[THUMB] = m_pImage[THUMB] ? centred(size[THUMB], 0) : RECT{0, 0, 0, 0};
@@ -381,10 +381,10 @@ int IxSliderBar::SetProperty(int id, LPARAM value)
     case IXP_SLIDERTHUMB:
     case IXP_SLIDERINCREASE:
     case IXP_SLIDERDECREASE: {
-        const int index = id == IXP_SLIDERTHUMB      ? THUMB
-                          : id == IXP_SLIDERINCREASE ? INCREASE
-                          : id == IXP_SLIDERDECREASE ? DECREASE
-                                                     : TRACK;
+        const int index = id == IXP_SLIDERTHUMB ? THUMB
+            : id == IXP_SLIDERINCREASE          ? INCREASE
+            : id == IXP_SLIDERDECREASE          ? DECREASE
+                                                : TRACK;
         AssignImageRef(this, &m_pImage[index], reinterpret_cast<IxImage*>(value));
         RefreshLayout(this, TRUE);
         return 1;

@@ -71,8 +71,8 @@ BOOL IxStateButton::SetPieceFrame(int piece, int frame, BOOL repaint)
         return FALSE;
     if (piece == BACKGROUND)
         return SetImageFrame(this, image, frame, repaint);
-    const BOOL changed =
-        frame == IXFRAME_NEXTBACKGROUND ? image->Control(IXIC_NEXTFRAME, 0) : image->Control(IXIC_SETFRAME, frame);
+    const BOOL changed
+        = frame == IXFRAME_NEXTBACKGROUND ? image->Control(IXIC_NEXTFRAME, 0) : image->Control(IXIC_SETFRAME, frame);
     if (changed && repaint)
         InvalidateElementRect(&PieceRect(piece));
     return changed;
@@ -97,9 +97,8 @@ IxElement* IxStateButton::FindTarget(int inputCode, POINT point)
     if (inputCode == IXIN_NOHIT || HasFlag(IXF_NOTARGET))
         return nullptr;
     if (!HasFlag(IXF_HITCLIENT) && inputCode < IXIN_POINTERCODES) {
-        const bool hit = PtInRectInclusive(m_rcHit, point)
-                         || (m_pImage[ICON] && PtInRectInclusive(m_rcIcon, point))
-                         || (m_pImage[ICON2] && PtInRectInclusive(m_rcIcon2, point));
+        const bool hit = PtInRectInclusive(m_rcHit, point) || (m_pImage[ICON] && PtInRectInclusive(m_rcIcon, point))
+            || (m_pImage[ICON2] && PtInRectInclusive(m_rcIcon2, point));
         return hit ? this : nullptr;
     }
     return PtInRectInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;

@@ -27,7 +27,7 @@ void IxTextLabel::Draw(IxPaintRecord* record)
     // A text wider or taller than the label is cut at the label's edges.
     const RECT client{0, 0, Width(), Height()};
     const bool clip = m_rcHit.left < client.left || m_rcHit.top < client.top || m_rcHit.right > client.right
-                      || m_rcHit.bottom > client.bottom;
+        || m_rcHit.bottom > client.bottom;
     if (clip)
         dc->PushClip(platform::Intersect(client, record->clip));
     ExtTextOutW(dc->GetDC(), m_rcHit.left, m_nBaseline, 0, nullptr, m_text.Text(), m_text.Length(), nullptr);

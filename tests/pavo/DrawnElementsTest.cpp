@@ -96,8 +96,8 @@ private:
 
 // The six state colours of the buttons' backgrounds: normal, pressed,
 // disabled, selected, selected and pressed, current.
-const std::vector<COLORREF> kStateColours = {RGB(70, 80, 96),  RGB(30, 36, 48),  RGB(110, 110, 110),
-                                             RGB(30, 110, 200), RGB(20, 70, 140), RGB(230, 140, 30)};
+const std::vector<COLORREF> kStateColours
+    = {RGB(70, 80, 96), RGB(30, 36, 48), RGB(110, 110, 110), RGB(30, 110, 200), RGB(20, 70, 140), RGB(230, 140, 30)};
 // Normal, pressed, disabled: the frames of the slider's parts.
 const std::vector<COLORREF> kPartColours = {RGB(200, 200, 210), RGB(255, 200, 40), RGB(120, 120, 120)};
 
@@ -138,8 +138,8 @@ protected:
         ReleaseCapture();
         FrameScreenshotTest::TearDown();
     }
-    template <class T> T* Place(T* element, int id, RECT rc, DWORD flags = 0, int kind = 0, LPARAM content = 0,
-                                int length = 0)
+    template <class T>
+    T* Place(T* element, int id, RECT rc, DWORD flags = 0, int kind = 0, LPARAM content = 0, int length = 0)
     {
         IxElementParams params = Params(id, rc, flags);
         params.nContentKind = kind;
@@ -179,7 +179,8 @@ protected:
         IxString label(text);
         auto* button = Place(new IxStateButton(1, 1), id, RECT{x, y, x + 124, y + 110}, IXF_HCENTER | IXF_VCENTER,
                              IXCONTENT_SHARESTRING, reinterpret_cast<LPARAM>(&label));
-        button->SetProperty(IXP_BUTTONBACKGROUND, reinterpret_cast<LPARAM>(StateRef(new SwatchImage(124, 110, kStateColours))));
+        button->SetProperty(IXP_BUTTONBACKGROUND,
+                            reinterpret_cast<LPARAM>(StateRef(new SwatchImage(124, 110, kStateColours))));
         button->SetProperty(IXP_ICON, reinterpret_cast<LPARAM>(StateRef(new SwatchImage(36, 36, kPartColours))));
         RECT icon{44, 10, 36, 36};
         button->SetProperty(IXP_ICONRECT, reinterpret_cast<LPARAM>(&icon));
@@ -287,11 +288,12 @@ TEST_F(StateButtonRow, HitsClicksAndTexts)
     button->ClickAt(POINT{box.left, box.bottom}, FALSE);
     button->ClickAt(POINT{2, 2}, FALSE);
     frame->DrainEventQueue();
-    EXPECT_EQ(clicks.heard, (std::vector<ActionListener::Heard>{
-                                {210, AEV_CLICK, IxStateButton::CLICK_ICON},
-                                {210, AEV_CLICK, IxStateButton::CLICK_TEXT},
-                                {210, AEV_CLICK, IxStateButton::CLICK_NONE},
-                            }));
+    EXPECT_EQ(clicks.heard,
+              (std::vector<ActionListener::Heard>{
+                  {210, AEV_CLICK, IxStateButton::CLICK_ICON},
+                  {210, AEV_CLICK, IxStateButton::CLICK_TEXT},
+                  {210, AEV_CLICK, IxStateButton::CLICK_NONE},
+              }));
 
     // The same text again changes nothing; a new one answers 1; the text
     // queries share and append it.
@@ -482,17 +484,17 @@ TEST_F(DrawnElementsTest, MultiImageStepsThroughItsList)
     IxArray<IxImage*> images;
     for (COLORREF c : {kStateColours[0], kStateColours[3], kStateColours[5]})
         images.Add(new SwatchImage(40, 40, {c}));
-    auto* multi = Place(new IxMultiImage, 70, RECT{10, 10, 50, 50}, 0, IXCONTENT_IMAGEARRAY,
-                        reinterpret_cast<LPARAM>(&images));
+    auto* multi
+        = Place(new IxMultiImage, 70, RECT{10, 10, 50, 50}, 0, IXCONTENT_IMAGEARRAY, reinterpret_cast<LPARAM>(&images));
     for (int i = 0; i < images.Count(); ++i)
         images[i]->Release();
     Show();
     EXPECT_EQ(multi->Query(IXQ_CURFRAME, nullptr), -1);
 
     // {property value, answer, index shown}
-    const int steps[][3] = {{IXFRAME_NEXT, 1, 0},     {IXFRAME_NEXT, 1, 1}, {IXFRAME_NEXT, 1, 2},
-                            {IXFRAME_NEXT, 1, 0},     {IXFRAME_PREVIOUS, 1, 2}, {2, 0, 2},
-                            {7, 1, -1},               {IXFRAME_PREVIOUS, 1, 2}};
+    const int steps[][3] = {{IXFRAME_NEXT, 1, 0}, {IXFRAME_NEXT, 1, 1},     {IXFRAME_NEXT, 1, 2},
+                            {IXFRAME_NEXT, 1, 0}, {IXFRAME_PREVIOUS, 1, 2}, {2, 0, 2},
+                            {7, 1, -1},           {IXFRAME_PREVIOUS, 1, 2}};
     for (const auto& step : steps) {
         EXPECT_EQ(multi->SetProperty(IXP_FRAME, step[0]), step[1]) << step[0];
         EXPECT_EQ(multi->Query(IXQ_CURFRAME, nullptr), step[2]);
@@ -514,8 +516,8 @@ protected:
     // 320 px track and a 20 px thumb (travel 300 px), range 100.
     IxSliderBar* AddSlider(int id, int y, int value, int repeatMs = 100, int accelerationMs = 300, int fastStep = 10)
     {
-        auto* bar = Place(new IxSliderBar(FALSE, 15, repeatMs, accelerationMs, fastStep), id,
-                          RECT{200, y, 600, y + 40}, IXF_HITCLIENT);
+        auto* bar = Place(new IxSliderBar(FALSE, 15, repeatMs, accelerationMs, fastStep), id, RECT{200, y, 600, y + 40},
+                          IXF_HITCLIENT);
         bar->SetProperty(IXP_SLIDERTRACK, reinterpret_cast<LPARAM>(new SwatchImage(320, 12, kPartColours)));
         bar->SetProperty(IXP_SLIDERTHUMB, reinterpret_cast<LPARAM>(new SwatchImage(20, 36, kPartColours)));
         bar->SetProperty(IXP_SLIDERDECREASE, reinterpret_cast<LPARAM>(new SwatchImage(40, 40, kPartColours)));
@@ -556,8 +558,8 @@ TEST_F(SliderBarTest, HeldButtonRepeatsAndSpeedsUpAfterTheDelay)
     EXPECT_EQ(bar->GetPressedPart(), IxSliderBar::PART_DECREASE);
     // {ms, value after}: 1 per 100 ms until the press is older than 300 ms,
     // then the fast step.
-    const int steps[][2] = {{100, 58}, {100, 57}, {100, 56}, {100, 46}, {100, 36}, {100, 26}, {100, 16}, {100, 6},
-                            {100, 0},  {100, 0}};
+    const int steps[][2]
+        = {{100, 58}, {100, 57}, {100, 56}, {100, 46}, {100, 36}, {100, 26}, {100, 16}, {100, 6}, {100, 0}, {100, 0}};
     for (const auto& step : steps) {
         Tick(step[0]);
         EXPECT_EQ(bar->GetValue(), step[1]);
