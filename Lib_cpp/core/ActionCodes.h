@@ -19,6 +19,19 @@ enum : int {
     AEV_OWNEVENT = 4103,         // an element's own event or input code, reported by a current item
     AEV_SELECTIONCHANGED = 4104, // a view's selected child changed
     AEV_CURRENTCHANGED = 4105,   // a view's current child changed
+    AEV_LISTSCROLL = 4106,       // a list's scroll position (top or first line low, last or line count high)
+    // The timed gestures of a press wrapper; the value is whether the
+    // pointer is over the content.
+    AEV_HOLDSTART = 4108,        // a new press (a hold delay is set)
+    AEV_DOUBLEAFTERSHORT = 4109, // a press within the window after a short press
+    AEV_EARLYREPEAT = 4110,      // a repeat tick before the hold delay ran out
+    AEV_SHORTPRESS = 4111,       // released before the hold delay
+    AEV_SHORTEND = 4112,         // the short-press sequence ended
+    AEV_LONGPRESS = 4113,        // the hold delay ran out (or a press with only a repeat)
+    AEV_DOUBLEAFTERLONG = 4114,  // a press within the window after a long press
+    AEV_HOLDREPEAT = 4115,       // a repeat tick while held
+    AEV_LONGRELEASE = 4116,      // released after the hold delay
+    AEV_LONGEND = 4117,          // the long-press sequence ended
     AEV_REPEAT = 4127,           // a repeated press
     AEV_ATTACH = 4128,
     AEV_DETACH = 4129,

@@ -1,0 +1,866 @@
+#include "Lib_cpp/controls/ListView.h"
+
+#include "Lib_cpp/controls/ElementApi.h"
+#include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/image/Image.h"
+#include "platform/base/Rect.h"
+
+#include <algorithm>
+
+namespace {
+
+int CeilDiv(int a, int b)
+{
+    return b > 0 ? (a + b - 1) / b : 0;
+}
+
+int FloorDiv(int a, int b)
+{
+    const int q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+} // namespace
+
+IxListView::IxListView(int rowsPerBlock, int columnsPerBlock, int columnGap, int rowGap, DWORD style, int marginLeft,
+                       int marginTop, int marginRight, int marginBottom, int autoScrollMs, int edgeWidth,
+                       int edgeHeight)
+    : m_dwStyle(style), m_nMargin{marginLeft, marginTop, marginRight, marginBottom}, m_nColumnGap(columnGap),
+      m_nRowGap(rowGap), m_nRows(std::max(rowsPerBlock, 1)), m_nColumns(std::max(columnsPerBlock, 1)),
+      m_nAutoScrollMs(autoScrollMs), m_nEdgeWidth(edgeWidth), m_nEdgeHeight(edgeHeight)
+{
+}
+
+IxListView::~IxListView()
+{
+    if (m_pOverscroll)
+        m_pOverscroll->Release();
+}
+
+IxDataListView::IxDataListView(int rowsPerBlock, int columnsPerBlock, int columnGap, int rowGap, DWORD style,
+                               int marginLeft, int marginTop, int marginRight, int marginBottom, int autoScrollMs,
+                               int edgeWidth, int edgeHeight)
+    : IxListView(rowsPerBlock, columnsPerBlock, columnGap, rowGap, style | IXLS_INDEXED, marginLeft, marginTop,
+                 marginRight, marginBottom, autoScrollMs, edgeWidth, edgeHeight)
+{
+    m_bRecycled = TRUE;
+}
+
+void IxListView::SetOverscrollImage(IxImage* image)
+{
+    AssignImageRef(this, &m_pOverscroll, image);
+}
+
+// ---------------------------------------------------------------------------
+// Geometry
+
+RECT IxListView::GetContentRect() const
+{
+    return RECT{m_nMargin[0], m_nMargin[1], Width() - m_nMargin[2], Height() - m_nMargin[3]};
+}
+
+int IxListView::LineSize() const
+{
+    if (Paged())
+        return std::max(m_nVisible, 1);
+    return Horizontal() ? m_nRows : m_nColumns;
+}
+
+int IxListView::RoundedCount() const
+{
+    return CeilDiv(GetCount(), LineSize()) * LineSize();
+}
+
+int IxListView::ViewportWidth() const
+{
+    if (!Horizontal())
+        return Width() - m_nMargin[0] - m_nMargin[2];
+    const int c = m_nVisible / m_nRows;
+    return c * m_nItemWidth + std::max(c - 1, 0) * m_nColumnGap;
+}
+
+int IxListView::ViewportHeight() const
+{
+    if (Horizontal())
+        return Height() - m_nMargin[1] - m_nMargin[3];
+    const int r = m_nVisible / m_nColumns;
+    return r * m_nItemHeight + std::max(r - 1, 0) * m_nRowGap;
+}
+
+int IxListView::ContentWidth() const
+{
+    if (m_bRecycled && Horizontal()) {
+        const int c = RoundedCount() / m_nRows;
+        return c * m_nItemWidth + std::max(c - 1, 0) * m_nColumnGap;
+    }
+    return m_rcContent.right - m_rcContent.left;
+}
+
+int IxListView::ContentHeight() const
+{
+    if (m_bRecycled && !Horizontal()) {
+        const int r = RoundedCount() / m_nColumns;
+        return r * m_nItemHeight + std::max(r - 1, 0) * m_nRowGap;
+    }
+    return m_rcContent.bottom - m_rcContent.top;
+}
+
+int IxListView::ScrollPosition(int axis) const
+{
+    if (axis == 0)
+        return m_nScrollX + (m_bRecycled && Horizontal() ? (m_nTop / m_nRows) * (m_nItemWidth + m_nColumnGap) : 0);
+    return m_nScrollY + (m_bRecycled && !Horizontal() ? (m_nTop / m_nColumns) * (m_nItemHeight + m_nRowGap) : 0);
+}
+
+int IxListView::MaxOffset(int axis) const
+{
+    return axis == 0 ? std::max(ContentWidth() - ViewportWidth(), 0) : std::max(ContentHeight() - ViewportHeight(), 0);
+}
+
+int IxListView::Pitch(int axis) const
+{
+    const int pitch = axis == 0 ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
+    if (!Paged())
+        return pitch;
+    // A page is as many lines as the view shows along that axis.
+    const int lines = axis == 0 ? std::max(m_nVisible / m_nRows, 1) : std::max(m_nVisible / m_nColumns, 1);
+    return pitch * lines;
+}
+
+int IxListView::LineCount() const
+{
+    const int count = GetCount();
+    if (Paged())
+        return CeilDiv(count, m_nRows * m_nColumns);
+    return CeilDiv(count, Horizontal() ? m_nRows : m_nColumns);
+}
+
+int IxListView::FirstVisibleLine() const
+{
+    const int divisor = Paged() ? m_nRows * m_nColumns : (Horizontal() ? m_nRows : m_nColumns);
+    if (m_bRecycled)
+        return CeilDiv(m_nTop, divisor);
+    // The first element that lies (partly) in the visible range.
+    int position = 0;
+    const int axis = Horizontal() ? 0 : 1;
+    const int offset = axis == 0 ? m_nScrollX : m_nScrollY;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext, ++position) {
+        RECT rc;
+        FromNode(node)->GetRect(&rc);
+        if ((axis == 0 ? rc.right - m_nMargin[0] : rc.bottom - m_nMargin[1]) > offset)
+            break;
+    }
+    return CeilDiv(position + 1, divisor) - 1;
+}
+
+IxElement* IxListView::ElementAt(int position) const
+{
+    IxListNode* node = m_children.Head();
+    for (int i = 0; node && i < position; ++i)
+        node = node->m_pNext;
+    return node ? FromNode(node) : nullptr;
+}
+
+int IxListView::IndexOf(IxElement* element) const
+{
+    const int position = m_children.IndexOf(element);
+    return position < 0 ? -1 : (m_bRecycled ? m_nTop + position : position);
+}
+
+IxElement* IxListView::ElementOf(int index) const
+{
+    if (index < 0)
+        return nullptr;
+    const int position = m_bRecycled ? index - m_nTop : index;
+    return position >= 0 ? ElementAt(position) : nullptr;
+}
+
+IxElement* IxListView::ItemAt(POINT point) const
+{
+    // Items are hit with the gaps around them counted in.
+    IxElement* found = nullptr;
+    int position = 0;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext, ++position) {
+        IxElement* element = FromNode(node);
+        RECT rc;
+        element->GetRect(&rc);
+        rc.right += m_nColumnGap;
+        rc.bottom += m_nRowGap;
+        if (platform::RectContains(rc, point)) {
+            found = element;
+            break;
+        }
+    }
+    if (!found || found->HasFlag(IXF_HIDDEN) || (m_bRecycled && m_nTop + position >= m_nCount))
+        return nullptr;
+    return found->HasFlag(IXF_DISABLED | IXF_NOINPUT) ? nullptr : found;
+}
+
+// ---------------------------------------------------------------------------
+// Items, layout and binding
+
+void IxListView::AddItemElements(IxElement* const* elements, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (elements[i])
+            AddChild(elements[i]);
+    if (m_bRecycled)
+        m_nVisible = std::max(m_children.Count() - (Horizontal() ? m_nRows : m_nColumns), 0);
+}
+
+void IxListView::Relayout(BOOL repaint)
+{
+    m_rcContent = RECT{0, 0, 0, 0};
+    IxElement* first = ElementAt(0);
+    if (!first)
+        return;
+    m_nItemWidth = first->Width();
+    m_nItemHeight = first->Height();
+    const int perBlock = m_nRows * m_nColumns;
+    const int blockWidth = m_nColumns * (m_nItemWidth + m_nColumnGap);
+    const int blockHeight = m_nRows * (m_nItemHeight + m_nRowGap);
+    int position = 0;
+    bool any = false;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext, ++position) {
+        const int block = position / perBlock;
+        const int inBlock = position % perBlock;
+        const int bx = m_nMargin[0] + (Horizontal() ? block * blockWidth : 0);
+        const int by = m_nMargin[1] + (Horizontal() ? 0 : block * blockHeight);
+        const int x = bx + (inBlock % m_nColumns) * (m_nItemWidth + m_nColumnGap);
+        const int y = by + (inBlock / m_nColumns) * (m_nItemHeight + m_nRowGap);
+        FromNode(node)->MoveTo(x, y, repaint);
+        // A paged list's blocks count whole: a short block is padded.
+        RECT cover = Paged() ? RECT{bx, by, bx + blockWidth - m_nColumnGap, by + blockHeight - m_nRowGap}
+                             : RECT{x, y, x + m_nItemWidth, y + m_nItemHeight};
+        m_rcContent = any ? platform::Union(m_rcContent, cover) : cover;
+        any = true;
+    }
+    if (!m_bRecycled) {
+        // The items that fit along the flow axis of the item area.
+        const RECT area = GetContentRect();
+        const int along = Horizontal() ? area.right - area.left : area.bottom - area.top;
+        const int pitch = Horizontal() ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
+        m_nVisible = CeilDiv(along, pitch) * (Horizontal() ? m_nRows : m_nColumns);
+    }
+}
+
+bool IxListView::IsSelected(int index) const
+{
+    if (m_dwStyle & IXLS_MULTISELECT) {
+        for (int i = 0; i < m_selection.Count(); ++i)
+            if (m_selection[i] == index)
+                return true;
+        return false;
+    }
+    return index >= 0 && index == m_nSelected;
+}
+
+void IxListView::UpdateItemStates(IxElement* element, int index)
+{
+    if (!element)
+        return;
+    element->SetSelected(index >= 0 && IsSelected(index), 0);
+    element->SetCurrent(index >= 0 && index == m_nCurrent, 0);
+}
+
+void IxListView::Rebind()
+{
+    if (!m_bRecycled)
+        return;
+    int k = 0;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext, ++k) {
+        const int index = m_nTop + k < m_nCount ? m_nTop + k : -1;
+        IxElement* element = FromNode(node);
+        BindItem(element, index);
+        UpdateItemStates(element, index);
+    }
+}
+
+BOOL IxListView::KeepInView(int index)
+{
+    if (!m_bRecycled || index < 0 || m_nVisible < 1)
+        return FALSE;
+    const int old = m_nTop;
+    if (Paged()) {
+        if (index < m_nTop || index >= m_nTop + m_nVisible)
+            m_nTop = (index / m_nVisible) * m_nVisible;
+    } else if (index < m_nTop) {
+        m_nTop = index;
+    } else if (index >= m_nTop + m_nVisible) {
+        m_nTop = index - m_nVisible + 1;
+    }
+    return m_nTop != old;
+}
+
+int IxListView::StepIndex(int from, int step) const
+{
+    const int count = GetCount();
+    if (from < 0 || count < 1)
+        return -1;
+    int to = from + step;
+    if (to < 0 || to >= count)
+        to = Wraps() ? (to + count) % count : from;
+    return to;
+}
+
+void IxListView::SetCurrentIndex(int index, BOOL keepInView, BOOL repaint)
+{
+    if (index < -1 || index >= GetCount())
+        index = -1;
+    if (IxElement* old = ElementOf(m_nCurrent))
+        old->SetCurrent(FALSE, repaint);
+    m_nCurrent = index;
+    if (!m_bRecycled) {
+        IxElement* element = ElementOf(index);
+        SetCurrentChild(element);
+        if (element && keepInView) {
+            RECT rc;
+            element->GetRect(&rc);
+            ScrollIntoView(rc);
+        }
+        return;
+    }
+    if (keepInView && KeepInView(index)) {
+        Rebind();
+        SendScrollNotice();
+        if (repaint)
+            Redraw();
+        return;
+    }
+    if (IxElement* element = ElementOf(index))
+        element->SetCurrent(TRUE, repaint);
+}
+
+void IxListView::SetSelectedIndex(int index, BOOL keepInView, BOOL repaint)
+{
+    const int count = GetCount();
+    if (m_dwStyle & IXLS_MULTISELECT) {
+        if (index < 0 || index >= count)
+            return;
+        bool removed = false;
+        for (int i = 0; i < m_selection.Count(); ++i) {
+            if (m_selection[i] == index) {
+                m_selection.RemoveAt(i);
+                removed = true;
+                break;
+            }
+        }
+        if (!removed)
+            m_selection.Add(index);
+        if (IxElement* element = ElementOf(index))
+            element->SetSelected(!removed, repaint);
+        return;
+    }
+    if (index < -1 || index >= count)
+        index = -1;
+    if (IxElement* old = ElementOf(m_nSelected))
+        old->SetSelected(FALSE, repaint);
+    m_nSelected = index;
+    if (keepInView && KeepInView(index)) {
+        Rebind();
+        SendScrollNotice();
+        if (repaint)
+            Redraw();
+        return;
+    }
+    if (IxElement* element = ElementOf(index))
+        element->SetSelected(TRUE, repaint);
+}
+
+void IxListView::SetCount(int count, BOOL repaint)
+{
+    ::EndGesture(this);
+    m_nCount = std::max(count, 0);
+    if (HasFlag(IXF_ACTIVE)) {
+        const int total = GetCount();
+        if (m_nCurrent >= total)
+            m_nCurrent = -1;
+        if (m_nSelected >= total)
+            m_nSelected = -1;
+        for (int i = m_selection.Count() - 1; i >= 0; --i)
+            if (m_selection[i] >= total)
+                m_selection.RemoveAt(i);
+        if ((m_dwStyle & IXLS_KEEPINVIEW) && total > m_nVisible) {
+            const int keep = m_nCurrent >= 0 ? m_nCurrent
+                             : (m_dwStyle & IXLS_MULTISELECT) && m_selection.Count() > 0
+                                 ? m_selection[m_selection.Count() - 1]
+                                 : m_nSelected;
+            KeepInView(keep);
+        }
+        Rebind();
+    }
+    if (repaint)
+        Redraw();
+}
+
+BOOL IxListView::MoveTop(int lines)
+{
+    const int count = GetCount();
+    if (!m_bRecycled || count < m_nVisible || lines == 0)
+        return FALSE;
+    const int step = LineSize();
+    const int rounded = RoundedCount();
+    const int last = rounded - m_nVisible;
+    int top = m_nTop + lines * step;
+    if (top < 0) {
+        if (Wraps()) {
+            while (top < 0)
+                top += rounded;
+            top = (top / step) * step;
+        } else {
+            top = 0;
+        }
+    } else if (top > last) {
+        if (Wraps()) {
+            while (top >= count)
+                top -= count;
+            top = (top / step) * step;
+        } else {
+            top = last;
+        }
+    }
+    if (top == m_nTop)
+        return FALSE;
+    m_nTop = top;
+    Rebind();
+    SendScrollNotice();
+    Redraw();
+    return TRUE;
+}
+
+int IxListView::Layout(LPARAM arg)
+{
+    IxView::Layout(arg);
+    if (!m_bRecycled) {
+        Relayout(FALSE);
+        if ((m_dwStyle & IXLS_KEEPINVIEW) && m_nCurrent >= 0)
+            if (IxElement* element = ElementOf(m_nCurrent)) {
+                RECT rc;
+                element->GetRect(&rc);
+                ScrollIntoView(rc);
+            }
+    }
+    SendScrollNotice();
+    return 1;
+}
+
+void IxListView::SendScrollNotice()
+{
+    LPARAM value;
+    if (m_bRecycled)
+        value = (m_nTop & 0xFFFF) | (std::max(m_nCount - m_nVisible, 0) << 16);
+    else
+        value = (FirstVisibleLine() & 0xFFFF) | (LineCount() << 16);
+    PostElementNotify(this, m_nId, AEV_LISTSCROLL, value);
+}
+
+// ---------------------------------------------------------------------------
+// Pixel scrolling
+
+int IxListView::Step(int direction)
+{
+    if (m_nItemWidth == 0 || m_nItemHeight == 0)
+        return 0;
+    const int axis = direction <= 2 ? 0 : 1;
+    const bool back = direction == 1 || direction == 3;
+    if (m_bRecycled && axis == (Horizontal() ? 0 : 1))
+        return MoveTop(back ? -1 : 1);
+    if (!Paged()) {
+        if (back && ScrollPosition(axis) <= 0)
+            return 0;
+        if (!back && MaxOffset(axis) - ScrollPosition(axis) < 1)
+            return 0;
+    }
+    return ScrollByLines(axis, back ? -1 : 1, Wraps(), (m_dwStyle & IXLS_ANIMATED) != 0, TRUE);
+}
+
+int IxListView::ScrollByLines(int axis, int count, BOOL wrap, BOOL animate, BOOL repaint)
+{
+    const int pitch = Pitch(axis);
+    if (pitch <= 0)
+        return 0;
+    const int gap = axis == 0 ? m_nColumnGap : m_nRowGap;
+    const int offset = axis == 0 ? m_nScrollX : m_nScrollY;
+    const int max = MaxOffset(axis);
+    int target;
+    if (count <= 0) {
+        if (offset < 1) {
+            if (!wrap)
+                return 0;
+            target = max;
+        } else {
+            target = std::max((CeilDiv(offset, pitch) + count) * pitch, 0);
+        }
+    } else {
+        if (offset >= max) {
+            if (!wrap)
+                return 0;
+            target = 0;
+        } else {
+            int lines = FloorDiv(offset, pitch) + count;
+            if (offset % pitch >= pitch - gap)
+                ++lines;
+            target = std::min(lines * pitch, max);
+        }
+    }
+    return axis == 0 ? ScrollTo(target, -1, animate, repaint) : ScrollTo(-1, target, animate, repaint);
+}
+
+int IxListView::ScrollTo(int x, int y, BOOL, BOOL repaint)
+{
+    if (x == kIxListReset) {
+        x = 0;
+        y = 0;
+    }
+    const int nx = x < 0 ? m_nScrollX : std::clamp(x, 0, MaxOffset(0));
+    const int ny = y < 0 ? m_nScrollY : std::clamp(y, 0, MaxOffset(1));
+    if (nx == m_nScrollX && ny == m_nScrollY)
+        return 0;
+    m_nScrollX = nx;
+    m_nScrollY = ny;
+    if (repaint)
+        Redraw();
+    SendScrollNotice();
+    return 1;
+}
+
+void IxListView::ScrollIntoView(const RECT& item)
+{
+    int offset[2] = {m_nScrollX, m_nScrollY};
+    const int lo[2] = {item.left - m_nMargin[0], item.top - m_nMargin[1]};
+    const int hi[2] = {item.right - m_nMargin[0], item.bottom - m_nMargin[1]};
+    const int view[2] = {ViewportWidth(), ViewportHeight()};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (hi[axis] > offset[axis] && lo[axis] < offset[axis] + view[axis])
+            continue;
+        const int pitch = Pitch(axis);
+        if (pitch <= 0)
+            continue;
+        int to = Paged() ? FloorDiv(lo[axis], pitch) * pitch : (lo[axis] < offset[axis] ? lo[axis] : hi[axis] - view[axis]);
+        offset[axis] = std::clamp(to, 0, MaxOffset(axis));
+    }
+    ScrollTo(offset[0], offset[1], FALSE, TRUE);
+}
+
+int IxListView::ScrollByDelta(int dx, int dy)
+{
+    const int oldX = m_nScrollX, oldY = m_nScrollY, oldTop = m_nTop;
+    m_nScrollX -= dx;
+    m_nScrollY -= dy;
+    if (m_bRecycled) {
+        // Whole pitches of the flow axis move the top by a line each.
+        int& offset = Horizontal() ? m_nScrollX : m_nScrollY;
+        const int pitch = Horizontal() ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
+        const int line = Horizontal() ? m_nRows : m_nColumns;
+        const int last = std::max(RoundedCount() - m_nVisible, 0);
+        if (pitch > 0) {
+            const int lines = FloorDiv(offset, pitch);
+            int top = std::max(m_nTop + lines * line, 0);
+            offset -= (top - m_nTop) / line * pitch;
+            if (top > last) {
+                offset += (top - last) / line * pitch;
+                top = last;
+            }
+            m_nTop = top;
+        }
+        if (m_nTop != oldTop)
+            Rebind();
+    }
+    if (m_nScrollX == oldX && m_nScrollY == oldY && m_nTop == oldTop)
+        return 0;
+    Redraw();
+    SendScrollNotice();
+    return 1;
+}
+
+int IxListView::Settle(int dx, int dy)
+{
+    int target[2] = {m_nScrollX, m_nScrollY};
+    const int direction[2] = {dx, dy};
+    for (int axis = 0; axis < 2; ++axis) {
+        const int offset = target[axis];
+        const int max = m_bRecycled && axis == (Horizontal() ? 0 : 1) ? std::max(MaxOffset(axis) - ScrollPosition(axis) + offset, 0)
+                                                                      : MaxOffset(axis);
+        const int pitch = axis == 0 ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
+        if (offset > max) {
+            target[axis] = max;
+        } else if (offset < 0) {
+            target[axis] = 0;
+        } else if (pitch > 0) {
+            const int rest = offset % pitch;
+            if (rest != 0) {
+                const bool back = direction[axis] > 0 || (direction[axis] == 0 && rest < pitch / 2.0);
+                target[axis] = back ? offset - rest : std::min(offset - rest + pitch, max);
+            }
+        }
+    }
+    if (target[0] == m_nScrollX && target[1] == m_nScrollY)
+        return 0;
+    m_nScrollX = target[0];
+    m_nScrollY = target[1];
+    Redraw();
+    SendScrollNotice();
+    return 1;
+}
+
+int IxListView::BeginScroll()
+{
+    const int viewW = ViewportWidth(), viewH = ViewportHeight();
+    const bool flowFits = Horizontal() ? ContentWidth() <= viewW : ContentHeight() <= viewH;
+    const bool crossFits = Horizontal() ? ContentHeight() <= viewH : ContentWidth() <= viewW;
+    if (flowFits && crossFits)
+        return 0;
+    const RECT visible{0, 0, viewW, viewH};
+    const int x = ScrollPosition(0), y = ScrollPosition(1);
+    const RECT content{-x, -y, ContentWidth() - x, ContentHeight() - y};
+    int values[9] = {0, 0, 0, 0, 0, 0, 0, 0, Horizontal() ? m_nItemWidth / 2 : m_nItemHeight / 2};
+    return BeginGesture(this, visible, content, values) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Element operations
+
+LRESULT IxListView::OnEvent(int code, LPARAM param)
+{
+    if (code == IXEV_ATTACHED && m_bRecycled) {
+        m_dwStyle |= IXLS_INDEXED;
+        Relayout(FALSE);
+        Rebind();
+    } else if (code == IXEV_DETACHED) {
+        KillElementTimer(this, 0);
+    }
+    return IxView::OnEvent(code, param);
+}
+
+IxElement* IxListView::FindTarget(int inputCode, POINT point)
+{
+    if (inputCode == IXIN_HOVERQUERY && (m_dwStyle & 0x400000))
+        return platform::RectContains(GetContentRect(), point) ? this : nullptr;
+    if (inputCode == IXIN_SCROLLBY && HasFlag(IXF_GESTURE))
+        return this;
+    if (m_dwStyle & IXLS_OWNINPUT)
+        return platform::RectContainsInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;
+    POINT content{point.x + m_nScrollX, point.y + m_nScrollY};
+    return IxView::FindTarget(inputCode, content);
+}
+
+void IxListView::ClickAt(POINT point)
+{
+    ClickChildAt(point, (m_dwStyle & IXLS_INDEXED) ? m_nTop : -1);
+}
+
+int IxListView::OnInput(int code, LPARAM data)
+{
+    const auto* given = reinterpret_cast<const POINT*>(data);
+    const POINT point = given ? POINT{given->x + m_nScrollX, given->y + m_nScrollY} : POINT{0, 0};
+    IxElementWatch self(this);
+    switch (code) {
+    case IXIN_DOWN: {
+        if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
+            return 0;
+        m_pPressed = ItemAt(point);
+        int answer = 0;
+        if ((m_dwStyle & IXLS_SCROLLANYWHERE) && BeginScroll())
+            answer = IXGM_SCROLL;
+        if (m_pPressed) {
+            m_pPressed->SetPressed(TRUE, TRUE);
+            if (answer == 0)
+                answer = IXGM_TRACK;
+        }
+        if (self.Alive() && (m_dwStyle & IXLS_CLICKONPRESS) && m_pPressed)
+            ClickAt(point);
+        return self.Alive() ? answer : 0;
+    }
+    case IXIN_MOVE:
+        if (m_pPressed)
+            m_pPressed->SetPressed(ItemAt(point) == m_pPressed, TRUE);
+        return 1;
+    case IXIN_UP:
+    case IXIN_TAP: {
+        IxElement* pressed = m_pPressed;
+        m_pPressed = nullptr;
+        if (pressed)
+            pressed->SetPressed(FALSE, TRUE);
+        if (!self.Alive() || !pressed || ItemAt(point) != pressed)
+            return 0;
+        if (!(m_dwStyle & IXLS_OWNINPUT)) {
+            RECT rc;
+            pressed->GetRect(&rc);
+            POINT local{point.x - rc.left, point.y - rc.top};
+            if (pressed->OnInput(IXIN_TAP, reinterpret_cast<LPARAM>(&local)) == 0 || !self.Alive())
+                return 0;
+        }
+        if (!(m_dwStyle & IXLS_CLICKONPRESS))
+            ClickAt(point);
+        return 0;
+    }
+    case IXIN_REPEAT:
+        ClickAt(point);
+        return self.Alive() ? IxView::OnInput(code, data) : 0;
+    case IXIN_SCROLLBY:
+    case IXIN_FLINGSTEP: {
+        if (m_pPressed) {
+            m_pPressed->SetPressed(FALSE, TRUE);
+            m_pPressed = nullptr;
+        }
+        return given && ScrollByDelta(given->x, given->y) ? IXGM_SCROLL : 0;
+    }
+    case IXIN_SCROLLENDED:
+    case IXIN_FLINGENDED:
+        if (!Settle(given ? given->x : 0, given ? given->y : 0) && self.Alive())
+            OnEvent(IXEV_GESTUREENDED, 0);
+        return 0;
+    default:
+        return IxView::OnInput(code, data);
+    }
+}
+
+void IxListView::Invalidate(int mode, RECT* rect, IxElement* origin)
+{
+    if (rect && origin && origin != this) {
+        // A child's rectangle is in content coordinates.
+        *rect = platform::Offset(*rect, -m_nScrollX, -m_nScrollY);
+        rect->left = std::max<LONG>(rect->left, 0);
+        rect->top = std::max<LONG>(rect->top, 0);
+        rect->right = std::min<LONG>(rect->right, Width());
+        rect->bottom = std::min<LONG>(rect->bottom, Height());
+    }
+    IxView::Invalidate(mode, rect, origin);
+}
+
+void IxListView::Paint(IxPaintRecord* record)
+{
+    if (!record)
+        return;
+    IxOriginShift shift(*record->dc, &record->clip, m_rc.left, m_rc.top);
+    DrawBackground(record);
+    const RECT area = platform::Intersect(GetContentRect(), record->clip);
+    if (platform::IsEmpty(area))
+        return;
+    const RECT saved = record->clip;
+    record->clip = area;
+    record->dc->PushClip(area);
+    Draw(record);
+    record->dc->PopClip();
+    record->clip = saved;
+}
+
+void IxListView::Draw(IxPaintRecord* record)
+{
+    // Content dragged past either end uncovers tiles of the overscroll image.
+    if (m_pOverscroll && m_nItemWidth > 0 && m_nItemHeight > 0) {
+        const int axis = Horizontal() ? 0 : 1;
+        const int offset = axis == 0 ? m_nScrollX : m_nScrollY;
+        const int pitch = axis == 0 ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
+        const RECT area = GetContentRect();
+        auto tile = [&](int from, int to) {
+            for (int at = from; at < to; at += pitch) {
+                const RECT rc = axis == 0 ? RECT{at, area.top, at + m_nItemWidth, area.bottom}
+                                          : RECT{area.left, at, area.right, at + m_nItemHeight};
+                m_pOverscroll->Draw(record->dc, rc, &record->clip);
+            }
+        };
+        const int start = axis == 0 ? area.left : area.top;
+        if (offset < 0)
+            tile(start, start - offset);
+        const int beyond = offset - MaxOffset(axis);
+        if (beyond > 0) {
+            const int end = start + (axis == 0 ? ViewportWidth() : ViewportHeight());
+            tile(end - beyond, end);
+        }
+    }
+    IxOriginShift shift(*record->dc, &record->clip, -m_nScrollX, -m_nScrollY);
+    PaintChildren(record);
+}
+
+int IxListView::Query(int code, LPARAM* out)
+{
+    switch (code) {
+    case IXQ_LISTCURRENT:
+        return m_nCurrent;
+    case IXQ_LISTLINECOUNT:
+        return LineCount();
+    case IXQ_LISTFIRSTLINE:
+        return FirstVisibleLine();
+    case IXQ_LISTSELECTED:
+        if (m_dwStyle & IXLS_MULTISELECT) {
+            if (auto* positions = reinterpret_cast<IxArray<int>*>(out)) {
+                positions->RemoveAll();
+                for (int i = 0; i < m_selection.Count(); ++i)
+                    positions->Add(m_bRecycled ? m_selection[i] - m_nTop : m_selection[i]);
+            }
+            return m_selection.Count();
+        }
+        return m_bRecycled ? (m_nSelected < 0 ? -1 : m_nSelected - m_nTop) : IndexOfFirstSelected();
+    default:
+        return IxView::Query(code, out);
+    }
+}
+
+int IxListView::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin)
+{
+    if (kind == IXCN_NOTICE && data && sender && sender->GetParent() == this) {
+        const auto* record = reinterpret_cast<const IxNoticeRecord*>(data);
+        const int code = IxActionKind(record->dwWord);
+        if (code == AEV_CLICK || code == AEV_LONGPRESS || code == AEV_SHORTPRESS) {
+            const int index = IndexOf(sender);
+            if (m_dwStyle & IXLS_MULTISELECT)
+                SetSelectedIndex(index, FALSE, TRUE);
+            else if (index != m_nSelected)
+                SetSelectedIndex(index, FALSE, TRUE);
+            if (code == AEV_CLICK)
+                PostElementNotify(this, m_nId, AEV_CLICK, index);
+            return 1;
+        }
+    }
+    return IxView::OnChildNotify(kind, data, sender, origin);
+}
+
+int IxListView::SetProperty(int id, LPARAM value)
+{
+    const int v = static_cast<int>(value);
+    switch (id) {
+    case IXP_LISTCURRENT:
+        if (v == IXLI_NEXT || v == IXLI_PREVIOUS)
+            SetCurrentIndex(StepIndex(m_nCurrent, v == IXLI_NEXT ? 1 : -1), TRUE, TRUE);
+        else
+            SetCurrentIndex(v, TRUE, TRUE);
+        return 1;
+    case IXP_LISTSELECT:
+        if (v == IXLI_SELECTALL || v == IXLI_CLEARALL) {
+            m_selection.RemoveAll();
+            m_nSelected = -1;
+            if (v == IXLI_SELECTALL && (m_dwStyle & IXLS_MULTISELECT))
+                for (int i = 0; i < GetCount(); ++i)
+                    m_selection.Add(i);
+            if (m_bRecycled)
+                Rebind();
+            else
+                SelectAllChildren(v == IXLI_SELECTALL, TRUE);
+            Redraw();
+        } else if (!(m_dwStyle & IXLS_MULTISELECT) && (v == IXLI_NEXT || v == IXLI_PREVIOUS)) {
+            SetSelectedIndex(StepIndex(m_nSelected, v == IXLI_NEXT ? 1 : -1), TRUE, TRUE);
+        } else {
+            SetSelectedIndex(v, TRUE, TRUE);
+        }
+        return 1;
+    case IXP_LISTTOLINE:
+    case IXP_LISTBYLINES: {
+        if (HasFlag(IXF_GESTURE)) {
+            OnEvent(IXEV_GESTUREENDED, 0);
+            Settle(0, 0);
+            return 1;
+        }
+        const int axis = Horizontal() ? 0 : 1;
+        int lines = id == IXP_LISTBYLINES ? v : (v >= 0 ? v - FirstVisibleLine() : 1);
+        if (m_bRecycled) {
+            if (Paged())
+                lines = lines > 0 ? 1 : (lines < 0 ? -1 : 0);
+            return MoveTop(lines);
+        }
+        return ScrollByLines(axis, lines, Wraps(), FALSE, TRUE);
+    }
+    default:
+        return IxView::SetProperty(id, value);
+    }
+}
