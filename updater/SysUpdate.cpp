@@ -323,8 +323,9 @@ BOOL CSysUpdate::UpdateBootLogo()
     DWORD length = 0;
     bool ok = OpenImageFile(kBootLogoFile, &length);
     // The logo shares region 0 with the update progress sector, which it
-    // must not reach.
-    if (ok && SectorsFor(length) > kProgressSector) {
+    // must not reach: it is written in whole chunks.
+    const std::uint64_t chunks = (std::uint64_t(length) + kLogoChunkBytes - 1) / kLogoChunkBytes;
+    if (ok && chunks * kLogoChunkSectors > kProgressSector) {
         NKDbgPrintfW(u"CSysUpdate::UpdateBootLogo too large [%d]\r\n", length);
         ok = false;
     }
