@@ -137,8 +137,6 @@ void CDmbModule::Answer(const DmbFrameWord& received, const std::vector<BYTE>& f
         good = false;
     } else if (good && id == DmbCommand::ImageData) {
         good = TakeData(command, frame);
-    } else if (good && command.sequence != ((m_lastSequence + 1) & 0x0F)) {
-        good = false; // commands come in sequence
     } else if (good && id == DmbCommand::BootCheck) {
         good = command.count == 1 && WordAt(frame, 1) > 0 && WordAt(frame, 1) <= kCapacity;
         if (good) {
@@ -186,7 +184,7 @@ bool CDmbModule::TakeData(const DmbFrameWord& command, const std::vector<BYTE>& 
         ++m_duplicates;
         return true;
     }
-    if (command.sequence != ((m_lastSequence + 1) & 0x0F) || m_image.size() >= m_size)
+    if (m_image.size() >= m_size)
         return false;
     // The last block may run past the image; the loader keeps the image's
     // own bytes.

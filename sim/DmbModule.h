@@ -2,9 +2,9 @@
 // SPI link: each write is one command frame, each read the response to the
 // last one (DmbDriver.h). So far the loader side: readied by the driver's
 // control call, rebooted into its loader, told the image size, given the
-// image in 12-byte blocks (each checked against its checksum word and its
-// sequence number; a block sent again with the same sequence number is
-// answered without being stored twice), then asked to check the image and
+// image in 12-byte blocks (each checked against its checksum word; a block
+// sent again with the same sequence number is answered without being stored
+// twice), then asked to check the image and
 // to write it into its flash.
 //
 // Tests make it misbehave: the next responses to a command with a wrong
