@@ -10,8 +10,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <system_error>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace sim {
@@ -261,8 +261,8 @@ std::uint64_t CFlashStore::AreaOffset(Area area) const
 void CFlashStore::ReadLayout() const
 {
     BYTE header[kHeaderBytes] = {};
-    if (pread(m_medium, header, sizeof(header), 0) != static_cast<ssize_t>(sizeof(header)) ||
-        std::memcmp(header, kMagic, sizeof(kMagic)) != 0)
+    if (pread(m_medium, header, sizeof(header), 0) != static_cast<ssize_t>(sizeof(header))
+        || std::memcmp(header, kMagic, sizeof(kMagic)) != 0)
         return;
     Layout layout;
     layout.bootSectors = platform::GetRawWord(header + 8);
@@ -295,8 +295,8 @@ bool CFlashStore::OpenMedium() const
     PutWord(header + 16, m_layout.region0Sectors);
     PutWord(header + 20, m_layout.region1Sectors);
     const std::uint64_t total = AreaOffset(Area::Region1) + std::uint64_t(m_layout.region1Sectors) * kBytesPerSector;
-    if (pwrite(m_medium, header, sizeof(header), 0) != static_cast<ssize_t>(sizeof(header)) ||
-        ftruncate(m_medium, static_cast<off_t>(total)) != 0) {
+    if (pwrite(m_medium, header, sizeof(header), 0) != static_cast<ssize_t>(sizeof(header))
+        || ftruncate(m_medium, static_cast<off_t>(total)) != 0) {
         ::close(m_medium);
         m_medium = -1;
         return false;
@@ -347,8 +347,8 @@ bool CFlashStore::ReadMedium(std::uint64_t offset, BYTE* data, std::size_t size)
 
 BOOL CFlashStore::RawWrite(Area area, const RawDiskRequest& request)
 {
-    if (!request.buffer || request.sectorCount == 0 ||
-        std::uint64_t(request.startSector) + request.sectorCount > AreaSectors(area)) {
+    if (!request.buffer || request.sectorCount == 0
+        || std::uint64_t(request.startSector) + request.sectorCount > AreaSectors(area)) {
         SetLastError(ERROR_SECTOR_NOT_FOUND);
         return FALSE;
     }
@@ -362,8 +362,8 @@ BOOL CFlashStore::RawWrite(Area area, const RawDiskRequest& request)
 
 BOOL CFlashStore::RawRead(const RawDiskRequest& request)
 {
-    if (!request.buffer || request.sectorCount == 0 ||
-        std::uint64_t(request.startSector) + request.sectorCount > AreaSectors(Area::Pages)) {
+    if (!request.buffer || request.sectorCount == 0
+        || std::uint64_t(request.startSector) + request.sectorCount > AreaSectors(Area::Pages)) {
         SetLastError(ERROR_SECTOR_NOT_FOUND);
         return FALSE;
     }
@@ -457,8 +457,8 @@ bool CFlashStore::WriteArea(Area area, DWORD startSector, const std::vector<BYTE
     if (!OpenMedium() || startSector + sectors > AreaSectors(area))
         return false;
     const std::uint64_t offset = AreaOffset(area) + std::uint64_t(startSector) * kBytesPerSector;
-    return pwrite(m_medium, bytes.data(), bytes.size(), static_cast<off_t>(offset)) ==
-           static_cast<ssize_t>(bytes.size());
+    return pwrite(m_medium, bytes.data(), bytes.size(), static_cast<off_t>(offset))
+        == static_cast<ssize_t>(bytes.size());
 }
 
 std::vector<BYTE> CFlashStore::BootLoader() const

@@ -128,7 +128,7 @@ private:
     DWORD m_openError = 0;
     int m_formats = 0;
     int m_open = 0;
-    mutable Layout m_layout; // the flash file's, once open
+    mutable Layout m_layout;   // the flash file's, once open
     mutable int m_medium = -1; // the flash file
     std::optional<std::uint64_t> m_powerBudget;
     bool m_poweredOff = false;

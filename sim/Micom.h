@@ -29,10 +29,10 @@ public:
     static constexpr DWORD kDefaultDriverVersion = 0x00010203;
 
     enum class FirmwareState {
-        Original,        // never downloaded
-        Downloading,     // start taken, no end yet
-        Updated,         // a complete download was taken
-        HalfProgrammed,  // a download stopped half-way (end refused, or reset)
+        Original,       // never downloaded
+        Downloading,    // start taken, no end yet
+        Updated,        // a complete download was taken
+        HalfProgrammed, // a download stopped half-way (end refused, or reset)
     };
 
     // Registers a new micom under "NEC1:" and returns it.

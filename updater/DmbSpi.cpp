@@ -48,8 +48,8 @@ BOOL CDmbSpi::WriteFrame(const DWORD* words, DWORD count)
     for (DWORD i = 0; i < count; ++i)
         platform::PutRawWord(bytes.data() + 4 * i, words[i]);
     DWORD written = 0;
-    return WriteFile(m_hDmb, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    return WriteFile(m_hDmb, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
+        && written == bytes.size();
 }
 
 BOOL CDmbSpi::DmbSpiSendCommand(DmbFrameType type, DmbCommand id, WORD count, const DWORD* payload)

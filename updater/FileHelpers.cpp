@@ -263,8 +263,8 @@ DWORD FailureCode()
 
 int ReadFirmwareFile(LPCWSTR path, LPCWSTR tag, std::vector<BYTE>* data)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file
+        = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const int result = static_cast<int>(FailureCode());
         NKDbgPrintfW(u"%s: CreateFile Error(%d)\r\n", tag, result);

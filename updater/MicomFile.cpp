@@ -116,8 +116,8 @@ MicomFileFault CheckMicomRecords(const BYTE* data, std::size_t size)
 BOOL CheckMICOM(LPCWSTR path)
 {
     std::vector<BYTE> data;
-    const bool ok = updater::ReadFirmwareFile(path, u"CMainWIndow::CheckMICOM", &data) == 0 &&
-                    updater::CheckMicomRecords(data.data(), data.size()) == MicomFileFault::None;
+    const bool ok = updater::ReadFirmwareFile(path, u"CMainWIndow::CheckMICOM", &data) == 0
+        && updater::CheckMicomRecords(data.data(), data.size()) == MicomFileFault::None;
     NKDbgPrintfW(u"CMainWIndow::CheckMICOM(%s)\r\n", ok ? u"OK" : u"BROKEN");
     return ok ? TRUE : FALSE;
 }

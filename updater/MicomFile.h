@@ -24,10 +24,10 @@ enum class MicomFileFault {
     BadHeader,       // the first line is not "S0030000FC"
     BadRecord,       // not hex, odd length, or a count that does not match
     BadChecksum,
-    UnexpectedType,  // S0 after the first line, S4, S8, S9
-    BadEnd,          // an S7 record other than "S70500000000FA"
-    EndNotLast,      // anything but line ends after the S7 record
-    MissingEnd,      // no S7 record
+    UnexpectedType, // S0 after the first line, S4, S8, S9
+    BadEnd,         // an S7 record other than "S70500000000FA"
+    EndNotLast,     // anything but line ends after the S7 record
+    MissingEnd,     // no S7 record
 };
 
 namespace updater {

@@ -88,8 +88,7 @@ BOOL CNEC::NecmicomUpgradeStart()
 
 BOOL CNEC::NecmicomUpgradeEnd()
 {
-    return Control(static_cast<DWORD>(MicomIoctl::UpgradeEnd), nullptr, 0, nullptr, 0, __LINE__,
-                   u"NecmicomUpgradeEnd");
+    return Control(static_cast<DWORD>(MicomIoctl::UpgradeEnd), nullptr, 0, nullptr, 0, __LINE__, u"NecmicomUpgradeEnd");
 }
 
 BOOL CNEC::NecmicomUpgrade(const BYTE* line, DWORD length)

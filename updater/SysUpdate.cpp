@@ -270,8 +270,7 @@ BOOL CSysUpdate::UpdateNKBin()
     if (OpenImageFile(kOsImageFile, &length) && VerifyROMFile(length)) {
         WriteOsUpdateInfo(OsUpdateStep::OsFileChecked);
         for (int pass = 1; pass <= kOsWritePasses; ++pass) {
-            const bool written =
-                SetFilePointer(m_hFile, 0, nullptr, FILE_BEGIN) == 0 && Nand_HDWritePage(length);
+            const bool written = SetFilePointer(m_hFile, 0, nullptr, FILE_BEGIN) == 0 && Nand_HDWritePage(length);
             WriteOsUpdateInfo(OsUpdateStep::OsPassWritten);
             if (written && ReadOsimage_Compare(length)) {
                 NKDbgPrintfW(u"Kernel ReadOsimage_Compare Success...");
@@ -305,8 +304,8 @@ bool CSysUpdate::WriteRegion(DWORD region, DWORD length, DWORD chunkSectors)
         BYTE record[kRegionRequestBytes];
         platform::EncodeRegionRequest(request, record);
         DWORD returned = 0;
-        if (!DeviceIoControl(m_hDisk, static_cast<DWORD>(RawDiskIoctl::RegionWrite), record, sizeof(record), nullptr,
-                             0, &returned, nullptr)) {
+        if (!DeviceIoControl(m_hDisk, static_cast<DWORD>(RawDiskIoctl::RegionWrite), record, sizeof(record), nullptr, 0,
+                             &returned, nullptr)) {
             if (region == 1)
                 NKDbgPrintfW(u"Nand_HDWritePage Error : pageaddr:%x, buf:%x\n", request.startSector,
                              BufferLow(buffer.data()));

@@ -5,8 +5,8 @@
 // then to write it.
 #include "fuzz/FuzzRoot.h"
 #include "fuzz/FuzzTarget.h"
-#include "platform/base/Debug.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
 #include "platform/io/Device.h"
 #include "platform/io/DmbDriver.h"
 #include "platform/io/RawDisk.h"
@@ -23,8 +23,8 @@ WREN_FUZZ_TARGET(DmbResponses)
         return 0;
     const std::string& root = wrenfuzz::FuzzRoot("wren-fuzz-dmb", {"_MAKE_TEMP_"});
     // Two and a half blocks.
-    static const std::vector<std::uint8_t> image = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14,
-                                                    15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28};
+    static const std::vector<std::uint8_t> image
+        = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28};
     wrenfuzz::WriteInput(root + "/_MAKE_TEMP_/_DMB_.BIN", image.data(), image.size());
 
     platform::ManualClock clock;
@@ -51,8 +51,8 @@ WREN_FUZZ_TARGET(DmbResponses)
         FUZZ_CHECK(4u * word.count == frame.size() - 4);
         if (word.id == static_cast<BYTE>(DmbCommand::ImageData)) {
             FUZZ_CHECK(frame.size() == kDmbDataFrameBytes);
-            const DWORD words[3] = {platform::GetRawWord(&frame[4]), platform::GetRawWord(&frame[8]),
-                                    platform::GetRawWord(&frame[12])};
+            const DWORD words[3]
+                = {platform::GetRawWord(&frame[4]), platform::GetRawWord(&frame[8]), platform::GetRawWord(&frame[12])};
             FUZZ_CHECK(DmbDataChecksum(words) == platform::GetRawWord(&frame[16]));
             if (frame != last)
                 sent.insert(sent.end(), frame.begin() + 4, frame.begin() + 16);

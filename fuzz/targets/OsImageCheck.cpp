@@ -3,8 +3,8 @@
 // progress sector says done.
 #include "fuzz/FuzzRoot.h"
 #include "fuzz/FuzzTarget.h"
-#include "platform/base/Debug.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Debug.h"
 #include "sim/FlashStore.h"
 #include "updater/SysUpdate.h"
 
@@ -35,16 +35,16 @@ WREN_FUZZ_TARGET(OsImageCheck)
         ok = writer.UpdateNKBin();
     }
     sim::CFlashStore::Uninstall();
-    const BYTE step = store->ReadArea(sim::CFlashStore::Area::Region0, updater::kProgressSector, 1)
-                          .at(updater::kProgressStepByte);
+    const BYTE step
+        = store->ReadArea(sim::CFlashStore::Area::Region0, updater::kProgressSector, 1).at(updater::kProgressStepByte);
     if (!ok) {
         FUZZ_CHECK(step != static_cast<BYTE>(OsUpdateStep::OsDone));
         return 0;
     }
     FUZZ_CHECK(step == static_cast<BYTE>(OsUpdateStep::OsDone));
-    const std::vector<BYTE> pages =
-        store->ReadArea(sim::CFlashStore::Area::Pages, updater::kOsFirstSector, (static_cast<DWORD>(size) + 511) / 512);
-    FUZZ_CHECK(std::vector<BYTE>(pages.begin(), pages.begin() + static_cast<std::ptrdiff_t>(size)) ==
-               std::vector<BYTE>(data, data + size));
+    const std::vector<BYTE> pages = store->ReadArea(sim::CFlashStore::Area::Pages, updater::kOsFirstSector,
+                                                    (static_cast<DWORD>(size) + 511) / 512);
+    FUZZ_CHECK(std::vector<BYTE>(pages.begin(), pages.begin() + static_cast<std::ptrdiff_t>(size))
+               == std::vector<BYTE>(data, data + size));
     return 0;
 }

@@ -48,8 +48,8 @@ struct DmbFrameWord {
     }
     DWORD ToWord() const
     {
-        return static_cast<DWORD>(type & 0x0F) << 28 | static_cast<DWORD>(sequence & 0x0F) << 24 |
-               static_cast<DWORD>(id) << 16 | count;
+        return static_cast<DWORD>(type & 0x0F) << 28 | static_cast<DWORD>(sequence & 0x0F) << 24
+            | static_cast<DWORD>(id) << 16 | count;
     }
 };
 

@@ -54,8 +54,8 @@ inline void PutRawWord(BYTE* at, DWORD value)
 
 inline DWORD GetRawWord(const BYTE* at)
 {
-    return static_cast<DWORD>(at[0]) | static_cast<DWORD>(at[1]) << 8 | static_cast<DWORD>(at[2]) << 16 |
-           static_cast<DWORD>(at[3]) << 24;
+    return static_cast<DWORD>(at[0]) | static_cast<DWORD>(at[1]) << 8 | static_cast<DWORD>(at[2]) << 16
+        | static_cast<DWORD>(at[3]) << 24;
 }
 
 inline void PutRawAddress(BYTE* at, const void* address)

@@ -55,8 +55,8 @@ protected:
         BYTE record[kSectorRequestBytes];
         platform::EncodeSectorRequest({0, start, count, buffer}, record);
         DWORD returned = 0;
-        return DeviceIoControl(m_disk, static_cast<DWORD>(RawDiskIoctl::ImageRead), nullptr, 0, record,
-                               sizeof(record), &returned, nullptr);
+        return DeviceIoControl(m_disk, static_cast<DWORD>(RawDiskIoctl::ImageRead), nullptr, 0, record, sizeof(record),
+                               &returned, nullptr);
     }
 
     TempUnit m_unit;

@@ -30,8 +30,8 @@ protected:
 
 TEST_F(DVDMicomTest, OnlyAnImageOfExactly6144BytesIsSentAndAWrongSizeHasItsOwnResult)
 {
-    for (const std::size_t size : {std::size_t(0), std::size_t(20), std::size_t(6143), std::size_t(6144),
-                                   std::size_t(6145)}) {
+    for (const std::size_t size :
+         {std::size_t(0), std::size_t(20), std::size_t(6143), std::size_t(6144), std::size_t(6145)}) {
         platform::DebugCapture log;
         const std::uint64_t start = m_clock.Now();
         const int starts = m_deck->Starts();

@@ -75,8 +75,8 @@ TEST_F(DmbSpiTest, ImagesOfWholeWordsAreSentCheckedAndWrittenToTheirLastByte)
 
 TEST_F(DmbSpiTest, AnImageThatIsNotWholeWordsOrEmptyIsRefusedBeforeTheModuleIsTouched)
 {
-    for (const std::size_t extra : {std::size_t(5), std::size_t(6), std::size_t(7), std::size_t(9), std::size_t(10),
-                                    std::size_t(11)}) {
+    for (const std::size_t extra :
+         {std::size_t(5), std::size_t(6), std::size_t(7), std::size_t(9), std::size_t(10), std::size_t(11)}) {
         platform::DebugCapture log;
         EXPECT_FALSE(Download(RandomBytes(k12KiB + extra, 1))) << extra;
         EXPECT_TRUE(log.Contains("[DMBSPI] : FileSize is not a multiple of 4 [")) << extra;
@@ -97,10 +97,10 @@ TEST_F(DmbSpiTest, BadAcknowledgementsAreResentAndCountedAndNoBlockIsStoredTwice
         const char* logged;
         int duplicates; // the module had stored the block before its answer went wrong
     };
-    for (const Case& c : {Case{Fault::WrongSequence, 3, "CMDCNT_MASK error. ", 3},
-                          Case{Fault::WrongId, 2, "CMDID_MASK error. ", 2},
-                          Case{Fault::WrongType, 4, "CMDTYPE_MASK error. ", 4},
-                          Case{Fault::Garbled, 5, "CMDTYPE_MASK error. ", 0}, Case{Fault::Silence, 2, "r", 0}}) {
+    for (const Case& c :
+         {Case{Fault::WrongSequence, 3, "CMDCNT_MASK error. ", 3}, Case{Fault::WrongId, 2, "CMDID_MASK error. ", 2},
+          Case{Fault::WrongType, 4, "CMDTYPE_MASK error. ", 4}, Case{Fault::Garbled, 5, "CMDTYPE_MASK error. ", 0},
+          Case{Fault::Silence, 2, "r", 0}}) {
         sim::CDmbModule::Uninstall();
         m_module = sim::CDmbModule::Install();
         m_module->Misbehave(DmbCommand::ImageData, c.fault, c.count);

@@ -47,8 +47,8 @@ std::string MicomFile(int lines, std::size_t dataBytes, const std::vector<std::s
     std::string file = kHeader + "\r\n";
     for (int i = 0; i < lines; ++i)
         file += Record(3, 0x1000 + static_cast<std::uint32_t>(i * dataBytes), 4,
-                       RandomBytes(dataBytes, static_cast<unsigned>(i))) +
-                "\r\n";
+                       RandomBytes(dataBytes, static_cast<unsigned>(i)))
+            + "\r\n";
     for (const std::string& line : extra)
         file += line + "\r\n";
     return file + kEnd + "\r\n";
@@ -148,8 +148,8 @@ TEST_F(MicomDownloadTest, AFileThatCouldStopHalfWayIsRefusedBeforeTheMicomStarts
     };
     const Case cases[] = {
         {"128 characters", MicomFile(1, 57), MicomFileFault::LineTooLong, kMicomLineTooLong},
-        {"127 characters", MicomFile(0, 0, {Record(3, 0x9000, 4, RandomBytes(56, 1)) + "F"}),
-         MicomFileFault::BadRecord, kMicomFileRefused},
+        {"127 characters", MicomFile(0, 0, {Record(3, 0x9000, 4, RandomBytes(56, 1)) + "F"}), MicomFileFault::BadRecord,
+         kMicomFileRefused},
         {"bad checksum", MicomFile(3, 8, {badChecksum}), MicomFileFault::BadChecksum, kMicomFileRefused},
         {"count not its length", MicomFile(3, 8, {wrongCount}), MicomFileFault::BadRecord, kMicomFileRefused},
         {"not hex", MicomFile(1, 8, {"S1050000XY00FA"}), MicomFileFault::BadRecord, kMicomFileRefused},
@@ -163,8 +163,7 @@ TEST_F(MicomDownloadTest, AFileThatCouldStopHalfWayIsRefusedBeforeTheMicomStarts
         {"empty line", MicomFile(1, 8, {""}), MicomFileFault::NotARecord, kMicomFileRefused},
         {"LF line ends", lfOnly, MicomFileFault::NotCrTerminated, kMicomFileRefused},
         {"one LF line end", oneLfLine, MicomFileFault::NotCrTerminated, kMicomFileRefused},
-        {"unterminated last line", good.substr(0, good.size() - 2), MicomFileFault::NotCrTerminated,
-         kMicomFileRefused},
+        {"unterminated last line", good.substr(0, good.size() - 2), MicomFileFault::NotCrTerminated, kMicomFileRefused},
         {"no CR at all", "S0030000FC", MicomFileFault::NotCrTerminated, kMicomFileRefused},
         {"empty file", "", MicomFileFault::NoLine, kMicomFileRefused},
     };

@@ -82,8 +82,8 @@ protected:
     }
     std::vector<std::uint8_t> OsArea(const sim::CFlashStore& store, std::size_t bytes) const
     {
-        std::vector<std::uint8_t> area =
-            store.ReadArea(Area::Pages, updater::kOsFirstSector, static_cast<DWORD>((bytes + 511) / 512));
+        std::vector<std::uint8_t> area
+            = store.ReadArea(Area::Pages, updater::kOsFirstSector, static_cast<DWORD>((bytes + 511) / 512));
         area.resize(bytes);
         return area;
     }
@@ -146,8 +146,8 @@ TEST_F(SysUpdateTest, ReadBackFailuresArePassesAndOnlyAVerifiedImageIsReportedGo
         bool ok;
         std::vector<int> steps;
     };
-    for (const Case& c : {Case{1, true, {3, 4, 5, 5, 6}}, Case{2, true, {3, 4, 5, 5, 5, 6}},
-                          Case{3, false, {3, 4, 5, 5, 5}}}) {
+    for (const Case& c :
+         {Case{1, true, {3, 4, 5, 5, 6}}, Case{2, true, {3, 4, 5, 5, 5, 6}}, Case{3, false, {3, 4, 5, 5, 5}}}) {
         m_store->CorruptNextReads(c.corruptReads);
         platform::DebugCapture log;
         const std::uint64_t start = m_clock.Now();
