@@ -10,6 +10,7 @@
 #include "updater/FileFinder.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -251,3 +252,50 @@ HFONT CreateTextFont(LPCWSTR face, int height, int weight, BOOL italic, BYTE qua
     }
     return CreateFontIndirectW(&font);
 }
+
+namespace updater {
+
+DWORD FailureCode()
+{
+    const DWORD error = GetLastError();
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+int ReadFirmwareFile(LPCWSTR path, LPCWSTR tag, std::vector<BYTE>* data)
+{
+    HANDLE file
+        = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const int result = static_cast<int>(FailureCode());
+        NKDbgPrintfW(u"%s: CreateFile Error(%d)\r\n", tag, result);
+        return result;
+    }
+    int result = 0;
+    const DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE) {
+        result = static_cast<int>(FailureCode());
+        NKDbgPrintfW(u"%s: GetFileSize Error(%d)\r\n", tag, result);
+    } else {
+        std::vector<BYTE> buffer;
+        try {
+            buffer.resize(size);
+        } catch (const std::bad_alloc&) {
+            NKDbgPrintfW(u"%s: pbyBuffer NULL\r\n", tag);
+            result = -1;
+        }
+        DWORD read = 0;
+        if (result == 0 && !ReadFile(file, buffer.data(), size, &read, nullptr)) {
+            result = static_cast<int>(FailureCode());
+            NKDbgPrintfW(u"%s: ReadFile Error(%d)\r\n", tag, result);
+        } else if (result == 0 && read != size) {
+            NKDbgPrintfW(u"%s: ReadFile Size Error\r\n", tag);
+            result = kShortReadResult;
+        }
+        if (result == 0)
+            *data = std::move(buffer);
+    }
+    CloseHandle(file);
+    return result;
+}
+
+} // namespace updater

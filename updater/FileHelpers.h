@@ -7,6 +7,7 @@
 #include "platform/gfx/Gdi.h"
 
 #include <cstddef>
+#include <vector>
 
 // Creates the folder and its missing parents. Trailing blanks and
 // backslashes are dropped; "\" alone is there already. True when the folder
@@ -42,4 +43,15 @@ HFONT CreateTextFont(LPCWSTR face, int height, int weight, BOOL italic, BYTE qua
 namespace updater {
 // The byte sum of a buffer, added to sum (modulo 2^32).
 DWORD AddByteSum(DWORD sum, const BYTE* data, std::size_t size);
+
+// The last error as the result of a failure: never 0, which reads as
+// success (ERROR_GEN_FAILURE when a failed call set none).
+DWORD FailureCode();
+
+// Result of a firmware file read whose size differs from what it said.
+inline constexpr int kShortReadResult = 1903;
+// Reads a firmware file whole. 0 on success; otherwise the last error of
+// the open, size or read (logged as "<tag>: CreateFile Error(%d)" ...), -1
+// without memory, kShortReadResult when fewer bytes came than its size.
+int ReadFirmwareFile(LPCWSTR path, LPCWSTR tag, std::vector<BYTE>* data);
 } // namespace updater

@@ -12,15 +12,12 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/io/Io.h"
 #include "updater/PackageTrailer.h"
 
 #include <memory>
 #include <optional>
 #include <vector>
-
-// The last errors the updater's error screen knows.
-inline constexpr DWORD ERROR_WRITE_FAULT = 29;
-inline constexpr DWORD ERROR_READ_FAULT = 30;
 
 namespace updater {
 

@@ -9,6 +9,7 @@ namespace {
 
 std::atomic<bool> g_manual{false};
 std::atomic<std::uint64_t> g_manualNow{0};
+std::atomic<bool> g_sleepAdvances{false};
 
 std::uint64_t RealNowMs()
 {
@@ -60,7 +61,21 @@ ManualClock::ManualClock(std::uint64_t startMs)
 
 ManualClock::~ManualClock()
 {
+    g_sleepAdvances.store(false, std::memory_order_release);
     g_manual.store(false, std::memory_order_release);
+}
+
+void ManualClock::SetSleepAdvances(bool advances)
+{
+    g_sleepAdvances.store(advances, std::memory_order_release);
+}
+
+bool SleepAdvancesClock(DWORD ms)
+{
+    if (!g_manual.load(std::memory_order_acquire) || !g_sleepAdvances.load(std::memory_order_acquire))
+        return false;
+    g_manualNow.fetch_add(ms, std::memory_order_acq_rel);
+    return true;
 }
 
 void ManualClock::Advance(std::uint64_t ms)
@@ -91,6 +106,8 @@ void Sleep(DWORD ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         return;
     }
+    if (platform::SleepAdvancesClock(ms))
+        return;
     // Under a manual clock a sleeping thread wakes when another thread has
     // moved the clock past its deadline.
     std::uint64_t deadline = platform::NowMs() + ms;

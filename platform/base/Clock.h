@@ -47,6 +47,11 @@ public:
     void Advance(std::uint64_t ms);
     void Set(std::uint64_t ms);
     std::uint64_t Now() const;
+    // While set, a Sleep moves this clock on by its own length and returns
+    // at once, instead of waiting for another thread to move the clock: code
+    // that waits only by sleeping runs through its waits instantly, and the
+    // clock then tells how long they would have taken.
+    void SetSleepAdvances(bool advances);
 };
 
 bool ManualClockActive();

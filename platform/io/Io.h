@@ -35,6 +35,8 @@ inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+// Flags beside the attributes.
+inline constexpr DWORD FILE_FLAG_WRITE_THROUGH = 0x80000000;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 // SetFilePointer.
 inline constexpr DWORD FILE_BEGIN = 0;
@@ -46,6 +48,12 @@ inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 inline constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr DWORD ERROR_WRITE_PROTECT = 19;
+inline constexpr DWORD ERROR_NOT_READY = 21;
+inline constexpr DWORD ERROR_CRC = 23;
+inline constexpr DWORD ERROR_BAD_LENGTH = 24;
+inline constexpr DWORD ERROR_SECTOR_NOT_FOUND = 27;
+inline constexpr DWORD ERROR_WRITE_FAULT = 29;
+inline constexpr DWORD ERROR_READ_FAULT = 30;
 inline constexpr DWORD ERROR_DEV_NOT_EXIST = 55;
 inline constexpr DWORD ERROR_HANDLE_EOF = 38;
 inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;

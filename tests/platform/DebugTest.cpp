@@ -135,4 +135,24 @@ TEST(Clock, SleepUnderAManualClockEndsWhenTheClockMoves)
     EXPECT_GE(slept.load(), 500u);
 }
 
+TEST(Clock, SleepCanMoveTheManualClockItself)
+{
+    {
+        platform::ManualClock clock(1000);
+        clock.SetSleepAdvances(true);
+        Sleep(40000);
+        Sleep(1);
+        EXPECT_EQ(clock.Now(), 41001u);
+    }
+    // A new manual clock waits for others to move it again.
+    platform::ManualClock clock(1000);
+    std::thread mover([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        clock.Advance(10);
+    });
+    Sleep(10);
+    mover.join();
+    EXPECT_EQ(clock.Now(), 1010u);
+}
+
 } // namespace
