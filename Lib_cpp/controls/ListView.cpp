@@ -381,10 +381,9 @@ void IxListView::SetCount(int count, BOOL repaint)
             if (m_selection[i] >= total)
                 m_selection.RemoveAt(i);
         if ((m_dwStyle & IXLS_KEEPINVIEW) && total > m_nVisible) {
-            const int keep = m_nCurrent >= 0 ? m_nCurrent
-                             : (m_dwStyle & IXLS_MULTISELECT) && m_selection.Count() > 0
-                                 ? m_selection[m_selection.Count() - 1]
-                                 : m_nSelected;
+            const int keep = m_nCurrent >= 0                                ? m_nCurrent
+                : (m_dwStyle & IXLS_MULTISELECT) && m_selection.Count() > 0 ? m_selection[m_selection.Count() - 1]
+                                                                            : m_nSelected;
             KeepInView(keep);
         }
         Rebind();
@@ -536,7 +535,8 @@ void IxListView::ScrollIntoView(const RECT& item)
         const int pitch = Pitch(axis);
         if (pitch <= 0)
             continue;
-        int to = Paged() ? FloorDiv(lo[axis], pitch) * pitch : (lo[axis] < offset[axis] ? lo[axis] : hi[axis] - view[axis]);
+        int to = Paged() ? FloorDiv(lo[axis], pitch) * pitch
+                         : (lo[axis] < offset[axis] ? lo[axis] : hi[axis] - view[axis]);
         offset[axis] = std::clamp(to, 0, MaxOffset(axis));
     }
     ScrollTo(offset[0], offset[1], FALSE, TRUE);
@@ -579,8 +579,9 @@ int IxListView::Settle(int dx, int dy)
     const int direction[2] = {dx, dy};
     for (int axis = 0; axis < 2; ++axis) {
         const int offset = target[axis];
-        const int max = m_bRecycled && axis == (Horizontal() ? 0 : 1) ? std::max(MaxOffset(axis) - ScrollPosition(axis) + offset, 0)
-                                                                      : MaxOffset(axis);
+        const int max = m_bRecycled && axis == (Horizontal() ? 0 : 1)
+            ? std::max(MaxOffset(axis) - ScrollPosition(axis) + offset, 0)
+            : MaxOffset(axis);
         const int pitch = axis == 0 ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
         if (offset > max) {
             target[axis] = max;

@@ -21,8 +21,8 @@ enum : DWORD {
     IXLS_PAGED = 0x2,
     IXLS_WRAP = 0x4,
     IXLS_HIDEOUTSIDE = 0x8, // items outside the visible area are marked (flag 0x100)
-    IXLS_KEEPINVIEW = 0x10,  // layout and count changes keep the current (else selected) item in view
-    IXLS_OWNINPUT = 0x40,    // the list takes every pointer input itself
+    IXLS_KEEPINVIEW = 0x10, // layout and count changes keep the current (else selected) item in view
+    IXLS_OWNINPUT = 0x40,   // the list takes every pointer input itself
     IXLS_MOVEPIXELS = 0x200,
     IXLS_POLL = 0x400,
     IXLS_INDEXED = 0x800, // rebind on attach; presses and releases report data indices

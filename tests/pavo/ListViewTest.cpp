@@ -22,8 +22,7 @@ constexpr int kListId = 300;
 // index N.
 class RowList : public IxDataListView {
 public:
-    RowList(DWORD style, int elements, int rows = 6)
-        : IxDataListView(rows, 1, 0, 0, style, 0, 0, 0, 0, 1000, 20, 20)
+    RowList(DWORD style, int elements, int rows = 6) : IxDataListView(rows, 1, 0, 0, style, 0, 0, 0, 0, 1000, 20, 20)
     {
         m_nId = kListId;
         SetRectNow(RECT{50, 20, 750, 20 + 70 * rows});
@@ -31,8 +30,9 @@ public:
             auto* row = new IxItemButton(1, 1);
             row->SetRectNow(RECT{0, 0, 700, 70});
             row->SetFlags(IXF_VCENTER, 0);
-            row->SetProperty(IXP_BUTTONBACKGROUND, reinterpret_cast<LPARAM>(new IxImageRef(
-                                                       new IxColorImage(RGB(40 + 10 * (i % 2), 50, 70), 700, 70), nullptr)));
+            row->SetProperty(IXP_BUTTONBACKGROUND,
+                             reinterpret_cast<LPARAM>(
+                                 new IxImageRef(new IxColorImage(RGB(40 + 10 * (i % 2), 50, 70), 700, 70), nullptr)));
             RECT text{24, 0, 660, 70};
             row->SetProperty(IXP_TEXTRECT, reinterpret_cast<LPARAM>(&text));
             row->SetProperty(IXP_FONT, 0);
@@ -43,7 +43,10 @@ public:
     void BindItem(IxElement* element, int index) override
     {
         bound.push_back(index);
-        IxString text(index < 0 ? u"" : (u"항목 " + std::u16string(1, u'0' + index / 10) + std::u16string(1, u'0' + index % 10)).c_str());
+        IxString text(
+            index < 0
+                ? u""
+                : (u"항목 " + std::u16string(1, u'0' + index / 10) + std::u16string(1, u'0' + index % 10)).c_str());
         element->SetProperty(IXP_TEXTLATER, reinterpret_cast<LPARAM>(&text));
         element->Show(index >= 0, FALSE);
     }
@@ -112,9 +115,14 @@ TEST_F(ListViewTest, CurrentItemStepsWrapOrStopAndStayInView)
         DWORD style;
         int from, value, expected, top;
     } cases[] = {
-        {0x254, 19, IXLI_NEXT, 0, 0},     {0x250, 19, IXLI_NEXT, 19, 14},  {0x254, 0, IXLI_PREVIOUS, 19, 14},
-        {0x250, -1, IXLI_NEXT, -1, 0},    {0x250, -1, IXLI_PREVIOUS, -1, 0}, {0x250, 3, 9, 9, 4},
-        {0x252, 3, 13, 13, 12},           {0x250, 3, 20, -1, 0},
+        {0x254, 19, IXLI_NEXT, 0, 0},
+        {0x250, 19, IXLI_NEXT, 19, 14},
+        {0x254, 0, IXLI_PREVIOUS, 19, 14},
+        {0x250, -1, IXLI_NEXT, -1, 0},
+        {0x250, -1, IXLI_PREVIOUS, -1, 0},
+        {0x250, 3, 9, 9, 4},
+        {0x252, 3, 13, 13, 12},
+        {0x250, 3, 20, -1, 0},
     };
     for (const Case& c : cases) {
         RowList* list = ShowList(c.style, 20);
