@@ -242,6 +242,7 @@ void IxListView::Relayout(BOOL repaint)
         const int pitch = Horizontal() ? m_nItemWidth + m_nColumnGap : m_nItemHeight + m_nRowGap;
         m_nVisible = CeilDiv(along, pitch) * (Horizontal() ? m_nRows : m_nColumns);
     }
+    MarkOutside();
 }
 
 bool IxListView::IsSelected(int index) const
@@ -261,6 +262,29 @@ void IxListView::UpdateItemStates(IxElement* element, int index)
         return;
     element->SetSelected(index >= 0 && IsSelected(index), 0);
     element->SetCurrent(index >= 0 && index == m_nCurrent, 0);
+}
+
+void IxListView::MarkOutside()
+{
+    if (!(m_dwStyle & IXLS_HIDEOUTSIDE))
+        return;
+    const RECT area = GetContentRect();
+    const RECT visible{area.left + m_nScrollX, area.top + m_nScrollY, area.left + m_nScrollX + ViewportWidth(),
+                       area.top + m_nScrollY + ViewportHeight()};
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext) {
+        IxElement* element = FromNode(node);
+        RECT rc;
+        element->GetRect(&rc);
+        element->SetUnmarked(platform::RectsOverlap(rc, visible), FALSE);
+    }
+}
+
+void IxListView::Scrolled(BOOL repaint)
+{
+    MarkOutside();
+    if (repaint)
+        Redraw();
+    SendScrollNotice();
 }
 
 void IxListView::Rebind()
@@ -517,9 +541,7 @@ int IxListView::ScrollTo(int x, int y, BOOL, BOOL repaint)
         return 0;
     m_nScrollX = nx;
     m_nScrollY = ny;
-    if (repaint)
-        Redraw();
-    SendScrollNotice();
+    Scrolled(repaint);
     return 1;
 }
 
@@ -568,8 +590,7 @@ int IxListView::ScrollByDelta(int dx, int dy)
     }
     if (m_nScrollX == oldX && m_nScrollY == oldY && m_nTop == oldTop)
         return 0;
-    Redraw();
-    SendScrollNotice();
+    Scrolled(TRUE);
     return 1;
 }
 
@@ -599,8 +620,7 @@ int IxListView::Settle(int dx, int dy)
         return 0;
     m_nScrollX = target[0];
     m_nScrollY = target[1];
-    Redraw();
-    SendScrollNotice();
+    Scrolled(TRUE);
     return 1;
 }
 

@@ -145,6 +145,10 @@ protected:
     BOOL MoveTop(int lines);
     bool IsSelected(int index) const;
     void UpdateItemStates(IxElement* element, int index);
+    // Style IXLS_HIDEOUTSIDE: marks the items outside the visible area.
+    void MarkOutside();
+    // After the offsets changed: hidden items, repaint and the notice.
+    void Scrolled(BOOL repaint);
     void ClickAt(POINT point);
 
     DWORD m_dwStyle;

@@ -190,7 +190,7 @@ TEST_F(ListViewTest, SelectionSingleOrMultiple)
 // scrolls by pixels.
 class Grid : public IxListView {
 public:
-    Grid() : IxListView(3, 3, 12, 10, 0x0, 12, 2, 12, 2, 1000, 20, 20)
+    Grid() : IxListView(3, 3, 12, 10, IXLS_HIDEOUTSIDE, 12, 2, 12, 2, 1000, 20, 20)
     {
         SetRectNow(RECT{0, 0, 648, 214});
         for (int i = 0; i < 30; ++i) {
@@ -210,6 +210,10 @@ TEST_F(ListViewTest, PixelScrollingStepsSettlesAndResets)
     EXPECT_EQ(grid->MaxOffset(1), 490);
     EXPECT_EQ(grid->ScrollByLines(1, 2, FALSE, FALSE, TRUE), 1);
     EXPECT_EQ(grid->GetScrollOffset().y, 140);
+    // Rows 2 to 4 are in view, the others marked.
+    int position = 0;
+    for (IxListNode* node = grid->Children().Head(); node; node = node->m_pNext, ++position)
+        EXPECT_EQ(IxElement::FromNode(node)->HasFlag(IXF_MARKED), position / 3 < 2 || position / 3 > 4) << position;
     // {offset, direction, settled}
     const int cases[][3] = {{30, 0, 0}, {40, 0, 70}, {40, 1, 0}, {100, -1, 140}, {-20, 0, 0}, {900, 0, 490}};
     for (const auto& c : cases) {
