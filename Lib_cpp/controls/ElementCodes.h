@@ -107,6 +107,13 @@ enum : int {
     IXP_TEXTLATER = 22,
     IXP_TEXTRECORDNOW = 28, // a text record {text, value, marker}
     IXP_TEXTRECORDLATER = 29,
+    IXP_CANCELGESTURE = 58, // a press wrapper drops the press it follows
+};
+
+// Queries (Query).
+enum : int {
+    IXQ_WINDOW = 2,   // the platform window of a child-window view
+    IXQ_STRINGS = 11, // out: an IxStringArray* that gets shared copies of the element's strings
 };
 
 // Search kinds of FindElement.
