@@ -264,9 +264,17 @@ int IxPressWrapper::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxEl
         return 0;
     const auto* record = reinterpret_cast<const IxNoticeRecord*>(data);
     int code = IxActionKind(record->dwWord);
+    if (code == AEV_CLICK) {
+        // The kernel hands a release that did not move as a tap, on which a
+        // pressable element only clicks: a click while the press is followed
+        // and the content no longer pressed ends the press inside. (A click
+        // on press comes while the content is still pressed.)
+        if (m_bTracking && !(m_pContent && m_pContent->HasFlag(IXF_PRESSED)))
+            OnPressNotice(AEV_RELEASEDINSIDE);
+        return 1;
+    }
     IxElementWatch self(this);
-    if (code != AEV_CLICK)
-        Repost(record);
+    Repost(record);
     if (self.Alive())
         OnPressNotice(code);
     return 1;
