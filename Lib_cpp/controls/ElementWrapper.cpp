@@ -1,13 +1,13 @@
 #include "Lib_cpp/controls/ElementWrapper.h"
 
-#include "Lib_cpp/kernel/Kernel.h"
 #include "Lib_cpp/core/Draw.h"
+#include "Lib_cpp/kernel/Kernel.h"
 
 namespace {
 
 // State bits the wrapper and its content share.
-constexpr DWORD kMirroredFlags =
-    IXF_SELECTED | IXF_CURRENT | IXF_PRESSED | IXF_MARKED | IXF_HIDDEN | IXF_DISABLED | IXF_NOINPUT;
+constexpr DWORD kMirroredFlags
+    = IXF_SELECTED | IXF_CURRENT | IXF_PRESSED | IXF_MARKED | IXF_HIDDEN | IXF_DISABLED | IXF_NOINPUT;
 
 } // namespace
 
@@ -178,8 +178,7 @@ void IxElementWrapper::SetState(int state, LPARAM param)
     }
 }
 
-IxElement* IxElementWrapper::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from,
-                                         IxElement* stop)
+IxElement* IxElementWrapper::FindElement(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
 {
     if (kind == IXFIND_ID && m_nId == id) {
         if (!out)
@@ -193,8 +192,7 @@ IxElement* IxElementWrapper::FindElement(int kind, int id, IxArray<IxElement*>* 
     return nullptr;
 }
 
-IxElement* IxElementWrapper::SearchOwned(int kind, int id, IxArray<IxElement*>* out, IxElement* from,
-                                         IxElement* stop)
+IxElement* IxElementWrapper::SearchOwned(int kind, int id, IxArray<IxElement*>* out, IxElement* from, IxElement* stop)
 {
     if (!m_pContent || m_pContent == from)
         return nullptr;

@@ -12,8 +12,8 @@ constexpr DWORD kNoKeys = IXF_MARKED | IXF_DISABLED | IXF_NOINPUT;
 
 IxKeyPressWrapper::IxKeyPressWrapper(int firstCode, int secondCode, int holdDelay, int repeatInterval,
                                      int doublePressWindow)
-    : IxPressWrapper(nullptr, holdDelay, 0, repeatInterval, doublePressWindow, nullptr, 1, 1),
-      m_nFirstCode(firstCode), m_nSecondCode(secondCode)
+    : IxPressWrapper(nullptr, holdDelay, 0, repeatInterval, doublePressWindow, nullptr, 1, 1), m_nFirstCode(firstCode),
+      m_nSecondCode(secondCode)
 {
 }
 

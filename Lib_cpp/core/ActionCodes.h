@@ -37,7 +37,8 @@ enum : int {
     AEV_STEPFORWARD = 4122, // one step forward
     AEV_STEPSTOP = 4123,    // the series was stopped
     AEV_STEPTIMEOUT = 4124, // the series ended by time-out
-    AEV_REPEAT = 4127,           // a repeated press
+
+    AEV_REPEAT = 4127, // a repeated press
     AEV_ATTACH = 4128,
     AEV_DETACH = 4129,
     AEV_PRESSED = 4130,        // pressed (press tracking starts)

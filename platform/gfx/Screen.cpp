@@ -154,17 +154,20 @@ bool Screen::SetVideoPlane(int plane, const RECT& area, const std::uint16_t* pix
     }
     VideoPlane made{plane, area, std::vector<std::uint16_t>(static_cast<std::size_t>(width) * height)};
     for (LONG y = 0; y < height; ++y)
-        std::copy(pixels + static_cast<std::ptrdiff_t>(y) * stride, pixels + static_cast<std::ptrdiff_t>(y) * stride + width,
+        std::copy(pixels + static_cast<std::ptrdiff_t>(y) * stride,
+                  pixels + static_cast<std::ptrdiff_t>(y) * stride + width,
                   made.pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
     RECT old{0, 0, 0, 0};
     {
         auto lock = Lock();
-        auto it = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
+        auto it
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
         if (it != m_planes.end()) {
             old = it->area;
             m_planes.erase(it);
         }
-        auto pos = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number > plane; });
+        auto pos
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number > plane; });
         m_planes.insert(pos, std::move(made));
     }
     Present(old);
@@ -177,7 +180,8 @@ void Screen::RemoveVideoPlane(int plane)
     RECT old{0, 0, 0, 0};
     {
         auto lock = Lock();
-        auto it = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
+        auto it
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
         if (it == m_planes.end())
             return;
         old = it->area;
