@@ -170,8 +170,11 @@ void IxChildWindowView::DestroyOwnWindow()
     if (!window)
         return;
     m_pWindow = nullptr;
+    // The view may go from inside a handler of its own window (a press that
+    // hides it): the object outlives that handler.
+    window->ForgetView();
     window->Destroy();
-    delete window;
+    window->DeleteWhenIdle();
 }
 
 LRESULT IxChildWindowView::OnEvent(int code, LPARAM param)

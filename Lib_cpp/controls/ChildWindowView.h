@@ -22,6 +22,8 @@ class IxChildWindow : public IxWindow {
 public:
     explicit IxChildWindow(IxChildWindowView* view) : m_pView(view) {}
     IxChildWindowView* GetView() const { return m_pView; }
+    // The view is gone: the window's messages go nowhere from now on.
+    void ForgetView() { m_pView = nullptr; }
 
 protected:
     LRESULT OnPaintMessage(WPARAM, LPARAM);
