@@ -203,8 +203,8 @@ TEST_F(ChildWindowViewTest, OnlyAClickActivationRestacksTheLayersWindows)
     auto* view = Push(MakeView(new IxChildWindowView, 500, RECT{100, 50, 400, 250}));
     HWND child = view->GetChildWindow();
     // Another topmost window comes in front of it.
-    HWND other = CreateWindowExW(WS_EX_TOPMOST, kClass, u"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 480, nullptr,
-                                 nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExW(WS_EX_TOPMOST, kClass, u"", WS_POPUP | WS_VISIBLE, 0, 0, 800, 480, nullptr, nullptr,
+                                 nullptr, nullptr);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(WindowFromPoint(POINT{150, 100}), other);
     SendMessageW(child, WM_ACTIVATE, WA_ACTIVE, 0);

@@ -126,7 +126,8 @@ TEST_F(Activation, WhatAWindowUncoversIsPaintedAgain)
         {"hidden", [](HWND h) { ShowWindow(h, SW_HIDE); }, RECT{100, 100, 300, 200}},
         {"destroyed", [](HWND h) { DestroyWindow(h); }, RECT{100, 100, 300, 200}},
         {"moved", [](HWND h) { MoveWindow(h, 400, 100, 200, 100, TRUE); }, RECT{100, 100, 300, 200}},
-        {"hidden by SetWindowPos", [](HWND h) { SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW); },
+        {"hidden by SetWindowPos",
+         [](HWND h) { SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_HIDEWINDOW); },
          RECT{100, 100, 300, 200}},
     };
     for (const Case& c : cases) {
