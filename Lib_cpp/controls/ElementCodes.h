@@ -111,6 +111,13 @@ enum : int {
     IXP_TEXTCHARSLATER = 24,
     IXP_TEXTRECORDNOW = 28, // a text record {text, value, marker}
     IXP_TEXTRECORDLATER = 29,
+    IXP_CANCELGESTURE = 58, // a press wrapper drops the press it follows
+};
+
+// Queries (Query).
+enum : int {
+    IXQ_WINDOW = 2,   // the platform window of a child-window view
+    IXQ_STRINGS = 11, // out: an IxStringArray* that gets shared copies of the element's strings
 };
 
 // Properties of the drawn elements, the labels, the slider bar and the state

@@ -13,7 +13,7 @@ enum : int {
     AEV_CLICK = AEV_DEFAULT, // an element was clicked
     AEV_RELEASE = 4097,      // a key released
     AEV_FAILED = 4098,
-    AEV_ABORT = 4099, // stopped before the end
+    AEV_ABORT = 4099, // stopped before the end; a press wrapper's gesture cancelled
     AEV_BEGIN = 4100,
     AEV_COMPLETE = 4102,
     AEV_OWNEVENT = 4103,         // an element's own event or input code, reported by a current item
@@ -32,7 +32,14 @@ enum : int {
     AEV_HOLDREPEAT = 4115,       // a repeat tick while held
     AEV_LONGRELEASE = 4116,      // released after the hold delay
     AEV_LONGEND = 4117,          // the long-press sequence ended
-    AEV_REPEAT = 4127,           // a repeated press
+    // The stepping mode of a key-bound press wrapper (value 0).
+    AEV_STEPBEGIN = 4120,   // a series of steps begins
+    AEV_STEPBACK = 4121,    // one step back
+    AEV_STEPFORWARD = 4122, // one step forward
+    AEV_STEPSTOP = 4123,    // the series was stopped
+    AEV_STEPTIMEOUT = 4124, // the series ended by time-out
+
+    AEV_REPEAT = 4127, // a repeated press
     AEV_ATTACH = 4128,
     AEV_DETACH = 4129,
     AEV_PRESSED = 4130,        // pressed (press tracking starts)

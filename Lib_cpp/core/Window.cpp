@@ -88,6 +88,14 @@ BOOL IxWindow::Destroy()
     return DestroyWindow(hwnd);
 }
 
+void IxWindow::DeleteWhenIdle()
+{
+    if (m_nDispatchDepth > 0)
+        m_bDeletePending = true;
+    else
+        delete this;
+}
+
 LRESULT IxWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;

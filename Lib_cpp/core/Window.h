@@ -163,6 +163,10 @@ public:
     // The application's main window is destroyed when the handler that asks
     // for it has returned; any other window is detached and destroyed now.
     BOOL Destroy();
+    // Deletes the object now, or, while one of its handlers runs, once the
+    // outermost one has returned (a window destroyed from inside its own
+    // handler).
+    void DeleteWhenIdle();
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     bool DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 

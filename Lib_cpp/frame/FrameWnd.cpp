@@ -43,10 +43,12 @@ IxFrameWnd::~IxFrameWnd()
     delete m_pKernelFrame;
 }
 
-void IxFrameWnd::Paint(int, HDC dc, const RECT* rect)
+void IxFrameWnd::Paint(int mode, HDC dc, const RECT* rect)
 {
+    // A non-zero mode (the window of a child-window view) paints only the
+    // top layers.
     if (m_pKernelFrame)
-        m_pKernelFrame->OnPaint(dc, rect, FALSE, FALSE);
+        m_pKernelFrame->OnPaint(dc, rect, mode != 0, FALSE);
 }
 
 BOOL IxFrameWnd::InvokeSoftKey(WCHAR ch, IxTextInput* first, IxTextInput*)

@@ -528,6 +528,12 @@ int ReleaseDC(HWND, HDC dc)
     return DestroyDc(dc, true) ? 1 : 0;
 }
 
+HWND WindowFromDC(HDC dc)
+{
+    auto state = LookupDc(dc);
+    return state && !state->isMemory ? state->hwnd : nullptr;
+}
+
 HDC CreateCompatibleDC(HDC)
 {
     auto dc = NewDc();

@@ -239,6 +239,8 @@ struct TEXTMETRICW {
 HDC GetDC(HWND hwnd); // null: the whole screen
 int ReleaseDC(HWND hwnd, HDC dc);
 HDC CreateCompatibleDC(HDC dc);
+// The window whose DC this is; null for a memory DC or the screen's.
+HWND WindowFromDC(HDC dc);
 BOOL DeleteDC(HDC dc);
 int GetDeviceCaps(HDC dc, int index);
 int ExtEscape(HDC dc, int code, int inSize, LPCSTR in, int outSize, LPSTR out);

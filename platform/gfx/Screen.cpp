@@ -69,7 +69,7 @@ std::uint16_t Screen::Pixel(int x, int y) const
     if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight)
         return 0;
     auto lock = Lock();
-    std::uint16_t p = m_pixels[static_cast<std::size_t>(y) * kScreenWidth + x];
+    std::uint16_t p = Composed(x, y, m_pixels[static_cast<std::size_t>(y) * kScreenWidth + x]);
     for (const RECT& r : m_inverted)
         if (RectContains(r, POINT{x, y}))
             p = static_cast<std::uint16_t>(~p);
@@ -112,8 +112,13 @@ void Screen::CopyShown(const RECT& area, std::uint16_t* out, int outStride) cons
     auto lock = Lock();
     for (LONG y = a.top; y < a.bottom; ++y) {
         const std::uint16_t* in = m_pixels.data() + static_cast<std::size_t>(y) * kScreenWidth;
-        std::copy(in + a.left, in + a.right,
-                  out + static_cast<std::ptrdiff_t>(y - area.top) * outStride + (a.left - area.left));
+        std::uint16_t* row = out + static_cast<std::ptrdiff_t>(y - area.top) * outStride - area.left;
+        std::copy(in + a.left, in + a.right, row + a.left);
+        if (m_planes.empty())
+            continue;
+        for (LONG x = a.left; x < a.right; ++x)
+            if (row[x] == kColorKey565)
+                row[x] = Composed(static_cast<int>(x), static_cast<int>(y), row[x]);
     }
     for (const RECT& r : m_inverted) {
         const RECT i{std::max(r.left, a.left), std::max(r.top, a.top), std::min(r.right, a.right),
@@ -124,6 +129,65 @@ void Screen::CopyShown(const RECT& area, std::uint16_t* out, int outStride) cons
                 row[x - area.left] = static_cast<std::uint16_t>(~row[x - area.left]);
         }
     }
+}
+
+std::uint16_t Screen::Composed(int x, int y, std::uint16_t drawn) const
+{
+    if (drawn != kColorKey565)
+        return drawn;
+    for (auto it = m_planes.rbegin(); it != m_planes.rend(); ++it) {
+        const RECT& r = it->area;
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return it->pixels[static_cast<std::size_t>(y - r.top) * static_cast<std::size_t>(r.right - r.left)
+                              + static_cast<std::size_t>(x - r.left)];
+    }
+    return drawn;
+}
+
+bool Screen::SetVideoPlane(int plane, const RECT& area, const std::uint16_t* pixels, int stride)
+{
+    const LONG width = area.right - area.left;
+    const LONG height = area.bottom - area.top;
+    if (width <= 0 || height <= 0 || !pixels || stride < width) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    VideoPlane made{plane, area, std::vector<std::uint16_t>(static_cast<std::size_t>(width) * height)};
+    for (LONG y = 0; y < height; ++y)
+        std::copy(pixels + static_cast<std::ptrdiff_t>(y) * stride,
+                  pixels + static_cast<std::ptrdiff_t>(y) * stride + width,
+                  made.pixels.begin() + static_cast<std::ptrdiff_t>(y) * width);
+    RECT old{0, 0, 0, 0};
+    {
+        auto lock = Lock();
+        auto it
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
+        if (it != m_planes.end()) {
+            old = it->area;
+            m_planes.erase(it);
+        }
+        auto pos
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number > plane; });
+        m_planes.insert(pos, std::move(made));
+    }
+    Present(old);
+    Present(area);
+    return true;
+}
+
+void Screen::RemoveVideoPlane(int plane)
+{
+    RECT old{0, 0, 0, 0};
+    {
+        auto lock = Lock();
+        auto it
+            = std::find_if(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
+        if (it == m_planes.end())
+            return;
+        old = it->area;
+        m_planes.erase(it);
+    }
+    Present(old);
 }
 
 void Screen::Fill(std::uint16_t rgb565)

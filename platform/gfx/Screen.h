@@ -20,6 +20,10 @@ namespace platform {
 inline constexpr int kScreenWidth = 800;
 inline constexpr int kScreenHeight = 480;
 
+// The colour key, COLORREF 0xF800F8 (magenta) as RGB565: where the windows
+// drew it, the video plane beneath them shows through.
+inline constexpr std::uint16_t kColorKey565 = 0xF81F;
+
 // One touch or key event. Touch positions are screen pixels.
 struct InputEvent {
     enum class Kind { TouchDown, TouchMove, TouchUp, KeyDown, KeyUp, Quit };
@@ -73,6 +77,16 @@ public:
     // (x, y) goes to out[(y - area.top) * outStride + (x - area.left)].
     void CopyShown(const RECT& area, std::uint16_t* out, int outStride) const;
 
+    // Video planes: pictures that the screen shows beneath the windows,
+    // through the pixels where the windows drew the colour key; elsewhere
+    // they are covered. A plane with a higher number lies above the lower
+    // ones. SetVideoPlane places the plane (screen coordinates) with a copy
+    // of its pixels (stride in pixels); a plane of the same number is
+    // replaced. False for an empty area, null pixels or a stride below the
+    // width.
+    bool SetVideoPlane(int plane, const RECT& area, const std::uint16_t* pixels, int stride);
+    void RemoveVideoPlane(int plane);
+
     // Hands the changed rectangle (clipped to the screen) to the backend.
     void Present(const RECT& dirty);
 
@@ -95,6 +109,15 @@ private:
     mutable std::recursive_mutex m_mutex;
     std::vector<std::uint16_t> m_pixels;
     std::vector<RECT> m_inverted;
+    struct VideoPlane {
+        int number;
+        RECT area;
+        std::vector<std::uint16_t> pixels; // area's width per row
+    };
+    std::vector<VideoPlane> m_planes; // lowest number first
+    // The pixel as composed: the colour key lets the top plane under (x, y)
+    // show. Caller holds the lock.
+    std::uint16_t Composed(int x, int y, std::uint16_t drawn) const;
     std::unique_ptr<ScreenBackend> m_backend;
 
     std::mutex m_inputMutex;

@@ -47,9 +47,22 @@ HWND KeyTargetLocked()
     if (Find(Sys().foreground))
         return Sys().foreground;
     for (HWND hwnd : Sys().topLevel)
-        if (const Window* w = Find(hwnd); w && VisibleLocked(w))
+        if (const Window* w = Find(hwnd); w && VisibleLocked(w) && !(w->exStyle & WS_EX_NOACTIVATE))
             return hwnd;
     return nullptr;
+}
+
+// The top-level window that a press on hwnd activates, or null when it
+// activates none (a window that takes no activation, or the foreground
+// window already). Caller holds Sys().lock.
+HWND ClickActivatedLocked(HWND hwnd)
+{
+    const Window* w = Find(hwnd);
+    while (w && (w->style & WS_CHILD) && w->parent)
+        w = Find(w->parent);
+    if (!w || (w->exStyle & WS_EX_NOACTIVATE) || (w->style & WS_DISABLED) || w->handle == Sys().foreground)
+        return nullptr;
+    return w->handle;
 }
 
 HWND CaptureLocked()
@@ -90,6 +103,8 @@ bool DeliverPointer(int kind, int x, int y)
     HWND target;
     LPARAM position;
     std::shared_ptr<MessageQueue> q;
+    HWND activated = nullptr;
+    HWND deactivated = nullptr;
     {
         std::lock_guard<std::recursive_mutex> lock(Sys().lock);
         InputState& in = Input();
@@ -97,6 +112,10 @@ bool DeliverPointer(int kind, int x, int y)
         if (kind == kPointerDown) {
             message = WM_LBUTTONDOWN;
             target = CaptureLocked() ? CaptureLocked() : WindowFromPointLocked(point);
+            if (!CaptureLocked() && target) {
+                activated = ClickActivatedLocked(target);
+                deactivated = activated && Find(Sys().foreground) ? Sys().foreground : nullptr;
+            }
             in.pressed = true;
             in.pressWindow = target;
         } else if (kind == kPointerMove || kind == kPointerUp) {
@@ -121,6 +140,13 @@ bool DeliverPointer(int kind, int x, int y)
         const POINT origin = ClientOrigin(w);
         position = MAKELPARAM(Half(x - origin.x), Half(y - origin.y));
         q = w->queue;
+    }
+    if (activated) {
+        SetForegroundWindow(activated);
+        if (auto old = deactivated ? QueueOf(deactivated) : nullptr)
+            PostTo(old, deactivated, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(activated));
+        if (auto now = QueueOf(activated))
+            PostTo(now, activated, WM_ACTIVATE, WA_CLICKACTIVE, reinterpret_cast<LPARAM>(deactivated));
     }
     PostTo(q, target, message, keys, position);
     return true;

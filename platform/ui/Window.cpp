@@ -24,6 +24,19 @@ void CollectShownTree(const Window* w, std::vector<HWND>* out)
             CollectShownTree(c, out);
 }
 
+// Paints again what a window uncovered (screen coordinates) when it went
+// away, hid or moved.
+void Expose(const RECT& area)
+{
+    std::vector<std::pair<HWND, RECT>> repaint;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+        repaint = ExposedLocked(area);
+    }
+    for (const auto& [h, r] : repaint)
+        Invalidate(h, &r);
+}
+
 } // namespace
 } // namespace platform::wm
 
@@ -153,11 +166,15 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
 BOOL DestroyWindow(HWND hwnd)
 {
     std::vector<HWND> children;
+    bool shown;
+    RECT area;
     {
         std::lock_guard<std::recursive_mutex> lock(Sys().lock);
         Window* w = FindOrFail(hwnd);
         if (!w || w->destroying)
             return FALSE;
+        shown = VisibleLocked(w);
+        area = ScreenRectLocked(w);
         w->destroying = true;
         children = w->children;
     }
@@ -166,6 +183,8 @@ BOOL DestroyWindow(HWND hwnd)
         DestroyWindow(child);
     CallProc(hwnd, WM_NCDESTROY, 0, 0);
     RemoveWindow(hwnd);
+    if (shown)
+        Expose(area);
     return TRUE;
 }
 
@@ -191,12 +210,16 @@ BOOL ShowWindow(HWND hwnd, int command)
 {
     bool wasVisible;
     bool show = command != SW_HIDE;
+    bool wasShown;
+    RECT area;
     {
         std::lock_guard<std::recursive_mutex> lock(Sys().lock);
         Window* w = FindOrFail(hwnd);
         if (!w)
             return FALSE;
         wasVisible = (w->style & WS_VISIBLE) != 0;
+        wasShown = VisibleLocked(w);
+        area = ScreenRectLocked(w);
         if (show)
             w->style |= WS_VISIBLE;
         else
@@ -215,8 +238,11 @@ BOOL ShowWindow(HWND hwnd, int command)
         }
         for (HWND h : shown)
             Invalidate(h, nullptr);
-    } else if (auto q = QueueOf(hwnd)) {
-        RemovePaint(q, hwnd);
+    } else {
+        if (auto q = QueueOf(hwnd))
+            RemovePaint(q, hwnd);
+        if (wasShown)
+            Expose(area);
     }
     ShowCaretsOnScreen();
     return wasVisible ? TRUE : FALSE;
@@ -270,6 +296,8 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect)
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 {
     bool resized, moved;
+    bool wasShown;
+    RECT oldArea;
     {
         std::lock_guard<std::recursive_mutex> lock(Sys().lock);
         Window* w = FindOrFail(hwnd);
@@ -279,8 +307,12 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
         resized = (r.right - r.left) != (w->rect.right - w->rect.left)
             || (r.bottom - r.top) != (w->rect.bottom - w->rect.top);
         moved = r.left != w->rect.left || r.top != w->rect.top;
+        wasShown = VisibleLocked(w) && (moved || resized);
+        oldArea = ScreenRectLocked(w);
         w->rect = r;
     }
+    if (wasShown)
+        Expose(oldArea);
     if (moved)
         CallProc(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
     if (resized)
@@ -370,6 +402,18 @@ int GetWindowTextW(HWND hwnd, LPWSTR buffer, int capacity)
         return 0;
     std::size_t n = std::min(w->title.size(), static_cast<std::size_t>(capacity - 1));
     w->title.copy(buffer, n);
+    buffer[n] = 0;
+    return static_cast<int>(n);
+}
+
+int GetClassNameW(HWND hwnd, LPWSTR buffer, int capacity)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    Window* w = FindOrFail(hwnd);
+    if (!w || !buffer || capacity <= 0)
+        return 0;
+    std::size_t n = std::min(w->cls->name.size(), static_cast<std::size_t>(capacity - 1));
+    w->cls->name.copy(buffer, n);
     buffer[n] = 0;
     return static_cast<int>(n);
 }

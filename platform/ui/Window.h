@@ -69,6 +69,9 @@ inline constexpr DWORD WS_DISABLED = 0x08000000;
 inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
 inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
 inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+// A top-level window that a click does not activate (it never becomes the
+// foreground window).
+inline constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 inline constexpr UINT CS_DBLCLKS = 0x0008;
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 
@@ -107,6 +110,13 @@ inline constexpr UINT SWP_NOZORDER = 0x0004;
 inline constexpr UINT SWP_NOACTIVATE = 0x0010;
 inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
 inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline constexpr UINT SWP_NOOWNERZORDER = 0x0200; // owned windows keep their place (there is no owner band)
+
+// WM_ACTIVATE: the low half of wParam says how the window was activated
+// (or that it lost the activation); lParam is the other window.
+inline constexpr WORD WA_INACTIVE = 0;
+inline constexpr WORD WA_ACTIVE = 1;
+inline constexpr WORD WA_CLICKACTIVE = 2;
 
 // ScrollWindowEx flags.
 inline constexpr UINT SW_INVALIDATE = 0x0002;
@@ -218,6 +228,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 LONG_PTR GetWindowLongW(HWND hwnd, int index);
 LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
 int GetWindowTextW(HWND hwnd, LPWSTR buffer, int capacity);
+// The name of the window's class, cut to capacity - 1 characters; 0 when
+// the handle is not a window.
+int GetClassNameW(HWND hwnd, LPWSTR buffer, int capacity);
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -362,7 +375,11 @@ inline constexpr int kPointerUp = 2;
 // client coordinates as signed 16-bit halves of lParam. It goes to the
 // capturing window when there is one, else to the window the press went to
 // (which keeps the pointer when it leaves, as on a touch screen), else to the
-// window under the point. False when no window took it.
+// window under the point. A press on a top-level window that is not the
+// foreground window and may be activated (no WS_EX_NOACTIVATE) makes it the
+// foreground window, in front of its band: WM_ACTIVATE (WA_INACTIVE) is
+// posted to the old foreground window and WM_ACTIVATE (WA_CLICKACTIVE) to
+// the new one, before the press. False when no window took it.
 bool DeliverPointer(int kind, int x, int y);
 // Posts a key's WM_KEYDOWN / WM_KEYUP to the foreground window (else the
 // front-most visible top-level window), and after a press WM_CHAR for ch when

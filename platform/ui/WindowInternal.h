@@ -190,6 +190,13 @@ void RemoveWindow(HWND hwnd);
 // Puts w at the front of its band of the top-level windows (the topmost
 // ones, or the others), or at the very back. Caller holds Sys().lock.
 void InsertTopLevelLocked(Window* w, bool front);
+// The window's rectangle in screen coordinates. Caller holds Sys().lock.
+RECT ScreenRectLocked(const Window* w);
+// What shows of the visible windows (and their shown descendants) inside
+// the screen rectangle, in each one's client coordinates: what must be
+// painted again when a window that covered it goes away, hides or moves.
+// Caller holds Sys().lock.
+std::vector<std::pair<HWND, RECT>> ExposedLocked(const RECT& screen);
 
 // ---- messages (MessageQueue.cpp, SendMessage.cpp) ----
 

@@ -76,6 +76,22 @@ void InsertTopLevelLocked(Window* w, bool front)
     order.insert(pos, w->handle);
 }
 
+RECT ScreenRectLocked(const Window* w)
+{
+    const POINT origin = ClientOrigin(w);
+    return RECT{origin.x, origin.y, origin.x + (w->rect.right - w->rect.left),
+                origin.y + (w->rect.bottom - w->rect.top)};
+}
+
+std::vector<std::pair<HWND, RECT>> ExposedLocked(const RECT& screen)
+{
+    std::vector<std::pair<HWND, RECT>> out;
+    for (HWND h : Sys().topLevel)
+        if (const Window* t = Find(h); t && VisibleLocked(t))
+            CollectRepaint(t, screen, &out);
+    return out;
+}
+
 } // namespace platform::wm
 
 using namespace platform;
@@ -190,7 +206,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (!(flags & SWP_NOACTIVATE)) {
         std::lock_guard<std::recursive_mutex> lock(Sys().lock);
         const Window* w = Find(hwnd);
-        if (w && !(w->style & WS_CHILD) && VisibleLocked(w))
+        if (w && !(w->style & WS_CHILD) && !(w->exStyle & WS_EX_NOACTIVATE) && VisibleLocked(w))
             Sys().foreground = hwnd;
     }
     ShowCaretsOnScreen();

@@ -94,10 +94,13 @@ TEST_F(Input, PressKeepsThePointerWhenItLeavesTheWindow)
     EXPECT_TRUE(platform::DeliverPointer(platform::kPointerMove, 50, 20)); // left of and above the top window
     EXPECT_TRUE(platform::DeliverPointer(platform::kPointerUp, 600, 400));
     std::vector<MSG> got = Drain();
-    ASSERT_EQ(got.size(), 3u);
-    ExpectMessage(got[0], child, WM_LBUTTONDOWN, MK_LBUTTON, 10, 10);
-    ExpectMessage(got[1], child, WM_MOUSEMOVE, MK_LBUTTON, -70, -60);
-    ExpectMessage(got[2], child, WM_LBUTTONUP, 0, 480, 320);
+    ASSERT_EQ(got.size(), 4u);
+    // The press activated the top window first.
+    EXPECT_EQ(got[0].hwnd, top);
+    EXPECT_EQ(got[0].message, WM_ACTIVATE);
+    ExpectMessage(got[1], child, WM_LBUTTONDOWN, MK_LBUTTON, 10, 10);
+    ExpectMessage(got[2], child, WM_MOUSEMOVE, MK_LBUTTON, -70, -60);
+    ExpectMessage(got[3], child, WM_LBUTTONUP, 0, 480, 320);
 
     // Untouched, the screen reports no movement; a press on no window goes
     // nowhere.
