@@ -742,7 +742,8 @@ protected:
                 return AbortedRead(0, event);
             if (maskChanged())
                 return TRUE;
-            pollfd fds[3] = {{m_fd, static_cast<short>(rx ? POLLIN : 0), 0}, {m_wake, POLLIN, 0}, {m_maskWake, POLLIN, 0}};
+            pollfd fds[3]
+                = {{m_fd, static_cast<short>(rx ? POLLIN : 0), 0}, {m_wake, POLLIN, 0}, {m_maskWake, POLLIN, 0}};
             const int ready = poll(fds, 3, -1);
             if (ready < 0 && errno != EINTR)
                 return Fail(errno);
