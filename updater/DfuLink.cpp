@@ -75,7 +75,7 @@ bool CDfuLink::Start(const BYTE* image, std::size_t size)
     m_mode = DfuLinkMode::H4;
     if (!image || !size)
         return Fail(DfuLinkError::DfuRefused);
-    return SendH4Request(DfuRequest::H4Vendor8);
+    return SendH4Request(DfuRequest::H4Vendor8) || Fail(DfuLinkError::H4Connection);
 }
 
 bool CDfuLink::Fail(DfuLinkError error)
