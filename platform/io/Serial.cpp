@@ -18,6 +18,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <linux/serial.h>
 #include <poll.h>
 #include <string>
@@ -225,6 +226,47 @@ public:
         m_timeouts = timeouts;
     }
 
+    DWORD Mask()
+    {
+        std::lock_guard guard(m_lock);
+        return m_mask;
+    }
+
+    // Sets the event mask and ends a comm-event wait that is under way.
+    void SetMask(DWORD mask)
+    {
+        {
+            std::lock_guard guard(m_lock);
+            m_mask = mask;
+            ++m_maskChanges;
+        }
+        WakeEventWaiters();
+    }
+
+    BOOL WaitEvent(DWORD* event)
+    {
+        DWORD mask;
+        std::uint64_t changes;
+        {
+            std::lock_guard guard(m_lock);
+            mask = m_mask;
+            changes = m_maskChanges;
+        }
+        if (!mask) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        *event = 0;
+        const auto maskChanged = [this, changes] {
+            std::lock_guard guard(m_lock);
+            return m_maskChanges != changes;
+        };
+        ++g_blockedReaders;
+        const BOOL ok = WaitForEvent(mask, event, maskChanged);
+        --g_blockedReaders;
+        return ok;
+    }
+
     virtual BOOL Purge(DWORD flags) = 0;
     virtual BOOL Setup(DWORD inQueue) = 0;
     virtual BOOL ClearErrors(DWORD* errors, COMSTAT* stat) = 0;
@@ -246,6 +288,10 @@ protected:
     virtual BOOL WriteBytes(const BYTE* data, DWORD size, std::uint64_t deadline, DWORD* written) = 0;
     // Puts the settings on the line; false with the last error set.
     virtual bool ApplyState(const DCB& dcb) = 0;
+    // Waits until an event of the mask is there (stored in *event), the mask
+    // changed (TRUE, no event) or the handle closed.
+    virtual BOOL WaitForEvent(DWORD mask, DWORD* event, const std::function<bool()>& maskChanged) = 0;
+    virtual void WakeEventWaiters() = 0;
 
 private:
     const int m_number;
@@ -254,6 +300,8 @@ private:
     std::mutex m_setLock;
     DCB m_dcb;
     COMMTIMEOUTS m_timeouts{};
+    DWORD m_mask = 0;
+    std::uint64_t m_maskChanges = 0;
 };
 
 // ---- ports bound to a simulated peer ----
@@ -391,6 +439,25 @@ protected:
         return true;
     }
 
+    BOOL WaitForEvent(DWORD mask, DWORD* event, const std::function<bool()>& maskChanged) override
+    {
+        SerialQueue& q = *m_queue;
+        std::unique_lock lock(q.lock);
+        const bool rx = mask & EV_RXCHAR;
+        q.arrived.wait(lock, [&] { return (rx && !q.bytes.empty()) || m_closed || maskChanged(); });
+        if (m_closed)
+            return AbortedRead(0, event);
+        if (rx && !q.bytes.empty() && !maskChanged())
+            *event = EV_RXCHAR;
+        return TRUE;
+    }
+
+    void WakeEventWaiters() override
+    {
+        std::lock_guard guard(m_queue->lock);
+        m_queue->arrived.notify_all();
+    }
+
 private:
     std::shared_ptr<SerialPeer> m_peer;
     std::shared_ptr<SerialQueue> m_queue;
@@ -516,7 +583,8 @@ DWORD CommErrorsBetween(const LineErrorCounts& before, const LineErrorCounts& no
 class HostSerialPort : public SerialPort {
 public:
     HostSerialPort(int number, DWORD access, int fd)
-        : SerialPort(number, access), m_fd(fd), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+        : SerialPort(number, access), m_fd(fd), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+          m_maskWake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     {
         // Errors from before the port was opened are not this handle's.
         ReadLineErrors(m_fd, &m_lineErrors);
@@ -526,6 +594,8 @@ public:
         close(m_fd);
         if (m_wake >= 0)
             close(m_wake);
+        if (m_maskWake >= 0)
+            close(m_maskWake);
     }
 
     BOOL Purge(DWORD flags) override
@@ -664,6 +734,45 @@ protected:
         return TRUE;
     }
 
+    BOOL WaitForEvent(DWORD mask, DWORD* event, const std::function<bool()>& maskChanged) override
+    {
+        const bool rx = mask & EV_RXCHAR;
+        for (;;) {
+            if (m_closed)
+                return AbortedRead(0, event);
+            if (maskChanged())
+                return TRUE;
+            pollfd fds[3]
+                = {{m_fd, static_cast<short>(rx ? POLLIN : 0), 0}, {m_wake, POLLIN, 0}, {m_maskWake, POLLIN, 0}};
+            const int ready = poll(fds, 3, -1);
+            if (ready < 0 && errno != EINTR)
+                return Fail(errno);
+            if (ready <= 0)
+                continue;
+            if (fds[2].revents & POLLIN) {
+                std::uint64_t count;
+                if (::read(m_maskWake, &count, sizeof count) < 0) {
+                    // Drained by another waiter: the loop checks the mask.
+                }
+                continue;
+            }
+            if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+                return Fail(EIO);
+            if (rx && (fds[0].revents & POLLIN)) {
+                *event = EV_RXCHAR;
+                return TRUE;
+            }
+        }
+    }
+
+    void WakeEventWaiters() override
+    {
+        const std::uint64_t one = 1;
+        if (m_maskWake >= 0 && ::write(m_maskWake, &one, sizeof one) < 0) {
+            // A full counter wakes the waiters too.
+        }
+    }
+
     BOOL WriteBytes(const BYTE* data, DWORD size, std::uint64_t deadline, DWORD* written) override
     {
         DWORD done = 0;
@@ -709,7 +818,8 @@ private:
     }
 
     const int m_fd;
-    const int m_wake; // eventfd that wakes a blocked read when the handle closes
+    const int m_wake;     // eventfd that wakes a blocked read when the handle closes
+    const int m_maskWake; // eventfd that wakes a comm-event wait when the mask changes
     std::mutex m_lineErrorsLock;
     LineErrorCounts m_lineErrors; // the driver's counts when the errors were last cleared
 };
@@ -920,6 +1030,32 @@ BOOL ClearCommError(HANDLE port, DWORD* errors, LPCOMSTAT stat)
 {
     auto object = PortOf(port);
     return object ? object->ClearErrors(errors, stat) : FALSE;
+}
+
+BOOL SetCommMask(HANDLE port, DWORD mask)
+{
+    auto object = PortOf(port);
+    if (!object)
+        return FALSE;
+    object->SetMask(mask);
+    return TRUE;
+}
+
+BOOL GetCommMask(HANDLE port, DWORD* mask)
+{
+    auto object = PortOf(port);
+    if (!object || NullArgument(mask))
+        return FALSE;
+    *mask = object->Mask();
+    return TRUE;
+}
+
+BOOL WaitCommEvent(HANDLE port, DWORD* event, LPVOID)
+{
+    auto object = PortOf(port);
+    if (!object || NullArgument(event))
+        return FALSE;
+    return object->WaitEvent(event);
 }
 
 BOOL EscapeCommFunction(HANDLE port, DWORD function)

@@ -27,6 +27,9 @@
 //     one byte has come. All zero thus waits for the full count.
 // A read that times out succeeds with the bytes it got. Writes to a peer
 // complete at once; writes to a host device honour the total write time-out.
+//
+// A reader that should sleep until bytes come sets the event mask EV_RXCHAR
+// and waits in WaitCommEvent (see there).
 #pragma once
 
 #include "platform/base/Types.h"
@@ -85,6 +88,9 @@ inline constexpr DWORD CE_OVERRUN = 0x0002;  // the device's receive buffer over
 inline constexpr DWORD CE_RXPARITY = 0x0004; // a parity error
 inline constexpr DWORD CE_FRAME = 0x0008;    // a framing error
 inline constexpr DWORD CE_BREAK = 0x0010;    // a break on the line
+
+// Comm events (SetCommMask, WaitCommEvent).
+inline constexpr DWORD EV_RXCHAR = 0x0001; // a character was received
 
 struct DCB {
     DWORD DCBlength;
@@ -150,6 +156,18 @@ BOOL SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue);
 BOOL ClearCommError(HANDLE port, DWORD* errors, LPCOMSTAT stat);
 // Raises or drops DTR and RTS.
 BOOL EscapeCommFunction(HANDLE port, DWORD function);
+// The events WaitCommEvent waits for (EV_RXCHAR; other bits are kept but
+// never reported). Setting the mask ends a wait that is under way: it
+// returns TRUE with no event, which is how another thread wakes a reader
+// before closing the port.
+BOOL SetCommMask(HANDLE port, DWORD mask);
+BOOL GetCommMask(HANDLE port, DWORD* mask);
+// Waits without a time-out until an event of the mask is there and reports
+// it in *event: EV_RXCHAR as long as received bytes wait to be read (so no
+// byte that came before the call is missed). Fails at once with
+// ERROR_INVALID_PARAMETER when the mask is 0, and with
+// ERROR_OPERATION_ABORTED when the handle is closed during the wait.
+BOOL WaitCommEvent(HANDLE port, DWORD* event, LPVOID overlapped);
 
 namespace platform {
 
@@ -199,7 +217,8 @@ private:
 // with. False (ERROR_INVALID_NAME) for another name.
 bool RegisterSerialPeer(LPCWSTR port, std::shared_ptr<SerialPeer> peer);
 
-// Number of serial reads now waiting for bytes (diagnostics and tests).
+// Number of serial reads and comm-event waits now waiting for bytes
+// (diagnostics and tests).
 std::size_t BlockedSerialReaderCount();
 
 } // namespace platform

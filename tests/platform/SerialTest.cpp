@@ -572,3 +572,110 @@ TEST(SerialLineErrors, CountsThatGrewSinceTheLastReadingBecomeTheirFlags)
 }
 
 } // namespace
+
+// ---- comm events ----
+
+namespace {
+
+// A WaitCommEvent on its own thread; like Reader, a wait that never ends
+// fails the test instead of hanging it.
+class EventWaiter {
+public:
+    explicit EventWaiter(HANDLE port) : m_state(std::make_shared<State>())
+    {
+        m_thread = std::thread([state = m_state, port] {
+            state->ok = WaitCommEvent(port, &state->event, nullptr);
+            state->error = GetLastError();
+            state->done = true;
+        });
+    }
+    ~EventWaiter()
+    {
+        if (!Finish())
+            m_thread.detach();
+    }
+    // False when the wait is still under way.
+    bool Finish()
+    {
+        if (!m_thread.joinable())
+            return m_state->done;
+        if (!Eventually([this] { return m_state->done.load(); }))
+            return false;
+        m_thread.join();
+        return true;
+    }
+    BOOL Ok() const { return m_state->ok; }
+    DWORD Event() const { return m_state->event; }
+    DWORD Error() const { return m_state->error; }
+
+private:
+    struct State {
+        std::atomic<bool> done{false};
+        BOOL ok = FALSE;
+        DWORD event = 0xFFFF;
+        DWORD error = 0;
+    };
+    std::shared_ptr<State> m_state;
+    std::thread m_thread;
+};
+
+// What every port does with the received-character event: bytes that are
+// there (whenever they came) are reported, a wait sleeps until more come,
+// and a mask change ends a wait without an event.
+void ExpectReceivedCharacterEvents(HANDLE port, const std::function<void(const std::string&)>& put)
+{
+    DWORD mask = 0xFFFF;
+    DWORD event = 0;
+    ASSERT_TRUE(GetCommMask(port, &mask));
+    EXPECT_EQ(mask, 0u);
+    EXPECT_FALSE(WaitCommEvent(port, &event, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    ASSERT_TRUE(GetCommMask(port, &mask));
+    EXPECT_EQ(mask, EV_RXCHAR);
+    put("early");
+    ASSERT_TRUE(Eventually([&] { return InQueue(port) == 5; }));
+    EXPECT_TRUE(WaitCommEvent(port, &event, nullptr));
+    EXPECT_EQ(event, EV_RXCHAR);
+    SetTimeouts(port, MAXDWORD, 0, 0);
+    EXPECT_EQ(ReadNow(port, 64), "early");
+    {
+        EventWaiter waiter(port);
+        AwaitBlockedReader();
+        put("x");
+        ASSERT_TRUE(waiter.Finish());
+        EXPECT_TRUE(waiter.Ok());
+        EXPECT_EQ(waiter.Event(), EV_RXCHAR);
+    }
+    EXPECT_EQ(ReadNow(port, 64), "x");
+    EventWaiter waiter(port);
+    AwaitBlockedReader();
+    ASSERT_TRUE(SetCommMask(port, 0));
+    ASSERT_TRUE(waiter.Finish());
+    EXPECT_TRUE(waiter.Ok());
+    EXPECT_EQ(waiter.Event(), 0u);
+}
+
+} // namespace
+
+TEST_F(SerialTest, ReceivedCharacterEventsOfAPeerPort)
+{
+    HANDLE port = OpenPort(u"COM1:");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    ExpectReceivedCharacterEvents(port, [&](const std::string& text) { peer->Send(text); });
+    // Closing the handle ends a wait.
+    ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+    EventWaiter waiter(port);
+    AwaitBlockedReader();
+    CloseHandle(port);
+    ASSERT_TRUE(waiter.Finish());
+    EXPECT_FALSE(waiter.Ok());
+    EXPECT_EQ(waiter.Error(), ERROR_OPERATION_ABORTED);
+}
+
+TEST_F(PtySerialTest, ReceivedCharacterEventsOfAHostDevice)
+{
+    ExpectReceivedCharacterEvents(port, [&](const std::string& text) { pty.Put(text); });
+    CloseHandle(port);
+}
