@@ -1,6 +1,7 @@
 #include "sim/Micom.h"
 
 #include "platform/base/Error.h"
+#include "platform/base/Text.h"
 #include "platform/io/Io.h"
 #include "platform/io/MicomDriver.h"
 #include "platform/io/RawDisk.h"
@@ -11,17 +12,6 @@ namespace sim {
 namespace {
 
 constexpr BYTE kAck = 0x06;
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // One S-record as the loader reads it.
 struct Record {
@@ -62,8 +52,8 @@ bool ParseRecord(const std::string& line, Record* record, DWORD* error)
     const int addressBytes = AddressBytes(record->type);
     std::vector<BYTE> bytes;
     for (std::size_t i = 2; i < line.size(); i += 2) {
-        const int high = HexDigit(line[i]);
-        const int low = HexDigit(line[i + 1]);
+        const int high = platform::HexDigitValue(line[i]);
+        const int low = platform::HexDigitValue(line[i + 1]);
         if (high < 0 || low < 0)
             return false;
         bytes.push_back(static_cast<BYTE>(high << 4 | low));

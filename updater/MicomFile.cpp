@@ -1,6 +1,7 @@
 #include "updater/MicomFile.h"
 
 #include "platform/base/Debug.h"
+#include "platform/base/Text.h"
 #include "updater/FileHelpers.h"
 
 #include <string_view>
@@ -11,17 +12,6 @@ namespace {
 constexpr std::string_view kHeader = "S0030000FC";
 constexpr std::string_view kEnd = "S70500000000FA";
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Count, hex digits and checksum of one record ("S" and its type checked).
 MicomFileFault CheckRecordBytes(std::string_view line)
 {
@@ -31,8 +21,8 @@ MicomFileFault CheckRecordBytes(std::string_view line)
     unsigned count = 0;
     unsigned last = 0;
     for (std::size_t i = 2; i < line.size(); i += 2) {
-        const int high = HexValue(line[i]);
-        const int low = HexValue(line[i + 1]);
+        const int high = platform::HexDigitValue(line[i]);
+        const int low = platform::HexDigitValue(line[i + 1]);
         if (high < 0 || low < 0)
             return MicomFileFault::BadRecord;
         last = static_cast<unsigned>(high << 4 | low);

@@ -316,6 +316,17 @@ BOOL IxListView::KeepInView(int index)
     return m_nTop != old;
 }
 
+BOOL IxListView::BringIntoView(int index, BOOL repaint)
+{
+    if (!KeepInView(index))
+        return FALSE;
+    Rebind();
+    SendScrollNotice();
+    if (repaint)
+        Redraw();
+    return TRUE;
+}
+
 int IxListView::StepIndex(int from, int step) const
 {
     const int count = GetCount();
@@ -344,13 +355,8 @@ void IxListView::SetCurrentIndex(int index, BOOL keepInView, BOOL repaint)
         }
         return;
     }
-    if (keepInView && KeepInView(index)) {
-        Rebind();
-        SendScrollNotice();
-        if (repaint)
-            Redraw();
+    if (keepInView && BringIntoView(index, repaint))
         return;
-    }
     if (IxElement* element = ElementOf(index))
         element->SetCurrent(TRUE, repaint);
 }
@@ -380,13 +386,8 @@ void IxListView::SetSelectedIndex(int index, BOOL keepInView, BOOL repaint)
     if (IxElement* old = ElementOf(m_nSelected))
         old->SetSelected(FALSE, repaint);
     m_nSelected = index;
-    if (keepInView && KeepInView(index)) {
-        Rebind();
-        SendScrollNotice();
-        if (repaint)
-            Redraw();
+    if (keepInView && BringIntoView(index, repaint))
         return;
-    }
     if (IxElement* element = ElementOf(index))
         element->SetSelected(TRUE, repaint);
 }

@@ -141,6 +141,9 @@ protected:
     IxElement* ItemAt(POINT point) const;
     void Rebind();
     BOOL KeepInView(int index);
+    // Keeps the index in view; when the top moved, rebinds, notifies and
+    // repaints, and answers 1.
+    BOOL BringIntoView(int index, BOOL repaint);
     int StepIndex(int from, int step) const;
     BOOL MoveTop(int lines);
     bool IsSelected(int index) const;

@@ -12,6 +12,18 @@ namespace platform {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// The value of a hexadecimal digit (either case), -1 for anything else.
+inline int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // Length of a zero-terminated UTF-16 text (0 for null).
 std::size_t TextLength(LPCWSTR text);
 

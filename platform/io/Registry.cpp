@@ -199,17 +199,6 @@ std::string Serialize(const Store& store)
     return out;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads one line of the store, left to right. Every read fails (returns
 // false) on anything our writer does not produce.
 class LineReader {
@@ -228,7 +217,7 @@ public:
     {
         *value = 0;
         for (std::size_t i = 0; i < digits; ++i) {
-            int d = m_at < m_line.size() ? HexDigit(m_line[m_at]) : -1;
+            int d = m_at < m_line.size() ? platform::HexDigitValue(m_line[m_at]) : -1;
             if (d < 0)
                 return false;
             *value = (*value << 4) | static_cast<std::uint32_t>(d);
