@@ -87,7 +87,9 @@ BOOL CBtDfuDownload::WaitForEnd(std::uint64_t deadline)
     for (;;) {
         {
             std::lock_guard guard(m_lock);
-            if (m_link.Downloading() && m_link.BytesSent() > reported) {
+            // Progress, and the final count once the link has stopped: a
+            // download may finish between two looks.
+            if ((m_link.Downloading() || m_link.Stopped()) && m_link.BytesSent() > reported) {
                 reported = m_link.BytesSent();
                 NKDbgPrintfW(u"\n\r  <<< Firmware Total Size = 0x%x, Downloaded Size = 0x%x  >>>\n\r",
                              static_cast<DWORD>(m_link.ImageSize()), static_cast<DWORD>(reported));

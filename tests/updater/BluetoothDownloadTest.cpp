@@ -317,12 +317,14 @@ TEST_F(BluetoothDownloadTest, ASilentModuleFailsWithinTheBound)
         EXPECT_FALSE(Download(50)) << c.line;
         EXPECT_TRUE(m_log.Contains(c.line)) << c.line;
         // The wake-up gives up after its own tries; later silences wait out
-        // the bound. The pump runs on while the threads end: some slack.
+        // the bound. The pump runs the clock a thousand times faster than
+        // real time while the threads end, and a loaded machine may take a
+        // while for that: the upper check only proves the download gave up.
         if (c.stage != CBluetoothModule::Stage::Asleep) {
             EXPECT_TRUE(m_log.Contains("DFU Download Timeout")) << c.line;
             EXPECT_GE(m_elapsed, kBtDownloadTimeoutMs) << c.line;
         }
-        EXPECT_LT(m_elapsed, kBtDownloadTimeoutMs + 5000) << c.line;
+        EXPECT_LT(m_elapsed, 2 * kBtDownloadTimeoutMs) << c.line;
         EXPECT_FALSE(m_module->Finished());
     }
 }
