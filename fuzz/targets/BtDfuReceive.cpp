@@ -10,6 +10,7 @@
 #include "updater/DfuLink.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -20,9 +21,11 @@ using Bytes = std::vector<std::uint8_t>;
 // establishment.
 Bytes H4Prefix()
 {
+    static constexpr std::uint8_t kEvent[] = {0x04, 0x0F, 0x04, 0x00, 0x01, 0x00, 0xFC};
     Bytes bytes;
+    bytes.reserve(4 * sizeof kEvent);
     for (int i = 0; i < 4; ++i)
-        bytes.insert(bytes.end(), {0x04, 0x0F, 0x04, 0x00, 0x01, 0x00, 0xFC});
+        bytes.insert(bytes.end(), std::begin(kEvent), std::end(kEvent));
     return bytes;
 }
 

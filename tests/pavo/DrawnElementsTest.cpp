@@ -136,6 +136,9 @@ protected:
     void TearDown() override
     {
         ReleaseCapture();
+        // A sheet that never became a layer is still the test's.
+        if (!frame->IsLayerShown(sheet->GetId()))
+            delete sheet;
         FrameScreenshotTest::TearDown();
     }
     template <class T>

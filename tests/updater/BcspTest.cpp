@@ -209,9 +209,10 @@ TEST(Bcsp, DamagedFramesAreDroppedAndTheNextFrameStillDecodes)
         EXPECT_EQ(decoded.payloads[0], (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     }
     // Noise before the first delimiter and doubled delimiters are not frames.
-    Bytes noisy{0x12, 0x34, 0xDB, 0xC0};
-    noisy.insert(noisy.end(), good.begin(), good.end());
-    noisy.insert(noisy.end(), good.begin(), good.end());
+    const Bytes noise{0x12, 0x34, 0xDB, 0xC0};
+    Bytes noisy;
+    for (const Bytes* part : {&noise, &good, &good})
+        noisy.insert(noisy.end(), part->begin(), part->end());
     const Decoded decoded = Decode(noisy);
     EXPECT_EQ(decoded.bad, 0);
     EXPECT_EQ(decoded.payloads.size(), 2u);

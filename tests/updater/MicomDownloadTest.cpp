@@ -29,7 +29,8 @@ std::string Record(int type, std::uint32_t address, int addressBytes, const std:
     for (std::uint8_t byte : bytes)
         sum += byte;
     bytes.push_back(static_cast<std::uint8_t>(~sum));
-    std::string line = "S" + std::to_string(type);
+    std::string line(1, 'S');
+    line += std::to_string(type);
     char hex[3];
     for (std::uint8_t byte : bytes) {
         std::snprintf(hex, sizeof(hex), "%02X", byte);
