@@ -100,8 +100,8 @@ void BM_BroadcastQueuedActions(benchmark::State& state)
         }
     }
     state.SetItemsProcessed(state.iterations() * kActions);
-    state.counters["goal_ratio"] = benchmark::Counter(static_cast<double>(state.iterations() * kActions) / kGoalPerSecond,
-                                                      benchmark::Counter::kIsRate);
+    state.counters["goal_ratio"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * kActions) / kGoalPerSecond, benchmark::Counter::kIsRate);
     state.counters["allocs_per_action"]
         = static_cast<double>(allocations) / static_cast<double>(state.iterations() * kActions);
 

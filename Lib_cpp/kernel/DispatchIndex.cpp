@@ -23,7 +23,7 @@ inline std::size_t Home(std::uint32_t key, unsigned shift)
 
 } // namespace
 
-BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count)
+BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t mergedLimit)
 {
     m_bValid = FALSE;
     try {
@@ -36,6 +36,45 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count)
         }
         std::sort(m_rows.begin(), m_rows.end());
         m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
+        // Where an id and a kind both have rows, the listeners of their word
+        // are merged ahead, so that such an action finds one run: a row
+        // {id, kind} joins the merged run of its word.
+        std::vector<DWORD> ids, kinds;
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            const DWORD key = m_rows[r].first;
+            if (r > 0 && key == m_rows[r - 1].first)
+                continue;
+            if (!(key >> 16))
+                ids.push_back(key);
+            else if (!(key & 0xFFFF))
+                kinds.push_back(key);
+        }
+        const std::size_t rows = m_rows.size();
+        std::size_t extra = 0;
+        for (DWORD kind : kinds) {
+            auto first = std::lower_bound(m_rows.begin(), m_rows.end(), std::make_pair(kind, 0));
+            auto last = std::lower_bound(first, m_rows.end(), std::make_pair(kind + 1, 0));
+            extra += ids.size() * static_cast<std::size_t>(last - first);
+        }
+        if (extra <= mergedLimit) {
+            for (DWORD id : ids) {
+                auto first = std::lower_bound(m_rows.begin(), m_rows.begin() + rows, std::make_pair(id, 0));
+                auto last = std::lower_bound(first, m_rows.begin() + rows, std::make_pair(id + 1, 0));
+                for (DWORD kind : kinds) {
+                    const DWORD word = id | kind;
+                    for (auto row = first; row != last; ++row)
+                        m_rows.emplace_back(word, row->second);
+                    auto kindFirst = std::lower_bound(m_rows.begin(), m_rows.begin() + rows, std::make_pair(kind, 0));
+                    for (auto row = kindFirst; row != m_rows.begin() + rows && row->first == kind; ++row)
+                        m_rows.emplace_back(word, row->second);
+                }
+            }
+            std::sort(m_rows.begin(), m_rows.end());
+            m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
+            m_bMerged = TRUE;
+        } else {
+            m_bMerged = FALSE;
+        }
         std::size_t keys = 0;
         for (std::size_t r = 0; r < m_rows.size(); ++r)
             keys += r == 0 || m_rows[r].first != m_rows[r - 1].first;
@@ -81,7 +120,9 @@ void IxListenerIndex::Find(DWORD word, Runs* runs) const
     const DWORD id = word & 0xFFFF;
     const DWORD kind = word >> 16;
     // A row {id, kind} needs both; {id, 0} matches every kind of the id;
-    // {0, kind} every id of the kind.
+    // {0, kind} every id of the kind. With the merged runs, a word found
+    // under its own key has all its listeners there, and otherwise at most
+    // one of the id and the kind has any.
     const DWORD keys[3] = {id && kind ? word : 0, id, kind << 16};
     for (DWORD key : keys) {
         if (!key)
@@ -91,6 +132,8 @@ void IxListenerIndex::Find(DWORD word, Runs* runs) const
             runs->begin[runs->count] = first;
             runs->end[runs->count] = first + slot->count;
             ++runs->count;
+            if (m_bMerged)
+                return;
         }
     }
 }

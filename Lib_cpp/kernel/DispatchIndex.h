@@ -19,6 +19,9 @@ struct IxSubscription;
 // filter row {id, kind} with both set is found under its own word, a row
 // {id, 0} under the id, a row {0, kind} under the kind; an action therefore
 // has at most three sorted runs of listener indexes, which may overlap.
+// Unless that would take too much memory, the words of every id and kind
+// that both have rows get a run of their own, so that every action finds
+// one run.
 class IxListenerIndex {
 public:
     struct Runs {
@@ -27,9 +30,12 @@ public:
         int count;
     };
 
+    // Most listener indexes that the merged runs of ids with kinds may add.
+    static constexpr std::size_t kMergedLimit = 1 << 16;
+
     // Indexes the pairs (null filters and removed pairs have no rows). False
     // when memory ran out: the index then stays stale.
-    BOOL Build(const IxListenerPair* pairs, int count);
+    BOOL Build(const IxListenerPair* pairs, int count, std::size_t mergedLimit = kMergedLimit);
     void Invalidate() { m_bValid = FALSE; }
     BOOL IsValid() const { return m_bValid; }
     // The runs of listener indexes whose filter matches word. They stay
@@ -45,6 +51,7 @@ private:
     const Slot* Lookup(DWORD key) const;
 
     BOOL m_bValid = FALSE;
+    BOOL m_bMerged = FALSE; // every word of an id and a kind with rows has its own run
     unsigned m_nShift = 32;
     std::vector<Slot> m_slots;
     std::vector<int> m_indexes;
@@ -55,6 +62,12 @@ private:
 // once; false when the runs are exhausted.
 inline bool IxNextListener(IxListenerIndex::Runs& runs, int* index)
 {
+    if (runs.count == 1) {
+        if (runs.begin[0] == runs.end[0])
+            return false;
+        *index = *runs.begin[0]++;
+        return true;
+    }
     int next = -1;
     for (int k = 0; k < runs.count; ++k) {
         if (runs.begin[k] != runs.end[k] && (next < 0 || *runs.begin[k] < next))

@@ -26,7 +26,8 @@ std::vector<int> Listed(const IxListenerIndex& index, DWORD word)
 
 // Every word of a grid of ids and kinds finds exactly the listeners whose
 // filter matches it, in table order, each once: rows of every shape, rows
-// that overlap within one filter, a removed pair and a null filter.
+// that overlap within one filter, a removed pair and a null filter; with the
+// runs of ids and kinds merged ahead and without.
 TEST(ListenerIndex, FindsExactlyTheMatchingListenersInTableOrder)
 {
     Nobody r;
@@ -37,23 +38,25 @@ TEST(ListenerIndex, FindsExactlyTheMatchingListenersInTableOrder)
     const DWORD negative[] = {IxActionWord(-1, 0), IxActionWord(0, 0xFFFF), IxActionWord(-2, 4129), 0};
     const DWORD empty[] = {0};
     IxListenerPair pairs[] = {
-        {byKind, &r}, {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},
-        {negative, &r}, {byId, &r},      {empty, &r},  {byWord, &r},
+        {byKind, &r},   {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},
+        {negative, &r}, {byId, &r},        {empty, &r},  {byWord, &r},
     };
     const int count = static_cast<int>(sizeof pairs / sizeof pairs[0]);
-    IxListenerIndex index;
-    ASSERT_TRUE(index.Build(pairs, count));
-    const int ids[] = {0, 1, 7, 8, -1, -2};
-    const int kinds[] = {0, 1, 3, 4129, 0xFFFF};
-    for (int id : ids) {
-        for (int kind : kinds) {
-            const DWORD word = IxActionWord(id, kind);
-            std::vector<int> expected;
-            for (int i = 0; i < count; ++i) {
-                if (pairs[i].pReceiver && IxMatchesFilter(pairs[i].pFilter, word))
-                    expected.push_back(i);
+    for (std::size_t mergedLimit : {IxListenerIndex::kMergedLimit, std::size_t{0}}) {
+        IxListenerIndex index;
+        ASSERT_TRUE(index.Build(pairs, count, mergedLimit));
+        const int ids[] = {0, 1, 7, 8, -1, -2};
+        const int kinds[] = {0, 1, 3, 4129, 0xFFFF};
+        for (int id : ids) {
+            for (int kind : kinds) {
+                const DWORD word = IxActionWord(id, kind);
+                std::vector<int> expected;
+                for (int i = 0; i < count; ++i) {
+                    if (pairs[i].pReceiver && IxMatchesFilter(pairs[i].pFilter, word))
+                        expected.push_back(i);
+                }
+                EXPECT_EQ(Listed(index, word), expected) << id << "/" << kind << " limit " << mergedLimit;
             }
-            EXPECT_EQ(Listed(index, word), expected) << id << "/" << kind;
         }
     }
 }
