@@ -2,11 +2,11 @@
 // fonts), as a screen of list rows or a keypad creates them: the time to
 // create and lay them out, and the time of a full repaint through the
 // kernel frame. Goals: each under 2 ms (x_goal below 1).
+#include "BenchFrame.h"
 #include "Lib_cpp/controls/ElementApi.h"
 #include "Lib_cpp/controls/StateButton.h"
 #include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/image/Image.h"
-#include "BenchFrame.h"
 
 #include <benchmark/benchmark.h>
 

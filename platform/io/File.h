@@ -119,6 +119,12 @@ DWORD HostFileAttributes(const std::string& hostPath);
 // ERROR_FILE_NOT_FOUND when nothing matches; FindNextFileW fails with
 // ERROR_NO_MORE_FILES at the end. The handle is closed with FindClose.
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
+// The same search for callers that need only the names and the directory,
+// hidden, system and archive bits: sizes and times stay 0 and a file's
+// FILE_ATTRIBUTE_READONLY is not reported, which spares looking up each
+// plain file and folder. The stored bits of a folder's entries are read
+// only until a complete listing of it found none.
+HANDLE FindFirstFileNamesW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
 
