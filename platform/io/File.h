@@ -25,7 +25,11 @@
 // a folder) are kept in the extended attribute "user.wren.attributes". On a
 // file system without user extended attributes those bits are not kept (a
 // debug line says so once); everything else works. A file that has none of
-// them reads as FILE_ATTRIBUTE_NORMAL.
+// them reads as FILE_ATTRIBUTE_NORMAL. A folder whose entries were all
+// found without stored bits by a complete names-only listing carries the
+// extended attribute "user.wren.plain" (no unit path reaches it); every
+// call here that gives an entry stored bits, or moves or copies one in,
+// removes it from the entry's folder.
 //
 // Share modes are enforced between the open handles of this process on the
 // same file (which is the whole unit). Deleting or renaming a file that a
