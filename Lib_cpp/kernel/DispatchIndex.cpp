@@ -16,6 +16,18 @@ unsigned ShiftFor(std::size_t keys)
     return 32 - bits;
 }
 
+constexpr std::size_t kBitWords = 65536 / 64;
+
+inline void SetBit(std::vector<std::uint64_t>& bits, DWORD value)
+{
+    bits[value >> 6] |= std::uint64_t{1} << (value & 63);
+}
+
+inline bool HasBit(const std::vector<std::uint64_t>& bits, DWORD value)
+{
+    return (bits[value >> 6] >> (value & 63)) & 1;
+}
+
 inline std::size_t Home(std::uint32_t key, unsigned shift)
 {
     return static_cast<std::size_t>((key * 0x9E3779B1u) >> shift);
@@ -81,8 +93,16 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
         m_nShift = ShiftFor(keys);
         m_slots.assign(std::size_t{1} << (32 - m_nShift), Slot{0, 0, 0});
         m_indexes.resize(m_rows.size());
+        m_idBits.assign(kBitWords, 0);
+        m_kindBits.assign(kBitWords, 0);
     } catch (const std::bad_alloc&) {
         return FALSE;
+    }
+    for (const auto& row : m_rows) {
+        if (row.first & 0xFFFF)
+            SetBit(m_idBits, row.first & 0xFFFF);
+        else
+            SetBit(m_kindBits, row.first >> 16);
     }
     const std::size_t mask = m_slots.size() - 1;
     Slot* slot = nullptr;
@@ -119,6 +139,8 @@ void IxListenerIndex::Find(DWORD word, Runs* runs) const
     runs->count = 0;
     const DWORD id = word & 0xFFFF;
     const DWORD kind = word >> 16;
+    if (!HasBit(m_idBits, id) && !HasBit(m_kindBits, kind))
+        return;
     // A row {id, kind} needs both; {id, 0} matches every kind of the id;
     // {0, kind} every id of the kind. With the merged runs, a word found
     // under its own key has all its listeners there, and otherwise at most
@@ -144,6 +166,7 @@ BOOL IxSubscriptionIndex::Build(IxSubscription* const* entries, int count)
     try {
         m_nShift = ShiftFor(static_cast<std::size_t>(count));
         m_slots.assign(std::size_t{1} << (32 - m_nShift), Slot{0, nullptr});
+        m_idBits.assign(kBitWords, 0);
     } catch (const std::bad_alloc&) {
         return FALSE;
     }
@@ -158,6 +181,9 @@ BOOL IxSubscriptionIndex::Build(IxSubscription* const* entries, int count)
         }
         if (!m_slots[at].pEntry)
             m_slots[at] = Slot{entries[i]->nId, entries[i]};
+        // Only ids in the range of an action's id are ever asked for.
+        if (entries[i]->nId >= -32768 && entries[i]->nId <= 32767)
+            SetBit(m_idBits, static_cast<DWORD>(entries[i]->nId) & 0xFFFF);
     }
     m_bValid = TRUE;
     return TRUE;
@@ -165,6 +191,8 @@ BOOL IxSubscriptionIndex::Build(IxSubscription* const* entries, int count)
 
 IxSubscription* IxSubscriptionIndex::Find(int id) const
 {
+    if (id >= -32768 && id <= 32767 && !HasBit(m_idBits, static_cast<DWORD>(id) & 0xFFFF))
+        return nullptr;
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t at = Home(static_cast<std::uint32_t>(id), m_nShift);; at = (at + 1) & mask) {
         const Slot& slot = m_slots[at];

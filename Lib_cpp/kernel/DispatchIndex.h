@@ -52,6 +52,10 @@ private:
 
     BOOL m_bValid = FALSE;
     BOOL m_bMerged = FALSE; // every word of an id and a kind with rows has its own run
+    // One bit per 16-bit id that some row names, and per kind of a {0, kind}
+    // row: most actions that nobody listens for need no look-up.
+    std::vector<std::uint64_t> m_idBits;
+    std::vector<std::uint64_t> m_kindBits;
     unsigned m_nShift = 32;
     std::vector<Slot> m_slots;
     std::vector<int> m_indexes;
@@ -99,6 +103,8 @@ private:
     };
 
     BOOL m_bValid = FALSE;
+    // One bit per 16-bit id (an action's id, sign-extended) that has an entry.
+    std::vector<std::uint64_t> m_idBits;
     unsigned m_nShift = 32;
     std::vector<Slot> m_slots;
 };
