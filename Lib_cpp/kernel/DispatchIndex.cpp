@@ -50,42 +50,44 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
         m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
         // Where an id and a kind both have rows, the listeners of their word
         // are merged ahead, so that such an action finds one run: a row
-        // {id, kind} joins the merged run of its word.
-        std::vector<DWORD> ids, kinds;
-        for (std::size_t r = 0; r < m_rows.size(); ++r) {
-            const DWORD key = m_rows[r].first;
-            if (r > 0 && key == m_rows[r - 1].first)
-                continue;
-            if (!(key >> 16))
-                ids.push_back(key);
-            else if (!(key & 0xFFFF))
-                kinds.push_back(key);
-        }
+        // {id, kind} joins the merged run of its word. Runs are kept as
+        // {key, first row, end row} of the sorted rows.
+        struct Run {
+            DWORD key;
+            std::size_t first, end;
+        };
+        std::vector<Run> ids, kinds;
+        std::size_t idRows = 0, kindRows = 0;
         const std::size_t rows = m_rows.size();
-        std::size_t extra = 0;
-        for (DWORD kind : kinds) {
-            auto first = std::lower_bound(m_rows.begin(), m_rows.end(), std::make_pair(kind, 0));
-            auto last = std::lower_bound(first, m_rows.end(), std::make_pair(kind + 1, 0));
-            extra += ids.size() * static_cast<std::size_t>(last - first);
+        for (std::size_t r = 0; r < rows;) {
+            const DWORD key = m_rows[r].first;
+            std::size_t end = r + 1;
+            while (end < rows && m_rows[end].first == key)
+                ++end;
+            if (!(key >> 16)) {
+                ids.push_back(Run{key, r, end});
+                idRows += end - r;
+            } else if (!(key & 0xFFFF)) {
+                kinds.push_back(Run{key, r, end});
+                kindRows += end - r;
+            }
+            r = end;
         }
-        if (extra <= mergedLimit) {
-            for (DWORD id : ids) {
-                auto first = std::lower_bound(m_rows.begin(), m_rows.begin() + rows, std::make_pair(id, 0));
-                auto last = std::lower_bound(first, m_rows.begin() + rows, std::make_pair(id + 1, 0));
-                for (DWORD kind : kinds) {
-                    const DWORD word = id | kind;
-                    for (auto row = first; row != last; ++row)
-                        m_rows.emplace_back(word, row->second);
-                    auto kindFirst = std::lower_bound(m_rows.begin(), m_rows.begin() + rows, std::make_pair(kind, 0));
-                    for (auto row = kindFirst; row != m_rows.begin() + rows && row->first == kind; ++row)
-                        m_rows.emplace_back(word, row->second);
+        const std::size_t extra = idRows * kinds.size() + kindRows * ids.size();
+        m_bMerged = extra <= mergedLimit;
+        if (m_bMerged) {
+            m_rows.reserve(rows + extra);
+            for (const Run& id : ids) {
+                for (const Run& kind : kinds) {
+                    const DWORD word = id.key | kind.key;
+                    for (std::size_t r = id.first; r < id.end; ++r)
+                        m_rows.emplace_back(word, m_rows[r].second);
+                    for (std::size_t r = kind.first; r < kind.end; ++r)
+                        m_rows.emplace_back(word, m_rows[r].second);
                 }
             }
             std::sort(m_rows.begin(), m_rows.end());
             m_rows.erase(std::unique(m_rows.begin(), m_rows.end()), m_rows.end());
-            m_bMerged = TRUE;
-        } else {
-            m_bMerged = FALSE;
         }
         std::size_t keys = 0;
         for (std::size_t r = 0; r < m_rows.size(); ++r)
