@@ -1,6 +1,10 @@
 // Broadcast of queued actions through the kernel: 20 subscribers (none
 // accepts) and 50 filtered listeners, of which a few match each action.
-// The steady state must not allocate per action: the queue's ring is reused.
+// Goal: at least 30 M actions/s ("goal_ratio" is the measured rate over the
+// goal, 1 or more meets it), with no allocation per action in the steady
+// state: the queue's ring is reused and the kernel's look-up tables are
+// built once, at the first delivery after the tables changed (the warm-up
+// batch below), not per action word.
 #include "Lib_cpp/controls/Element.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/core/Window.h"
@@ -42,6 +46,7 @@ public:
 
 constexpr int kActions = 1000000;
 constexpr int kBatch = 1000; // actions queued per bracket
+constexpr double kGoalPerSecond = 30e6;
 
 void BM_BroadcastQueuedActions(benchmark::State& state)
 {
@@ -74,6 +79,12 @@ void BM_BroadcastQueuedActions(benchmark::State& state)
         kernel->AddListener(filters[i], receivers.back().get());
     }
 
+    // Warm-up: the first delivery indexes the tables.
+    frame->BeginBusy();
+    PushGlobalAction(1000, AEV_PRESS, 0);
+    frame->DrainEventQueue();
+    frame->EndBusy();
+
     long allocations = 0;
     for (auto _ : state) {
         for (int done = 0; done < kActions; done += kBatch) {
@@ -89,6 +100,8 @@ void BM_BroadcastQueuedActions(benchmark::State& state)
         }
     }
     state.SetItemsProcessed(state.iterations() * kActions);
+    state.counters["goal_ratio"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * kActions) / kGoalPerSecond, benchmark::Counter::kIsRate);
     state.counters["allocs_per_action"]
         = static_cast<double>(allocations) / static_cast<double>(state.iterations() * kActions);
 

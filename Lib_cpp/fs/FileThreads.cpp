@@ -382,12 +382,15 @@ void IxScanThread::ThrottledProgress()
 namespace {
 
 // Opens folder\*.*; INVALID_HANDLE_VALUE and *failed when the folder cannot
-// be listed for a reason other than being empty.
-HANDLE OpenListing(const IxString& folder, WIN32_FIND_DATAW* data, BOOL* failed)
+// be listed for a reason other than being empty. A walk reads only the
+// names and the attribute bits; unless its mask tests the read-only bit,
+// the listing need not look up each entry for it.
+HANDLE OpenListing(const IxString& folder, DWORD attributeMask, WIN32_FIND_DATAW* data, BOOL* failed)
 {
     *failed = FALSE;
     const IxString pattern = IxConcat(folder.Text(), u"*.*");
-    HANDLE find = FindFirstFileW(pattern.Text(), data);
+    HANDLE find = (attributeMask & FILE_ATTRIBUTE_READONLY) ? FindFirstFileW(pattern.Text(), data)
+                                                            : FindFirstFileNamesW(pattern.Text(), data);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         // An empty folder answers "not found" or "no more files".
@@ -409,7 +412,7 @@ void IxScanThread::WalkUnsorted(const IxString& folder, int depth)
     WIN32_FIND_DATAW data;
     BOOL failed = FALSE;
     IxStringArray folders(8);
-    HANDLE find = OpenListing(folder, &data, &failed);
+    HANDLE find = OpenListing(folder, m_dwAttributeMask, &data, &failed);
     if (failed) {
         Fail();
         return;
@@ -447,7 +450,7 @@ void IxScanThread::WalkSorted(const IxString& folder, int depth)
     WIN32_FIND_DATAW data;
     BOOL failed = FALSE;
     IxStringArray files(64), folders(16);
-    HANDLE find = OpenListing(folder, &data, &failed);
+    HANDLE find = OpenListing(folder, m_dwAttributeMask, &data, &failed);
     if (failed) {
         Fail();
         return;

@@ -74,6 +74,7 @@ IxKernel::~IxKernel()
 
 BOOL IxKernel::AddListener(const DWORD* filter, IxReceiver* receiver)
 {
+    m_listenerIndex.Invalidate();
     return m_listeners.Add(IxListenerPair{filter, receiver});
 }
 
@@ -111,6 +112,7 @@ BOOL IxKernel::Subscribe(int id, IxReceiver* receiver)
             delete entry;
             return FALSE;
         }
+        m_subscriptionIndex.Invalidate();
     }
     return entry->receivers.Add(receiver);
 }
@@ -139,6 +141,7 @@ void IxKernel::Compact()
         }
         while (m_listeners.Count() > kept)
             m_listeners.RemoveAt(m_listeners.Count() - 1);
+        m_listenerIndex.Invalidate();
     }
     if (m_bCompactSubscriptions) {
         for (int i = 0; i < m_subscriptions.Count();) {
@@ -153,6 +156,7 @@ void IxKernel::Compact()
             if (kept == 0) {
                 m_subscriptions.RemoveAt(i);
                 delete entry;
+                m_subscriptionIndex.Invalidate();
             } else {
                 ++i;
             }
@@ -469,15 +473,21 @@ void IxKernel::Deliver(DWORD word, LPARAM value)
 {
     int id = IxActionId(word);
     int kind = IxActionKind(word);
+    // The indexes are rebuilt only between walks: a walk in progress may be
+    // reading them.
+    if (m_nWalks == 0) {
+        if (!m_listenerIndex.IsValid())
+            m_listenerIndex.Build(m_listeners.Data(), m_listeners.Count());
+        if (!m_subscriptionIndex.IsValid())
+            m_subscriptionIndex.Build(m_subscriptions.Data(), m_subscriptions.Count());
+    }
     // The tables only grow during the walk: removals clear slots and the
     // compaction waits until no walk runs. Entries added during the walk do
     // not receive the action that is being delivered.
     BeginWalk();
     bool accepted = false;
-    for (int i = 0; i < m_subscriptions.Count() && !accepted; ++i) {
-        IxSubscription* entry = m_subscriptions[i];
-        if (entry->nId != id)
-            continue;
+    // There is at most one entry per id.
+    if (IxSubscription* entry = m_subscriptionIndex.IsValid() ? m_subscriptionIndex.Find(id) : FindSubscription(id)) {
         for (int j = entry->receivers.Count() - 1; j >= 0; --j) {
             IxReceiver* view = entry->receivers[j];
             if (view && view->ActionIsInvoked(id, kind, value)) {
@@ -489,6 +499,20 @@ void IxKernel::Deliver(DWORD word, LPARAM value)
     if (accepted) {
         if (m_bDeferredWork && m_pHost)
             m_pHost->FlushDeferredWork();
+    } else if (m_listenerIndex.IsValid()) {
+        // Only listeners of the table as indexed, that is, as it stood when
+        // this walk began; a listener removed meanwhile has a null view.
+        IxListenerIndex::Runs runs;
+        m_listenerIndex.Find(word, &runs);
+        int i;
+        while (IxNextListener(runs, &i)) {
+            IxReceiver* receiver = m_listeners[i].pReceiver;
+            if (!receiver)
+                continue;
+            receiver->ActionIsInvoked(id, kind, value);
+            if (m_bDeferredWork && m_pHost)
+                m_pHost->FlushDeferredWork();
+        }
     } else {
         int count = m_listeners.Count();
         for (int i = 0; i < count; ++i) {

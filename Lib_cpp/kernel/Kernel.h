@@ -8,6 +8,7 @@
 
 #include "Lib_cpp/core/ActionCodes.h"
 #include "Lib_cpp/core/Containers.h"
+#include "Lib_cpp/kernel/DispatchIndex.h"
 #include "Lib_cpp/kernel/EventCodes.h"
 #include "Lib_cpp/kernel/Receiver.h"
 #include "Lib_cpp/kernel/ServiceCodes.h"
@@ -43,7 +44,7 @@ inline UINT_PTR IxTimerId(const void* member)
 }
 
 struct IxListenerPair {
-    const DWORD* pFilter;  // owned by the caller
+    const DWORD* pFilter;  // owned by the caller; its rows stay unchanged while registered
     IxReceiver* pReceiver; // null: removed, compacted later
 };
 
@@ -185,6 +186,8 @@ public:
     IxKernel& operator=(const IxKernel&) = delete;
 
     // Appends a listener pair (no duplicate check). 0 when memory runs out.
+    // The filter's rows must not change while the pair is registered: the
+    // kernel indexes them.
     BOOL AddListener(const DWORD* filter, IxReceiver* receiver);
     // Clears the view of the first pair with both equal; the table shrinks at
     // the end of the outermost busy bracket.
@@ -386,6 +389,8 @@ private:
     IxArray<IxTimerEntry>* m_pTimers;
     IxArray<IxListenerPair> m_listeners{8};
     IxArray<IxSubscription*> m_subscriptions{8};
+    IxListenerIndex m_listenerIndex;         // stale after any change of m_listeners
+    IxSubscriptionIndex m_subscriptionIndex; // stale when an entry comes or goes
     IxArray<IxElement*> m_keyReceivers{8};
     IxArray<IxKeyMapEntry> m_keyMap{8};
     IxArray<IxAccessGesture> m_accessGestures{8};

@@ -31,6 +31,16 @@ namespace platform {
 namespace {
 
 constexpr const char* kAttributeName = "user.wren.attributes";
+// On a folder: "1" when a listing proved that none of its entries (links
+// aside) carries kAttributeName, which spares later listings that read per
+// entry. Anything that gives an entry stored bits removes it from the
+// entry's folder once the entry with its bits is in place, so an absent
+// marker (the state of every folder made before it existed) means "read
+// each entry". While a listing proves a folder, the marker holds that
+// listing's own token instead, which only that listing turns into "1", and
+// only if no writer removed it meanwhile. An extended attribute, not a
+// name: no unit path reaches or lists it.
+constexpr const char* kPlainMarkerName = "user.wren.plain";
 constexpr DWORD kStoredAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 constexpr DWORD kSettableAttributes = kStoredAttributes | FILE_ATTRIBUTE_READONLY;
 constexpr DWORD kGenericAll = 0x10000000;
@@ -377,6 +387,17 @@ DWORD ReadStoredAttributesAt(int folderFd, const std::string& folder, const std:
     return ReadStoredAttributes(Join(folder, name));
 }
 
+// Removes the plain marker of the folder that holds the entry at path: the
+// entry may carry stored bits now.
+void ForgetPlainFolder(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return;
+    const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    removexattr(folder.c_str(), kPlainMarkerName);
+}
+
 // Stores the bits (0 removes them) through fd when it is open, else by path.
 // A file system without user extended attributes is not an error: the bits
 // are then simply not kept.
@@ -392,8 +413,11 @@ bool WriteStoredAttributes(int fd, const std::string& path, DWORD bits)
         if (result != 0 && errno == ENODATA)
             result = 0;
     }
-    if (result == 0)
+    if (result == 0) {
+        if (bits)
+            ForgetPlainFolder(path);
         return true;
+    }
     if (errno == ENOTSUP) {
         if (bits && !g_attributesWarned.exchange(true))
             NKDbgPrintfW(u"[file] %S keeps no extended attributes: hidden, system and archive are not kept\r\n", path);
@@ -762,6 +786,7 @@ public:
     struct Entry {
         std::string name; // UTF-8, as on disk
         std::u16string wide;
+        unsigned char type = DT_UNKNOWN; // as the folder listing gave it
     };
 
     ~FindObject() override { CloseFolder(); }
@@ -773,10 +798,16 @@ public:
     {
         std::lock_guard guard(lock);
         bool found = false;
-        while (!found && next < entries.size())
+        while (!found && next < entries.size()) {
             found = Fill(entries[next++], data);
-        if (next >= entries.size())
+            // An entry that could not be read may carry bits.
+            provedPlain = provedPlain && found;
+        }
+        if (next >= entries.size()) {
+            if (!proofToken.empty() && provedPlain)
+                ConfirmPlain();
             CloseFolder();
+        }
         return found;
     }
 
@@ -786,8 +817,28 @@ public:
     // along the whole path (-1: by path).
     int folderFd = -1;
     std::vector<Entry> entries;
+    // Names and attribute bits only: no sizes, no times, no read-only bit
+    // of a file; plain files and folders typed by the listing are not
+    // looked up.
+    bool namesOnly = false;
+    // The folder's plain marker was set: no entry's stored bits are read.
+    bool plain = false;
+    // This listing's token in the plain marker (empty: not proving), and
+    // whether every entry so far was read and had no stored bits.
+    std::string proofToken;
+    bool provedPlain = true;
 
 private:
+    // Turns this listing's token into the plain marker, unless a writer
+    // removed the token since the listing began (the replace then fails).
+    void ConfirmPlain()
+    {
+        char value[64];
+        const ssize_t n = fgetxattr(folderFd, kPlainMarkerName, value, sizeof value);
+        if (n == static_cast<ssize_t>(proofToken.size()) && proofToken.compare(0, proofToken.size(), value, n) == 0)
+            fsetxattr(folderFd, kPlainMarkerName, "1", 1, XATTR_REPLACE);
+    }
+
     void CloseFolder()
     {
         if (folderFd >= 0)
@@ -795,8 +846,29 @@ private:
         folderFd = -1;
     }
 
+    DWORD StoredOf(const Entry& entry)
+    {
+        if (plain)
+            return 0;
+        const DWORD stored = ReadStoredAttributesAt(folderFd, folder, entry.name);
+        if (stored)
+            provedPlain = false;
+        return stored;
+    }
+
     bool Fill(const Entry& entry, WIN32_FIND_DATAW* data)
     {
+        if (namesOnly && (entry.type == DT_REG || entry.type == DT_DIR)) {
+            const DWORD stored = StoredOf(entry);
+            *data = WIN32_FIND_DATAW{};
+            if (entry.type == DT_DIR)
+                data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | (stored & kSettableAttributes);
+            else
+                data->dwFileAttributes
+                    = (stored & kStoredAttributes) ? (stored & kStoredAttributes) : FILE_ATTRIBUTE_NORMAL;
+            CopyName(entry, data);
+            return true;
+        }
         // One statx gives the type, size and times of a plain entry; only a
         // link needs more.
         struct statx sx;
@@ -823,7 +895,7 @@ private:
         } else {
             if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
                 return false;
-            stored = ReadStoredAttributesAt(folderFd, folder, entry.name);
+            stored = namesOnly ? StoredOf(entry) : ReadStoredAttributesAt(folderFd, folder, entry.name);
         }
         *data = WIN32_FIND_DATAW{};
         data->dwFileAttributes = AttributesOf(st, stored);
@@ -835,9 +907,23 @@ private:
             data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
             data->nFileSizeLow = static_cast<DWORD>(size);
         }
+        CopyName(entry, data);
+        if (namesOnly) {
+            // A looked-up entry gives what a typed one would.
+            const DWORD attributes = data->dwFileAttributes;
+            *data = WIN32_FIND_DATAW{};
+            data->dwFileAttributes = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? attributes
+                : (attributes & kStoredAttributes)                           ? (attributes & kStoredAttributes)
+                                                                             : FILE_ATTRIBUTE_NORMAL;
+            CopyName(entry, data);
+        }
+        return true;
+    }
+
+    static void CopyName(const Entry& entry, WIN32_FIND_DATAW* data)
+    {
         const std::size_t length = std::min<std::size_t>(entry.wide.size(), MAX_PATH - 1);
         std::copy_n(entry.wide.begin(), length, data->cFileName);
-        return true;
     }
 
     std::mutex lock;
@@ -1038,8 +1124,11 @@ namespace {
 // names that no unit path could open again, and at the root everything but
 // the unit's drives never). A read that fails part-way ends the list, as the end of the
 // folder would.
-void ListFolder(int fd, std::u16string_view pattern, bool drivesOnly, std::vector<FindObject::Entry>& entries)
+// *all tells whether every listable name matched.
+void ListFolder(int fd, std::u16string_view pattern, bool drivesOnly, std::vector<FindObject::Entry>& entries,
+                bool* all)
 {
+    *all = true;
     alignas(8) char buffer[32 * 1024];
     for (;;) {
         const ssize_t n = getdents64(fd, buffer, sizeof buffer);
@@ -1055,7 +1144,9 @@ void ListFolder(int fd, std::u16string_view pattern, bool drivesOnly, std::vecto
             if (entry->d_ino == 0 || !ListableName(name, &wide) || (drivesOnly && !IsUnitDrive(wide)))
                 continue;
             if (MatchesPattern(wide, pattern))
-                entries.push_back({std::string(name), std::move(wide)});
+                entries.push_back({std::string(name), std::move(wide), entry->d_type});
+            else
+                *all = false;
         }
     }
 }
@@ -1063,7 +1154,17 @@ void ListFolder(int fd, std::u16string_view pattern, bool drivesOnly, std::vecto
 } // namespace
 } // namespace platform
 
-HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
+namespace platform {
+namespace {
+
+// A token no other listing holds at the same time: the process and a count.
+std::string NewProofToken()
+{
+    static std::atomic<unsigned long> count{0};
+    return "p" + std::to_string(getpid()) + "." + std::to_string(++count);
+}
+
+HANDLE FindFirst(LPCWSTR pattern, WIN32_FIND_DATAW* data, bool namesOnly)
 {
     if (!pattern || !data)
         return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
@@ -1093,7 +1194,24 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
         find->folderFd = open(r.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (find->folderFd < 0)
             return Fail(ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-        ListFolder(find->folderFd, parsed.last, folder.empty(), find->entries);
+        find->namesOnly = namesOnly;
+        if (namesOnly) {
+            // The marker is read, or this listing's token put in its place,
+            // before the names are read: a writer that gives an entry bits
+            // after this point removes it.
+            char value[64];
+            const ssize_t n = fgetxattr(find->folderFd, kPlainMarkerName, value, sizeof value);
+            find->plain = n == 1 && value[0] == '1';
+            if (!find->plain) {
+                std::string token = NewProofToken();
+                if (fsetxattr(find->folderFd, kPlainMarkerName, token.data(), token.size(), 0) == 0)
+                    find->proofToken = std::move(token);
+            }
+        }
+        bool all = true;
+        ListFolder(find->folderFd, parsed.last, folder.empty(), find->entries, &all);
+        if (!all)
+            find->proofToken.clear(); // what was not listed was not read
         std::sort(find->entries.begin(), find->entries.end(),
                   [](const FindObject::Entry& a, const FindObject::Entry& b) { return a.name < b.name; });
         find->folder = r.host;
@@ -1103,6 +1221,19 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
         return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     HANDLE handle = RegisterObject(find);
     return handle ? handle : INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+} // namespace platform
+
+HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
+{
+    return FindFirst(pattern, data, false);
+}
+
+HANDLE FindFirstFileNamesW(LPCWSTR pattern, WIN32_FIND_DATAW* data)
+{
+    return FindFirst(pattern, data, true);
 }
 
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data)
@@ -1191,8 +1322,11 @@ BOOL MoveFileW(LPCWSTR from, LPCWSTR to)
             return Fail(ERROR_SHARING_VIOLATION, FALSE);
         const int result
             = caseChange ? rename(sourceEntry.c_str(), targetEntry.c_str()) : RenameNoReplace(sourceEntry, targetEntry);
-        if (result == 0)
+        if (result == 0) {
+            // The entry may bring its stored bits into the target folder.
+            ForgetPlainFolder(targetEntry);
             return TRUE;
+        }
         const int e = errno;
         if (e != EXDEV || !S_ISREG(source.st.st_mode)) {
             return Fail(e == EEXIST || e == ENOTEMPTY ? ERROR_ALREADY_EXISTS
@@ -1352,6 +1486,8 @@ BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID d
             if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, targetEntry.c_str(), AT_SYMLINK_FOLLOW) != 0)
                 return discard(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno));
             close(fd);
+            if (attributes & kStoredAttributes)
+                ForgetPlainFolder(targetEntry); // now that the copy is in place
             return TRUE;
         }
         tempName = CopyTempName(target.parent);
@@ -1370,6 +1506,8 @@ BOOL CopyFileExW(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID d
         unlink(tempName.c_str());
         return Fail(error, FALSE);
     }
+    if (attributes & kStoredAttributes)
+        ForgetPlainFolder(targetEntry);
     return TRUE;
 }
 

@@ -25,7 +25,11 @@
 // a folder) are kept in the extended attribute "user.wren.attributes". On a
 // file system without user extended attributes those bits are not kept (a
 // debug line says so once); everything else works. A file that has none of
-// them reads as FILE_ATTRIBUTE_NORMAL.
+// them reads as FILE_ATTRIBUTE_NORMAL. A folder whose entries were all
+// found without stored bits by a complete names-only listing carries the
+// extended attribute "user.wren.plain" (no unit path reaches it); every
+// call here that gives an entry stored bits, or moves or copies one in,
+// removes it from the entry's folder.
 //
 // Share modes are enforced between the open handles of this process on the
 // same file (which is the whole unit). Deleting or renaming a file that a
@@ -119,6 +123,12 @@ DWORD HostFileAttributes(const std::string& hostPath);
 // ERROR_FILE_NOT_FOUND when nothing matches; FindNextFileW fails with
 // ERROR_NO_MORE_FILES at the end. The handle is closed with FindClose.
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
+// The same search for callers that need only the names and the directory,
+// hidden, system and archive bits: sizes and times stay 0 and a file's
+// FILE_ATTRIBUTE_READONLY is not reported, which spares looking up each
+// plain file and folder. The stored bits of a folder's entries are read
+// only until a complete listing of it found none.
+HANDLE FindFirstFileNamesW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE find);
 

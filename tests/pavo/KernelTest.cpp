@@ -188,6 +188,41 @@ TEST_F(KernelTest, ListenerRemovedDuringBroadcastIsSkippedAndCompactedAfterTheOu
     EXPECT_EQ(TakeLog(), (Log{"c 7", "added 7"}));
 }
 
+// The look-up tables are not rebuilt while a broadcast runs: a broadcast
+// nested in a handler that added a listener or a subscription still reaches
+// it, and the outer broadcast goes on over the table as it began.
+TEST_F(KernelTest, ReceiversAddedDuringABroadcastHearNestedBroadcastsOnly)
+{
+    Probe a(0, "a"), b(0, "b"), late(0, "late"), sub(0, "sub");
+    const DWORD filter[] = {IxActionWord(7, 0), IxActionWord(0, AEV_DETACH), 0};
+    kernel->AddListener(filter, &a);
+    kernel->AddListener(filter, &b);
+    frame->Notify(7, AEV_PRESS, 0); // the tables are indexed as they stand
+    EXPECT_EQ(TakeLog(), (Log{"a 7", "b 7"}));
+    bool once = true;
+    a.onAction = [&](int code, LPARAM) {
+        if (code != 7 || !once)
+            return;
+        once = false;
+        kernel->AddListener(filter, &late);
+        kernel->Subscribe(40, &sub);
+        kernel->RemoveListener(filter, &b);
+        frame->Notify(12, AEV_DETACH, 0);
+        frame->Notify(40, AEV_PRESS, 0);
+    };
+    frame->Notify(7, AEV_PRESS, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a 7", "a 12/4129", "late 12/4129", "sub 40"}));
+    frame->Notify(7, AEV_PRESS, 0);
+    frame->Notify(40, AEV_PRESS, 0);
+    EXPECT_EQ(TakeLog(), (Log{"a 7", "late 7", "sub 40"}));
+    kernel->Unsubscribe(40, &sub);
+    kernel->RemoveListener(filter, &a);
+    frame->Notify(40, AEV_PRESS, 0); // compacted at the end of this bracket
+    frame->Notify(7, AEV_DETACH, 0);
+    EXPECT_EQ(TakeLog(), (Log{"late 7/4129"}));
+    EXPECT_EQ(kernel->FindSubscription(40), nullptr);
+}
+
 TEST_F(KernelTest, UnsubscribeAndDeletedElementsLeaveNoTrace)
 {
     Probe s(0, "s", 1), killer(0, "killer");

@@ -10,16 +10,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -567,6 +570,147 @@ TEST_F(FileTest, FindPatterns)
 
     EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
     EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+}
+
+struct Listed {
+    std::string name;
+    DWORD attributes;
+    DWORD size;
+    bool operator==(const Listed&) const = default;
+};
+
+// Names and attribute bits of a pattern, read to the end, through the full
+// or the names-only search.
+std::vector<Listed> ListBits(LPCWSTR pattern, bool namesOnly)
+{
+    std::vector<Listed> found;
+    WIN32_FIND_DATAW data;
+    HANDLE find = namesOnly ? FindFirstFileNamesW(pattern, &data) : FindFirstFileW(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return found;
+    do
+        found.push_back({platform::ToUtf8(data.cFileName), data.dwFileAttributes, data.nFileSizeLow});
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
+// What the names-only search gives for entries of the full one.
+std::vector<Listed> NamesOnlyView(std::vector<Listed> full)
+{
+    for (Listed& entry : full) {
+        // No sizes, and no read-only bit of a file.
+        entry.size = 0;
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY))
+            entry.attributes &= ~FILE_ATTRIBUTE_READONLY;
+        if (!entry.attributes)
+            entry.attributes = FILE_ATTRIBUTE_NORMAL;
+    }
+    return full;
+}
+
+// The plain marker of a host folder ("" when it has none).
+std::string PlainMarker(const std::string& folder)
+{
+    char value[64];
+    const ssize_t n = getxattr(folder.c_str(), "user.wren.plain", value, sizeof value);
+    return n > 0 ? std::string(value, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST_F(FileTest, NamesOnlySearchGivesTheNamesAndBitsOfTheFullOne)
+{
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Mix", nullptr));
+    ASSERT_TRUE(WriteText(u"\\NAND\\Mix\\plain.mp3", "123"));
+    ASSERT_TRUE(WriteText(u"\\NAND\\Mix\\hidden.mp3", "123", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteText(u"\\NAND\\Mix\\fixed.mp3", "123", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Mix\\Sys", nullptr));
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\Mix\\Sys", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY));
+    fs::create_symlink("hidden.mp3", Host("NAND/Mix/link.mp3"));
+    // Bits stored on the host before any listing kept a marker.
+    std::ofstream(Host("NAND/Mix/old.mp3")) << "123";
+    ASSERT_EQ(0, setxattr(Host("NAND/Mix/old.mp3").c_str(), "user.wren.attributes", "2", 1, 0));
+
+    const std::vector<Listed> full = ListBits(u"\\NAND\\Mix\\*.*", false);
+    ASSERT_EQ(6u, full.size());
+    const std::vector<Listed> expected = NamesOnlyView(full);
+    EXPECT_EQ(expected[1], (Listed{"fixed.mp3", FILE_ATTRIBUTE_ARCHIVE, 0}));
+    EXPECT_EQ(expected[4], (Listed{"old.mp3", FILE_ATTRIBUTE_HIDDEN, 0}));
+    EXPECT_EQ(expected, ListBits(u"\\NAND\\Mix\\*.*", true));
+    EXPECT_EQ(expected, ListBits(u"\\NAND\\Mix\\*.*", true)); // no marker here: read again
+    EXPECT_EQ("p", PlainMarker(Host("NAND/Mix")).substr(0, 1));
+}
+
+// A complete names-only listing that finds no stored bits marks the folder
+// plain; whatever gives an entry bits drops the mark, so the next listing
+// reads them. A listing of part of the folder, or one during which a writer
+// struck, marks nothing; a mark other than the plain one is not trusted.
+TEST_F(FileTest, PlainMarkerComesFromACompleteListingAndGoesWithEveryWriterOfBits)
+{
+    ASSERT_TRUE(WriteText(u"\\HDD\\hidden.mp3", "x", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(WriteText(u"\\HDD\\source.mp3", "x", FILE_ATTRIBUTE_HIDDEN));
+    struct Case {
+        const char* name;
+        std::function<bool()> write;
+        Listed expected;
+    };
+    const Case cases[] = {
+        {"set on a file",
+         [] { return SetFileAttributesW(u"\\NAND\\P\\a.mp3", FILE_ATTRIBUTE_HIDDEN) != 0; },
+         {"a.mp3", FILE_ATTRIBUTE_HIDDEN, 0}},
+        {"set on a folder",
+         [] { return SetFileAttributesW(u"\\NAND\\P\\Sub", FILE_ATTRIBUTE_SYSTEM) != 0; },
+         {"Sub", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM, 0}},
+        {"created with bits",
+         [] { return WriteText(u"\\NAND\\P\\a.mp3", "y", FILE_ATTRIBUTE_SYSTEM); },
+         {"a.mp3", FILE_ATTRIBUTE_SYSTEM, 0}},
+        {"moved in",
+         [] { return MoveFileW(u"\\HDD\\hidden.mp3", u"\\NAND\\P\\c.mp3") != 0; },
+         {"c.mp3", FILE_ATTRIBUTE_HIDDEN, 0}},
+        {"copied in",
+         [] { return CopyFileW(u"\\HDD\\source.mp3", u"\\NAND\\P\\d.mp3", TRUE) != 0; },
+         {"d.mp3", FILE_ATTRIBUTE_HIDDEN, 0}},
+    };
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\P", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\P\\Sub", nullptr));
+    const std::string host = Host("NAND/P");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Back to plain entries only.
+        for (const char16_t* name : {u"\\NAND\\P\\c.mp3", u"\\NAND\\P\\d.mp3"})
+            DeleteFileW(name);
+        ASSERT_TRUE(WriteText(u"\\NAND\\P\\a.mp3", "x"));
+        ASSERT_TRUE(WriteText(u"\\NAND\\P\\b.mp3", "x"));
+        ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\P\\Sub", FILE_ATTRIBUTE_NORMAL));
+        ListBits(u"\\NAND\\P\\*.mp3", true); // part of the folder
+        EXPECT_NE("1", PlainMarker(host));
+        ListBits(u"\\NAND\\P\\*.*", true);
+        EXPECT_EQ("1", PlainMarker(host));
+        ASSERT_TRUE(c.write());
+        EXPECT_EQ("", PlainMarker(host));
+        const auto after = ListBits(u"\\NAND\\P\\*.*", true);
+        EXPECT_NE(std::find(after.begin(), after.end(), c.expected), after.end());
+        EXPECT_EQ(NamesOnlyView(ListBits(u"\\NAND\\P\\*.*", false)), after);
+    }
+
+    // A writer during a listing: the bits go on an entry already given out.
+    ASSERT_TRUE(CreateDirectoryW(u"\\NAND\\Q", nullptr));
+    ASSERT_TRUE(WriteText(u"\\NAND\\Q\\a.mp3", "x"));
+    ASSERT_TRUE(WriteText(u"\\NAND\\Q\\b.mp3", "x"));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileNamesW(u"\\NAND\\Q\\*", &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, data.dwFileAttributes);
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\Q\\a.mp3", FILE_ATTRIBUTE_HIDDEN));
+    while (FindNextFileW(find, &data)) {}
+    FindClose(find);
+    EXPECT_NE("1", PlainMarker(Host("NAND/Q")));
+    EXPECT_EQ((Listed{"a.mp3", FILE_ATTRIBUTE_HIDDEN, 0}), ListBits(u"\\NAND\\Q\\*", true).front());
+
+    // Bits stored on the host behind a stale token are still read.
+    ASSERT_TRUE(SetFileAttributesW(u"\\NAND\\Q\\a.mp3", FILE_ATTRIBUTE_NORMAL));
+    ASSERT_EQ(0, setxattr(Host("NAND/Q").c_str(), "user.wren.plain", "p1.1", 4, 0));
+    ASSERT_EQ(0, setxattr(Host("NAND/Q/b.mp3").c_str(), "user.wren.attributes", "4", 1, 0));
+    EXPECT_EQ((Listed{"b.mp3", FILE_ATTRIBUTE_SYSTEM, 0}), ListBits(u"\\NAND\\Q\\*", true).back());
 }
 
 TEST_F(FileTest, DirectoryCreationAndRemoval)
