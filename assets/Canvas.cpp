@@ -5,10 +5,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <map>
-#include <regex>
 
 namespace assets {
 namespace {
@@ -40,18 +40,27 @@ void ReleaseFace(Face& face)
     face = Face{};
 }
 
-// The icon font's names come from its stylesheet variables: "name": e03e,
+// The icon font's names come from its stylesheet variables, one a line:
+//   "name": e03e,
 bool LoadIconNames(const char* path)
 {
     std::ifstream file(path);
     if (!file)
         return false;
-    const std::regex pair("\"([a-z0-9_]+)\"\\s*:\\s*([0-9a-fA-F]{4,5})");
     std::string line;
     while (std::getline(file, line)) {
-        std::smatch match;
-        if (std::regex_search(line, match, pair))
-            g_iconCodes.emplace(match[1].str(), static_cast<unsigned>(std::stoul(match[2].str(), nullptr, 16)));
+        const auto open = line.find('"');
+        const auto close = open == std::string::npos ? open : line.find('"', open + 1);
+        const auto colon = close == std::string::npos ? close : line.find(':', close);
+        if (colon == std::string::npos)
+            continue;
+        const char* first = line.c_str() + colon + 1;
+        while (*first == ' ' || *first == '\t')
+            ++first;
+        unsigned code = 0;
+        const auto result = std::from_chars(first, line.c_str() + line.size(), code, 16);
+        if (result.ec == std::errc() && result.ptr - first >= 4)
+            g_iconCodes.emplace(line.substr(open + 1, close - open - 1), code);
     }
     return !g_iconCodes.empty();
 }

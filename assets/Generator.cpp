@@ -223,6 +223,12 @@ int main(int argc, char** argv)
                 ++failures;
                 continue;
             }
+            const std::string icon = entry.Arg("icon");
+            if (!icon.empty() && !assets::IconKnown(icon)) {
+                std::fprintf(stderr, "wrenassets: line %d: no icon '%s'\n", entry.line, icon.c_str());
+                ++failures;
+                continue;
+            }
             cairo_surface_t* surface = Draw(entry, drawing);
             if (entry.format == AssetFormat::Bmp || entry.format == AssetFormat::BmpKeyed)
                 ok = WriteBmp(surface, name);

@@ -176,8 +176,8 @@ TEST(AssetFilesTest, EveryPicturePathTheCodeNamesIsInTheManifest)
             std::stringstream text;
             text << in.rdbuf();
             for (const std::string& path : NamedPaths(text.str()))
-                EXPECT_TRUE(listed.count(path)) << path << " (named in " << file.path().string()
-                                                << ") is missing from assets/manifest.txt";
+                EXPECT_TRUE(listed.count(path))
+                    << path << " (named in " << file.path().string() << ") is missing from assets/manifest.txt";
         }
     }
 }
