@@ -240,14 +240,17 @@ Look LookOf(ButtonState state)
 }
 
 // A raised button with an icon and/or a label, in every state. "back" is the
-// colour around the rounded face (the screen under it).
+// colour around the rounded face (the screen under it), "none" for none.
 void Button(cairo_t* cr, const Frame& f)
 {
     const Look look = LookOf(StateOf(f));
     const double w = f.width;
     const double h = f.height;
-    SetColour(cr, Colour(f, "back", kScreen));
-    cairo_paint(cr);
+    // "back=none" leaves the corners transparent (for blended pictures).
+    if (f.entry.Arg("back") != "none") {
+        SetColour(cr, Colour(f, "back", kScreen));
+        cairo_paint(cr);
+    }
     const double inset = std::max(2.0, std::min(w, h) * 0.04);
     const double radius = std::min(w, h) * 0.16;
     RoundedRectangle(cr, inset, inset, w - 2 * inset, h - 2 * inset, radius);
