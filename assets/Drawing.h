@@ -1,17 +1,26 @@
-// The drawing functions the manifest names, and the text helper they share.
+// The drawings the manifest names, by name. A drawing paints one frame of
+// width x height at the origin; the generator places the frames side by side.
 #pragma once
 
 #include "assets/Manifest.h"
 
+#include <string>
+
+struct _cairo;
+typedef struct _cairo cairo_t;
+
 namespace assets {
 
-// Loads the text face (NanumGothic) for the drawings; false when missing.
-bool LoadTextFace(const char* fontPath);
-void ReleaseTextFace();
+struct Frame {
+    int width;
+    int height;
+    int index; // 0 .. entry.frames - 1
+    const ManifestEntry& entry;
+};
 
-// The updater's pictures.
-void DrawUpdaterPanel(cairo_t* cr, int width, int height, int arg);
-void DrawUpdaterBusyFrame(cairo_t* cr, int width, int height, int frame);
-void DrawUpdaterBar(cairo_t* cr, int width, int height, int arg);
+using Drawing = void (*)(cairo_t* cr, const Frame& frame);
+
+// The drawing of that name, or nullptr.
+Drawing FindDrawing(const std::string& name);
 
 } // namespace assets

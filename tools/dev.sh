@@ -15,7 +15,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libjpeg62-turbo-dev libgif-dev libfreetype-dev fonts-nanum
     libsdl2-dev
-    zlib1g-dev libminizip-dev libcairo2-dev
+    zlib1g-dev libminizip-dev libcairo2-dev fonts-material-design-icons-iconfont
 )
 
 install_missing() {
@@ -46,9 +46,10 @@ run)
     install_missing
     build
     export WREN_ROOT=${WREN_ROOT:-$ROOT/unit}
-    # The pictures the asset generator drew go into the unit root.
+    # The pictures and sounds the asset generator drew go into the unit
+    # root, each only when it is missing there or older than the drawn one.
     mkdir -p "$WREN_ROOT"
-    cp -r "$BUILD/assets/unit/." "$WREN_ROOT/"
+    cp -r --update "$BUILD/assets/unit/." "$WREN_ROOT/"
     exec "$BUILD/Source/Wren" "$@"
     ;;
 test)

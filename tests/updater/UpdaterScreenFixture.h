@@ -20,7 +20,10 @@ class UpdaterScreenTest : public ::testing::Test {
 protected:
     UpdaterScreenTest()
     {
-        std::filesystem::copy(WREN_ASSETS_UNIT, m_unit.Root(), std::filesystem::copy_options::recursive);
+        // Only the updater's own pictures: the unit's others are not needed.
+        std::filesystem::copy(std::filesystem::path(WREN_ASSETS_UNIT) / "Windows",
+                              std::filesystem::path(m_unit.Root()) / "Windows",
+                              std::filesystem::copy_options::recursive);
         platform::Screen::Get().Fill(0);
     }
 
