@@ -209,16 +209,18 @@ std::string CBoard::Status()
         view = platform::GetRawWord(&block[at]);
     std::string reply = "OK\n";
     reply += std::string("acc ") + (status & static_cast<DWORD>(MicomStatusBit::Acc) ? "on" : "off") + "\n";
-    reply += std::string("gear ") + (status & static_cast<DWORD>(MicomStatusBit::RearCamera) ? "reverse" : "drive") + "\n";
+    reply += std::string("gear ") + (status & static_cast<DWORD>(MicomStatusBit::RearCamera) ? "reverse" : "drive")
+        + "\n";
     reply += std::string("tail ") + (status & static_cast<DWORD>(MicomStatusBit::TailLamp) ? "on" : "off") + "\n";
     reply += std::string("park ") + (m_connection->Word(ConnectionWord::Park) == 0 ? "on" : "off") + "\n";
     reply += "view " + (view ? std::to_string(view) : std::string("none")) + "\n";
     const int step = m_audio->Value(AudioIoctl::MainVolume);
-    reply += "volume " + (step < 0 ? std::string("unset") : std::to_string(step * 200)) + " mute " +
-             (m_audio->Value(AudioIoctl::Mute) == 1 ? "on" : "off") + "\n";
+    reply += "volume " + (step < 0 ? std::string("unset") : std::to_string(step * 200)) + " mute "
+        + (m_audio->Value(AudioIoctl::Mute) == 1 ? "on" : "off") + "\n";
     std::string storages;
-    const std::pair<ConnectionWord, BoardCard> cards[] = {
-        {ConnectionWord::Sd0, BoardCard::Sd1}, {ConnectionWord::Sd1, BoardCard::Sd2}, {ConnectionWord::Usb, BoardCard::Usb}};
+    const std::pair<ConnectionWord, BoardCard> cards[] = {{ConnectionWord::Sd0, BoardCard::Sd1},
+                                                          {ConnectionWord::Sd1, BoardCard::Sd2},
+                                                          {ConnectionWord::Usb, BoardCard::Usb}};
     for (const auto& [word, card] : cards)
         if (m_connection->Word(word))
             storages += std::string(storages.empty() ? "" : " ") + CardName(card);
@@ -280,16 +282,16 @@ std::string CBoard::CardRemove(BoardCard card)
 
 std::string CBoard::Calls(const std::string& driver)
 {
-    CBoardDevice* device = driver == "NEC1:"   ? static_cast<CBoardDevice*>(m_micom.get())
-                           : driver == "ASP1:" ? static_cast<CBoardDevice*>(m_audio.get())
-                           : driver == "CST1:" ? static_cast<CBoardDevice*>(m_connection.get())
-                                               : static_cast<CBoardDevice*>(m_remote.get());
+    CBoardDevice* device = driver == "NEC1:" ? static_cast<CBoardDevice*>(m_micom.get())
+        : driver == "ASP1:"                  ? static_cast<CBoardDevice*>(m_audio.get())
+        : driver == "CST1:"                  ? static_cast<CBoardDevice*>(m_connection.get())
+                                             : static_cast<CBoardDevice*>(m_remote.get());
     std::string reply;
     char code[16];
     for (const CBoardDevice::Call& call : device->Calls()) {
         std::snprintf(code, sizeof(code), "0x%08X", call.code);
-        reply += std::string(code) + " in " + Hex(call.input) + " out " + std::to_string(call.outSize) +
-                 (call.result ? " ok" : " error " + std::to_string(call.error)) + "\n";
+        reply += std::string(code) + " in " + Hex(call.input) + " out " + std::to_string(call.outSize)
+            + (call.result ? " ok" : " error " + std::to_string(call.error)) + "\n";
     }
     return "OK\n" + KeepTail(reply);
 }
@@ -297,14 +299,15 @@ std::string CBoard::Calls(const std::string& driver)
 std::string CBoard::Posts()
 {
     std::vector<CBoardDevice::Posted> posts;
-    for (CBoardDevice* device : {static_cast<CBoardDevice*>(m_micom.get()), static_cast<CBoardDevice*>(m_connection.get()),
-                                 static_cast<CBoardDevice*>(m_remote.get())})
+    for (CBoardDevice* device :
+         {static_cast<CBoardDevice*>(m_micom.get()), static_cast<CBoardDevice*>(m_connection.get()),
+          static_cast<CBoardDevice*>(m_remote.get())})
         for (const CBoardDevice::Posted& posted : device->Posts())
             posts.push_back(posted);
     std::string reply;
     for (const CBoardDevice::Posted& posted : posts)
-        reply += Narrow(posted.message) + " " + std::to_string(posted.code) + " " + std::to_string(posted.value) +
-                 (posted.delivered ? "" : " undelivered") + "\n";
+        reply += Narrow(posted.message) + " " + std::to_string(posted.code) + " " + std::to_string(posted.value)
+            + (posted.delivered ? "" : " undelivered") + "\n";
     return "OK\n" + KeepTail(reply);
 }
 

@@ -65,7 +65,7 @@ private:
     bool m_followLog = false;
     std::unique_ptr<platform::DebugCapture> m_log;
     std::string m_pendingLog; // taken from the capture, not yet handed out
-    std::mutex m_runLock; // one console command at a time
+    std::mutex m_runLock;     // one console command at a time
     bool m_serving = false;
 };
 

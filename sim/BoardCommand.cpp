@@ -36,22 +36,38 @@ struct RemoteName {
 };
 
 constexpr RemoteName kRemoteKeys[] = {
-    {"disp", RemoteKey::Display},   {"pbc", RemoteKey::Pbc},
-    {"play-pause", RemoteKey::MenuPlayPause}, {"angle", RemoteKey::Angle},
-    {"random", RemoteKey::Random},  {"return", RemoteKey::Return},
-    {"updown", RemoteKey::UpDown},  {"jog-down", RemoteKey::JogDown},
-    {"power", RemoteKey::Power},    {"zoom", RemoteKey::Zoom},
-    {"key69", RemoteKey::Key69},    {"vol-down", RemoteKey::VolumeDown},
-    {"key89", RemoteKey::Key89},    {"ab-repeat", RemoteKey::AbRepeat},
-    {"key105", RemoteKey::Key105},  {"jog-right", RemoteKey::JogRight},
-    {"key121", RemoteKey::Key121},  {"search", RemoteKey::Search},
-    {"vol-up", RemoteKey::VolumeUp}, {"jog-left", RemoteKey::JogLeft},
-    {"left-up", RemoteKey::LeftUp}, {"menu", RemoteKey::Menu},
-    {"right-up", RemoteKey::RightUp}, {"navi", RemoteKey::Navi},
-    {"jog-center", RemoteKey::JogCenter}, {"stop", RemoteKey::Stop},
-    {"audio", RemoteKey::Audio},    {"jog-up", RemoteKey::JogUp},
-    {"mode", RemoteKey::Mode},      {"title", RemoteKey::Title},
-    {"subtitle", RemoteKey::Subtitle}, {"mute", RemoteKey::Mute},
+    {"disp", RemoteKey::Display},
+    {"pbc", RemoteKey::Pbc},
+    {"play-pause", RemoteKey::MenuPlayPause},
+    {"angle", RemoteKey::Angle},
+    {"random", RemoteKey::Random},
+    {"return", RemoteKey::Return},
+    {"updown", RemoteKey::UpDown},
+    {"jog-down", RemoteKey::JogDown},
+    {"power", RemoteKey::Power},
+    {"zoom", RemoteKey::Zoom},
+    {"key69", RemoteKey::Key69},
+    {"vol-down", RemoteKey::VolumeDown},
+    {"key89", RemoteKey::Key89},
+    {"ab-repeat", RemoteKey::AbRepeat},
+    {"key105", RemoteKey::Key105},
+    {"jog-right", RemoteKey::JogRight},
+    {"key121", RemoteKey::Key121},
+    {"search", RemoteKey::Search},
+    {"vol-up", RemoteKey::VolumeUp},
+    {"jog-left", RemoteKey::JogLeft},
+    {"left-up", RemoteKey::LeftUp},
+    {"menu", RemoteKey::Menu},
+    {"right-up", RemoteKey::RightUp},
+    {"navi", RemoteKey::Navi},
+    {"jog-center", RemoteKey::JogCenter},
+    {"stop", RemoteKey::Stop},
+    {"audio", RemoteKey::Audio},
+    {"jog-up", RemoteKey::JogUp},
+    {"mode", RemoteKey::Mode},
+    {"title", RemoteKey::Title},
+    {"subtitle", RemoteKey::Subtitle},
+    {"mute", RemoteKey::Mute},
 };
 
 constexpr const char* kDrivers[] = {"NEC1:", "ASP1:", "CST1:", "RMT1:"};
@@ -160,7 +176,10 @@ bool ParseBoardCommand(const std::vector<std::string>& words, BoardCommand* comm
     const std::string& name = words[0];
     using Kind = BoardCommand::Kind;
     if (name == "acc" || name == "reverse" || name == "tail" || name == "park") {
-        command->kind = name == "acc" ? Kind::Acc : name == "reverse" ? Kind::Reverse : name == "tail" ? Kind::Tail : Kind::Park;
+        command->kind = name == "acc" ? Kind::Acc
+            : name == "reverse"       ? Kind::Reverse
+            : name == "tail"          ? Kind::Tail
+                                      : Kind::Park;
         return OnOff(words, command, error);
     }
     if (name == "key") {

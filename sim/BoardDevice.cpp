@@ -141,8 +141,8 @@ void CBoardDevice::Post(const WCHAR* message, DWORD code, DWORD value)
         target = FindWindowW(u"PLAYER", nullptr);
     Posted posted{message, code, value, false};
     if (target)
-        posted.delivered = PostMessageW(target, RegisterWindowMessageW(message), code,
-                                                  static_cast<LPARAM>(value)) != FALSE;
+        posted.delivered
+            = PostMessageW(target, RegisterWindowMessageW(message), code, static_cast<LPARAM>(value)) != FALSE;
     std::lock_guard<std::mutex> guard(m_recordLock);
     m_posts.push_back(std::move(posted));
 }

@@ -432,8 +432,9 @@ void CMicom::KeyUp(MicomKey key)
 
 void CMicom::Encoder(bool up)
 {
-    Notify(MicomNotice::Key, static_cast<DWORD>(MicomKey::RightEncoder) << 16 |
-                                 static_cast<DWORD>(up ? MicomKeyState::EncoderUp : MicomKeyState::EncoderDown));
+    Notify(MicomNotice::Key,
+           static_cast<DWORD>(MicomKey::RightEncoder) << 16
+               | static_cast<DWORD>(up ? MicomKeyState::EncoderUp : MicomKeyState::EncoderDown));
 }
 
 void CMicom::TiltMoveEnd(DWORD position)

@@ -52,8 +52,8 @@ WREN_FUZZ_TARGET(BoardCommand)
     FUZZ_CHECK(command.repeats >= 0 && command.repeats <= sim::kBoardMaxRepeats);
     if (command.kind == Kind::CardInsert || command.kind == Kind::Screenshot)
         FUZZ_CHECK(!command.path.empty() && command.path[0] == '/');
-    if (command.kind == Kind::CardInsert || command.kind == Kind::CardRemove || command.kind == Kind::Screenshot ||
-        (command.kind == Kind::Key && command.holdMs > 0))
+    if (command.kind == Kind::CardInsert || command.kind == Kind::CardRemove || command.kind == Kind::Screenshot
+        || (command.kind == Kind::Key && command.holdMs > 0))
         return 0;
     const std::string reply = Board().Run(words);
     FUZZ_CHECK(reply.rfind("OK", 0) == 0 || reply.rfind("ERR", 0) == 0);

@@ -82,8 +82,8 @@ enum class MicomNotice : DWORD {
     StartingStatus = 118,
     TelMuteStatus = 119,
     RadioStMono = 121,
-    TiltMoveEnd = 122,  // the tilt stopped moving
-    HandleSetOk = 123,  // a steering key was learned
+    TiltMoveEnd = 122, // the tilt stopped moving
+    HandleSetOk = 123, // a steering key was learned
 };
 
 // The low 16 bits of a key notice.

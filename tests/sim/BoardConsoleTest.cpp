@@ -99,7 +99,8 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < end) {
             std::string reply;
-            if (platform::UnitRequestAt(Root(), {"find", "=PLAYER", ""}, &reply, 1000) && !reply.empty() && reply != "0")
+            if (platform::UnitRequestAt(Root(), {"find", "=PLAYER", ""}, &reply, 1000) && !reply.empty()
+                && reply != "0")
                 return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -139,9 +140,13 @@ TEST_F(BoardConsole, DrivesARunningUnitAndReadsBackWhatTheBoardDid)
     EXPECT_EQ(0, Console({"posts"}, &output));
     EXPECT_EQ("AP_MSG_NEC_2_SHELL 104 0\n"
               "AP_MSG_NEC_2_SHELL 105 0\n"
-              "AP_MSG_NEC_2_SHELL 107 " + std::to_string(18 << 16 | 0x31) + "\n"
-              "AP_MSG_NEC_2_SHELL 107 " + std::to_string(18 << 16 | 0x30) + "\n"
-              "AP_MSG_CHNAGE_STATE_2_APP 0 1\n",
+              "AP_MSG_NEC_2_SHELL 107 "
+                  + std::to_string(18 << 16 | 0x31)
+                  + "\n"
+                    "AP_MSG_NEC_2_SHELL 107 "
+                  + std::to_string(18 << 16 | 0x30)
+                  + "\n"
+                    "AP_MSG_CHNAGE_STATE_2_APP 0 1\n",
               output);
     // The driver calls are readable (the shell makes them once it is there).
     EXPECT_EQ(0, Console({"calls", "NEC1:"}));

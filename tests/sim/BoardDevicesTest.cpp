@@ -213,8 +213,14 @@ TEST(MicomRunTime, StatusWordAndNoticesFollowTheBoard)
 
     const UINT id = RegisterWindowMessageW(kMicomMessageName);
     const std::vector<PlayerWindow::Message> expected = {
-        {id, 104, 0}, {id, 116, 1}, {id, 115, 1}, {id, 105, 0}, {id, 107, 18 << 16 | 0x31}, {id, 107, 18 << 16 | 0x30},
-        {id, 107, 29 << 16 | 0x33}, {id, 122, 6},
+        {id, 104, 0},
+        {id, 116, 1},
+        {id, 115, 1},
+        {id, 105, 0},
+        {id, 107, 18 << 16 | 0x31},
+        {id, 107, 18 << 16 | 0x30},
+        {id, 107, 29 << 16 | 0x33},
+        {id, 122, 6},
     };
     EXPECT_EQ(expected, player.Take());
     ASSERT_EQ(expected.size(), micom->Posts().size());
@@ -264,14 +270,18 @@ TEST(AudioProcessor, EveryCodeTakesItsSizeAndRange)
     std::vector<Case> cases;
     // {code, highest value of the first byte (second for two-byte codes)}.
     const std::vector<std::pair<AudioIoctl, int>> oneByte = {
-        {AudioIoctl::SecondVolume, 50}, {AudioIoctl::SecondSource, 9}, {AudioIoctl::MainSource, 9},
-        {AudioIoctl::MainVolume, 50},   {AudioIoctl::CameraAudio, 1},  {AudioIoctl::Microphone, 1},
-        {AudioIoctl::Intro, 5},         {AudioIoctl::Mute, 1},         {AudioIoctl::AudioValue, 255},
-        {AudioIoctl::SrsOnOff, 1},      {AudioIoctl::SrsValue6, 7},    {AudioIoctl::SrsValue1, 20},
-        {AudioIoctl::SrsValue2, 20},    {AudioIoctl::SrsValue3, 20},   {AudioIoctl::SrsValue4, 20},
-        {AudioIoctl::SrsValue5, 20},    {AudioIoctl::ButtonGain, 4},   {AudioIoctl::Effect, 3},
-        {AudioIoctl::GuidanceAudio, 1}, {AudioIoctl::GuidanceLevel, 255}, {AudioIoctl::VoicePath, 1},
-        {AudioIoctl::MicMute, 1},       {AudioIoctl::ButtonType, 255}, {AudioIoctl::CallAudio, 1},
+        {AudioIoctl::SecondVolume, 50}, {AudioIoctl::SecondSource, 9},
+        {AudioIoctl::MainSource, 9},    {AudioIoctl::MainVolume, 50},
+        {AudioIoctl::CameraAudio, 1},   {AudioIoctl::Microphone, 1},
+        {AudioIoctl::Intro, 5},         {AudioIoctl::Mute, 1},
+        {AudioIoctl::AudioValue, 255},  {AudioIoctl::SrsOnOff, 1},
+        {AudioIoctl::SrsValue6, 7},     {AudioIoctl::SrsValue1, 20},
+        {AudioIoctl::SrsValue2, 20},    {AudioIoctl::SrsValue3, 20},
+        {AudioIoctl::SrsValue4, 20},    {AudioIoctl::SrsValue5, 20},
+        {AudioIoctl::ButtonGain, 4},    {AudioIoctl::Effect, 3},
+        {AudioIoctl::GuidanceAudio, 1}, {AudioIoctl::GuidanceLevel, 255},
+        {AudioIoctl::VoicePath, 1},     {AudioIoctl::MicMute, 1},
+        {AudioIoctl::ButtonType, 255},  {AudioIoctl::CallAudio, 1},
     };
     for (const auto& [code, max] : oneByte) {
         cases.push_back({Code(code), {static_cast<BYTE>(max)}, 0, 0});
@@ -341,9 +351,9 @@ TEST(ConnectionStatus, WordsTiltRecordAndNoticesFollowTheBoard)
     std::vector<BYTE> out;
     ASSERT_EQ(0u, Call(device, Code(ConnectionIoctl::Register), HandleBytes(player.Handle()), 24, &out));
     ASSERT_EQ(24u, out.size());
-    const std::vector<DWORD> words = {platform::GetRawWord(&out[0]),  platform::GetRawWord(&out[4]),
-                                      platform::GetRawWord(&out[8]),  platform::GetRawWord(&out[12]),
-                                      platform::GetRawWord(&out[16]), platform::GetRawWord(&out[20])};
+    const std::vector<DWORD> words
+        = {platform::GetRawWord(&out[0]),  platform::GetRawWord(&out[4]),  platform::GetRawWord(&out[8]),
+           platform::GetRawWord(&out[12]), platform::GetRawWord(&out[16]), platform::GetRawWord(&out[20])};
     EXPECT_EQ((std::vector<DWORD>{0, 1, 0, 1, 1, 0}), words) << "SD1, disc, iPod; park signal low when parked";
     ASSERT_EQ(0u, Call(device, Code(ConnectionIoctl::TiltStatus), {}, 24, &out));
     EXPECT_EQ(1u, platform::GetRawWord(&out[kTiltDiscWordOffset]));
@@ -377,8 +387,9 @@ TEST(RemoteControl, PostsPressRepeatsAndReleaseToTheRegisteredWindow)
     EXPECT_EQ(0u, remote->HeldKey());
     EXPECT_EQ(1, remote->Cleans());
     const UINT id = RegisterWindowMessageW(kRemoteMessageName);
-    EXPECT_EQ((std::vector<PlayerWindow::Message>{{id, 0, 137}, {id, 1, 137}, {id, 1, 137}, {id, 2, 137}, {id, 0, 249}}),
-              player.Take());
+    EXPECT_EQ(
+        (std::vector<PlayerWindow::Message>{{id, 0, 137}, {id, 1, 137}, {id, 1, 137}, {id, 2, 137}, {id, 0, 249}}),
+        player.Take());
     CloseHandle(device);
 }
 

@@ -54,8 +54,7 @@ int Send(const std::string& root, const std::vector<std::string>& words, DWORD t
         if (GetLastError() == ERROR_TIMEOUT)
             std::fprintf(stderr, "wrenctl: the unit at %s does not answer\n", root.c_str());
         else
-            std::fprintf(stderr, "wrenctl: no unit is running at %s (start one with tools/dev.sh run)\n",
-                         root.c_str());
+            std::fprintf(stderr, "wrenctl: no unit is running at %s (start one with tools/dev.sh run)\n", root.c_str());
         return 1;
     }
     if (reply == platform::kUnitUnknownReply) {
