@@ -90,6 +90,8 @@ CBoard::CBoard(bool followLog) : m_followLog(followLog)
     m_connection = CConnectionStatus::Install();
     m_remote = CRemoteControl::Install();
     CDmbModule::Install();
+    m_gps = CGpsReceiver::Install();
+    m_display = CDisplay::Install();
     // A car on a desk: the park brake is applied.
     m_connection->SetParked(true);
     m_connection->ClearRecord();
@@ -103,6 +105,8 @@ CBoard::~CBoard()
     CConnectionStatus::Uninstall();
     CRemoteControl::Uninstall();
     CDmbModule::Uninstall();
+    CGpsReceiver::Uninstall();
+    CDisplay::Uninstall();
 }
 
 void CBoard::ServeConsole()

@@ -1,7 +1,8 @@
 // The board a unit runs on: the micom "NEC1:" (its status block kept in
 // board/NEC1.state under the unit root), the audio processor "ASP1:", the
 // connection status "CST1:", the remote control "RMT1:" and the DMB module
-// "DMB1:", registered with the platform; and the board console's side: the
+// "DMB1:", the GPS receiver on "COM4:" and the display driver's escapes,
+// registered with the platform; and the board console's side: the
 // control command "board", which takes the console's words (see
 // BoardCommand.h), works the board's inputs and answers.
 //
@@ -13,6 +14,8 @@
 #include "sim/AudioProcessor.h"
 #include "sim/BoardCommand.h"
 #include "sim/ConnectionStatus.h"
+#include "sim/Display.h"
+#include "sim/GpsReceiver.h"
 #include "sim/Micom.h"
 #include "sim/RemoteControl.h"
 
@@ -45,6 +48,8 @@ public:
     CAudioProcessor& Audio() { return *m_audio; }
     CConnectionStatus& Connection() { return *m_connection; }
     CRemoteControl& Remote() { return *m_remote; }
+    CGpsReceiver& Gps() { return *m_gps; }
+    CDisplay& Display() { return *m_display; }
 
     // The host folder of a card's drive under the unit root.
     static std::string CardFolder(BoardCard card);
@@ -62,6 +67,8 @@ private:
     std::shared_ptr<CAudioProcessor> m_audio;
     std::shared_ptr<CConnectionStatus> m_connection;
     std::shared_ptr<CRemoteControl> m_remote;
+    std::shared_ptr<CGpsReceiver> m_gps;
+    std::shared_ptr<CDisplay> m_display;
     bool m_followLog = false;
     std::unique_ptr<platform::DebugCapture> m_log;
     std::string m_pendingLog; // taken from the capture, not yet handed out
