@@ -7,6 +7,9 @@
 #include "platform/io/RawDisk.h"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace sim {
 namespace {
@@ -75,9 +78,14 @@ bool ParseRecord(const std::string& line, Record* record, DWORD* error)
 
 } // namespace
 
-std::shared_ptr<CMicom> CMicom::Install()
+CMicom::CMicom(std::string stateFile) : m_stateFile(std::move(stateFile))
 {
-    auto micom = std::make_shared<CMicom>();
+    LoadState();
+}
+
+std::shared_ptr<CMicom> CMicom::Install(std::string stateFile)
+{
+    auto micom = std::make_shared<CMicom>(std::move(stateFile));
     platform::RegisterDevice(u"NEC1:", micom);
     return micom;
 }
@@ -87,29 +95,20 @@ void CMicom::Uninstall()
     platform::UnregisterDevice(u"NEC1:");
 }
 
-bool CMicom::Open(DWORD, DWORD)
+DWORD CMicom::Block0Sum(const Block0& block)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    ++m_open;
-    return true;
+    DWORD sum = 0;
+    for (DWORD i = 0; i < kMicomBlock0SumOffset; ++i)
+        sum += block[i];
+    return sum;
 }
 
-void CMicom::Close()
+BOOL CMicom::Control(DWORD code, const BYTE* in, DWORD inSize, BYTE* out, DWORD outSize, DWORD* returned)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    --m_open;
-}
-
-BOOL CMicom::IoControl(DWORD code, const BYTE* in, DWORD inSize, BYTE* out, DWORD outSize, DWORD* returned)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    if (m_silent) {
-        SetLastError(ERROR_TIMEOUT);
-        return FALSE;
-    }
-    switch (static_cast<MicomIoctl>(code)) {
-    case MicomIoctl::RegisterWindow:
+    if (static_cast<MicomIoctl>(code) == MicomIoctl::RegisterWindow)
         return Register(in, inSize, out, outSize, returned);
+    std::lock_guard<std::mutex> guard(m_lock);
+    switch (static_cast<MicomIoctl>(code)) {
     case MicomIoctl::UpgradeStart:
         if (m_startError != 0) {
             SetLastError(m_startError);
@@ -135,18 +134,15 @@ BOOL CMicom::IoControl(DWORD code, const BYTE* in, DWORD inSize, BYTE* out, DWOR
         if (m_state == FirmwareState::Downloading)
             m_state = FirmwareState::HalfProgrammed;
         return TRUE;
+    default:
+        return RunTime(static_cast<MicomIoctl>(code), in, inSize, out, outSize, returned);
     }
-    SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
 }
 
 BOOL CMicom::Register(const BYTE* in, DWORD inSize, BYTE* out, DWORD outSize, DWORD* returned)
 {
-    if (!in || inSize != sizeof(HWND) || !out || outSize < 4) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (!OutputFits(out, outSize, 4) || !TakeWindow(in, inSize))
         return FALSE;
-    }
-    std::memcpy(&m_window, in, sizeof(HWND));
     platform::PutRawWord(out, kDefaultDriverVersion);
     if (returned)
         *returned = 4;
@@ -219,22 +215,10 @@ void CMicom::RefuseLine(int line, DWORD error)
     m_refusedLines[line] = error;
 }
 
-void CMicom::SetSilent(bool silent)
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_silent = silent;
-}
-
 void CMicom::RefuseStart(DWORD error)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_startError = error;
-}
-
-HWND CMicom::Window() const
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_window;
 }
 
 CMicom::FirmwareState CMicom::State() const
@@ -273,10 +257,257 @@ std::map<DWORD, BYTE> CMicom::Firmware() const
     return m_firmware;
 }
 
-int CMicom::OpenHandles() const
+BOOL CMicom::OneByte(const BYTE* in, DWORD inSize, int* value)
+{
+    if (!InputIs(in, inSize, 1))
+        return FALSE;
+    *value = in[0];
+    return TRUE;
+}
+
+// Called with m_lock held.
+BOOL CMicom::RunTime(MicomIoctl code, const BYTE* in, DWORD inSize, BYTE* out, DWORD outSize, DWORD* returned)
+{
+    switch (code) {
+    case MicomIoctl::GetStatus:
+        if (!InputIs(in, inSize, 0) || !OutputFits(out, outSize, 4))
+            return FALSE;
+        platform::PutRawWord(out, m_status);
+        if (returned)
+            *returned = 4;
+        return TRUE;
+    case MicomIoctl::SetRtc:
+        if (!InputIs(in, inSize, 0))
+            return FALSE;
+        ++m_rtcSets;
+        return TRUE;
+    case MicomIoctl::Alive:
+        if (!InputIs(in, inSize, 0))
+            return FALSE;
+        ++m_alives;
+        return TRUE;
+    case MicomIoctl::Init:
+        if (!InputIs(in, inSize, 0))
+            return FALSE;
+        ++m_inits;
+        return TRUE;
+    case MicomIoctl::Backlight:
+        return OneByte(in, inSize, &m_backlight);
+    case MicomIoctl::AmpMute:
+        return OneByte(in, inSize, &m_ampMute);
+    case MicomIoctl::Setting:
+        return OneByte(in, inSize, &m_setting);
+    case MicomIoctl::Intro:
+        return OneByte(in, inSize, &m_intro);
+    case MicomIoctl::SetState:
+        if (!InputIs(in, inSize, 2))
+            return FALSE;
+        m_state2 = {in[0], in[1]};
+        return TRUE;
+    case MicomIoctl::ReadBlock0Checked:
+        // The micom checks the block it kept: nothing kept, or a block
+        // whose sum is wrong, is refused, and the caller reads it raw.
+        if (Block0Sum(m_block0) == 0 || platform::GetRawWord(&m_block0[kMicomBlock0SumOffset]) != Block0Sum(m_block0))
+            return Fail(ERROR_CRC);
+        [[fallthrough]];
+    case MicomIoctl::ReadBlock0:
+        if (!InputIs(in, inSize, 0) || !OutputFits(out, outSize, kMicomBlock0Size))
+            return FALSE;
+        std::memcpy(out, m_block0.data(), kMicomBlock0Size);
+        if (returned)
+            *returned = kMicomBlock0Size;
+        return TRUE;
+    case MicomIoctl::ReadTextBlock:
+    case MicomIoctl::ReadTextBlockOld:
+        if (!InputIs(in, inSize, 0) || !OutputFits(out, outSize, kMicomTextBlockSize))
+            return FALSE;
+        std::memcpy(out, m_text.data(), kMicomTextBlockSize);
+        if (returned)
+            *returned = kMicomTextBlockSize;
+        return TRUE;
+    case MicomIoctl::WriteBlock0: {
+        if (!InputIs(in, inSize, kMicomBlock0Size))
+            return FALSE;
+        Block0 block;
+        std::memcpy(block.data(), in, kMicomBlock0Size);
+        if (platform::GetRawWord(&block[kMicomBlock0SumOffset]) != Block0Sum(block))
+            return Fail(ERROR_CRC);
+        m_block0 = block;
+        return SaveState() ? TRUE : Fail(ERROR_WRITE_FAULT);
+    }
+    case MicomIoctl::WriteTextBlock:
+        if (!InputIs(in, inSize, kMicomTextBlockSize))
+            return FALSE;
+        std::memcpy(m_text.data(), in, kMicomTextBlockSize);
+        return SaveState() ? TRUE : Fail(ERROR_WRITE_FAULT);
+    default:
+        return Fail(ERROR_INVALID_FUNCTION);
+    }
+}
+
+void CMicom::LoadState()
+{
+    if (m_stateFile.empty())
+        return;
+    std::ifstream file(m_stateFile, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (bytes.size() != kMicomBlock0Size + kMicomTextBlockSize)
+        return;
+    std::memcpy(m_block0.data(), bytes.data(), kMicomBlock0Size);
+    std::memcpy(m_text.data(), bytes.data() + kMicomBlock0Size, kMicomTextBlockSize);
+}
+
+// Written under a temporary name and renamed, so that a power cut leaves
+// the old blocks or the new ones.
+bool CMicom::SaveState() const
+{
+    if (m_stateFile.empty())
+        return true;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(m_stateFile).parent_path(), error);
+    const std::string temporary = m_stateFile + ".new";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(m_block0.data()), kMicomBlock0Size);
+        file.write(reinterpret_cast<const char*>(m_text.data()), kMicomTextBlockSize);
+        if (!file.flush())
+            return false;
+    }
+    std::filesystem::rename(temporary, m_stateFile, error);
+    return !error;
+}
+
+void CMicom::SetStatusBit(MicomStatusBit bit, bool on)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_open;
+    if (on)
+        m_status |= static_cast<DWORD>(bit);
+    else
+        m_status &= ~static_cast<DWORD>(bit);
+}
+
+void CMicom::SetAcc(bool on)
+{
+    if (((Status() & static_cast<DWORD>(MicomStatusBit::Acc)) != 0) == on)
+        return;
+    SetStatusBit(MicomStatusBit::Acc, on);
+    Notify(on ? MicomNotice::AccOffWaitOff : MicomNotice::AccOffWaitOn, 0);
+}
+
+void CMicom::SetTailLamp(bool on)
+{
+    if (((Status() & static_cast<DWORD>(MicomStatusBit::TailLamp)) != 0) == on)
+        return;
+    SetStatusBit(MicomStatusBit::TailLamp, on);
+    Notify(MicomNotice::TailStatus, on ? 1 : 0);
+}
+
+void CMicom::SetReverseGear(bool on)
+{
+    if (((Status() & static_cast<DWORD>(MicomStatusBit::RearCamera)) != 0) == on)
+        return;
+    SetStatusBit(MicomStatusBit::RearCamera, on);
+    Notify(MicomNotice::BackGearStatus, on ? 1 : 0);
+}
+
+void CMicom::KeyDown(MicomKey key)
+{
+    Notify(MicomNotice::Key, static_cast<DWORD>(key) << 16 | static_cast<DWORD>(MicomKeyState::Down));
+}
+
+void CMicom::KeyUp(MicomKey key)
+{
+    Notify(MicomNotice::Key, static_cast<DWORD>(key) << 16 | static_cast<DWORD>(MicomKeyState::Up));
+}
+
+void CMicom::Encoder(bool up)
+{
+    Notify(MicomNotice::Key,
+           static_cast<DWORD>(MicomKey::RightEncoder) << 16
+               | static_cast<DWORD>(up ? MicomKeyState::EncoderUp : MicomKeyState::EncoderDown));
+}
+
+void CMicom::TiltMoveEnd(DWORD position)
+{
+    Notify(MicomNotice::TiltMoveEnd, position);
+}
+
+void CMicom::Notify(MicomNotice notice, DWORD value)
+{
+    Post(kMicomMessageName, static_cast<DWORD>(notice), value);
+}
+
+DWORD CMicom::Status() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_status;
+}
+
+CMicom::Block0 CMicom::StoredBlock0() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_block0;
+}
+
+CMicom::TextBlock CMicom::StoredTextBlock() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_text;
+}
+
+void CMicom::PutBlock0(const Block0& block)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_block0 = block;
+    SaveState();
+}
+
+int CMicom::Backlight() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_backlight;
+}
+
+int CMicom::AmpMute() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_ampMute;
+}
+
+int CMicom::Setting() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_setting;
+}
+
+int CMicom::IntroSound() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_intro;
+}
+
+std::array<BYTE, 2> CMicom::State2() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_state2;
+}
+
+int CMicom::Alives() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_alives;
+}
+
+int CMicom::Inits() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_inits;
+}
+
+int CMicom::RtcSets() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_rtcSets;
 }
 
 } // namespace sim

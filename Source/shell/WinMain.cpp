@@ -12,6 +12,7 @@
 #include "platform/ui/DesktopWindow.h"
 #include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
+#include "sim/Board.h"
 
 #include <cerrno>
 #include <csignal>
@@ -138,8 +139,13 @@ int main(int argc, char** argv)
     // process's main window through the unit's control socket; it shows no
     // window of its own and touches nothing under the root.
     bool owner = platform::OpenUnit();
-    if (owner)
+    // The board the unit runs on, with its console on the control socket.
+    std::unique_ptr<sim::CBoard> board;
+    if (owner) {
         platform::InstallUnitFonts();
+        board = std::make_unique<sim::CBoard>(true);
+        board->ServeConsole();
+    }
     std::thread(RunStopper, exitAfterMs).detach();
     bool windowShown = false;
     if (exitAfterFrame) {
@@ -157,6 +163,9 @@ int main(int argc, char** argv)
     int result = IxAppMain(GetModuleHandleW(nullptr), nullptr, wideCommandLine.data(), SW_SHOW);
     if (windowShown)
         platform::StopDesktopWindow();
+    if (board)
+        board->StopConsole();
     platform::CloseUnit();
+    board.reset();
     return result;
 }

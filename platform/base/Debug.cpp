@@ -366,6 +366,14 @@ bool DebugCapture::Contains(std::string_view part) const
     return Text().find(part) != std::string::npos;
 }
 
+std::string DebugCapture::Take()
+{
+    std::lock_guard<std::mutex> lock(g_outputLock);
+    std::string text;
+    text.swap(m_text);
+    return text;
+}
+
 void DebugCapture::Clear()
 {
     std::lock_guard<std::mutex> lock(g_outputLock);

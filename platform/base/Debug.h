@@ -95,6 +95,9 @@ public:
     std::vector<std::string> Lines() const; // split at line ends, '\r' dropped
     bool Contains(std::string_view part) const;
     void Clear();
+    // What was written since the last Take (or the start), removed from the
+    // capture: for a reader that follows the output.
+    std::string Take();
 
 private:
     friend void DebugWrite(std::u16string_view);
