@@ -31,7 +31,7 @@ public:
     bool GateUiLayerEnabled() const;
     std::vector<unsigned char> Settings() const; // empty: never set
     int Brightness() const;                      // -1: never set
-    int DayMode() const;                       // -1: never set
+    int DayMode() const;                         // -1: never set
 
 private:
     mutable std::mutex m_lock;

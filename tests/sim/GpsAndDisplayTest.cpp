@@ -69,11 +69,16 @@ TEST(Display, EscapesSetTheDisplayAndMalformedOnesAreRefused)
         int result;
     };
     const Case cases[] = {
-        {DisplayEscape::GateUiLayer, word(3), 1},      {DisplayEscape::GateUiLayer, word(4), -1},
-        {DisplayEscape::GateUiLayer, {3}, -1},         {DisplayEscape::Settings, std::vector<char>(12, 7), 1},
-        {DisplayEscape::Settings, std::vector<char>(11), -1}, {DisplayEscape::Brightness, word(9), 1},
-        {DisplayEscape::Brightness, word(-1), -1},     {DisplayEscape::DayMode, word(0), 1},
-        {DisplayEscape::DayMode, word(2), -1},         {DisplayEscape::DayMode, {}, -1},
+        {DisplayEscape::GateUiLayer, word(3), 1},
+        {DisplayEscape::GateUiLayer, word(4), -1},
+        {DisplayEscape::GateUiLayer, {3}, -1},
+        {DisplayEscape::Settings, std::vector<char>(12, 7), 1},
+        {DisplayEscape::Settings, std::vector<char>(11), -1},
+        {DisplayEscape::Brightness, word(9), 1},
+        {DisplayEscape::Brightness, word(-1), -1},
+        {DisplayEscape::DayMode, word(0), 1},
+        {DisplayEscape::DayMode, word(2), -1},
+        {DisplayEscape::DayMode, {}, -1},
         {static_cast<DisplayEscape>(6600), word(0), 0},
     };
     for (const Case& c : cases)
