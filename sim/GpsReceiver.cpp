@@ -58,7 +58,9 @@ std::string CGpsReceiver::MakeSentence(std::string_view body)
 {
     char checksum[4];
     std::snprintf(checksum, sizeof(checksum), "%02X", Checksum(body));
-    return "$" + std::string(body) + "*" + checksum + "\r\n";
+    std::string sentence(1, '$');
+    sentence.append(body).append(1, '*').append(checksum).append("\r\n");
+    return sentence;
 }
 
 void CGpsReceiver::OnOpen()
