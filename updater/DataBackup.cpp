@@ -170,8 +170,8 @@ BOOL CDataBackup::Save()
     DeleteFolder(updater::kDataSaveFolder, TRUE, TRUE);
     Digest digest;
     if (!CopyTree(updater::kDataFolder, updater::kDataSaveFolder)
-        || !SameTree(updater::kDataFolder, updater::kDataSaveFolder)
-        || !DigestOf(updater::kDataSaveFolder, &digest) || !WriteRecord(digest)) {
+        || !SameTree(updater::kDataFolder, updater::kDataSaveFolder) || !DigestOf(updater::kDataSaveFolder, &digest)
+        || !WriteRecord(digest)) {
         NKDbgPrintfW(u"[DATA] copy failed\r\n");
         DeleteFileW(updater::kDataSaveRecord);
         DeleteFolder(updater::kDataSaveFolder, TRUE, TRUE);

@@ -164,7 +164,8 @@ public:
     bool UserDataIntact() const
     {
         for (const auto& [name, bytes] : UserData())
-            if (!fs::exists(m_unit.Host("NAND/DATA/" + name)) || ReadHostFile(m_unit.Host("NAND/DATA/" + name)) != bytes)
+            if (!fs::exists(m_unit.Host("NAND/DATA/" + name))
+                || ReadHostFile(m_unit.Host("NAND/DATA/" + name)) != bytes)
                 return false;
         return true;
     }

@@ -89,8 +89,7 @@ TEST_F(UpdateSequenceTest, EachFailingStepLeavesItsMarkerAndStartsTheRecovery)
     };
     const Case cases[] = {
         {"OSUpdate.err", [](UpdateSequenceTest& t) { t.m_store->CorruptNextReads(1000); }},
-        {"APPUpdate.err",
-         [](UpdateSequenceTest& t) { t.m_store->FailNext(IOCTL_STORE_FORMAT, ERROR_GEN_FAILURE); }},
+        {"APPUpdate.err", [](UpdateSequenceTest& t) { t.m_store->FailNext(IOCTL_STORE_FORMAT, ERROR_GEN_FAILURE); }},
         {"BackupOS.err",
          [](UpdateSequenceTest& t) {
              t.m_store->FailNext(static_cast<DWORD>(RawDiskIoctl::RegionWrite), ERROR_WRITE_FAULT);
