@@ -153,17 +153,20 @@ TEST_F(UpdateSequenceTest, CutsInsideTheDiskStepNeverLoseTheUserData)
         std::function<void()> make;
     };
     const Case cases[] = {
-        {"half of the copy made", [&] {
+        {"half of the copy made",
+         [&] {
              fs::create_directories(copy);
              fs::copy(data + "/Wren_Main.reg", copy + "/Wren_Main.reg");
          }},
-        {"copy checked, store formatted", [&] {
+        {"copy checked, store formatted",
+         [&] {
              fs::copy(data, copy, fs::copy_options::recursive);
              record();
              fs::remove_all(m_unit.Host("NAND"));
              fs::create_directories(m_unit.Host("NAND"));
          }},
-        {"data half put back", [&] {
+        {"data half put back",
+         [&] {
              fs::copy(data, copy, fs::copy_options::recursive);
              record();
              fs::remove_all(m_unit.Host("NAND"));

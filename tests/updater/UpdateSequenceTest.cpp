@@ -138,3 +138,78 @@ TEST_F(UpdateSequenceTest, WithoutARecoveryProgramAFailureStillResetsTheUnit)
 }
 
 } // namespace
+
+namespace {
+
+// The window's messages before its first step: nothing runs until the
+// clock moves, so each message is seen on its own.
+class UpdaterMessagesTest : public UpdateSequenceTest {
+public:
+    UpdaterMessagesTest() { m_clock.SetSleepAdvances(true); }
+    static void PumpPosted()
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    // True when the installer's answer (wParam 85) was posted.
+    static bool AnswerPosted(UINT message)
+    {
+        MSG msg;
+        bool answered = false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            answered = answered || (msg.message == message && msg.wParam == updater::kNaviUpgradeAnswer);
+        return answered;
+    }
+};
+
+TEST_F(UpdaterMessagesTest, TheAttachStatusEndsTheRunOnlyWhenTheMediumIsGone)
+{
+    CMainWIndow window;
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr)));
+    PumpPosted();
+    SendMessageW(window.GetHwnd(), window.AttachStatusMessage(), 1, 0);
+    EXPECT_TRUE(IsWindow(window.GetHwnd()));
+    EXPECT_EQ(0, RecoveryStarts(0));
+
+    fs::remove_all(m_unit.Host("HDD"));
+    const HWND hwnd = window.GetHwnd();
+    SendMessageW(hwnd, window.AttachStatusMessage(), 0, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(1, RecoveryStarts(1));
+}
+
+TEST_F(UpdaterMessagesTest, InstallerMessagesAreTakenOnlyWhileTheUpdaterWaitsForTheInstaller)
+{
+    CMainWIndow window;
+    ASSERT_TRUE(window.Create(GetModuleHandleW(nullptr)));
+    PumpPosted();
+    ASSERT_FALSE(window.WaitingForInstaller());
+    const LPARAM complete = static_cast<LPARAM>(MAKELONG(static_cast<WORD>(NaviUpgradeKind::Complete), 0));
+    EXPECT_EQ(1, SendMessageW(window.GetHwnd(), window.UpgradeMessage(), updater::kNaviUpgradeRequest, complete));
+    EXPECT_FALSE(AnswerPosted(window.UpgradeMessage()));
+    const LPARAM error = static_cast<LPARAM>(MAKELONG(static_cast<WORD>(NaviUpgradeKind::Error), 20013));
+    SendMessageW(window.GetHwnd(), window.UpgradeMessage(), updater::kNaviUpgradeRequest, error);
+    EXPECT_TRUE(IsWindow(window.GetHwnd()));
+    EXPECT_EQ(0, RecoveryStarts(0));
+}
+
+TEST(UpdaterTexts, ErrorAndInstallerCodesGiveTheirTexts)
+{
+    const std::pair<DWORD, std::u16string> errors[] = {
+        {2, u"Missing File..."},     {3, u"USB Memory not found..."},    {5, u"Access is denied..."},
+        {13, u"Wrong Data File..."}, {14, u"Out Of Memory..."},          {29, u"Write Failed..."},
+        {30, u"Read Failed..."},     {50, u"USB Memory Read Failed..."}, {1617, u"USB Memory Read Failed..."},
+        {7, u"Unknown Error(7)"},
+    };
+    for (const auto& [code, text] : errors)
+        EXPECT_EQ(text, CMainWIndow::ErrorText(code)) << code;
+    EXPECT_EQ(u"Unknown Error", CMainWIndow::NaviErrorText(0));
+    EXPECT_EQ(u"Folder creation error", CMainWIndow::NaviErrorText(20001));
+    EXPECT_EQ(u"Data setup fail", CMainWIndow::NaviErrorText(20011));
+    EXPECT_EQ(u"Invalid data(empty)", CMainWIndow::NaviErrorText(20013));
+    EXPECT_EQ(u"", CMainWIndow::NaviErrorText(20000));
+    EXPECT_EQ(u"", CMainWIndow::NaviErrorText(20014));
+}
+
+} // namespace
