@@ -327,6 +327,8 @@ bool CFlashStore::Land(std::uint64_t offset, const BYTE* data, std::size_t size)
         m_poweredOff = true;
         m_powerBudget.reset();
         NKDbgPrintfW(u"[DSK1] power cut\r\n");
+        if (m_powerCutHook)
+            m_powerCutHook();
         SetLastError(ERROR_NOT_READY);
         return false;
     }
@@ -417,6 +419,12 @@ void CFlashStore::CutPowerAfter(std::uint64_t bytes)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_powerBudget = bytes;
+}
+
+void CFlashStore::OnPowerCut(std::function<void()> hook)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_powerCutHook = std::move(hook);
 }
 
 void CFlashStore::PowerOn()

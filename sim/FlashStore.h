@@ -23,6 +23,7 @@
 #include "platform/io/Store.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -78,6 +79,10 @@ public:
     // Power back: the areas are read again from the flash file.
     void PowerOn();
     bool PoweredOff() const;
+    // Called on the writing thread at the moment the power goes, with the
+    // store locked (it must not call the store): a test keeps the unit's
+    // state there as the cut left it.
+    void OnPowerCut(std::function<void()> hook);
     // The next count image reads return their data with one byte changed.
     void CorruptNextReads(int count);
 
@@ -132,6 +137,7 @@ private:
     mutable int m_medium = -1; // the flash file
     std::optional<std::uint64_t> m_powerBudget;
     bool m_poweredOff = false;
+    std::function<void()> m_powerCutHook;
     int m_corruptReads = 0;
     std::uint64_t m_written = 0;
 };

@@ -1,5 +1,6 @@
 // WrenUpdater's entry: its own screen (headless, or a desktop window), the
-// updater's window with its status panel, busy animation and progress bar,
+// updater's window, which runs the update of "\HDD\WrenUpdate.UPD" step by
+// step with its status panel, busy animation and progress bar,
 // over the unit root that WREN_ROOT names (it does not take the unit: the
 // unit's owner is the program it updates). Ends on Ctrl-C, SIGTERM or after
 // --exit-after milliseconds; WREN_SCREENSHOT saves the screen at the end.
@@ -104,7 +105,6 @@ int main(int argc, char** argv)
         CMainWIndow window;
         if (window.Create(GetModuleHandleW(nullptr))) {
             UpdateWindow(window.GetHwnd());
-            window.ShowStatus(u"Software Update", u"Preparing the update...", nullptr);
             window.ProgressBar().SetPercent(0);
             g_window = window.GetHwnd();
             MSG msg;
