@@ -6,11 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -139,18 +140,37 @@ TEST(AssetFilesTest, EveryFileOfTheManifestDecodesWithItsFormatSizeAndFrames)
 // text u"\\NAND\\Wren\\Images\\Basic\\x.bmp" gives \NAND\Wren\Images\Basic\x.bmp.
 std::set<std::string> NamedPaths(const std::string& source)
 {
-    static const std::regex kLiteral(R"((\\\\NAND\\\\Wren\\\\(?:Images|wav)\\\\[^"]*\.(?:bmp|png|wav)))",
-                                     std::regex::icase);
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string folded = lower(source);
+    const std::string root = R"(\\nand\\wren\\)";
     std::set<std::string> paths;
-    for (auto it = std::sregex_iterator(source.begin(), source.end(), kLiteral); it != std::sregex_iterator(); ++it) {
+    for (std::size_t at = folded.find(root); at != std::string::npos; at = folded.find(root, at + 1)) {
+        const std::size_t rest = at + root.size();
+        if (folded.compare(rest, 8, R"(images\\)") != 0 && folded.compare(rest, 5, R"(wav\\)") != 0)
+            continue;
+        // Up to the literal's end, the last picture or sound extension.
+        const std::size_t quote = std::min(folded.find('"', rest), folded.size());
+        std::size_t end = std::string::npos;
+        for (const char* extension : {".bmp", ".png", ".wav"}) {
+            const std::size_t found = folded.rfind(extension, quote - 4);
+            if (found != std::string::npos && found >= rest && (end == std::string::npos || found + 4 > end))
+                end = found + 4;
+        }
+        if (end == std::string::npos)
+            continue;
+        const std::string text = source.substr(at, end - at);
         std::string path;
-        const std::string text = (*it)[1].str();
         for (std::size_t i = 0; i < text.size(); ++i) {
             path += text[i];
             if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\')
                 ++i;
         }
         paths.insert(path);
+        at = end - 1;
     }
     return paths;
 }
