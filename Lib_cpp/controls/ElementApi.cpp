@@ -3,6 +3,7 @@
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
+#include "platform/base/Rect.h"
 #include "platform/gfx/Gdi.h"
 #include "platform/ui/Window.h"
 
@@ -179,7 +180,7 @@ BOOL IsDragSource(IxElement* element)
     return Service(IXSVC_ISDRAGSOURCE, element, 0) ? TRUE : FALSE;
 }
 
-BOOL IsDragCancelled()
+BOOL IsDropOnSource()
 {
     return Service(IXSVC_DRAGONSOURCE, nullptr, 0) ? TRUE : FALSE;
 }
@@ -187,6 +188,44 @@ BOOL IsDragCancelled()
 LRESULT ReleasePointer(IxElement* element)
 {
     return Service(IXSVC_SCROLLRUNNING, element, 0);
+}
+
+BOOL PointerHasMoved()
+{
+    return Service(IXSVC_MOVED, nullptr, 0) ? TRUE : FALSE;
+}
+
+BOOL IsUncovered(const IxElement* element)
+{
+    if (!element || Service(IXSVC_DRAGVIEW, nullptr, 0))
+        return FALSE;
+    const auto* top = reinterpret_cast<const IxElement*>(Service(IXSVC_ISSHOWN, nullptr, 0));
+    RECT rc;
+    element->GetRect(&rc);
+    for (const IxElement* e = element; e != top; e = e->GetParent()) {
+        const IxElement* parent = e->GetParent();
+        if (!parent)
+            return FALSE;
+        // Siblings after e are drawn over it; rc is in parent's coordinates.
+        for (const IxListNode* node = e->m_pNext; node; node = node->m_pNext) {
+            const auto* sibling = static_cast<const IxElement*>(node);
+            RECT other;
+            sibling->GetRect(&other);
+            if (!sibling->HasFlag(IXF_HIDDEN) && platform::RectsOverlap(rc, other))
+                return FALSE;
+        }
+        RECT prc;
+        parent->GetRect(&prc);
+        rc = platform::Offset(rc, prc.left, prc.top);
+    }
+    return TRUE;
+}
+
+HWND WindowOf(const IxElement* element)
+{
+    while (element && element->GetParent())
+        element = element->GetParent();
+    return element ? element->GetChildWindow() : nullptr;
 }
 
 LRESULT BeginGesture(IxElement* element, const RECT& first, const RECT& second, const int (&values)[9])

@@ -58,9 +58,17 @@ int GetDragImageRect(IxElement* element, RECT* out);
 // 1 when the kernel follows an item drag whose source is the element.
 BOOL IsDragSource(IxElement* element);
 // 1 when the kernel follows an item drag whose drop target is its source.
-BOOL IsDragCancelled();
+BOOL IsDropOnSource();
 // Asks the kernel to take the pointer away from the element if it holds it.
 LRESULT ReleasePointer(IxElement* element);
+// 1 when the pointer moved since the press the kernel follows.
+BOOL PointerHasMoved();
+// 1 when nothing is drawn over the element: its root is the top layer, no
+// drag image is up and no later sibling of it or of its ancestors overlaps
+// it. Only then may its pixels be moved on the screen.
+BOOL IsUncovered(const IxElement* element);
+// The window the element is drawn in: its root's (the kernel frame's).
+HWND WindowOf(const IxElement* element);
 
 // Sets IXF_GESTURE on the element and registers the gesture (IxGestureRecord,
 // Kernel.h); values[8] is the service's number argument. Returns the service's answer.

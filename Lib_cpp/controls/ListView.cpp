@@ -4,6 +4,7 @@
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "platform/base/Rect.h"
+#include "platform/ui/Window.h"
 
 #include <algorithm>
 
@@ -468,14 +469,29 @@ int IxListView::Layout(LPARAM arg)
     return 1;
 }
 
+void IxListView::GetScrollRange(int* position, int* range) const
+{
+    if (position)
+        *position = m_bRecycled ? m_nTop : FirstVisibleLine();
+    if (range)
+        *range = m_bRecycled ? std::max(m_nCount - m_nVisible, 0) : LineCount();
+}
+
 void IxListView::SendScrollNotice()
 {
-    LPARAM value;
-    if (m_bRecycled)
-        value = (m_nTop & 0xFFFF) | (std::max(m_nCount - m_nVisible, 0) << 16);
-    else
-        value = (FirstVisibleLine() & 0xFFFF) | (LineCount() << 16);
-    PostElementNotify(this, m_nId, AEV_LISTSCROLL, value);
+    // Position in the low half, range in the high half. Lists longer than
+    // 16 bits can count scale both down to 0xFFFF for the range, so that a
+    // scroll bar reading the halves still gets the right proportion (cut
+    // to 16 bits they would wrap around); GetScrollRange has the exact values.
+    int position = 0;
+    int range = 0;
+    GetScrollRange(&position, &range);
+    if (range > 0xFFFF) {
+        position = static_cast<int>(static_cast<long long>(position) * 0xFFFF / range);
+        range = 0xFFFF;
+    }
+    position = std::clamp(position, 0, 0xFFFF);
+    PostElementNotify(this, m_nId, AEV_LISTSCROLL, static_cast<LPARAM>(position) | static_cast<LPARAM>(range) << 16);
 }
 
 // ---------------------------------------------------------------------------
@@ -530,7 +546,7 @@ int IxListView::ScrollByLines(int axis, int count, BOOL wrap, BOOL animate, BOOL
     return axis == 0 ? ScrollTo(target, -1, animate, repaint) : ScrollTo(-1, target, animate, repaint);
 }
 
-int IxListView::ScrollTo(int x, int y, BOOL, BOOL repaint)
+int IxListView::ScrollTo(int x, int y, BOOL animate, BOOL repaint)
 {
     if (x == kIxListReset) {
         x = 0;
@@ -540,6 +556,8 @@ int IxListView::ScrollTo(int x, int y, BOOL, BOOL repaint)
     const int ny = y < 0 ? m_nScrollY : std::clamp(y, 0, MaxOffset(1));
     if (nx == m_nScrollX && ny == m_nScrollY)
         return 0;
+    if (animate && repaint && Animate(nx - m_nScrollX, ny - m_nScrollY))
+        return 1;
     m_nScrollX = nx;
     m_nScrollY = ny;
     Scrolled(repaint);
@@ -565,9 +583,59 @@ void IxListView::ScrollIntoView(const RECT& item)
     ScrollTo(offset[0], offset[1], FALSE, TRUE);
 }
 
+BOOL IxListView::Animate(int dx, int dy)
+{
+    if (!HasFlag(IXF_ACTIVE) || (dx == 0 && dy == 0))
+        return FALSE;
+    // The kernel's animation travels the distance limit of each axis towards
+    // the direction of its velocity and reports every step as a fling step.
+    const int viewW = ViewportWidth(), viewH = ViewportHeight();
+    const int x = ScrollPosition(0), y = ScrollPosition(1);
+    const RECT visible{0, 0, viewW, viewH};
+    const RECT content{-x, -y, std::max(ContentWidth(), viewW) - x, std::max(ContentHeight(), viewH) - y};
+    int values[9] = {};
+    values[IXGV_LIMITX] = std::abs(dx);
+    values[IXGV_LIMITY] = std::abs(dy);
+    values[IXGV_VELOCITYX] = dx > 0 ? -1 : (dx < 0 ? 1 : 0);
+    values[IXGV_VELOCITYY] = dy > 0 ? -1 : (dy < 0 ? 1 : 0);
+    ::EndGesture(this);
+    return BeginGesture(this, visible, content, values) ? TRUE : FALSE;
+}
+
+BOOL IxListView::CanMovePixels() const
+{
+    return (m_dwStyle & IXLS_MOVEPIXELS) && HasFlag(IXF_ACTIVE) && !HasFlag(IXF_HIDDEN | IXF_PENDING) && WindowOf(this)
+        && IsUncovered(this);
+}
+
+BOOL IxListView::MovePixels(int dx, int dy)
+{
+    HWND window = WindowOf(this);
+    const RECT area = GetContentRect();
+    if (!window || std::abs(dx) >= area.right - area.left || std::abs(dy) >= area.bottom - area.top)
+        return FALSE;
+    RECT strip = area;
+    if (dx != 0) {
+        ScrollWindowRectH(this, window, &strip, dx);
+        InvalidateRect(window, &strip, FALSE);
+        strip = area;
+    }
+    if (dy != 0) {
+        ScrollWindowRectV(this, window, &strip, dy);
+        InvalidateRect(window, &strip, FALSE);
+    }
+    RepaintNow(FALSE);
+    return TRUE;
+}
+
 int IxListView::ScrollByDelta(int dx, int dy)
 {
+    // Pixels about to move must show what is drawn now.
+    const BOOL movePixels = CanMovePixels();
+    if (movePixels)
+        RepaintNow(FALSE);
     const int oldX = m_nScrollX, oldY = m_nScrollY, oldTop = m_nTop;
+    const int oldPosition[2] = {ScrollPosition(0), ScrollPosition(1)};
     m_nScrollX -= dx;
     m_nScrollY -= dy;
     if (m_bRecycled) {
@@ -586,11 +654,22 @@ int IxListView::ScrollByDelta(int dx, int dy)
             }
             m_nTop = top;
         }
-        if (m_nTop != oldTop)
+        if (m_nTop != oldTop) {
+            // When the pixels move, each element takes over what the
+            // element one line on showed at the same place on the screen:
+            // nothing a rebind draws is new there.
+            m_bQuietRebind = movePixels;
             Rebind();
+            m_bQuietRebind = FALSE;
+        }
     }
     if (m_nScrollX == oldX && m_nScrollY == oldY && m_nTop == oldTop)
         return 0;
+    if (movePixels && MovePixels(oldPosition[0] - ScrollPosition(0), oldPosition[1] - ScrollPosition(1))) {
+        MarkOutside();
+        SendScrollNotice();
+        return 1;
+    }
     Scrolled(TRUE);
     return 1;
 }
@@ -619,6 +698,15 @@ int IxListView::Settle(int dx, int dy)
     }
     if (target[0] == m_nScrollX && target[1] == m_nScrollY)
         return 0;
+    // An animation that cannot run ends at once and comes back here: then
+    // the offsets are set directly.
+    if (!m_bSettling) {
+        m_bSettling = TRUE;
+        const BOOL started = Animate(target[0] - m_nScrollX, target[1] - m_nScrollY);
+        m_bSettling = FALSE;
+        if (started)
+            return 1;
+    }
     m_nScrollX = target[0];
     m_nScrollY = target[1];
     Scrolled(TRUE);
@@ -642,33 +730,140 @@ int IxListView::BeginScroll()
 // ---------------------------------------------------------------------------
 // Element operations
 
+UINT_PTR IxListView::PollTimer()
+{
+    // One poll timer for every list: its id is the address of its interval.
+    static int s_nPollIntervalMs = 10;
+    return reinterpret_cast<UINT_PTR>(&s_nPollIntervalMs);
+}
+
 LRESULT IxListView::OnEvent(int code, LPARAM param)
 {
-    if (code == IXEV_ATTACHED && m_bRecycled) {
-        m_dwStyle |= IXLS_INDEXED;
-        Relayout(FALSE);
-        Rebind();
-    } else if (code == IXEV_DETACHED) {
-        KillElementTimer(this, 0);
+    switch (code) {
+    case IXEV_LONGPRESS:
+        if (m_pPressed)
+            m_pPressed->SetPressed(TRUE, TRUE);
+        break;
+    case IXEV_ATTACHED:
+        if (m_bRecycled) {
+            m_dwStyle |= IXLS_INDEXED;
+            Relayout(FALSE);
+            Rebind();
+        }
+        break;
+    case IXEV_DETACHED:
+        StopAutoScroll();
+        KillElementTimer(this, PollTimer());
+        break;
+    case IXEV_TIMER:
+        if (static_cast<UINT_PTR>(param) == AutoScrollTimer()) {
+            AutoScrollTick();
+            return 1;
+        }
+        if (static_cast<UINT_PTR>(param) == PollTimer()) {
+            PollTick();
+            return 1;
+        }
+        break;
+    case IXEV_SELECTIONCHANGED:
+        SyncSelection();
+        break;
+    default:
+        break;
     }
     return IxView::OnEvent(code, param);
 }
 
+void IxListView::PollTick()
+{
+    // The items are asked in turn until one is still busy.
+    bool busy = false;
+    EachChild([&](IxElement* item) {
+        if (!busy && item->OnEvent(IXEV_POLL, 0) != 0)
+            busy = true;
+    });
+    if (!busy)
+        KillElementTimer(this, PollTimer());
+}
+
+void IxListView::SyncSelection()
+{
+    int k = 0;
+    for (IxListNode* node = m_children.Head(); node; node = node->m_pNext, ++k) {
+        const int index = m_bRecycled ? m_nTop + k : k;
+        if (index >= GetCount())
+            break;
+        const bool flagged = FromNode(node)->HasFlag(IXF_SELECTED);
+        if (flagged == IsSelected(index))
+            continue;
+        if (m_dwStyle & IXLS_MULTISELECT) {
+            if (flagged) {
+                m_selection.Add(index);
+            } else {
+                for (int i = 0; i < m_selection.Count(); ++i)
+                    if (m_selection[i] == index) {
+                        m_selection.RemoveAt(i);
+                        break;
+                    }
+            }
+        } else if (flagged) {
+            m_nSelected = index;
+        } else if (m_nSelected == index) {
+            m_nSelected = -1;
+        }
+    }
+}
+
 IxElement* IxListView::FindTarget(int inputCode, POINT point)
 {
-    if (inputCode == IXIN_HOVERQUERY && (m_dwStyle & 0x400000))
+    // A drop target is the list itself, within its item area.
+    if ((inputCode == IXIN_DRAGOVER || inputCode == IXIN_HOVERQUERY) && (m_dwStyle & IXLS_DROPTARGET))
         return platform::RectContains(GetContentRect(), point) ? this : nullptr;
     if (inputCode == IXIN_SCROLLBY && HasFlag(IXF_GESTURE))
         return this;
     if (m_dwStyle & IXLS_OWNINPUT)
         return platform::RectContainsInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;
     POINT content{point.x + m_nScrollX, point.y + m_nScrollY};
+    // With an item drag mode the list takes the press itself.
+    if (inputCode == IXIN_DOWN && (m_dwStyle & IXLS_DRAGMODES)) {
+        if (IxView::FindTarget(IXIN_NOHIT, content))
+            return this;
+        return platform::RectContainsInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;
+    }
     return IxView::FindTarget(inputCode, content);
 }
 
-void IxListView::ClickAt(POINT point)
+void IxListView::ClickAt(POINT point, BOOL repeat)
 {
-    ClickChildAt(point, (m_dwStyle & IXLS_INDEXED) ? m_nTop : -1);
+    const int base = (m_dwStyle & IXLS_INDEXED) ? m_nTop : -1;
+    if (m_dwStyle & (repeat ? IXLS_SELECTONREPEAT : IXLS_SELECTONRELEASE))
+        SelectOrClickAt(point, base, (m_dwStyle & IXLS_MULTISELECT) ? TRUE : FALSE);
+    else
+        ClickChildAt(point, base);
+}
+
+int IxListView::PressForDrag(POINT point, IxElement* item)
+{
+    const BOOL scrolls = (m_dwStyle & (IXLS_DRAGLONGPRESS | IXLS_DRAGSWIPE)) != 0;
+    if (item && ((m_dwStyle & IXLS_MULTISELECT) == 0 || item->HasFlag(IXF_SELECTED)) && MayDrag(item)) {
+        m_pPressed = item;
+        item->SetPressed(TRUE, TRUE);
+        if (m_dwStyle & IXLS_DRAGCANDIDATE)
+            return IXGM_CANDIDATE;
+        if (scrolls) {
+            BeginScroll();
+            return (m_dwStyle & IXLS_DRAGLONGPRESS) ? IXGM_LONGPRESS : IXGM_SWIPE;
+        }
+        return BeginItemDrag(point);
+    }
+    if (scrolls) {
+        m_pPressed = ItemAt(point);
+        if (m_pPressed)
+            m_pPressed->SetPressed(TRUE, TRUE);
+        BeginScroll();
+        return IXGM_SCROLL;
+    }
+    return -1;
 }
 
 int IxListView::OnInput(int code, LPARAM data)
@@ -680,6 +875,14 @@ int IxListView::OnInput(int code, LPARAM data)
     case IXIN_DOWN: {
         if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
             return 0;
+        if (m_dwStyle & IXLS_DRAGMODES) {
+            IxElement* item = nullptr;
+            if (IxElement* hit = IxView::FindTarget(IXIN_DRAGOVER, point); hit && hit != this)
+                item = DropItemAt(point) == hit || ItemAt(point) == hit ? hit : nullptr;
+            const int answer = PressForDrag(point, item);
+            if (answer >= 0)
+                return self.Alive() ? answer : 0;
+        }
         m_pPressed = ItemAt(point);
         int answer = 0;
         if ((m_dwStyle & IXLS_SCROLLANYWHERE) && BeginScroll())
@@ -689,8 +892,6 @@ int IxListView::OnInput(int code, LPARAM data)
             if (answer == 0)
                 answer = IXGM_TRACK;
         }
-        if (self.Alive() && (m_dwStyle & IXLS_CLICKONPRESS) && m_pPressed)
-            ClickAt(point);
         return self.Alive() ? answer : 0;
     }
     case IXIN_MOVE:
@@ -703,7 +904,11 @@ int IxListView::OnInput(int code, LPARAM data)
         m_pPressed = nullptr;
         if (pressed)
             pressed->SetPressed(FALSE, TRUE);
-        if (!self.Alive() || !pressed || ItemAt(point) != pressed)
+        if (!self.Alive())
+            return 0;
+        if (code == IXIN_UP && (m_dwStyle & (IXLS_DRAGMODES | IXLS_SCROLLANYWHERE)) && PointerHasMoved())
+            return 0;
+        if (!pressed || ItemAt(point) != pressed)
             return 0;
         if (!(m_dwStyle & IXLS_OWNINPUT)) {
             RECT rc;
@@ -712,13 +917,43 @@ int IxListView::OnInput(int code, LPARAM data)
             if (pressed->OnInput(IXIN_TAP, reinterpret_cast<LPARAM>(&local)) == 0 || !self.Alive())
                 return 0;
         }
-        if (!(m_dwStyle & IXLS_CLICKONPRESS))
-            ClickAt(point);
+        ClickAt(point, FALSE);
         return 0;
     }
     case IXIN_REPEAT:
-        ClickAt(point);
+        ClickAt(point, TRUE);
         return self.Alive() ? IxView::OnInput(code, data) : 0;
+    case IXIN_DRAGSTART:
+        return BeginItemDrag(point);
+    case IXIN_DRAGOVER:
+        if (given)
+            DragOver(*given);
+        return 1;
+    case IXIN_DROPQUERY:
+        return DragEnter(point);
+    case IXIN_DRAGLEAVE:
+        return DragLeave(given ? *given : POINT{0, 0});
+    case IXIN_HOVERQUERY:
+        return (m_dwStyle & IXLS_DROPTARGET) && MayDrop(GetDragImageRect(this, nullptr)) ? 1 : 0;
+    case IXIN_DROP:
+        return Drop(point);
+    case IXIN_DROPACCEPTED:
+    case IXIN_DROPREFUSED:
+        DragEnded(code == IXIN_DROPREFUSED);
+        return 0;
+    case IXIN_DROPCANCELLED:
+        DragCancelled();
+        return 0;
+    case IXIN_CANDIDATEUP:
+        if (m_pPressed) {
+            m_pPressed->SetPressed(FALSE, TRUE);
+            m_pPressed = nullptr;
+        }
+        m_pAnchor = nullptr;
+        m_pDragged = nullptr;
+        if (m_dwStyle & IXLS_DRAGOWNER)
+            ForgetDragOwner();
+        return 0;
     case IXIN_SCROLLBY:
     case IXIN_FLINGSTEP: {
         if (m_pPressed) {
@@ -732,13 +967,345 @@ int IxListView::OnInput(int code, LPARAM data)
         if (!Settle(given ? given->x : 0, given ? given->y : 0) && self.Alive())
             OnEvent(IXEV_GESTUREENDED, 0);
         return 0;
+    case IXIN_GESTUREGOESON: {
+        const int answer = IxView::OnInput(code, data);
+        if (answer == 0 && self.Alive() && !Settle(0, 0) && self.Alive())
+            OnEvent(IXEV_GESTUREENDED, 0);
+        return answer;
+    }
     default:
         return IxView::OnInput(code, data);
     }
 }
 
+// ---------------------------------------------------------------------------
+// Item drag and drop
+
+IxElement* IxListView::MakeDragImage(int, const RECT&, POINT)
+{
+    return nullptr;
+}
+
+IxElement* IxListView::MakeDroppedItem(int, const RECT& rect, POINT point)
+{
+    return MakeDragImage(-1, rect, point);
+}
+
+IxElement* IxListView::DropItemAt(POINT point) const
+{
+    IxElement* item = ItemAt(point);
+    return item && !item->HasFlag(IXF_SELECTED) ? item : nullptr;
+}
+
+void IxListView::DraggedElements(IxArray<IxElement*>* out) const
+{
+    out->RemoveAll();
+    if ((m_dwStyle & IXLS_MULTISELECT) && !m_bRecycled) {
+        for (IxListNode* node = m_children.Head(); node; node = node->m_pNext)
+            if (FromNode(node)->HasFlag(IXF_SELECTED) || FromNode(node) == m_pDragged)
+                out->Add(FromNode(node));
+    } else if (m_pDragged) {
+        out->Add(m_pDragged);
+    }
+}
+
+int IxListView::BeginItemDrag(POINT point)
+{
+    IxElement* item = m_pPressed;
+    if (!item)
+        return 0;
+    m_pPressed = nullptr;
+    IxElementWatch self(this);
+    item->SetPressed(FALSE, TRUE);
+    if (!self.Alive())
+        return 0;
+    RECT rc;
+    item->GetRect(&rc);
+    rc = platform::Offset(rc, -m_nScrollX, -m_nScrollY);
+    const POINT at{point.x - m_nScrollX, point.y - m_nScrollY};
+    IxElement* image = MakeDragImage(IndexOf(item), rc, at);
+    if (!image)
+        return 0;
+    m_pAnchor = item->m_pPrev ? FromNode(item->m_pPrev) : nullptr;
+    m_pDragged = item;
+    if (m_dwStyle & IXLS_REORDER) {
+        item->Show(FALSE, TRUE);
+    } else if (!item->HasFlag(IXF_SELECTED)) {
+        SetSelectedIndex(IndexOf(item), FALSE, TRUE);
+    }
+    StartDragImage(this, image, at);
+    if (m_dwStyle & IXLS_DRAGOWNER)
+        RecordDragOwner(this);
+    return IXGM_DRAG;
+}
+
+void IxListView::SetHover(IxElement* item)
+{
+    if (item == m_pHover)
+        return;
+    if (m_pHover && !m_bHoverWasCurrent)
+        m_pHover->SetCurrent(FALSE, TRUE);
+    m_pHover = item;
+    m_bHoverWasCurrent = item && item->HasFlag(IXF_CURRENT);
+    if (item && !m_bHoverWasCurrent)
+        item->SetCurrent(TRUE, TRUE);
+}
+
+void IxListView::DragOver(POINT local)
+{
+    if (m_dwStyle & IXLS_AUTOSCROLL) {
+        const int zone = EdgeZoneAt(local);
+        if (zone != IXLD_NONE)
+            StartAutoScroll(zone);
+        else
+            StopAutoScroll();
+    }
+    const POINT point{local.x + m_nScrollX, local.y + m_nScrollY};
+    IxElement* item = DropItemAt(point);
+    if (!item || item == m_pHover)
+        return;
+    SetHover(item);
+    // Reordering moves the (hidden) dragged element to the target's place,
+    // opening a gap where it will land.
+    if ((m_dwStyle & IXLS_REORDER) && m_pDragged && m_pDragged->GetParent() == this) {
+        const int from = m_children.IndexOf(m_pDragged);
+        const int to = m_children.IndexOf(item);
+        IxElement* after = to > from ? item : (item->m_pPrev ? FromNode(item->m_pPrev) : nullptr);
+        if (MoveChildAfter(m_pDragged, after)) {
+            Relayout(FALSE);
+            Redraw();
+        }
+    }
+}
+
+int IxListView::DragEnter(POINT point)
+{
+    RECT image;
+    const int draggedId = GetDragImageRect(this, &image);
+    if (!MayDrop(draggedId))
+        return 0;
+    const BOOL source = IsDragSource(this);
+    const POINT at{point.x - m_nScrollX, point.y - m_nScrollY};
+    if (!source && (m_dwStyle & IXLS_REORDER) && !m_pDragged) {
+        // A placeholder for the foreign item takes part in the reordering.
+        if (IxElement* placeholder = MakeDroppedItem(draggedId, image, at)) {
+            placeholder->SetFlags(IXF_HIDDEN, 0);
+            AddChild(placeholder);
+            m_pDragged = placeholder;
+            Relayout(FALSE);
+        }
+    }
+    if (source || (m_dwStyle & IXLS_FOREIGNIMAGE))
+        if (IxElement* view = MakeDragImage(-1, image, at))
+            StartDragImage(this, view, at);
+    return 1;
+}
+
+int IxListView::DragLeave(POINT local)
+{
+    if (m_dwStyle & IXLS_AUTOSCROLL) {
+        const RECT inner{m_nEdgeWidth, m_nEdgeHeight, Width() - m_nEdgeWidth, Height() - m_nEdgeHeight};
+        if (platform::RectContains(inner, local))
+            return 0;
+    }
+    StopAutoScroll();
+    if (!IsDragSource(this) && m_pDragged) {
+        IxElement* placeholder = m_pDragged;
+        m_pDragged = nullptr;
+        RemoveItemElements(&placeholder, 1);
+    }
+    SetHover(nullptr);
+    return 1;
+}
+
+int IxListView::Drop(POINT point)
+{
+    StopAutoScroll();
+    RECT image;
+    const int draggedId = GetDragImageRect(this, &image);
+    if (!MayDrop(draggedId))
+        return 0;
+    SetHover(nullptr);
+    IxElement* target = ItemAt(point);
+    IxElementWatch self(this);
+    if (IsDragSource(this)) {
+        if (m_dwStyle & IXLS_REORDER) {
+            if (m_pDragged) {
+                m_pDragged->Show(TRUE, TRUE);
+                if ((m_pDragged->m_pPrev ? FromNode(m_pDragged->m_pPrev) : nullptr) != m_pAnchor)
+                    ItemsMoved();
+            }
+        } else if (target) {
+            IxArray<IxElement*> moving;
+            DraggedElements(&moving);
+            BOOL moved = FALSE;
+            for (int i = 0; i < moving.Count(); ++i) {
+                IxElement* element = moving[i];
+                if (element == target || !MayMoveItem(element))
+                    continue;
+                const bool down = m_children.IndexOf(target) > m_children.IndexOf(element);
+                IxElement* after = down ? target : (target->m_pPrev ? FromNode(target->m_pPrev) : nullptr);
+                moved |= MoveChildAfter(element, after);
+                if (down)
+                    target = element; // the next one follows this one
+            }
+            if (moved) {
+                ItemsMoved();
+                if (!self.Alive())
+                    return 0;
+                Relayout(FALSE);
+                Redraw();
+                SendScrollNotice();
+            }
+        }
+    } else {
+        if (m_pDragged) {
+            IxElement* placeholder = m_pDragged;
+            m_pDragged = nullptr;
+            if (placeholder == target)
+                target = nullptr;
+            RemoveItemElements(&placeholder, 1);
+        }
+        if (m_dwStyle & IXLS_DROPREPORT) {
+            ItemDropped(target ? IndexOf(target) : -1, draggedId, FALSE);
+        } else if (IxElement* element
+                   = MakeDroppedItem(draggedId, image, POINT{point.x - m_nScrollX, point.y - m_nScrollY})) {
+            InsertChildAfter(target, element, FALSE);
+            ItemDropped(IndexOf(element), draggedId, TRUE);
+            if (!self.Alive())
+                return 0;
+            Relayout(FALSE);
+            Redraw();
+            SendScrollNotice();
+        }
+    }
+    if (self.Alive())
+        Settle(0, 0);
+    return IXGM_DRAG;
+}
+
+void IxListView::ClearDrag()
+{
+    SetHover(nullptr);
+    m_pAnchor = nullptr;
+    m_pDragged = nullptr;
+    if (m_dwStyle & IXLS_DRAGOWNER)
+        ForgetDragOwner();
+}
+
+void IxListView::DragEnded(BOOL dropped)
+{
+    StopAutoScroll();
+    if (dropped && !IsDropOnSource() && !(m_dwStyle & IXLS_COPYOUT)) {
+        IxArray<IxElement*> leaving;
+        DraggedElements(&leaving);
+        m_pDragged = nullptr;
+        m_pHover = nullptr;
+        if (leaving.Count() > 0)
+            RemoveItemElements(&leaving[0], leaving.Count());
+    }
+    ClearDrag();
+}
+
+void IxListView::DragCancelled()
+{
+    StopAutoScroll();
+    if ((m_dwStyle & IXLS_REORDER) && m_pDragged && m_pDragged->GetParent() == this) {
+        if ((m_pDragged->m_pPrev ? FromNode(m_pDragged->m_pPrev) : nullptr) != m_pAnchor) {
+            MoveChildAfter(m_pDragged, m_pAnchor);
+            Relayout(FALSE);
+            Redraw();
+            SendScrollNotice();
+        }
+        m_pDragged->Show(TRUE, TRUE);
+    }
+    ClearDrag();
+}
+
+void IxListView::RemoveItemElements(IxElement* const* elements, int count)
+{
+    if (!MayRemoveItems())
+        return;
+    for (int i = 0; i < count; ++i) {
+        IxElement* element = elements[i];
+        if (!element || element->GetParent() != this || !MayRemoveItem(element))
+            continue;
+        for (IxElement** state : {&m_pPressed, &m_pDragged, &m_pHover, &m_pAnchor})
+            if (*state == element)
+                *state = state == &m_pAnchor && element->m_pPrev ? FromNode(element->m_pPrev) : nullptr;
+        RemoveChild(element, FALSE);
+    }
+    ItemsRemoved();
+    Relayout(FALSE);
+    Redraw();
+    m_nScrollX = std::clamp(m_nScrollX, 0, MaxOffset(0));
+    m_nScrollY = std::clamp(m_nScrollY, 0, MaxOffset(1));
+}
+
+// ---------------------------------------------------------------------------
+// Auto-scroll while dragging
+
+int IxListView::EdgeZoneAt(POINT point)
+{
+    if (m_nAutoScrollMs <= 0)
+        return IXLD_NONE;
+    const bool back[2] = {ScrollPosition(0) > 0, ScrollPosition(1) > 0};
+    const bool on[2] = {MaxOffset(0) - ScrollPosition(0) >= 1, MaxOffset(1) - ScrollPosition(1) >= 1};
+    if (m_nEdgeWidth > 0) {
+        if (point.x < m_nEdgeWidth && back[0])
+            return IXLD_LEFT;
+        if (point.x >= Width() - m_nEdgeWidth && on[0])
+            return IXLD_RIGHT;
+    }
+    if (m_nEdgeHeight > 0) {
+        if (point.y < m_nEdgeHeight && back[1])
+            return IXLD_UP;
+        if (point.y >= Height() - m_nEdgeHeight && on[1])
+            return IXLD_DOWN;
+    }
+    return IXLD_NONE;
+}
+
+void IxListView::StartAutoScroll(int direction)
+{
+    if (m_bAutoScrolling && direction == m_nAutoDir)
+        return;
+    m_nAutoDir = direction;
+    m_bAutoScrolling = Step(direction) && SetElementTimer(this, AutoScrollTimer(), m_nAutoScrollMs);
+    if (!m_bAutoScrolling)
+        StopAutoScroll();
+}
+
+void IxListView::StopAutoScroll()
+{
+    if (m_bAutoScrolling)
+        KillElementTimer(this, AutoScrollTimer());
+    m_bAutoScrolling = FALSE;
+    m_nAutoDir = IXLD_NONE;
+}
+
+void IxListView::AutoScrollTick()
+{
+    IxElementWatch self(this);
+    if (!Step(m_nAutoDir)) {
+        if (self.Alive())
+            StopAutoScroll();
+        return;
+    }
+    if (!self.Alive())
+        return;
+    SetElementTimer(this, AutoScrollTimer(), m_nAutoScrollMs);
+    // The drop target follows the content moving under the pointer.
+    POINT local;
+    if (GetCursorPos(&local))
+        if (IxElement* item = DropItemAt(POINT{local.x + m_nScrollX, local.y + m_nScrollY}))
+            SetHover(item);
+}
+
 void IxListView::Invalidate(int mode, RECT* rect, IxElement* origin)
 {
+    if (m_bQuietRebind && origin != this)
+        return;
     if (rect && origin && origin != this) {
         // A child's rectangle is in content coordinates.
         *rect = platform::Offset(*rect, -m_nScrollX, -m_nScrollY);

@@ -23,15 +23,39 @@ enum : DWORD {
     IXLS_HIDEOUTSIDE = 0x8, // items outside the visible area are marked (flag 0x100)
     IXLS_KEEPINVIEW = 0x10, // layout and count changes keep the current (else selected) item in view
     IXLS_OWNINPUT = 0x40,   // the list takes every pointer input itself
-    IXLS_MOVEPIXELS = 0x200,
+    IXLS_CURRENTLAST = 0x80, // the current item is painted over the others
+    IXLS_MOVEPIXELS = 0x200, // scrolling moves the drawn pixels and paints the uncovered strip
     IXLS_POLL = 0x400,
     IXLS_INDEXED = 0x800, // rebind on attach; presses and releases report data indices
     IXLS_MULTISELECT = 0x1000,
-    IXLS_CLICKONRELEASE = 0x4000,
-    IXLS_CLICKONPRESS = 0x8000,
+    IXLS_SELECTONRELEASE = 0x4000, // a release selects (or clicks a selected item) instead of clicking
+    IXLS_SELECTONREPEAT = 0x8000,  // the same for a double press
+    // Item drags: a press on an item drags it at once (0x10000), makes it a
+    // drag candidate (0x20000), or arms a long press (0x40000) or a swipe
+    // (0x80000) that may become a drag or a scroll.
+    IXLS_DRAGNOW = 0x10000,
+    IXLS_DRAGCANDIDATE = 0x20000,
+    IXLS_DRAGLONGPRESS = 0x40000,
+    IXLS_DRAGSWIPE = 0x80000,
     IXLS_DRAGMODES = 0xf0000,
+    IXLS_FOREIGNIMAGE = 0x100000, // a drag from another list gets a drag image made here
+    IXLS_REORDER = 0x200000,      // the dragged element moves within the child list
+    IXLS_DROPTARGET = 0x400000,   // takes drops; hit only in the item area
+    IXLS_DROPREPORT = 0x800000,   // a drop only reports the target item
+    IXLS_AUTOSCROLL = 0x1000000,  // auto-scroll zones at the edges while dragging
+    IXLS_DRAGOWNER = 0x2000000,   // the kernel's keyed record 0 names the list while it drags
+    IXLS_COPYOUT = 0x4000000,     // items dropped on another list stay in this one
     IXLS_SCROLLANYWHERE = 0x10000000, // a press on no item may still start a scroll
     IXLS_ANIMATED = 0x20000000,
+};
+
+// Edge zones and step directions.
+enum : int {
+    IXLD_NONE = 0,
+    IXLD_LEFT = 1,
+    IXLD_RIGHT = 2,
+    IXLD_UP = 3,
+    IXLD_DOWN = 4,
 };
 
 // Values of the index properties: the next and the previous item, clear and
@@ -96,6 +120,32 @@ public:
     virtual int Settle(int dx, int dy);
     virtual int BeginScroll();
 
+    // Removes item elements (the list deletes them) as far as the hooks
+    // allow, lays the rest out again, repaints and clamps the offsets.
+    virtual void RemoveItemElements(IxElement* const* elements, int count);
+    // Item drags. A list makes the picture that follows the pointer
+    // (MakeDragImage: index -1 when no item is dragged from here) and, for
+    // items dropped from another list, the new item element; the default
+    // makes none, so nothing is dragged. draggedId is the id of the drag
+    // image (the kernel's drag record).
+    virtual IxElement* MakeDragImage(int index, const RECT& rect, POINT point);
+    virtual BOOL MayDrag(IxElement*) { return TRUE; }
+    virtual BOOL MayDrop(int /*draggedId*/) { return TRUE; }
+    virtual IxElement* MakeDroppedItem(int draggedId, const RECT& rect, POINT point);
+    // A drop from another list: the target's data index (-1 none), the
+    // dragged id, and whether an element was inserted for it (its index is
+    // then given).
+    virtual void ItemDropped(int /*index*/, int /*draggedId*/, BOOL /*inserted*/) {}
+    virtual BOOL MayMoveItem(IxElement*) { return TRUE; }
+    // Item elements were moved in the child list by a drop.
+    virtual void ItemsMoved() {}
+    virtual BOOL MayRemoveItems() { return TRUE; }
+    virtual BOOL MayRemoveItem(IxElement*) { return TRUE; }
+    virtual void ItemsRemoved() {}
+    // The auto-scroll zone (IXLD_*) under a point in view coordinates; a
+    // zone counts only while the list can still scroll that way.
+    virtual int EdgeZoneAt(POINT point);
+
     // The number of data items; stops a running scroll, drops what lies
     // beyond the count and rebinds.
     void SetCount(int count, BOOL repaint);
@@ -112,6 +162,12 @@ public:
     RECT GetContentRect() const;
     void SetOverscrollImage(IxImage* image);
     DWORD GetStyle() const { return m_dwStyle; }
+    // The exact position the scroll notice reports: the top index (first
+    // visible line) and its largest value (line count). The notice packs
+    // them in 16 bits each; see SendScrollNotice.
+    void GetScrollRange(int* position, int* range) const;
+    int GetAutoScrollDirection() const { return m_nAutoDir; }
+    IxElement* GetDraggedElement() const { return m_pDragged; }
 
     static constexpr int kIxListReset = 0x7fffffff;
 
@@ -152,7 +208,41 @@ protected:
     void MarkOutside();
     // After the offsets changed: hidden items, repaint and the notice.
     void Scrolled(BOOL repaint);
-    void ClickAt(POINT point);
+    // The click of a release (repeat: of a double press) at a point.
+    void ClickAt(POINT point, BOOL repeat);
+    // The pixel-moving repaint of style IXLS_MOVEPIXELS: only while nothing
+    // is drawn over the list; MovePixels answers FALSE when the move is too
+    // large and the whole list must be drawn.
+    BOOL CanMovePixels() const;
+    BOOL MovePixels(int dx, int dy);
+    // Animated scrolling: the kernel's animation moves the offsets by the
+    // deltas, reporting back as fling steps.
+    BOOL Animate(int dx, int dy);
+    // Brings the list's selection state in line with its elements' flags.
+    void SyncSelection();
+
+    // Item drag and drop.
+    int PressForDrag(POINT point, IxElement* item);
+    int BeginItemDrag(POINT point);
+    void DragOver(POINT point);
+    int DragEnter(POINT point);
+    int DragLeave(POINT point);
+    int Drop(POINT point);
+    void DragEnded(BOOL dropped);
+    void DragCancelled();
+    void ClearDrag();
+    void SetHover(IxElement* item);
+    // The enabled item under the point that takes a drop highlight.
+    IxElement* DropItemAt(POINT point) const;
+    // The elements a drag carries: the selection with multiple selection,
+    // else the dragged element.
+    void DraggedElements(IxArray<IxElement*>* out) const;
+    void StartAutoScroll(int direction);
+    void StopAutoScroll();
+    void AutoScrollTick();
+    void PollTick();
+    UINT_PTR AutoScrollTimer() const { return reinterpret_cast<UINT_PTR>(&m_nAutoScrollMs); }
+    static UINT_PTR PollTimer();
 
     DWORD m_dwStyle;
     int m_nMargin[4];
@@ -169,10 +259,18 @@ protected:
     int m_nSelected = -1;
     IxArray<int> m_selection{8};
     int m_nCurrent = -1;
+    IxElement* m_pAnchor = nullptr;  // the element before the dragged one when the drag began
+    IxElement* m_pDragged = nullptr; // the dragged element, or the placeholder of a foreign one
+    IxElement* m_pHover = nullptr;   // the drop target item shown as current
+    BOOL m_bHoverWasCurrent = FALSE;
     IxElement* m_pPressed = nullptr;
     int m_nAutoScrollMs;
     int m_nEdgeWidth;
     int m_nEdgeHeight;
+    int m_nAutoDir = IXLD_NONE;
+    BOOL m_bAutoScrolling = FALSE;
+    BOOL m_bSettling = FALSE;
+    BOOL m_bQuietRebind = FALSE;
     IxImage* m_pOverscroll = nullptr;
     int m_nScrollX = 0;
     int m_nScrollY = 0;

@@ -489,6 +489,27 @@ void IxView::SelectChild(IxElement* child, BOOL toggle)
         PostElementNotify(this, m_nId, AEV_SELECTIONCHANGED, 0);
 }
 
+void IxView::SelectOrClick(IxElement* child, int base, BOOL toggle)
+{
+    if (!child)
+        return;
+    if (!toggle && child->HasFlag(IXF_SELECTED) && !child->HasFlag(IXF_CLICKONPRESS)) {
+        IxElementWatch self(this);
+        OnEvent(IXEV_RESELECTED, base >= 0 ? m_children.IndexOf(child) + base : child->GetId());
+        if (self.Alive())
+            ClickChild(child, base);
+        return;
+    }
+    SelectChild(child, toggle);
+}
+
+void IxView::SelectOrClickAt(POINT point, int base, BOOL toggle)
+{
+    IxElement* child = ChildAt(point);
+    if (child && !child->HasFlag(IXF_HIDDEN | IXF_DISABLED))
+        SelectOrClick(child, base, toggle);
+}
+
 void IxView::SelectChildById(int id, BOOL toggle)
 {
     IxElement* head = m_children.Head() ? FromNode(m_children.Head()) : nullptr;

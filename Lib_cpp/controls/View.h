@@ -63,6 +63,13 @@ public:
     void ClickChild(IxElement* child, int base);
     void ClickChildAt(POINT point, int base);
     void SelectChild(IxElement* child, BOOL toggle);
+    // Without toggle, a child that is already selected (and does not click
+    // on press) is clicked again: the view hears IXEV_RESELECTED with its
+    // position + base (its id when base is negative), then ClickChild. In
+    // every other case SelectChild.
+    void SelectOrClick(IxElement* child, int base, BOOL toggle);
+    // The same for the enabled child under the point.
+    void SelectOrClickAt(POINT point, int base, BOOL toggle);
     void SelectChildById(int id, BOOL toggle);
     void SetCurrentChild(IxElement* child);
 

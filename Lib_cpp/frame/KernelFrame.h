@@ -173,6 +173,8 @@ public:
     IxArray<IxTimerEntry>& GetTimers() { return m_timers; }
     const IxArray<IxRingEntry>& GetDeferred() const { return m_deferred; }
     HWND GetWindowHandle() const { return m_pWindow ? m_pWindow->GetHandle() : nullptr; }
+    // The frame's window is the window its elements are drawn in.
+    HWND GetChildWindow() const override { return GetWindowHandle(); }
     void SetBusyLimit(DWORD ms) { m_dwBusyLimit = ms; }
     void SetRepaintNotice(BOOL on) { m_bRepaintNotice = on; }
     // Paint lock (service 36): while on, every paint only validates.

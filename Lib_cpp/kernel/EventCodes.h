@@ -8,6 +8,7 @@ enum : int {
     IXEV_RESUMED = 3,
     IXEV_PAUSED = 4,
     IXEV_SELECTIONOFFERED = 5, // an edit offers its selection to itself
+    IXEV_POLL = 6,             // a list's poll timer asks its items; non-zero: still busy
     IXEV_KEYEDEVENT = 8,       // kernel service 5, to the element of keyed record 0 (param: the service's value)
     IXEV_FOCUSIN = 10,
     IXEV_FOCUSOUT = 11,

@@ -677,7 +677,7 @@ TEST_F(ElementApiKernelTest, LayersAtOwnerAndDragImageUseRootCoordinates)
     EXPECT_EQ(GetDragImageRect(inner, &rc), -1);
     EXPECT_TRUE(Same(rc, RECT{0, 0, 0, 0}));
     EXPECT_FALSE(IsDragSource(inner));
-    EXPECT_FALSE(IsDragCancelled());
+    EXPECT_FALSE(IsDropOnSource());
     PopLayer(501);
 }
 

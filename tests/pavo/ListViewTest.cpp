@@ -4,11 +4,13 @@
 #include "Lib_cpp/controls/ListView.h"
 #include "Lib_cpp/controls/StateButton.h"
 #include "Lib_cpp/image/Image.h"
+#include "platform/base/Clock.h"
 #include "tests/common/ActionListener.h"
 #include "tests/common/FrameScreenshot.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,19 @@ using namespace frametest;
 
 constexpr int kListId = 300;
 
-// A recycled list of rows 700 x 70 whose items show "항목 N" for data
-// index N.
+// "항목 N · Track N" for data index N.
+IxString RowText(int index)
+{
+    std::u16string number;
+    for (int n = index; number.empty() || n > 0; n /= 10)
+        number.insert(number.begin(), static_cast<char16_t>(u'0' + n % 10));
+    std::u16string text(u"항목 ");
+    text.append(number).append(u" · Track ").append(number);
+    return IxString(text.c_str());
+}
+
+// A recycled list of rows 700 x 70 whose items show the row text of their
+// data index.
 class RowList : public IxDataListView {
 public:
     RowList(DWORD style, int elements, int rows = 6) : IxDataListView(rows, 1, 0, 0, style, 0, 0, 0, 0, 1000, 20, 20)
@@ -30,9 +43,6 @@ public:
             auto* row = new IxItemButton(1, 1);
             row->SetRectNow(RECT{0, 0, 700, 70});
             row->SetFlags(IXF_VCENTER, 0);
-            row->SetProperty(IXP_BUTTONBACKGROUND,
-                             reinterpret_cast<LPARAM>(
-                                 new IxImageRef(new IxColorImage(RGB(40 + 10 * (i % 2), 50, 70), 700, 70), nullptr)));
             RECT text{24, 0, 660, 70};
             row->SetProperty(IXP_TEXTRECT, reinterpret_cast<LPARAM>(&text));
             row->SetProperty(IXP_FONT, 0);
@@ -40,18 +50,46 @@ public:
             AddItemElement(row);
         }
     }
+    ~RowList() override
+    {
+        for (IxImage* image : stripes)
+            image->Release();
+    }
+    // Everything a row shows follows its data index, its stripe included.
     void BindItem(IxElement* element, int index) override
     {
         bound.push_back(index);
-        IxString text(
-            index < 0
-                ? u""
-                : (u"항목 " + std::u16string(1, u'0' + index / 10) + std::u16string(1, u'0' + index % 10)).c_str());
+        shows[element] = index;
+        IxString text = index < 0 ? IxString(u"") : RowText(index);
         element->SetProperty(IXP_TEXTLATER, reinterpret_cast<LPARAM>(&text));
+        IxImage* stripe = stripes[index < 0 ? 0 : index % 2];
+        stripe->AddRef();
+        element->SetProperty(IXP_BUTTONBACKGROUND, reinterpret_cast<LPARAM>(stripe));
         element->Show(index >= 0, FALSE);
     }
+    void Draw(IxPaintRecord* record) override
+    {
+        clips.push_back(record->clip);
+        IxDataListView::Draw(record);
+    }
     using IxListView::MaxOffset;
+    // Every element shows top + its position, nothing at or past the count.
+    ::testing::AssertionResult BoundRight()
+    {
+        int k = 0;
+        for (IxListNode* node = Children().Head(); node; node = node->m_pNext, ++k) {
+            const int expected = GetTopIndex() + k < GetCount() ? GetTopIndex() + k : -1;
+            if (shows[FromNode(node)] != expected)
+                return ::testing::AssertionFailure() << "element " << k << " shows " << shows[FromNode(node)]
+                                                     << " instead of " << expected;
+        }
+        return ::testing::AssertionSuccess();
+    }
     std::vector<int> bound;
+    std::map<IxElement*, int> shows;
+    std::vector<RECT> clips;
+    IxImage* stripes[2] = {new IxImageRef(new IxColorImage(RGB(40, 50, 70), 700, 70), nullptr),
+                           new IxImageRef(new IxColorImage(RGB(50, 50, 70), 700, 70), nullptr)};
 };
 
 class ListViewTest : public FrameScreenshotTest {
@@ -71,6 +109,16 @@ protected:
         Repaint();
         return list;
     }
+    // Runs the kernel's scroll animation of the list to its end.
+    void Animate(IxElement* list)
+    {
+        for (int i = 0; i < 1000 && list->HasFlag(IXF_GESTURE); ++i) {
+            clock.Advance(10);
+            Pump();
+        }
+        EXPECT_FALSE(list->HasFlag(IXF_GESTURE));
+    }
+    platform::ManualClock clock{100000};
     static std::vector<LPARAM> Values(const ActionListener& listener, int kind)
     {
         std::vector<LPARAM> values;
@@ -220,6 +268,7 @@ TEST_F(ListViewTest, PixelScrollingStepsSettlesAndResets)
         grid->ScrollTo(0, 0, FALSE, FALSE);
         grid->ScrollByDelta(0, -c[0]);
         grid->Settle(0, c[1]);
+        Animate(grid);
         EXPECT_EQ(grid->GetScrollOffset().y, c[2]) << c[0] << " " << c[1];
     }
     grid->ScrollTo(IxListView::kIxListReset, 5, FALSE, TRUE);
@@ -228,6 +277,132 @@ TEST_F(ListViewTest, PixelScrollingStepsSettlesAndResets)
     grid->ScrollTo(-1, 65, FALSE, FALSE);
     grid->ScrollByLines(1, 1, FALSE, FALSE, FALSE);
     EXPECT_EQ(grid->GetScrollOffset().y, 140);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ListViewTest, BindingFollowsScrollingByLinesPagesAndPixels)
+{
+    using Scroll = void (*)(RowList*);
+    struct Case {
+        const char* what;
+        DWORD style;
+        Scroll scroll;
+        int top, offset;
+    } cases[] = {
+        {"three lines", 0x250, [](RowList* l) { l->SetProperty(IXP_LISTBYLINES, 3); }, 3, 0},
+        {"a page", 0x252, [](RowList* l) { l->SetProperty(IXP_LISTTOLINE, -1); }, 6, 0},
+        {"pixels forward", 0x250, [](RowList* l) { l->ScrollByDelta(0, -175); }, 2, 35},
+        {"pixels back", 0x250,
+         [](RowList* l) {
+             l->ScrollByDelta(0, -175);
+             l->ScrollByDelta(0, 140);
+         },
+         0, 35},
+        {"past the start", 0x250, [](RowList* l) { l->ScrollByDelta(0, 40); }, 0, -40},
+        {"far past the end", 0x250, [](RowList* l) { l->ScrollByDelta(0, -5000); }, 14, 5000 - 14 * 70},
+        {"the last line", 0x250, [](RowList* l) { l->SetProperty(IXP_LISTCURRENT, 19); }, 14, 0},
+    };
+    for (const Case& c : cases) {
+        RowList* list = ShowList(c.style, 20);
+        c.scroll(list);
+        EXPECT_EQ(list->GetTopIndex(), c.top) << c.what;
+        EXPECT_EQ(list->GetScrollOffset().y, c.offset) << c.what;
+        EXPECT_TRUE(list->BoundRight()) << c.what;
+        frame->PopLayer(kListId);
+    }
+}
+
+TEST_F(ListViewTest, FlingSettlesOnARowBoundary)
+{
+    RowList* list = ShowList(IXLS_SCROLLANYWHERE | 0x250, 1000);
+    // A quick upward swipe, then the fling and the settle run out.
+    Down(300, 400);
+    for (int y = 380; y >= 100; y -= 40) {
+        clock.Advance(10);
+        Move(300, y);
+    }
+    clock.Advance(10);
+    Up(300, 100);
+    Animate(list);
+    EXPECT_GT(list->GetTopIndex(), 0);
+    EXPECT_EQ(list->GetScrollOffset().y, 0);
+    EXPECT_TRUE(list->BoundRight());
+    // Dragged back past the start, it springs back to the first row.
+    list->SetProperty(IXP_LISTBYLINES, -1000);
+    Down(300, 100);
+    for (int y = 130; y <= 250; y += 30) {
+        clock.Advance(50);
+        Move(300, y);
+    }
+    clock.Advance(400);
+    Up(300, 250);
+    Animate(list);
+    EXPECT_EQ(list->GetTopIndex(), 0);
+    EXPECT_EQ(list->GetScrollOffset().y, 0);
+}
+
+TEST_F(ListViewTest, ScrollNoticeKeepsItsProportionBeyondSixteenBits)
+{
+    struct Case {
+        int count, top;
+        LPARAM notice;
+        int range;
+    } cases[] = {
+        {20, 4, 0xE0004, 14},
+        {65541, 65535, 0xFFFFFFFF, 65535},
+        {100000, 49997, 0xFFFF7FFF, 99994},
+        {100000, 99994, 0xFFFFFFFF, 99994},
+    };
+    for (const Case& c : cases) {
+        RowList* list = ShowList(0x250, c.count);
+        list->SetProperty(IXP_LISTCURRENT, c.top);
+        list->SetProperty(IXP_LISTBYLINES, c.top - list->GetTopIndex());
+        ASSERT_EQ(list->GetTopIndex(), c.top);
+        frame->DrainEventQueue();
+        ActionListener listener(kListId);
+        list->SendScrollNotice();
+        frame->DrainEventQueue();
+        EXPECT_EQ(Values(listener, AEV_LISTSCROLL), (std::vector<LPARAM>{c.notice})) << c.count;
+        int position = 0, range = 0;
+        list->GetScrollRange(&position, &range);
+        EXPECT_EQ(position, c.top);
+        EXPECT_EQ(range, c.range);
+        frame->PopLayer(kListId);
+    }
+}
+
+TEST_F(ListViewTest, TenThousandRowsScrolledToTheMiddle)
+{
+    RowList* list = ShowList(0x250, 10000);
+    list->SetProperty(IXP_LISTCURRENT, 5002);
+    list->SetProperty(IXP_LISTSELECT, 5001);
+    list->ScrollByDelta(0, -35);
+    Repaint();
+    EXPECT_EQ(list->GetTopIndex(), 4997);
+    EXPECT_TRUE(screenshot::MatchesReference(screenshot::CaptureScreen()));
+}
+
+TEST_F(ListViewTest, MovingPixelsDrawsWhatAFullRepaintDraws)
+{
+    RowList* list = ShowList(IXLS_MOVEPIXELS | 0x250, 200);
+    for (int dy : {-35, -50, 20, -140, -3}) {
+        list->clips.clear();
+        list->ScrollByDelta(0, dy);
+        Pump();
+        // Only the uncovered strip was drawn.
+        ASSERT_EQ(list->clips.size(), 1u) << dy;
+        EXPECT_EQ(list->clips[0].bottom - list->clips[0].top, std::abs(dy)) << dy;
+        const auto moved = screenshot::CaptureScreen();
+        Repaint();
+        const auto full = screenshot::CaptureScreen();
+        const auto diff = screenshot::Compare(moved, full);
+        EXPECT_TRUE(diff.Empty()) << dy << " " << diff.count << " at " << diff.firstX << "," << diff.firstY << " box "
+                                  << diff.box.left << "," << diff.box.top << "," << diff.box.right << ","
+                                  << diff.box.bottom;
+    }
 }
 
 } // namespace
