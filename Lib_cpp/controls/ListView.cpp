@@ -466,6 +466,8 @@ int IxListView::Layout(LPARAM arg)
             }
     }
     SendScrollNotice();
+    if (m_dwStyle & IXLS_POLL)
+        SetElementTimer(this, PollTimer(), PollInterval());
     return 1;
 }
 
@@ -730,11 +732,16 @@ int IxListView::BeginScroll()
 // ---------------------------------------------------------------------------
 // Element operations
 
+int& IxListView::PollInterval()
+{
+    static int s_nPollIntervalMs = 10;
+    return s_nPollIntervalMs;
+}
+
 UINT_PTR IxListView::PollTimer()
 {
     // One poll timer for every list: its id is the address of its interval.
-    static int s_nPollIntervalMs = 10;
-    return reinterpret_cast<UINT_PTR>(&s_nPollIntervalMs);
+    return reinterpret_cast<UINT_PTR>(&PollInterval());
 }
 
 LRESULT IxListView::OnEvent(int code, LPARAM param)
@@ -825,11 +832,8 @@ IxElement* IxListView::FindTarget(int inputCode, POINT point)
         return platform::RectContainsInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;
     POINT content{point.x + m_nScrollX, point.y + m_nScrollY};
     // With an item drag mode the list takes the press itself.
-    if (inputCode == IXIN_DOWN && (m_dwStyle & IXLS_DRAGMODES)) {
-        if (IxView::FindTarget(IXIN_NOHIT, content))
-            return this;
+    if (inputCode == IXIN_DOWN && (m_dwStyle & IXLS_DRAGMODES))
         return platform::RectContainsInclusive(RECT{0, 0, Width(), Height()}, point) ? this : nullptr;
-    }
     return IxView::FindTarget(inputCode, content);
 }
 
@@ -876,10 +880,7 @@ int IxListView::OnInput(int code, LPARAM data)
         if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
             return 0;
         if (m_dwStyle & IXLS_DRAGMODES) {
-            IxElement* item = nullptr;
-            if (IxElement* hit = IxView::FindTarget(IXIN_DRAGOVER, point); hit && hit != this)
-                item = DropItemAt(point) == hit || ItemAt(point) == hit ? hit : nullptr;
-            const int answer = PressForDrag(point, item);
+            const int answer = PressForDrag(point, ItemAt(point));
             if (answer >= 0)
                 return self.Alive() ? answer : 0;
         }

@@ -20,9 +20,9 @@ enum : DWORD {
     IXLS_HORIZONTAL = 0x1, // lines are columns, the list scrolls sideways
     IXLS_PAGED = 0x2,
     IXLS_WRAP = 0x4,
-    IXLS_HIDEOUTSIDE = 0x8, // items outside the visible area are marked (flag 0x100)
-    IXLS_KEEPINVIEW = 0x10, // layout and count changes keep the current (else selected) item in view
-    IXLS_OWNINPUT = 0x40,   // the list takes every pointer input itself
+    IXLS_HIDEOUTSIDE = 0x8,  // items outside the visible area are marked (flag 0x100)
+    IXLS_KEEPINVIEW = 0x10,  // layout and count changes keep the current (else selected) item in view
+    IXLS_OWNINPUT = 0x40,    // the list takes every pointer input itself
     IXLS_CURRENTLAST = 0x80, // the current item is painted over the others
     IXLS_MOVEPIXELS = 0x200, // scrolling moves the drawn pixels and paints the uncovered strip
     IXLS_POLL = 0x400,
@@ -38,13 +38,13 @@ enum : DWORD {
     IXLS_DRAGLONGPRESS = 0x40000,
     IXLS_DRAGSWIPE = 0x80000,
     IXLS_DRAGMODES = 0xf0000,
-    IXLS_FOREIGNIMAGE = 0x100000, // a drag from another list gets a drag image made here
-    IXLS_REORDER = 0x200000,      // the dragged element moves within the child list
-    IXLS_DROPTARGET = 0x400000,   // takes drops; hit only in the item area
-    IXLS_DROPREPORT = 0x800000,   // a drop only reports the target item
-    IXLS_AUTOSCROLL = 0x1000000,  // auto-scroll zones at the edges while dragging
-    IXLS_DRAGOWNER = 0x2000000,   // the kernel's keyed record 0 names the list while it drags
-    IXLS_COPYOUT = 0x4000000,     // items dropped on another list stay in this one
+    IXLS_FOREIGNIMAGE = 0x100000,     // a drag from another list gets a drag image made here
+    IXLS_REORDER = 0x200000,          // the dragged element moves within the child list
+    IXLS_DROPTARGET = 0x400000,       // takes drops; hit only in the item area
+    IXLS_DROPREPORT = 0x800000,       // a drop only reports the target item
+    IXLS_AUTOSCROLL = 0x1000000,      // auto-scroll zones at the edges while dragging
+    IXLS_DRAGOWNER = 0x2000000,       // the kernel's keyed record 0 names the list while it drags
+    IXLS_COPYOUT = 0x4000000,         // items dropped on another list stay in this one
     IXLS_SCROLLANYWHERE = 0x10000000, // a press on no item may still start a scroll
     IXLS_ANIMATED = 0x20000000,
 };
@@ -243,6 +243,7 @@ protected:
     void PollTick();
     UINT_PTR AutoScrollTimer() const { return reinterpret_cast<UINT_PTR>(&m_nAutoScrollMs); }
     static UINT_PTR PollTimer();
+    static int& PollInterval();
 
     DWORD m_dwStyle;
     int m_nMargin[4];

@@ -80,8 +80,8 @@ public:
         for (IxListNode* node = Children().Head(); node; node = node->m_pNext, ++k) {
             const int expected = GetTopIndex() + k < GetCount() ? GetTopIndex() + k : -1;
             if (shows[FromNode(node)] != expected)
-                return ::testing::AssertionFailure() << "element " << k << " shows " << shows[FromNode(node)]
-                                                     << " instead of " << expected;
+                return ::testing::AssertionFailure()
+                    << "element " << k << " shows " << shows[FromNode(node)] << " instead of " << expected;
         }
         return ::testing::AssertionSuccess();
     }
