@@ -176,6 +176,17 @@ IxElement* IxListView::ElementOf(int index) const
     return position >= 0 ? ElementAt(position) : nullptr;
 }
 
+IxElement* IxListView::PickElement(int which) const
+{
+    if (which == IXLI_CURRENTITEM)
+        return ElementOf(m_nCurrent);
+    if (which == IXLI_SELECTEDITEM)
+        return m_bRecycled ? ElementOf(m_nSelected) : FirstSelectedChild();
+    if (which < 0)
+        return m_children.Tail() ? FromNode(m_children.Tail()) : nullptr;
+    return ElementAt(which);
+}
+
 IxElement* IxListView::ItemAt(POINT point) const
 {
     // Items are hit with the gaps around them counted in.
@@ -1372,6 +1383,15 @@ int IxListView::Query(int code, LPARAM* out)
         return LineCount();
     case IXQ_LISTFIRSTLINE:
         return FirstVisibleLine();
+    case IXQ_LISTITEM:
+    case IXQ_LISTITEMVALUE:
+        if (IxElement* item = PickElement(out ? static_cast<int>(*out) : IXLI_LASTITEM))
+            return item->Query(code == IXQ_LISTITEM ? 2 : 9, out);
+        return 0;
+    case IXQ_LISTSELECTEDVALUE:
+        if (IxElement* item = PickElement(IXLI_SELECTEDITEM))
+            return item->Query(9, out);
+        return 0;
     case IXQ_LISTSELECTED:
         if (m_dwStyle & IXLS_MULTISELECT) {
             if (auto* positions = reinterpret_cast<IxArray<int>*>(out)) {

@@ -67,6 +67,14 @@ enum : int {
     IXLI_SELECTALL = -5,
 };
 
+// Which item the item queries ask: besides a position, the last, the
+// selected and the current item.
+enum : int {
+    IXLI_LASTITEM = -1,
+    IXLI_SELECTEDITEM = -2,
+    IXLI_CURRENTITEM = -3,
+};
+
 // Properties and queries of a list.
 enum : int {
     IXP_LISTCURRENT = 8,
@@ -74,9 +82,12 @@ enum : int {
     IXP_LISTTOLINE = 17,
     IXP_LISTBYLINES = 18,
     IXQ_LISTCURRENT = 1,
+    IXQ_LISTITEM = 2, // *out: which item (IXLI_* or a position); answer: its query 2
     IXQ_LISTLINECOUNT = 5,
     IXQ_LISTSELECTED = 6,
     IXQ_LISTFIRSTLINE = 7,
+    IXQ_LISTITEMVALUE = 8,     // *out: which item; answer: its query 9
+    IXQ_LISTSELECTEDVALUE = 9, // the selected item's query 9
 };
 
 class IxListView : public IxView {
@@ -193,6 +204,9 @@ protected:
     int IndexOf(IxElement* element) const;
     // The element that shows the index, null when none does.
     IxElement* ElementOf(int index) const;
+    // An item element by position, or the current, the selected or (any
+    // other negative value) the last one.
+    IxElement* PickElement(int which) const;
     // The enabled item under a point in content coordinates.
     IxElement* ItemAt(POINT point) const;
     void Rebind();

@@ -43,10 +43,7 @@ public:
         image->SetRectNow(rect);
         return image;
     }
-    IxElement* MakeDroppedItem(int draggedId, const RECT&, POINT) override
-    {
-        return Box(draggedId - kDragImageBase);
-    }
+    IxElement* MakeDroppedItem(int draggedId, const RECT&, POINT) override { return Box(draggedId - kDragImageBase); }
     void ItemDropped(int index, int draggedId, BOOL inserted) override
     {
         dropped.push_back({index, draggedId, inserted});
@@ -275,6 +272,45 @@ TEST_F(ListDragTest, RemovingItemsClampsTheOffsets)
     EXPECT_EQ(list->Data(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(list->GetScrollOffset().y, 120);
     EXPECT_EQ(list->removals, 1);
+}
+
+} // namespace
+
+namespace {
+
+// A box that answers query 2 with its id and query 9 with ten times it.
+class ValueBox : public ColorBox {
+public:
+    explicit ValueBox(int id) : ColorBox(id, RECT{0, 0, 300, kItemHeight}, kYellow) {}
+    int Query(int code, LPARAM* out) override
+    {
+        return code == 2 ? GetId() : (code == 9 ? GetId() * 10 : ColorBox::Query(code, out));
+    }
+};
+
+TEST_F(ListDragTest, ItemQueriesReachTheChosenItem)
+{
+    auto* list = new IxListView(1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    list->SetRectNow(RECT{0, 0, 300, 360});
+    for (int id = 1; id <= 4; ++id)
+        list->AddItemElement(new ValueBox(id));
+    screen->AddChild(list);
+    list->SetProperty(IXP_LISTSELECT, 2);
+    list->SetProperty(IXP_LISTCURRENT, 0);
+    struct Case {
+        int code;
+        LPARAM which;
+        int answer;
+    } cases[] = {
+        {IXQ_LISTITEM, 1, 2},
+        {IXQ_LISTITEM, IXLI_LASTITEM, 4},
+        {IXQ_LISTITEMVALUE, IXLI_SELECTEDITEM, 30},
+        {IXQ_LISTITEMVALUE, IXLI_CURRENTITEM, 10},
+        {IXQ_LISTSELECTEDVALUE, 0, 30},
+        {IXQ_LISTITEM, 9, 0},
+    };
+    for (Case c : cases)
+        EXPECT_EQ(list->Query(c.code, &c.which), c.answer) << c.code << " " << c.which;
 }
 
 } // namespace
