@@ -308,11 +308,9 @@ std::shared_ptr<Surface> Surface::Create(int width, int height, int bitsPerPixel
     s->bitsPerPixel = bitsPerPixel;
     s->stride = (width * (bitsPerPixel / 8) + 3) & ~3;
     s->topDown = topDown;
-    try {
-        s->storage.assign(static_cast<std::size_t>(s->stride) * height, 0);
-    } catch (const std::bad_alloc&) {
+    s->storage = PageBuffer(static_cast<std::size_t>(s->stride) * height);
+    if (s->storage.empty())
         return nullptr;
-    }
     s->bits = s->storage.data();
     return s;
 }

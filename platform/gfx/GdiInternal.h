@@ -11,6 +11,7 @@
 // thread-safe.
 #pragma once
 
+#include "platform/base/PageBuffer.h"
 #include "platform/base/Rect.h"
 #include "platform/base/Types.h"
 #include "platform/gfx/Gdi.h"
@@ -31,7 +32,7 @@ struct Surface {
     bool topDown = true;
     bool rgb555 = false; // 16 bpp only: 5-5-5 (BI_RGB DIB sections) instead of 565
     BYTE* bits = nullptr;
-    std::vector<BYTE> storage; // the pixels when the surface owns them
+    PageBuffer storage; // the pixels when the surface owns them
 
     // Visual row y, 0 = top.
     BYTE* Row(int y) { return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride; }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -59,9 +60,13 @@ Screen& Screen::Get()
 }
 
 Screen::Screen()
-    : m_pixels(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0),
+    : m_buffer(kPixelCount * sizeof(std::uint16_t)), m_pixels(reinterpret_cast<std::uint16_t*>(m_buffer.data())),
       m_backend(std::make_unique<HeadlessBackend>())
 {
+    // Written once, the pages are the process's own: a first write to a
+    // page costs a fault even when the mapping was populated.
+    if (m_pixels)
+        std::memset(m_pixels, 0, kPixelCount * sizeof(std::uint16_t));
 }
 
 std::uint16_t Screen::Pixel(int x, int y) const
@@ -111,7 +116,7 @@ void Screen::CopyShown(const RECT& area, std::uint16_t* out, int outStride) cons
         return;
     auto lock = Lock();
     for (LONG y = a.top; y < a.bottom; ++y) {
-        const std::uint16_t* in = m_pixels.data() + static_cast<std::size_t>(y) * kScreenWidth;
+        const std::uint16_t* in = m_pixels + static_cast<std::size_t>(y) * kScreenWidth;
         std::uint16_t* row = out + static_cast<std::ptrdiff_t>(y - area.top) * outStride - area.left;
         std::copy(in + a.left, in + a.right, row + a.left);
         if (m_planes.empty())
@@ -193,7 +198,7 @@ void Screen::RemoveVideoPlane(int plane)
 void Screen::Fill(std::uint16_t rgb565)
 {
     auto lock = Lock();
-    std::fill(m_pixels.begin(), m_pixels.end(), rgb565);
+    std::fill(m_pixels, m_pixels + kPixelCount, rgb565);
 }
 
 void Screen::Present(const RECT& dirty)
@@ -202,7 +207,7 @@ void Screen::Present(const RECT& dirty)
     if (IsEmptyRect(clipped))
         return;
     auto lock = Lock();
-    m_backend->Present(m_pixels.data(), kScreenWidth, kScreenHeight, clipped);
+    m_backend->Present(m_pixels, kScreenWidth, kScreenHeight, clipped);
 }
 
 void Screen::SetBackend(std::unique_ptr<ScreenBackend> backend)
@@ -238,7 +243,7 @@ bool Screen::SavePng(const std::string& path) const
 {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(kScreenWidth) * kScreenHeight * 3);
     {
-        std::vector<std::uint16_t> shown(m_pixels.size());
+        std::vector<std::uint16_t> shown(kPixelCount);
         CopyShown(RECT{0, 0, kScreenWidth, kScreenHeight}, shown.data(), kScreenWidth);
         std::uint8_t* out = rgb.data();
         for (std::uint16_t c : shown) {

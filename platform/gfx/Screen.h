@@ -5,6 +5,7 @@
 // one queue that the backend feeds and tests or tools inject into.
 #pragma once
 
+#include "platform/base/PageBuffer.h"
 #include "platform/base/Types.h"
 #include "platform/gfx/Color.h"
 
@@ -59,8 +60,8 @@ public:
     // inverted rectangles). Hold Lock() while another thread may
     // draw or present. The other methods lock by themselves; the lock is
     // recursive, so they may be called while holding it.
-    std::uint16_t* Pixels() { return m_pixels.data(); }
-    const std::uint16_t* Pixels() const { return m_pixels.data(); }
+    std::uint16_t* Pixels() { return m_pixels; }
+    const std::uint16_t* Pixels() const { return m_pixels; }
     std::unique_lock<std::recursive_mutex> Lock() const { return std::unique_lock(m_mutex); }
 
     // The pixel as shown (inverted where an odd number of the inverted
@@ -107,7 +108,9 @@ private:
     Screen();
 
     mutable std::recursive_mutex m_mutex;
-    std::vector<std::uint16_t> m_pixels;
+    static constexpr std::size_t kPixelCount = static_cast<std::size_t>(kScreenWidth) * kScreenHeight;
+    PageBuffer m_buffer;
+    std::uint16_t* m_pixels;
     std::vector<RECT> m_inverted;
     struct VideoPlane {
         int number;
