@@ -4,6 +4,7 @@
 #include "platform/io/RawDisk.h"
 #include "sim/FlashStore.h"
 #include "tests/updater/FirmwareFixture.h"
+#include "tests/updater/OsCrc.h"
 
 #include <gtest/gtest.h>
 
@@ -19,24 +20,6 @@ namespace {
 
 constexpr std::size_t kPage = 0x20000;
 
-// The OS image's CRC, bit by bit: reflected polynomial 0xD8018001, start 0,
-// words 4 and 5 left out, word 6 as 0 when asked.
-std::uint32_t BitwiseCrc(const std::vector<std::uint8_t>& image, std::size_t words, bool zeroWord6)
-{
-    std::uint32_t crc = 0;
-    for (std::size_t w = 0; w < words; ++w) {
-        if (w == 4 || w == 5)
-            continue;
-        for (int b = 0; b < 4; ++b) {
-            const std::size_t at = 4 * w + b;
-            crc ^= (zeroWord6 && w == 6) || at >= image.size() ? 0 : image[at];
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc & 1) ? (crc >> 1) ^ 0xD8018001u : crc >> 1;
-        }
-    }
-    return crc;
-}
-
 void PutWord(std::vector<std::uint8_t>& image, std::size_t word, std::uint32_t value)
 {
     for (int b = 0; b < 4; ++b)
@@ -47,8 +30,8 @@ void PutWord(std::vector<std::uint8_t>& image, std::size_t word, std::uint32_t v
 std::vector<std::uint8_t> MakeOsImage(std::size_t size, unsigned seed)
 {
     std::vector<std::uint8_t> image = RandomBytes(size, seed);
-    PutWord(image, 6, BitwiseCrc(image, size / 4, true));
-    PutWord(image, 4, BitwiseCrc(image, 0x8000, false));
+    PutWord(image, 6, OsCrc(image, size / 4, true));
+    PutWord(image, 4, OsCrc(image, 0x8000, false));
     return image;
 }
 
