@@ -158,6 +158,7 @@ int IxIdleTimerView::OnInput(int code, LPARAM)
         m_bPressed = FALSE; // a press that moved is no tap
         return 1;
     case IXIN_UP:
+    case IXIN_TAP: // the release of a press that did not move
         if (m_bPressed) {
             m_bPressed = FALSE;
             TogglePanel();
@@ -282,6 +283,7 @@ int IxIdleFrameView::OnInput(int code, LPARAM)
         m_bPressed = FALSE;
         return 1;
     case IXIN_UP:
+    case IXIN_TAP: // the release of a press that did not move
         if (m_bPressed && m_nPeriod >= 0) {
             m_bPressed = FALSE;
             KillIdleTimer();
