@@ -138,7 +138,12 @@ void IxImageSliderView::SetThumbImage(IxImage* image, int baseline)
 {
     Replace(&m_pThumb, image);
     m_nThumbBaseline = baseline;
-    MarkLayoutPending(this, TRUE);
+    SIZE size{0, 0};
+    if (m_pThumb)
+        m_pThumb->Query(IXIQ_SIZE, reinterpret_cast<INT_PTR>(&size));
+    m_nThumbWidth = size.cx;
+    m_nThumbHeight = size.cy;
+    Redraw();
 }
 
 void IxImageSliderView::SetBarImages(IxImage* before, IxImage* after, IxImage* firstFill, IxImage* secondFill,
