@@ -368,8 +368,7 @@ BOOL IxSheet::BindCommand(int childId, int click, int shortPress, int longA, int
 int IxSheet::Resolve(IxCommandBinding* binding, int code, const int* codes, int count)
 {
     if (!binding->bArmed) {
-        if (code == AEV_RELEASEDINSIDE || code == AEV_RELEASEDIDLE || code == AEV_SHORTPRESS
-            || code == AEV_LONGRELEASE)
+        if (code == AEV_RELEASEDINSIDE || code == AEV_RELEASEDIDLE || code == AEV_SHORTPRESS || code == AEV_LONGRELEASE)
             binding->bArmed = TRUE;
         return -1;
     }

@@ -39,9 +39,9 @@ enum : int {
 struct IxIndicatorEntry {
     int nKey = -1;
     int nChildId = 0;
-    IxString text;     // may be empty: the icon index is shown then
-    int nIcon = 0;     // negative: frame 0 is shown, and a step shows the next frame
-    int nPeriod = 0;   // > 0: a timer of the sheet while shown; < 0 only counted
+    IxString text;   // may be empty: the icon index is shown then
+    int nIcon = 0;   // negative: frame 0 is shown, and a step shows the next frame
+    int nPeriod = 0; // > 0: a timer of the sheet while shown; < 0 only counted
     BOOL bOn = FALSE;
 };
 

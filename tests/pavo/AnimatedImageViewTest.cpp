@@ -66,7 +66,8 @@ TEST_F(AnimatedImageViewTest, SingleFrameOrNoPeriodStartsNoTimer)
         auto* view = new IxAnimatedImageView;
         view->SetRectNow(RECT{200, 100, 400, 300});
         view->SetFlags(0, IXF_PENDING);
-        view->SetImage(new ColorFrames(60, 40, period ? std::vector<COLORREF>{kRed} : std::vector<COLORREF>{kRed, kGreen}));
+        view->SetImage(
+            new ColorFrames(60, 40, period ? std::vector<COLORREF>{kRed} : std::vector<COLORREF>{kRed, kGreen}));
         view->SetPeriod(period);
         screen->AddChild(view);
         ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));

@@ -96,8 +96,7 @@ TEST_F(ButtonViewTest, ClickReportsTheChildUnderThePointByIdOrPosition)
         listener->heard.clear();
         Down(100 + c.x, 150);
         Up(100 + c.x, 150);
-        EXPECT_EQ(listener->heard,
-                  (std::vector<Heard>{{kViewId, AEV_PRESSED, 0}, {kViewId, AEV_CLICK, c.value}}));
+        EXPECT_EQ(listener->heard, (std::vector<Heard>{{kViewId, AEV_PRESSED, 0}, {kViewId, AEV_CLICK, c.value}}));
         frame->PopLayer(100);
         Pump();
     }
@@ -113,11 +112,12 @@ TEST_F(ButtonViewTest, PressTrackingReportsLeavingAndReleasingOutside)
     Move(160, 150);
     Move(600, 300);
     Up(600, 300);
-    EXPECT_EQ(listener->heard, (std::vector<Heard>{{kViewId, AEV_PRESSED, 0},
-                                                   {kViewId, AEV_LEFT, 0},
-                                                   {kViewId, AEV_REENTERED, 0},
-                                                   {kViewId, AEV_LEFT, 0},
-                                                   {kViewId, AEV_RELEASEDIDLE, 0}}));
+    EXPECT_EQ(listener->heard,
+              (std::vector<Heard>{{kViewId, AEV_PRESSED, 0},
+                                  {kViewId, AEV_LEFT, 0},
+                                  {kViewId, AEV_REENTERED, 0},
+                                  {kViewId, AEV_LEFT, 0},
+                                  {kViewId, AEV_RELEASEDIDLE, 0}}));
     // The enter key clicks the view as a whole.
     listener->heard.clear();
     Busy([&] { EXPECT_EQ(view->OnKey(IXNAV_ENTER), 1); });
@@ -151,8 +151,8 @@ TEST_F(ButtonViewTest, StateOfTheViewIsMirroredOntoEveryChild)
         bool childHasFlag;
     };
     const Case cases[] = {
-        {&IxElement::SetSelected, TRUE, IXF_SELECTED, true},  {&IxElement::SetSelected, FALSE, IXF_SELECTED, false},
-        {&IxElement::Enable, FALSE, IXF_DISABLED, true},      {&IxElement::Enable, TRUE, IXF_DISABLED, false},
+        {&IxElement::SetSelected, TRUE, IXF_SELECTED, true},     {&IxElement::SetSelected, FALSE, IXF_SELECTED, false},
+        {&IxElement::Enable, FALSE, IXF_DISABLED, true},         {&IxElement::Enable, TRUE, IXF_DISABLED, false},
         {&IxElement::SetInputAllowed, FALSE, IXF_NOINPUT, true}, {&IxElement::SetCurrent, TRUE, IXF_CURRENT, true},
     };
     for (const Case& c : cases) {
@@ -369,7 +369,8 @@ TEST_F(ButtonViewTest, ClickInsideAnItemIsReportedWithTheItemsPosition)
         IxListNode* node = list->Children().Head();
         while (i-- > 0)
             node = node->m_pNext;
-        return static_cast<IxControl*>(IxElement::FromNode(static_cast<IxView*>(IxElement::FromNode(node))->Children().Head()));
+        return static_cast<IxControl*>(
+            IxElement::FromNode(static_cast<IxView*>(IxElement::FromNode(node))->Children().Head()));
     };
     Busy([&] { keyOf(1)->Click(0, FALSE); });
     Busy([&] { keyOf(2)->Click(0, FALSE); }); // an element without an id: nothing

@@ -208,7 +208,6 @@ TEST_F(IdleTimerViewTest, HeldViewKeepsItsPanelAndAPressClicksAtOnceWithClickOnP
     EXPECT_TRUE(PanelUp());
     Up(300, 300);
     EXPECT_TRUE(PanelUp());
-
 }
 
 // ---------------------------------------------------------------------------
@@ -300,7 +299,6 @@ TEST_F(IdleViewsTest, PassedActionFollowsTheCommandExactlyOnceAndSwallowedOnesVa
     }
     EXPECT_EQ(recorder.heard,
               (std::vector<Recorder::Heard>{{kCommand, AEV_DEFAULT, kViewId}, {kPassed, AEV_DEFAULT, 77}}));
-
 }
 
 } // namespace

@@ -82,8 +82,8 @@ protected:
         IxFontTable& fonts = frame->GetFontTable();
         fonts.Add(IxFontEntry{IXFS_ANTIALIAS, -22, &kFace, RGB(255, 255, 255), nullptr});
     }
-    template <class T> T* Place(IxView* parent, T* element, int id, RECT rc, DWORD flags = 0, int kind = 0,
-                                LPARAM content = 0)
+    template <class T>
+    T* Place(IxView* parent, T* element, int id, RECT rc, DWORD flags = 0, int kind = 0, LPARAM content = 0)
     {
         IxElementParams params = Params(id, rc, flags);
         params.nContentKind = kind;

@@ -2,8 +2,8 @@
 // the three groups with the group children following, the indicator table
 // sharing its children (blink and animation on timers), and the command
 // bindings with their re-arming.
-#include "Lib_cpp/controls/ElementApi.h"
 #include "Lib_cpp/controls/Sheet.h"
+#include "Lib_cpp/controls/ElementApi.h"
 #include "platform/base/Clock.h"
 #include "tests/common/ActionListener.h"
 #include "tests/common/FrameWindow.h"
@@ -192,9 +192,9 @@ TEST_F(SheetTest, SwitchingGroupsShowsTheGroupsPageAndItsChild)
         int shown;
     };
     const Case cases[] = {
-        {{3301, 3306}, TRUE, 0, 3306},     {{3301, 3306}, TRUE, 3300, 3306}, {{3301}, TRUE, 3302, 3301},
-        {{3306, 4001}, TRUE, 4002, 3306},  {{3301}, TRUE, 4002, 3310},       {{}, TRUE, 0, 3310},
-        {{3306, 3320}, TRUE, 3320, 3320},  {{3301, 3306}, FALSE, 0, 3301},   {{3301, 3306}, FALSE, 4001, 3301},
+        {{3301, 3306}, TRUE, 0, 3306},     {{3301, 3306}, TRUE, 3300, 3306},  {{3301}, TRUE, 3302, 3301},
+        {{3306, 4001}, TRUE, 4002, 3306},  {{3301}, TRUE, 4002, 3310},        {{}, TRUE, 0, 3310},
+        {{3306, 3320}, TRUE, 3320, 3320},  {{3301, 3306}, FALSE, 0, 3301},    {{3301, 3306}, FALSE, 4001, 3301},
         {{3306}, FALSE, 4001, 3306},       {{3301, 3306}, FALSE, 3302, 3301}, {{3306}, FALSE, 3302, 3310},
         {{3306, 3320}, FALSE, 3320, 3320},
     };
@@ -260,7 +260,7 @@ TEST_F(SheetTest, EntriesSharingAChildShowTheFirstThatIsOn)
     sheet->SetIndicator(2, FALSE); // later: nothing changes on the screen
     const int sets = probe->sets;
     sheet->SetIndicator(2, TRUE);
-    EXPECT_EQ(probe->sets, sets); // the earlier one still shows
+    EXPECT_EQ(probe->sets, sets);  // the earlier one still shows
     sheet->SetIndicator(1, FALSE); // the later one comes up
     EXPECT_EQ(probe->text, u"SD");
     EXPECT_TRUE(probe->Shown());
@@ -376,15 +376,15 @@ TEST_F(SheetTest, BindingsResolveNoticesAndReArmAfterTheRelease)
         std::vector<TestSheet::Command> delivered;
     };
     const Step steps[] = {
-        {99, AEV_CLICK, false, 0, {}},                        // no binding
-        {kChild, AEV_CLICK, false, 1, {{kClick, kClick}}},    // the click command
+        {99, AEV_CLICK, false, 0, {}},                     // no binding
+        {kChild, AEV_CLICK, false, 1, {{kClick, kClick}}}, // the click command
         {kChild, AEV_SHORTPRESS, false, 1, {{kShort, kShort}}},
         {kChild, AEV_SHORTPRESS, true, 1, {{kShort, -kShort}}}, // from the list, stays armed
         {kChild, AEV_CLICK, true, 1, {{kShort, -kShort}}},      // from the list: disarmed
         {kChild, AEV_CLICK, true, 1, {}},                       // taken, nothing delivered
         {kChild, AEV_LONGPRESS, false, 1, {}},
-        {kChild, AEV_RELEASEDINSIDE, false, 1, {}}, // re-armed
-        {kChild, AEV_RELEASEDINSIDE, false, 0, {}}, // armed: not the sheet's concern
+        {kChild, AEV_RELEASEDINSIDE, false, 1, {}},            // re-armed
+        {kChild, AEV_RELEASEDINSIDE, false, 0, {}},            // armed: not the sheet's concern
         {kChild, AEV_LONGPRESS, false, 1, {{kLongA, kLongA}}}, // no value B: value A
         {kChild, AEV_LONGRELEASE, false, 0, {}},               // and nothing after the hold
         {kChild, AEV_ABORT, false, 0, {}},

@@ -64,8 +64,8 @@ TEST(SliderViewArithmetic, ValueAndPixelConvertWithRoundingAndLimits)
     struct Back {
         int range, pixel, value;
     };
-    for (const Back& b : {Back{3, 43, 1}, Back{3, 27, 1}, Back{3, 26, 0}, Back{8, 110, 8}, Back{8, 300, 8},
-                          Back{8, 0, 0}}) {
+    for (const Back& b :
+         {Back{3, 43, 1}, Back{3, 27, 1}, Back{3, 26, 0}, Back{8, 110, 8}, Back{8, 300, 8}, Back{8, 0, 0}}) {
         slider.SetRange(b.range);
         EXPECT_EQ(slider.PixelToValue(b.pixel), b.value) << b.range << " " << b.pixel;
     }
@@ -109,8 +109,7 @@ TEST_F(SliderViewTest, ThumbDragStaysBetweenTheHandlesWhichKeepTheirDistance)
 {
     auto* slider = new IxImageSliderView;
     slider->SetThumbImage(new IxColorImage(kRed, 20, 30), 45);
-    slider->SetMarkerImages(new IxColorImage(kYellow, 10, 10), new IxColorImage(kYellow, 10, 10), 55, 10, 10, 5,
-                            5);
+    slider->SetMarkerImages(new IxColorImage(kYellow, 10, 10), new IxColorImage(kYellow, 10, 10), 55, 10, 10, 5, 5);
     Place(slider);
     slider->SetRange(400);
     slider->SetHandles(100, 300);
@@ -130,11 +129,12 @@ TEST_F(SliderViewTest, ThumbDragStaysBetweenTheHandlesWhichKeepTheirDistance)
     Up(354, 220);
     EXPECT_EQ(slider->GetPixel(), 250);
     EXPECT_FALSE(slider->IsDragging());
-    EXPECT_EQ(listener->heard, (std::vector<Heard>{{kSliderId, AEV_BEGIN, 200},
-                                                   {kSliderId, AEV_PROGRESS, 100},
-                                                   {kSliderId, AEV_PROGRESS, 300},
-                                                   {kSliderId, AEV_PROGRESS, 250},
-                                                   {kSliderId, AEV_COMPLETE, 250}}));
+    EXPECT_EQ(listener->heard,
+              (std::vector<Heard>{{kSliderId, AEV_BEGIN, 200},
+                                  {kSliderId, AEV_PROGRESS, 100},
+                                  {kSliderId, AEV_PROGRESS, 300},
+                                  {kSliderId, AEV_PROGRESS, 250},
+                                  {kSliderId, AEV_COMPLETE, 250}}));
 
     // The lower handle (its marker spans 95 .. 104) stops 20 px before the
     // upper one; the handles report nothing.
