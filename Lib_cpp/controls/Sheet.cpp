@@ -365,12 +365,15 @@ BOOL IxSheet::BindCommand(int childId, int click, int shortPress, int longA, int
     return TRUE;
 }
 
-int IxSheet::Resolve(IxCommandBinding* binding, int code, const int* codes, int count)
+int IxSheet::Resolve(IxCommandBinding* binding, int code, const int* codes, int count, bool* taken)
 {
     if (!binding->bArmed) {
         if (code == AEV_RELEASEDINSIDE || code == AEV_RELEASEDIDLE || code == AEV_SHORTPRESS || code == AEV_LONGRELEASE)
             binding->bArmed = TRUE;
-        return -1;
+        // Taken apart from every command value (a command chosen from the
+        // list may well be 1).
+        *taken = true;
+        return 0;
     }
     switch (code) {
     case AEV_CLICK:
@@ -401,11 +404,12 @@ int IxSheet::DispatchChildNotice(int childId, int code, const int* codes, int co
     IxCommandBinding* binding = Binding(childId);
     if (!binding)
         return 0;
-    const int r = Resolve(binding, code, codes, count);
+    bool taken = false;
+    const int r = Resolve(binding, code, codes, count, &taken);
+    if (taken)
+        return 1;
     if (r == 0)
         return 0;
-    if (r == -1)
-        return 1;
     m_nCurrentCommand = r;
     IxElementWatch self(this);
     ActionIsInvoked(std::abs(r), AEV_DEFAULT, 0);

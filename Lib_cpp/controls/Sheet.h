@@ -143,8 +143,9 @@ private:
     void HideEntry(IxIndicatorEntry* entry);
     void StepEntry(IxIndicatorEntry* entry);
     IxCommandBinding* Binding(int childId);
-    // The command of a notice: 0 not the sheet's, -1 taken without one.
-    int Resolve(IxCommandBinding* binding, int code, const int* codes, int count);
+    // The command of a notice: 0 not the sheet's; *taken set without a
+    // command when the binding is disarmed.
+    int Resolve(IxCommandBinding* binding, int code, const int* codes, int count, bool* taken);
 
     int m_nPageBeforeC = 0;
     int m_nPageA = 0;

@@ -362,12 +362,13 @@ TEST_F(SheetTest, BindingsResolveNoticesAndReArmAfterTheRelease)
     sheet->BindCommand(kChild, kClick, kShort, kLongA, 0, 0);
     sheet->BindCommand(kChild, 0, 0, 0, 0, 0); // zeros keep what is bound
     sheet->BindCommand(61, kClick, 0, kLongA, 0, kLongB);
+    sheet->BindCommand(62, 1, 2, 0, 0, 0); // small commands
     const IxCommandBinding* bound = sheet->FindBinding(kChild);
     ASSERT_NE(bound, nullptr);
     EXPECT_EQ(bound->nShortPress, kShort);
     Attach();
 
-    const int list[] = {1, kShort};
+    const int list[] = {0, 1, kShort}; // 0 is no command and matches none
     struct Step {
         int child;
         int code;
@@ -391,18 +392,20 @@ TEST_F(SheetTest, BindingsResolveNoticesAndReArmAfterTheRelease)
         {61, AEV_LONGPRESS, false, 1, {{kLongB, kLongB}}},
         {61, AEV_LONGRELEASE, false, 1, {{kLongB, -kLongB}}},
         {61, AEV_ABORT, false, 1, {{kLongB, -kLongB}}},
+        {62, AEV_CLICK, true, 1, {{1, -1}}}, // command 1 from the list is delivered
+        {62, AEV_CLICK, true, 1, {}},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(testing::Message() << "child " << s.child << " notice " << s.code);
         sheet->commands.clear();
-        EXPECT_EQ(sheet->DispatchChildNotice(s.child, s.code, s.withList ? list : nullptr, s.withList ? 2 : 0),
+        EXPECT_EQ(sheet->DispatchChildNotice(s.child, s.code, s.withList ? list : nullptr, s.withList ? 3 : 0),
                   s.answer);
         EXPECT_EQ(sheet->commands, s.delivered);
         EXPECT_EQ(sheet->GetCurrentCommand(), 0);
     }
 
     // Disarmed again, then attached again: every binding is armed.
-    sheet->DispatchChildNotice(kChild, AEV_CLICK, list, 2);
+    sheet->DispatchChildNotice(kChild, AEV_CLICK, list, 3);
     EXPECT_FALSE(sheet->FindBinding(kChild)->bArmed);
     {
         IxBusyScope busy(frame);
