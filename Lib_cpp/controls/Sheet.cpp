@@ -319,9 +319,13 @@ int IxSheet::RefreshIndicator(UINT_PTR entry)
 
 void IxSheet::StepIndicators()
 {
+    // Only an entry its child shows: an entry behind an earlier one must not
+    // blink or step the earlier one's display.
     for (int i = 0; i < m_indicators.Count(); ++i) {
-        if (m_indicators[i]->bOn && m_indicators[i]->nPeriod < 0)
-            StepEntry(m_indicators[i]);
+        IxIndicatorEntry* entry = m_indicators[i];
+        int first = -1;
+        if (entry->bOn && entry->nPeriod < 0 && FirstOnFor(entry->nChildId, &first) == entry)
+            StepEntry(entry);
     }
 }
 

@@ -112,7 +112,7 @@ public:
     // 0 or more flips its child's visibility, a negative icon shows the next
     // frame. 0 for an unknown entry.
     int RefreshIndicator(UINT_PTR entry);
-    // Steps every entry that is on and has a negative period.
+    // Steps every entry that is shown and has a negative period.
     void StepIndicators();
     int GetNegativePeriodCount() const { return m_nNegativePeriods; }
     const IxArray<IxIndicatorEntry*>& Indicators() const { return m_indicators; }

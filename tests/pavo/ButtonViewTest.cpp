@@ -378,4 +378,53 @@ TEST_F(ButtonViewTest, ClickInsideAnItemIsReportedWithTheItemsPosition)
     IxGetKernel()->RemoveListener(clicks.filter, &clicks);
 }
 
+TEST_F(ButtonViewTest, FolderRowShowsItsFolderAndMirrorsItsMarkOntoTheDetail)
+{
+    auto* row = new IxFolderRowView;
+    row->SetRectNow(RECT{0, 0, 400, 60});
+    for (int id : {IXID_ROWTEXT, IXID_ROWDETAIL}) {
+        auto* label = new IxStaticText;
+        label->SetId(id);
+        row->AddChild(label);
+    }
+    screen->AddChild(row);
+    ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+    Pump();
+    auto* text = static_cast<IxStaticText*>(row->FindChildDeep(IXID_ROWTEXT));
+    IxElement* detail = row->FindChildDeep(IXID_ROWDETAIL);
+    Busy([&] { SetElementText(row, IxString(u"\\HDD\\Music\\Pop"), 5, TRUE); });
+    EXPECT_EQ(text->GetText().Text(), std::u16string(u"Pop"));
+    Busy([&] { row->SetUnmarked(FALSE, 0); });
+    EXPECT_TRUE(detail->HasFlag(IXF_MARKED));
+    Busy([&] { row->SetUnmarked(TRUE, 0); });
+    EXPECT_FALSE(detail->HasFlag(IXF_MARKED));
+}
+
+TEST_F(ButtonViewTest, CurrentTextButtonIsCoveredByTheListsCurrentImage)
+{
+    auto* list = new RowList;
+    auto* row = new TextButton;
+    row->SetRectNow(RECT{0, 0, 400, 60});
+    row->SetFlags(0, IXF_PENDING);
+    row->SetBackground(new IxColorImage(RGB(70, 80, 96), 400, 60));
+    list->AddItemElement(row);
+    list->SetItemData(IXLIMG_CURRENT, new IxColorImage(kRed, 400, 60));
+    list->SetRectNow(RECT{100, 100, 500, 220});
+    screen->AddChild(list);
+    ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+    Busy([&] { SetElementText(row, IxString(u"Row"), 1, TRUE); });
+    POINT centre{200, 30};
+    row->LocalToScreen(&centre);
+    const auto before = At(centre.x, centre.y);
+    EXPECT_NE(before, Px(kRed));
+    const int draws = row->draws;
+    Busy([&] { row->SetCurrent(TRUE, 1); });
+    EXPECT_TRUE(row->HasFlag(IXF_CURRENT));
+    EXPECT_GT(row->draws, draws);
+    EXPECT_NE(row->Control(IXSVC_LISTIMAGE, 0, IXLIMG_CURRENT), 0);
+    EXPECT_EQ(At(centre.x, centre.y), Px(kRed));
+    Busy([&] { row->SetCurrent(FALSE, 1); });
+    EXPECT_EQ(At(centre.x, centre.y), before);
+}
+
 } // namespace

@@ -303,11 +303,13 @@ TEST_F(SheetTest, TimedEntriesBlinkOrAnimateWhileShown)
     sheet->AddIconIndicator(1, 50, 2, 500);  // blinks
     sheet->AddIconIndicator(2, 51, -1, 200); // animates
     sheet->AddIconIndicator(3, 52, -1, -1);  // steps with the sheet's own steps
-    EXPECT_EQ(sheet->GetNegativePeriodCount(), 1);
+    sheet->AddIconIndicator(4, 52, -1, -1);  // behind entry 3 on the same child
+    EXPECT_EQ(sheet->GetNegativePeriodCount(), 2);
     Attach();
     sheet->SetIndicator(1, TRUE);
     sheet->SetIndicator(2, TRUE);
     sheet->SetIndicator(3, TRUE);
+    sheet->SetIndicator(4, TRUE);
     EXPECT_EQ(spin->frame, 0);
     Pump();
 
@@ -331,7 +333,7 @@ TEST_F(SheetTest, TimedEntriesBlinkOrAnimateWhileShown)
     // The untimed entry steps only when the sheet steps its indicators.
     EXPECT_EQ(stepped->frame, 0);
     sheet->StepIndicators();
-    EXPECT_EQ(stepped->frame, 1);
+    EXPECT_EQ(stepped->frame, 1); // one step: the entry behind does not step it
     EXPECT_EQ(sheet->RefreshIndicator(12345), 0);
 }
 
