@@ -129,12 +129,16 @@ int IxButtonView::OnInput(int code, LPARAM data)
         PostElementNotify(this, m_nId, AEV_REPEAT, 0);
         return 0;
     case IXIN_TAP:
+        // The frame ends a press that did not move with a tap: it is the
+        // release of the view's own press.
+        if (HasFlag(IXF_PRESSED)) {
+            SetPressed(FALSE, TRUE);
+            if (self.Alive() && !HasFlag(IXF_CLICKONPRESS))
+                ClickAt(point, TRUE);
+            return 0;
+        }
         if (HasFlag(IXF_HITCLIENT)) {
-            const BOOL wasPressed = HasFlag(IXF_PRESSED);
-            if (wasPressed)
-                SetPressed(FALSE, TRUE);
-            if (self.Alive())
-                ClickAt(point, wasPressed);
+            ClickAt(point, FALSE);
             return 0;
         }
         return IxView::OnInput(code, data);

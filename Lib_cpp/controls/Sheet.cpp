@@ -118,9 +118,9 @@ void IxSheet::NextPageC(int id)
 
 void IxSheet::SwitchPageGroup(BOOL toB, int page)
 {
-    // The group left behind and its own range, the group asked for and its
-    // range: a page of the other group (or none) picks the asked group's
-    // page when it exists, else the other's.
+    // own: the asked group's page; other: the other group's. The direct
+    // range picks own as it is, the other range (or no page) the first of
+    // own and other that exists.
     const int own = toB ? m_nPageB : m_nPageA;
     const int other = toB ? m_nPageA : m_nPageB;
     const int otherFirst = toB ? IXPAGE_A_FIRST : IXPAGE_C_FIRST;

@@ -83,9 +83,14 @@ public:
     void NextPageA(int id);
     void NextPageB(int id);
     void NextPageC(int id);
-    // toB non-zero: up to group B, else to group A. page picks the page, see
-    // the source.
+    // Puts group B (toB non-zero) or group A up and shows its marker child.
+    // Going to B, a page of group C shows group B's page; going to A, a
+    // page of group A shows group A's. No page, or a page of group A (to B)
+    // or of group C (to A), shows the asked group's page when it exists,
+    // else the other group's. Any other page is shown itself.
     void SwitchPageGroup(BOOL toB, int page);
+    // Page 0 or a page of group A: group A's page when it exists, else
+    // group B's; another page: that page. Group A's marker goes up.
     void ShowDefaultPage(int page);
 
     int GetPageA() const { return m_nPageA; }

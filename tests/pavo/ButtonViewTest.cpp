@@ -85,18 +85,28 @@ TEST_F(ButtonViewTest, ClickReportsTheChildUnderThePointByIdOrPosition)
 {
     struct Case {
         int mode;
+        DWORD flags;
         int x; // in the view
         LPARAM value;
     };
-    const Case cases[] = {{0, 150, 12}, {0, 110, 0}, {1, 150, 1}, {1, 300, 2}, {1, 110, -1}};
+    // Without IXF_HITCLIENT the view is still the target where no child
+    // takes the press (these children take none).
+    const Case cases[] = {{0, IXF_HITCLIENT, 150, 12},
+                          {0, IXF_HITCLIENT, 110, 0},
+                          {1, IXF_HITCLIENT, 150, 1},
+                          {1, IXF_HITCLIENT, 300, 2},
+                          {1, IXF_HITCLIENT, 110, -1},
+                          {0, 0, 150, 12},
+                          {1, 0, 110, -1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " x " << c.x);
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " flags " << c.flags << " x " << c.x);
         screen = new Sheet(100, RECT{0, 0, 800, 480});
-        Place(new IxButtonView(c.mode), IXF_HITCLIENT);
+        IxButtonView* view = Place(new IxButtonView(c.mode), c.flags);
         listener->heard.clear();
         Down(100 + c.x, 150);
         Up(100 + c.x, 150);
         EXPECT_EQ(listener->heard, (std::vector<Heard>{{kViewId, AEV_PRESSED, 0}, {kViewId, AEV_CLICK, c.value}}));
+        EXPECT_FALSE(view->HasFlag(IXF_PRESSED));
         frame->PopLayer(100);
         Pump();
     }
