@@ -40,11 +40,12 @@ protected:
     void SetUp() override
     {
         FrameWindowTest::SetUp();
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
         listener = new ActionListener(kViewId);
     }
     void TearDown() override
     {
+        if (screen && !frame->IsLayerShown(100))
+            delete screen;
         IxGetKernel()->RemoveListener(listener->filter, listener);
         delete listener;
         FrameWindowTest::TearDown();
@@ -63,8 +64,8 @@ protected:
             else
                 view->AddChild(new ColorBox(11 + i, rc, kGreen));
         }
-        screen->AddChild(view);
-        EXPECT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+        Screen()->AddChild(view);
+        EXPECT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
         Pump();
         return view;
     }
@@ -77,6 +78,13 @@ protected:
         Pump();
     }
 
+    // The screen layer, made on first use.
+    Sheet* Screen()
+    {
+        if (!screen)
+            screen = new Sheet(100, RECT{0, 0, 800, 480});
+        return screen;
+    }
     Sheet* screen = nullptr;
     ActionListener* listener = nullptr;
 };
@@ -100,7 +108,6 @@ TEST_F(ButtonViewTest, ClickReportsTheChildUnderThePointByIdOrPosition)
                           {1, 0, 110, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " flags " << c.flags << " x " << c.x);
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
         IxButtonView* view = Place(new IxButtonView(c.mode), c.flags);
         listener->heard.clear();
         Down(100 + c.x, 150);
@@ -109,6 +116,7 @@ TEST_F(ButtonViewTest, ClickReportsTheChildUnderThePointByIdOrPosition)
         EXPECT_FALSE(view->HasFlag(IXF_PRESSED));
         frame->PopLayer(100);
         Pump();
+        screen = nullptr; // deleted with its layer
     }
 }
 
@@ -139,7 +147,6 @@ TEST_F(ButtonViewTest, ChildNoticesGoOutAsTheViewsOwn)
 {
     for (int mode : {0, 1}) {
         SCOPED_TRACE(mode);
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
         Place(new IxButtonView(mode), 0, true);
         listener->heard.clear();
         Down(380, 150); // the third key
@@ -148,6 +155,7 @@ TEST_F(ButtonViewTest, ChildNoticesGoOutAsTheViewsOwn)
         EXPECT_EQ(listener->heard, (std::vector<Heard>{{kViewId, AEV_PRESSED, value}, {kViewId, AEV_CLICK, value}}));
         frame->PopLayer(100);
         Pump();
+        screen = nullptr; // deleted with its layer
     }
 }
 
@@ -371,8 +379,8 @@ TEST_F(ButtonViewTest, ClickInsideAnItemIsReportedWithTheItemsPosition)
         item->AddChild(new Key(i == 2 ? 0 : 77, RECT{300, 0, 340, 40}));
         list->AddItemElement(item);
     }
-    screen->AddChild(list);
-    ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+    Screen()->AddChild(list);
+    ASSERT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
     Pump();
     ActionListener clicks(77);
     auto keyOf = [&](int i) {
@@ -397,8 +405,8 @@ TEST_F(ButtonViewTest, FolderRowShowsItsFolderAndMirrorsItsMarkOntoTheDetail)
         label->SetId(id);
         row->AddChild(label);
     }
-    screen->AddChild(row);
-    ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+    Screen()->AddChild(row);
+    ASSERT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
     Pump();
     auto* text = static_cast<IxStaticText*>(row->FindChildDeep(IXID_ROWTEXT));
     IxElement* detail = row->FindChildDeep(IXID_ROWDETAIL);
@@ -420,8 +428,8 @@ TEST_F(ButtonViewTest, CurrentTextButtonIsCoveredByTheListsCurrentImage)
     list->AddItemElement(row);
     list->SetItemData(IXLIMG_CURRENT, new IxColorImage(kRed, 400, 60));
     list->SetRectNow(RECT{100, 100, 500, 220});
-    screen->AddChild(list);
-    ASSERT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+    Screen()->AddChild(list);
+    ASSERT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
     Busy([&] { SetElementText(row, IxString(u"Row"), 1, TRUE); });
     POINT centre{200, 30};
     row->LocalToScreen(&centre);

@@ -57,13 +57,11 @@ public:
 
 class IdleViewsTest : public FrameWindowTest {
 protected:
-    void SetUp() override
-    {
-        FrameWindowTest::SetUp();
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
-    }
+    void SetUp() override { FrameWindowTest::SetUp(); }
     void TearDown() override
     {
+        if (screen && !frame->IsLayerShown(100))
+            delete screen;
         ReleaseCapture();
         FrameWindowTest::TearDown();
     }
@@ -72,8 +70,8 @@ protected:
         view->SetId(kViewId);
         view->SetRectNow(RECT{100, 100, 500, 400});
         view->SetFlags(flags, IXF_PENDING);
-        screen->AddChild(view);
-        EXPECT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+        Screen()->AddChild(view);
+        EXPECT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
         Pump();
         return view;
     }
@@ -99,6 +97,13 @@ protected:
     }
 
     platform::ManualClock clock{100000};
+    // The screen layer, made on first use.
+    Sheet* Screen()
+    {
+        if (!screen)
+            screen = new Sheet(100, RECT{0, 0, 800, 480});
+        return screen;
+    }
     Sheet* screen = nullptr;
 };
 
@@ -258,7 +263,6 @@ TEST_F(IdleViewsTest, TapEndsAnIdleFrameViewOnlyWithAPositivePeriodOrClickOnPres
     const Case cases[] = {{4000, 0, true}, {-4000, 0, false}, {-4000, IXF_CLICKONPRESS, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "period " << c.period << " flags " << c.flags);
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
         auto* view = Place(new IxIdleFrameView(c.period, kCommand), c.flags);
         Recorder recorder(view);
         Down(300, 300);
@@ -267,6 +271,7 @@ TEST_F(IdleViewsTest, TapEndsAnIdleFrameViewOnlyWithAPositivePeriodOrClickOnPres
         EXPECT_EQ(recorder.heard.size(), c.ended ? 1u : 0u);
         frame->PopLayer(100);
         Pump();
+        screen = nullptr; // deleted with its layer
     }
 }
 

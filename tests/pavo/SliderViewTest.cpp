@@ -22,11 +22,12 @@ protected:
     void SetUp() override
     {
         FrameWindowTest::SetUp();
-        screen = new Sheet(100, RECT{0, 0, 800, 480});
         listener = new ActionListener(kSliderId);
     }
     void TearDown() override
     {
+        if (screen && !frame->IsLayerShown(100))
+            delete screen;
         ReleaseCapture();
         IxGetKernel()->RemoveListener(listener->filter, listener);
         delete listener;
@@ -39,12 +40,19 @@ protected:
         slider->SetRectNow(RECT{100, 200, 500, 260});
         slider->SetFlags(0, IXF_PENDING);
         slider->SetTrack(0, 400);
-        screen->AddChild(slider);
-        EXPECT_TRUE(frame->PushLayer(screen, nullptr, IXLAYER_SCREEN));
+        Screen()->AddChild(slider);
+        EXPECT_TRUE(frame->PushLayer(Screen(), nullptr, IXLAYER_SCREEN));
         Pump();
         return slider;
     }
 
+    // The screen layer, made on first use.
+    Sheet* Screen()
+    {
+        if (!screen)
+            screen = new Sheet(100, RECT{0, 0, 800, 480});
+        return screen;
+    }
     Sheet* screen = nullptr;
     ActionListener* listener = nullptr;
 };
