@@ -74,3 +74,36 @@ int IxAutoHideWindowView::OnInput(int code, LPARAM data)
     }
     return IxChildWindowView::OnInput(code, data);
 }
+
+void IxAutoHideWindowView::RestartHideTimer()
+{
+    if (m_nHideTime)
+        SetElementTimer(this, IxTimerId(&m_nHideTime), m_nHideTime);
+}
+
+// ---------------------------------------------------------------------------
+// IxListeningAutoHideView
+
+LRESULT IxListeningAutoHideView::OnEvent(int code, LPARAM param)
+{
+    if (IxKernel* kernel = IxGetKernel()) {
+        if (code == IXEV_ATTACHED)
+            kernel->AddListener(m_filter, this);
+        else if (code == IXEV_DETACHED)
+            kernel->RemoveListener(m_filter, this);
+    }
+    return IxAutoHideWindowView::OnEvent(code, param);
+}
+
+int IxListeningAutoHideView::ActionIsInvoked(int code, int kind, LPARAM param)
+{
+    if (code != IXA_AUTOHIDEREQUEST)
+        return 0;
+    if (kind != IXAH_REQUESTFIRST && kind != IXAH_REQUESTSECOND)
+        return 1;
+    IxElementWatch self(this);
+    OnRequest(param, kind);
+    if (self.Alive())
+        RestartHideTimer();
+    return 1;
+}

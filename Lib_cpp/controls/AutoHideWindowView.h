@@ -22,9 +22,40 @@ public:
 
     int GetHideTime() const { return m_nHideTime; }
 
+protected:
+    // Sets the hide timer again to the full hide time (none without one).
+    void RestartHideTimer();
+
 private:
     void ReleaseOwnCapture();
 
     int m_nHideTime; // also the id of its timer
     BOOL m_bHideOnOutsidePress;
+};
+
+// The action an auto-hide view listens to and the kinds that re-arm it;
+// their meaning is the application's.
+enum : int {
+    IXA_AUTOHIDEREQUEST = 8000,
+    IXAH_REQUESTFIRST = 102,
+    IXAH_REQUESTSECOND = 104,
+};
+
+// An auto-hide view that listens to IXA_AUTOHIDEREQUEST while attached: the
+// kinds IXAH_REQUESTFIRST and IXAH_REQUESTSECOND go to OnRequest and re-arm
+// the hide timer; other kinds are taken and do nothing.
+class IxListeningAutoHideView : public IxAutoHideWindowView {
+public:
+    IxListeningAutoHideView(int hideTime, BOOL hideOnOutsidePress) : IxAutoHideWindowView(hideTime, hideOnOutsidePress)
+    {
+    }
+
+    LRESULT OnEvent(int code, LPARAM param) override;
+    int ActionIsInvoked(int code, int kind, LPARAM param) override;
+
+protected:
+    virtual void OnRequest(LPARAM, int) {}
+
+private:
+    const DWORD m_filter[2] = {static_cast<DWORD>(IXA_AUTOHIDEREQUEST), 0};
 };

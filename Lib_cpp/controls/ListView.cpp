@@ -47,6 +47,24 @@ IxDataListView::IxDataListView(int rowsPerBlock, int columnsPerBlock, int column
     m_bRecycled = TRUE;
 }
 
+LRESULT IxDataListView::Control(int code, LPARAM a, LPARAM b)
+{
+    if (code == IXSVC_LISTIMAGE)
+        return reinterpret_cast<LRESULT>(m_images.Get(static_cast<int>(b)));
+    return IxListView::Control(code, a, b);
+}
+
+int IxDataListView::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin)
+{
+    if (kind == IXCN_NOTICE && data && sender && origin && sender != origin && sender->GetParent() == this
+        && IxActionKind(reinterpret_cast<const IxNoticeRecord*>(data)->dwWord) == AEV_CLICK) {
+        if (origin->GetId() >= 1)
+            PushGlobalAction(origin->GetId(), AEV_SELECTIONCHANGED, m_children.IndexOf(sender));
+        return 1;
+    }
+    return IxListView::OnChildNotify(kind, data, sender, origin);
+}
+
 void IxListView::SetOverscrollImage(IxImage* image)
 {
     AssignImageRef(this, &m_pOverscroll, image);

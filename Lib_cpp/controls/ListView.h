@@ -9,6 +9,7 @@
 // clicked item, 4106 with the scroll position after every change.
 #pragma once
 
+#include "Lib_cpp/controls/ListImageTable.h"
 #include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Containers.h"
 #include "platform/base/Types.h"
@@ -297,4 +298,18 @@ class IxDataListView : public IxListView {
 public:
     IxDataListView(int rowsPerBlock, int columnsPerBlock, int columnGap, int rowGap, DWORD style, int marginLeft,
                    int marginTop, int marginRight, int marginBottom, int autoScrollMs, int edgeWidth, int edgeHeight);
+
+    // Request IXSVC_LISTIMAGE answers an image of the table.
+    LRESULT Control(int code, LPARAM a, LPARAM b) override;
+    // A click on an element inside an item queues {that element's id,
+    // AEV_SELECTIONCHANGED} with the item's position.
+    int OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElement* origin) override;
+
+    // Stores the image (the caller's reference passes) at an index of the
+    // image table, or as one of the special images (IXLIMG_*).
+    BOOL SetItemData(int index, IxImage* image) { return m_images.Set(index, image); }
+    const IxListImageTable& Images() const { return m_images; }
+
+private:
+    IxListImageTable m_images;
 };

@@ -15,6 +15,7 @@ enum : int {
     AEV_FAILED = 4098,
     AEV_ABORT = 4099, // stopped before the end; a press wrapper's gesture cancelled
     AEV_BEGIN = 4100,
+    AEV_PROGRESS = 4101, // between begin and complete: a drag moved
     AEV_COMPLETE = 4102,
     AEV_OWNEVENT = 4103,         // an element's own event or input code, reported by a current item
     AEV_SELECTIONCHANGED = 4104, // a view's selected child changed
@@ -80,6 +81,7 @@ enum : int {
     IXA_VIEWENTERED = 310,      // broadcast: a full screen came up (value: its id)
     IXA_PIPVIEWENTERED = 311,   // broadcast: a picture-in-picture screen came up
     IXA_VIEWLEFT = 312,         // broadcast: a screen went
+    IXA_INDICATOREVENT = 501,   // a sheet's indicator event (value: the caller's)
     IXA_MODELBROADCAST = 13401, // the models' broadcast form (value: the model id)
 };
 

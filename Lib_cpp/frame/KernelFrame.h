@@ -53,12 +53,6 @@ private:
     IxKernelFrame* m_pFrame = nullptr;
 };
 
-// Record of pointer notice event 15: kind 0 press, 11 release.
-struct IxPointerNotice {
-    int nKind;
-    POINT pt;
-};
-
 // Id of the frame element.
 inline constexpr int kIxFrameId = 2;
 

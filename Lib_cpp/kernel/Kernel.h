@@ -167,6 +167,13 @@ struct IxPressObserverEntry {
     IxPressObserver* pObserver; // owned by the kernel
 };
 
+// Record of pointer notice event 15 (to the kernel's pointer-notice view):
+// kind 0 press, 11 release; the point in frame coordinates.
+struct IxPointerNotice {
+    int nKind;
+    POINT pt;
+};
+
 // Width of the caret request that means "no request".
 inline constexpr int kIxNoCaret = static_cast<int>(0x80000001);
 

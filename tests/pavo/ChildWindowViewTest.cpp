@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -286,6 +287,45 @@ TEST_F(ChildWindowViewTest, AutoHideViewHidesOnAPressOutsideItsChildren)
     EXPECT_EQ(frame->IsLayerShown(600), nullptr);
     EXPECT_FALSE(IsWindow(child));
     Touch(platform::kPointerUp, 300, 200);
+}
+
+} // namespace
+
+namespace {
+
+// Records the requests it is given.
+class RequestedView : public IxListeningAutoHideView {
+public:
+    RequestedView() : IxListeningAutoHideView(5000, FALSE) {}
+    std::vector<std::pair<LPARAM, int>> requests;
+
+protected:
+    void OnRequest(LPARAM value, int kind) override { requests.push_back({value, kind}); }
+};
+
+TEST_F(ChildWindowViewTest, ListeningAutoHideViewIsKeptUpByItsRequests)
+{
+    auto* view = Push(MakeView(new RequestedView, 600, RECT{100, 50, 400, 250}));
+    auto queue = [&](int kind, LPARAM value) {
+        {
+            IxBusyScope busy(frame);
+            PushGlobalAction(IXA_AUTOHIDEREQUEST, kind, value);
+        }
+        Pump();
+    };
+    Tick(4000);
+    queue(IXAH_REQUESTFIRST, 9); // the hide time starts again
+    Tick(4000);
+    queue(AEV_DEFAULT, 1); // another kind: taken, changes nothing
+    queue(IXAH_REQUESTSECOND, 3);
+    EXPECT_EQ(view->requests, (std::vector<std::pair<LPARAM, int>>{{9, IXAH_REQUESTFIRST}, {3, IXAH_REQUESTSECOND}}));
+    Tick(4999);
+    EXPECT_NE(frame->IsLayerShown(600), nullptr);
+    Tick(1);
+    EXPECT_EQ(frame->IsLayerShown(600), nullptr);
+    // Gone with its layer, and no longer listening.
+    for (int i = 0; i < frame->GetKernel()->Listeners().Count(); ++i)
+        EXPECT_NE(frame->GetKernel()->Listeners()[i].pReceiver, static_cast<IxReceiver*>(view));
 }
 
 } // namespace
