@@ -167,29 +167,6 @@ int IxButtonView::OnChildNotify(int kind, LPARAM data, IxElement* sender, IxElem
     return 1;
 }
 
-void IxButtonView::SelectOrClick(IxElement* child, int base, BOOL toggle)
-{
-    if (!child)
-        return;
-    if (!toggle && child->HasFlag(IXF_SELECTED) && !child->HasFlag(IXF_CLICKONPRESS)) {
-        const int position = m_children.IndexOf(child);
-        IxElementWatch self(this);
-        IxElementWatch watch(child);
-        OnEvent(IXEV_RESELECTED, base == -1 ? child->GetId() : position + base);
-        if (self.Alive() && watch.Alive())
-            ClickChild(child, base);
-        return;
-    }
-    SelectChild(child, toggle);
-}
-
-void IxButtonView::SelectOrClickAt(POINT point, int base, BOOL toggle)
-{
-    IxElement* child = ChildAt(point);
-    if (child && !child->HasFlag(IXF_DISABLED))
-        SelectOrClick(child, base, toggle);
-}
-
 // ---------------------------------------------------------------------------
 // IxTextButtonView
 

@@ -51,11 +51,6 @@ public:
 
     // Notice 4096 with the value of the child under the point.
     void ClickAt(POINT point, BOOL repaint);
-    // Without toggle a child that is already selected (and not click on
-    // press) makes the view hear IXEV_RESELECTED with its position + base
-    // (its id for base -1) and is clicked; otherwise it is selected.
-    void SelectOrClick(IxElement* child, int base, BOOL toggle);
-    void SelectOrClickAt(POINT point, int base, BOOL toggle);
     int GetReportMode() const { return m_nReportMode; }
 
 protected:

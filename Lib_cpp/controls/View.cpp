@@ -495,8 +495,9 @@ void IxView::SelectOrClick(IxElement* child, int base, BOOL toggle)
         return;
     if (!toggle && child->HasFlag(IXF_SELECTED) && !child->HasFlag(IXF_CLICKONPRESS)) {
         IxElementWatch self(this);
+        IxElementWatch watch(child);
         OnEvent(IXEV_RESELECTED, base >= 0 ? m_children.IndexOf(child) + base : child->GetId());
-        if (self.Alive())
+        if (self.Alive() && watch.Alive())
             ClickChild(child, base);
         return;
     }
