@@ -121,7 +121,18 @@ int IxMultiLineText::Break(int index, LPCWSTR text, int count)
                 break;
             continue;
         }
+        // Word wrap: blanks at the start of a wrapped line are the break
+        // itself and are not kept.
+        if (wrap == WRAP_WORD && IsBlank(c) && !current->bParagraph && current->chars.Count() == 0)
+            continue;
         const int advance = measure.Width(c) + m_nSpacing;
+        if (wrap == WRAP_WORD && IsBlank(c) && current->chars.Count() > 0 && current->nWidth + advance > width) {
+            made.Add(current);
+            current = NewLine(FALSE);
+            if (!current)
+                break;
+            continue;
+        }
         if (wrap != WRAP_NONE && current->chars.Count() > 0 && current->nWidth + advance > width) {
             Line* next = NewLine(FALSE);
             if (!next)
@@ -354,6 +365,26 @@ void IxMultiLineText::PositionOf(int index, int* line, int* column) const
     *column = m_lines.Count() > 0 ? m_lines[*line]->chars.Count() : 0;
 }
 
+int IxMultiLineText::ParagraphEnd(int line) const
+{
+    if (m_lines.Count() == 0)
+        return 0;
+    line = std::clamp(line, 0, m_lines.Count() - 1);
+    while (line + 1 < m_lines.Count() && !m_lines[line + 1]->bParagraph)
+        ++line;
+    return IndexOf(line, m_lines[line]->chars.Count());
+}
+
+void IxMultiLineText::CharPosition(int index, int* line, int* column) const
+{
+    PositionOf(index, line, column);
+    // A boundary at the end of a wrapped line: the character starts the next.
+    if (*line + 1 < m_lines.Count() && *column >= m_lines[*line]->chars.Count()) {
+        ++*line;
+        *column = 0;
+    }
+}
+
 int IxMultiLineText::WidestLine() const
 {
     int widest = 0;
@@ -544,34 +575,26 @@ int IxMultiLineText::TakeTextInput(const IxTextInput* input)
     switch (input->kind) {
     case IxTextInput::ReplaceComposing: {
         // Writes over the characters from the caret on; those beyond the end
-        // of the line go in as new characters.
-        if (m_lines.Count() == 0) {
-            InsertAtCaret(input->text, count);
-            PositionOf(IndexOf(m_nCaretLine, m_nCaretColumn) - count, &m_nCaretLine, &m_nCaretColumn);
-            break;
-        }
-        Line* line = m_lines[m_nCaretLine];
-        const int over = std::min(count, line->chars.Count() - m_nCaretColumn);
+        // of the paragraph go in as new characters.
+        const int caret = IndexOf(m_nCaretLine, m_nCaretColumn);
+        const int over = m_lines.Count() > 0 ? std::min(count, ParagraphEnd(m_nCaretLine) - caret) : 0;
         IxTextMeasure measure(m_nFont);
         for (int i = 0; i < over; ++i) {
-            const int column = m_nCaretColumn + i;
+            int lineIndex = 0, column = 0;
+            CharPosition(caret + i, &lineIndex, &column);
+            Line* line = m_lines[lineIndex];
             line->nWidth -= line->advances[column];
             line->chars[column] = input->text[i];
             line->advances[column] = measure.Width(input->text[i]) + m_nSpacing;
             line->nWidth += line->advances[column];
         }
         if (count > over) {
-            const int line0 = m_nCaretLine, column0 = m_nCaretColumn;
-            m_nCaretColumn += over;
+            PositionOf(caret + over, &m_nCaretLine, &m_nCaretColumn);
             InsertAtCaret(input->text + over, count - over);
-            m_nCaretLine = line0;
-            m_nCaretColumn = column0;
-        }
-        if (WrapMode() == WRAP_CHAR) {
-            const int caret = IndexOf(m_nCaretLine, m_nCaretColumn);
+        } else if (m_lines.Count() > 0) {
             Reflow(m_nCaretLine);
-            PositionOf(caret, &m_nCaretLine, &m_nCaretColumn);
         }
+        PositionOf(caret, &m_nCaretLine, &m_nCaretColumn);
         break;
     }
     case IxTextInput::RemoveComposing: {
@@ -588,8 +611,10 @@ int IxMultiLineText::TakeTextInput(const IxTextInput* input)
         DeleteSelection();
         const int caret = IndexOf(m_nCaretLine, m_nCaretColumn);
         if (input->replace > 0 && m_lines.Count() > 0) {
-            const int replaced = std::min(input->replace, m_lines[m_nCaretLine]->chars.Count() - m_nCaretColumn);
-            DeleteRange(m_nCaretLine, m_nCaretColumn, m_nCaretLine, m_nCaretColumn + replaced);
+            // At most the rest of the paragraph is replaced.
+            int line = 0, column = 0;
+            PositionOf(caret + std::min(input->replace, ParagraphEnd(m_nCaretLine) - caret), &line, &column);
+            DeleteRange(m_nCaretLine, m_nCaretColumn, line, column);
         }
         InsertAtCaret(input->text, count);
         if (input->kind == IxTextInput::Plain || input->kind == IxTextInput::CommitComposing)
@@ -766,10 +791,13 @@ void IxMultiLineText::PlaceCaret()
         m_nOffsetX = std::max(m_nOffsetX - (m_nMarginLeft - rc.left), 0);
     else if (rc.right > VisibleRight())
         m_nOffsetX += rc.right - VisibleRight();
-    if (rc.top < m_nMarginTop)
-        m_nOffsetY = std::max(m_nOffsetY - (m_nMarginTop - rc.top), 0);
-    else if (rc.bottom > VisibleBottom())
-        m_nOffsetY += rc.bottom - VisibleBottom();
+    // Vertically by whole lines, as the scroll bar counts them.
+    if (m_nLineHeight > 0 && rc.top < m_nMarginTop) {
+        m_nOffsetY = m_nCaretLine * m_nLineHeight;
+    } else if (m_nLineHeight > 0 && rc.bottom > VisibleBottom()) {
+        const int needed = (m_nCaretLine + 1) * m_nLineHeight - m_nLineGap - (VisibleBottom() - m_nMarginTop);
+        m_nOffsetY = (needed + m_nLineHeight - 1) / m_nLineHeight * m_nLineHeight;
+    }
     if (oldX != m_nOffsetX || oldY != m_nOffsetY) {
         Redraw();
         UpdateScrollBars(oldX != m_nOffsetX, oldY != m_nOffsetY);

@@ -114,6 +114,11 @@ private:
     // Text index of a position (a line break counts one) and back.
     int IndexOf(int line, int column) const;
     void PositionOf(int index, int* line, int* column) const;
+    // The position of the character at a text index (not a boundary: the
+    // end of a wrapped line is the start of the next).
+    void CharPosition(int index, int* line, int* column) const;
+    // Text index of the end of the paragraph that holds the line.
+    int ParagraphEnd(int line) const;
     // Inserts at the caret (line breaks included); the caret ends after it.
     void InsertAtCaret(LPCWSTR text, int count);
     // Deletes between two ordered positions.
