@@ -1108,8 +1108,12 @@ void IxMultiLineText::AutoScrollStep()
         m_nCaretLine = line;
         m_nCaretColumn = column;
         Redraw();
-        if (amount <= 0)
+        if (amount <= 0) {
+            // Brought into view, but never scrolled past the end of the
+            // widest line: the selection's end lies on the edge.
             PlaceCaret();
+            m_nOffsetX = std::min(m_nOffsetX, std::max(WidestLine() + m_nMarginLeft - VisibleRight(), 0));
+        }
     }
     UpdateScrollBars(horizontal, !horizontal);
 }
@@ -1291,9 +1295,14 @@ void IxMultiLineText::SetHighlight(int first, int last, COLORREF colour)
     Redraw();
 }
 
-int IxMultiLineText::Layout(LPARAM)
+int IxMultiLineText::Layout(LPARAM arg)
 {
     EnsureMetrics();
+    // The bars are this view's own: no view above lays them out.
+    for (IxSliderBar* bar : {m_pBarV, m_pBarH}) {
+        if (bar && bar->HasFlag(IXF_PENDING))
+            bar->ValidateNow(arg);
+    }
     return 1;
 }
 

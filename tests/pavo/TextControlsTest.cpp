@@ -715,4 +715,92 @@ TEST_F(MultiLineTest, ScrollBarsFollowTheViewAndTheViewFollowsThem)
     view->SetSelection(0, 0, 0, 0);
     EXPECT_EQ(vertical->GetValue(), 7);
 }
+TEST_F(MultiLineTest, DraggingAtTheRightEdgeScrollsUntilTheWidestLineEnds)
+{
+    auto* view = new IxMultiLineText(4, 0, 20, -1, 10, 6, 8, 6, 0, 0);
+    Place(view, 40, RECT{20, 20, 320, 20 + 6 + 27 * 4 + 6}, IXF_FOCUSONCLICK | IXF_CARETSHOWN);
+    view->SetProperty(IXP_FONT, kWhite);
+    IxString text(u"short\n0123456789012345678901234567890123456789\nthird\nfourth");
+    view->SetProperty(IXP_TEXTNOW, reinterpret_cast<LPARAM>(&text));
+    Show();
+    IxKernel* kernel = frame->GetKernel();
+    const int maxOffset = view->WidestLine() + 10 - (300 - 8);
+    ASSERT_GT(maxOffset, 100);
+
+    const int y = 20 + 6 + 27 + 10; // on the long line
+    Down(20 + 10 + 12 * 3 + 2, y);
+    EXPECT_EQ(view->GetCaretLine(), 1);
+    EXPECT_EQ(view->GetCaretColumn(), 3);
+    // Into the right zone: one step at once, then one per repeat period.
+    Move(20 + 290, y);
+    EXPECT_TRUE(kernel->IsTimerSet(view, IxTimerId(view)));
+    const int first = view->GetHorizontalOffset();
+    EXPECT_GT(first, 0);
+    Tick(kernel->GetRepeatPeriod());
+    EXPECT_EQ(view->GetHorizontalOffset(), std::min(2 * first, maxOffset));
+    Tick(kernel->GetRepeatPeriod() * 40);
+    EXPECT_EQ(view->GetHorizontalOffset(), maxOffset);
+    // At the end the steps only extend the selection, to the last column.
+    EXPECT_EQ(view->GetCaretLine(), 1);
+    EXPECT_EQ(view->GetCaretColumn(), 40);
+    EXPECT_EQ(view->GetAnchorColumn(), 3);
+
+    // Back inside: the scrolling stops and the selection follows the point.
+    Move(20 + 150, y);
+    EXPECT_FALSE(kernel->IsTimerSet(view, IxTimerId(view)));
+    const int column = view->GetCaretColumn();
+    EXPECT_LT(column, 40);
+    Tick(1000);
+    EXPECT_EQ(view->GetHorizontalOffset(), maxOffset);
+    // Below the last line (no vertical zone): nothing extends.
+    Move(20 + 100, 20 + 6 + 27 * 4 + 5);
+    EXPECT_EQ(view->GetCaretColumn(), column);
+    EXPECT_EQ(view->GetCaretLine(), 1);
+    Up(20 + 100, 20 + 6 + 27 * 4 + 5);
+    EXPECT_FALSE(kernel->IsTimerSet(view, IxTimerId(view)));
+}
+
+// ---------------------------------------------------------------------------
+// Screenshot
+
+using TextControlsScreenshot = TextControlsTest;
+
+TEST_F(TextControlsScreenshot, OutlinedTitleOverAPictureAndAViewWithASelection)
+{
+    Place(new DuskPicture, 1, RECT{0, 0, 800, 120});
+    auto* title = Place(new IxOutlineMarqueeText(RGB(255, 0, 0), 1000, 1000, 30, 10, 0), 2, RECT{40, 30, 760, 90},
+                        IXF_HCENTER | IXF_VCENTER, u"라디오 FM 89.1 - Morning Drive");
+    title->SetProperty(IXP_FONT, kTitle);
+    auto* cut = Place(new IxMarqueeText(1000, 100, 30, 10, 0), 3, RECT{40, 130, 240, 160}, IXF_MARKED,
+                      u"Hotel California - Eagles");
+    cut->SetProperty(IXP_FONT, kWhite);
+    auto* cutKorean = Place(new IxMarqueeText(1000, 100, 30, 10, 0), 4, RECT{260, 130, 420, 160}, IXF_MARKED,
+                            u"서울특별시 강남구 테헤란로");
+    cutKorean->SetProperty(IXP_FONT, kYellow);
+    auto* edit = Place(new IxTextEdit(20), 5, RECT{440, 130, 760, 162}, IXF_VCENTER | IXF_CARETSHOWN,
+                       u"010-1234-5678");
+    edit->SetProperty(IXP_FONT, kWhite);
+    edit->SetOutline(1, RGB(0, 90, 200));
+
+    auto* view = new IxMultiLineText(4, 0, 20, 20, 10, 6, 8, 6, 1, RGB(0, 70, 160));
+    view->SetStyle(IXMLS_WORDWRAP);
+    Place(view, 6, RECT{40, 180, 560, 460}, IXF_FOCUSONCLICK | IXF_CARETSHOWN);
+    view->SetProperty(IXP_FONT, kWhite);
+    auto* bar = new IxSliderBar(TRUE, 1, 100, -1, 1);
+    bar->SetRectNow(RECT{500, 0, 520, 280});
+    bar->SetProperty(IXP_SLIDERTRACK, reinterpret_cast<LPARAM>(new IxColorImage(RGB(60, 60, 80), 20, 280)));
+    bar->SetProperty(IXP_SLIDERTHUMB, reinterpret_cast<LPARAM>(new IxColorImage(RGB(200, 200, 220), 20, 40)));
+    view->SetProperty(IXP_SCROLLBARV, reinterpret_cast<LPARAM>(bar));
+    IxString text(u"블루투스 전화번호부를 내려받는 중입니다. 잠시만 기다려 주십시오.\n"
+                  u"Downloading the phone book over Bluetooth; the list fills in as the entries arrive.\n"
+                  u"연락처 1,024개 중 512개 완료\n\n"
+                  u"The unit keeps the last 100 calls. 통화 기록은 최근 100건까지 보관됩니다.\n"
+                  u"끝");
+    view->SetProperty(IXP_TEXTNOW, reinterpret_cast<LPARAM>(&text));
+    view->SetHighlight(2, 2, RGB(120, 220, 255));
+    Show();
+    view->SetFocus();
+    view->SetSelection(0, 5, 3, 10);
+    EXPECT_TRUE(screenshot::MatchesReference(Capture()));
+}
 } // namespace
