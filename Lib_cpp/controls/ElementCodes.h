@@ -115,11 +115,15 @@ enum : int {
     IXP_TEXTRECORDNOW = 28, // a text record {text, value, marker}
     IXP_TEXTRECORDLATER = 29,
     IXP_CANCELGESTURE = 58, // a press wrapper drops the press it follows
-    IXP_SCROLLBARH = 19,    // multi-line text: the horizontal scroll bar (an IxSliderBar*, owned from then on)
-    IXP_SCROLLBARV = 20,    // ... the vertical one
-    IXP_TEXTINSERT = 27,    // text fields: IxTextInsertRecord*
-    IXP_SELECTION = 32,     // text fields: start in the low 16 bits, end in the high 16 (signed)
-    IXP_SELECTIONRECORD = 33, // text fields: IxTextRange*
+};
+
+// Properties of the text fields and the multi-line view.
+enum : int {
+    IXP_SCROLLBARH = 19,      // multi-line view: the horizontal scroll bar (an IxSliderBar*, owned from then on)
+    IXP_SCROLLBARV = 20,      // ... the vertical one
+    IXP_TEXTINSERT = 27,      // IxTextInsertRecord*
+    IXP_SELECTION = 32,       // start in the low 16 bits, end in the high 16 (signed)
+    IXP_SELECTIONRECORD = 33, // IxTextRange*
 };
 
 // Queries (Query).

@@ -499,8 +499,8 @@ BOOL IxMultiLineText::GetSelection(int* l1, int* c1, int* l2, int* c2) const
         *c1 = *c2 = m_nCaretColumn;
         return FALSE;
     }
-    const bool caretFirst = m_nCaretLine < m_nAnchorLine
-        || (m_nCaretLine == m_nAnchorLine && m_nCaretColumn < m_nAnchorColumn);
+    const bool caretFirst
+        = m_nCaretLine < m_nAnchorLine || (m_nCaretLine == m_nAnchorLine && m_nCaretColumn < m_nAnchorColumn);
     *l1 = caretFirst ? m_nCaretLine : m_nAnchorLine;
     *c1 = caretFirst ? m_nCaretColumn : m_nAnchorColumn;
     *l2 = caretFirst ? m_nAnchorLine : m_nCaretLine;
@@ -1066,8 +1066,8 @@ void IxMultiLineText::AutoScrollStep()
             m_nOffsetX -= amount;
         break;
     case DIR_DOWN:
-        amount = std::min(m_nLineHeight, m_nLineHeight * m_lines.Count() - m_nLineGap + m_nMarginTop
-                                             - VisibleBottom() - m_nOffsetY);
+        amount = std::min(m_nLineHeight,
+                          m_nLineHeight * m_lines.Count() - m_nLineGap + m_nMarginTop - VisibleBottom() - m_nOffsetY);
         if (amount > 0)
             m_nOffsetY += amount;
         break;

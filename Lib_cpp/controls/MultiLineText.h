@@ -20,7 +20,7 @@ class IxSliderBar;
 // Style bits of the multi-line view.
 enum : DWORD {
     IXMLS_WORDWRAP = 0x1,
-    IXMLS_NOCARET = 0x10,   // the caret is not handed to the kernel
+    IXMLS_NOCARET = 0x10,      // the caret is not handed to the kernel
     IXMLS_NOSCROLLBARS = 0x20, // the view does not drive its scroll bars
 };
 

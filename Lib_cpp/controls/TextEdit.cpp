@@ -70,7 +70,8 @@ BOOL IxTextEdit::Splice(int at, int count, LPCWSTR text, int length)
         length = 0;
     if (length > count) {
         // Grow both arrays first so that a failure changes nothing.
-        if (!m_chars.Reserve(m_chars.Count() + length - count) || !m_advances.Reserve(m_chars.Count() + length - count)) {
+        if (!m_chars.Reserve(m_chars.Count() + length - count)
+            || !m_advances.Reserve(m_chars.Count() + length - count)) {
             IxRecordError(IXERR_NOMEMORY);
             return FALSE;
         }

@@ -4,8 +4,8 @@
 // with an outline of eight offset copies).
 #pragma once
 
-#include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/controls/LayoutDC.h"
+#include "Lib_cpp/core/Draw.h"
 #include "platform/base/Types.h"
 
 // Measures on a drawing context of the main window with the font selected

@@ -387,7 +387,8 @@ private:
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
     IxElement* m_pPointerNoticeView = nullptr;
-    int m_nTuning[3] = {100, 35, 2}; // repeat period, (unused), caret width
+    // Repeat period, (unused), caret width.
+    int m_nTuning[3] = {100, 35, 2};
     int m_nWalks = 0; // broadcasts in progress
 
     IxKernelHost* m_pHost;
