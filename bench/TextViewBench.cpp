@@ -27,8 +27,8 @@ public:
 // paragraphLength characters per paragraph (then a line feed).
 std::u16string MakeText(int paragraphLength)
 {
-    static const char16_t* const kWords[] = {u"블루투스 ", u"연결 ", u"Bluetooth ", u"phone ", u"통화 기록 ",
-                                             u"navigation ", u"라디오 ", u"FM 89.1 ", u"음악 ", u"playlist "};
+    static const char16_t* const kWords[] = {u"블루투스 ",   u"연결 ",   u"Bluetooth ", u"phone ", u"통화 기록 ",
+                                             u"navigation ", u"라디오 ", u"FM 89.1 ",   u"음악 ",  u"playlist "};
     std::u16string text;
     int inParagraph = 0;
     for (int i = 0; static_cast<int>(text.size()) < kTextLength; ++i) {

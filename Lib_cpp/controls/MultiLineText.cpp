@@ -578,6 +578,16 @@ int IxMultiLineText::TakeTextInput(const IxTextInput* input)
         // of the paragraph go in as new characters.
         const int caret = IndexOf(m_nCaretLine, m_nCaretColumn);
         const int over = m_lines.Count() > 0 ? std::min(count, ParagraphEnd(m_nCaretLine) - caret) : 0;
+        if (std::any_of(input->text, input->text + count, IsBreak)) {
+            // Line breaks are never stored in a line: the run is replaced
+            // as an insertion, which breaks the lines.
+            int line = 0, column = 0;
+            PositionOf(caret + over, &line, &column);
+            DeleteRange(m_nCaretLine, m_nCaretColumn, line, column);
+            InsertAtCaret(input->text, count);
+            PositionOf(caret, &m_nCaretLine, &m_nCaretColumn);
+            break;
+        }
         IxTextMeasure measure(m_nFont);
         for (int i = 0; i < over; ++i) {
             int lineIndex = 0, column = 0;

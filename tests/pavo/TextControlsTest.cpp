@@ -996,4 +996,74 @@ TEST_F(TextControlsScreenshot, OutlinedTitleOverAPictureAndAViewWithASelection)
     view->SetSelection(0, 5, 3, 10);
     EXPECT_TRUE(screenshot::MatchesReference(Capture()));
 }
+// ---------------------------------------------------------------------------
+// Long runs of mixed input
+
+// Records of every kind (with counts and replace counts beyond what stands
+// after the caret), keys and selections out of range, in a fixed
+// pseudo-random order: the caret stays inside the text, the limit holds,
+// and the character-wrapped lines stay those of the text broken afresh.
+TEST_F(MultiLineTest, LongRunsOfRecordsKeysAndSelectionsKeepEverythingInside)
+{
+    auto* edit = Place(new IxTextEdit(20), kEditId, RECT{20, 400, 420, 440}, IXF_CARETSHOWN);
+    edit->SetProperty(IXP_FONT, kWhite);
+    edit->SetLimit(24);
+    auto* view = MakeView(60, IXF_CHARWRAP | IXF_CARETSHOWN, 0, u"12 345\n가나다라마바사");
+    Show();
+    static const char16_t kPool[] = u"0123 가나ab\r\n한";
+    static const UINT kKeys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_BACK, VK_DELETE, VK_RETURN};
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % n);
+    };
+    for (int round = 0; round < 4000; ++round) {
+        IxElement* target = round % 2 ? static_cast<IxElement*>(view) : edit;
+        target->SetFocus();
+        const int action = next(10);
+        if (action < 6) {
+            std::u16string text;
+            for (int i = next(6); i > 0; --i)
+                text += kPool[next(static_cast<std::uint32_t>(std::size(kPool) - 1))];
+            if (target == edit)
+                std::erase_if(text, [](char16_t c) { return c == u'\r' || c == u'\n'; });
+            Record(1 + next(5), text, next(9));
+        } else if (action < 9) {
+            Key(kKeys[next(9)]);
+        } else if (target == edit) {
+            edit->SetSelection(next(40) - 5, next(40) - 5);
+        } else {
+            view->SetSelection(next(12) - 2, next(30) - 3, next(12) - 2, next(30) - 3);
+        }
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        // Without the focus the field has no caret.
+        ASSERT_GE(edit->GetCaret(), target == edit ? 0 : -1);
+        ASSERT_LE(edit->GetCaret(), edit->Length());
+        ASSERT_LE(edit->GetAnchor(), edit->Length());
+        ASSERT_LE(edit->GetCaret() + edit->GetCompositionLength(), edit->Length());
+        ASSERT_LE(edit->Length(), 24);
+        if (view->LineCount() > 0 && view->GetCaretLine() >= 0) {
+            ASSERT_LT(view->GetCaretLine(), view->LineCount());
+            ASSERT_LE(view->GetCaretColumn(), view->GetLine(view->GetCaretLine()).chars.Count());
+        }
+        if (round % 50 == 1) {
+            auto* fresh = MakeView(60, IXF_CHARWRAP, 0, TextOf(view));
+            // Editing may leave an empty last line (typed line feed at the
+            // end), which a text broken afresh does not make.
+            Strings lines = Lines(view);
+            if (!lines.empty() && lines.back().empty() && view->GetLine(view->LineCount() - 1).bParagraph)
+                lines.pop_back();
+            ASSERT_EQ(lines, Lines(fresh));
+            for (int i = 0; i < view->LineCount(); ++i) {
+                const auto& line = view->GetLine(i);
+                int width = 0;
+                for (int k = 0; k < line.advances.Count(); ++k)
+                    width += line.advances[k];
+                ASSERT_EQ(line.nWidth, width);
+                ASSERT_TRUE(line.nWidth <= 60 || line.chars.Count() == 1);
+            }
+            sheet->RemoveChild(fresh, FALSE);
+        }
+    }
+}
 } // namespace
