@@ -8,6 +8,7 @@
 #include "Lib_cpp/controls/TextEdit.h"
 #include "Lib_cpp/image/Image.h"
 #include "platform/base/Clock.h"
+#include "platform/base/Rect.h"
 #include "tests/common/ActionListener.h"
 #include "tests/common/FrameScreenshot.h"
 
@@ -870,6 +871,8 @@ TEST_F(MultiLineTest, ScrollBarsFollowTheViewAndTheViewFollowsThem)
     auto* view = MakeView(400, 0, 0, text, 6 + 27 * 10 + 6 + 20);
     auto* vertical = new IxSliderBar(TRUE, 1, 100, -1, 1);
     vertical->SetRectNow(RECT{418 - 20, 0, 418, 302 - 20});
+    vertical->SetProperty(IXP_SLIDERINCREASE, reinterpret_cast<LPARAM>(new IxColorImage(RGB(90, 90, 90), 20, 20)));
+    vertical->SetProperty(IXP_SLIDERDECREASE, reinterpret_cast<LPARAM>(new IxColorImage(RGB(90, 90, 90), 20, 20)));
     auto* horizontal = new IxSliderBar(FALSE, 1, 100, -1, 1);
     horizontal->SetRectNow(RECT{0, 302 - 20, 418 - 20, 302});
     view->SetProperty(IXP_SCROLLBARV, reinterpret_cast<LPARAM>(vertical));
@@ -900,6 +903,14 @@ TEST_F(MultiLineTest, ScrollBarsFollowTheViewAndTheViewFollowsThem)
     });
     EXPECT_EQ(view->GetVerticalOffset(), 7 * 27);
     EXPECT_EQ(view->GetHorizontalOffset(), 33);
+    // A tap on the bar's increase button steps it, and the view with it.
+    const RECT increase = vertical->GetPartRect(IxSliderBar::PART_INCREASE);
+    ASSERT_FALSE(platform::IsEmpty(increase));
+    const int x = 20 + 398 + (increase.left + increase.right) / 2, y = 20 + (increase.top + increase.bottom) / 2;
+    Down(x, y);
+    Up(x, y);
+    EXPECT_EQ(vertical->GetValue(), 8);
+    EXPECT_EQ(view->GetVerticalOffset(), 8 * 27);
     // A point on a bar is the bar's, not the view's.
     EXPECT_NE(view->FindTarget(IXIN_DOWN, POINT{405, 100}), view);
     EXPECT_EQ(view->FindTarget(IXIN_DOWN, POINT{100, 100}), view);
@@ -907,7 +918,8 @@ TEST_F(MultiLineTest, ScrollBarsFollowTheViewAndTheViewFollowsThem)
     // Style bit 32: the view leaves its bars alone.
     view->SetStyle(IXMLS_NOSCROLLBARS);
     view->SetSelection(0, 0, 0, 0);
-    EXPECT_EQ(vertical->GetValue(), 7);
+    EXPECT_EQ(view->GetVerticalOffset(), 0);
+    EXPECT_EQ(vertical->GetValue(), 8);
 }
 TEST_F(MultiLineTest, DraggingAtTheRightEdgeScrollsUntilTheWidestLineEnds)
 {
