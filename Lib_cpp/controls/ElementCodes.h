@@ -26,9 +26,12 @@ enum : DWORD {
     IXF_INVALIDATEALL = 0x20000, // a click redraws the whole frame; on the frame: update pending
     IXF_STRETCH = 0x40000,
     IXF_NOTARGET = 0x80000,
+    IXF_READONLY = IXF_NOTARGET, // text fields: no editing
+    IXF_CHARWRAP = IXF_STRETCH,  // multi-line text: wrap at any character
     IXF_DIRECTNOTIFY = 0x100000,
     IXF_HITCLIENT = 0x200000,
     IXF_FOCUSONCLICK = 0x400000,
+    IXF_CARETSHOWN = 0x800000, // text fields: the kernel shows their caret
     IXF_RUNNING = 0x1000000,
     IXF_OWNSLAYER = 0x2000000,
     IXF_GESTURE = 0x4000000,
@@ -114,6 +117,15 @@ enum : int {
     IXP_CANCELGESTURE = 58, // a press wrapper drops the press it follows
 };
 
+// Properties of the text fields and the multi-line view.
+enum : int {
+    IXP_SCROLLBARH = 19,      // multi-line view: the horizontal scroll bar (an IxSliderBar*, owned from then on)
+    IXP_SCROLLBARV = 20,      // ... the vertical one
+    IXP_TEXTINSERT = 27,      // IxTextInsertRecord*
+    IXP_SELECTION = 32,       // start in the low 16 bits, end in the high 16 (signed)
+    IXP_SELECTIONRECORD = 33, // IxTextRange*
+};
+
 // Queries (Query).
 enum : int {
     IXQ_WINDOW = 2,   // the platform window of a child-window view
@@ -164,6 +176,9 @@ enum : int {
     IXQ_SHARETEXT = 9,   // out: IxString*
     IXQ_APPENDTEXT = 10, // out: IxArray<WCHAR>*
     IXQ_SLIDERVALUE = 15,
+    IXQ_SELECTEDTEXT = 12, // text fields, out: IxString* (released when nothing is selected)
+    IXQ_SELECTION = 13,    // text fields, out: IxTextRange*; 1 when there is a selection
+    IXQ_SELECTION2 = 14,
 };
 
 // Search kinds of FindElement.

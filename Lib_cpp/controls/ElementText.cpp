@@ -21,6 +21,26 @@ BOOL IxElementText::IsTextProperty(int id)
     }
 }
 
+BOOL IxElementText::PropertyChars(int id, LPARAM value, LPCWSTR* text, int* count)
+{
+    if (!IsTextProperty(id))
+        return FALSE;
+    *text = nullptr;
+    *count = 0;
+    if (id == IXP_TEXTCHARSNOW || id == IXP_TEXTCHARSLATER) {
+        if (const auto* chars = reinterpret_cast<const IxArray<WCHAR>*>(value)) {
+            *text = chars->Data();
+            *count = chars->Data() ? chars->Count() : 0;
+        }
+        return TRUE;
+    }
+    if (const auto* string = reinterpret_cast<const IxString*>(value)) {
+        *text = string->Text();
+        *count = string->Length();
+    }
+    return TRUE;
+}
+
 BOOL IxElementText::SetFromProperty(int id, LPARAM value)
 {
     if (!IsTextProperty(id))

@@ -33,6 +33,9 @@ public:
     // equal (or the id is not a text property).
     BOOL SetFromProperty(int id, LPARAM value);
     static BOOL IsTextProperty(int id);
+    // The characters a text property carries, without copying them (count
+    // 0 for a null or empty value). FALSE when id is not a text property.
+    static BOOL PropertyChars(int id, LPARAM value, LPCWSTR* text, int* count);
     // The property repaints at once (not only marks the element).
     static BOOL IsImmediate(int id) { return id == IXP_TEXTNOW || id == IXP_TEXTCHARSNOW || id == IXP_TEXTRECORDNOW; }
     // Creation contents IXCONTENT_SHARESTRING, IXCONTENT_STRINGDATA and

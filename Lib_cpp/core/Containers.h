@@ -186,6 +186,19 @@ public:
         --m_nCount;
         return TRUE;
     }
+    // Removes n elements from i on (the range is clamped to the array).
+    void RemoveRange(int i, int n)
+    {
+        if (i < 0)
+            i = 0;
+        if (n > m_nCount - i)
+            n = m_nCount - i;
+        if (n <= 0)
+            return;
+        std::memmove(static_cast<void*>(m_pData + i), m_pData + i + n,
+                     sizeof(T) * static_cast<std::size_t>(m_nCount - i - n));
+        m_nCount -= n;
+    }
     // Index of the first element equal to v; -1 when absent.
     int IndexOfValue(const T& v) const
     {

@@ -345,6 +345,12 @@ public:
     // The request, cleared; false when there is none.
     BOOL TakeCaretRequest(IxCaretRect* out);
     void ClearCaretRequest() { m_caretRequest.width = kIxNoCaret; }
+    // The period in ms of the timers that repeat while the pointer is held
+    // (automatic scrolling of the text fields); 0 turns them off.
+    int GetRepeatPeriod() const { return m_nTuning[0]; }
+    void SetRepeatPeriod(int ms) { m_nTuning[0] = ms; }
+    // The width in px of the caret that the text fields request.
+    int GetCaretWidth() const { return m_nTuning[2]; }
 
     // ---- Pointer state ----
     // The element that keeps the pointer (the gesture's element or the
@@ -388,6 +394,7 @@ private:
     int m_nSoftKeyRequest = 0;
     IxElement* m_pCaptureTarget = nullptr;
     IxElement* m_pPointerNoticeView = nullptr;
+    // Repeat period, (unused), caret width.
     int m_nTuning[3] = {100, 35, 2};
     int m_nWalks = 0; // broadcasts in progress
 

@@ -209,6 +209,14 @@ bool DeliverClose()
 using namespace platform;
 using namespace platform::wm;
 
+SHORT GetKeyState(int vk)
+{
+    std::lock_guard<std::recursive_mutex> lock(Sys().lock);
+    const std::vector<UINT>& keysDown = Sys().input.keysDown;
+    const bool down = std::find(keysDown.begin(), keysDown.end(), static_cast<UINT>(vk)) != keysDown.end();
+    return down ? static_cast<SHORT>(0x8000) : SHORT{0};
+}
+
 HWND WindowFromPoint(POINT point)
 {
     std::lock_guard<std::recursive_mutex> lock(Sys().lock);

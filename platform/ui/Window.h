@@ -331,6 +331,7 @@ bool WindowScreenArea(HWND hwnd, std::vector<RECT>* area);
 inline constexpr UINT VK_BACK = 0x08;
 inline constexpr UINT VK_TAB = 0x09;
 inline constexpr UINT VK_RETURN = 0x0D;
+inline constexpr UINT VK_SHIFT = 0x10;
 inline constexpr UINT VK_ESCAPE = 0x1B;
 inline constexpr UINT VK_SPACE = 0x20;
 inline constexpr UINT VK_PRIOR = 0x21;
@@ -343,6 +344,10 @@ inline constexpr UINT VK_RIGHT = 0x27;
 inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr UINT VK_DELETE = 0x2E;
 inline constexpr UINT VK_F1 = 0x70;
+
+// The state of a key as the delivered key messages left it: the high bit
+// (negative result) while the key is down, else 0.
+SHORT GetKeyState(int vk);
 
 // Mouse-message key state.
 inline constexpr WPARAM MK_LBUTTON = 0x0001;
