@@ -57,20 +57,16 @@ struct DeviceRow {
 };
 
 const DeviceRow kFirstDevices[] = {
-    {DEVNO_ACC, nullptr, 500, -1, 6000, 0},       {DEVNO_CAMERA71, nullptr, 500, -1, 0, 0},
-    {DEVNO_REARCAMERA, nullptr, 500, -1, 0, 0},   {DEVNO_PARK, nullptr, 0, 0, 0, 0},
+    {DEVNO_ACC, nullptr, 500, -1, 6000, 0},     {DEVNO_CAMERA71, nullptr, 500, -1, 0, 0},
+    {DEVNO_REARCAMERA, nullptr, 500, -1, 0, 0}, {DEVNO_PARK, nullptr, 0, 0, 0, 0},
     {DEVNO_103, nullptr, 0, 0, 0, 0},
 };
 
 const DeviceRow kLaterDevices[] = {
-    {DEVNO_SD0, u"\\Storage Card", 650, 20, 0, 0},
-    {DEVNO_SD1, u"\\Storage Card2", 650, 20, 0, 0},
-    {DEVNO_IPOD, nullptr, 30000, 1, 0, 0},
-    {DEVNO_BLUETOOTH, nullptr, 30000, 1, 0, 0},
-    {DEVNO_AUX, nullptr, 500, 30, 0, 0},
-    {DEVNO_CAMERA1, nullptr, 500, 30, 0, 0},
-    {DEVNO_CAMERA2, nullptr, 500, 30, 0, 0},
-    {DEVNO_DVD, nullptr, 60000, 1, 0, 0},
+    {DEVNO_SD0, u"\\Storage Card", 650, 20, 0, 0}, {DEVNO_SD1, u"\\Storage Card2", 650, 20, 0, 0},
+    {DEVNO_IPOD, nullptr, 30000, 1, 0, 0},         {DEVNO_BLUETOOTH, nullptr, 30000, 1, 0, 0},
+    {DEVNO_AUX, nullptr, 500, 30, 0, 0},           {DEVNO_CAMERA1, nullptr, 500, 30, 0, 0},
+    {DEVNO_CAMERA2, nullptr, 500, 30, 0, 0},       {DEVNO_DVD, nullptr, 60000, 1, 0, 0},
     {DEVNO_USB, u"\\HDD", 200, 10, 0, 0},
 };
 
@@ -166,8 +162,8 @@ BYTE AudioInputOf(int modelId)
 // ---------------------------------------------------------------------------
 // The center
 
-CModelCenter::CModelCenter() : IxModelCenter(50, 50, 0, 0), m_mainRecord(kMainRecordSize, TRUE),
-    m_miscRecord(kMiscRecordSize, TRUE)
+CModelCenter::CModelCenter()
+    : IxModelCenter(50, 50, 0, 0), m_mainRecord(kMainRecordSize, TRUE), m_miscRecord(kMiscRecordSize, TRUE)
 {
 }
 

@@ -24,21 +24,21 @@ class StorageWatcher;
 // Fields of Block0 (byte offsets; words are little-endian and may be
 // unaligned).
 enum : DWORD {
-    B0_CLEANUP = 0,        // word: 1 when the unit cleaned up for power off
-    B0_VOLUME = 20,        // word: main volume level 0 ... 10000
-    B0_SECONDVOLUME = 24,  // word: second-zone volume level
-    B0_GUIDANCE = 28,      // word: navigation guidance level (negative reads as 3)
-    B0_SECONDMUTE = 32,    // word: non-zero when the second zone is muted
-    B0_REARVIEW = 64,      // byte: the rear view's guide lines
-    B0_NAVIWORD = 65,      // word cleared by the navigation link
-    B0_FMPRESET = 77,      // 3 bytes: current preset of each FM band
-    B0_FMFREQUENCY = 83,   // 3 words: current frequency of each FM band (10 kHz)
-    B0_AMPRESET = 96,      // 3 bytes: current preset of each AM band
-    B0_AMFREQUENCY = 102,  // 3 words: current frequency of each AM band (kHz)
-    B0_DMBMODE = 114,      // byte
-    B0_DMBCHANNEL = 115,   // word, -1 none
-    B0_DABMODE = 119,      // byte
-    B0_DABCHANNEL = 120,   // word, -1 none
+    B0_CLEANUP = 0,       // word: 1 when the unit cleaned up for power off
+    B0_VOLUME = 20,       // word: main volume level 0 ... 10000
+    B0_SECONDVOLUME = 24, // word: second-zone volume level
+    B0_GUIDANCE = 28,     // word: navigation guidance level (negative reads as 3)
+    B0_SECONDMUTE = 32,   // word: non-zero when the second zone is muted
+    B0_REARVIEW = 64,     // byte: the rear view's guide lines
+    B0_NAVIWORD = 65,     // word cleared by the navigation link
+    B0_FMPRESET = 77,     // 3 bytes: current preset of each FM band
+    B0_FMFREQUENCY = 83,  // 3 words: current frequency of each FM band (10 kHz)
+    B0_AMPRESET = 96,     // 3 bytes: current preset of each AM band
+    B0_AMFREQUENCY = 102, // 3 words: current frequency of each AM band (kHz)
+    B0_DMBMODE = 114,     // byte
+    B0_DMBCHANNEL = 115,  // word, -1 none
+    B0_DABMODE = 119,     // byte
+    B0_DABCHANNEL = 120,  // word, -1 none
     B0_CHECKSUM = kMicomBlock0SumOffset,
 };
 

@@ -74,10 +74,10 @@ enum : int {
 
 // Actions of the model center.
 enum : int {
-    MCA_REQUESTB = 300,            // delivered at once, value on/off
-    MCA_REQUESTA = 301,            // delivered at once, value on/off
-    MCA_SECONDZONEMOVED = 10350,   // the second zone was taken from the movie
-    MCA_SOURCECHANGED = 12104,     // value: the model id of the new main source
+    MCA_REQUESTB = 300,          // delivered at once, value on/off
+    MCA_REQUESTA = 301,          // delivered at once, value on/off
+    MCA_SECONDZONEMOVED = 10350, // the second zone was taken from the movie
+    MCA_SOURCECHANGED = 12104,   // value: the model id of the new main source
 };
 
 // Device numbers of the unit (the families are grouped by tens).

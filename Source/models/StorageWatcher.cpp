@@ -60,8 +60,7 @@ void StorageWatcher::OnAbsent(int device)
 void StorageWatcher::OnMountGaveUp(int device)
 {
     if (device == DEVNO_USB)
-        GetUnitLink().m_hConnection.Ioctl(static_cast<DWORD>(ConnectionIoctl::GiveUp), nullptr, 0, nullptr, 0,
-                                          nullptr);
+        GetUnitLink().m_hConnection.Ioctl(static_cast<DWORD>(ConnectionIoctl::GiveUp), nullptr, 0, nullptr, 0, nullptr);
 }
 
 BOOL StorageWatcher::ProbeStorage(int index)

@@ -26,12 +26,12 @@ public:
     IxDeviceHandle m_hConnection; // "CST1:"
 
     // Non-zero while the thing is there or on.
-    int m_nAccOn = 0;         // device 100
-    int m_nDevice101 = 0;     // device 101
-    int m_nParkBrake = 0;     // device 102: the park brake applied
-    int m_nRearCamera = 0;    // device 70
-    int m_nCamera71 = 0;      // device 71
-    int m_nFirstSdCard = 0;   // device 10
+    int m_nAccOn = 0;       // device 100
+    int m_nDevice101 = 0;   // device 101
+    int m_nParkBrake = 0;   // device 102: the park brake applied
+    int m_nRearCamera = 0;  // device 70
+    int m_nCamera71 = 0;    // device 71
+    int m_nFirstSdCard = 0; // device 10
 };
 
 // The process's link.

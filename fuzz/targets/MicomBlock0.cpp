@@ -5,10 +5,10 @@
 // volumes reach the audio processor within its steps, and the block the
 // center sends back always carries a right checksum. The input is the
 // status block, then the text block.
-#include "fuzz/FuzzRoot.h"
-#include "fuzz/FuzzTarget.h"
 #include "Source/models/ModelCenter.h"
 #include "Source/models/UnitLink.h"
+#include "fuzz/FuzzRoot.h"
+#include "fuzz/FuzzTarget.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
 #include "platform/io/AudioDriver.h"
@@ -68,8 +68,8 @@ WREN_FUZZ_TARGET(MicomBlock0)
     micom->PutBlock0(stored);
     GetUnitLink().OpenDevices();
     if (textSize == kMicomTextBlockSize)
-        GetUnitLink().m_hMicom.IoctlIn(static_cast<DWORD>(MicomIoctl::WriteTextBlock), const_cast<std::uint8_t*>(textBytes),
-                                       textSize);
+        GetUnitLink().m_hMicom.IoctlIn(static_cast<DWORD>(MicomIoctl::WriteTextBlock),
+                                       const_cast<std::uint8_t*>(textBytes), textSize);
     {
         CModelCenter center;
         center.SetInitialMute(TRUE);

@@ -6,6 +6,7 @@
 #include "platform/io/File.h"
 #include "platform/io/Io.h"
 #include "tests/common/TempUnit.h"
+#include "tests/wren/ModelFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -231,7 +232,7 @@ TEST_F(LastStatusFileTest, APowerCutAtAnyStepOfASaveLeavesTheOldOrTheNewRecord)
     int cuts = 0;
     bool sawOld = false, sawNew = false;
     for (int step = 1;; ++step) {
-        SCOPED_TRACE("power cut at step " + std::to_string(step));
+        SCOPED_TRACE(modeltest::Say("power cut at step ", step));
         std::filesystem::remove(Host("Wren_Test.reg.tmp"));
         Put(before);
         bool cut = false;

@@ -23,54 +23,54 @@ public:
     bool refuseSwitch = false;
 
 protected:
-    void OnLevelZero(BOOL zero) override { log->push_back("level zero " + N(zero)); }
+    void OnLevelZero(BOOL zero) override { log->push_back(Say("level zero ", zero)); }
     BOOL SetSourceMode(int newPath, int oldPath, int zone) override
     {
-        log->push_back("switch " + N(newPath) + " from " + N(oldPath) + " zone " + N(zone));
+        log->push_back(Say("switch ", newPath) + Say(" from ", oldPath) + Say(" zone ", zone));
         return !refuseSwitch;
     }
     BOOL PathOff(int path, int zone) override
     {
-        log->push_back("path off " + N(path) + " zone " + N(zone));
+        log->push_back(Say("path off ", path) + Say(" zone ", zone));
         return TRUE;
     }
     BOOL SetMicomByte(BOOL on, BOOL) override
     {
-        log->push_back("amp " + N(on));
+        log->push_back(Say("amp ", on));
         return TRUE;
     }
     BOOL SetZoneMute(int zone, BOOL on) override
     {
-        log->push_back("zone mute " + N(zone) + " " + N(on));
+        log->push_back(Say("zone mute ", zone) + Say(" ", on));
         return TRUE;
     }
     BOOL devMute(BOOL on) override
     {
-        log->push_back("dev mute " + N(on));
+        log->push_back(Say("dev mute ", on));
         return TRUE;
     }
     BOOL ApplyZoneVolume(int zone, int, int level) override
     {
-        log->push_back("zone volume " + N(zone) + " " + N(level));
+        log->push_back(Say("zone volume ", zone) + Say(" ", level));
         return TRUE;
     }
     BOOL ApplyMainVolume(int, int level) override
     {
-        log->push_back("main " + N(level));
+        log->push_back(Say("main ", level));
         return TRUE;
     }
     BOOL RequestA(BOOL on) override
     {
-        log->push_back("request A " + N(on));
+        log->push_back(Say("request A ", on));
         return IxModelCenter::RequestA(on);
     }
     BOOL RequestB(BOOL on) override
     {
-        log->push_back("request B " + N(on));
+        log->push_back(Say("request B ", on));
         return IxModelCenter::RequestB(on);
     }
-    void PolledValueIs(int value) override { log->push_back("polled " + N(value)); }
-    void Pause(DWORD ms) override { log->push_back("pause " + N(ms)); }
+    void PolledValueIs(int value) override { log->push_back(Say("polled ", value)); }
+    void Pause(DWORD ms) override { log->push_back(Say("pause ", ms)); }
 
     Log* log;
 };
@@ -144,8 +144,8 @@ TEST_F(ModelCenterBaseTest, RequestsHandTheZonesOverGiveUpFirst)
         FakeModel* model;
         DWORD flags;
         int zone;
-        Log calls;           // what the models were asked
-        std::string owners;  // of the zone afterwards
+        Log calls;          // what the models were asked
+        std::string owners; // of the zone afterwards
         DWORD status1, status2;
     };
     // Steps run in order, each on the state the one before left.
@@ -154,21 +154,31 @@ TEST_F(ModelCenterBaseTest, RequestsHandTheZonesOverGiveUpFirst)
         // Audio only: the audio moves, the video stays.
         {m2, MRF_AUDIO, ZONE_MAIN, {"8110 release 1 zone 0", "8202 take 1 zone 0"}, "8202/8110", 0x4, 0x1},
         // A request is the whole wish: asking for video only gives the audio up.
-        {m2, MRF_VIDEO, ZONE_MAIN, {"8202 release 1 zone 0", "8110 release 4 zone 0", "8202 take 4 zone 0"}, "0/8202",
-         0x0, 0x4},
+        {m2,
+         MRF_VIDEO,
+         ZONE_MAIN,
+         {"8202 release 1 zone 0", "8110 release 4 zone 0", "8202 take 4 zone 0"},
+         "0/8202",
+         0x0,
+         0x4},
         // Taking the video away without taking it.
         {m1, MRF_AUDIO | MRF_TAKEVIDEO, ZONE_MAIN, {"8202 release 4 zone 0", "8110 take 1 zone 0"}, "8110/0", 0x1, 0x0},
         // Zones keep their own owners and status bits.
         {m2, MRF_AUDIO | MRF_VIDEO, ZONE_SECOND, {"8202 take 5 zone 1"}, "8202/8202", 0x1, 0x50},
         {m2, MRF_AUDIO | MRF_VIDEO, ZONE_OTHER, {"8202 take 5 zone 2"}, "8202/8202", 0x1, 0x550},
         // Both held by one model: one give-up call.
-        {m1, MRF_AUDIO | MRF_VIDEO, ZONE_SECOND, {"8202 release 5 zone 1", "8110 take 5 zone 1"}, "8110/8110", 0x51,
+        {m1,
+         MRF_AUDIO | MRF_VIDEO,
+         ZONE_SECOND,
+         {"8202 release 5 zone 1", "8110 take 5 zone 1"},
+         "8110/8110",
+         0x51,
          0x500},
         // A null model empties what the flags name.
         {nullptr, MRF_ALL, ZONE_OTHER, {"8202 release 5 zone 2"}, "0/0", 0x51, 0x0},
     };
     for (const Step& s : steps) {
-        SCOPED_TRACE(N(s.model ? s.model->GetModelId() : 0) + " flags " + N(s.flags) + " zone " + N(s.zone));
+        SCOPED_TRACE(N(s.model ? s.model->GetModelId() : 0) + Say(" flags ", s.flags) + Say(" zone ", s.zone));
         center->RequestSource(s.model, s.flags, s.zone);
         Log calls;
         for (const std::string& line : Take(log)) {
@@ -225,8 +235,9 @@ TEST_F(ModelCenterBaseTest, TheAudioPathFollowsTheMainZoneOwnerAroundTheFades)
     EXPECT_EQ(m1->GetMuteWord(), 0);
 
     center->RequestSource(m2, MRF_AUDIO, ZONE_MAIN);
-    EXPECT_EQ(Take(log), (Log{"8110 release 1 zone 0", "dev mute 1", "path off 8110 zone 0", "8202 take 1 zone 0",
-                              "switch 8202 from -1 zone 0", "main 5000", "dev mute 0"}));
+    EXPECT_EQ(Take(log),
+              (Log{"8110 release 1 zone 0", "dev mute 1", "path off 8110 zone 0", "8202 take 1 zone 0",
+                   "switch 8202 from -1 zone 0", "main 5000", "dev mute 0"}));
     EXPECT_EQ(m1->GetMuteWord(), 1);
 
     // A refused switch keeps the current path.
@@ -301,16 +312,18 @@ TEST_F(ModelCenterBaseTest, FadesRampInStepsWithTheirWaitsAndRestoreTheLevelBehi
     center->AudioOn();
     log.clear();
     center->SetSourceMute(TRUE, TRUE);
-    EXPECT_EQ(Take(log), (Log{"main 8000", "pause 25", "main 6000", "pause 25", "main 4000", "pause 25", "main 2000",
-                              "pause 25", "main 0", "dev mute 1", "pause 25", "main 10000"}));
+    EXPECT_EQ(Take(log),
+              (Log{"main 8000", "pause 25", "main 6000", "pause 25", "main 4000", "pause 25", "main 2000", "pause 25",
+                   "main 0", "dev mute 1", "pause 25", "main 10000"}));
     EXPECT_TRUE(center->IsFadedDown());
     EXPECT_EQ(center->GetPlayerLevel(), 10000);
     // Only a change of the faded-down state fades.
     center->SetSourceMute(TRUE, TRUE);
     EXPECT_EQ(Take(log), Log{});
     center->SetSourceMute(FALSE, TRUE);
-    EXPECT_EQ(Take(log), (Log{"main 0", "pause 25", "dev mute 0", "main 2000", "pause 25", "main 4000", "pause 25",
-                              "main 6000", "pause 25", "main 8000", "pause 25", "main 10000"}));
+    EXPECT_EQ(Take(log),
+              (Log{"main 0", "pause 25", "dev mute 0", "main 2000", "pause 25", "main 4000", "pause 25", "main 6000",
+                   "pause 25", "main 8000", "pause 25", "main 10000"}));
     // Without a ramp only the device mute moves.
     center->SetSourceMute(TRUE, FALSE);
     center->SetSourceMute(FALSE, FALSE);
@@ -421,8 +434,8 @@ TEST_F(ModelCenterBaseTest, RequestsAreLatchedAndRequestBWaitsForAcc)
         if (line.rfind("request", 0) == 0)
             requests.push_back(line);
     }
-    EXPECT_EQ(requests, (Log{"request A 1", "request B 1", "request B 0", "request B 1", "request B 0",
-                             "request A 0"}));
+    EXPECT_EQ(requests,
+              (Log{"request A 1", "request B 1", "request B 0", "request B 1", "request B 0", "request A 0"}));
     // Delivered at once, in the call.
     using H = frametest::ActionListener::Heard;
     EXPECT_EQ(requestA.heard, (std::vector<H>{{MCA_REQUESTA, AEV_DEFAULT, 1}, {MCA_REQUESTA, AEV_DEFAULT, 0}}));

@@ -121,7 +121,7 @@ TEST_F(ModelCenterTest, StatusBlockIsTakenOnlyWithItsChecksumElseTheDefaultsFill
         ASSERT_NE(block, nullptr);
         if (!c.defaults) {
             EXPECT_EQ(0, std::memcmp(block, c.stored.data(), kMicomBlock0SumOffset));
-            EXPECT_TRUE(debug.Contains("CModelCenter::Create()   CheckSum " + std::to_string(sum) + " \n\r "));
+            EXPECT_TRUE(debug.Contains(Say("CModelCenter::Create()   CheckSum ", sum) + " \n\r "));
         } else {
             // Nothing read: the kept bytes are those of a new center.
             const BYTE kept = c.failRead ? 0 : c.stored[44];
@@ -217,11 +217,12 @@ TEST_F(ModelCenterTest, EachModelSwitchesTheAudioProcessorToItsInput)
         int id;
         BYTE input;
     } cases[] = {
-        {MODELID_MOVIE, 0},     {MODELID_MUSIC, 0},     {MODELID_PHOTO, 0}, {MODELID_DMB, 1},
-        {MODELID_DAB, 1},       {MODELID_DVD, 2},       {MODELID_FM, 3},    {MODELID_AM, 3},
-        {8207, 3},              {MODELID_IPODVIDEO, 4}, {MODELID_IPODAUDIO, 4}, {MODELID_AUX, 5},
-        {MODELID_BLUETOOTH, 6}, {MODELID_CAMERA2, 7},   {MODELID_CAMERA1, 8}, {MODELID_BARE, 9},
-        {MODELID_NAVI, 9},      {MODELID_SETTING, 9},
+        {MODELID_MOVIE, 0},     {MODELID_MUSIC, 0},     {MODELID_PHOTO, 0},
+        {MODELID_DMB, 1},       {MODELID_DAB, 1},       {MODELID_DVD, 2},
+        {MODELID_FM, 3},        {MODELID_AM, 3},        {8207, 3},
+        {MODELID_IPODVIDEO, 4}, {MODELID_IPODAUDIO, 4}, {MODELID_AUX, 5},
+        {MODELID_BLUETOOTH, 6}, {MODELID_CAMERA2, 7},   {MODELID_CAMERA1, 8},
+        {MODELID_BARE, 9},      {MODELID_NAVI, 9},      {MODELID_SETTING, 9},
     };
     frametest::ActionListener changed(MCA_SOURCECHANGED);
     for (const Case& c : cases) {

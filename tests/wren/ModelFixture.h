@@ -30,6 +30,14 @@ inline std::string N(long long v)
     return std::to_string(v);
 }
 
+// The text followed by the number (built by appending).
+inline std::string Say(const char* text, long long v)
+{
+    std::string out(text);
+    out += std::to_string(v);
+    return out;
+}
+
 // A model that logs the center's calls into a shared log and grants as
 // told.
 class FakeModel : public IxModel {

@@ -151,8 +151,8 @@ TEST_F(StorageWatcherTest, OnlyTheUsbDiskIsAnnouncedFromTheFolderWatch)
     watcher->OnVolumeNotice(DEVNO_USB, FALSE);
     kernel->DrainQueue();
     using H = frametest::ActionListener::Heard;
-    EXPECT_EQ(announced.heard, (std::vector<H>{{IXA_DEVICENOTICE, AEV_ATTACH, DEVNO_USB},
-                                               {IXA_DEVICENOTICE, AEV_DETACH, DEVNO_USB}}));
+    EXPECT_EQ(announced.heard,
+              (std::vector<H>{{IXA_DEVICENOTICE, AEV_ATTACH, DEVNO_USB}, {IXA_DEVICENOTICE, AEV_DETACH, DEVNO_USB}}));
 }
 
 TEST_F(StorageWatcherTest, AUsbDiskThatNeverMountsIsPowerCycledThroughTheConnectionDriver)
