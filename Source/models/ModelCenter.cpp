@@ -99,6 +99,8 @@ void DefaultBlock0(BYTE* block)
     }
     platform::PutRawWord(block + B0_DMBCHANNEL, 0xFFFFFFFF);
     platform::PutRawWord(block + B0_DABCHANNEL, 0xFFFFFFFF);
+    // A block without its micom has no text either.
+    std::fill(std::begin(g_micomText), std::end(g_micomText), WCHAR(0));
 }
 
 DWORD Block0Sum(const BYTE* block)

@@ -56,7 +56,8 @@ inline constexpr DWORD kMainRecordSize = 24;
 inline constexpr DWORD kMiscRecordSize = 48;
 
 // Fills the factory defaults into a status block; the bytes it does not
-// name keep their value, the checksum word is not computed.
+// name keep their value, the checksum word is not computed. The micom's
+// text block is emptied too.
 void DefaultBlock0(BYTE* block);
 // The byte sum of the block's first 136 bytes.
 DWORD Block0Sum(const BYTE* block);

@@ -20,8 +20,8 @@ enum : int {
     MODELID_MUSIC = 8110,
     MODELID_PHOTO = 8120,
     MODELID_FM = 8202,
-    MODELID_TUNERLAST = 8207, // the tuner ids run from MODELID_FM to here
     MODELID_AM = 8205,
+    MODELID_TUNERLAST = 8207, // the tuner ids run from MODELID_FM to here
     MODELID_DMB = 8218,
     MODELID_DAB = 8219,
     MODELID_BARE = 8801, // a source without media

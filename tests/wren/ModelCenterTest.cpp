@@ -195,8 +195,13 @@ TEST_F(ModelCenterTest, SendStoresTheChecksumAndTheMicomKeepsBothBlocks)
 
 TEST_F(ModelCenterTest, TextBlockFallsBackToTheOlderCodeAndIsEmptyWithoutEither)
 {
+    GetUnitLink().OpenDevices();
+    BYTE text[kMicomTextBlockSize] = {'O', 0, 'l', 0, 'd', 0};
+    ASSERT_TRUE(GetUnitLink().m_hMicom.IoctlIn(static_cast<DWORD>(MicomIoctl::WriteTextBlock), text, sizeof(text)));
+    micom->ClearRecord();
     micom->FailNext(static_cast<DWORD>(MicomIoctl::ReadTextBlock), ERROR_GEN_FAILURE);
     Create();
+    EXPECT_EQ(std::u16string(GetMicomText()), u"Old");
     Bytes codes;
     for (const auto& call : micom->Calls())
         codes.push_back(static_cast<BYTE>(call.code & 0xFF));
@@ -204,6 +209,15 @@ TEST_F(ModelCenterTest, TextBlockFallsBackToTheOlderCodeAndIsEmptyWithoutEither)
     center->Destroy();
     center.reset();
 
+    // Factory defaults come without a text.
+    BYTE block[kMicomBlock0Size] = {};
+    DefaultBlock0(block);
+    EXPECT_EQ(std::u16string(GetMicomText()), u"");
+
+    Create();
+    EXPECT_EQ(std::u16string(GetMicomText()), u"Old");
+    center->Destroy();
+    center.reset();
     micom->SetSilent(true);
     Create();
     EXPECT_EQ(std::u16string(GetMicomText()), u"");
