@@ -124,24 +124,30 @@ TEST_F(SheetTest, NextPageStepsThroughEachGroupAndWrapsToItsFirstPage)
     AddPages({3300, 3301, 3302, 3303, 3305, 3306, 4000, 4001, 4002});
     Attach();
     struct Case {
-        void (IxSheet::*next)(int);
-        int (IxSheet::*current)() const;
+        void (*next)(IxSheet*, int);
+        int (*current)(const IxSheet*);
         std::vector<int> walk; // pages shown by NextPage(0) from the start
     };
     const Case cases[] = {
-        {&IxSheet::NextPageA, &IxSheet::GetPageA, {3300, 3301, 3302, 3303, 3300}},
-        {&IxSheet::NextPageB, &IxSheet::GetPageB, {3305, 3306, 3305}},
-        {&IxSheet::NextPageC, &IxSheet::GetPageC, {4000, 4001, 4002, 4000}},
+        {[](IxSheet* s, int id) { s->NextPageA(id); },
+         [](const IxSheet* s) { return s->GetPageA(); },
+         {3300, 3301, 3302, 3303, 3300}},
+        {[](IxSheet* s, int id) { s->NextPageB(id); },
+         [](const IxSheet* s) { return s->GetPageB(); },
+         {3305, 3306, 3305}},
+        {[](IxSheet* s, int id) { s->NextPageC(id); },
+         [](const IxSheet* s) { return s->GetPageC(); },
+         {4000, 4001, 4002, 4000}},
     };
     for (const Case& c : cases) {
         for (int expected : c.walk) {
-            (sheet->*c.next)(0);
-            EXPECT_EQ((sheet->*c.current)(), expected);
+            c.next(sheet, 0);
+            EXPECT_EQ(c.current(sheet), expected);
             EXPECT_EQ(sheet->GetActivePageId(), expected);
         }
         // An id given is taken as it is.
-        (sheet->*c.next)(3306);
-        EXPECT_EQ((sheet->*c.current)(), 3306);
+        c.next(sheet, 3306);
+        EXPECT_EQ(c.current(sheet), 3306);
         EXPECT_EQ(sheet->GetActivePageId(), 3306);
     }
 }
