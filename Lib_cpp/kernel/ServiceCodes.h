@@ -60,6 +60,7 @@ enum : int {
     IXSVC_REPAINTNOW = 52, // value: drain first
     IXSVC_POPUP = 53,      // record: IxLayerRecord
     IXSVC_CLOSEPOPUP = 54,
+    IXSVC_LISTIMAGE = 57, // value: image index; answer: IxImage* of the nearest list's image table (not referenced)
 };
 
 // Layer priorities.
