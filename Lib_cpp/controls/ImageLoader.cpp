@@ -56,7 +56,8 @@ BOOL IxImageLoader::Enqueue(IxElement* control, const IxString& path, int width,
     {
         Lock();
         CancelRequests(control);
-        auto* request = new (std::nothrow) Request{control, IxElementRef(control), path, width, height, m_dwNextSerial++};
+        auto* request
+            = new (std::nothrow) Request{control, IxElementRef(control), path, width, height, m_dwNextSerial++};
         stored = request && m_queue.Add(request);
         if (!stored)
             delete request;

@@ -66,8 +66,8 @@ private:
         IxString path;
         int nWidth;
         int nHeight;
-        DWORD dwSerial;       // tells a new request of the same control from an old one
-        BOOL bDone = FALSE;   // decoded (the image may still be null)
+        DWORD dwSerial;     // tells a new request of the same control from an old one
+        BOOL bDone = FALSE; // decoded (the image may still be null)
         IxImage* pImage = nullptr;
         DWORD dwDoneTick = 0;
     };

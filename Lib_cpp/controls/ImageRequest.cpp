@@ -64,8 +64,8 @@ IxImageDecoder* IxImageDecoder::Default()
 struct IxImageRequest::Shared {
     std::atomic<LONG> nRefs{1};
     CRITICAL_SECTION lock;
-    IxImageRequest* pOwner;      // null once the request is destroyed
-    IxImageJob* pJob = nullptr;  // the current job
+    IxImageRequest* pOwner;     // null once the request is destroyed
+    IxImageJob* pJob = nullptr; // the current job
     IxImage* pResult = nullptr;
     int words[2]{};
     WORD wNotifyId;

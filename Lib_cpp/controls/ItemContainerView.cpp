@@ -218,8 +218,9 @@ void IxItemContainerView::UpdateCompanions()
             range = std::max(m_nCount - m_nVisible, 0);
             position = top;
         }
-        m_pIndicator->SetProperty(IXP_INDICATORRANGE,
-                                  static_cast<LPARAM>(static_cast<DWORD>(range & 0xFFFF) | (static_cast<DWORD>(position) << 16)));
+        m_pIndicator->SetProperty(
+            IXP_INDICATORRANGE,
+            static_cast<LPARAM>(static_cast<DWORD>(range & 0xFFFF) | (static_cast<DWORD>(position) << 16)));
     }
     if (m_pUp)
         m_pUp->Enable(top != 0, TRUE);
@@ -368,7 +369,8 @@ int IxItemContainerView::OnInput(int code, LPARAM data)
     const auto* given = reinterpret_cast<const POINT*>(data);
     const POINT point = given ? *given : POINT{0, 0};
     IxElement* item = nullptr;
-    if (IxElement* child = ChildAt(point); child && PositionOf(child) >= 0 && !child->HasFlag(IXF_DISABLED | IXF_HIDDEN))
+    if (IxElement* child = ChildAt(point);
+        child && PositionOf(child) >= 0 && !child->HasFlag(IXF_DISABLED | IXF_HIDDEN))
         item = child;
     switch (code) {
     case IXIN_DOWN:

@@ -28,10 +28,10 @@ enum : DWORD {
     IXICS_WRAP = 0x4,  // stepping past an end continues at the other
     IXICS_KEEPINVIEW = 0x10,
     IXICS_MULTISELECT = 0x1000,
-    IXICS_NOSELECT = 0x2000,       // a click does not change the selection
-    IXICS_CLICKSELECTED = 0x4000,  // a click is reported only on the item already selected
-    IXICS_PRESSITEMS = 0x20000,    // the list follows presses on its items itself
-    IXICS_ITEMFLAGS = 0x21f000,    // what the string list passes on to its items
+    IXICS_NOSELECT = 0x2000,      // a click does not change the selection
+    IXICS_CLICKSELECTED = 0x4000, // a click is reported only on the item already selected
+    IXICS_PRESSITEMS = 0x20000,   // the list follows presses on its items itself
+    IXICS_ITEMFLAGS = 0x21f000,   // what the string list passes on to its items
 };
 
 // Causes of the selection and current notices.

@@ -231,7 +231,7 @@ TEST(ViewUtilities, MatchesEventList)
     // {id 7, any code}, {id 0, code 4100}, {id 9, code 4096}
     const DWORD list[] = {IxActionWord(7, 0), IxActionWord(0, 4100), IxActionWord(9, 4096), 0};
     const MatchCase cases[] = {
-        {7, 4096, TRUE}, {7, 1, TRUE},     {3, 4100, TRUE},  {3, 4096, FALSE},
+        {7, 4096, TRUE}, {7, 1, TRUE},     {3, 4100, TRUE},   {3, 4096, FALSE},
         {9, 4096, TRUE}, {9, 4097, FALSE}, {-7, 4096, FALSE}, {0, 0, FALSE},
     };
     for (const MatchCase& c : cases)

@@ -180,8 +180,8 @@ TEST_F(PathImageTest, TheStandbyPictureShowsUntilTheDecodeArrives)
     WritePhoto(unit.Host("HDD/Photos/c.png"), 0x40A040, 0x202020);
     loader = std::make_unique<IxImageLoader>(IXA_PICTUREREADY, &real);
     real.Close();
-    IxPathImage* pictures[] = {Picture(RECT{40, 160, 260, 320}), Picture(RECT{290, 160, 510, 320}),
-                               Picture(RECT{540, 160, 760, 320})};
+    IxPathImage* pictures[]
+        = {Picture(RECT{40, 160, 260, 320}), Picture(RECT{290, 160, 510, 320}), Picture(RECT{540, 160, 760, 320})};
     SetPath(pictures[0], u"\\HDD\\Photos\\a.png");
     SetPath(pictures[1], u"\\HDD\\Photos\\b.png");
     SetPath(pictures[2], u"\\HDD\\Photos\\c.png");
@@ -195,8 +195,8 @@ TEST_F(PathImageTest, TheStandbyPictureShowsUntilTheDecodeArrives)
     Pump();
     EXPECT_TRUE(screenshot::ScreenMatchesReference("Decoded"));
     // First in, first out.
-    EXPECT_EQ(real.Entered(), (std::vector<std::string>{"\\HDD\\Photos\\a.png", "\\HDD\\Photos\\b.png",
-                                                        "\\HDD\\Photos\\c.png"}));
+    EXPECT_EQ(real.Entered(),
+              (std::vector<std::string>{"\\HDD\\Photos\\a.png", "\\HDD\\Photos\\b.png", "\\HDD\\Photos\\c.png"}));
 }
 
 TEST_F(PathImageTest, TheSamePathTwiceQueuesOneRequest)
@@ -299,8 +299,7 @@ TEST_F(PathImageTest, WhatCancelsAPendingLoad)
          [](PictureList*) -> IxImage* { return nullptr; }},
         {"empty path", [](IxPathImage* p) { SetPath(p, u""); }, [](PictureList* l) { return l->empty; }},
         {"marked", [](IxPathImage* p) { p->OnEvent(IXEV_MARKED, 0); }, [](PictureList* l) { return l->standby; }},
-        {"detached", [](IxPathImage* p) { p->OnEvent(IXEV_DETACHED, 0); },
-         [](PictureList* l) { return l->standby; }},
+        {"detached", [](IxPathImage* p) { p->OnEvent(IXEV_DETACHED, 0); }, [](PictureList* l) { return l->standby; }},
     };
     fake.Close();
     IxPathImage* blocker = Picture(); // keeps the loader busy at the head
