@@ -1,10 +1,14 @@
 #include "Lib_cpp/controls/ImageRequest.h"
 
 #include "Lib_cpp/controls/Element.h"
+#include "Lib_cpp/controls/ImageElement.h"
+#include "Lib_cpp/controls/PathImage.h"
+#include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Notify.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
+#include "Lib_cpp/kernel/ServiceCodes.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/os/Sync.h"
@@ -330,5 +334,34 @@ BOOL CreateBrushHolder(IxBrushHolder* holder, COLORREF color)
     if (holder->hBrush)
         DeleteObject(holder->hBrush);
     holder->hBrush = brush;
+    return TRUE;
+}
+
+BOOL ShowSelectionPicture(IxView* row, int event)
+{
+    if (!row || (event != IXEV_SELECTED && event != IXEV_UNSELECTED))
+        return FALSE;
+    IxElement* marker = row->FindChildDeep(kIxSelectionPictureId);
+    if (!marker)
+        return TRUE;
+    IxImage* image = nullptr;
+    if (event == IXEV_SELECTED) {
+        image = reinterpret_cast<IxImage*>(row->Control(IXSVC_LISTIMAGE, 0, IXLISTIMAGE_SELECTION));
+        if (image)
+            image->AddRef();
+    }
+    marker->SetProperty(IXP_IMAGENOW, reinterpret_cast<LPARAM>(image));
+    return TRUE;
+}
+
+BOOL ShowCurrentPicture(IxImageElement* element)
+{
+    if (!element)
+        return FALSE;
+    auto* image = reinterpret_cast<IxImage*>(element->Control(IXSVC_LISTIMAGE, 0, IXLISTIMAGE_STANDBY));
+    if (!image)
+        return FALSE;
+    image->AddRef();
+    element->SetImage(image, TRUE);
     return TRUE;
 }

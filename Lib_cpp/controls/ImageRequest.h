@@ -24,6 +24,8 @@
 
 class IxImage;
 class IxElement;
+class IxImageElement;
+class IxView;
 
 // Turns a file into an image off the user-interface thread. The default
 // decoder makes an IxDecodedImage; tests and benchmarks may give their own.
@@ -127,3 +129,14 @@ struct IxBrushHolder {
 // The solid brush of the colour into the holder (replacing its brush). On
 // failure the holder stays empty and the last error is IXERR_LOADBITMAP.
 BOOL CreateBrushHolder(IxBrushHolder* holder, COLORREF color);
+
+// Bodies the list rows share.
+// The child of a row that shows the selection marker.
+inline constexpr int kIxSelectionPictureId = -4022;
+// On IXEV_SELECTED the row's marker child gets the list's selection picture
+// (IXLISTIMAGE_SELECTION, a reference of its own), on IXEV_UNSELECTED none.
+// 1 when the event was one of the two.
+BOOL ShowSelectionPicture(IxView* row, int event);
+// The list's picture IXLISTIMAGE_STANDBY becomes the element's image (a
+// reference of its own); 0 when the list has none.
+BOOL ShowCurrentPicture(IxImageElement* element);

@@ -17,8 +17,9 @@ class IxImageLoader;
 // Indices of a list's image table that the picture control asks for
 // (service IXSVC_LISTIMAGE).
 enum : int {
-    IXLISTIMAGE_EMPTY = 1,    // the picture of an empty path
-    IXLISTIMAGE_STANDBY = -5, // shown while a picture decodes
+    IXLISTIMAGE_EMPTY = 1,      // the picture of an empty path
+    IXLISTIMAGE_SELECTION = -3, // the selected row's marker
+    IXLISTIMAGE_STANDBY = -5,   // shown while a picture decodes; a row's current picture
 };
 
 class IxPathImage : public IxImageElement {

@@ -3,9 +3,12 @@
 // utilities (event lists, brush holder).
 #include "Lib_cpp/controls/ImageRequest.h"
 #include "Lib_cpp/controls/ImageElement.h"
+#include "Lib_cpp/controls/PathImage.h"
+#include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/App.h"
 #include "Lib_cpp/image/Image.h"
 #include "Lib_cpp/kernel/Kernel.h"
+#include "Lib_cpp/kernel/ServiceCodes.h"
 #include "platform/base/Clock.h"
 #include "tests/common/FrameWindow.h"
 #include "tests/common/GatedDecoder.h"
@@ -248,6 +251,58 @@ TEST(ViewUtilities, BrushHolderHoldsOneSolidBrush)
     ASSERT_TRUE(CreateBrushHolder(&holder, RGB(4, 5, 6)));
     EXPECT_NE(holder.hBrush, nullptr);
     EXPECT_FALSE(CreateBrushHolder(nullptr, 0));
+}
+
+// A list whose image table holds the selection marker and the current
+// picture, with one row holding a marker child.
+class MarkerList : public IxView {
+public:
+    MarkerList()
+    {
+        row = new Sheet(1, RECT{0, 0, 100, 40});
+        marker = new IxImageElement;
+        marker->SetId(kIxSelectionPictureId);
+        row->AddChild(marker);
+        AddChild(row);
+        picture = new IxImageElement;
+        row->AddChild(picture);
+    }
+    ~MarkerList() override
+    {
+        selection->Release();
+        current->Release();
+    }
+    LRESULT Control(int code, LPARAM a, LPARAM b) override
+    {
+        if (code != IXSVC_LISTIMAGE)
+            return IxView::Control(code, a, b);
+        return reinterpret_cast<LRESULT>(b == IXLISTIMAGE_SELECTION     ? selection
+                                             : b == IXLISTIMAGE_STANDBY ? current
+                                                                        : nullptr);
+    }
+    void Draw(IxPaintRecord*) override {}
+    IxImage* selection = new IxColorImage(kRed, 1, 1);
+    IxImage* current = new IxColorImage(kGreen, 1, 1);
+    Sheet* row;
+    IxImageElement* marker;
+    IxImageElement* picture;
+};
+
+TEST(ViewUtilities, RowsShowTheSelectionMarkerAndTheCurrentPicture)
+{
+    MarkerList list;
+    EXPECT_TRUE(ShowSelectionPicture(list.row, IXEV_SELECTED));
+    EXPECT_EQ(list.marker->GetImage(), list.selection);
+    EXPECT_EQ(list.selection->GetRefCount(), 2);
+    EXPECT_TRUE(ShowSelectionPicture(list.row, IXEV_UNSELECTED));
+    EXPECT_EQ(list.marker->GetImage(), nullptr);
+    EXPECT_EQ(list.selection->GetRefCount(), 1);
+    EXPECT_FALSE(ShowSelectionPicture(list.row, IXEV_PRESSED));
+
+    EXPECT_TRUE(ShowCurrentPicture(list.picture));
+    EXPECT_EQ(list.picture->GetImage(), list.current);
+    IxImageElement alone;
+    EXPECT_FALSE(ShowCurrentPicture(&alone));
 }
 
 } // namespace
