@@ -21,9 +21,9 @@ IxImage** IxListImageTable::Special(int index)
         return &m_pSpecial[0];
     case IXLIMG_CURRENT:
         return &m_pSpecial[1];
-    case IXLIMG_SPECIAL3:
+    case IXLIMG_SELECTION:
         return &m_pSpecial[2];
-    case IXLIMG_SPECIAL5:
+    case IXLIMG_STANDBY:
         return &m_pSpecial[3];
     default:
         return nullptr;

@@ -1,6 +1,6 @@
 // The image table of a data list: the icons its rows show, by index from 0,
-// and four special images (IXLIMG_FOLDER, IXLIMG_CURRENT, IXLIMG_SPECIAL3,
-// IXLIMG_SPECIAL5). The rows ask for them with request IXSVC_LISTIMAGE.
+// and four special images (IXLIMG_FOLDER, IXLIMG_CURRENT, IXLIMG_SELECTION,
+// IXLIMG_STANDBY). The rows ask for them with request IXSVC_LISTIMAGE.
 #pragma once
 
 #include "Lib_cpp/core/Containers.h"
@@ -8,13 +8,14 @@
 
 class IxImage;
 
-// Indices of the special images of a data list's image table (request
-// IXSVC_LISTIMAGE).
+// Indices of a data list's image table (request IXSVC_LISTIMAGE): the
+// special images, and the entry the picture control shows for an empty path.
 enum : int {
-    IXLIMG_FOLDER = -1,  // the row that stands for the path itself
-    IXLIMG_CURRENT = -2, // drawn over the current row
-    IXLIMG_SPECIAL3 = -3,
-    IXLIMG_SPECIAL5 = -5,
+    IXLIMG_FOLDER = -1,    // the row that stands for the path itself
+    IXLIMG_CURRENT = -2,   // drawn over the current row
+    IXLIMG_SELECTION = -3, // the selected row's marker
+    IXLIMG_STANDBY = -5,   // shown while a picture decodes; a row's current picture
+    IXLIMG_EMPTY = 1,      // the picture of an empty path
 };
 
 class IxListImageTable {

@@ -39,6 +39,7 @@ enum : int {
     AEV_STEPFORWARD = 4122, // one step forward
     AEV_STEPSTOP = 4123,    // the series was stopped
     AEV_STEPTIMEOUT = 4124, // the series ended by time-out
+    AEV_ITEMNOTICE = 4126,  // an item container's item reported a click or press (value: data index)
 
     AEV_REPEAT = 4127, // a repeated press
     AEV_ATTACH = 4128,

@@ -60,7 +60,7 @@ enum : int {
     IXSVC_REPAINTNOW = 52, // value: drain first
     IXSVC_POPUP = 53,      // record: IxLayerRecord
     IXSVC_CLOSEPOPUP = 54,
-    IXSVC_LISTIMAGE = 57, // b: an index; answered by the data list above: its image (not a new reference)
+    IXSVC_LISTIMAGE = 57, // b: an image index; answered by the nearest data list: its image (not a new reference)
 };
 
 // Layer priorities.
