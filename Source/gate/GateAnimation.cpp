@@ -33,7 +33,9 @@ void GateAnimation::Stop()
 void GateAnimation::AddOperation(GateAnimOp kind, float a, float b, float c)
 {
     if (m_frames.size() >= static_cast<std::size_t>(kMaxFrames)) {
-        IxTrace(u"[3d gate] Error : more than %d animation frames \r\n", kMaxFrames);
+        if (!m_overflowLogged)
+            IxTrace(u"[3d gate] Error : more than %d animation frames \r\n", kMaxFrames);
+        m_overflowLogged = true;
         return;
     }
     m_building.push_back(GateAnimOperation{kind, a, b, c});

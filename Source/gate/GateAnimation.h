@@ -66,6 +66,7 @@ private:
     std::vector<std::vector<GateAnimOperation>> m_frames; // in play order
     std::vector<GateAnimOperation> m_building;
     std::size_t m_playCursor = 0;
+    bool m_overflowLogged = false;
 };
 
 class AniObject : public GateAnimation {
