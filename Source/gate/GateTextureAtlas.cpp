@@ -52,8 +52,12 @@ GLuint GateTextureAtlas::NewPage(int depth)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    // A new page is cleared (transparent black), so that its free parts
+    // hold the same pixels on every run.
+    const std::vector<std::uint8_t> clear(static_cast<std::size_t>(kPageWidth) * kPageHeight * (depth / 8), 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, format.alignment);
     glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format.format), kPageWidth, kPageHeight, 0, format.format,
-                 format.type, nullptr);
+                 format.type, clear.data());
     glBindTexture(GL_TEXTURE_2D, 0);
     m_pages.push_back(texture);
     const auto after = m_freeCursor == m_free.end() ? m_free.end() : std::next(m_freeCursor);
