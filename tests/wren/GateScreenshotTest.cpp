@@ -24,6 +24,8 @@ protected:
     void SetUp() override
     {
         gatetest::GateGlTest::SetUp();
+        // Pages as a fresh program has them, whatever ran before here.
+        GateTexture::ResetAtlases();
         // The windows let the menu's layer show everywhere.
         platform::Screen::Get().Fill(platform::kColorKey565);
         auto lock = GateGL::Lock();
