@@ -17,8 +17,8 @@ enum class GateAnimOp : int {
     RotateX = 2,   // a degrees about the x axis
     RotateY = 3,
     RotateZ = 4,
-    Scale = 5,   // by a in x, y and z (about the point Apply is given)
-    Alpha = 6,   // colour (1, 1, 1, a)
+    Scale = 5, // by a in x, y and z (about the point Apply is given)
+    Alpha = 6, // colour (1, 1, 1, a)
 };
 
 struct GateAnimOperation {

@@ -179,11 +179,11 @@ bool DecodeBmpRows(const Bytes& file, const BmpInfo& info, GateImageData& out)
                 const std::uint32_t shift = 8 - info.bits * (x % perByte + 1);
                 PutIndex(info, (byte >> shift) & ((1u << info.bits) - 1), o + x * 4);
             } else if (fields) {
-                const std::uint32_t pixel = info.bits == 16 ? static_cast<std::uint32_t>(in[x * 2] | (in[x * 2 + 1] << 8))
-                                                            : static_cast<std::uint32_t>(in[x * 4])
-                                                                  | (static_cast<std::uint32_t>(in[x * 4 + 1]) << 8)
-                                                                  | (static_cast<std::uint32_t>(in[x * 4 + 2]) << 16)
-                                                                  | (static_cast<std::uint32_t>(in[x * 4 + 3]) << 24);
+                const std::uint32_t pixel = info.bits == 16
+                    ? static_cast<std::uint32_t>(in[x * 2] | (in[x * 2 + 1] << 8))
+                    : static_cast<std::uint32_t>(in[x * 4]) | (static_cast<std::uint32_t>(in[x * 4 + 1]) << 8)
+                        | (static_cast<std::uint32_t>(in[x * 4 + 2]) << 16)
+                        | (static_cast<std::uint32_t>(in[x * 4 + 3]) << 24);
                 std::uint8_t* p = o + x * 4;
                 p[0] = Channel(pixel, info.masks[0]);
                 p[1] = Channel(pixel, info.masks[1]);
@@ -294,8 +294,7 @@ enum class PngResult { Ok, Failed, WrongColorType };
 
 // The libpng part, kept apart so that nothing it holds lives across the
 // error jump but what the caller owns.
-PngResult ReadPng(png_structp png, png_infop info, PngSource* source, GateImageData& out,
-                  std::vector<png_bytep>& rows)
+PngResult ReadPng(png_structp png, png_infop info, PngSource* source, GateImageData& out, std::vector<png_bytep>& rows)
 {
     if (setjmp(png_jmpbuf(png)))
         return PngResult::Failed;

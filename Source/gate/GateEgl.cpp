@@ -25,9 +25,21 @@ EglState& State()
     return state;
 }
 
-const EGLint kConfigAttributes[] = {EGL_RED_SIZE,        5, EGL_GREEN_SIZE,      6, EGL_BLUE_SIZE, 5, EGL_ALPHA_SIZE, 0,
-                                    EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,        EGL_SURFACE_TYPE, EGL_WINDOW_BIT,
-                                    EGL_SAMPLE_BUFFERS,  0, EGL_NONE};
+const EGLint kConfigAttributes[] = {EGL_RED_SIZE,
+                                    5,
+                                    EGL_GREEN_SIZE,
+                                    6,
+                                    EGL_BLUE_SIZE,
+                                    5,
+                                    EGL_ALPHA_SIZE,
+                                    0,
+                                    EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_ES_BIT,
+                                    EGL_SURFACE_TYPE,
+                                    EGL_WINDOW_BIT,
+                                    EGL_SAMPLE_BUFFERS,
+                                    0,
+                                    EGL_NONE};
 const EGLint kContextAttributes[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
 
 thread_local EGLContext t_loaderContext = EGL_NO_CONTEXT;
@@ -44,8 +56,8 @@ BOOL SetUp(EglState& s)
     HDC dc = GetDC(nullptr);
     if (dc) {
         const int value = 0;
-        ExtEscape(dc, static_cast<int>(DisplayEscape::GateUiLayer), sizeof(value), reinterpret_cast<LPCSTR>(&value),
-                  0, nullptr);
+        ExtEscape(dc, static_cast<int>(DisplayEscape::GateUiLayer), sizeof(value), reinterpret_cast<LPCSTR>(&value), 0,
+                  nullptr);
     }
     s.display = platform::EglGetDisplay(dc);
     if (dc)

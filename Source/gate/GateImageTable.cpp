@@ -18,7 +18,7 @@ struct MainButtonRow {
     int x;
 };
 const MainButtonRow kMainButtons[kGateMainButtons] = {
-    {"compass", "main_navi_nor.png", "navi", 8},  {"broad", "main_broad_nor.png", "broad", 165},
+    {"compass", "main_navi_nor.png", "navi", 8},   {"broad", "main_broad_nor.png", "broad", 165},
     {"multi", "main_multi_nor.png", "multi", 321}, {"aux", "main_aux_nor.png", "aux", 478},
     {"setting", "main_set_nor.png", "set", 634},
 };
@@ -151,8 +151,7 @@ void GateImageTable::BuildEntries()
             const std::string path = FramePath(row, frame);
             GateImage* element = &im.mainButtons[static_cast<std::size_t>(b)][static_cast<std::size_t>(frame) + 1];
             m_entries.push_back({group, {path}, [element, path, x = row.x] {
-                                     element->Load(path, x, kMainButtonY, kMainButtonW, kMainButtonH,
-                                                   kMainButtonDepth);
+                                     element->Load(path, x, kMainButtonY, kMainButtonW, kMainButtonH, kMainButtonDepth);
                                  }});
         }
         for (const SubButtonRow& sub : kSubButtons) {
@@ -231,8 +230,7 @@ void GateImageTable::BuildEntries()
                                             kPopupDepth);
                              }
                              im.popupOk.SetOpaque();
-                             im.popupOk.Load("Images\\Bluetooth\\popup_ok_btn_nor.bmp", 278, 338, 245, 52,
-                                             kPopupDepth);
+                             im.popupOk.Load("Images\\Bluetooth\\popup_ok_btn_nor.bmp", 278, 338, 245, 52, kPopupDepth);
                              im.popupOk.SetSecondImage("Images\\Bluetooth\\popup_ok_btn_sel.bmp");
                              im.popupOk.SetSelected(false);
                          }});
@@ -267,10 +265,10 @@ std::string GateImageTable::BackgroundPath() const
 void GateImageTable::BuildAnimations()
 {
     for (const SubButtonRow& sub : kSubButtons)
-        m_images.SubButton(sub.id).SetAnimations(
-            std::make_unique<AniObject>(static_cast<float>(sub.flyFromX), kSubButtonFlyY, 0.0f, 0.0f, 0.0f, 0.0f,
-                                        kSubButtonShowFrames),
-            nullptr);
+        m_images.SubButton(sub.id).SetAnimations(std::make_unique<AniObject>(static_cast<float>(sub.flyFromX),
+                                                                             kSubButtonFlyY, 0.0f, 0.0f, 0.0f, 0.0f,
+                                                                             kSubButtonShowFrames),
+                                                 nullptr);
 }
 
 void GateImageTable::LoadAlwaysShown()
@@ -280,8 +278,7 @@ void GateImageTable::LoadAlwaysShown()
     im.title.Load(GatePath("main_title_BG.png"), 0, 0, 668, 62, 300);
     for (int b = 0; b < kGateMainButtons; ++b)
         im.mainButtons[static_cast<std::size_t>(b)][0].Load(GatePath(kMainButtons[b].rest), kMainButtons[b].x,
-                                                           kMainButtonY, kMainButtonW, kMainButtonH,
-                                                           kMainButtonDepth);
+                                                            kMainButtonY, kMainButtonW, kMainButtonH, kMainButtonDepth);
     im.aura.SetBlend(true, GL_SRC_ALPHA, GL_ONE);
     im.aura.Load(GatePath("effect\\aura.png"), -45, -45, 90, 90, 20);
     im.shadow.Load(GatePath("effect\\shadow.png"), 43, 450, 95, 30, 30);

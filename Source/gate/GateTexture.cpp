@@ -144,9 +144,9 @@ void GateTexture::Bind(const float* unitCoords, int count)
         const float cu = unitCoords[i * 2];
         const float cv = unitCoords[i * 2 + 1];
         m_coords[i * 2] = (static_cast<float>(m_entry->x) + static_cast<float>(m_entry->width) * cu)
-                          / static_cast<float>(GateTextureAtlas::kPageWidth);
+            / static_cast<float>(GateTextureAtlas::kPageWidth);
         m_coords[i * 2 + 1] = (static_cast<float>(m_entry->y) + static_cast<float>(m_entry->height) * cv)
-                              / static_cast<float>(GateTextureAtlas::kPageHeight);
+            / static_cast<float>(GateTextureAtlas::kPageHeight);
     }
     glBindTexture(GL_TEXTURE_2D, m_entry->texture);
     glTexCoordPointer(2, GL_FLOAT, 0, m_coords.data());

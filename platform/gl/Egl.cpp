@@ -66,8 +66,7 @@ EGLDisplay EglGetDisplay(HDC)
     return state.display;
 }
 
-EGLBoolean EglChooseConfig(EGLDisplay display, const EGLint* attributes, EGLConfig* configs, EGLint size,
-                           EGLint* count)
+EGLBoolean EglChooseConfig(EGLDisplay display, const EGLint* attributes, EGLConfig* configs, EGLint size, EGLint* count)
 {
     if (!count)
         return EGL_FALSE;

@@ -63,8 +63,8 @@ TEST_F(GateAtlas, RefusesWhatItCannotHold)
         int width, height, depth;
     } refused[] = {
         {1025, 1, 32}, {1, 1025, 32}, {0, 4, 32}, {4, -1, 32}, // not a page's size
-        {2, 2, 24},    {2, 2, 16},                              // another depth than the first image's
-        {2, 2, 8},                                              // a depth no page has
+        {2, 2, 24},    {2, 2, 16},                             // another depth than the first image's
+        {2, 2, 8},                                             // a depth no page has
     };
     for (const auto& r : refused)
         EXPECT_EQ(nullptr, atlas.Allocate(r.width, r.height, pixels.data(), r.depth))

@@ -119,9 +119,15 @@ std::vector<Case> Cases()
 {
     std::vector<Case> c;
     // TGA: B, G, R(, A) become R, G, B(, A); rows stay in file order.
-    c.push_back({"tga 24", GateImageFormat::Tga, Tga(2, 1, 24, {1, 2, 3, 4, 5, 6}), true, 24, 2, 1,
-                 {3, 2, 1, 6, 5, 4}});
-    c.push_back({"tga 32", GateImageFormat::Tga, Tga(1, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8}), true, 32, 1, 2,
+    c.push_back(
+        {"tga 24", GateImageFormat::Tga, Tga(2, 1, 24, {1, 2, 3, 4, 5, 6}), true, 24, 2, 1, {3, 2, 1, 6, 5, 4}});
+    c.push_back({"tga 32",
+                 GateImageFormat::Tga,
+                 Tga(1, 2, 32, {1, 2, 3, 4, 5, 6, 7, 8}),
+                 true,
+                 32,
+                 1,
+                 2,
                  {3, 2, 1, 4, 7, 6, 5, 8}});
     {
         Bytes rle = Tga(1, 1, 24, {1, 2, 3});
@@ -139,10 +145,22 @@ std::vector<Case> Cases()
         s.width = 3;
         s.height = 2;
         s.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
-        c.push_back({"bmp 24 stride", GateImageFormat::Bmp, Bmp(s), true, 24, 3, 2,
+        c.push_back({"bmp 24 stride",
+                     GateImageFormat::Bmp,
+                     Bmp(s),
+                     true,
+                     24,
+                     3,
+                     2,
                      {3, 2, 1, 6, 5, 4, 9, 8, 7, 13, 12, 11, 16, 15, 14, 19, 18, 17}});
         s.height = -2; // top down: the file's first row is the top one
-        c.push_back({"bmp 24 top down", GateImageFormat::Bmp, Bmp(s), true, 24, 3, 2,
+        c.push_back({"bmp 24 top down",
+                     GateImageFormat::Bmp,
+                     Bmp(s),
+                     true,
+                     24,
+                     3,
+                     2,
                      {13, 12, 11, 16, 15, 14, 19, 18, 17, 3, 2, 1, 6, 5, 4, 9, 8, 7}});
     }
     {
@@ -185,8 +203,8 @@ std::vector<Case> Cases()
         s.pixels = {0xA0, 0x80, 0, 0};
         Bytes want;
         for (int x : {1, 0, 1, 0, 0, 0, 0, 0, 1})
-            want.insert(want.end(), {static_cast<std::uint8_t>(x ? 70 : 30), static_cast<std::uint8_t>(x ? 60 : 20),
-                                     static_cast<std::uint8_t>(x ? 50 : 10), static_cast<std::uint8_t>(x ? 80 : 40)});
+            for (int v : {x ? 70 : 30, x ? 60 : 20, x ? 50 : 10, x ? 80 : 40})
+                want.push_back(static_cast<std::uint8_t>(v));
         c.push_back({"bmp 1 bit palette", GateImageFormat::Bmp, Bmp(s), true, 32, 9, 1, want});
     }
     {
@@ -196,8 +214,8 @@ std::vector<Case> Cases()
         s.colorsUsed = 2;
         s.palette = {1, 2, 3, 4, 5, 6, 7, 8};
         s.pixels = {0x15, 0, 0, 0};
-        c.push_back({"bmp 4 bit short palette", GateImageFormat::Bmp, Bmp(s), true, 32, 2, 1,
-                     {7, 6, 5, 8, 0, 0, 0, 0}});
+        c.push_back(
+            {"bmp 4 bit short palette", GateImageFormat::Bmp, Bmp(s), true, 32, 2, 1, {7, 6, 5, 8, 0, 0, 0, 0}});
         s.colorsUsed = 17;
         c.push_back({"bmp palette count over the depth refused", GateImageFormat::Bmp, Bmp(s), false});
     }
@@ -210,19 +228,20 @@ std::vector<Case> Cases()
         s.colorsUsed = 4;
         s.palette = {0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 2, 2, 0, 0, 3, 3};
         s.pixels = {
-            9, 1,       // row 0: a run of 9, clipped to 4
-            0, 0,       // end of line
-            0, 2, 1, 0, // move right 1
-            0, 3, 2, 3, 2, 0, // 3 absolute pixels, padded: x 1..3
-            0, 0,       // end of line
-            200, 3,     // row 2: 200, clipped
-            0, 2, 0, 5, // a move below the image
-            5, 1,       // nothing is written there
-            0, 1,       // end of bitmap
+            9,   1,             // row 0: a run of 9, clipped to 4
+            0,   0,             // end of line
+            0,   2, 1, 0,       // move right 1
+            0,   3, 2, 3, 2, 0, // 3 absolute pixels, padded: x 1..3
+            0,   0,             // end of line
+            200, 3,             // row 2: 200, clipped
+            0,   2, 0, 5,       // a move below the image
+            5,   1,             // nothing is written there
+            0,   1,             // end of bitmap
         };
         Bytes want;
         for (int i : {1, 1, 1, 1, 0, 2, 3, 2, 3, 3, 3, 3})
-            want.insert(want.end(), {static_cast<std::uint8_t>(i), 0, 0, static_cast<std::uint8_t>(i)});
+            for (int v : {i, 0, 0, i})
+                want.push_back(static_cast<std::uint8_t>(v));
         c.push_back({"bmp rle8 clipped", GateImageFormat::Bmp, Bmp(s), true, 32, 4, 3, want});
     }
     {
@@ -265,12 +284,29 @@ std::vector<Case> Cases()
     }
 
     // PNG: rows top down in the file, bottom first in the buffer.
-    c.push_back({"png rgb", GateImageFormat::Png, Png(1, 2, PNG_COLOR_TYPE_RGB, {1, 2, 3, 4, 5, 6}), true, 24, 1, 2,
+    c.push_back({"png rgb",
+                 GateImageFormat::Png,
+                 Png(1, 2, PNG_COLOR_TYPE_RGB, {1, 2, 3, 4, 5, 6}),
+                 true,
+                 24,
+                 1,
+                 2,
                  {4, 5, 6, 1, 2, 3}});
-    c.push_back({"png rgba", GateImageFormat::Png, Png(2, 1, PNG_COLOR_TYPE_RGBA, {1, 2, 3, 4, 5, 6, 7, 8}), true, 32,
-                 2, 1, {1, 2, 3, 4, 5, 6, 7, 8}});
-    c.push_back({"png 16-bit rgb narrowed", GateImageFormat::Png,
-                 Png(1, 1, PNG_COLOR_TYPE_RGB, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}, 16), true, 24, 1, 1,
+    c.push_back({"png rgba",
+                 GateImageFormat::Png,
+                 Png(2, 1, PNG_COLOR_TYPE_RGBA, {1, 2, 3, 4, 5, 6, 7, 8}),
+                 true,
+                 32,
+                 2,
+                 1,
+                 {1, 2, 3, 4, 5, 6, 7, 8}});
+    c.push_back({"png 16-bit rgb narrowed",
+                 GateImageFormat::Png,
+                 Png(1, 1, PNG_COLOR_TYPE_RGB, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}, 16),
+                 true,
+                 24,
+                 1,
+                 1,
                  {0x12, 0x56, 0x9A}});
     c.push_back({"png grey refused", GateImageFormat::Png, Png(1, 1, PNG_COLOR_TYPE_GRAY, {7}), false});
     {
@@ -326,9 +362,9 @@ TEST(GateDecoder, FormatFromTheLastDot)
         GateImageFormat format;
         bool dot;
     } cases[] = {
-        {"a.tga", GateImageFormat::Tga, true},    {"a.TGA", GateImageFormat::Tga, true},
-        {"x.y\\a.bmp", GateImageFormat::Bmp, true}, {"a.PNG", GateImageFormat::Png, true},
-        {"a.Png", GateImageFormat::Unknown, true}, {"a.png.jpg", GateImageFormat::Unknown, true},
+        {"a.tga", GateImageFormat::Tga, true},          {"a.TGA", GateImageFormat::Tga, true},
+        {"x.y\\a.bmp", GateImageFormat::Bmp, true},     {"a.PNG", GateImageFormat::Png, true},
+        {"a.Png", GateImageFormat::Unknown, true},      {"a.png.jpg", GateImageFormat::Unknown, true},
         {"Images\\a", GateImageFormat::Unknown, false},
     };
     for (const auto& c : cases) {

@@ -64,14 +64,15 @@ void WriteChecker(const std::string& host, int size)
             p[1] = dark ? 0x40 : 0xB0;
             p[2] = dark ? 0x30 : 0xA0;
         }
-    std::ofstream(host, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    std::ofstream(host, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 // Every texture of the menu's elements.
 std::vector<GateTexture*> Textures(GateSceneImages& im)
 {
-    std::vector<GateTexture*> all{&im.background.Background(), &im.title.Image(), &im.aura.Image(),
-                                  &im.shadow.Image(), &im.volumeBackground.Image()};
+    std::vector<GateTexture*> all{&im.background.Background(), &im.title.Image(), &im.aura.Image(), &im.shadow.Image(),
+                                  &im.volumeBackground.Image()};
     for (auto& button : im.mainButtons)
         for (GateImage& frame : button)
             all.push_back(&frame.Image());
@@ -267,13 +268,15 @@ TEST(GateImageTable, TheBackgroundFallsBackToTheDefault)
     TempUnit unit;
     GateSceneImages images;
     EXPECT_EQ(GateImageTable::kDefaultBackground, GateImageTable(images).BackgroundPath());
-    EXPECT_EQ(GateImageTable::kDefaultBackground, GateImageTable(images, [] { return std::u16string(); }).BackgroundPath());
     EXPECT_EQ(GateImageTable::kDefaultBackground,
-              GateImageTable(images, [] { return std::u16string(u"\\Storage Card\\USER_BG\\User_BG.bmp"); })
-                  .BackgroundPath());
+              GateImageTable(images, [] { return std::u16string(); }).BackgroundPath());
+    EXPECT_EQ(GateImageTable::kDefaultBackground, GateImageTable(images, [] {
+                                                      return std::u16string(u"\\Storage Card\\USER_BG\\User_BG.bmp");
+                                                  }).BackgroundPath());
     std::filesystem::create_directories(unit.Host("Storage Card/USER_BG"));
     std::ofstream(unit.Host("Storage Card/USER_BG/User_BG.bmp")) << "x";
     EXPECT_EQ("\\Storage Card\\USER_BG\\User_BG.bmp",
-              GateImageTable(images, [] { return std::u16string(u"\\Storage Card\\USER_BG\\User_BG.bmp"); })
-                  .BackgroundPath());
+              GateImageTable(images, [] {
+                  return std::u16string(u"\\Storage Card\\USER_BG\\User_BG.bmp");
+              }).BackgroundPath());
 }

@@ -35,7 +35,8 @@ void WriteBmp(const std::string& host, int width, int height, std::uint8_t shade
     b[26] = 1;
     b[28] = 24;
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
-    std::ofstream(host, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    std::ofstream(host, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 class GateTextureLoad : public gatetest::GateGlTest {
