@@ -25,21 +25,19 @@ EglState& State()
     return state;
 }
 
-const EGLint kConfigAttributes[] = {EGL_RED_SIZE,
-                                    5,
-                                    EGL_GREEN_SIZE,
-                                    6,
-                                    EGL_BLUE_SIZE,
-                                    5,
-                                    EGL_ALPHA_SIZE,
-                                    0,
-                                    EGL_RENDERABLE_TYPE,
-                                    EGL_OPENGL_ES_BIT,
-                                    EGL_SURFACE_TYPE,
-                                    EGL_WINDOW_BIT,
-                                    EGL_SAMPLE_BUFFERS,
-                                    0,
-                                    EGL_NONE};
+// RGB565 without alpha or multisampling, for OpenGL ES 1.x on the screen.
+// clang-format off
+const EGLint kConfigAttributes[] = {
+    EGL_RED_SIZE, 5,
+    EGL_GREEN_SIZE, 6,
+    EGL_BLUE_SIZE, 5,
+    EGL_ALPHA_SIZE, 0,
+    EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,
+    EGL_SURFACE_TYPE, EGL_WINDOW_BIT,
+    EGL_SAMPLE_BUFFERS, 0,
+    EGL_NONE,
+};
+// clang-format on
 const EGLint kContextAttributes[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
 
 thread_local EGLContext t_loaderContext = EGL_NO_CONTEXT;
