@@ -38,9 +38,10 @@ TEST_F(Gl, ChoosesExactlyTheSizesAsked)
         bool found;
     } cases[] = {{5, 6, 5, 0, true}, {8, 8, 8, 8, true}, {8, 8, 8, 0, true}, {5, 6, 5, 8, false}, {7, 7, 7, 0, false}};
     for (const auto& c : cases) {
-        const EGLint attributes[] = {EGL_RED_SIZE,        c.red,          EGL_GREEN_SIZE, c.green, EGL_BLUE_SIZE,
-                                     c.blue,              EGL_ALPHA_SIZE, c.alpha,        EGL_RENDERABLE_TYPE,
-                                     EGL_OPENGL_ES_BIT,   EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_NONE};
+        const EGLint attributes[]
+            = {EGL_RED_SIZE,   c.red,   EGL_GREEN_SIZE,      c.green,           EGL_BLUE_SIZE,    c.blue,
+               EGL_ALPHA_SIZE, c.alpha, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT, EGL_SURFACE_TYPE, EGL_WINDOW_BIT,
+               EGL_NONE};
         EGLConfig config = nullptr;
         EGLint count = -1;
         ASSERT_TRUE(EglChooseConfig(m_display, attributes, &config, 1, &count));
@@ -60,8 +61,9 @@ TEST_F(Gl, ChoosesExactlyTheSizesAsked)
 
 TEST_F(Gl, ASwapShowsTheFrameWhereTheWindowsDrewTheColourKey)
 {
-    const EGLint attributes[] = {EGL_RED_SIZE,     5, EGL_GREEN_SIZE, 6, EGL_BLUE_SIZE, 5, EGL_ALPHA_SIZE, 0,
-                                 EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_NONE};
+    const EGLint attributes[]
+        = {EGL_RED_SIZE,   5,       EGL_GREEN_SIZE, 6, EGL_BLUE_SIZE, 5, EGL_ALPHA_SIZE, 0, EGL_SURFACE_TYPE,
+           EGL_WINDOW_BIT, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
     ASSERT_TRUE(EglChooseConfig(m_display, attributes, &config, 1, &count));
