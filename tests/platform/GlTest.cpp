@@ -26,6 +26,8 @@ protected:
         ASSERT_NE(EGL_NO_DISPLAY, m_display);
         ASSERT_TRUE(eglInitialize(m_display, nullptr, nullptr));
     }
+    // The screen as the next test in this process expects it.
+    void TearDown() override { Screen::Get().RemoveVideoPlane(kGateLayerPlane); }
     EGLDisplay m_display = EGL_NO_DISPLAY;
 };
 

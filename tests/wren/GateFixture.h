@@ -5,6 +5,7 @@
 
 #include "Source/gate/GateEgl.h"
 #include "Source/gate/GateGL.h"
+#include "platform/gfx/Screen.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -23,6 +24,8 @@ protected:
         ASSERT_TRUE(gate::GateEgl::Init());
         gate::GateGL::InitState();
     }
+    // The screen as the next test in this process expects it.
+    void TearDown() override { platform::Screen::Get().RemoveVideoPlane(platform::kGateLayerPlane); }
 };
 
 // Writes an 8-bit RGBA PNG (rows top down) to a host path.
