@@ -26,8 +26,16 @@ protected:
         ASSERT_NE(EGL_NO_DISPLAY, m_display);
         ASSERT_TRUE(eglInitialize(m_display, nullptr, nullptr));
     }
-    // The screen as the next test in this process expects it.
-    void TearDown() override { Screen::Get().RemoveVideoPlane(kGateLayerPlane); }
+    // The screen and the process as the next test in this process expects
+    // them: no gate layer, and none of Mesa's rendering threads left (a test
+    // that forks wants a process of one thread).
+    void TearDown() override
+    {
+        Screen::Get().RemoveVideoPlane(kGateLayerPlane);
+        eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglTerminate(m_display);
+        eglReleaseThread();
+    }
     EGLDisplay m_display = EGL_NO_DISPLAY;
 };
 
