@@ -49,7 +49,7 @@ Bytes Tga(int width, int height, int bpp, const Bytes& pixels)
     return b;
 }
 
-struct BmpSpec {
+struct BmpLayout {
     int width = 1;
     int height = 1;
     int bits = 24;
@@ -61,7 +61,7 @@ struct BmpSpec {
     Bytes pixels; // as stored
 };
 
-Bytes Bmp(const BmpSpec& s)
+Bytes Bmp(const BmpLayout& s)
 {
     Bytes b(14 + s.headerSize, 0);
     b[0] = 'B';
@@ -149,7 +149,7 @@ std::vector<Case> Cases()
 
     // BMP 24 bits, 3 wide: rows padded to 12 bytes; bottom row first.
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 3;
         s.height = 2;
         s.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
@@ -172,20 +172,20 @@ std::vector<Case> Cases()
                      {13, 12, 11, 16, 15, 14, 19, 18, 17, 3, 2, 1, 6, 5, 4, 9, 8, 7}});
     }
     {
-        BmpSpec s; // 5-5-5 red 31, green 31, blue 31 -> 5-6-5 with green's low bit 0
+        BmpLayout s; // 5-5-5 red 31, green 31, blue 31 -> 5-6-5 with green's low bit 0
         s.bits = 16;
         s.width = 2;
         s.pixels = {0xFF, 0x7F, 0x1F, 0x7C};
         c.push_back({"bmp 555 to 565", GateImageFormat::Bmp, Bmp(s), true, 16, 2, 1, {0xDF, 0xFF, 0x1F, 0xF8}});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.bits = 32;
         s.pixels = {1, 2, 3, 4};
         c.push_back({"bmp 32", GateImageFormat::Bmp, Bmp(s), true, 32, 1, 1, {3, 2, 1, 4}});
     }
     {
-        BmpSpec s; // 5-6-5 bit fields after a 40-byte header: 4 bytes a pixel, opaque
+        BmpLayout s; // 5-6-5 bit fields after a 40-byte header: 4 bytes a pixel, opaque
         s.bits = 16;
         s.compression = 3;
         s.masks = {0xF800, 0x07E0, 0x001F};
@@ -193,7 +193,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp bit fields 565", GateImageFormat::Bmp, Bmp(s), true, 32, 1, 1, {0xF8, 0, 0xF8, 0xFF}});
     }
     {
-        BmpSpec s; // 10-bit channels and a 2-bit alpha inside a 108-byte header
+        BmpLayout s; // 10-bit channels and a 2-bit alpha inside a 108-byte header
         s.bits = 32;
         s.compression = 3;
         s.headerSize = 108;
@@ -204,7 +204,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp bit fields 10-10-10-2", GateImageFormat::Bmp, Bmp(s), true, 32, 1, 1, {0xFF, 0x80, 0, 0xC0}});
     }
     {
-        BmpSpec s; // 1 bit, 9 wide: two palette entries, rows of 4 bytes
+        BmpLayout s; // 1 bit, 9 wide: two palette entries, rows of 4 bytes
         s.bits = 1;
         s.width = 9;
         s.palette = {10, 20, 30, 40, 50, 60, 70, 80};
@@ -216,7 +216,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp 1 bit palette", GateImageFormat::Bmp, Bmp(s), true, 32, 9, 1, want});
     }
     {
-        BmpSpec s; // 4 bits with a palette of 2 colours: index 5 is past it
+        BmpLayout s; // 4 bits with a palette of 2 colours: index 5 is past it
         s.bits = 4;
         s.width = 2;
         s.colorsUsed = 2;
@@ -228,7 +228,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp palette count over the depth refused", GateImageFormat::Bmp, Bmp(s), false});
     }
     {
-        BmpSpec s; // 8-bit run-length: a run, a move, an absolute copy, clipped runs
+        BmpLayout s; // 8-bit run-length: a run, a move, an absolute copy, clipped runs
         s.bits = 8;
         s.width = 4;
         s.height = 3;
@@ -253,7 +253,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp rle8 clipped", GateImageFormat::Bmp, Bmp(s), true, 32, 4, 3, want});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.pixels = {1, 2};
         c.push_back({"bmp truncated pixels refused", GateImageFormat::Bmp, Bmp(s), false});
         s.pixels = {1, 2, 3, 0};
@@ -262,7 +262,7 @@ std::vector<Case> Cases()
         c.push_back({"bmp core header refused", GateImageFormat::Bmp, core, false});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.width = 1025;
         s.pixels = Bytes(1025 * 3 + 1, 0);
         c.push_back({"bmp oversized refused", GateImageFormat::Bmp, Bmp(s), false});
@@ -272,19 +272,19 @@ std::vector<Case> Cases()
         c.push_back({"bmp oversized top down refused", GateImageFormat::Bmp, Bmp(s), false});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.compression = 2;
         s.bits = 4;
         s.palette = Bytes(64, 0);
         s.pixels = {0, 1};
         c.push_back({"bmp run-length 4 refused", GateImageFormat::Bmp, Bmp(s), false});
-        BmpSpec t;
+        BmpLayout t;
         t.bits = 7;
         t.pixels = Bytes(4, 0);
         c.push_back({"bmp unknown bit count refused", GateImageFormat::Bmp, Bmp(t), false});
     }
     {
-        BmpSpec s;
+        BmpLayout s;
         s.pixels = {1, 2, 3, 0};
         Bytes b = Bmp(s);
         Put32(b, 14, 0x7FFFFFF0); // an information header longer than the file
