@@ -40,8 +40,10 @@ int CDisplay::Escape(int code, const void* in, int inSize)
     int result = -1;
     switch (static_cast<DisplayEscape>(code)) {
     case DisplayEscape::GateUiLayer:
-        if (sized(4) && (Word(in) == 2 || Word(in) == 3)) {
-            m_gateUiLayer = Word(in) == 2;
+        // 0 announces the menu's EGL set-up and changes nothing.
+        if (sized(4) && (Word(in) == 0 || Word(in) == 2 || Word(in) == 3)) {
+            if (Word(in) != 0)
+                m_gateUiLayer = Word(in) == 2;
             result = 1;
         }
         break;

@@ -15,6 +15,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libjpeg62-turbo-dev libgif-dev libfreetype-dev fonts-nanum
     libsdl2-dev
+    libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
     zlib1g-dev libminizip-dev libcairo2-dev fonts-material-design-icons-iconfont
 )
 

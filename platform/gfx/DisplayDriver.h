@@ -4,7 +4,7 @@
 #pragma once
 
 enum class DisplayEscape : int {
-    GateUiLayer = 6606, // 4 bytes: 3 disables the 3D menu's UI layer, 2 enables it
+    GateUiLayer = 6606, // 4 bytes: 3 disables the 3D menu's UI layer, 2 enables it, 0 precedes its EGL set-up
     Settings = 6617,    // kDisplaySettingsSize bytes: the stored display settings
     Brightness = 6620,  // 4 bytes: the backlight level
     DayMode = 6621,     // 4 bytes: 1 tail lamp off (day), 0 on (night)

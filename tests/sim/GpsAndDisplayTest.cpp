@@ -70,6 +70,7 @@ TEST(Display, EscapesSetTheDisplayAndMalformedOnesAreRefused)
     };
     const Case cases[] = {
         {DisplayEscape::GateUiLayer, word(3), 1},
+        {DisplayEscape::GateUiLayer, word(0), 1},
         {DisplayEscape::GateUiLayer, word(4), -1},
         {DisplayEscape::GateUiLayer, {3}, -1},
         {DisplayEscape::Settings, std::vector<char>(12, 7), 1},

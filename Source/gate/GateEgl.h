@@ -1,0 +1,34 @@
+// The 3D menu's EGL objects: one display, configuration, full-screen surface
+// and context, set up once on the user-interface thread, which draws every
+// frame and swaps; and a second context that shares their textures, current
+// on the resource loader thread so that its uploads have a context of their
+// own (GateGL.h says how the two are kept apart).
+#pragma once
+
+#include "platform/base/Types.h"
+#include "platform/gl/Egl.h"
+
+namespace gate {
+
+class GateEgl {
+public:
+    // Sends the display driver's gate-layer escape with 0, then sets up the
+    // display, RGB565 configuration, surface and context and makes them
+    // current on this thread. 1 when the context is current, else 0 after
+    // logging the step that failed. Later calls answer whether the first
+    // succeeded.
+    static BOOL Init();
+    // Shows the frame drawn since the last swap; eglSwapBuffers' answer.
+    static BOOL Swap();
+
+    // On the loader thread: makes a context that shares the menu's textures
+    // current without a surface. 1 when it is current, 0 when Init has not
+    // succeeded or EGL refuses.
+    static BOOL MakeLoaderCurrent();
+    // On the loader thread: releases and destroys that context.
+    static void ReleaseLoader();
+
+    static bool IsReady();
+};
+
+} // namespace gate
