@@ -510,9 +510,9 @@ void IxListView::GetScrollRange(int* position, int* range) const
 
 void IxListView::SendScrollNotice()
 {
-    // Position in the low half, range in the high half. Lists longer than
-    // 16 bits can count scale both down to 0xFFFF for the range, so that a
-    // scroll bar reading the halves still gets the right proportion (cut
+    // Position in the low half, range in the high half. A range too large
+    // for 16 bits is scaled down to 0xFFFF and the position with it, so that
+    // a scroll bar reading the halves still gets the right proportion (cut
     // to 16 bits they would wrap around); GetScrollRange has the exact values.
     int position = 0;
     int range = 0;
