@@ -101,28 +101,10 @@ int IxButtonView::OnInput(int code, LPARAM data)
         if (self.Alive() && HasFlag(IXF_CLICKONPRESS))
             ClickAt(point, TRUE);
         return self.Alive() ? 2 : 0;
-    case IXIN_MOVE: {
-        const bool inside = pt && PtInRectInclusive(RECT{0, 0, Width(), Height()}, point);
-        if (inside && !HasFlag(IXF_PRESSED)) {
-            SetPressed(TRUE, TRUE);
-            if (self.Alive())
-                PostElementNotify(this, m_nId, AEV_REENTERED, 0);
-        } else if (!inside && HasFlag(IXF_PRESSED)) {
-            SetPressed(FALSE, TRUE);
-            if (self.Alive())
-                PostElementNotify(this, m_nId, AEV_LEFT, 0);
-        }
-        return self.Alive() ? 1 : 0;
-    }
+    case IXIN_MOVE:
+        return TrackPressMove(pt && PtInRectInclusive(RECT{0, 0, Width(), Height()}, point));
     case IXIN_UP:
-        if (!HasFlag(IXF_PRESSED)) {
-            PostElementNotify(this, m_nId, AEV_RELEASEDIDLE, 0);
-            return 0;
-        }
-        SetPressed(FALSE, TRUE);
-        if (self.Alive())
-            PostElementNotify(this, m_nId, AEV_RELEASEDINSIDE, 0);
-        if (self.Alive() && !HasFlag(IXF_CLICKONPRESS))
+        if (TrackPressRelease() && !HasFlag(IXF_CLICKONPRESS))
             ClickAt(point, TRUE);
         return 0;
     case IXIN_REPEAT:

@@ -817,6 +817,34 @@ IxElement* IxControl::FindTarget(int inputCode, POINT point)
     return HitTest(point) ? this : nullptr;
 }
 
+int IxElement::TrackPressMove(bool inside)
+{
+    IxElementWatch self(this);
+    if (inside && !HasFlag(IXF_PRESSED)) {
+        SetPressed(TRUE, TRUE);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, AEV_REENTERED, 0);
+    } else if (!inside && HasFlag(IXF_PRESSED)) {
+        SetPressed(FALSE, TRUE);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, AEV_LEFT, 0);
+    }
+    return self.Alive() ? 1 : 0;
+}
+
+BOOL IxElement::TrackPressRelease()
+{
+    if (!HasFlag(IXF_PRESSED)) {
+        PostElementNotify(this, m_nId, AEV_RELEASEDIDLE, 0);
+        return FALSE;
+    }
+    IxElementWatch self(this);
+    SetPressed(FALSE, TRUE);
+    if (self.Alive())
+        PostElementNotify(this, m_nId, AEV_RELEASEDINSIDE, 0);
+    return self.Alive() ? TRUE : FALSE;
+}
+
 int IxControl::OnInput(int code, LPARAM data)
 {
     IxElementWatch self(this);
@@ -836,27 +864,10 @@ int IxControl::OnInput(int code, LPARAM data)
         return self.Alive() ? 2 : 0;
     case IXIN_MOVE: {
         const auto* pt = reinterpret_cast<const POINT*>(data);
-        bool inside = pt && HitTest(*pt);
-        if (inside && !HasFlag(IXF_PRESSED)) {
-            SetPressed(TRUE, TRUE);
-            if (self.Alive())
-                PostElementNotify(this, m_nId, AEV_REENTERED, 0);
-        } else if (!inside && HasFlag(IXF_PRESSED)) {
-            SetPressed(FALSE, TRUE);
-            if (self.Alive())
-                PostElementNotify(this, m_nId, AEV_LEFT, 0);
-        }
-        return self.Alive() ? 1 : 0;
+        return TrackPressMove(pt && HitTest(*pt));
     }
     case IXIN_UP:
-        if (!HasFlag(IXF_PRESSED)) {
-            PostElementNotify(this, m_nId, AEV_RELEASEDIDLE, 0);
-            return 0;
-        }
-        SetPressed(FALSE, TRUE);
-        if (self.Alive())
-            PostElementNotify(this, m_nId, AEV_RELEASEDINSIDE, 0);
-        if (self.Alive() && !HasFlag(IXF_CLICKONPRESS))
+        if (TrackPressRelease() && !HasFlag(IXF_CLICKONPRESS))
             Click(0, TRUE);
         return 0;
     case IXIN_TAP:

@@ -259,6 +259,14 @@ public:
 protected:
     // Ends the element's gesture registration (kernel service 32).
     void EndGesture();
+    // Press tracking. A move: the pressed state follows whether the pointer
+    // is inside, with the notices re-entered and left; answers 1, or 0 when
+    // the element went away. A release: without the pressed state only the
+    // idle-release notice; else the state is cleared and released-inside
+    // posted; TRUE when the press ends here and the element lives (the
+    // caller's click follows).
+    int TrackPressMove(bool inside);
+    BOOL TrackPressRelease();
 
     int m_nId = 0;
     DWORD m_dwFlags = IXF_LAYOUTPENDING;
