@@ -10,6 +10,7 @@
 #include "Lib_cpp/image/Image.h"
 #include "tests/common/ActionListener.h"
 #include "tests/common/FrameWindow.h"
+#include "tests/common/ScreenLayerTest.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +36,9 @@ public:
     void Draw(IxPaintRecord*) override {}
 };
 
-class ButtonViewTest : public FrameWindowTest {
+class ButtonViewTest : public ScreenLayerTest {
 protected:
-    void SetUp() override
-    {
-        FrameWindowTest::SetUp();
-        listener = new ActionListener(kViewId);
-    }
-    void TearDown() override
-    {
-        if (screen && !frame->IsLayerShown(100))
-            delete screen;
-        IxGetKernel()->RemoveListener(listener->filter, listener);
-        delete listener;
-        FrameWindowTest::TearDown();
-    }
+    ButtonViewTest() : ScreenLayerTest(kViewId) {}
     // Three children side by side at x 0-99, 120-219, 240-339 of a view at
     // (100, 100) of 400 x 100.
     template <class V> V* Place(V* view, DWORD flags, bool keys = false)
@@ -77,16 +66,6 @@ protected:
         }
         Pump();
     }
-
-    // The screen layer, made on first use.
-    Sheet* Screen()
-    {
-        if (!screen)
-            screen = new Sheet(100, RECT{0, 0, 800, 480});
-        return screen;
-    }
-    Sheet* screen = nullptr;
-    ActionListener* listener = nullptr;
 };
 
 TEST_F(ButtonViewTest, ClickReportsTheChildUnderThePointByIdOrPosition)

@@ -5,6 +5,7 @@
 #include "Lib_cpp/image/Image.h"
 #include "tests/common/ActionListener.h"
 #include "tests/common/FrameWindow.h"
+#include "tests/common/ScreenLayerTest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,22 +18,9 @@ using namespace frametest;
 constexpr int kSliderId = 450;
 using Heard = ActionListener::Heard;
 
-class SliderViewTest : public FrameWindowTest {
+class SliderViewTest : public ScreenLayerTest {
 protected:
-    void SetUp() override
-    {
-        FrameWindowTest::SetUp();
-        listener = new ActionListener(kSliderId);
-    }
-    void TearDown() override
-    {
-        if (screen && !frame->IsLayerShown(100))
-            delete screen;
-        ReleaseCapture();
-        IxGetKernel()->RemoveListener(listener->filter, listener);
-        delete listener;
-        FrameWindowTest::TearDown();
-    }
+    SliderViewTest() : ScreenLayerTest(kSliderId) {}
     // A slider at (100, 200), 400 x 60, its thumb travelling over x 0 .. 400.
     template <class V> V* Place(V* slider)
     {
@@ -45,16 +33,6 @@ protected:
         Pump();
         return slider;
     }
-
-    // The screen layer, made on first use.
-    Sheet* Screen()
-    {
-        if (!screen)
-            screen = new Sheet(100, RECT{0, 0, 800, 480});
-        return screen;
-    }
-    Sheet* screen = nullptr;
-    ActionListener* listener = nullptr;
 };
 
 TEST(SliderViewArithmetic, ValueAndPixelConvertWithRoundingAndLimits)
