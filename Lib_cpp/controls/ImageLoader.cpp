@@ -178,23 +178,12 @@ int IxImageLoader::Execute()
     return 0;
 }
 
-DWORD IxImageLoader::Run()
+DWORD IxImageLoader::IdleWaitMs()
 {
-    // The thread loop of IxThread, except that a decoded head that waits for
-    // its control wakes the loop when its time runs out.
-    while (m_bRun) {
-        m_nState = IXTHREAD_EXECUTING;
-        ResetEvent(m_hRunEvent);
-        if (Execute())
-            continue;
-        if (m_bRun && m_nState != IXTHREAD_START_REQUESTED) {
-            Lock();
-            const DWORD sleep = SleepTime();
-            Unlock();
-            m_nState = IXTHREAD_WAITING;
-            WaitForSingleObject(m_hRunEvent, sleep);
-            m_nState = IXTHREAD_IDLE;
-        }
-    }
-    return 0;
+    // A decoded head that waits for its control wakes the loop when its time
+    // runs out.
+    Lock();
+    const DWORD wait = SleepTime();
+    Unlock();
+    return wait;
 }

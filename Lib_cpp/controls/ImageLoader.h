@@ -57,7 +57,7 @@ public:
     int CountRequests(IxElement* control);
 
     int Execute() override;
-    DWORD Run() override;
+    DWORD IdleWaitMs() override;
 
 private:
     struct Request {

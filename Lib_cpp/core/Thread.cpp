@@ -193,10 +193,12 @@ DWORD IxThread::Run()
         if (Execute())
             continue;
         // A Start during Execute has set the state and the event: go round
-        // again. Otherwise sleep until Start or Stop sets the event.
+        // again. Otherwise sleep until Start or Stop sets the event (or the
+        // idle wait runs out).
         if (m_bRun && m_nState != IXTHREAD_START_REQUESTED) {
+            const DWORD wait = IdleWaitMs();
             m_nState = IXTHREAD_WAITING;
-            WaitForSingleObject(m_hRunEvent, INFINITE);
+            WaitForSingleObject(m_hRunEvent, wait);
             m_nState = IXTHREAD_IDLE;
         }
     }

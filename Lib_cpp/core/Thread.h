@@ -72,6 +72,9 @@ public:
     // The work of one round; non-zero asks for another round at once, 0
     // waits for the next Start.
     virtual int Execute() { return 0; }
+    // How long the loop may wait for the next Start after a round that
+    // asked for none; when it runs out, the loop goes round again.
+    virtual DWORD IdleWaitMs() { return INFINITE; }
     // The thread's loop.
     virtual DWORD Run();
 
