@@ -3,7 +3,8 @@
 // A fresh anonymous mapping costs one page fault per page at its first
 // touch, and on a virtual machine those faults are the largest part of the
 // first paint (a full screen of 768 KB is 188 of them). Large buffers are
-// therefore mapped with their pages populated in one call, and the last few
+// therefore mapped with their pages populated in one call (on huge pages
+// where the kernel has them), and the last few
 // freed are kept for the next buffers of their sizes, so that a screen-sized
 // buffer made for every paint costs a clear, not a mapping.
 #pragma once

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -63,10 +62,6 @@ Screen::Screen()
     : m_buffer(kPixelCount * sizeof(std::uint16_t)), m_pixels(reinterpret_cast<std::uint16_t*>(m_buffer.data())),
       m_backend(std::make_unique<HeadlessBackend>())
 {
-    // Written once, the pages are the process's own: a first write to a
-    // page costs a fault even when the mapping was populated.
-    if (m_pixels)
-        std::memset(m_pixels, 0, kPixelCount * sizeof(std::uint16_t));
 }
 
 std::uint16_t Screen::Pixel(int x, int y) const

@@ -17,8 +17,8 @@ bool AllZero(const platform::PageBuffer& buffer)
 
 TEST(PageBufferTest, EveryBufferStartsZeroedAlsoWhenItReusesFreedPages)
 {
-    for (std::size_t bytes :
-         {std::size_t{1}, std::size_t{4000}, platform::PageBuffer::kMappedFrom, std::size_t{768000}}) {
+    for (std::size_t bytes : {std::size_t{1}, std::size_t{4000}, platform::PageBuffer::kMappedFrom, std::size_t{768000},
+                              std::size_t{3 * 1024 * 1024 + 5}}) {
         for (int round = 0; round < 3; ++round) {
             platform::PageBuffer buffer(bytes);
             ASSERT_EQ(buffer.size(), bytes);
