@@ -92,6 +92,10 @@ CBoard::CBoard(bool followLog) : m_followLog(followLog)
     CDmbModule::Install();
     m_gps = CGpsReceiver::Install();
     m_display = CDisplay::Install();
+    m_navi = std::make_unique<CNaviProgram>();
+    m_navi->Install();
+    m_voice = std::make_unique<CVoiceController>();
+    m_voice->Install();
     // A car on a desk: the park brake is applied.
     m_connection->SetParked(true);
     m_connection->ClearRecord();
@@ -100,6 +104,8 @@ CBoard::CBoard(bool followLog) : m_followLog(followLog)
 CBoard::~CBoard()
 {
     StopConsole();
+    m_navi.reset();
+    m_voice.reset();
     CMicom::Uninstall();
     CAudioProcessor::Uninstall();
     CConnectionStatus::Uninstall();
@@ -163,7 +169,7 @@ std::string CBoard::Execute(const BoardCommand& command)
         m_remote->Press(command.remote, command.repeats);
         return "OK";
     case Kind::CardInsert:
-        return CardInsert(command.card, command.path);
+        return CardInsert(command.card, command.path, command.navi);
     case Kind::CardRemove:
         return CardRemove(command.card);
     case Kind::Tap:
@@ -198,6 +204,16 @@ std::string CBoard::Execute(const BoardCommand& command)
         return Calls(command.driver);
     case Kind::Posts:
         return Posts();
+    case Kind::Voice:
+        return m_voice->Speak(command.code, command.value) ? "OK" : "ERR the voice controller does not run";
+    case Kind::Fault:
+        if (command.navi)
+            m_navi->SetFault(command.fault);
+        else
+            m_voice->SetFault(command.fault);
+        return "OK";
+    case Kind::Position:
+        return m_navi->ReportPosition(command.value, command.y) ? "OK" : "ERR the navigation program does not run";
     }
     return "ERR unknown command";
 }
@@ -229,6 +245,8 @@ std::string CBoard::Status()
         if (m_connection->Word(word))
             storages += std::string(storages.empty() ? "" : " ") + CardName(card);
     reply += "storage " + (storages.empty() ? std::string("none") : storages) + "\n";
+    reply += std::string("navi ") + (m_navi->IsRunning() ? "running" : "off") + "\n";
+    reply += std::string("voice ") + (m_voice->IsRunning() ? "running" : "off") + "\n";
     return reply;
 }
 
@@ -260,7 +278,7 @@ void CBoard::SetCard(BoardCard card, bool in)
     }
 }
 
-std::string CBoard::CardInsert(BoardCard card, const std::string& folder)
+std::string CBoard::CardInsert(BoardCard card, const std::string& folder, bool withNavi)
 {
     std::error_code error;
     if (!fs::is_directory(folder, error))
@@ -273,6 +291,10 @@ std::string CBoard::CardInsert(BoardCard card, const std::string& folder)
     fs::copy(folder, drive, fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
     if (error)
         return "ERR cannot copy " + folder + ": " + error.message();
+    if (withNavi) {
+        m_navi->PutOnCard(drive.string());
+        m_voice->PutOnCard(drive.string());
+    }
     SetCard(card, true);
     return "OK";
 }

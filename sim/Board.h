@@ -2,7 +2,9 @@
 // board/NEC1.state under the unit root), the audio processor "ASP1:", the
 // connection status "CST1:", the remote control "RMT1:" and the DMB module
 // "DMB1:", the GPS receiver on "COM4:" and the display driver's escapes,
-// registered with the platform; and the board console's side: the
+// registered with the platform; the navigation program and the voice
+// controller, installed to start from a card that holds them; and the
+// board console's side: the
 // control command "board", which takes the console's words (see
 // BoardCommand.h), works the board's inputs and answers.
 //
@@ -17,7 +19,9 @@
 #include "sim/Display.h"
 #include "sim/GpsReceiver.h"
 #include "sim/Micom.h"
+#include "sim/NaviProgram.h"
 #include "sim/RemoteControl.h"
+#include "sim/VoiceController.h"
 
 #include <memory>
 #include <mutex>
@@ -50,6 +54,8 @@ public:
     CRemoteControl& Remote() { return *m_remote; }
     CGpsReceiver& Gps() { return *m_gps; }
     CDisplay& Display() { return *m_display; }
+    CNaviProgram& Navi() { return *m_navi; }
+    CVoiceController& Voice() { return *m_voice; }
 
     // The host folder of a card's drive under the unit root.
     static std::string CardFolder(BoardCard card);
@@ -57,7 +63,7 @@ public:
 private:
     std::string Execute(const BoardCommand& command);
     std::string Status();
-    std::string CardInsert(BoardCard card, const std::string& folder);
+    std::string CardInsert(BoardCard card, const std::string& folder, bool withNavi);
     std::string CardRemove(BoardCard card);
     void SetCard(BoardCard card, bool in);
     std::string Calls(const std::string& driver);
@@ -69,6 +75,8 @@ private:
     std::shared_ptr<CRemoteControl> m_remote;
     std::shared_ptr<CGpsReceiver> m_gps;
     std::shared_ptr<CDisplay> m_display;
+    std::unique_ptr<CNaviProgram> m_navi;
+    std::unique_ptr<CVoiceController> m_voice;
     bool m_followLog = false;
     std::unique_ptr<platform::DebugCapture> m_log;
     std::string m_pendingLog; // taken from the capture, not yet handed out

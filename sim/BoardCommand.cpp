@@ -1,6 +1,7 @@
 #include "sim/BoardCommand.h"
 
 #include <charconv>
+#include <cstdint>
 #include <utility>
 
 namespace sim {
@@ -123,6 +124,21 @@ bool Coordinates(const std::vector<std::string>& words, std::size_t count, int* 
     return true;
 }
 
+bool Fault(const std::string& word, ProgramFault* fault)
+{
+    static const std::pair<const char*, ProgramFault> kFaults[] = {{"none", ProgramFault::None},
+                                                                   {"hang", ProgramFault::Hang},
+                                                                   {"crash", ProgramFault::Crash},
+                                                                   {"refuse-close", ProgramFault::RefuseClose}};
+    for (const auto& [name, kind] : kFaults) {
+        if (word == name) {
+            *fault = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseKey(const std::vector<std::string>& words, BoardCommand* command, std::string* error)
 {
     if (words.size() != 2 && !(words.size() == 4 && words[2] == "--hold"))
@@ -191,16 +207,41 @@ bool ParseBoardCommand(const std::vector<std::string>& words, BoardCommand* comm
         return ParseRemote(words, command, error);
     }
     if (name == "card") {
-        const bool insert = words.size() == 4 && words[1] == "insert";
+        const bool insert = (words.size() == 4 || (words.size() == 5 && words[4] == "--navi")) && words[1] == "insert";
         const bool remove = words.size() == 3 && words[1] == "remove";
         if ((!insert && !remove) || !Card(words[2], &command->card))
-            return Fail(error, "card: give insert sd1|sd2|usb FOLDER, or remove sd1|sd2|usb");
+            return Fail(error, "card: give insert sd1|sd2|usb FOLDER [--navi], or remove sd1|sd2|usb");
         command->kind = insert ? Kind::CardInsert : Kind::CardRemove;
         if (insert) {
             if (words[3].empty() || words[3][0] != '/')
                 return Fail(error, "card: the folder must be an absolute path");
             command->path = words[3];
+            command->navi = words.size() == 5;
+            if (command->navi && command->card == BoardCard::Usb)
+                return Fail(error, "card: the navigation programs start from sd1 or sd2 only");
         }
+        return true;
+    }
+    if (name == "voice" && !(words.size() == 3 && words[1] == "fault")) {
+        command->kind = Kind::Voice;
+        long code = 0;
+        if (words.size() < 2 || words.size() > 3 || !Number(words[1], 0, kBoardMaxVoiceCode, &code)
+            || (words.size() == 3 && !Number(words[2], INT32_MIN, INT32_MAX, &command->value)))
+            return Fail(error,
+                        "voice: give CODE (0-" + std::to_string(kBoardMaxVoiceCode) + ") [VALUE], or fault KIND");
+        command->code = static_cast<DWORD>(code);
+        return true;
+    }
+    if ((name == "navi" || name == "voice") && words.size() == 3 && words[1] == "fault") {
+        command->kind = Kind::Fault;
+        command->navi = name == "navi";
+        return Fault(words[2], &command->fault) || Fail(error, name + " fault: give none, hang, crash or refuse-close");
+    }
+    if (name == "navi") {
+        command->kind = Kind::Position;
+        if (words.size() != 4 || words[1] != "position" || !Number(words[2], 0, kBoardMaxPosition, &command->value)
+            || !Number(words[3], 0, kBoardMaxPosition, &command->y))
+            return Fail(error, "navi: give position X Y (0-" + std::to_string(kBoardMaxPosition) + "), or fault KIND");
         return true;
     }
     if (name == "tap") {
@@ -263,7 +304,8 @@ std::string BoardCommandUsage()
            "park on|off                apply or release the park brake\n"
            "key NAME [--hold MS]       press a bezel or steering-wheel key (default hold 100 ms)\n"
            "remote KEY [--repeat N]    press a key of the remote control\n"
-           "card insert sd1|sd2|usb FOLDER   insert a card holding the folder's files\n"
+           "card insert sd1|sd2|usb FOLDER [--navi]   insert a card holding the folder's files\n"
+           "                           (and the navigation program and voice controller)\n"
            "card remove sd1|sd2|usb    pull a card\n"
            "tap X Y                    touch the screen\n"
            "swipe X1 Y1 X2 Y2          drag across the screen\n"
@@ -271,7 +313,10 @@ std::string BoardCommandUsage()
            "status                     ACC, gear, view, volume and the storages in\n"
            "log                        follow the unit's debug output\n"
            "calls NEC1:|ASP1:|CST1:|RMT1:   the control calls a driver received\n"
-           "posts                      the messages the board posted\n";
+           "posts                      the messages the board posted\n"
+           "voice CODE [VALUE]         the voice controller speaks a command or notice\n"
+           "navi position X Y          the navigation program reports its map position\n"
+           "navi|voice fault none|hang|crash|refuse-close   make the program misbehave\n";
 }
 
 } // namespace sim

@@ -7,6 +7,7 @@
 
 #include "platform/io/MicomDriver.h"
 #include "platform/io/RemoteDriver.h"
+#include "sim/SimProgram.h"
 
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ struct BoardCommand {
         Park,       // park on|off
         Key,        // key NAME [--hold MS]
         Remote,     // remote KEY [--repeat N]
-        CardInsert, // card insert sd1|sd2|usb FOLDER
+        CardInsert, // card insert sd1|sd2|usb FOLDER [--navi]
         CardRemove, // card remove sd1|sd2|usb
         Tap,        // tap X Y
         Swipe,      // swipe X1 Y1 X2 Y2
@@ -32,6 +33,9 @@ struct BoardCommand {
         Log,        // log: the debug output since the last log
         Calls,      // calls DRIVER: the control calls the driver received
         Posts,      // posts: the messages the board posted
+        Voice,      // voice CODE [VALUE]: the voice controller speaks
+        Fault,      // navi|voice fault none|hang|crash|refuse-close
+        Position,   // navi position X Y: the navigation program's report
     };
     Kind kind = Kind::Status;
     bool on = false;
@@ -42,13 +46,20 @@ struct BoardCommand {
     RemoteKey remote = RemoteKey::Power;
     int repeats = 0;
     BoardCard card = BoardCard::Sd1;
-    std::string path; // absolute host path
+    std::string path;  // absolute host path
+    bool navi = false; // card insert: the card holds the navigation programs; fault: of the navigation program
+    DWORD code = 0;
+    long value = 0; // voice: the code's value; position: x
+    long y = 0;
+    ProgramFault fault = ProgramFault::None;
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     std::string driver; // "NEC1:", "ASP1:", "CST1:", "RMT1:"
 };
 
 inline constexpr DWORD kBoardMaxHoldMs = 10000;
 inline constexpr int kBoardMaxRepeats = 50;
+inline constexpr long kBoardMaxVoiceCode = 99999;
+inline constexpr long kBoardMaxPosition = 999999999;
 
 // words: the command and its arguments. False with *error set when they do
 // not make a command.

@@ -50,6 +50,7 @@ WREN_FUZZ_TARGET(BoardCommand)
     FUZZ_CHECK(command.y1 >= 0 && command.y1 < 480 && command.y2 >= 0 && command.y2 < 480);
     FUZZ_CHECK(command.holdMs <= sim::kBoardMaxHoldMs);
     FUZZ_CHECK(command.repeats >= 0 && command.repeats <= sim::kBoardMaxRepeats);
+    FUZZ_CHECK(command.code <= sim::kBoardMaxVoiceCode);
     if (command.kind == Kind::CardInsert || command.kind == Kind::Screenshot)
         FUZZ_CHECK(!command.path.empty() && command.path[0] == '/');
     if (command.kind == Kind::CardInsert || command.kind == Kind::CardRemove || command.kind == Kind::Screenshot

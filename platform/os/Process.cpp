@@ -3,6 +3,7 @@
 #include "platform/base/Debug.h"
 #include "platform/base/Error.h"
 #include "platform/base/Text.h"
+#include "platform/io/File.h"
 #include "platform/io/Io.h"
 #include "platform/os/Thread.h"
 #include "platform/unit/Unit.h"
@@ -31,9 +32,14 @@ namespace {
 
 constexpr DWORD kFirstSimulatedId = 0x40000001;
 
+struct RegisteredProgram {
+    ProgramMain main;
+    ProgramFile file = ProgramFile::NotNeeded;
+};
+
 struct Programs {
     std::mutex lock;
-    std::map<std::u16string, ProgramMain, IgnoringCaseLess> byPath;
+    std::map<std::u16string, RegisteredProgram, IgnoringCaseLess> byPath;
 };
 
 // Never destroyed: program threads may still start programs while the
@@ -137,10 +143,21 @@ public:
 
 ProgramMain FindProgram(const std::u16string& path)
 {
-    Programs& programs = GetPrograms();
-    std::lock_guard<std::mutex> guard(programs.lock);
-    auto it = programs.byPath.find(path);
-    return it != programs.byPath.end() ? it->second : ProgramMain();
+    RegisteredProgram program;
+    {
+        Programs& programs = GetPrograms();
+        std::lock_guard<std::mutex> guard(programs.lock);
+        auto it = programs.byPath.find(path);
+        if (it == programs.byPath.end())
+            return ProgramMain();
+        program = it->second;
+    }
+    if (program.file == ProgramFile::Needed) {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return ProgramMain();
+    }
+    return program.main;
 }
 
 struct ProgramStart {
@@ -404,7 +421,7 @@ bool IsBlank(char16_t c)
 
 } // namespace
 
-void RegisterProgram(LPCWSTR unitPath, ProgramMain main)
+void RegisterProgram(LPCWSTR unitPath, ProgramMain main, ProgramFile file)
 {
     if (!unitPath || !*unitPath)
         return;
@@ -412,7 +429,7 @@ void RegisterProgram(LPCWSTR unitPath, ProgramMain main)
     std::lock_guard<std::mutex> guard(programs.lock);
     programs.byPath.erase(unitPath);
     if (main)
-        programs.byPath.emplace(unitPath, std::move(main));
+        programs.byPath.emplace(unitPath, RegisteredProgram{std::move(main), file});
 }
 
 void UnregisterProgram(LPCWSTR unitPath)

@@ -165,10 +165,14 @@ namespace platform {
 
 using ProgramMain = std::function<DWORD(const std::u16string& commandLine)>;
 
+// Whether a simulated program starts only while a file stands at its unit
+// path: a program that lives on a card is there only with the card's files.
+enum class ProgramFile { NotNeeded, Needed };
+
 // Registers a simulated program under its unit path, replacing the one
 // registered there before. Running instances are not affected by later
 // changes.
-void RegisterProgram(LPCWSTR unitPath, ProgramMain main);
+void RegisterProgram(LPCWSTR unitPath, ProgramMain main, ProgramFile file = ProgramFile::NotNeeded);
 void UnregisterProgram(LPCWSTR unitPath);
 
 // Host path of the program map (<root>/config/programs.conf).

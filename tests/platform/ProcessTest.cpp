@@ -123,6 +123,26 @@ TEST_F(Process, SimulatedProgramRunsWithItsCommandLineAndSignalsItsEnd)
     CloseHandle(go);
 }
 
+TEST_F(Process, ProgramOnACardStartsOnlyWhileItsFileIsThere)
+{
+    const char16_t* path = u"\\Storage Card\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe";
+    platform::RegisterProgram(
+        path, [](const std::u16string&) { return DWORD{7}; }, platform::ProgramFile::Needed);
+    PROCESS_INFORMATION info{};
+    EXPECT_FALSE(CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+    // A folder of that name is not the program either.
+    fs::create_directories(m_root + "/Storage Card/Quickroute_Lumo/Bin/Lumo_DMU.exe");
+    EXPECT_FALSE(CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    fs::remove(m_root + "/Storage Card/Quickroute_Lumo/Bin/Lumo_DMU.exe");
+
+    std::ofstream(m_root + "/Storage Card/Quickroute_Lumo/Bin/Lumo_DMU.exe") << "MZ";
+    ASSERT_TRUE(CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(Finish(info), 7u);
+    platform::UnregisterProgram(path);
+}
+
 TEST_F(Process, SuspendedProgramStartsOnResume)
 {
     std::atomic<bool> ran{false};

@@ -1,10 +1,14 @@
 // The board console's words: what is taken, and why the rest is refused.
+#include "platform/io/ProgramLinks.h"
+#include "platform/os/Process.h"
+#include "platform/os/Sync.h"
 #include "sim/Board.h"
 
 #include "tests/common/TempRoot.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,6 +41,18 @@ TEST(BoardCommand, TakesKnownCommandsWithArgumentsInRangeOnly)
         {{"card", "insert", "sd3", "/tmp/x"}, "card: give insert"},
         {{"card", "remove", "sd2"}, nullptr},
         {{"card", "remove", "sd2", "/tmp/x"}, "card: give insert"},
+        {{"card", "insert", "sd1", "/tmp/x", "--navi"}, nullptr},
+        {{"card", "insert", "usb", "/tmp/x", "--navi"}, "card: the navigation programs start from sd1 or sd2"},
+        {{"card", "insert", "sd1", "/tmp/x", "--nav"}, "card: give insert"},
+        {{"voice", "20100"}, nullptr},
+        {{"voice", "15006", "-3"}, nullptr},
+        {{"voice", "100000"}, "voice: give CODE (0-99999) [VALUE]"},
+        {{"voice", "fault", "hang"}, nullptr},
+        {{"voice", "fault", "sulk"}, "voice fault: give none, hang, crash or refuse-close"},
+        {{"navi", "fault", "refuse-close"}, nullptr},
+        {{"navi", "position", "127000000", "37000000"}, nullptr},
+        {{"navi", "position", "-1", "0"}, "navi: give position X Y"},
+        {{"navi", "go"}, "navi: give position X Y"},
         {{"tap", "799", "479"}, nullptr},
         {{"tap", "800", "0"}, "tap: give X (0-799) and Y (0-479)"},
         {{"swipe", "0", "0", "10"}, "swipe: give X1 Y1 X2 Y2"},
@@ -68,7 +84,10 @@ TEST(Board, RunsCommandsAgainstItsDevicesAndAnswersWhatItHolds)
     EXPECT_EQ("OK", board.Run({"remote", "mute", "--repeat", "1"}));
     EXPECT_EQ("ERR no folder /nowhere/card", board.Run({"card", "insert", "sd2", "/nowhere/card"}));
     EXPECT_EQ("ERR this unit does not keep its debug output", board.Run({"log"}));
-    EXPECT_EQ("OK\nacc on\ngear reverse\ntail off\npark off\nview none\nvolume unset mute off\nstorage none\n",
+    EXPECT_EQ("ERR the voice controller does not run", board.Run({"voice", "20100"}));
+    EXPECT_EQ("ERR the navigation program does not run", board.Run({"navi", "position", "1", "2"}));
+    EXPECT_EQ("OK\nacc on\ngear reverse\ntail off\npark off\nview none\nvolume unset mute off\nstorage none\n"
+              "navi off\nvoice off\n",
               board.Run({"status"}));
     EXPECT_EQ("OK\n"
               "AP_MSG_NEC_2_SHELL 116 1 undelivered\n"
@@ -77,6 +96,29 @@ TEST(Board, RunsCommandsAgainstItsDevicesAndAnswersWhatItHolds)
               "AP_MSG_RF_REMOCON_2_APP 1 249 undelivered\n"
               "AP_MSG_RF_REMOCON_2_APP 2 249 undelivered\n",
               board.Run({"posts"}));
+}
+
+TEST(Board, ACardWithTheNavigationProgramsStartsThemUntilItIsPulled)
+{
+    TempRoot root("board-navi");
+    sim::CBoard board;
+    const std::string folder = root.Root() + "/card-files";
+    std::filesystem::create_directories(folder);
+    const std::u16string navi = std::u16string(u"\\Storage Card").append(kNaviProgramPath);
+    PROCESS_INFORMATION info{};
+    EXPECT_FALSE(CreateProcessW(navi.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+
+    ASSERT_EQ("OK", board.Run({"card", "insert", "sd1", folder, "--navi"}));
+    ASSERT_TRUE(CreateProcessW(navi.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    ASSERT_TRUE(board.Navi().WaitUntilRunning(10000));
+    EXPECT_NE(std::string::npos, board.Run({"status"}).find("navi running\nvoice off\n"));
+    EXPECT_EQ("OK", board.Run({"navi", "fault", "crash"}));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 10000));
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+
+    ASSERT_EQ("OK", board.Run({"card", "remove", "sd1"}));
+    EXPECT_FALSE(CreateProcessW(navi.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
 }
 
 } // namespace
