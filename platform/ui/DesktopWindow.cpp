@@ -2,10 +2,9 @@
 
 #include "platform/base/Text.h"
 #include "platform/gfx/Screen.h"
+#include "platform/ui/SdlInternal.h"
+#include "platform/ui/Sound.h"
 #include "platform/ui/Window.h"
-
-#include <SDL.h>
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -18,72 +17,6 @@
 
 namespace platform {
 namespace {
-
-// SDL2 is loaded when a window is first asked for, not linked: a headless
-// start then never resolves it and the sixty libraries it pulls in (X11,
-// Wayland, PulseAudio). The functions keep SDL's names, called through Sdl().
-#define WREN_SDL_FUNCTIONS(X)                                                                                          \
-    X(SDL_CreateRenderer)                                                                                              \
-    X(SDL_CreateTexture)                                                                                               \
-    X(SDL_CreateWindow)                                                                                                \
-    X(SDL_DestroyRenderer)                                                                                             \
-    X(SDL_DestroyTexture)                                                                                              \
-    X(SDL_DestroyWindow)                                                                                               \
-    X(SDL_GetError)                                                                                                    \
-    X(SDL_GetWindowSize)                                                                                               \
-    X(SDL_InitSubSystem)                                                                                               \
-    X(SDL_PollEvent)                                                                                                   \
-    X(SDL_PushEvent)                                                                                                   \
-    X(SDL_QuitSubSystem)                                                                                               \
-    X(SDL_RegisterEvents)                                                                                              \
-    X(SDL_RenderCopy)                                                                                                  \
-    X(SDL_RenderPresent)                                                                                               \
-    X(SDL_SetError)                                                                                                    \
-    X(SDL_SetHint)                                                                                                     \
-    X(SDL_StartTextInput)                                                                                              \
-    X(SDL_UpdateTexture)                                                                                               \
-    X(SDL_WaitEvent)
-
-struct SdlLibrary {
-#define WREN_SDL_POINTER(name) decltype(&::name) name = nullptr;
-    WREN_SDL_FUNCTIONS(WREN_SDL_POINTER)
-#undef WREN_SDL_POINTER
-};
-
-// The loaded library, or null with the reason in error. Loaded once; the
-// library stays loaded for the life of the process.
-const SdlLibrary* LoadSdl(std::string* error)
-{
-    static std::once_flag once;
-    static SdlLibrary library;
-    static std::string failure;
-    std::call_once(once, [] {
-        void* handle = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char* why = dlerror();
-            failure = why ? why : "libSDL2-2.0.so.0 not found";
-            return;
-        }
-#define WREN_SDL_RESOLVE(name)                                                                                         \
-    library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));                                          \
-    if (!library.name && failure.empty())                                                                              \
-        failure = "libSDL2-2.0.so.0 lacks " #name;
-        WREN_SDL_FUNCTIONS(WREN_SDL_RESOLVE)
-#undef WREN_SDL_RESOLVE
-    });
-    if (!failure.empty()) {
-        if (error)
-            *error = failure;
-        return nullptr;
-    }
-    return &library;
-}
-
-// The library; only called once LoadSdl has succeeded.
-const SdlLibrary& Sdl()
-{
-    return *LoadSdl(nullptr);
-}
 
 // What the screen's side and the SDL thread share.
 struct Link {
@@ -377,6 +310,7 @@ bool StartDesktopWindow(int scale, std::string* error)
     }
     Screen::Get().SetBackend(std::make_unique<DesktopBackend>(running->link));
     g_running = std::move(running);
+    SetSoundOutput(true);
     return true;
 }
 
@@ -385,6 +319,7 @@ void StopDesktopWindow()
     std::lock_guard guard(g_lock);
     if (!g_running)
         return;
+    SetSoundOutput(false);
     // Once the headless backend is back, nothing presents to the window.
     Screen::Get().SetBackend(nullptr);
     {
