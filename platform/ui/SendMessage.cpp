@@ -2,8 +2,11 @@
 // else handed to its thread while the sender waits.
 #include "platform/ui/Window.h"
 
+#include "platform/base/Clock.h"
 #include "platform/base/Error.h"
 #include "platform/ui/WindowInternal.h"
+
+#include <algorithm>
 
 namespace platform::wm {
 
@@ -22,14 +25,17 @@ void HandleSentMessages(MessageQueue& q)
         LRESULT result = CallProc(s->hwnd, s->message, s->wParam, s->lParam);
         std::lock_guard<std::mutex> lock(s->sender->lock);
         s->result = result;
+        s->handled = true;
         s->done = true;
         s->sender->Touch();
     }
 }
 
-// this thread meanwhile so that two threads sending to each other do not
-// lock up.
-LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// Sends to a window of another thread and waits for the answer, handling
+// the messages sent to this thread meanwhile so that two threads sending to
+// each other do not lock up.
+LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                   std::uint64_t deadlineMs, SendOutcome* outcome)
 {
     std::shared_ptr<MessageQueue> self = CurrentQueue();
     auto s = std::make_shared<SentMessage>();
@@ -38,23 +44,49 @@ LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT 
     s->wParam = wParam;
     s->lParam = lParam;
     s->sender = self;
+    if (message == WM_COPYDATA && lParam) {
+        const auto* from = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        s->copy.dwData = from->dwData;
+        if (from->lpData && from->cbData > 0) {
+            const auto* bytes = static_cast<const std::uint8_t*>(from->lpData);
+            s->copyBytes.assign(bytes, bytes + from->cbData);
+            s->copy.cbData = from->cbData;
+            s->copy.lpData = s->copyBytes.data();
+        }
+        s->lParam = reinterpret_cast<LPARAM>(&s->copy);
+    }
+    SendOutcome ignored;
+    if (!outcome)
+        outcome = &ignored;
     {
         std::lock_guard<std::mutex> lock(target->lock);
-        if (!target->alive)
+        if (!target->alive) {
+            *outcome = SendOutcome::Dropped;
             return 0;
+        }
         target->sent.push_back(s);
         target->Touch();
     }
     for (;;) {
         HandleSentMessages(*self);
         std::unique_lock<std::mutex> lock(self->lock);
-        if (s->done)
+        if (s->done) {
+            *outcome = s->handled ? SendOutcome::Answered : SendOutcome::Dropped;
             return s->result;
+        }
         if (!self->sent.empty())
             continue;
+        if (NowMs() >= deadlineMs)
+            break;
         std::uint64_t seen = self->changes;
-        self->changed.wait(lock, [&] { return self->changes != seen; });
+        WaitUntilMs(self->changed, lock, deadlineMs, [&] { return self->changes != seen; });
     }
+    std::lock_guard<std::mutex> lock(target->lock);
+    auto waiting = std::find(target->sent.begin(), target->sent.end(), s);
+    if (waiting != target->sent.end())
+        target->sent.erase(waiting);
+    *outcome = SendOutcome::TimedOut;
+    return 0;
 }
 
 void AbandonSentMessages(MessageQueue& q)
@@ -86,4 +118,27 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (IsCurrentQueue(q))
         return CallProc(hwnd, message, wParam, lParam);
     return SendAcross(q, hwnd, message, wParam, lParam);
+}
+
+BOOL SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT, UINT timeoutMs, DWORD_PTR* result)
+{
+    std::shared_ptr<MessageQueue> q = QueueOf(hwnd);
+    if (!q) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    LRESULT answer = 0;
+    if (IsCurrentQueue(q)) {
+        answer = CallProc(hwnd, message, wParam, lParam);
+    } else {
+        SendOutcome outcome = SendOutcome::Answered;
+        answer = SendAcross(q, hwnd, message, wParam, lParam, platform::DeadlineAfter(timeoutMs), &outcome);
+        if (outcome != SendOutcome::Answered) {
+            SetLastError(outcome == SendOutcome::TimedOut ? ERROR_TIMEOUT : ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+    }
+    if (result)
+        *result = static_cast<DWORD_PTR>(answer);
+    return TRUE;
 }

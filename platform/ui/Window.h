@@ -252,6 +252,18 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// SendMessageW that waits at most timeoutMs (on the platform's clock) for a
+// window of another thread: FALSE with ERROR_TIMEOUT when the time ran out
+// (a message not yet taken is withdrawn, one being handled is let finish),
+// with ERROR_INVALID_WINDOW_HANDLE when the window or its thread went. The
+// sender keeps answering the messages sent to it while it waits, whatever
+// the flags (SMTO_NORMAL, SMTO_BLOCK, SMTO_ABORTIFHUNG). WM_COPYDATA's data
+// is copied, so the receiver may still read it after the sender gave up.
+inline constexpr UINT SMTO_NORMAL = 0x0000;
+inline constexpr UINT SMTO_BLOCK = 0x0001;
+inline constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+BOOL SendMessageTimeoutW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeoutMs,
+                         DWORD_PTR* result);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // Time stamp of the message last retrieved on this thread.

@@ -47,10 +47,18 @@ struct SentMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // WM_COPYDATA travels as a copy, as between processes: the receiver
+    // reads it even after a sender whose time-out ran out has gone on.
+    COPYDATASTRUCT copy{};
+    std::vector<std::uint8_t> copyBytes;
     LRESULT result = 0;
+    bool handled = false; // the receiver ran it (else it was abandoned)
     bool done = false;
     std::shared_ptr<MessageQueue> sender;
 };
+
+// How a send to another thread ended.
+enum class SendOutcome { Answered, TimedOut, Dropped };
 
 struct MessageQueue {
     DWORD threadId = 0;
@@ -204,8 +212,12 @@ void PostTo(const std::shared_ptr<MessageQueue>& q, HWND hwnd, UINT message, WPA
 // Runs the messages other threads sent to this thread's windows.
 void HandleSentMessages(MessageQueue& q);
 // Sends to a window of another thread and waits, handling messages sent to
-// this thread meanwhile.
-LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// this thread meanwhile, until the answer comes or the platform clock
+// reaches deadlineMs (UINT64_MAX: no limit). A message not yet taken when
+// the time is up is withdrawn; one being handled finishes on its own and
+// its answer is dropped.
+LRESULT SendAcross(const std::shared_ptr<MessageQueue>& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                   std::uint64_t deadlineMs = UINT64_MAX, SendOutcome* outcome = nullptr);
 // Answers the senders still waiting on a queue whose thread ends: they get 0.
 void AbandonSentMessages(MessageQueue& q);
 
