@@ -350,6 +350,48 @@ TEST_F(ModelSheetTest, ASheetWithoutAModelClosesItselfAtItsPause)
     EXPECT_EQ(closed.heard[0].value, kSheetId);
 }
 
+TEST_F(ModelSheetTest, VariantsEnterAndLeaveTheirOwnWay)
+{
+    frametest::ActionListener entered(IXA_VIEWENTERED);
+    frametest::ActionListener pipEntered(IXA_PIPVIEWENTERED);
+    auto show = [&](CModelSheet* variant) {
+        variant->SetId(kSheetId);
+        variant->SetRectNow(RECT{0, 0, 800, 480});
+        variant->SetFlags(0, IXF_PENDING);
+        EXPECT_TRUE(frame->PushLayer(variant, nullptr, IXLAYER_SCREEN));
+        Repaint();
+        return Take();
+    };
+
+    // Picture in picture: says so instead of the full screen, and takes the source.
+    show(new CPIPSourceView(0, 0, model));
+    EXPECT_TRUE(entered.heard.empty());
+    ASSERT_EQ(pipEntered.heard.size(), 1u);
+    EXPECT_EQ(pipEntered.heard[0].value, kSheetId);
+    EXPECT_TRUE(IxModelCenter::GetInstance()->GetZoneOwner(ZONE_MAIN) == model);
+    Pop();
+    center->RequestSource(nullptr, MRF_ALL, ZONE_MAIN);
+    Take();
+
+    // The on-screen display takes nothing, shows with 0 and gives back only
+    // the audio.
+    center->RequestSource(model, MRF_AUDIO | MRF_VIDEO, ZONE_MAIN);
+    Take();
+    auto* osd = new COSDSourceView(model);
+    EXPECT_EQ(show(osd),
+              (Log{"interval 500", "first show 0", "resume 0", "pause screen 0", "play selection", "start"}));
+    osd->LeaveSource();
+    EXPECT_EQ(Take(), Log{"give back 1 zone 0"});
+    Pop();
+    Take();
+
+    // A dual-zone panel runs in its zone and starts nothing by itself.
+    auto* zone = new CZoneSourcePanel(ZONE_SECOND, model);
+    EXPECT_EQ(show(zone), (Log{"interval 500", "resume 1", "pause screen 1"}));
+    EXPECT_EQ(zone->GetZone(), ZONE_SECOND);
+    Pop();
+}
+
 TEST_F(ModelSheetTest, VideoWhileDrivingShowsGroupBAndParkedOrWithoutVideoGroupA)
 {
     // No park-brake device is known here: the brake counts as released.

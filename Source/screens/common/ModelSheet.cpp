@@ -421,7 +421,7 @@ int CModelSheet::OnChildCommand(int id, int kind, LPARAM)
         if (keyMode == 0) {
             // The press goes first to the bindings, with the buttons whose
             // mode runs: a binding may turn it into ending that mode.
-            int active[3];
+            int active[3] = {};
             int n = 0;
             const int search = m_pModel->GetSearchDirection();
             if (search == 0 || search == 1)

@@ -90,13 +90,13 @@ RECT COverlaySheet::VisibleArea() const
     auto* page = dynamic_cast<IxView*>(m_pActivePage);
     if (!page || page->HasFlag(IXF_HIDDEN))
         return area;
-    RECT origin;
+    RECT origin{0, 0, 0, 0};
     page->GetRect(&origin);
     for (IxListNode* node = page->Children().Head(); node; node = node->m_pNext) {
         IxElement* child = FromNode(node);
         if (child->HasFlag(IXF_HIDDEN))
             continue;
-        RECT rc;
+        RECT rc{0, 0, 0, 0};
         child->GetRect(&rc);
         rc.left += origin.left;
         rc.right += origin.left;

@@ -123,7 +123,7 @@ int CVideoPanel::ActionIsInvoked(int code, int kind, LPARAM param)
 
 void CVideoPanel::Draw(IxPaintRecord* record)
 {
-    RECT video;
+    RECT video{0, 0, 0, 0};
     m_bNoVideoRect = !(m_pModel && m_pModel->GetVideoRect(&video));
     if (m_pFrame && !m_bNoVideoRect) {
         ScreenToLocalRect(&video);
