@@ -189,7 +189,7 @@ LRESULT CModelSheet::OnEvent(int code, LPARAM param)
             } else if (m_nStatus == MSS_CLOSINGREFRESH) {
                 m_nStatus = MSS_IDLE;
                 CloseStatusPopup();
-                ShowMessage(MSG_DEVICEREPORTED);
+                ShowMessage(MSG_REFRESHFAILED);
             }
             return 1;
         }

@@ -159,7 +159,7 @@ enum : int {
 
 // Message codes of a model sheet.
 enum : int {
-    MSG_DEVICEREPORTED = 3,
+    MSG_REFRESHFAILED = 3,
     MSG_DEVICEFAILED = 8,
     MSG_MODELERROR = 10,
 };
@@ -177,9 +177,6 @@ enum : int {
     SHA_OVERLAYSHOWN = 330,  // broadcast: the overlay layer came up (value: its id)
     SHA_OVERLAYHIDDEN = 331, // broadcast: the overlay layer went
     SHA_OVERLAYSHOW = 500,   // shows the overlay layer when it is enabled
-    SHA_LISTEVENT = 450,     // a list screen selects its first visible entry
-    SHA_LISTTEXT1 = 451,     // a list screen's text changed
-    SHA_LISTTEXT2 = 452,
 };
 
 // The change that came with an overlay page: its start and back.
