@@ -93,6 +93,13 @@ public:
     // group B's; another page: that page. Group A's marker goes up.
     void ShowDefaultPage(int page);
 
+    // Sets the pages the groups remember, without showing any.
+    void SetRememberedPages(int a, int b, int c)
+    {
+        m_nPageA = a;
+        m_nPageB = b;
+        m_nPageC = c;
+    }
     int GetPageA() const { return m_nPageA; }
     int GetPageB() const { return m_nPageB; }
     int GetPageC() const { return m_nPageC; }
