@@ -14,8 +14,8 @@
 #include "platform/io/AudioDriver.h"
 #include "platform/io/ConnectionDriver.h"
 #include "platform/io/File.h"
-#include "platform/io/RawDisk.h"
 #include "platform/io/MicomDriver.h"
+#include "platform/io/RawDisk.h"
 #include "platform/io/RemoteDriver.h"
 #include "platform/os/Sync.h"
 #include "platform/os/Thread.h"
@@ -161,7 +161,7 @@ constexpr RemoteKeyRow kRemoteKeys[] = {
     {RemoteKey::JogDown, u"K12_JOG_DOWN_AV_NAVI", RA::Key, KEY_REMOTE_JOGDOWN, BTN_JOGDOWN, 0, false, false},
     {RemoteKey::Power, u"K1_POWER_AV", RA::Key, KEY_POWER, 0, 1, false, false},
     {RemoteKey::Zoom, u"K31_ZOOM_AV", RA::Key, KEY_REMOTE_ZOOM, BTN_ZOOM, 0, false, false},
-    {RemoteKey::Key69, nullptr, RA::Key, KEY_REMOTE_69, BTN_STOP, 0, false, false},
+    {RemoteKey::Key69, nullptr, RA::Key, KEY_REMOTE_69, BTN_REMOTE69, 0, false, false},
     {RemoteKey::VolumeDown, u"K17_VOLUME_DOWN_AV", RA::Key, KEY_VOLDOWN, BTN_VOLDOWN, 1, false, true},
     {RemoteKey::Key89, nullptr, RA::Key, KEY_REMOTE_89, BTN_89, 0, true, false},
     {RemoteKey::AbRepeat, u"K26_AB_RPT_AV", RA::Key, KEY_REMOTE_ABREPEAT, BTN_ABREPEAT, 0, false, false},
@@ -214,79 +214,79 @@ constexpr VoiceCommandRow kVoiceCommands[] = {
     {Cmd(VOICE_GROUP_DMB, 1), VS::View, VIEWID_DMB, kPress},
     {Cmd(VOICE_GROUP_DMB, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_DMB, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_DMB, 4), VS::Post, FID_EXT_DMBHOLD, AEV_HOLDSTART},
-    {Cmd(VOICE_GROUP_DMB, 5), VS::Search, FID_EXT_VOICESEARCH, kPress},
+    {Cmd(VOICE_GROUP_DMB, 4), VS::Post, FID_EXT_DMBVOICE04, AEV_HOLDSTART},
+    {Cmd(VOICE_GROUP_DMB, 5), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
     {Cmd(VOICE_GROUP_DMB, 6), VS::Notify, VIEWID_DMB, kPress},
     {Cmd(VOICE_GROUP_DMB, 7), VS::Notify, VIEWID_DAB, kPress},
-    {Cmd(VOICE_GROUP_DMB, 8), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_DMB, 8), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 1), VS::View, VIEWID_MUSIC, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 6), VS::Post, BTN_PLAY, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 7), VS::Post, BTN_PLAYPAUSE, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 8), VS::Post, BTN_STOP, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 9), VS::Post, FID_EXT_REPEATALL, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 8), VS::Post, BTN_REMOTE69, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 9), VS::Post, FID_EXT_VOICE20409, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 10), VS::Post, BTN_NAVI, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 11), VS::Search, FID_EXT_VOICESEARCH, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 12), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 12), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 1), VS::View, VIEWID_MOVIE, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 6), VS::Post, BTN_PLAY, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 7), VS::Post, BTN_PLAYPAUSE, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 8), VS::Post, BTN_STOP, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 9), VS::Post, FID_EXT_REPEATALL, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 8), VS::Post, BTN_REMOTE69, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 9), VS::Post, FID_EXT_VOICE20409, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 10), VS::Post, BTN_NAVI, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 11), VS::Search, FID_EXT_VOICESEARCH, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 12), VS::Post, FID_EXT_VOICEMENU, kPress},
-    {Cmd(VOICE_GROUP_206, 2), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 12), VS::Post, FID_EXT_VOICELAST, kPress},
+    {Cmd(VOICE_GROUP_206, 2), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 1), VS::View, VIEWID_BLUETOOTH, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 2), VS::Post, FID_EXT_BTACCEPT, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 3), VS::Post, FID_EXT_BTREJECT, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 6), VS::Post, FID_EXT_BTDIAL, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 7), VS::Post, FID_EXT_BTHANGUP, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 9), VS::Post, FID_EXT_BTREDIAL, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 10), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 2), VS::Post, FID_EXT_BTVOICE02, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 3), VS::Post, FID_EXT_BTVOICE03, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 6), VS::Post, FID_EXT_BTVOICE06, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 7), VS::Post, FID_EXT_BTVOICE07, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 9), VS::Post, FID_EXT_BTVOICE09, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 10), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 1), VS::View, VIEWID_PHOTO, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_PHOTO, 6), VS::Post, BTN_PLAY, kPress},
+    {Cmd(VOICE_GROUP_PHOTO, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 7), VS::Post, BTN_PLAYPAUSE, kPress},
-    {Cmd(VOICE_GROUP_PHOTO, 11), VS::Search, FID_EXT_VOICESEARCH, kPress},
+    {Cmd(VOICE_GROUP_PHOTO, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
     {Cmd(VOICE_GROUP_DVD, 1), VS::View, VIEWID_DVD, kPress},
     {Cmd(VOICE_GROUP_DVD, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_DVD, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_DVD, 4), VS::Post, BTN_PLAY, kPress},
+    {Cmd(VOICE_GROUP_DVD, 4), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_DVD, 5), VS::Post, BTN_PLAYPAUSE, kPress},
-    {Cmd(VOICE_GROUP_DVD, 6), VS::Post, BTN_STOP, kPress},
-    {Cmd(VOICE_GROUP_DVD, 7), VS::Post, FID_EXT_REPEATALL, kPress},
-    {Cmd(VOICE_GROUP_DVD, 8), VS::Post, FID_EXT_DVDROOTMENU, kPress},
-    {Cmd(VOICE_GROUP_DVD, 9), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_DVD, 6), VS::Post, BTN_REMOTE69, kPress},
+    {Cmd(VOICE_GROUP_DVD, 7), VS::Post, FID_EXT_VOICE20409, kPress},
+    {Cmd(VOICE_GROUP_DVD, 8), VS::Post, FID_EXT_DVDVOICE08, kPress},
+    {Cmd(VOICE_GROUP_DVD, 9), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_IPOD, 1), VS::View, VIEWID_IPOD, kPress},
     {Cmd(VOICE_GROUP_IPOD, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_IPOD, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_IPOD, 4), VS::Post, BTN_PLAY, kPress},
+    {Cmd(VOICE_GROUP_IPOD, 4), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_IPOD, 5), VS::Post, BTN_PLAYPAUSE, kPress},
-    {Cmd(VOICE_GROUP_IPOD, 6), VS::Post, FID_EXT_IPODHOLD, AEV_HOLDSTART},
-    {Cmd(VOICE_GROUP_IPOD, 7), VS::Post, FID_EXT_REPEATALL, kPress},
-    {Cmd(VOICE_GROUP_IPOD, 8), VS::Post, FID_EXT_IPODSHUFFLE, kPress},
-    {Cmd(VOICE_GROUP_IPOD, 9), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_IPOD, 6), VS::Post, FID_EXT_IPODVOICE06, AEV_HOLDSTART},
+    {Cmd(VOICE_GROUP_IPOD, 7), VS::Post, FID_EXT_VOICE20409, kPress},
+    {Cmd(VOICE_GROUP_IPOD, 8), VS::Post, FID_EXT_IPODVOICE08, kPress},
+    {Cmd(VOICE_GROUP_IPOD, 9), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_FM, 1), VS::View, VIEWID_FM, kPress},
     {Cmd(VOICE_GROUP_FM, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_FM, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_FM, 4), VS::Post, FID_EXT_RADIOPRESETUP, kPress},
-    {Cmd(VOICE_GROUP_FM, 5), VS::Post, FID_EXT_RADIOPRESETDOWN, kPress},
-    {Cmd(VOICE_GROUP_FM, 6), VS::Post, FID_EXT_RADIOSEEK, kPress},
-    {Cmd(VOICE_GROUP_FM, 7), VS::Post, FID_EXT_VOICEMENU, kPress},
+    {Cmd(VOICE_GROUP_FM, 4), VS::Post, FID_EXT_RADIOVOICE04, kPress},
+    {Cmd(VOICE_GROUP_FM, 5), VS::Post, FID_EXT_RADIOVOICE05, kPress},
+    {Cmd(VOICE_GROUP_FM, 6), VS::Post, FID_EXT_RADIOVOICE06, kPress},
+    {Cmd(VOICE_GROUP_FM, 7), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_AM, 1), VS::View, VIEWID_AM, kPress},
     {Cmd(VOICE_GROUP_AM, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_AM, 3), VS::Post, BTN_NEXT, kPress},
-    {Cmd(VOICE_GROUP_AM, 4), VS::Post, FID_EXT_RADIOPRESETUP, kPress},
-    {Cmd(VOICE_GROUP_AM, 5), VS::Post, FID_EXT_RADIOPRESETDOWN, kPress},
-    {Cmd(VOICE_GROUP_AM, 6), VS::Post, FID_EXT_RADIOSEEK, kPress},
-    {Cmd(VOICE_GROUP_AM, 7), VS::Post, FID_EXT_VOICEMENU, kPress},
-    {VOICE_CMD_VOLUP, VS::Post, FID_EXT_VOLUP, AEV_SHORTPRESS},
-    {VOICE_CMD_VOLDOWN, VS::Post, FID_EXT_VOLDOWN, AEV_SHORTPRESS},
+    {Cmd(VOICE_GROUP_AM, 4), VS::Post, FID_EXT_RADIOVOICE04, kPress},
+    {Cmd(VOICE_GROUP_AM, 5), VS::Post, FID_EXT_RADIOVOICE05, kPress},
+    {Cmd(VOICE_GROUP_AM, 6), VS::Post, FID_EXT_RADIOVOICE06, kPress},
+    {Cmd(VOICE_GROUP_AM, 7), VS::Post, FID_EXT_VOICELAST, kPress},
+    {VOICE_CMD_21700, VS::Post, FID_EXT_VOICE21700, AEV_SHORTPRESS},
+    {VOICE_CMD_21800, VS::Post, FID_EXT_VOICE21800, AEV_SHORTPRESS},
 };
 
 // ---------------------------------------------------------------------------
@@ -323,12 +323,23 @@ struct JamoKey {
 
 constexpr int kBackspace = 8;
 constexpr JamoKey kJamoKeys[] = {
-    {u'\u3131', 'r'}, {u'\u3134', 's'}, {u'\u3137', 'e'}, {u'\u3139', 'f'}, {u'\u3141', 'a'}, {u'\u3142', 'q'},
-    {u'\u3145', 't'}, {u'\u3147', 'd'}, {u'\u3148', 'w'}, {u'\u314A', 'c'}, {u'\u314B', 'z'}, {u'\u314C', 'x'},
-    {u'\u314D', 'v'}, {u'\u314E', 'g'}, {u'\u3132', 'R'}, {u'\u3138', 'E'}, {u'\u3143', 'Q'}, {u'\u3146', 'T'},
-    {u'\u3149', 'W'}, {u'\u314F', 'k'}, {u'\u3151', 'i'}, {u'\u3153', 'j'}, {u'\u3155', 'u'}, {u'\u3157', 'h'},
-    {u'\u315B', 'y'}, {u'\u315C', 'n'}, {u'\u3160', 'b'}, {u'\u3161', 'm'}, {u'\u3163', 'l'}, {u'\u3150', 'o'},
-    {u'\u3152', 'O'}, {u'\u3154', 'p'}, {u'\u3156', 'P'}, {WCHAR(kBackspace), char(kBackspace)},
+    {u'\u3131', 'r'}, {u'\u3134', 's'},
+    {u'\u3137', 'e'}, {u'\u3139', 'f'},
+    {u'\u3141', 'a'}, {u'\u3142', 'q'},
+    {u'\u3145', 't'}, {u'\u3147', 'd'},
+    {u'\u3148', 'w'}, {u'\u314A', 'c'},
+    {u'\u314B', 'z'}, {u'\u314C', 'x'},
+    {u'\u314D', 'v'}, {u'\u314E', 'g'},
+    {u'\u3132', 'R'}, {u'\u3138', 'E'},
+    {u'\u3143', 'Q'}, {u'\u3146', 'T'},
+    {u'\u3149', 'W'}, {u'\u314F', 'k'},
+    {u'\u3151', 'i'}, {u'\u3153', 'j'},
+    {u'\u3155', 'u'}, {u'\u3157', 'h'},
+    {u'\u315B', 'y'}, {u'\u315C', 'n'},
+    {u'\u3160', 'b'}, {u'\u3161', 'm'},
+    {u'\u3163', 'l'}, {u'\u3150', 'o'},
+    {u'\u3152', 'O'}, {u'\u3154', 'p'},
+    {u'\u3156', 'P'}, {WCHAR(kBackspace), char(kBackspace)},
 };
 
 int KeyOfJamo(WCHAR ch)
@@ -650,8 +661,7 @@ LRESULT CMainWnd::DoFromMicom(WPARAM wParam, LPARAM lParam)
     const DWORD value = static_cast<DWORD>(lParam);
     switch (static_cast<MicomNotice>(wParam)) {
     case MicomNotice::PowerOff:
-        NKDbgPrintfW(u"SHELL: WPARAM_NECMICOM_POWER_OFF 0x%x 0x%x at %ld \r\n", value, link.m_nAccOn,
-                     GetTickCount());
+        NKDbgPrintfW(u"SHELL: WPARAM_NECMICOM_POWER_OFF 0x%x 0x%x at %ld \r\n", value, link.m_nAccOn, GetTickCount());
         if (frame) {
             link.m_nNecPowerOff = 1;
             link.m_nAccOn = 0;
@@ -692,7 +702,8 @@ LRESULT CMainWnd::DoFromMicom(WPARAM wParam, LPARAM lParam)
         NKDbgPrintfW(u"SHELL: WPARAM_NECMICOM_SPEED %d\r\n", static_cast<int>(value));
         break;
     case MicomNotice::TailStatus:
-        NKDbgPrintfW(value ? u"SHELL: WPARAM_NECMICOM_TAIL_STATUS ON\r\n" : u"SHELL: WPARAM_NECMICOM_TAIL_STATUS OFF\r\n");
+        NKDbgPrintfW(value ? u"SHELL: WPARAM_NECMICOM_TAIL_STATUS ON\r\n"
+                           : u"SHELL: WPARAM_NECMICOM_TAIL_STATUS OFF\r\n");
         Notify(FID_EXT_TAIL, AEV_DEFAULT, value ? 1 : 0);
         break;
     case MicomNotice::BackGearStatus:
@@ -1139,8 +1150,8 @@ LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
     case VOICE_NOTIFY_END:
         link.m_nVoiceActive = 0;
         IxBroadcast(FID_EXT_VC_ACTIVE, AEV_DEFAULT, 0);
-        AudioCall(Code(AudioIoctl::Microphone), 0, u"TAMRO ASP: DeviceIoControl IOCTL_MIC_OFF [Error:%d] \r\n", __LINE__,
-                  &ok);
+        AudioCall(Code(AudioIoctl::Microphone), 0, u"TAMRO ASP: DeviceIoControl IOCTL_MIC_OFF [Error:%d] \r\n",
+                  __LINE__, &ok);
         if (!ok)
             break;
         Sleep(100);
@@ -1159,15 +1170,15 @@ LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
         NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  VOICE_NOTIFY_TEST lParam[%d]  Time[%d]   \n\r", value,
                      static_cast<int>(GetTickCount()));
         break;
-    case VOICE_NOTIFY_GO:
-        Notify(FID_EXT_VOICEGO, AEV_DEFAULT, 0);
+    case VOICE_NOTIFY_20100:
+        Notify(FID_EXT_VOICE20100, AEV_DEFAULT, 0);
         break;
-    case VOICE_NOTIFY_FIRST:
-        Notify(FID_EXT_FIRSTVOICE, AEV_DEFAULT, 0);
+    case VOICE_NOTIFY_20201:
+        Notify(FID_EXT_VOICE20201, AEV_DEFAULT, 0);
         break;
-    case VOICE_CMD_SCREENOFF:
+    case VOICE_CMD_21900:
         Sleep(500);
-        Post(FID_EXT_SCREENOFF, AEV_DEFAULT, 0);
+        Post(FID_EXT_VOICE21900, AEV_DEFAULT, 0);
         break;
     default:
         DoVoiceCommand(code);

@@ -25,24 +25,24 @@ enum : int {
 
 // Commands and notices for the kernel application object.
 enum : int {
-    FID_EXT_DMBAUDIOCHANGE = 90,    // the DMB driver changed the audio (value: its wParam)
-    FID_EXT_SCREENOFF = 400,        // the voice program asks for the screen off
-    FID_KEY_BLOCKED = 431,          // a key came while keys are blocked
-    FID_EXT_VOLUP = 481,            // a volume step up (kind AEV_SHORTPRESS)
-    FID_EXT_VOLDOWN = 483,          // a volume step down (kind AEV_SHORTPRESS)
-    FID_EXT_FIRSTVOICE = 3062,      // the voice program's first notice
-    FID_EXT_VOICEMENU = 3065,       // the voice command "menu"
-    FID_EXT_VOICESEARCH = 3402,     // the voice command "search"
-    FID_EXT_RADIOSEEK = 3831,       // the voice command "seek" of the radio
-    FID_EXT_VOICEGO = 10001,        // the voice program's go notice
-    FID_EXT_VC_RECOG = 10081,       // voice recognition: value 1 start, 0 stop
-    FID_EXT_VC_REQUEST = 10082,     // value: the voice program's request
-    FID_EXT_VC_RESULT = 10083,      // value: the voice program's result
-    FID_EXT_VC_NOCARD = 10085,      // the voice program cannot be started: no card
-    FID_EXT_VC_SHOWVIEW = 10090,    // show a screen (value: the view id) after the voice screen
-    FID_EXT_AVNAVI = 10092,         // the AV/NAVI key, to the kernel application object at once
-    FID_EXT_STEERINGMODE = 10104,   // the steering mode key
-    FID_EXT_LEARN_SEEKUP = 10110,   // steering-key learning results, 10110 ... 10121
+    FID_EXT_DMBAUDIOCHANGE = 90,  // the DMB driver changed the audio (value: its wParam)
+    FID_EXT_VOICE21900 = 400,     // voice code 21900, half a second later
+    FID_KEY_BLOCKED = 431,        // a key came while keys are blocked
+    FID_EXT_VOICE21700 = 481,     // voice code 21700 (kind AEV_SHORTPRESS)
+    FID_EXT_VOICE21800 = 483,     // voice code 21800 (kind AEV_SHORTPRESS)
+    FID_EXT_VOICE20201 = 3062,    // voice notice 20201
+    FID_EXT_VOICELAST = 3065,     // the last command of most voice groups
+    FID_EXT_VOICEREQUEST1 = 3402, // queued before the voice request 1
+    FID_EXT_RADIOVOICE06 = 3831,  // the radio groups' voice command 06
+    FID_EXT_VOICE20100 = 10001,   // voice notice 20100
+    FID_EXT_VC_RECOG = 10081,     // voice recognition: value 1 start, 0 stop
+    FID_EXT_VC_REQUEST = 10082,   // value: the voice program's request
+    FID_EXT_VC_RESULT = 10083,    // value: the voice program's result
+    FID_EXT_VC_NOCARD = 10085,    // the voice program cannot be started: no card
+    FID_EXT_VC_SHOWVIEW = 10090,  // show a screen (value: the view id) after the voice screen
+    FID_EXT_AVNAVI = 10092,       // the AV/NAVI key, to the kernel application object at once
+    FID_EXT_STEERINGMODE = 10104, // the steering mode key
+    FID_EXT_LEARN_SEEKUP = 10110, // steering-key learning results, 10110 ... 10121
     FID_EXT_LEARN_SEEKDOWN = 10111,
     FID_EXT_LEARN_MUTE = 10112,
     FID_EXT_LEARN_MODE = 10113,
@@ -56,8 +56,8 @@ enum : int {
     FID_EXT_LEARN_PHONEON = 10121,
     FID_EXT_REMOTERETURN = 10151, // the remote's RETURN key
     FID_EXT_REMOTEPBC = 10153,    // the remote's PBC key
-    FID_EXT_DMBHOLD = 10164,      // the DMB's hold command (kind AEV_HOLDSTART)
-    FID_EXT_IPODHOLD = 10165,     // the iPod's hold command (kind AEV_HOLDSTART)
+    FID_EXT_DMBVOICE04 = 10164,   // the DMB group's voice command 04 (kind AEV_HOLDSTART)
+    FID_EXT_IPODVOICE06 = 10165,  // the iPod group's voice command 06 (kind AEV_HOLDSTART)
     FID_OCCUR_USER_EVENT = 10256, // user activity (value 1 for a micom key down)
     FID_EXT_REMOTESTOP = 10427,   // the remote's STOP key
     FID_EXT_AUXSIGNAL = 10440,    // value: the AUX signal
@@ -70,23 +70,25 @@ enum : int {
     FID_EXT_VC_NOTREADY = 10464,  // the voice key came before the voice program was ready
     FID_EXT_ACC_CHECK = 10465,    // ACC is off at start (value 1)
     FID_EXT_TAIL = 11500,         // value: the tail lamps on
-    FID_EXT_RADIOPRESETDOWN = 11603,
-    FID_EXT_RADIOPRESETUP = 11604,
-    FID_EXT_BTDIAL = 12102,
-    FID_EXT_BTHANGUP = 12103,
-    FID_EXT_BTREDIAL = 12403,
-    FID_EXT_BTACCEPT = 12404,
-    FID_EXT_BTREJECT = 12405,
-    FID_EXT_DVDROOTMENU = 12619,
-    FID_EXT_IPODSHUFFLE = 12913,
+    // The voice commands of the radio, Bluetooth, DVD and iPod groups, by
+    // group and command number.
+    FID_EXT_RADIOVOICE05 = 11603,
+    FID_EXT_RADIOVOICE04 = 11604,
+    FID_EXT_BTVOICE06 = 12102,
+    FID_EXT_BTVOICE07 = 12103,
+    FID_EXT_BTVOICE09 = 12403,
+    FID_EXT_BTVOICE02 = 12404,
+    FID_EXT_BTVOICE03 = 12405,
+    FID_EXT_DVDVOICE08 = 12619,
+    FID_EXT_IPODVOICE08 = 12913,
     FID_EXT_TILT_MOVEEND = 13160,
     FID_EXT_TILT_REMOVEDISC = 13164,
     FID_EXT_TILT_DVDOPER = 13166,
     FID_EXT_TILT_INSERT = 13168,
     FID_EXT_TILT_EXTINSERT = 13169,
     FID_EXT_TILT_EXTRELOAD = 13171,
-    FID_EXT_KEYPRESS = 13601,  // a key went down (not the volume keys)
-    FID_EXT_REPEATALL = 20409, // the voice command "repeat"
+    FID_EXT_KEYPRESS = 13601,   // a key went down (not the volume keys)
+    FID_EXT_VOICE20409 = 20409, // music and movie command 09, DVD and iPod 07
 };
 
 // Key commands (what a key does) and on-screen buttons (what it shows
@@ -131,11 +133,11 @@ enum : int {
     BTN_PREV = 3740,
     BTN_NEXT = 3741,
     BTN_PLAYPAUSE = 3730,
-    BTN_PLAY = 3731,
+    BTN_PLAYPAUSE2 = 3731, // the voice commands' neighbour of the play/pause button
     BTN_LEFTUP = 3750,
     BTN_89 = 3751,
     BTN_NAVI = 3754,
-    BTN_STOP = 3760,
+    BTN_REMOTE69 = 3760,
     BTN_RANDOM = 3765,
     BTN_JOGLEFT = 10005,
     BTN_JOGRIGHT = 10006,

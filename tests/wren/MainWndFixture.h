@@ -143,7 +143,10 @@ public:
     static inline Recorders* s_recorders = nullptr;
 
 protected:
-    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override { return new RecordingFrame(instance, this, s_recorders); }
+    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override
+    {
+        return new RecordingFrame(instance, this, s_recorders);
+    }
 };
 
 inline constexpr const WCHAR* kClass = u"MainWndTestClass";

@@ -341,7 +341,7 @@ TEST_F(MainWndKeys, EveryVoiceCommandTurnsIntoItsActions)
     }
     // The screen-off command waits half a second first.
     const DWORD before = GetTickCount();
-    Send(kVoiceMessage, VOICE_CMD_SCREENOFF, 0);
+    Send(kVoiceMessage, VOICE_CMD_21900, 0);
     EXPECT_EQ(GetTickCount() - before, 500u);
 }
 

@@ -4,9 +4,9 @@
 // and touches while voice recognition runs.
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Source/models/ModelCenter.h"
+#include "platform/base/Debug.h"
 #include "platform/io/Io.h"
 #include "platform/os/Thread.h"
-#include "platform/base/Debug.h"
 #include "tests/wren/MainWndFixture.h"
 
 #include <cstring>
@@ -210,8 +210,9 @@ TEST_F(MainWndNotices, ForwardedMessagesAndTheBacklight)
     Send(RegisterWindowMessageW(kTdmbResetChannelName), 2, 0);
     Send(RegisterWindowMessageW(kTdmbReconfigName), 2, 0);
     Send(RegisterWindowMessageW(kMainToDualName), 2, 0);
-    EXPECT_EQ(Take(), (Log{"72 args 10059 3 4", "72 args 958 1 2", "72 args 959 1 2", "72 args 960 1 2",
-                           "74 args 0 5 6", "hook 90 4096 2"}));
+    EXPECT_EQ(Take(),
+              (Log{"72 args 10059 3 4", "72 args 958 1 2", "72 args 959 1 2", "72 args 960 1 2", "74 args 0 5 6",
+                   "hook 90 4096 2"}));
     const UINT fromMain = RegisterWindowMessageW(kFromMainName);
     Send(fromMain, 1, 1);
     EXPECT_EQ(micom->Backlight(), 1);
