@@ -1,6 +1,6 @@
 #include "Source/shell/PlayerApp.h"
 
-#include "Lib_cpp/frame/FrameWnd.h"
+#include "Source/shell/MainWnd.h"
 
 #include <new>
 
@@ -10,7 +10,7 @@ CPlayerApp::CPlayerApp(LPCWSTR className, const RECT& mainRect) : IxApp(classNam
 
 HWND CPlayerApp::InitInstance()
 {
-    auto* window = new (std::nothrow) IxFrameWnd;
+    auto* window = new (std::nothrow) CMainWnd;
     if (!window) {
         IxRecordError(IXERR_NOMEMORY);
         return nullptr;

@@ -162,6 +162,13 @@ TEST_F(BoardConsole, DrivesARunningUnitAndReadsBackWhatTheBoardDid)
     kill(m_wren, SIGTERM);
     EXPECT_EQ(0, Wait(m_wren));
     m_wren = -1;
+    // The unit's main window took the micom's notices and the key (which it
+    // holds back until the intro has run).
+    const std::string log = ReadFile(m_folder.Path() + "/wren.txt");
+    for (const char* line : {"SHELL: WPARAM_NECMICOM_ACCOFF_WAITON", "SHELL: WPARAM_NECMICOM_ACCOFF_WAITOFF",
+                             "[CMainWnd] _doKeyFromBSP() Is Not InitComplete", "[BSP] SD0 is attached"}) {
+        EXPECT_NE(std::string::npos, log.find(line)) << line;
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// Runs the Wren program itself: its start-up lines, a clean end, and the one
+// Runs the Wren program itself: its start-up lines (the main window's
+// creation on the board among them), a clean end, and the one
 // instance per unit rule across processes.
 #include "platform/gfx/Screen.h"
 #include "platform/unit/Unit.h"
@@ -114,9 +115,26 @@ TEST_F(WrenProcess, PrintsTheStartLinesAndEndsCleanly)
     pid_t pid = Start({"--exit-after", "300"}, {"WREN_SCREENSHOT=" + shot.string()}, root / "err.txt");
     ASSERT_EQ(Wait(pid), 0);
     std::string out = ReadFile(root / "err.txt");
-    const char* lines[]
-        = {"Pavo : ver ",    "<IOEM_TCC89>", "<IOEM_TCC_MULTIDISPLAY>", "<IOEM_TCC_MULTIAUDIO>", "<ICFG_SERVICE>",
-           "<ICFG_SOFTKEY>", "<ICFG_BUSY>",  "<ICFG_SUDDENDEATH>",      "TIME(DoCreate) = ",     "GTIME(WM_CREATE) = "};
+    // The framework's banner, then the main window's creation on the board:
+    // the status block, the kernel frame, the micom's state, the remote and
+    // the detach waiter.
+    const char* lines[] = {"Pavo : ver ",
+                           "<IOEM_TCC89>",
+                           "<IOEM_TCC_MULTIDISPLAY>",
+                           "<IOEM_TCC_MULTIAUDIO>",
+                           "<ICFG_SERVICE>",
+                           "<ICFG_SOFTKEY>",
+                           "<ICFG_BUSY>",
+                           "<ICFG_SUDDENDEATH>",
+                           " fid : ",
+                           "TIME(DoCreate) = ",
+                           "GTIME(WM_CREATE) = ",
+                           "Micom Version = [0x10203]",
+                           "[BSP] NECMICOM_ACC_STATUS_BIT is on",
+                           "[BSP] SD0 is detached",
+                           "[CST] Park is detached",
+                           "Remote Control Handle reistered successfully",
+                           "[CEventDetach_SD0] : Run()"};
     std::size_t at = 0;
     for (const char* line : lines) {
         std::size_t found = out.find(line, at);
