@@ -70,7 +70,7 @@ LRESULT CVoiceController::OnCommand(ULONG_PTR data, const std::vector<std::uint8
         Report(VoiceNotice::Inactive);
         Report(VoiceNotice::Hide);
         return 1;
-    case VoiceCommand::AudioSwitch:
+    case VoiceCommand::MicMute:
         return bytes.size() >= 4 ? 1 : 0;
     }
     return 0;

@@ -28,7 +28,7 @@
 // The shell's registered messages, registered before the entry in this
 // order (the driver headers name those of the drivers).
 namespace {
-const UINT s_uQmrBroadcast = RegisterWindowMessageW(kQmrBroadcastName);
+const UINT s_uQmrBroadcast = RegisterWindowMessageW(kNaviNoticeMessageName);
 const UINT s_uFromMain = RegisterWindowMessageW(kFromMainName);
 const UINT s_uFromMicom = RegisterWindowMessageW(kMicomMessageName);
 const UINT s_uFromBoard = RegisterWindowMessageW(kBoardMessageName);
@@ -37,7 +37,7 @@ const UINT s_uTdmbResetChannel = RegisterWindowMessageW(kTdmbResetChannelName);
 const UINT s_uTdmbAudioChange = RegisterWindowMessageW(kTdmbAudioChangeName);
 const UINT s_uTdmbReconfig = RegisterWindowMessageW(kTdmbReconfigName);
 [[maybe_unused]] const UINT s_uMainToDual = RegisterWindowMessageW(kMainToDualName); // registered, not handled
-const UINT s_uFromVoice = RegisterWindowMessageW(kVoiceBroadcastName);
+const UINT s_uFromVoice = RegisterWindowMessageW(kVoiceMessageName);
 } // namespace
 
 IX_BEGIN_MESSAGE_MAP(CMainWnd, IxFrameWnd)
@@ -876,7 +876,7 @@ void CMainWnd::DoVoiceKey(BOOL down)
         IxString folder;
         ModelCenterGetDevicePath(DEVNO_SD0, folder);
         std::u16string program(folder.Text());
-        program += kVoiceProgramSuffix;
+        program += kVoiceProgramPath;
         IxLaunchProcess(program.c_str(), nullptr, nullptr, nullptr, nullptr);
     } else {
         Notify(FID_EXT_VC_NOCARD, AEV_DEFAULT, 0);
@@ -1104,25 +1104,17 @@ void CMainWnd::AudioCall(DWORD code, DWORD value, const WCHAR* name, int line, B
         *ok = result;
 }
 
-LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
+bool CMainWnd::DoVoiceNotice(int code, int value)
 {
-    NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  wParam[%d] lParam[%d] [%d]\n\r", static_cast<int>(wParam),
-                 static_cast<int>(lParam), static_cast<int>(GetTickCount()));
-    IxKernelFrame* frame = GetKernelFrame();
-    std::optional<IxBusyScope> busy;
-    if (frame)
-        busy.emplace(frame);
     CUnitLink& link = GetUnitLink();
-    const int code = static_cast<int>(wParam);
-    const int value = static_cast<int>(lParam);
     BOOL ok = TRUE;
-    switch (code) {
-    case VOICE_NOTIFY_SHOW:
+    switch (static_cast<VoiceNotice>(code)) {
+    case VoiceNotice::Show:
         NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  BM_NOTIFY_SHOW \n\r");
         link.m_nVoiceShown = 1;
         Notify(FID_EXT_VC_SHOW, AEV_DEFAULT, 0);
-        break;
-    case VOICE_NOTIFY_HIDE:
+        return true;
+    case VoiceNotice::Hide:
         NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  BM_NOTIFY_HIDE \n\r");
         link.m_nVoiceShown = 0;
         Notify(FID_EXT_VC_HIDE, AEV_DEFAULT, 0);
@@ -1131,45 +1123,62 @@ LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
             m_nPendingVoiceView = 0;
             Notify(FID_EXT_VC_SHOWVIEW, AEV_DEFAULT, view);
         }
-        break;
-    case VOICE_NOTIFY_READY:
+        return true;
+    case VoiceNotice::Ready:
         link.m_nVoiceReady = 1;
         Notify(FID_EXT_VC_READY, AEV_DEFAULT, 0);
-        break;
-    case VOICE_NOTIFY_REQUEST:
+        return true;
+    case VoiceNotice::Request:
         Post(FID_EXT_VC_REQUEST, AEV_DEFAULT, value);
-        break;
-    case VOICE_NOTIFY_START:
+        return true;
+    case VoiceNotice::Active:
         link.m_nVoiceActive = 1;
         AudioCall(Code(AudioIoctl::VoicePath), 1, nullptr, __LINE__, nullptr);
         Sleep(100);
         IxBroadcast(FID_EXT_VC_ACTIVE, AEV_DEFAULT, 1);
         AudioCall(Code(AudioIoctl::Microphone), 1, u"TAMRO ASP: DeviceIoControl IOCTL_MIC_ON [Error:%d] \r\n", __LINE__,
                   nullptr);
-        break;
-    case VOICE_NOTIFY_END:
+        return true;
+    case VoiceNotice::Inactive:
         link.m_nVoiceActive = 0;
         IxBroadcast(FID_EXT_VC_ACTIVE, AEV_DEFAULT, 0);
         AudioCall(Code(AudioIoctl::Microphone), 0, u"TAMRO ASP: DeviceIoControl IOCTL_MIC_OFF [Error:%d] \r\n",
                   __LINE__, &ok);
         if (!ok)
-            break;
+            return true;
         Sleep(100);
         AudioCall(Code(AudioIoctl::VoicePath), 0, nullptr, __LINE__, nullptr);
-        break;
-    case VOICE_NOTIFY_MICMUTE:
+        return true;
+    case VoiceNotice::MicMute:
         AudioCall(Code(AudioIoctl::MicMute), value ? 0 : 1,
                   u"TAMRO ASP: DeviceIoControl IOCTL_MIC_SOUND_CONTROL [Error:%d] \r\n", __LINE__, &ok);
         if (ok)
             IxBroadcast(FID_EXT_VC_MICMUTE, AEV_DEFAULT, value);
-        break;
-    case VOICE_NOTIFY_RESULT:
+        return true;
+    case VoiceNotice::Result:
         Post(FID_EXT_VC_RESULT, AEV_DEFAULT, value);
-        break;
-    case VOICE_NOTIFY_TEST:
+        return true;
+    case VoiceNotice::Test:
         NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  VOICE_NOTIFY_TEST lParam[%d]  Time[%d]   \n\r", value,
                      static_cast<int>(GetTickCount()));
-        break;
+        return true;
+    }
+    return false;
+}
+
+LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
+{
+    NKDbgPrintfW(u"[CMainWnd] DoFromVoice()  wParam[%d] lParam[%d] [%d]\n\r", static_cast<int>(wParam),
+                 static_cast<int>(lParam), static_cast<int>(GetTickCount()));
+    IxKernelFrame* frame = GetKernelFrame();
+    std::optional<IxBusyScope> busy;
+    if (frame)
+        busy.emplace(frame);
+    const int code = static_cast<int>(wParam);
+    const int value = static_cast<int>(lParam);
+    if (DoVoiceNotice(code, value))
+        return 0;
+    switch (code) {
     case VOICE_NOTIFY_20100:
         Notify(FID_EXT_VOICE20100, AEV_DEFAULT, 0);
         break;
@@ -1218,10 +1227,10 @@ LRESULT CMainWnd::DoCopyData(WPARAM, LPARAM lParam)
 {
     NKDbgPrintfW(u"[CMainWnd] DoCopyData() \r\n");
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (!data || data->dwData != COPYDATA_NAVI_REPORT || !data->lpData)
+    if (!data || data->dwData != kNaviPositionReport || !data->lpData)
         return 0;
     if (HWND navi = FindWindowW(nullptr, kNaviWindowTitle)) {
-        COPYDATASTRUCT ack{COPYDATA_NAVI_ACK, 0, nullptr};
+        COPYDATASTRUCT ack{kNaviPositionAck, 0, nullptr};
         SendMessageW(navi, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&ack));
     }
     const NaviReportValues values = ParseNaviReport(static_cast<const BYTE*>(data->lpData), data->cbData);

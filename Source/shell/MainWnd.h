@@ -73,6 +73,8 @@ private:
     void DoReverseGear(DWORD value);
     void DoPark(DWORD value, const WCHAR* prefix);
     void DoDisc(DWORD value);
+    // The voice controller's notices; false for any other code.
+    bool DoVoiceNotice(int code, int value);
     void DoVoiceCommand(int code);
     void AudioCall(DWORD code, DWORD value, const WCHAR* name, int line, BOOL* ok);
 

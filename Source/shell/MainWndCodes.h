@@ -7,15 +7,15 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/io/ProgramLinks.h"
 
-// Registered message names, in the order the main window registers them.
-inline constexpr const WCHAR* kQmrBroadcastName = u"QMR_MSG_BROADCAST";
+// Registered message names, in the order the main window registers them
+// (the two of the external programs are in platform/io/ProgramLinks.h).
 inline constexpr const WCHAR* kFromMainName = u"FROM MAIN";
 inline constexpr const WCHAR* kTdmbResetChannelName = u"TCC_TDMB_RESET_CHANNEL_MSG";
 inline constexpr const WCHAR* kTdmbAudioChangeName = u"TCC_TDMB_AUDIOCHANGE_MSG";
 inline constexpr const WCHAR* kTdmbReconfigName = u"TCC_TDMB_RECONFIG_MSG";
 inline constexpr const WCHAR* kMainToDualName = u"MAIN2DUAL";
-inline constexpr const WCHAR* kVoiceBroadcastName = u"TEMBRA_VOICE_MSG_BROADCAST";
 
 // Fixed message ids forwarded to the kernel as argument events.
 enum : UINT {
@@ -44,17 +44,9 @@ enum : WPARAM {
     FROMMAIN_BACKLIGHT = 1,
 };
 
-// The voice program's notices ("TEMBRA_VOICE_MSG_BROADCAST", wParam).
+// Spoken codes the main window takes beside the voice controller's
+// notices (platform/io/ProgramLinks.h) and the group commands below.
 enum : int {
-    VOICE_NOTIFY_SHOW = 15000, // BM_NOTIFY_SHOW
-    VOICE_NOTIFY_HIDE = 15001, // BM_NOTIFY_HIDE
-    VOICE_NOTIFY_READY = 15005,
-    VOICE_NOTIFY_REQUEST = 15006,
-    VOICE_NOTIFY_START = 15007,
-    VOICE_NOTIFY_END = 15008,
-    VOICE_NOTIFY_MICMUTE = 15010,
-    VOICE_NOTIFY_RESULT = 15011,
-    VOICE_NOTIFY_TEST = 15022,
     VOICE_NOTIFY_20100 = 20100,
     VOICE_NOTIFY_20201 = 20201,
     VOICE_CMD_21700 = 21700,
@@ -78,15 +70,6 @@ enum : int {
     VOICE_CMD_VIEW = 1,
 };
 
-// WM_COPYDATA with the navigation program.
-enum : ULONG_PTR {
-    COPYDATA_NAVI_REPORT = 1181, // its report: comma-separated text
-    COPYDATA_NAVI_ACK = 1094,    // our acknowledgement, without data
-};
-
-inline constexpr const WCHAR* kNaviWindowTitle = u"Lumo";
-inline constexpr const WCHAR* kVoiceWindowTitle = u"VoiceController";
-inline constexpr const WCHAR* kVoiceProgramSuffix = u"\\Quickroute_Lumo\\Bin_Voice\\VoiceControllerU.exe";
 inline constexpr const WCHAR* kParkSignalOffFlag = u"\\NAND\\PARKSIGNAL_OFF.FLG";
 inline constexpr const WCHAR* kShellStartEvent = u"SHELL_START_EVENT";
 inline constexpr const WCHAR* kShellPowerOffEvent = u"SYSTEM_SHELL_POWER_OFF";

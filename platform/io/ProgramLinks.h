@@ -61,7 +61,7 @@ enum class VoiceCommand : DWORD {
     RecognitionStart = 1036, // no data
     RecognitionStop = 1037,  // no data
     ExternalMode = 1054,     // 4 bytes: the mode value of the screen shown
-    AudioSwitch = 1060,      // 4 bytes: 1 or 0, the state the controller last reported
+    MicMute = 1060,          // 4 bytes: 1 or 0, the microphone state the controller last reported
 };
 
 // Notices and spoken commands of the voice controller: the registered
@@ -73,10 +73,10 @@ enum class VoiceNotice : DWORD {
     Show = 15000, // its screen is shown
     Hide = 15001, // its screen is hidden
     Ready = 15005,
-    Post10082 = 15006, // the unit posts action 10082 with the value
-    Active = 15007,    // listening: the microphone goes on
-    Inactive = 15008,  // done listening
-    AudioSwitch = 15010,
-    Post10083 = 15011, // the unit posts action 10083 with the value
+    Request = 15006,  // the unit posts it on with the value
+    Active = 15007,   // listening: the microphone goes on
+    Inactive = 15008, // done listening
+    MicMute = 15010,  // lParam non-zero: the microphone's sound off
+    Result = 15011,   // the unit posts it on with the value
     Test = 15022,
 };

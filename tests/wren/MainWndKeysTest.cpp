@@ -15,7 +15,7 @@ using namespace mainwndtest;
 
 const UINT kMicomMessage = RegisterWindowMessageW(kMicomMessageName);
 const UINT kRemoteMessage = RegisterWindowMessageW(kRemoteMessageName);
-const UINT kVoiceMessage = RegisterWindowMessageW(kVoiceBroadcastName);
+const UINT kVoiceMessage = RegisterWindowMessageW(kVoiceMessageName);
 
 const std::string U0 = "10256 4096 0"; // user activity
 const std::string U1 = "10256 4096 1";
@@ -332,7 +332,7 @@ TEST_F(MainWndKeys, EveryVoiceCommandTurnsIntoItsActions)
         EXPECT_EQ(Take(), c.heard);
         EXPECT_EQ(window->GetPendingVoiceView(), c.view);
         // The voice screen hides: the screen named by the command is shown.
-        Send(kVoiceMessage, VOICE_NOTIFY_HIDE, 0);
+        Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Hide), 0);
         Log hide{"10442 4096 0"};
         if (c.view)
             hide.push_back("10090 4096 " + std::to_string(c.view));

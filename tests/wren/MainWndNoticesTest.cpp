@@ -17,7 +17,7 @@ using namespace mainwndtest;
 
 const UINT kMicomMessage = RegisterWindowMessageW(kMicomMessageName);
 const UINT kBoardMessage = RegisterWindowMessageW(kBoardMessageName);
-const UINT kVoiceMessage = RegisterWindowMessageW(kVoiceBroadcastName);
+const UINT kVoiceMessage = RegisterWindowMessageW(kVoiceMessageName);
 
 class MainWndNotices : public MainWndFixture {
 protected:
@@ -159,27 +159,27 @@ TEST_F(MainWndNotices, VoiceNoticesSwitchTheMicrophoneAndTellTheKernel)
         return out;
     };
     audio->ClearRecord();
-    Send(kVoiceMessage, VOICE_NOTIFY_SHOW, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Show), 0);
     EXPECT_EQ(Take(), Log{"10441 4096 0"});
     EXPECT_EQ(link.m_nVoiceShown, 1);
-    Send(kVoiceMessage, VOICE_NOTIFY_READY, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Ready), 0);
     EXPECT_EQ(Take(), Log{"10446 4096 0"});
     EXPECT_EQ(link.m_nVoiceReady, 1);
-    Send(kVoiceMessage, VOICE_NOTIFY_REQUEST, 7);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Request), 7);
     EXPECT_EQ(Take(), Log{"10082 4096 7"});
-    Send(kVoiceMessage, VOICE_NOTIFY_RESULT, 9);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Result), 9);
     EXPECT_EQ(Take(), Log{"10083 4096 9"});
 
     const DWORD start = GetTickCount();
-    Send(kVoiceMessage, VOICE_NOTIFY_START, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Active), 0);
     EXPECT_EQ(Take(), Log{"10443 4096 1"});
     EXPECT_EQ(audioCalls(), (Log{"C4000094 1", "C4000044 1"}));
     EXPECT_EQ(GetTickCount() - start, 100u);
     EXPECT_EQ(link.m_nVoiceActive, 1);
-    Send(kVoiceMessage, VOICE_NOTIFY_MICMUTE, 1);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::MicMute), 1);
     EXPECT_EQ(Take(), Log{"10444 4096 1"});
     EXPECT_EQ(audioCalls(), Log{"C400009C 0"});
-    Send(kVoiceMessage, VOICE_NOTIFY_END, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Inactive), 0);
     EXPECT_EQ(Take(), Log{"10443 4096 0"});
     EXPECT_EQ(audioCalls(), (Log{"C4000044 0", "C4000094 0"}));
     EXPECT_EQ(link.m_nVoiceActive, 0);
@@ -188,13 +188,13 @@ TEST_F(MainWndNotices, VoiceNoticesSwitchTheMicrophoneAndTellTheKernel)
     // off leaves the voice path as it is.
     audio->FailNext(static_cast<DWORD>(AudioIoctl::Microphone), ERROR_GEN_FAILURE);
     platform::DebugCapture debug;
-    Send(kVoiceMessage, VOICE_NOTIFY_END, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::Inactive), 0);
     EXPECT_EQ(audioCalls(), Log{"C4000044 0"});
     EXPECT_TRUE(debug.Contains("ERROR: .\\Source\\MainWnd line "));
     EXPECT_TRUE(debug.Contains("TAMRO ASP: DeviceIoControl IOCTL_MIC_OFF [Error:31] \r\n"));
     audio->FailNext(static_cast<DWORD>(AudioIoctl::MicMute), ERROR_GEN_FAILURE);
     Take();
-    Send(kVoiceMessage, VOICE_NOTIFY_MICMUTE, 0);
+    Send(kVoiceMessage, static_cast<WPARAM>(VoiceNotice::MicMute), 0);
     EXPECT_EQ(Take(), Log{});
     EXPECT_TRUE(debug.Contains("TAMRO ASP: DeviceIoControl IOCTL_MIC_SOUND_CONTROL [Error:31] \r\n"));
 }
@@ -205,7 +205,7 @@ TEST_F(MainWndNotices, ForwardedMessagesAndTheBacklight)
     Send(0x03BE, 1, 2);
     Send(0x03BF, 1, 2);
     Send(0x03C0, 1, 2);
-    Send(RegisterWindowMessageW(kQmrBroadcastName), 5, 6);
+    Send(RegisterWindowMessageW(kNaviNoticeMessageName), 5, 6);
     Send(RegisterWindowMessageW(kTdmbAudioChangeName), 2, 0);
     Send(RegisterWindowMessageW(kTdmbResetChannelName), 2, 0);
     Send(RegisterWindowMessageW(kTdmbReconfigName), 2, 0);
