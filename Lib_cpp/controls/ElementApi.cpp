@@ -161,9 +161,14 @@ void StartDragImage(IxElement* owner, IxElement* view, POINT point)
     MarkOwner(owner);
 }
 
+IxElement* GetDragImage()
+{
+    return reinterpret_cast<IxElement*>(Service(IXSVC_DRAGVIEW, nullptr, 0));
+}
+
 int GetDragImageRect(IxElement* element, RECT* out)
 {
-    auto* view = reinterpret_cast<IxElement*>(Service(IXSVC_DRAGVIEW, nullptr, 0));
+    IxElement* view = GetDragImage();
     if (out) {
         *out = RECT{0, 0, 0, 0};
         if (view) {

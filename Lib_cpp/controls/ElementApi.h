@@ -52,6 +52,8 @@ IxDragRecord* IxGetDragRecord();
 // pushes it as the drag layer owned by the owner (IXF_OWNSLAYER). Nothing
 // when the view is null.
 void StartDragImage(IxElement* owner, IxElement* view, POINT point);
+// The drag layer's view (the element that follows the pointer), or null.
+IxElement* GetDragImage();
 // The id of the drag layer's view, or -1. With out: its rectangle in the
 // element's coordinates (empty when there is no drag layer).
 int GetDragImageRect(IxElement* element, RECT* out);

@@ -5,6 +5,7 @@
 #include "Lib_cpp/controls/ListView.h"
 #include "Lib_cpp/controls/PressWrapper.h"
 #include "Lib_cpp/controls/StateButton.h"
+#include "Lib_cpp/controls/TextListWrapper.h"
 #include "Lib_cpp/core/Draw.h"
 #include "Lib_cpp/image/Image.h"
 #include "platform/base/Rect.h"
@@ -17,6 +18,29 @@ namespace {
 bool IsClickCode(int code)
 {
     return code == AEV_CLICK || code == AEV_SHORTPRESS || code == AEV_LONGPRESS;
+}
+
+// Where an index lands when the entry at from moves to to.
+int AfterMove(int index, int from, int to)
+{
+    if (index == from)
+        return to;
+    if (from < to && index > from && index <= to)
+        return index - 1;
+    if (from > to && index >= to && index < from)
+        return index + 1;
+    return index;
+}
+
+void SortAscending(IxArray<int>* indices)
+{
+    std::sort(indices->Data(), indices->Data() + indices->Count());
+}
+
+int RepeatPeriod()
+{
+    IxKernel* kernel = IxGetKernel();
+    return kernel ? kernel->GetRepeatPeriod() : 0;
 }
 
 void PaintCompanion(IxElement* element, IxPaintRecord* record)
@@ -106,6 +130,49 @@ BOOL IxItemContainerView::Unselect(int index)
         }
     }
     return FALSE;
+}
+
+void IxItemContainerView::ItemsInserted(int index, int count)
+{
+    for (int i = 0; i < m_selection.Count(); ++i) {
+        if (m_selection[i] >= index)
+            m_selection[i] += count;
+    }
+    if (m_nSelected >= index)
+        m_nSelected += count;
+    if (m_nCurrent >= index)
+        m_nCurrent += count;
+    SetCount(m_nCount + count);
+}
+
+void IxItemContainerView::ItemRemoved(int index)
+{
+    Unselect(index);
+    for (int i = 0; i < m_selection.Count(); ++i) {
+        if (m_selection[i] > index)
+            --m_selection[i];
+    }
+    if (m_nSelected == index)
+        m_nSelected = -1;
+    else if (m_nSelected > index)
+        --m_nSelected;
+    if (m_nCurrent == index)
+        m_nCurrent = -1;
+    else if (m_nCurrent > index)
+        --m_nCurrent;
+    if (m_nTop != kTopUnset && m_nTop > index)
+        --m_nTop;
+    SetCount(m_nCount - 1);
+}
+
+void IxItemContainerView::ItemMoved(int from, int to)
+{
+    for (int i = 0; i < m_selection.Count(); ++i)
+        m_selection[i] = AfterMove(m_selection[i], from, to);
+    if (m_nSelected >= 0)
+        m_nSelected = AfterMove(m_nSelected, from, to);
+    if (m_nCurrent >= 0)
+        m_nCurrent = AfterMove(m_nCurrent, from, to);
 }
 
 int IxItemContainerView::StepFrom(int from, int value) const
@@ -343,8 +410,26 @@ void IxItemContainerView::HandleClick(int index, int code)
 // ---------------------------------------------------------------------------
 // Element operations
 
+LRESULT IxItemContainerView::OnEvent(int code, LPARAM param)
+{
+    if (code == IXEV_DETACHED) {
+        m_autoScroll.Stop(this);
+    } else if (code == IXEV_TIMER && m_autoScroll.IsTimer(param)) {
+        IxElement* hover = m_hover.Get();
+        if (m_autoScroll.Tick(this, RepeatPeriod(), [this](int d) { return AutoScrollStep(d); }) && hover) {
+            // The rows were rebound with their own states: mark the hover again.
+            m_hover.Forget();
+            m_hover.Set(hover);
+        }
+        return 1;
+    }
+    return IxView::OnEvent(code, param);
+}
+
 IxElement* IxItemContainerView::FindTarget(int inputCode, POINT point)
 {
+    if ((inputCode == IXIN_DRAGOVER || inputCode == IXIN_HOVERQUERY) && (m_dwStyle & IXICS_DROPTARGET))
+        return this;
     for (IxElement* companion : {m_pIndicator, m_pDetail, m_pUp, m_pDown}) {
         if (!companion || companion->HasFlag(IXF_DISABLED | IXF_HIDDEN))
             continue;
@@ -362,40 +447,286 @@ IxElement* IxItemContainerView::FindTarget(int inputCode, POINT point)
     return item ? item : (platform::RectContains(RECT{0, 0, Width(), Height()}, point) ? this : nullptr);
 }
 
+IxElement* IxItemContainerView::ItemAt(POINT point) const
+{
+    IxElement* child = ChildAt(point);
+    if (!child || PositionOf(child) < 0 || child->HasFlag(IXF_DISABLED | IXF_HIDDEN))
+        return nullptr;
+    return child;
+}
+
 int IxItemContainerView::OnInput(int code, LPARAM data)
 {
-    if (!(m_dwStyle & IXICS_PRESSITEMS))
-        return IxView::OnInput(code, data);
     const auto* given = reinterpret_cast<const POINT*>(data);
     const POINT point = given ? *given : POINT{0, 0};
-    IxElement* item = nullptr;
-    if (IxElement* child = ChildAt(point);
-        child && PositionOf(child) >= 0 && !child->HasFlag(IXF_DISABLED | IXF_HIDDEN))
-        item = child;
     switch (code) {
     case IXIN_DOWN:
-        if (HasFlag(IXF_DISABLED | IXF_NOINPUT) || !item)
+        if (!(m_dwStyle & IXICS_PRESSITEMS))
+            break;
+        if (HasFlag(IXF_DISABLED | IXF_NOINPUT))
             return 0;
-        if (m_nTop + PositionOf(item) >= m_nCount)
-            return 0;
-        m_pPressed = item;
-        item->SetPressed(TRUE, TRUE);
-        return IXGM_TRACK;
+        return PressItem(ItemAt(point));
     case IXIN_UP:
     case IXIN_TAP: {
+        if (!(m_dwStyle & IXICS_PRESSITEMS))
+            break;
         IxElement* pressed = m_pPressed;
         m_pPressed = nullptr;
         if (!pressed)
             return 7;
+        IxElementWatch self(this);
         pressed->SetPressed(FALSE, TRUE);
+        // A press that moved away (a drag that did not start) clicks nothing.
+        if (!self.Alive() || (code == IXIN_UP && PointerHasMoved()))
+            return 0;
         const int index = m_nTop + PositionOf(pressed);
-        if (item != pressed || index >= m_nCount)
+        if (ItemAt(point) != pressed || index >= m_nCount)
             return 7;
         HandleClick(index, AEV_CLICK);
         return 0;
     }
+    case IXIN_DRAGSTART:
+        return BeginItemDrag(point);
+    case IXIN_DRAGOVER:
+        DragOver(point);
+        return 1;
+    case IXIN_DROPQUERY:
+        return MayDrop(GetDragImageRect(this, nullptr)) ? 1 : 0;
+    case IXIN_DRAGLEAVE:
+        return DragLeave(point);
+    case IXIN_HOVERQUERY:
+        return (m_dwStyle & IXICS_DROPTARGET) && MayDrop(-1) ? 1 : 0;
+    case IXIN_DROP:
+        return Drop(point);
+    case IXIN_DROPACCEPTED:
+    case IXIN_DROPREFUSED:
+    case IXIN_DROPCANCELLED:
+        // Refused (26) is the kernel's "ended with a drop": the target took it.
+        DragEnded(code == IXIN_DROPREFUSED);
+        return 0;
     default:
-        return IxView::OnInput(code, data);
+        break;
+    }
+    return IxView::OnInput(code, data);
+}
+
+// ---------------------------------------------------------------------------
+// Item drag and drop
+
+int IxItemContainerView::PressItem(IxElement* item)
+{
+    if (!item)
+        return 0;
+    const int index = m_nTop + PositionOf(item);
+    if (index >= m_nCount)
+        return 0;
+    IxElementWatch self(this);
+    const BOOL draggable = (!Multi() || IsSelected(index)) && MayDrag(index);
+    if (!self.Alive() || item->GetParent() != this)
+        return 0;
+    m_pPressed = item;
+    item->SetPressed(TRUE, TRUE);
+    return draggable ? IXGM_CANDIDATE : IXGM_TRACK;
+}
+
+void IxItemContainerView::DraggedIndices(IxArray<int>* out) const
+{
+    out->RemoveAll();
+    if (Multi()) {
+        for (int i = 0; i < m_selection.Count(); ++i)
+            out->Add(m_selection[i]);
+        SortAscending(out);
+    } else if (m_nDragged >= 0) {
+        out->Add(m_nDragged);
+    }
+}
+
+int IxItemContainerView::BeginItemDrag(POINT point)
+{
+    IxElement* item = m_pPressed;
+    if (!item || m_nTop == kTopUnset)
+        return 0;
+    const int index = m_nTop + PositionOf(item);
+    if (index >= m_nCount)
+        return 0;
+    // With single selection the drag carries the pressed item, whether or
+    // not it is the selected one.
+    m_nDragged = index;
+    IxArray<int> dragged;
+    DraggedIndices(&dragged);
+    IxElement* image = dragged.Count() > 0 ? MakeDragImage(dragged, item) : nullptr;
+    if (!image) {
+        m_nDragged = -1;
+        return 0;
+    }
+    // The pressed row stays pressed until the drag ends.
+    StartDragImage(this, image, point);
+    return IXGM_DRAG;
+}
+
+int IxItemContainerView::EdgeZoneAt(POINT point) const
+{
+    if (m_nTop == kTopUnset || m_nVisible <= 0)
+        return IXLD_NONE;
+    IxElement* item = ItemAt(point);
+    const int position = item ? PositionOf(item) : -1;
+    if (m_nTop > 0 && (position == 0 || (m_nEdgeHeight > 0 && point.y < m_nEdgeHeight)))
+        return IXLD_UP;
+    if (m_nCount - m_nTop - m_nVisible >= 1
+        && (position == m_nVisible - 1 || (m_nEdgeHeight > 0 && point.y >= Height() - m_nEdgeHeight)))
+        return IXLD_DOWN;
+    return IXLD_NONE;
+}
+
+BOOL IxItemContainerView::AutoScrollStep(int direction)
+{
+    if (direction == IXLD_UP)
+        return StepUp();
+    if (direction == IXLD_DOWN)
+        return StepDown();
+    return FALSE;
+}
+
+void IxItemContainerView::DragOver(POINT point)
+{
+    if (m_dwStyle & IXICS_AUTOSCROLL) {
+        const int zone = RepeatPeriod() > 0 ? EdgeZoneAt(point) : IXLD_NONE;
+        if (zone != IXLD_NONE) {
+            IxElement* hover = m_hover.Get();
+            const int before = m_nTop;
+            m_autoScroll.Start(this, zone, RepeatPeriod(), [this](int d) { return AutoScrollStep(d); });
+            if (hover && m_nTop != before) {
+                m_hover.Forget();
+                m_hover.Set(hover);
+            }
+        } else {
+            m_autoScroll.Stop(this);
+        }
+    }
+    // The hover follows the pointer over the items that may take the drop.
+    IxElement* item = ItemAt(point);
+    if (!item || item->HasFlag(IXF_SELECTED | IXF_NOINPUT) || m_nTop + PositionOf(item) >= m_nCount)
+        return;
+    m_hover.Set(item);
+}
+
+int IxItemContainerView::DragLeave(POINT point)
+{
+    if ((m_dwStyle & IXICS_AUTOSCROLL) && IxDragAutoScroll::InInnerArea(this, m_nEdgeWidth, m_nEdgeHeight, point))
+        return 0;
+    m_autoScroll.Stop(this);
+    m_hover.Set(nullptr);
+    return 1;
+}
+
+int IxItemContainerView::Drop(POINT point)
+{
+    m_autoScroll.Stop(this);
+    m_hover.Set(nullptr);
+    if (m_nTop == kTopUnset)
+        return 0;
+    IxElementWatch self(this);
+    if (!MayDrop(GetDragImageRect(this, nullptr)) || !self.Alive())
+        return 0;
+    const BOOL fromHere = IsDragSource(this);
+    IxElement* item = ItemAt(point);
+    int index = item ? m_nTop + PositionOf(item) : -1;
+    if (index >= m_nCount)
+        index = -1;
+    // Items from another list may also land after the last one (on an empty
+    // row, or anywhere on an empty list).
+    if (index < 0 && !fromHere && platform::RectContains(RECT{0, 0, Width(), Height()}, point))
+        index = m_nCount;
+    if (index < 0 || !MayDropAt(index) || !self.Alive())
+        return 0;
+    if (!fromHere) {
+        const int inserted = InsertDropped(index, GetDragImage());
+        if (!self.Alive())
+            return 0;
+        if (inserted <= 0)
+            return 0; // nothing taken: the source keeps its items
+        ItemsInserted(index, inserted);
+        Relayout(TRUE);
+        return IXGM_DRAG;
+    }
+    if (MoveDraggedTo(index) && self.Alive()) {
+        Rebind();
+        if (m_pDetail)
+            BindItem(m_pDetail, m_nSelected);
+        Invalidate(IXINV_REPAINT, nullptr, this);
+        SelectionNotice(IXIC_CAUSE_DROP);
+        if (self.Alive())
+            PostElementNotify(this, m_nId, AEV_CLICK, Multi() ? -1 : m_nSelected);
+    }
+    return self.Alive() ? IXGM_DRAG : 0;
+}
+
+BOOL IxItemContainerView::MoveDraggedTo(int index)
+{
+    if (!Multi()) {
+        const int from = m_nDragged;
+        if (from < 0 || from == index || !MoveData(from, index))
+            return FALSE;
+        ItemMoved(from, index);
+        m_nDragged = index;
+        // The moved item is the selected one, and the cursor follows it as
+        // it follows every selection.
+        m_nSelected = index;
+        m_nCurrent = index;
+        return TRUE;
+    }
+    IxArray<int> moving;
+    DraggedIndices(&moving);
+    BOOL moved = FALSE;
+    auto move = [&](int k, int to) {
+        const int from = moving[k];
+        if (from == to || !MoveData(from, to))
+            return;
+        ItemMoved(from, to);
+        for (int i = k + 1; i < moving.Count(); ++i)
+            moving[i] = AfterMove(moving[i], from, to);
+        moved = TRUE;
+    };
+    // The selected items before the drop index go there in ascending order,
+    // each pushing the ones before it up; the rest follow after it.
+    int next = index + 1;
+    for (int k = 0; k < moving.Count(); ++k) {
+        if (moving[k] <= index)
+            move(k, index);
+        else
+            move(k, next++);
+    }
+    return moved;
+}
+
+void IxItemContainerView::DragEnded(BOOL dropped)
+{
+    m_autoScroll.Stop(this);
+    m_hover.Set(nullptr);
+    IxElementWatch self(this);
+    if (dropped && !IsDropOnSource()) {
+        IxArray<int> leaving;
+        DraggedIndices(&leaving);
+        BOOL removed = FALSE;
+        for (int i = leaving.Count() - 1; i >= 0 && self.Alive(); --i) {
+            if (RemoveData(leaving[i]) && self.Alive()) {
+                ItemRemoved(leaving[i]);
+                removed = TRUE;
+            }
+        }
+        if (!self.Alive())
+            return;
+        if (removed) {
+            Relayout(TRUE);
+            PostElementNotify(this, m_nId, AEV_CLICK, -1);
+            if (!self.Alive())
+                return;
+        }
+    }
+    m_nDragged = -1;
+    if (IxElement* pressed = m_pPressed) {
+        m_pPressed = nullptr;
+        pressed->SetPressed(FALSE, TRUE);
     }
 }
 
@@ -604,10 +935,10 @@ void IxStringListView::RemoveAll()
     Reset();
 }
 
-void IxStringListView::RemoveItem(int index)
+BOOL IxStringListView::RemoveStringAndImage(int index)
 {
     if (index < 0 || index >= m_nCount)
-        return;
+        return FALSE;
     if (index < m_strings.Count())
         m_strings.RemoveAt(index);
     if (index < m_images.Count()) {
@@ -615,23 +946,94 @@ void IxStringListView::RemoveItem(int index)
             m_images[index]->Release();
         m_images.RemoveAt(index);
     }
-    // Indices behind the removed one move up by one.
-    Unselect(index);
-    for (int i = 0; i < m_selection.Count(); ++i) {
-        if (m_selection[i] > index)
-            --m_selection[i];
-    }
-    if (m_nSelected == index)
-        m_nSelected = -1;
-    else if (m_nSelected > index)
-        --m_nSelected;
-    if (m_nCurrent == index)
-        m_nCurrent = -1;
-    else if (m_nCurrent > index)
-        --m_nCurrent;
-    if (m_nTop != kTopUnset && m_nTop > index)
-        --m_nTop;
+    return TRUE;
+}
+
+void IxStringListView::RemoveItem(int index)
+{
+    if (!RemoveStringAndImage(index))
+        return;
+    ItemRemoved(index);
     UpdateCount();
+}
+
+BOOL IxStringListView::InsertString(int index, const IxString& text)
+{
+    if (!m_strings.InsertText(index, text.Text()))
+        return FALSE;
+    if (index < m_images.Count()) {
+        IxImage* none = nullptr;
+        if (!m_images.Insert(index, &none, 1)) {
+            m_strings.RemoveAt(index);
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+IxElement* IxStringListView::MakeDragImage(const IxArray<int>& indices, IxElement* row)
+{
+    if (!row || indices.Count() == 0)
+        return nullptr;
+    IxStringArray strings;
+    for (int i = 0; i < indices.Count(); ++i) {
+        if (!strings.Add(m_strings.At(indices[i])))
+            return nullptr;
+    }
+    auto* face = new (std::nothrow) IxStateButton(0, 0);
+    if (!face)
+        return nullptr;
+    RECT rc;
+    row->GetRect(&rc);
+    face->SetRectNow(rc);
+    // The look of the pressed row's text: its font and text rectangle.
+    auto* wrapper = dynamic_cast<IxElementWrapper*>(row);
+    if (const auto* button = dynamic_cast<const IxStateButton*>(wrapper ? wrapper->GetContent() : row)) {
+        const RECT& text = button->GetTextRect();
+        RECT given{text.left, text.top, text.right - text.left, text.bottom - text.top};
+        face->SetProperty(IXP_TEXTRECT, reinterpret_cast<LPARAM>(&given));
+        face->SetProperty(IXP_FONT, button->GetFont());
+    }
+    IxString first = strings.At(0);
+    face->SetProperty(IXP_TEXTLATER, reinterpret_cast<LPARAM>(&first));
+    auto* image = new (std::nothrow) IxTextListWrapper(face, &strings);
+    if (!image)
+        delete face;
+    return image;
+}
+
+BOOL IxStringListView::MoveData(int from, int to)
+{
+    if (from < 0 || from >= m_nCount || to < 0 || to >= m_nCount)
+        return FALSE;
+    // Items without an image of their own get none, so that the images
+    // move with their strings.
+    if (m_images.Count() > 0 && m_images.Count() < m_nCount) {
+        if (!m_images.InsertGap(m_images.Count(), m_nCount - m_images.Count()))
+            return FALSE;
+    }
+    if (m_strings.Count() < m_nCount && !m_strings.SetAt(m_nCount - 1, IxString()))
+        return FALSE;
+    m_strings.MoveEntry(from, to);
+    m_images.MoveEntry(from, to);
+    return TRUE;
+}
+
+int IxStringListView::InsertDropped(int index, IxElement* dragged)
+{
+    if (!dragged || m_nCount != m_strings.Count() || index < 0 || index > m_nCount)
+        return 0;
+    IxStringArray strings;
+    dragged->Query(IXQ_STRINGS, reinterpret_cast<LPARAM*>(&strings));
+    int inserted = 0;
+    while (inserted < strings.Count() && InsertString(index + inserted, strings.At(inserted)))
+        ++inserted;
+    return inserted;
+}
+
+BOOL IxStringListView::RemoveData(int index)
+{
+    return m_nCount == m_strings.Count() && RemoveStringAndImage(index);
 }
 
 void IxStringListView::BindItem(IxElement* element, int index)
@@ -712,20 +1114,9 @@ int IxStringListView::SetProperty(int id, LPARAM value)
         if (!entry)
             return 0;
         const int at = entry->nIndex < 0 || entry->nIndex > m_strings.Count() ? m_strings.Count() : entry->nIndex;
-        if (!m_strings.InsertText(at, entry->text.Text()))
+        if (!InsertString(at, entry->text))
             return 0;
-        if (at < m_images.Count()) {
-            IxImage* none = nullptr;
-            m_images.Insert(at, &none, 1);
-        }
-        for (int i = 0; i < m_selection.Count(); ++i) {
-            if (m_selection[i] >= at)
-                ++m_selection[i];
-        }
-        if (m_nSelected >= at)
-            ++m_nSelected;
-        if (m_nCurrent >= at)
-            ++m_nCurrent;
+        ItemsInserted(at, 1);
         UpdateCount();
         Relayout(TRUE);
         return 1;

@@ -13,8 +13,21 @@
 // AEV_SHORTPRESS, AEV_LONGPRESS) when the click rules report it,
 // AEV_SELECTIONCHANGED (the cause) and AEV_CURRENTCHANGED (the cause) unless
 // the list's own IXEV_SELECTIONCHANGED / IXEV_CURRENTCHANGED takes them.
+//
+// Item drag and drop (IXICS_PRESSITEMS): a press on an item that may be
+// dragged (any item with single selection, a selected one with multiple
+// selection, and MayDrag agreeing) arms a drag; the drag carries that item,
+// or the whole selection. Dropped within the list (IXICS_DROPTARGET) the
+// items move to the drop index (MoveData), the selection goes with them and
+// the owner hears AEV_SELECTIONCHANGED (IXIC_CAUSE_DROP) and AEV_CLICK (the
+// selected index, -1 with multiple selection). Dropped on another list, that
+// list inserts what the drag image carries (InsertDropped) and this one
+// removes the items (RemoveData, last to first) and posts AEV_CLICK with -1.
+// With IXICS_AUTOSCROLL a dragged item held over the first or last row (or
+// in the edge zones) steps the list every repeat period of the kernel.
 #pragma once
 
+#include "Lib_cpp/controls/ItemDrag.h"
 #include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/core/String.h"
@@ -31,6 +44,8 @@ enum : DWORD {
     IXICS_NOSELECT = 0x2000,      // a click does not change the selection
     IXICS_CLICKSELECTED = 0x4000, // a click is reported only on the item already selected
     IXICS_PRESSITEMS = 0x20000,   // the list follows presses on its items itself
+    IXICS_DROPTARGET = 0x400000,  // the whole view takes dragged items
+    IXICS_AUTOSCROLL = 0x1000000, // steps while a dragged item is held over the first or last row
     IXICS_ITEMFLAGS = 0x21f000,   // what the string list passes on to its items
 };
 
@@ -79,6 +94,8 @@ public:
     // Deletes the companions.
     ~IxItemContainerView() override;
 
+    // Detach stops the auto-scroll; its timer steps the list.
+    LRESULT OnEvent(int code, LPARAM param) override;
     IxElement* FindTarget(int inputCode, POINT point) override;
     int OnInput(int code, LPARAM data) override;
     int Layout(LPARAM arg) override;
@@ -95,6 +112,26 @@ public:
 
     // Binds an item element to a data index (-1: empty).
     virtual void BindItem(IxElement*, int) {}
+
+    // Item drag and drop, supplied by the list that holds the data. Whether
+    // the item at a data index may be dragged; whether a dragged element (its
+    // id, -1: any) may be dropped here; whether it may land at a data index.
+    virtual BOOL MayDrag(int) { return TRUE; }
+    virtual BOOL MayDrop(int) { return TRUE; }
+    virtual BOOL MayDropAt(int) { return TRUE; }
+    // The element that follows the pointer while the items at the data
+    // indices (ascending) are dragged; row is the pressed item element. The
+    // default makes none, so nothing is dragged.
+    virtual IxElement* MakeDragImage(const IxArray<int>&, IxElement*) { return nullptr; }
+    // Moves the data of the item at from to index to (the items between move
+    // by one); TRUE when it moved.
+    virtual BOOL MoveData(int, int) { return FALSE; }
+    // Inserts at a data index what an element dragged from another list
+    // carries; the number of items inserted.
+    virtual int InsertDropped(int, IxElement*) { return 0; }
+    // Removes the data of the item at the index (it was dropped on another
+    // list); TRUE when it was removed.
+    virtual BOOL RemoveData(int) { return FALSE; }
 
     // Scrolls so that index is the top (paged: its page); 1 when it moved.
     BOOL ScrollToTop(int index, BOOL repaint);
@@ -139,6 +176,30 @@ protected:
     int StepFrom(int from, int value) const;
     // Removes index from the selection; 1 when it was there.
     BOOL Unselect(int index);
+    // Index bookkeeping after the data changed: the selection, the selected
+    // and current indices (and, on removal, the top) follow their items, and
+    // the count changes with the data.
+    void ItemsInserted(int index, int count);
+    void ItemRemoved(int index);
+    void ItemMoved(int from, int to);
+
+    // Item drag and drop.
+    int PressItem(IxElement* item);
+    // The data indices a drag carries, ascending.
+    void DraggedIndices(IxArray<int>* out) const;
+    int BeginItemDrag(POINT point);
+    void DragOver(POINT point);
+    int DragLeave(POINT point);
+    int Drop(POINT point);
+    // A drop within the list: the dragged items move to the index.
+    BOOL MoveDraggedTo(int index);
+    void DragEnded(BOOL dropped);
+    // IXLD_UP over the first row or in the top zone when the list can move
+    // up, IXLD_DOWN likewise at the bottom, else IXLD_NONE.
+    int EdgeZoneAt(POINT point) const;
+    BOOL AutoScrollStep(int direction);
+    // The enabled item element under a point, or null.
+    IxElement* ItemAt(POINT point) const;
 
     IxElement* m_pIndicator = nullptr;
     IxElement* m_pDetail = nullptr;
@@ -153,6 +214,13 @@ protected:
     IxArray<int> m_selection{8};
     int m_nCurrent = -1;
     IxElement* m_pPressed = nullptr;
+    int m_nDragged = -1; // the data index the drag began on
+    IxDropHover m_hover;
+    // Sizes of the auto-scroll zones at the edges (0: none; the first and
+    // last rows always count).
+    int m_nEdgeHeight = 0;
+    int m_nEdgeWidth = 0;
+    IxDragAutoScroll m_autoScroll;
 };
 
 class IxStringListView : public IxItemContainerView {
@@ -164,6 +232,17 @@ public:
 
     int SetProperty(int id, LPARAM value) override;
     void BindItem(IxElement* element, int index) override;
+    // The drag image: a button with the first dragged string in the pressed
+    // row's font, wrapped in an IxTextListWrapper that carries every dragged
+    // string (query IXQ_STRINGS).
+    IxElement* MakeDragImage(const IxArray<int>& indices, IxElement* row) override;
+    // A string and its image.
+    BOOL MoveData(int from, int to) override;
+    // The strings of the dragged element (query IXQ_STRINGS); only while
+    // every item has its string.
+    int InsertDropped(int index, IxElement* dragged) override;
+    // Only while every item has its string.
+    BOOL RemoveData(int index) override;
 
     // Shares the strings and builds the item elements from the view's size.
     BOOL CreateItems(const IxStringArray* strings);
@@ -173,6 +252,8 @@ public:
 private:
     void Reset();
     void RemoveItem(int index);
+    BOOL RemoveStringAndImage(int index);
+    BOOL InsertString(int index, const IxString& text);
     void RemoveAll();
     void ReleaseImages();
     int UpdateCount();

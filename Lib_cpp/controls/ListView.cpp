@@ -792,7 +792,7 @@ LRESULT IxListView::OnEvent(int code, LPARAM param)
         KillElementTimer(this, PollTimer());
         break;
     case IXEV_TIMER:
-        if (static_cast<UINT_PTR>(param) == AutoScrollTimer()) {
+        if (m_autoScroll.IsTimer(param)) {
             AutoScrollTick();
             return 1;
         }
@@ -1069,18 +1069,6 @@ int IxListView::BeginItemDrag(POINT point)
     return IXGM_DRAG;
 }
 
-void IxListView::SetHover(IxElement* item)
-{
-    if (item == m_pHover)
-        return;
-    if (m_pHover && !m_bHoverWasCurrent)
-        m_pHover->SetCurrent(FALSE, TRUE);
-    m_pHover = item;
-    m_bHoverWasCurrent = item && item->HasFlag(IXF_CURRENT);
-    if (item && !m_bHoverWasCurrent)
-        item->SetCurrent(TRUE, TRUE);
-}
-
 void IxListView::DragOver(POINT local)
 {
     if (m_dwStyle & IXLS_AUTOSCROLL) {
@@ -1092,9 +1080,9 @@ void IxListView::DragOver(POINT local)
     }
     const POINT point{local.x + m_nScrollX, local.y + m_nScrollY};
     IxElement* item = DropItemAt(point);
-    if (!item || item == m_pHover)
+    if (!item || item == m_hover.Get())
         return;
-    SetHover(item);
+    m_hover.Set(item);
     // Reordering moves the (hidden) dragged element to the target's place,
     // opening a gap where it will land.
     if ((m_dwStyle & IXLS_REORDER) && m_pDragged && m_pDragged->GetParent() == this) {
@@ -1133,18 +1121,15 @@ int IxListView::DragEnter(POINT point)
 
 int IxListView::DragLeave(POINT local)
 {
-    if (m_dwStyle & IXLS_AUTOSCROLL) {
-        const RECT inner{m_nEdgeWidth, m_nEdgeHeight, Width() - m_nEdgeWidth, Height() - m_nEdgeHeight};
-        if (platform::RectContains(inner, local))
-            return 0;
-    }
+    if ((m_dwStyle & IXLS_AUTOSCROLL) && IxDragAutoScroll::InInnerArea(this, m_nEdgeWidth, m_nEdgeHeight, local))
+        return 0;
     StopAutoScroll();
     if (!IsDragSource(this) && m_pDragged) {
         IxElement* placeholder = m_pDragged;
         m_pDragged = nullptr;
         RemoveItemElements(&placeholder, 1);
     }
-    SetHover(nullptr);
+    m_hover.Set(nullptr);
     return 1;
 }
 
@@ -1155,7 +1140,7 @@ int IxListView::Drop(POINT point)
     const int draggedId = GetDragImageRect(this, &image);
     if (!MayDrop(draggedId))
         return 0;
-    SetHover(nullptr);
+    m_hover.Set(nullptr);
     IxElement* target = ItemAt(point);
     IxElementWatch self(this);
     if (IsDragSource(this)) {
@@ -1216,7 +1201,7 @@ int IxListView::Drop(POINT point)
 
 void IxListView::ClearDrag()
 {
-    SetHover(nullptr);
+    m_hover.Set(nullptr);
     m_pAnchor = nullptr;
     m_pDragged = nullptr;
     if (m_dwStyle & IXLS_DRAGOWNER)
@@ -1230,7 +1215,7 @@ void IxListView::DragEnded(BOOL dropped)
         IxArray<IxElement*> leaving;
         DraggedElements(&leaving);
         m_pDragged = nullptr;
-        m_pHover = nullptr;
+        m_hover.Forget();
         if (leaving.Count() > 0)
             RemoveItemElements(&leaving[0], leaving.Count());
     }
@@ -1260,7 +1245,9 @@ void IxListView::RemoveItemElements(IxElement* const* elements, int count)
         IxElement* element = elements[i];
         if (!element || element->GetParent() != this || !MayRemoveItem(element))
             continue;
-        for (IxElement** state : {&m_pPressed, &m_pDragged, &m_pHover, &m_pAnchor})
+        if (m_hover.Get() == element)
+            m_hover.Forget();
+        for (IxElement** state : {&m_pPressed, &m_pDragged, &m_pAnchor})
             if (*state == element)
                 *state = state == &m_pAnchor && element->m_pPrev ? FromNode(element->m_pPrev) : nullptr;
         RemoveChild(element, FALSE);
@@ -1298,38 +1285,23 @@ int IxListView::EdgeZoneAt(POINT point)
 
 void IxListView::StartAutoScroll(int direction)
 {
-    if (m_bAutoScrolling && direction == m_nAutoDir)
-        return;
-    m_nAutoDir = direction;
-    m_bAutoScrolling = Step(direction) && SetElementTimer(this, AutoScrollTimer(), m_nAutoScrollMs);
-    if (!m_bAutoScrolling)
-        StopAutoScroll();
+    m_autoScroll.Start(this, direction, m_nAutoScrollMs, [this](int d) { return Step(d); });
 }
 
 void IxListView::StopAutoScroll()
 {
-    if (m_bAutoScrolling)
-        KillElementTimer(this, AutoScrollTimer());
-    m_bAutoScrolling = FALSE;
-    m_nAutoDir = IXLD_NONE;
+    m_autoScroll.Stop(this);
 }
 
 void IxListView::AutoScrollTick()
 {
-    IxElementWatch self(this);
-    if (!Step(m_nAutoDir)) {
-        if (self.Alive())
-            StopAutoScroll();
+    if (!m_autoScroll.Tick(this, m_nAutoScrollMs, [this](int d) { return Step(d); }))
         return;
-    }
-    if (!self.Alive())
-        return;
-    SetElementTimer(this, AutoScrollTimer(), m_nAutoScrollMs);
     // The drop target follows the content moving under the pointer.
     POINT local;
     if (GetCursorPos(&local))
         if (IxElement* item = DropItemAt(POINT{local.x + m_nScrollX, local.y + m_nScrollY}))
-            SetHover(item);
+            m_hover.Set(item);
 }
 
 void IxListView::Invalidate(int mode, RECT* rect, IxElement* origin)

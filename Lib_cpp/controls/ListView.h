@@ -9,6 +9,7 @@
 // clicked item, 4106 with the scroll position after every change.
 #pragma once
 
+#include "Lib_cpp/controls/ItemDrag.h"
 #include "Lib_cpp/controls/ListImageTable.h"
 #include "Lib_cpp/controls/View.h"
 #include "Lib_cpp/core/Containers.h"
@@ -178,7 +179,7 @@ public:
     // visible line) and its largest value (line count). The notice packs
     // them in 16 bits each; see SendScrollNotice.
     void GetScrollRange(int* position, int* range) const;
-    int GetAutoScrollDirection() const { return m_nAutoDir; }
+    int GetAutoScrollDirection() const { return m_autoScroll.Direction(); }
     IxElement* GetDraggedElement() const { return m_pDragged; }
 
     static constexpr int kIxListReset = 0x7fffffff;
@@ -246,7 +247,6 @@ protected:
     void DragEnded(BOOL dropped);
     void DragCancelled();
     void ClearDrag();
-    void SetHover(IxElement* item);
     // The enabled item under the point that takes a drop highlight.
     IxElement* DropItemAt(POINT point) const;
     // The elements a drag carries: the selection with multiple selection,
@@ -256,7 +256,6 @@ protected:
     void StopAutoScroll();
     void AutoScrollTick();
     void PollTick();
-    UINT_PTR AutoScrollTimer() const { return reinterpret_cast<UINT_PTR>(&m_nAutoScrollMs); }
     static UINT_PTR PollTimer();
     static int& PollInterval();
 
@@ -277,14 +276,12 @@ protected:
     int m_nCurrent = -1;
     IxElement* m_pAnchor = nullptr;  // the element before the dragged one when the drag began
     IxElement* m_pDragged = nullptr; // the dragged element, or the placeholder of a foreign one
-    IxElement* m_pHover = nullptr;   // the drop target item shown as current
-    BOOL m_bHoverWasCurrent = FALSE;
+    IxDropHover m_hover;             // the drop target item shown as current
     IxElement* m_pPressed = nullptr;
     int m_nAutoScrollMs;
     int m_nEdgeWidth;
     int m_nEdgeHeight;
-    int m_nAutoDir = IXLD_NONE;
-    BOOL m_bAutoScrolling = FALSE;
+    IxDragAutoScroll m_autoScroll;
     BOOL m_bSettling = FALSE;
     BOOL m_bQuietRebind = FALSE;
     IxImage* m_pOverscroll = nullptr;

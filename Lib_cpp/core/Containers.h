@@ -186,6 +186,27 @@ public:
         --m_nCount;
         return TRUE;
     }
+    // Moves element from to position to, shifting the elements between the
+    // two by one; a target out of range means the last position. FALSE when
+    // from is out of range.
+    BOOL MoveEntry(int from, int to)
+    {
+        if (from < 0 || from >= m_nCount)
+            return FALSE;
+        if (to < 0 || to >= m_nCount)
+            to = m_nCount - 1;
+        if (to == from)
+            return TRUE;
+        T moving = m_pData[from];
+        if (to > from)
+            std::memmove(static_cast<void*>(m_pData + from), m_pData + from + 1,
+                         sizeof(T) * static_cast<std::size_t>(to - from));
+        else
+            std::memmove(static_cast<void*>(m_pData + to + 1), m_pData + to,
+                         sizeof(T) * static_cast<std::size_t>(from - to));
+        m_pData[to] = moving;
+        return TRUE;
+    }
     // Removes n elements from i on (the range is clamped to the array).
     void RemoveRange(int i, int n)
     {
@@ -256,6 +277,8 @@ public:
     // shares the string into slot i.
     BOOL SetAt(int i, const IxString& string);
     BOOL RemoveAt(int i);
+    // Moves the string at from to position to (IxArray::MoveEntry).
+    BOOL MoveEntry(int from, int to) { return m_items.MoveEntry(from, to); }
     // Releases every string; count 0, buffer kept.
     void RemoveAll();
     // Releases every string and frees the buffer.

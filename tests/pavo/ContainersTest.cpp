@@ -177,6 +177,27 @@ TEST(IxArray, InsertGapMovesUpAndZeroes)
     EXPECT_EQ(Values(a), (std::vector<int>{8, 9, 7, 0, 2, 3, 8, 9}));
 }
 
+TEST(IxArray, MoveEntryShiftsTheEntriesBetween)
+{
+    const struct {
+        int from, to;
+        std::vector<int> after;
+    } cases[] = {
+        {1, 3, {0, 2, 3, 1, 4}},
+        {3, 0, {3, 0, 1, 2, 4}},
+        {1, 9, {0, 2, 3, 4, 1}}, // out of range: the last position
+        {2, 2, {0, 1, 2, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        IxArray<int> a;
+        for (int i = 0; i < 5; ++i)
+            a.Add(i);
+        EXPECT_TRUE(a.MoveEntry(c.from, c.to));
+        EXPECT_EQ(Values(a), c.after) << c.from << " -> " << c.to;
+        EXPECT_FALSE(a.MoveEntry(5, 0));
+    }
+}
+
 TEST(IxArray, FirstIndexOfValueAtAndFree)
 {
     IxArray<int> a;
