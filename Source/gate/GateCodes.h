@@ -45,15 +45,15 @@ enum class GateViewId : int {
 // Actions the menu queues or hears (besides the framework's back command
 // IXA_BACK and device events IXA_DEVICEEVENT).
 enum class GateAction : int {
-    DisplayOff = 430,          // the display switched off
-    VolumeUpKey = 481,         // a volume key (the key's press kind)
-    VolumeDownKey = 483,       //
-    AvOnOff = 3053,            // AV switched on or off
-    Navigation = 3062,         // the navigation program is asked for
+    DisplayOff = 430,           // the display switched off
+    VolumeUpKey = 481,          // a volume key (the key's press kind)
+    VolumeDownKey = 483,        //
+    AvOnOff = 3053,             // AV switched on or off
+    Navigation = 3062,          // the navigation program is asked for
     BluetoothCallPopup = 10012, // a call came in: the menu goes back
-    TiltWithDisc = 10069,      // the screen cannot tilt with a disc in: Popup02
-    VolumePopupClose = 10070,  // the volume popup's time is up
-    NaviWarningClosed = 10091, // the navigation program's warning was closed
+    TiltWithDisc = 10069,       // the screen cannot tilt with a disc in: Popup02
+    VolumePopupClose = 10070,   // the volume popup's time is up
+    NaviWarningClosed = 10091,  // the navigation program's warning was closed
 };
 
 // What a device event with this value means to the menu: the unit leaves

@@ -62,10 +62,10 @@ const float kShadowSteps[] = {151, 153, 155, 170};
 
 // The order the sub-buttons are drawn in ("add" is never drawn).
 const GateButtonId kSubButtonDrawOrder[] = {
-    GateButtonId::Fm,          GateButtonId::Am,        GateButtonId::Dmb,           GateButtonId::Dab,
-    GateButtonId::Video,       GateButtonId::Audio,     GateButtonId::Photo,         GateButtonId::Dvd,
-    GateButtonId::Bluetooth,   GateButtonId::Aux,       GateButtonId::Ipod,          GateButtonId::Camera,
-    GateButtonId::DvdSettings, GateButtonId::System,    GateButtonId::AudioSettings, GateButtonId::Display,
+    GateButtonId::Fm,          GateButtonId::Am,     GateButtonId::Dmb,           GateButtonId::Dab,
+    GateButtonId::Video,       GateButtonId::Audio,  GateButtonId::Photo,         GateButtonId::Dvd,
+    GateButtonId::Bluetooth,   GateButtonId::Aux,    GateButtonId::Ipod,          GateButtonId::Camera,
+    GateButtonId::DvdSettings, GateButtonId::System, GateButtonId::AudioSettings, GateButtonId::Display,
     GateButtonId::ButtonLight,
 };
 
@@ -103,8 +103,8 @@ void CGateScene::Press(GateButtonId id, BOOL pressed)
 {
     if (pressed == 1)
         m_nPressed = id;
-    for (GateButton* title : {&m_images.titleAvOn, &m_images.titleAvOff, &m_images.titleDisplayOff,
-                              &m_images.titleDual, &m_images.titleClose})
+    for (GateButton* title : {&m_images.titleAvOn, &m_images.titleAvOff, &m_images.titleDisplayOff, &m_images.titleDual,
+                              &m_images.titleClose})
         title->SetPressed(false);
     const bool on = pressed != 0;
     if (IsMainButton(id)) {

@@ -42,9 +42,8 @@ struct Band {
 };
 constexpr int kMainTop = 281, kMainBottom = 479;
 const Band kMainBands[] = {
-    {36, 159, GateButtonId::Navigation}, {171, 314, GateButtonId::Broadcasting},
-    {326, 459, GateButtonId::Multimedia}, {471, 599, GateButtonId::Devices},
-    {611, 759, GateButtonId::Settings},
+    {36, 159, GateButtonId::Navigation}, {171, 314, GateButtonId::Broadcasting}, {326, 459, GateButtonId::Multimedia},
+    {471, 599, GateButtonId::Devices},   {611, 759, GateButtonId::Settings},
 };
 constexpr int kTitleTop = 1, kTitleBottom = 61;
 const Band kTitleBands[] = {
@@ -171,8 +170,7 @@ CGateSheet::CGateSheet(IxGateShell* shell) : IxIdleFrameView(-kIdleMs, IXA_BACK)
     GateGL::InitState();
     IxGateShell* hooks = m_pShell;
     m_table = std::make_unique<GateImageTable>(
-        m_scene.Images(),
-        [hooks] { return hooks ? hooks->GetGateBackgroundPath() : std::u16string(); },
+        m_scene.Images(), [hooks] { return hooks ? hooks->GetGateBackgroundPath() : std::u16string(); },
         [hooks] {
             if (hooks)
                 hooks->GateImagesLoaded();

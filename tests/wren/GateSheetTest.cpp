@@ -2,9 +2,11 @@
 // scripted touches, the frames it draws (screenshots of the screen with the
 // menu's layer), the actions it queues and the volume it steps.
 #include "Source/gate/GateSheet.h"
+#include "Lib_cpp/frame/KernelFrame.h"
+#include "Source/gate/GateEgl.h"
+#include "Source/gate/GateGL.h"
 #include "Source/gate/GateUiLayer.h"
 #include "Source/models/ModelCenterBase.h"
-#include "Lib_cpp/frame/KernelFrame.h"
 #include "Source/models/ModelCodes.h"
 #include "platform/base/Clock.h"
 #include "platform/gfx/Screen.h"
@@ -76,6 +78,12 @@ protected:
         for (const char* folder : {"3Dgate", "Basic", "Bluetooth"})
             std::filesystem::copy(std::string(WREN_ASSETS_UNIT) + "/NAND/Wren/Images/" + folder, images + folder,
                                   std::filesystem::copy_options::recursive);
+        // Texture pages as a fresh program has them, whatever ran before here.
+        ASSERT_TRUE(GateEgl::Init());
+        {
+            auto lock = GateGL::Lock();
+            GateTexture::ResetAtlases();
+        }
         center = std::make_unique<IxModelCenter>(kVolumeDivisor, kVolumeDivisor, 0, 0);
         recorder = new Recorder({IXA_BACK, 430, 3053, 3062, 5202, 5205, 10410});
     }
@@ -158,14 +166,22 @@ TEST(GateSheetViews, ViewsMapOntoButtonsAndModes)
         GateMode mode;
     };
     const Case cases[] = {
-        {3001, GateButtonId::Navigation, GateMode::Navigation}, {3019, GateButtonId::Navigation, GateMode::Navigation},
-        {5202, GateButtonId::Fm, GateMode::Broadcasting},       {5207, GateButtonId::Am, GateMode::Broadcasting},
-        {5210, GateButtonId::None, GateMode::Broadcasting},     {5218, GateButtonId::Dmb, GateMode::Broadcasting},
-        {5219, GateButtonId::Dab, GateMode::Broadcasting},      {5102, GateButtonId::Video, GateMode::Multimedia},
-        {5104, GateButtonId::Photo, GateMode::Multimedia},      {5350, GateButtonId::Dvd, GateMode::Multimedia},
-        {10060, GateButtonId::Camera, GateMode::Devices},       {5325, GateButtonId::Ipod, GateMode::Devices},
-        {5301, GateButtonId::Aux, GateMode::Devices},           {5370, GateButtonId::Bluetooth, GateMode::Devices},
-        {0, GateButtonId::None, GateMode::Settings},            {10041, GateButtonId::None, GateMode::Settings},
+        {3001, GateButtonId::Navigation, GateMode::Navigation},
+        {3019, GateButtonId::Navigation, GateMode::Navigation},
+        {5202, GateButtonId::Fm, GateMode::Broadcasting},
+        {5207, GateButtonId::Am, GateMode::Broadcasting},
+        {5210, GateButtonId::None, GateMode::Broadcasting},
+        {5218, GateButtonId::Dmb, GateMode::Broadcasting},
+        {5219, GateButtonId::Dab, GateMode::Broadcasting},
+        {5102, GateButtonId::Video, GateMode::Multimedia},
+        {5104, GateButtonId::Photo, GateMode::Multimedia},
+        {5350, GateButtonId::Dvd, GateMode::Multimedia},
+        {10060, GateButtonId::Camera, GateMode::Devices},
+        {5325, GateButtonId::Ipod, GateMode::Devices},
+        {5301, GateButtonId::Aux, GateMode::Devices},
+        {5370, GateButtonId::Bluetooth, GateMode::Devices},
+        {0, GateButtonId::None, GateMode::Settings},
+        {10041, GateButtonId::None, GateMode::Settings},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.button, CGateSheet::ViewToButton(c.view)) << c.view;
