@@ -143,6 +143,12 @@ GateButtonId BandAt(const Band* bands, std::size_t count, int x)
     return GateButtonId::None;
 }
 
+// The colour key as the windows draw it: the screen's gate layer beneath
+// shows where it lies.
+constexpr COLORREF kColorKey = 0xF800F8;
+static_assert(platform::Rgb565(GetRValue(kColorKey), GetGValue(kColorKey), GetBValue(kColorKey))
+              == platform::kColorKey565);
+
 IxModelCenter* Center()
 {
     return IxModelCenter::GetInstance();
@@ -196,7 +202,7 @@ int CGateSheet::OnCreate(const IxElementParams*)
 
 void CGateSheet::Draw(IxPaintRecord* record)
 {
-    if (HBRUSH brush = CreateSolidBrush(RGB(0xF8, 0x00, 0xF8))) {
+    if (HBRUSH brush = CreateSolidBrush(kColorKey)) {
         RECT all{0, 0, Width(), Height()};
         FillRect(record->dc->GetDC(), &all, brush);
         DeleteObject(brush);

@@ -379,3 +379,14 @@ TEST_F(GateSheetTest, DeviceEventsAndCallsLeaveTheMenuAndADiscShowsPopup02)
     EXPECT_FALSE(sheet->Scene().IsPopup2Shown());
     EXPECT_FALSE(sheet->Scene().Images().popupOk.Pressed());
 }
+
+TEST_F(GateSheetTest, ComingUpRemovesTheVolumeOverlayAndFollowsTheAvState)
+{
+    ASSERT_TRUE(frame->PushLayer(new frametest::Sheet(3040, RECT{168, 158, 632, 322}), nullptr, IXLAYER_SCREEN));
+    Pump();
+    shell.avOff = TRUE;
+    Show();
+    EXPECT_FALSE(frame->IsLayerShown(3040));
+    EXPECT_TRUE(frame->IsLayerShown(3101));
+    EXPECT_TRUE(sheet->Scene().GetAvFlag());
+}
