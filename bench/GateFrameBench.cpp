@@ -15,8 +15,8 @@
 #include "platform/gfx/Screen.h"
 #include "platform/unit/Unit.h"
 
-#include <benchmark/benchmark.h>
 #include <GLES/gl.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>

@@ -264,11 +264,12 @@ TEST_F(GateSheetTest, FmReleasedOffTheButtonOpensNothing)
     Tick(1000);
     EXPECT_TRUE(HeardOf(5202).empty());
     EXPECT_TRUE(HeardOf(5205).empty());
-    // A release on AM after a press elsewhere selects nothing either.
+    // A release on FM after a press elsewhere selects nothing either, though
+    // FM was the last sub-button pressed.
     Down(230, 250);
-    Up(340, kSubY);
+    Up(230, kSubY);
     Tick(1000);
-    EXPECT_TRUE(HeardOf(5205).empty());
+    EXPECT_TRUE(HeardOf(5202).empty());
 }
 
 TEST_F(GateSheetTest, TheVolumePopupShowsStep51)
