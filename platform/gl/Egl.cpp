@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 namespace platform {
@@ -123,19 +124,36 @@ EGLBoolean EglSwapBuffers(EGLDisplay display, EGLSurface surface)
         return eglSwapBuffers(display, surface);
     if (eglGetCurrentSurface(EGL_DRAW) != surface || eglGetCurrentDisplay() != display)
         return EGL_FALSE;
-    // The colour buffer is RGB565: each 8-bit channel read back is the
-    // 5- or 6-bit value widened, so narrowing it again is exact.
     const std::size_t count = static_cast<std::size_t>(window.width) * static_cast<std::size_t>(window.height);
-    std::vector<std::uint8_t> rgba(count * 4);
+    // Kept from frame to frame: a frame every 50 ms should not fault in and
+    // clear fresh buffers each time.
+    thread_local std::vector<std::uint8_t> read;
+    thread_local std::vector<std::uint16_t> frame;
+    frame.resize(count);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, window.width, window.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    std::vector<std::uint16_t> frame(count);
-    for (int y = 0; y < window.height; ++y) {
-        // GL's rows run bottom up, the screen's top down.
-        const std::uint8_t* in = rgba.data() + static_cast<std::size_t>(window.height - 1 - y) * window.width * 4;
-        std::uint16_t* out = frame.data() + static_cast<std::size_t>(y) * window.width;
-        for (int x = 0; x < window.width; ++x, in += 4)
-            out[x] = static_cast<std::uint16_t>(((in[0] >> 3) << 11) | ((in[1] >> 2) << 5) | (in[2] >> 3));
+    // GL's rows run bottom up, the screen's top down.
+    GLint format = 0, type = 0;
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_FORMAT_OES, &format);
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_TYPE_OES, &type);
+    if (format == GL_RGB && type == GL_UNSIGNED_SHORT_5_6_5 && window.width % 2 == 0) {
+        // The colour buffer's own format: read as it is.
+        read.resize(count * 2);
+        glReadPixels(0, 0, window.width, window.height, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, read.data());
+        const std::size_t rowBytes = static_cast<std::size_t>(window.width) * 2;
+        for (int y = 0; y < window.height; ++y)
+            std::memcpy(frame.data() + static_cast<std::size_t>(y) * window.width,
+                        read.data() + static_cast<std::size_t>(window.height - 1 - y) * rowBytes, rowBytes);
+    } else {
+        // The colour buffer is RGB565: each 8-bit channel read back is the
+        // 5- or 6-bit value widened, so narrowing it again is exact.
+        read.resize(count * 4);
+        glReadPixels(0, 0, window.width, window.height, GL_RGBA, GL_UNSIGNED_BYTE, read.data());
+        for (int y = 0; y < window.height; ++y) {
+            const std::uint8_t* in = read.data() + static_cast<std::size_t>(window.height - 1 - y) * window.width * 4;
+            std::uint16_t* out = frame.data() + static_cast<std::size_t>(y) * window.width;
+            for (int x = 0; x < window.width; ++x, in += 4)
+                out[x] = static_cast<std::uint16_t>(((in[0] >> 3) << 11) | ((in[1] >> 2) << 5) | (in[2] >> 3));
+        }
     }
     const EGLBoolean swapped = eglSwapBuffers(display, surface);
     Screen& screen = Screen::Get();
