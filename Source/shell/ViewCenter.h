@@ -241,10 +241,10 @@ public:
     virtual void LaunchNaviRetry() = 0;
     virtual void PrepareNaviAtFirst() = 0;
     virtual void FirstWaitIsOver() = 0;
-    void NaviIsClosed();
-    void DaemonIsLaunched();
-    void ShowColorKeyCover();
-    void RemoveColorKeyCover();
+    virtual void NaviIsClosed();
+    virtual void DaemonIsLaunched();
+    virtual void ShowColorKeyCover();
+    virtual void RemoveColorKeyCover();
     // Hides the navigation map: a shown map gives the main window back.
     void HideNavi();
 
@@ -255,10 +255,10 @@ public:
     void LowerSecondGate();
 
     // ---- The main window's placement over the navigation map ----
-    void FitMainWindowToOsd();
-    void HideMainWindow();
-    void RestoreMainWindow();
-    void RaiseMainWindow();
+    virtual void FitMainWindowToOsd();
+    virtual void HideMainWindow();
+    virtual void RestoreMainWindow();
+    virtual void RaiseMainWindow();
 
 protected:
     // The OSD layer's page for the at (recorded when not 0).
