@@ -603,7 +603,7 @@ void ViewCenter::SaveLastStatus(int when)
     BYTE bytes[kHistoryBlockSlots * 4] = {};
     for (int i = 0; i < kept; ++i)
         platform::PutRawWord(bytes + 4 * i, static_cast<DWORD>(GetHistoryEntry(kept - 1 - i)));
-    BYTE* history = block + kHistoryBlockOffset;
+    BYTE* history = block + B0_VIEWHISTORY;
     if (std::equal(bytes, bytes + sizeof(bytes), history))
         return;
     std::copy(bytes, bytes + sizeof(bytes), history);
@@ -621,7 +621,7 @@ void ViewCenter::LoadLastStatus()
     if (!block || GetBlock0CheckValue() <= 0)
         return;
     for (int i = 0; i < kHistoryBlockSlots; ++i) {
-        const DWORD v = platform::GetRawWord(block + kHistoryBlockOffset + 4 * i);
+        const DWORD v = platform::GetRawWord(block + B0_VIEWHISTORY + 4 * i);
         if (v == 0 || v > 0x7FFF)
             break;
         int fid = static_cast<int>(v);
@@ -1569,12 +1569,11 @@ void ViewCenter::ModeCycle()
     if (m_nMode != VCMODE_RUN)
         return;
     const int start = GetHistoryEntry(0);
-    const int startEntry = NextSourceViewOf(start)
-        ? (ViewGroupOf(start) == FID_GROUP_FILES || ViewGroupOf(start) == FID_GROUP_AUX
-                   || ViewGroupOf(start) == FID_GROUP_IPOD
-               ? ViewGroupOf(start)
-               : start)
-        : 0;
+    // The cycle holds the files, AUX and iPod views as their groups.
+    int startEntry = start;
+    const int startGroup = ViewGroupOf(start);
+    if (startGroup == FID_GROUP_FILES || startGroup == FID_GROUP_AUX || startGroup == FID_GROUP_IPOD)
+        startEntry = startGroup;
     const BOOL noMenu = (m_dwOptions & VCOPT_MODESKIPSMENU) != 0;
     int current = start;
     for (int step = 0; step < 32; ++step) {

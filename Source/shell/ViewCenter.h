@@ -77,9 +77,9 @@ enum : int {
     VCOSD_NAVISHOWN = 6,
 };
 
-// Where the history lives in the micom's status block: at most five view
-// ids, 32-bit little-endian, oldest first, ended by 0 when fewer.
-inline constexpr DWORD kHistoryBlockOffset = 44;
+// How many view ids the micom's status block keeps of the history (at
+// B0_VIEWHISTORY: 32-bit little-endian, oldest first, ended by 0 when
+// fewer).
 inline constexpr int kHistoryBlockSlots = 5;
 
 class ViewCenter : public IxKernelAppPlayer {

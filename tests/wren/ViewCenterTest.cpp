@@ -217,6 +217,10 @@ public:
     {
         m_nMode = mode;
     }
+    void SetInitMode(int initMode)
+    {
+        m_nInitMode = initMode;
+    }
     void SetFidNavi(int fid)
     {
         m_fidNavi = fid;
@@ -490,7 +494,7 @@ TEST_F(ViewCenterTest, HistorySurvivesARestartThroughTheMicomsStatusBlock)
     for (int fid : {5205, 5218, 5219, 5218})
         Send(ACMD_EXECVIEW, AEV_DEFAULT, fid);
     const sim::CMicom::Block0 stored = micom->StoredBlock0();
-    EXPECT_EQ(platform::GetRawWord(stored.data() + kHistoryBlockOffset + 16), 5218u);
+    EXPECT_EQ(platform::GetRawWord(stored.data() + B0_VIEWHISTORY + 16), 5218u);
 
     Shutdown();
     Boot();
@@ -519,6 +523,48 @@ TEST_F(ViewCenterTest, RefusedStatusBlockGivesNoHistory)
     sim::CMicom(stateFile).PutBlock0(block);
     Boot();
     EXPECT_EQ(vc->GetHistoryCount(), 0);
+}
+
+TEST_F(ViewCenterTest, StartToRunLandsByTheInitModeAndAViewKeyBeforeRunningWaits)
+{
+    // Powered off when ACC went off: the next start lands in power-off.
+    vc->SetInitMode(0);
+    Run();
+    EXPECT_EQ(vc->GetMode(), VCMODE_POWEROFF);
+    EXPECT_TRUE(IsPoweredOff());
+    EXPECT_EQ(Active(), 0);
+    // Volume and mute codes are ignored there; the hold list is not.
+    Heard();
+    Send(ACMD_STEPVOLUME, AEV_DEFAULT, 1);
+    Send(ACMD_MASTERMUTE);
+    EXPECT_EQ(Heard(), Log{});
+    Send(ACMD_HOLD, AEV_ATTACH, 9);
+    EXPECT_EQ(Heard(), Log{"109 9"});
+
+    // A view key before running is remembered; the start runs it.
+    Send(ACMD_VIEWKEY, AEV_DEFAULT, FID_AM);
+    EXPECT_EQ(vc->GetWaitKey(), FID_AM);
+    EXPECT_EQ(Active(), 0);
+    vc->StartToRun(vc->GetWaitKey());
+    Drain();
+    EXPECT_EQ(vc->GetMode(), VCMODE_RUN);
+    EXPECT_EQ(vc->GetInitMode(), 1);
+    EXPECT_EQ(Active(), FID_AM);
+}
+
+TEST_F(ViewCenterTest, AViewSwitchWritesTheStatusBlockOnce)
+{
+    Run();
+    micom->ClearRecord();
+    Send(ACMD_EXECVIEW, AEV_DEFAULT, FID_AM);
+    const auto calls = micom->Calls();
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const auto& call) { return call.code == static_cast<DWORD>(MicomIoctl::WriteBlock0); }),
+              1);
+    // The same screen again changes nothing and writes nothing.
+    micom->ClearRecord();
+    Send(ACMD_EXECVIEW, AEV_DEFAULT, FID_AM);
+    EXPECT_TRUE(micom->Calls().empty());
 }
 
 // The CKernelObj listener filter of its own (the other filter of the same
