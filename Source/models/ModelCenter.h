@@ -29,6 +29,7 @@ enum : DWORD {
     B0_SECONDVOLUME = 24, // word: second-zone volume level
     B0_GUIDANCE = 28,     // word: navigation guidance level (negative reads as 3)
     B0_SECONDMUTE = 32,   // word: non-zero when the second zone is muted
+    B0_VIEWHISTORY = 40,  // 5 words: the screens' view history, oldest first, 0-ended
     B0_REARVIEW = 64,     // byte: the rear view's guide lines
     B0_NAVIWORD = 65,     // word cleared by the navigation link
     B0_FMPRESET = 77,     // 3 bytes: current preset of each FM band

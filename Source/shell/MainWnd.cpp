@@ -80,7 +80,7 @@ DWORD Code(AudioIoctl code)
 
 enum class KeyCondition : BYTE {
     None,
-    Blocked,  // while keys are blocked: report FID_KEY_BLOCKED instead, and stop
+    Blocked,  // while keys are blocked: only the colour-key cover goes (ACMD_COVERREMOVE), and stop
     NoCamera, // nothing while a camera view is shown
 };
 
@@ -110,7 +110,7 @@ constexpr MicomKeyRow kMicomKeys[] = {
     {MicomKey::Mute, u"NEC_MSG_HK_MUTE", MKA::KeyThenPress, KEY_MUTE, 0, KC::Blocked, KC::None},
     {MicomKey::VolumeDown, u"NEC_MSG_HK_VOL_DOWN", MKA::Key, KEY_VOLDOWN, BTN_VOLDOWN, KC::Blocked, KC::None},
     {MicomKey::VolumeUp, u"NEC_MSG_HK_VOL_UP", MKA::Key, KEY_VOLUP, BTN_VOLUP, KC::Blocked, KC::None},
-    {MicomKey::AvNavi, u"NEC_MSG_HK_AV_NAVI", MKA::AvNavi, KEY_AVNAVI, 0, KC::Blocked, KC::None},
+    {MicomKey::AvNavi, u"NEC_MSG_HK_AV_NAVI", MKA::AvNavi, ACMD_KEY_MODE, 0, KC::Blocked, KC::None},
     {MicomKey::Voice, u"NEC_MSG_HK_VOICE", MKA::Voice, 0, 0, KC::NoCamera, KC::Blocked},
     {MicomKey::Tilt, u"NEC_MSG_HK_TILT", MKA::Key, KEY_TILT, 0, KC::Blocked, KC::NoCamera},
     {MicomKey::RightEncoder, u"NEC_MSG_HK_RIGHT_ENC", MKA::EncoderLogged, 0, 0, KC::None, KC::None},
@@ -167,7 +167,7 @@ constexpr RemoteKeyRow kRemoteKeys[] = {
     {RemoteKey::AbRepeat, u"K26_AB_RPT_AV", RA::Key, KEY_REMOTE_ABREPEAT, BTN_ABREPEAT, 0, false, false},
     {RemoteKey::Key105, nullptr, RA::Key, KEY_REMOTE_105, BTN_PREV, 0, false, false},
     {RemoteKey::JogRight, u"K14_JOG_RIGHT_AV_NAVI", RA::Key, KEY_REMOTE_JOGRIGHT, BTN_JOGRIGHT, 0, false, false},
-    {RemoteKey::Key121, nullptr, RA::NotifyPress, KEY_AVNAVI, 0, 0, false, false},
+    {RemoteKey::Key121, nullptr, RA::NotifyPress, ACMD_KEY_MODE, 0, 0, false, false},
     {RemoteKey::Search, u"K23_SERCH_AV", RA::Key, KEY_REMOTE_SEARCH, BTN_SEARCH, 0, false, false},
     {RemoteKey::VolumeUp, u"K18_VOLUME_UP_AV", RA::Key, KEY_VOLUP, BTN_VOLUP, 1, false, true},
     {RemoteKey::JogLeft, u"K13_JOG_LEFT_AV_NAVI", RA::Key, KEY_REMOTE_JOGLEFT, BTN_JOGLEFT, 0, false, false},
@@ -211,15 +211,15 @@ using VS = VoiceStep;
 constexpr int kPress = AEV_DEFAULT;
 
 constexpr VoiceCommandRow kVoiceCommands[] = {
-    {Cmd(VOICE_GROUP_DMB, 1), VS::View, VIEWID_DMB, kPress},
+    {Cmd(VOICE_GROUP_DMB, 1), VS::View, FID_DMB, kPress},
     {Cmd(VOICE_GROUP_DMB, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_DMB, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_DMB, 4), VS::Post, FID_EXT_DMBVOICE04, AEV_HOLDSTART},
     {Cmd(VOICE_GROUP_DMB, 5), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
-    {Cmd(VOICE_GROUP_DMB, 6), VS::Notify, VIEWID_DMB, kPress},
-    {Cmd(VOICE_GROUP_DMB, 7), VS::Notify, VIEWID_DAB, kPress},
+    {Cmd(VOICE_GROUP_DMB, 6), VS::Notify, FID_DMB, kPress},
+    {Cmd(VOICE_GROUP_DMB, 7), VS::Notify, FID_DAB, kPress},
     {Cmd(VOICE_GROUP_DMB, 8), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_MUSIC, 1), VS::View, VIEWID_MUSIC, kPress},
+    {Cmd(VOICE_GROUP_MUSIC, 1), VS::View, FID_MUSIC, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
@@ -229,7 +229,7 @@ constexpr VoiceCommandRow kVoiceCommands[] = {
     {Cmd(VOICE_GROUP_MUSIC, 10), VS::Post, BTN_NAVI, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
     {Cmd(VOICE_GROUP_MUSIC, 12), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_MOVIE, 1), VS::View, VIEWID_MOVIE, kPress},
+    {Cmd(VOICE_GROUP_MOVIE, 1), VS::View, FID_MOVIE, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
@@ -240,20 +240,20 @@ constexpr VoiceCommandRow kVoiceCommands[] = {
     {Cmd(VOICE_GROUP_MOVIE, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
     {Cmd(VOICE_GROUP_MOVIE, 12), VS::Post, FID_EXT_VOICELAST, kPress},
     {Cmd(VOICE_GROUP_206, 2), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_BLUETOOTH, 1), VS::View, VIEWID_BLUETOOTH, kPress},
+    {Cmd(VOICE_GROUP_BLUETOOTH, 1), VS::View, FID_BLUETOOTH, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 2), VS::Post, FID_EXT_BTVOICE02, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 3), VS::Post, FID_EXT_BTVOICE03, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 6), VS::Post, FID_EXT_BTVOICE06, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 7), VS::Post, FID_EXT_BTVOICE07, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 9), VS::Post, FID_EXT_BTVOICE09, kPress},
     {Cmd(VOICE_GROUP_BLUETOOTH, 10), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_PHOTO, 1), VS::View, VIEWID_PHOTO, kPress},
+    {Cmd(VOICE_GROUP_PHOTO, 1), VS::View, FID_PHOTO, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 6), VS::Post, BTN_PLAYPAUSE2, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 7), VS::Post, BTN_PLAYPAUSE, kPress},
     {Cmd(VOICE_GROUP_PHOTO, 11), VS::Search, FID_EXT_VOICEREQUEST1, kPress},
-    {Cmd(VOICE_GROUP_DVD, 1), VS::View, VIEWID_DVD, kPress},
+    {Cmd(VOICE_GROUP_DVD, 1), VS::View, FID_DVD, kPress},
     {Cmd(VOICE_GROUP_DVD, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_DVD, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_DVD, 4), VS::Post, BTN_PLAYPAUSE2, kPress},
@@ -262,7 +262,7 @@ constexpr VoiceCommandRow kVoiceCommands[] = {
     {Cmd(VOICE_GROUP_DVD, 7), VS::Post, FID_EXT_VOICE20409, kPress},
     {Cmd(VOICE_GROUP_DVD, 8), VS::Post, FID_EXT_DVDVOICE08, kPress},
     {Cmd(VOICE_GROUP_DVD, 9), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_IPOD, 1), VS::View, VIEWID_IPOD, kPress},
+    {Cmd(VOICE_GROUP_IPOD, 1), VS::View, FID_IPOD, kPress},
     {Cmd(VOICE_GROUP_IPOD, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_IPOD, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_IPOD, 4), VS::Post, BTN_PLAYPAUSE2, kPress},
@@ -271,22 +271,22 @@ constexpr VoiceCommandRow kVoiceCommands[] = {
     {Cmd(VOICE_GROUP_IPOD, 7), VS::Post, FID_EXT_VOICE20409, kPress},
     {Cmd(VOICE_GROUP_IPOD, 8), VS::Post, FID_EXT_IPODVOICE08, kPress},
     {Cmd(VOICE_GROUP_IPOD, 9), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_FM, 1), VS::View, VIEWID_FM, kPress},
+    {Cmd(VOICE_GROUP_FM, 1), VS::View, FID_FM, kPress},
     {Cmd(VOICE_GROUP_FM, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_FM, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_FM, 4), VS::Post, FID_EXT_RADIOVOICE04, kPress},
     {Cmd(VOICE_GROUP_FM, 5), VS::Post, FID_EXT_RADIOVOICE05, kPress},
     {Cmd(VOICE_GROUP_FM, 6), VS::Post, FID_EXT_RADIOVOICE06, kPress},
     {Cmd(VOICE_GROUP_FM, 7), VS::Post, FID_EXT_VOICELAST, kPress},
-    {Cmd(VOICE_GROUP_AM, 1), VS::View, VIEWID_AM, kPress},
+    {Cmd(VOICE_GROUP_AM, 1), VS::View, FID_AM, kPress},
     {Cmd(VOICE_GROUP_AM, 2), VS::Post, BTN_PREV, kPress},
     {Cmd(VOICE_GROUP_AM, 3), VS::Post, BTN_NEXT, kPress},
     {Cmd(VOICE_GROUP_AM, 4), VS::Post, FID_EXT_RADIOVOICE04, kPress},
     {Cmd(VOICE_GROUP_AM, 5), VS::Post, FID_EXT_RADIOVOICE05, kPress},
     {Cmd(VOICE_GROUP_AM, 6), VS::Post, FID_EXT_RADIOVOICE06, kPress},
     {Cmd(VOICE_GROUP_AM, 7), VS::Post, FID_EXT_VOICELAST, kPress},
-    {VOICE_CMD_21700, VS::Post, FID_EXT_VOICE21700, AEV_SHORTPRESS},
-    {VOICE_CMD_21800, VS::Post, FID_EXT_VOICE21800, AEV_SHORTPRESS},
+    {VOICE_CMD_21700, VS::Post, ACMD_VOLUMEUP, AEV_SHORTPRESS},
+    {VOICE_CMD_21800, VS::Post, ACMD_VOLUMEDOWN, AEV_SHORTPRESS},
 };
 
 // ---------------------------------------------------------------------------
@@ -436,13 +436,12 @@ void CMainWnd::CheckStatusBlock()
         DefaultBlock0(block);
     }
     int lastView = 0;
-    for (int offset = 56; offset >= 40 && lastView == 0; offset -= 4)
+    for (int offset = B0_VIEWHISTORY + 16; offset >= B0_VIEWHISTORY && lastView == 0; offset -= 4)
         lastView = static_cast<int>(platform::GetRawWord(block + offset));
     const int movieStorage = block[73];
     const int musicStorage = block[74];
     NKDbgPrintfW(u" fid : %d,  Movie Storage: %d, Music Storage: %d \r\n", lastView, movieStorage, musicStorage);
-    if ((lastView == VIEWID_MOVIE && movieStorage == DEVNO_SD1)
-        || (lastView == VIEWID_MUSIC && musicStorage == DEVNO_SD1)) {
+    if ((lastView == FID_MOVIE && movieStorage == DEVNO_SD1) || (lastView == FID_MUSIC && musicStorage == DEVNO_SD1)) {
         if (HANDLE firstSd = CreateEventW(nullptr, FALSE, FALSE, kFirstSdEvent)) {
             SetEvent(firstSd);
             CloseHandle(firstSd);
@@ -588,7 +587,7 @@ void CMainWnd::Key(int command, int button, BOOL press)
 
 LRESULT CMainWnd::OnCameraReport(WPARAM wParam, LPARAM lParam)
 {
-    Args(IXA_TARGETARGS, VIEWID_CAMERAGUIDE, static_cast<LPARAM>(wParam), lParam);
+    Args(IXA_TARGETARGS, FID_CAMERAGUIDE, static_cast<LPARAM>(wParam), lParam);
     return 0;
 }
 
@@ -759,7 +758,7 @@ void CMainWnd::DoReverseGear(DWORD value)
         NKDbgPrintfW(u"[CMainWnd] Invoke  Detach Cam \r\n");
         if (frame)
             frame->NotifyDevice(AEV_DETACH, DEVNO_REARCAMERA);
-        IxElement* cameraView = frame ? frame->IsLayerShown(VIEWID_CAMERAREADY) : nullptr;
+        IxElement* cameraView = frame ? frame->IsLayerShown(FID_CAMERAREADY) : nullptr;
         if (!link.m_nInitComplete && (!cameraView || cameraView->HasFlag(IXF_HIDDEN))) {
             NKDbgPrintfW(u"[CMainWnd] Camera View is not Ready \r\n");
             SetCameraAudioMode(FALSE);
@@ -819,7 +818,7 @@ void CMainWnd::_doKeyFromBSP(DWORD value)
     }
     for (KeyCondition condition : {row->first, row->second}) {
         if (condition == KeyCondition::Blocked && link.m_nKeyBlock) {
-            Post(FID_KEY_BLOCKED, AEV_DEFAULT, 0);
+            Post(ACMD_COVERREMOVE, AEV_DEFAULT, 0);
             return;
         }
         if (condition == KeyCondition::NoCamera && link.m_nCameraView)
@@ -911,7 +910,7 @@ LRESULT CMainWnd::DoFromRemocon(WPARAM wParam, LPARAM lParam)
     if (press && !(row && row->volume))
         Post(FID_EXT_KEYPRESS, AEV_DEFAULT, 0);
     if (link.m_nKeyBlock) {
-        Post(FID_KEY_BLOCKED, AEV_DEFAULT, 0);
+        Post(ACMD_COVERREMOVE, AEV_DEFAULT, 0);
         return 0;
     }
     if (link.m_nVoiceActive && press)
@@ -985,7 +984,7 @@ void CMainWnd::DoDisc(DWORD value)
     case BoardDiscValue::Inserted: {
         NKDbgPrintfW(u"[BSP] Disk is attached\r\n");
         IxKernelFrame* frame = GetKernelFrame();
-        IxElement* view = frame ? frame->IsLayerShown(VIEWID_CAMERAREADY) : nullptr;
+        IxElement* view = frame ? frame->IsLayerShown(FID_CAMERAREADY) : nullptr;
         Post(!view || view->HasFlag(IXF_HIDDEN) ? FID_EXT_TILT_EXTINSERT : FID_EXT_TILT_INSERT, AEV_DEFAULT, 0);
         break;
     }
@@ -1055,22 +1054,21 @@ LRESULT CMainWnd::DoFromBSP(WPARAM wParam, LPARAM lParam)
         DoPark(value, u"BSP");
         break;
     case BoardNotice::AuxSignal:
-        Args(IXA_TARGETARGS, VIEWID_AUX, static_cast<LPARAM>(BoardNotice::AuxSignal), static_cast<LPARAM>(value));
+        Args(IXA_TARGETARGS, FID_AUX, static_cast<LPARAM>(BoardNotice::AuxSignal), static_cast<LPARAM>(value));
         Notify(FID_EXT_AUXSIGNAL, AEV_DEFAULT, static_cast<LPARAM>(value));
         NKDbgPrintfW(on ? u"[BSP] Aux is signal \r\n" : u"[BSP] Aux is no signal \r\n");
         break;
     case BoardNotice::IpodVideoSignal:
-        Args(IXA_TARGETARGS, VIEWID_IPOD, static_cast<LPARAM>(BoardNotice::IpodVideoSignal),
-             static_cast<LPARAM>(value));
+        Args(IXA_TARGETARGS, FID_IPOD, static_cast<LPARAM>(BoardNotice::IpodVideoSignal), static_cast<LPARAM>(value));
         NKDbgPrintfW(on ? u"[BSP] iPod is signal \r\n" : u"[BSP] iPod is no signal \r\n");
         break;
     case BoardNotice::FrontCameraSignal:
-        Args(IXA_TARGETARGS, VIEWID_FRONTCAMERA, static_cast<LPARAM>(BoardNotice::FrontCameraSignal),
+        Args(IXA_TARGETARGS, FID_FRONTCAMERA, static_cast<LPARAM>(BoardNotice::FrontCameraSignal),
              static_cast<LPARAM>(value));
         NKDbgPrintfW(on ? u"[BSP] front camera is signal \r\n" : u"[BSP] front camera is no signal \r\n");
         break;
     case BoardNotice::RearCameraSignal:
-        Args(IXA_TARGETARGS, VIEWID_REARCAMERA, static_cast<LPARAM>(BoardNotice::RearCameraSignal),
+        Args(IXA_TARGETARGS, FID_REARCAMERA, static_cast<LPARAM>(BoardNotice::RearCameraSignal),
              static_cast<LPARAM>(value));
         NKDbgPrintfW(on ? u"[BSP] rear camera is signal \r\n" : u"[BSP] rear camera is no signal \r\n");
         break;
@@ -1183,11 +1181,11 @@ LRESULT CMainWnd::DoFromVoice(WPARAM wParam, LPARAM lParam)
         Notify(FID_EXT_VOICE20100, AEV_DEFAULT, 0);
         break;
     case VOICE_NOTIFY_20201:
-        Notify(FID_EXT_VOICE20201, AEV_DEFAULT, 0);
+        Notify(ACMD_NAVIMAP, AEV_DEFAULT, 0);
         break;
     case VOICE_CMD_21900:
         Sleep(500);
-        Post(FID_EXT_VOICE21900, AEV_DEFAULT, 0);
+        Post(ACMD_MASTERMUTE, AEV_DEFAULT, 0);
         break;
     default:
         DoVoiceCommand(code);
@@ -1234,7 +1232,7 @@ LRESULT CMainWnd::DoCopyData(WPARAM, LPARAM lParam)
         SendMessageW(navi, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&ack));
     }
     const NaviReportValues values = ParseNaviReport(static_cast<const BYTE*>(data->lpData), data->cbData);
-    Args(IXA_TARGETARGS, VIEWID_CAMERAGUIDE, values.seventh, values.eighth);
+    Args(IXA_TARGETARGS, FID_CAMERAGUIDE, values.seventh, values.eighth);
     return 0;
 }
 
