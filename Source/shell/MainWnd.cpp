@@ -436,7 +436,7 @@ void CMainWnd::CheckStatusBlock()
         DefaultBlock0(block);
     }
     int lastView = 0;
-    for (int offset = B0_VIEWHISTORY + 16; offset >= B0_VIEWHISTORY && lastView == 0; offset -= 4)
+    for (int offset = B0_VIEWHISTORY + 16; offset >= static_cast<int>(B0_VIEWHISTORY) && lastView == 0; offset -= 4)
         lastView = static_cast<int>(platform::GetRawWord(block + offset));
     const int movieStorage = block[73];
     const int musicStorage = block[74];
