@@ -72,6 +72,7 @@ enum : int {
     ACMD_OSDSHOW = 329,       // the OSD layer shows (value 1) or hides
     ACMD_OSDSHOWN = 330,      // broadcast by the OSD layer
     ACMD_OSDHIDDEN = 331,
+    ACMD_OVERLAYSHOW = 500,    // shows the overlay layer when it is enabled
     ACMD_NAVICLOSED = 395,     // the navigation program is closing
     ACMD_NAVITERMINATED = 396, // the navigation program has ended
     ACMD_MASTERMUTE = 400,     // kind 4096 toggles, 4128 on, 4129 off

@@ -178,8 +178,8 @@ protected:
     void SetUp() override
     {
         FrameScreenshotTest::SetUp();
-        shown = std::make_unique<frametest::ActionListener>(SHA_OVERLAYSHOWN);
-        hidden = std::make_unique<frametest::ActionListener>(SHA_OVERLAYHIDDEN);
+        shown = std::make_unique<frametest::ActionListener>(ACMD_OSDSHOWN);
+        hidden = std::make_unique<frametest::ActionListener>(ACMD_OSDHIDDEN);
     }
     void TearDown() override
     {
@@ -207,7 +207,7 @@ TEST_F(OverlaySheetTest, ShowsItsPageAndHidesAfterItsTime)
     EXPECT_FALSE(overlay->IsShown());
     EXPECT_EQ(Heard(), "331 ");
     // Shown again by the shell's show action.
-    Queue(SHA_OVERLAYSHOW, 0);
+    Queue(ACMD_OVERLAYSHOW, 0);
     EXPECT_EQ(Heard(), "330 ");
 }
 
@@ -253,7 +253,7 @@ TEST_F(OverlaySheetTest, AHoldShowsAHiddenOverlayAndDisableDropsTheHolds)
     EXPECT_FALSE(overlay->IsShown());
     EXPECT_EQ(overlay->GetHoldCount(), 0);
     EXPECT_EQ(Heard(), "331 ");
-    Queue(SHA_OVERLAYSHOW, 0);
+    Queue(ACMD_OVERLAYSHOW, 0);
     EXPECT_EQ(Heard(), "");
 }
 

@@ -59,7 +59,7 @@ constexpr int kCommands[] = {
     IXPAGE_C_FIRST + 1,
     IXPAGE_C_FIRST + 2,
     IXPAGE_C_LAST,
-    SHA_PARKBRAKE,
+    ACMD_PARKBRAKE,
 };
 
 bool InRange(int v, int low, int high)
@@ -359,7 +359,7 @@ int CModelSheet::OnChildCommand(int id, int kind, LPARAM)
     if (kind != AEV_DEFAULT)
         return 0;
     switch (id) {
-    case SHA_PARKBRAKE:
+    case ACMD_PARKBRAKE:
         if (IsModelReadyOnMainPage())
             SwitchVideoPageGroup();
         ShowParkBrake(IsParkBrakeApplied());

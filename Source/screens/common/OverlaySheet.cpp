@@ -7,7 +7,7 @@
 
 COverlaySheet::COverlaySheet(int autoHide) : m_nAutoHide(autoHide)
 {
-    m_filter[0] = IxActionWord(SHA_OVERLAYSHOW, 0);
+    m_filter[0] = IxActionWord(ACMD_OVERLAYSHOW, 0);
     // A hold (value on or off) comes as the sheets' indicator event.
     m_filter[1] = IxActionWord(IXA_INDICATOREVENT, 0);
     m_filter[2] = 0;
@@ -43,7 +43,7 @@ int COverlaySheet::ActionIsInvoked(int code, int kind, LPARAM param)
 {
     if (kind != AEV_DEFAULT)
         return 0;
-    if (code == SHA_OVERLAYSHOW) {
+    if (code == ACMD_OVERLAYSHOW) {
         if (m_bEnabled)
             ShowLayer(TRUE);
         return 0;
@@ -136,7 +136,7 @@ void COverlaySheet::ShowLayer(BOOL on)
     IxElementWatch self(this);
     Show(on, TRUE);
     if (self.Alive())
-        IxBroadcast(on ? SHA_OVERLAYSHOWN : SHA_OVERLAYHIDDEN, AEV_DEFAULT, m_nId);
+        IxBroadcast(on ? ACMD_OSDSHOWN : ACMD_OSDHIDDEN, AEV_DEFAULT, m_nId);
 }
 
 void COverlaySheet::Disable()

@@ -2,7 +2,7 @@
 // map (the on-screen display, the picture-in-picture screens). It shows
 // itself only while its page has something visible, hides itself after an
 // auto-hide time unless a hold keeps it, and tells the shell when it comes
-// and goes (SHA_OVERLAYSHOWN, SHA_OVERLAYHIDDEN), so that the main window
+// and goes (ACMD_OSDSHOWN, ACMD_OSDHIDDEN), so that the main window
 // can be fitted to it or hidden.
 #pragma once
 

@@ -6,6 +6,8 @@
 // overlay layer's actions.
 #pragma once
 
+#include "Source/shell/ShellIds.h"
+
 // Notifications of a source model (the kind of an action whose id is the
 // model id). Where the screens only react to a kind without telling what it
 // stands for, the name says what they do with it.
@@ -169,14 +171,6 @@ enum : int {
     MSU_NONE = 0,
     MSU_LAYER = 1,
     MSU_PANEL = -1,
-};
-
-// Actions of the shell the model screens hear or send.
-enum : int {
-    SHA_PARKBRAKE = 328,     // the park brake changed
-    SHA_OVERLAYSHOWN = 330,  // broadcast: the overlay layer came up (value: its id)
-    SHA_OVERLAYHIDDEN = 331, // broadcast: the overlay layer went
-    SHA_OVERLAYSHOW = 500,   // shows the overlay layer when it is enabled
 };
 
 // The change that came with an overlay page: its start and back.

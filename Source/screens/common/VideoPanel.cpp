@@ -15,7 +15,7 @@ CVideoPanel::CVideoPanel(int period, IxSourceModel* model, IxImage* frame, IxIma
 {
     if (m_pModel)
         m_pModel->AddRef();
-    m_filter[0] = IxActionWord(SHA_PARKBRAKE, 0);
+    m_filter[0] = IxActionWord(ACMD_PARKBRAKE, 0);
 }
 
 CVideoPanel::~CVideoPanel()
@@ -76,7 +76,7 @@ void CVideoPanel::Hold(BOOL on)
 
 int CVideoPanel::ActionIsInvoked(int code, int kind, LPARAM param)
 {
-    if (code == SHA_PARKBRAKE && kind == AEV_DEFAULT) {
+    if (code == ACMD_PARKBRAKE && kind == AEV_DEFAULT) {
         RedrawVideo();
         return 0;
     }
