@@ -18,21 +18,9 @@
 namespace gate {
 namespace {
 
-int Code(GateViewId id)
-{
-    return static_cast<int>(id);
-}
-int Code(GateAction action)
-{
-    return static_cast<int>(action);
-}
 bool Between(int value, int low, int high)
 {
     return value >= low && value <= high;
-}
-bool Between(int value, GateViewId low, GateViewId high)
-{
-    return Between(value, Code(low), Code(high));
 }
 
 // The touch bands, screen pixels with both edges inside.
@@ -68,26 +56,26 @@ constexpr int kPopupLeft = 139, kPopupRight = 661, kPopupTop = 84, kPopupBottom 
 struct Selection {
     GateButtonId id;
     const char16_t* log;
-    GateViewId view;
+    int view;
 };
 const Selection kSelections[] = {
-    {GateButtonId::Fm, u"[3dGate] Selection : btnFM\r\n", GateViewId::Fm},
-    {GateButtonId::Am, u"[3dGate] Selection : btnAM\r\n", GateViewId::Am},
-    {GateButtonId::Dmb, u"[3dGate] Selection : btnDMB\r\n", GateViewId::Dmb},
-    {GateButtonId::Dab, u"[3dGate] Selection :btnDAB \r\n", GateViewId::Dab},
-    {GateButtonId::Video, u"[3dGate] Selection : btnVideo\r\n", GateViewId::Movie},
-    {GateButtonId::Audio, u"[3dGate] Selection : btnAudio\r\n", GateViewId::Music},
-    {GateButtonId::Photo, u"[3dGate] Selection : btnPhoto\r\n", GateViewId::Photo},
-    {GateButtonId::Dvd, u"[3dGate] Selection : btnDVD\r\n", GateViewId::Dvd},
-    {GateButtonId::Camera, u"[3dGate] Selection : btnCamera\r\n", GateViewId::Camera},
-    {GateButtonId::Ipod, u"[3dGate] Selection : btnIPad\r\n", GateViewId::Ipod},
-    {GateButtonId::Aux, u"[3dGate] Selection : btnAux\r\n", GateViewId::Aux},
-    {GateButtonId::Bluetooth, u"[3dGate] Selection : btnBT\r\n", GateViewId::Bluetooth},
-    {GateButtonId::ButtonLight, u"[3dGate] Selection : btnSetLight\r\n", GateViewId::SetButtonLight},
-    {GateButtonId::Display, u"[3dGate] Selection : btnSetScreen\r\n", GateViewId::SetDisplay},
-    {GateButtonId::AudioSettings, u"[3dGate] Selection : btnSetAudio\r\n", GateViewId::SetAudio},
-    {GateButtonId::System, u"[3dGate] Selection : btnSetSystem\r\n", GateViewId::SetSystem},
-    {GateButtonId::DvdSettings, u"[3dGate] Selection : btnSetDVD\r\n", GateViewId::SetDvd},
+    {GateButtonId::Fm, u"[3dGate] Selection : btnFM\r\n", FID_FM},
+    {GateButtonId::Am, u"[3dGate] Selection : btnAM\r\n", FID_AM},
+    {GateButtonId::Dmb, u"[3dGate] Selection : btnDMB\r\n", FID_DMB},
+    {GateButtonId::Dab, u"[3dGate] Selection :btnDAB \r\n", FID_DAB},
+    {GateButtonId::Video, u"[3dGate] Selection : btnVideo\r\n", FID_MOVIE},
+    {GateButtonId::Audio, u"[3dGate] Selection : btnAudio\r\n", FID_MUSIC},
+    {GateButtonId::Photo, u"[3dGate] Selection : btnPhoto\r\n", FID_PHOTO},
+    {GateButtonId::Dvd, u"[3dGate] Selection : btnDVD\r\n", FID_DVD},
+    {GateButtonId::Camera, u"[3dGate] Selection : btnCamera\r\n", FID_CAMERA_FIRST},
+    {GateButtonId::Ipod, u"[3dGate] Selection : btnIPad\r\n", FID_IPOD},
+    {GateButtonId::Aux, u"[3dGate] Selection : btnAux\r\n", FID_AUX},
+    {GateButtonId::Bluetooth, u"[3dGate] Selection : btnBT\r\n", FID_BLUETOOTH},
+    {GateButtonId::ButtonLight, u"[3dGate] Selection : btnSetLight\r\n", FID_SET_BUTTONLIGHT},
+    {GateButtonId::Display, u"[3dGate] Selection : btnSetScreen\r\n", FID_SET_DISPLAY},
+    {GateButtonId::AudioSettings, u"[3dGate] Selection : btnSetAudio\r\n", FID_SET_AUDIO},
+    {GateButtonId::System, u"[3dGate] Selection : btnSetSystem\r\n", FID_SET_SYSTEM},
+    {GateButtonId::DvdSettings, u"[3dGate] Selection : btnSetDVD\r\n", FID_SET_DVD},
 };
 
 // The sub-button under x in the mode's row; None between the columns.
@@ -158,15 +146,15 @@ IxModelCenter* Center()
 
 CGateSheet::CGateSheet(IxGateShell* shell) : IxIdleFrameView(-kIdleMs, IXA_BACK), m_pShell(shell)
 {
-    m_nId = Code(GateViewId::Menu);
+    m_nId = FID_GATE;
     SetRectNow(RECT{0, 0, platform::kScreenWidth, platform::kScreenHeight});
     SetFlags(0, IXF_PENDING);
-    const DWORD table[] = {IxActionWord(Code(GateAction::VolumeUpKey), 0),
-                           IxActionWord(Code(GateAction::VolumeDownKey), 0),
-                           IxActionWord(Code(GateAction::VolumePopupClose), AEV_DEFAULT),
-                           IxActionWord(Code(GateAction::TiltWithDisc), AEV_DEFAULT),
-                           IxActionWord(Code(GateAction::BluetoothCallPopup), AEV_DEFAULT),
-                           IxActionWord(Code(GateAction::NaviWarningClosed), AEV_DEFAULT),
+    const DWORD table[] = {IxActionWord(ACMD_VOLUMEUP, 0),
+                           IxActionWord(ACMD_VOLUMEDOWN, 0),
+                           IxActionWord(ACMD_VOLUMEPOPUPCLOSE, AEV_DEFAULT),
+                           IxActionWord(ACMD_TILTWITHDISC, AEV_DEFAULT),
+                           IxActionWord(ACMD_BTCALLPOPUP, AEV_DEFAULT),
+                           IxActionWord(ACMD_NAVIWARNINGCLOSED, AEV_DEFAULT),
                            0};
     static_assert(sizeof table == sizeof m_listenerTable);
     for (std::size_t i = 0; i < std::size(table); ++i)
@@ -215,23 +203,23 @@ void CGateSheet::Draw(IxPaintRecord* record)
 GateButtonId CGateSheet::ViewToButton(int viewId)
 {
     struct Range {
-        GateViewId first, last;
+        int first, last;
         GateButtonId button;
     };
     static const Range kRanges[] = {
-        {GateViewId::NaviFirst, GateViewId::NaviLast, GateButtonId::Navigation},
-        {GateViewId::Fm, GateViewId::FmLast, GateButtonId::Fm},
-        {GateViewId::Am, GateViewId::AmLast, GateButtonId::Am},
-        {GateViewId::Dmb, GateViewId::Dmb, GateButtonId::Dmb},
-        {GateViewId::Dab, GateViewId::Dab, GateButtonId::Dab},
-        {GateViewId::Movie, GateViewId::Movie, GateButtonId::Video},
-        {GateViewId::Music, GateViewId::Music, GateButtonId::Audio},
-        {GateViewId::Photo, GateViewId::Photo, GateButtonId::Photo},
-        {GateViewId::Dvd, GateViewId::DvdLast, GateButtonId::Dvd},
-        {GateViewId::Camera, GateViewId::CameraLast, GateButtonId::Camera},
-        {GateViewId::Ipod, GateViewId::IpodLast, GateButtonId::Ipod},
-        {GateViewId::Aux, GateViewId::AuxLast, GateButtonId::Aux},
-        {GateViewId::Bluetooth, GateViewId::BluetoothLast, GateButtonId::Bluetooth},
+        {FID_NAVI_FIRST, FID_NAVI_LAST, GateButtonId::Navigation},
+        {FID_FM, FID_FM_LAST, GateButtonId::Fm},
+        {FID_AM, FID_AM_LAST, GateButtonId::Am},
+        {FID_DMB, FID_DMB, GateButtonId::Dmb},
+        {FID_DAB, FID_DAB, GateButtonId::Dab},
+        {FID_MOVIE, FID_MOVIE, GateButtonId::Video},
+        {FID_MUSIC, FID_MUSIC, GateButtonId::Audio},
+        {FID_PHOTO, FID_PHOTO, GateButtonId::Photo},
+        {FID_DVD, FID_DVD_LAST, GateButtonId::Dvd},
+        {FID_CAMERA_FIRST, FID_CAMERA_LAST, GateButtonId::Camera},
+        {FID_IPOD, FID_IPOD_LAST, GateButtonId::Ipod},
+        {FID_AUX, FID_AUX_LAST, GateButtonId::Aux},
+        {FID_BLUETOOTH, FID_BLUETOOTH_LAST, GateButtonId::Bluetooth},
     };
     for (const Range& range : kRanges)
         if (Between(viewId, range.first, range.last))
@@ -242,17 +230,14 @@ GateButtonId CGateSheet::ViewToButton(int viewId)
 
 GateMode CGateSheet::ModeForView(int viewId)
 {
-    if (Between(viewId, GateViewId::NaviFirst, GateViewId::NaviLast))
+    if (Between(viewId, FID_NAVI_FIRST, FID_NAVI_LAST))
         return GateMode::Navigation;
-    if (Between(viewId, GateViewId::RadioFirst, GateViewId::RadioLast)
-        || Between(viewId, GateViewId::Dmb, GateViewId::Dab))
+    if (Between(viewId, FID_RADIO_FIRST, FID_RADIO_LAST) || Between(viewId, FID_DMB, FID_DAB))
         return GateMode::Broadcasting;
-    if (Between(viewId, GateViewId::MediaFirst, GateViewId::Photo)
-        || Between(viewId, GateViewId::Dvd, GateViewId::DvdLast))
+    if (Between(viewId, FID_FILES, FID_PHOTO) || Between(viewId, FID_DVD, FID_DVD_LAST))
         return GateMode::Multimedia;
-    if (Between(viewId, GateViewId::Aux, GateViewId::AuxLast) || Between(viewId, GateViewId::Ipod, GateViewId::IpodLast)
-        || Between(viewId, GateViewId::Bluetooth, GateViewId::BluetoothLast)
-        || Between(viewId, GateViewId::Camera, GateViewId::CameraLast))
+    if (Between(viewId, FID_AUX, FID_AUX_LAST) || Between(viewId, FID_IPOD, FID_IPOD_LAST)
+        || Between(viewId, FID_BLUETOOTH, FID_BLUETOOTH_LAST) || Between(viewId, FID_CAMERA_FIRST, FID_CAMERA_LAST))
         return GateMode::Devices;
     return GateMode::Settings;
 }
@@ -305,8 +290,8 @@ void CGateSheet::OnAttached()
     m_bVolumeMode = m_bPopup1 = m_bPopup2 = FALSE;
     m_scene.HidePopup1();
     m_scene.HidePopup2();
-    if (IsLayerShown(Code(GateViewId::VolumeOverlay)))
-        PopLayerLater(Code(GateViewId::VolumeOverlay));
+    if (IsLayerShown(FID_VOLUME))
+        PopLayerLater(FID_VOLUME);
     m_scene.SetAvFlag(m_pShell ? m_pShell->IsAvOff() : FALSE);
     SetElementTimer(this, FrameTimerId(), m_nFrameInterval);
     IxTrace(u"\x1b[33m[3d Gate]GetLastView() : %d \x1b[0m\r\n", m_pShell ? m_pShell->GetLastSourceView(1) : 0);
@@ -398,17 +383,17 @@ int CGateSheet::ActionIsInvoked(int code, int kind, LPARAM param)
         }
         return 0;
     }
-    if (code == Code(GateAction::VolumeUpKey) || code == Code(GateAction::VolumeDownKey)) {
+    if (code == ACMD_VOLUMEUP || code == ACMD_VOLUMEDOWN) {
         m_bVolumeMode = TRUE;
         if (kind == AEV_SHORTPRESS || kind == AEV_LONGPRESS || kind == AEV_HOLDREPEAT)
             ShowVolume(Center() ? Center()->GetVolumeStep(ZONE_MAIN) : 0);
-    } else if (code == Code(GateAction::BluetoothCallPopup)) {
+    } else if (code == ACMD_BTCALLPOPUP) {
         QueueBack();
-    } else if (code == Code(GateAction::TiltWithDisc)) {
+    } else if (code == ACMD_TILTWITHDISC) {
         EnsureGroup(kGatePopupGroup);
         m_scene.ShowPopup2();
         m_bPopup2 = TRUE;
-    } else if (code == Code(GateAction::VolumePopupClose)) {
+    } else if (code == ACMD_VOLUMEPOPUPCLOSE) {
         m_bVolumeMode = FALSE;
         m_scene.HideVolume();
     }
@@ -495,7 +480,7 @@ void CGateSheet::MainButtonDown(POINT pt)
     EnsureGroup(group);
     m_scene.Press(button, TRUE);
     IxKernel::MarkUpdateAll(this);
-    Queue(Code(GateAction::Navigation));
+    Queue(ACMD_NAVIMAP);
     IxModelCenter* center = Center();
     if (center && center->GetState(kGateNaviCardDevice) == kGateNaviCardReady)
         return;
@@ -525,15 +510,15 @@ BOOL CGateSheet::TitleUp(POINT pt)
         m_scene.SetAvFlag(!m_scene.GetAvFlag());
         IxTrace(u"[3dGate] Selection : btnAccOnOff\r\n");
         IxKernel::MarkUpdateAll(this);
-        Queue(Code(GateAction::AvOnOff));
+        Queue(ACMD_AVTOGGLE);
         break;
     case GateButtonId::DisplayOff:
         IxTrace(u"[3dGate] Selection : btnPowerOff\r\n");
-        Queue(Code(GateAction::DisplayOff));
+        Queue(ACMD_COVERSHOW);
         break;
     case GateButtonId::Dual:
         IxTrace(u"[3dGate] Selection : btnDual\r\n");
-        Queue(Code(GateViewId::DualZone));
+        Queue(FID_DUALZONE);
         break;
     default:
         QueueBack();
@@ -565,7 +550,7 @@ void CGateSheet::Select(POINT pt)
             IxTrace(selection.log);
             m_scene.SetMode(mode, selection.id);
             IxKernel::MarkUpdateAll(this);
-            m_nNextView = Code(selection.view);
+            m_nNextView = selection.view;
             SetElementTimer(this, OpenTimerId(), m_nOpenInterval);
             return;
         }

@@ -32,7 +32,9 @@ enum : int {
     FID_PHOTO = 5104,
     FID_RADIO_FIRST = 5201,
     FID_FM = 5202,
+    FID_FM_LAST = 5204, // 5202-5204 FM views
     FID_AM = 5205,
+    FID_AM_LAST = 5207, // 5205-5207 AM views
     FID_RADIO_LAST = 5212,
     FID_DMB = 5218,
     FID_DAB = 5219,
@@ -49,10 +51,18 @@ enum : int {
     FID_BLUETOOTH = 5361,
     FID_BLUETOOTH_LAST = 5370,
 
-    FID_CAMERAREADY = 5401, // the camera's screen: up once the camera can be shown
+    FID_CAMERAREADY = 5401,  // the camera's screen: up once the camera can be shown
+    FID_SET_DISPLAY = 10041, // settings screens
+    FID_SET_AUDIO = 10044,
+    FID_SET_SYSTEM = 10045,
+    FID_SET_DVD = 10046,
+    FID_SET_BUTTONLIGHT = 10047,
+    FID_CAMERA_FIRST = 10057, // 10057-10060 camera views (device + 5331)
     FID_FRONTCAMERA = 10058,
     FID_CAMERAGUIDE = 10059, // receives the navigation program's reports and message 0x0497
     FID_REARCAMERA = 10060,
+    FID_CAMERA_LAST = 10060,
+    FID_DUALZONE = 10410, // the dual-zone screen
 
     FID_COLORKEY = 9000,      // the kernel frame's colour-key page
     FID_INTRO = 9001,         // the intro; as an action: the intro ended
@@ -84,7 +94,7 @@ enum : int {
     ACMD_STEPVOLUME = 411,
     ACMD_SETSECONDVOLUME = 412,
     ACMD_STEPSECONDVOLUME = 413,
-    ACMD_COVERSHOW = 430, // the full-screen colour-key cover
+    ACMD_COVERSHOW = 430, // the full-screen colour-key cover (the 3D menu's "display off")
     ACMD_COVERREMOVE = 431,
     ACMD_KEY_POWER = 456,
     ACMD_KEY_MODE = 461, // AV / navigation
@@ -102,6 +112,10 @@ enum : int {
     ACMD_NAVITOGGLE = 3070,   // the navigation map and the main screen in turn
     ACMD_TOMAIN = 3071,
     ACMD_TONAVI = 3072,
+    ACMD_BTCALLPOPUP = 10012,       // a call came in: the 3D menu goes back
+    ACMD_TILTWITHDISC = 10069,      // the screen cannot tilt with a disc in
+    ACMD_VOLUMEPOPUPCLOSE = 10070,  // the 3D menu's volume popup's time is up
+    ACMD_NAVIWARNINGCLOSED = 10091, // the navigation program's warning was closed
 };
 
 // Commands and notices for the kernel application object.
