@@ -8,12 +8,10 @@
 // clearing, reading back and composing only. "ref_ms" is that time and
 // "x_ref" the ratio, so the drawing's share shows. The timer asks for 20
 // frames per second; the goal is under 8 ms per frame.
-#include "Source/gate/GateEgl.h"
-#include "Source/gate/GateGL.h"
+#include "MenuUnit.h"
 #include "Source/gate/GateImageTable.h"
 #include "Source/gate/GateScene.h"
 #include "platform/gfx/Screen.h"
-#include "platform/unit/Unit.h"
 
 #include <GLES/gl.h>
 #include <benchmark/benchmark.h>
@@ -35,21 +33,8 @@ class MenuFrame {
 public:
     MenuFrame()
     {
-        // Two cores for Mesa's rasteriser unless the caller says otherwise.
-        setenv("LP_NUM_THREADS", "2", 0);
-        char pattern[] = "/tmp/wren-gate-frame-XXXXXX";
-        if (!mkdtemp(pattern))
+        if (!m_unit.Ready())
             return;
-        m_root = pattern;
-        const std::string images = m_root + "/NAND/Wren/Images/";
-        std::filesystem::create_directories(images);
-        for (const char* folder : {"3Dgate", "Basic", "Bluetooth"})
-            std::filesystem::copy(std::string(WREN_ASSETS_UNIT) + "/NAND/Wren/Images/" + folder, images + folder,
-                                  std::filesystem::copy_options::recursive);
-        m_ready = platform::OpenUnit(m_root) && gate::GateEgl::Init();
-        if (!m_ready)
-            return;
-        gate::GateGL::InitState();
         scene = std::make_unique<gate::CGateScene>();
         gate::GateImageTable table(scene->Images());
         table.Prepare();
@@ -57,20 +42,21 @@ public:
             entry.load();
         scene->SetMode(gate::GateMode::Broadcasting, gate::GateButtonId::Fm);
     }
-    ~MenuFrame()
-    {
-        scene.reset();
-        platform::CloseUnit();
-        if (!m_root.empty())
-            std::filesystem::remove_all(m_root);
-    }
-    bool Ready() const { return m_ready; }
-
-    std::unique_ptr<gate::CGateScene> scene;
+    ~MenuFrame() { scene.reset(); }
+    bool Ready() const { return m_unit.Ready(); }
 
 private:
-    std::string m_root;
-    bool m_ready = false;
+    // Two cores for Mesa's rasteriser unless the caller says otherwise; set
+    // before the unit sets up EGL.
+    static const char* Cores()
+    {
+        setenv("LP_NUM_THREADS", "2", 0);
+        return "wren-gate-frame";
+    }
+    MenuUnit m_unit{Cores()};
+
+public:
+    std::unique_ptr<gate::CGateScene> scene;
 };
 
 MenuFrame& Menu()

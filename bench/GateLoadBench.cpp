@@ -4,9 +4,8 @@
 // page. The reference, timed alternately in every iteration, is reading and
 // decoding the same files without placing or uploading them: "ref_ms" is
 // that time and "x_ref" the ratio, so the upload's share shows.
+#include "MenuUnit.h"
 #include "Source/gate/GateDecoder.h"
-#include "Source/gate/GateEgl.h"
-#include "Source/gate/GateGL.h"
 #include "Source/gate/GateImageTable.h"
 #include "platform/unit/Unit.h"
 
@@ -23,40 +22,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A unit root holding the menu's pictures, opened for the whole run.
-class MenuUnit {
-public:
-    MenuUnit()
-    {
-        char pattern[] = "/tmp/wren-gate-bench-XXXXXX";
-        if (!mkdtemp(pattern))
-            return;
-        m_root = pattern;
-        const std::string images = m_root + "/NAND/Wren/Images/";
-        std::filesystem::create_directories(images);
-        for (const char* folder : {"3Dgate", "Basic", "Bluetooth"})
-            std::filesystem::copy(std::string(WREN_ASSETS_UNIT) + "/NAND/Wren/Images/" + folder, images + folder,
-                                  std::filesystem::copy_options::recursive);
-        m_ready = platform::OpenUnit(m_root) && gate::GateEgl::Init();
-        if (m_ready)
-            gate::GateGL::InitState();
-    }
-    ~MenuUnit()
-    {
-        platform::CloseUnit();
-        if (!m_root.empty())
-            std::filesystem::remove_all(m_root);
-    }
-    bool Ready() const { return m_ready; }
-
-private:
-    std::string m_root;
-    bool m_ready = false;
-};
-
 MenuUnit& Unit()
 {
-    static MenuUnit unit;
+    static MenuUnit unit("wren-gate-bench");
     return unit;
 }
 
