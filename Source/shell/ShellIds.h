@@ -49,7 +49,7 @@ enum : int {
     FID_BLUETOOTH = 5361,
     FID_BLUETOOTH_LAST = 5370,
 
-    FID_CAMERAREADY = 5401, // the camera's screen: up once the camera can be shown
+    FID_CAMERAREADY = 5401,       // the camera's screen: up once the camera can be shown
     FID_CAMERA_FROMDEVICE = 5331, // a camera's view id: its device number (70 ... 79) + this
     FID_FRONTCAMERA = 10058,
     FID_CAMERAGUIDE = 10059, // receives the navigation program's reports and message 0x0497

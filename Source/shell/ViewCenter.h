@@ -370,7 +370,7 @@ protected:
     int m_nCloseWait = 2000;     // the wait for the program's end after the close request
     int m_nPowerOffRetry = 1000; // the next try to set the power-off event
     BOOL m_bFirstWaitOn = FALSE;
-    int m_nRestartCount = 0; // restarts of a program that stopped unasked
+    int m_nRestartCount = 0;      // restarts of a program that stopped unasked
     IxArray<DWORD> m_listened{8}; // zero-ended while registered
     BOOL m_bListenedRegistered = FALSE;
     BOOL m_bListening = FALSE;

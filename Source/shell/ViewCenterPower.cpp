@@ -44,16 +44,18 @@ void ViewCenter::DeviceStateIsChanged(int device, int kind)
         if (!accOn)
             return;
         if (kind == AEV_DEFAULT) {
-            NKDbgPrintfW(u"[ViewCenter] DeviceStateIsChanged() : CAM-AEV_DEFAULT, dev=[%d], view=[%d], prev-view=[%d], at "
-                         u"[%ld]\r\n",
-                         device, device + FID_CAMERA_FROMDEVICE, m_fidCamera, Now());
+            NKDbgPrintfW(
+                u"[ViewCenter] DeviceStateIsChanged() : CAM-AEV_DEFAULT, dev=[%d], view=[%d], prev-view=[%d], at "
+                u"[%ld]\r\n",
+                device, device + FID_CAMERA_FROMDEVICE, m_fidCamera, Now());
             if (!m_pCenter || m_pCenter->GetFirstMounted(kCameraFamily) != device)
                 return;
             if (m_fidCamera)
                 DeactivateCamera(m_fidCamera);
             ActivateCamera(device + FID_CAMERA_FROMDEVICE);
         } else if (kind == AEV_DETACH) {
-            NKDbgPrintfW(u"[ViewCenter] DeviceStateIsChanged() : CAM-AEV_DETACH, dev=[%d], at [%ld]\r\n", device, Now());
+            NKDbgPrintfW(u"[ViewCenter] DeviceStateIsChanged() : CAM-AEV_DETACH, dev=[%d], at [%ld]\r\n", device,
+                         Now());
             if (m_fidCamera == device + FID_CAMERA_FROMDEVICE)
                 CheckCamera();
         }
