@@ -132,7 +132,7 @@ protected:
         vc->OnFrameStarted();
         Drain();
         ASSERT_EQ(vc->GetActiveView(), FID_INTRO);
-        AccOn(); // the micom's report: the model center wakes
+        AccOn();         // the micom's report: the model center wakes
         Send(FID_INTRO); // the intro ended
     }
     void Drain()
