@@ -51,8 +51,9 @@ enum : int {
     FID_BLUETOOTH = 5361,
     FID_BLUETOOTH_LAST = 5370,
 
-    FID_CAMERAREADY = 5401,  // the camera's screen: up once the camera can be shown
-    FID_SET_DISPLAY = 10041, // settings screens
+    FID_CAMERAREADY = 5401,       // the camera's screen: up once the camera can be shown
+    FID_CAMERA_FROMDEVICE = 5331, // a camera's view id: its device number (70 ... 79) + this
+    FID_SET_DISPLAY = 10041,      // settings screens
     FID_SET_AUDIO = 10044,
     FID_SET_SYSTEM = 10045,
     FID_SET_DVD = 10046,

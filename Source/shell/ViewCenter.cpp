@@ -292,7 +292,11 @@ LRESULT ViewCenter::OnEvent(int code, LPARAM param)
             LaunchNaviRetry();
         } else if (id == IxTimerId(&m_nWatchdog)) {
             StopTimer(&m_nWatchdog);
-            NaviIsFailed(1);
+            RestartNavi(1);
+        } else if (id == IxTimerId(&m_nCloseWait)) {
+            NaviCloseIsOverdue();
+        } else if (id == IxTimerId(&m_nPowerOffRetry)) {
+            RequestPowerOff();
         }
         return 1;
     }

@@ -11,10 +11,13 @@
 // them (InvokeView), the requests of screens and keys, the navigation
 // layout, AV off and on, and the MODE key's cycle through the sources.
 //
+// It follows the ignition (ACC), the power key, the intro and the cameras,
+// tells the platform shell when to power the unit off, and runs the
+// navigation program's life cycle: launch with retries, a watchdog, the
+// program's reports and its end (ViewCenterPower.cpp).
+//
 // The kernel application object derives from it and fills the factories and
-// the settings slots. The power, ACC, camera and navigation life-cycle
-// sequences are the abstract operations at the end of the class. User-
-// interface thread only.
+// the settings slots. User-interface thread only.
 #pragma once
 
 #include "Lib_cpp/core/Containers.h"
@@ -225,22 +228,52 @@ public:
     virtual int ExtKeyIsInvoked(int code, int kind);
 
     // ---- The power, ACC, camera and navigation life cycle ----
-    virtual void DeviceStateIsChanged(int device, int kind) = 0;
-    virtual void EndIntro() = 0;
-    virtual void DeactivateCamera(int fid) = 0;
-    virtual void NaviIsFailed(int code) = 0;
-    virtual void ToAccOn() = 0;
-    virtual void ToAccOff() = 0;
-    virtual void ToPowerOff() = 0;
-    virtual void PowerKeyWhileOff() = 0;
-    virtual void NaviIsInitial() = 0;
-    virtual void NaviIsPrepared() = 0;
-    virtual void NaviIsLaunched() = 0;
-    virtual void NaviIsTerminated() = 0;
-    virtual void LaunchNaviSafe() = 0;
-    virtual void LaunchNaviRetry() = 0;
-    virtual void PrepareNaviAtFirst() = 0;
-    virtual void FirstWaitIsOver() = 0;
+    // Slot 48: a device event (ACC, cameras, park brake, storage families).
+    virtual void DeviceStateIsChanged(int device, int kind);
+    // Slot 30: the intro ended; the first start.
+    virtual void EndIntro();
+    // Slot 37: the camera view goes; the screen under it shows again.
+    virtual void DeactivateCamera(int fid);
+    // Slot 35: 0 the launch failed, 1 the watchdog or the card pulled.
+    virtual void NaviIsFailed(int code);
+    virtual void ToAccOn();
+    virtual void ToAccOff();
+    virtual void ToPowerOff();
+    // Mode 4: the unit blanks (the navigation keeps running); mode 1: ACC
+    // off, everything stops and the unit powers off.
+    void StopFromRun(int mode);
+    // The power key while not running.
+    virtual void PowerKeyWhileOff();
+    // 1 when the intro started.
+    int RunIntro();
+    BOOL IsIntroShowing() const;
+    void ActivateCamera(int fid);
+    // The first mounted camera decides which camera view is up.
+    void CheckCamera();
+    virtual void NaviIsInitial();
+    virtual void NaviIsPrepared();
+    virtual void NaviIsLaunched();
+    virtual void NaviIsTerminated();
+    virtual void LaunchNaviSafe();
+    virtual void LaunchNaviRetry();
+    virtual void PrepareNaviAtFirst();
+    virtual void FirstWaitIsOver();
+    // The navigation program did not end within the wait after the close
+    // request of an ACC-off stop: the unit powers off without it.
+    void NaviCloseIsOverdue();
+    // Tells the platform shell to power the unit off; until the named event
+    // can be set, it is tried again every second.
+    void RequestPowerOff();
+    BOOL IsStopping() const { return m_bStopping; }
+    BOOL IsPowerOffRequested() const { return m_bPowerOffSet; }
+    int GetRetryCount() const { return m_nRetryCount; }
+    void SetNaviTimers(int retryMs, int retryLimit, int watchdogMs, int firstWaitMs)
+    {
+        m_nRetry = retryMs;
+        m_nRetryLimit = retryLimit;
+        m_nWatchdog = watchdogMs;
+        m_nFirstWait = firstWaitMs;
+    }
     virtual void NaviIsClosed();
     virtual void DaemonIsLaunched();
     virtual void ShowColorKeyCover();
@@ -275,6 +308,16 @@ protected:
     void StopTimer(int* member);
     void ClearNaviViews();
     void ClearPermanent();
+    // Sets "SYSTEM_SHELL_POWER_OFF" (created when missing); 0 when the
+    // event cannot be created.
+    virtual BOOL SetPowerOffEvent();
+    // Lets go of the navigation model (unsubscribed and released).
+    void DropNaviModel();
+    // Starts the held model after a successful launch.
+    void BeginNaviLaunch(CNaviModelLink* model);
+    // The program ended or stopped reporting without being asked to close:
+    // it is started again while retries remain.
+    void RestartNavi(int code);
 
     // Members (the at-construction values are the original's).
     int m_nActivity = -1;
@@ -310,14 +353,24 @@ protected:
     BOOL m_fNaviAtFirst = FALSE;
     int m_nFirstScreen = 0;
     int m_nFirstWait = 0;
-    int m_nRetry = 0;
-    int m_nRetryLimit = 0;
+    int m_nRetry = 1000;
+    int m_nRetryLimit = 3;
     int m_nRetryCount = 0;
     int m_nWatchdog = 0;
     int m_atOSD = 0;
     int m_fidOSD = 0;
     int m_OSD = VCOSD_MAIN;
     int m_fidCamera = 0;
+    // The ACC-off stop: stopping (from the stop until an ACC on), its work
+    // done, the navigation program gone, the power-off event set.
+    BOOL m_bStopping = FALSE;
+    BOOL m_bStopDone = FALSE;
+    BOOL m_bNaviClosed = FALSE;
+    BOOL m_bPowerOffSet = FALSE;
+    int m_nCloseWait = 2000;     // the wait for the program's end after the close request
+    int m_nPowerOffRetry = 1000; // the next try to set the power-off event
+    BOOL m_bFirstWaitOn = FALSE;
+    int m_nRestartCount = 0;      // restarts of a program that stopped unasked
     IxArray<DWORD> m_listened{8}; // zero-ended while registered
     BOOL m_bListenedRegistered = FALSE;
     BOOL m_bListening = FALSE;
