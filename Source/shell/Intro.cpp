@@ -1,6 +1,7 @@
 #include "Source/shell/Intro.h"
 
 #include "Lib_cpp/controls/ElementApi.h"
+#include "Lib_cpp/controls/ImageElement.h"
 #include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/image/Image.h"
