@@ -250,8 +250,7 @@ std::u16string CIntro::BackgroundPath(LPCWSTR named)
 
 int CIntro::OnCreate(const IxElementParams*)
 {
-    // The setting model is not built yet: no picture is named by the
-    // settings, so the default wallpaper is the background.
+    // Setting model not known yet: no picture is named by the settings.
     const std::u16string background = BackgroundPath(nullptr);
     if (auto* image = new (std::nothrow) IxDecodedImage(background.c_str(), IXLM_NOW))
         SetBackground(image);
@@ -278,10 +277,8 @@ LRESULT CIntro::OnEvent(int code, LPARAM param)
             kernel->Subscribe(ACMD_KEY_MODE, this);
             kernel->Subscribe(FID_EXT_MODEPOPUP, this);
         }
-        // The setting model is not built yet: without it the micom is not
-        // asked for its intro setting (0xC1000118).
-        // The two model-center start steps of the intro's creation are not
-        // part of the model center yet.
+        // Setting model not known yet: the micom is not asked for its intro setting (0xC1000118).
+        // The model center's two start steps on the intro's creation are left out until they exist.
         SetElementTimer(this, TMID_INTRO_END, kIntroEndMs);
         break;
     case IXEV_SHOWN:
