@@ -236,11 +236,6 @@ CIntro::CIntro()
     SetFlags(IXF_CREATEONACTIVATE | IXF_HIDDEN, 0);
 }
 
-std::span<const CIntroLetterSpec> CIntro::Letters()
-{
-    return kLetters;
-}
-
 std::u16string CIntro::BackgroundPath(LPCWSTR named)
 {
     if (named && *named && IxFileExists(named))

@@ -17,7 +17,6 @@
 #include "Lib_cpp/controls/View.h"
 #include "platform/base/Types.h"
 
-#include <span>
 #include <string>
 
 class CIntro;
@@ -61,8 +60,6 @@ public:
 
     // The point the letter starts at.
     POINT StartPoint() const;
-    int GetFrame() const { return m_nFrame; }
-    int GetStep() const { return m_nStep; }
 
 private:
     void OnTimer(UINT_PTR id);
@@ -95,8 +92,6 @@ public:
     // end timer is not needed any more.
     void QueueEnd();
 
-    // The seven letters, in the order they are built.
-    static std::span<const CIntroLetterSpec> Letters();
     // The background: the picture named (by the settings) when that file
     // exists, else the default wallpaper.
     static std::u16string BackgroundPath(LPCWSTR named);
