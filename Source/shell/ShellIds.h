@@ -70,6 +70,21 @@ enum : int {
     FID_COLORKEYCOVER = 9002, // the full-screen colour-key cover
 };
 
+// The intro's elements: its seven letters (the unit's name and the caption
+// under it), each letter's picture, and the action on which all letters
+// twinkle once more.
+enum : int {
+    FID_INTRO_LETTER_V = 13701,
+    FID_INTRO_LETTER_O = 13702,
+    FID_INTRO_LETTER_R = 13703,
+    FID_INTRO_LETTER_T = 13704,
+    FID_INTRO_LETTER_E = 13705,
+    FID_INTRO_LETTER_L = 13706,
+    FID_INTRO_CAPTION = 13707, // "NAVIGATION SYSTEM": the last to arrive; it ends the intro
+    FID_INTRO_IMAGE = 13710,   // the picture inside each letter
+    ACMD_INTRO_RETWINKLE = 13720,
+};
+
 // Action ids of the shell (the framework's own are in ActionCodes.h).
 enum : int {
     ACMD_APPPREPARE = 21,     // broadcast: an application switch begins (value 0 start, 1 power on, 2 AV)
@@ -132,6 +147,7 @@ enum : int {
     FID_EXT_VC_NOCARD = 10085,    // the voice program cannot be started: no card
     FID_EXT_VC_SHOWVIEW = 10090,  // show a screen (value: the view id) after the voice screen
     FID_EXT_AVNAVI = 10092,       // the AV/NAVI key, to the kernel application object at once
+    FID_EXT_MODEPOPUP = 10100,    // open the mode popup (the source chooser)
     FID_EXT_STEERINGMODE = 10104, // the steering mode key
     FID_EXT_LEARN_SEEKUP = 10110, // steering-key learning results, 10110 ... 10121
     FID_EXT_LEARN_SEEKDOWN = 10111,
