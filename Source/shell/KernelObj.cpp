@@ -421,7 +421,7 @@ int CKernelObj::KeyToButton(int buttonKey, BOOL)
 IxElement* CKernelObj::FindById(int id) const
 {
     IxKernelFrame* frame = GetKernelFrame();
-    return frame ? frame->FindElement(0, id, nullptr, nullptr, nullptr) : nullptr;
+    return frame ? frame->FindElement(IXFIND_ID, id, nullptr, nullptr, nullptr) : nullptr;
 }
 
 BOOL CKernelObj::IsElementShown(int id) const
