@@ -86,8 +86,10 @@ BOOL IxFontTable::SetEntry(int i, const IxFontEntry& entry)
 
 int IxFontTable::AddUnique(const IxFontEntry& entry)
 {
+    // A row of another colour is a different entry (its text would be drawn
+    // in the wrong colour); the realised font is still shared (Realise).
     for (int i = 0; i < m_entries.Count(); ++i) {
-        if (IxFontEntryEqual(m_entries[i], entry))
+        if (IxFontEntryEqual(m_entries[i], entry) && m_entries[i].crText == entry.crText)
             return i;
     }
     IxFontEntry* slot = m_entries.AppendSlot();

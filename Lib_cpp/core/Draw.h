@@ -67,8 +67,8 @@ public:
     // not equal to the old one, the old realised font is released and the
     // result is 1; else 0. A row outside the table is left alone (0).
     BOOL SetEntry(int i, const IxFontEntry& entry);
-    // Index of an equal row, else appends a copy (style as given) and
-    // returns its index. -1 when memory runs out.
+    // Index of an equal row of the same text colour, else appends a copy
+    // (style as given) and returns its index. -1 when memory runs out.
     int AddUnique(const IxFontEntry& entry);
     // Appends a copy with IXFS_STORED set; the new index, -1 when memory runs out.
     int Add(const IxFontEntry& entry);

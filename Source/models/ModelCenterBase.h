@@ -64,6 +64,14 @@ public:
     void ForgetModel(IxModel* model);
     IxModel* FindModel(int modelId) const;
     int GetModelCount() const { return m_models.Count(); }
+    // Two words the application object sets when it starts (both 1); the
+    // user-activity step reads the second.
+    void SetEnableWords(int first, int second)
+    {
+        m_nEnable[0] = first;
+        m_nEnable[1] = second;
+    }
+    int GetEnableWord(int index) const { return index == 0 || index == 1 ? m_nEnable[index] : 0; }
     // Drops the list's reference of every model (deleting those no one else
     // holds) and empties the list.
     void ReleaseAllModels();
@@ -209,6 +217,7 @@ private:
 
 protected:
     int m_nPlayerLevel = -1;
+    int m_nEnable[2] = {};
     int m_nFadeSteps = 0;
     int m_nFadeStepTime = 0;
     IxList m_models;

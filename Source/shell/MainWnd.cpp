@@ -7,6 +7,7 @@
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
 #include "Source/shell/NaviReport.h"
+#include "Source/shell/PlayerFrame.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
@@ -374,6 +375,11 @@ CMainWnd::~CMainWnd()
         CloseHandle(m_hShellPowerOff);
     if (m_hShellStart)
         CloseHandle(m_hShellStart);
+}
+
+IxKernelFrame* CMainWnd::NewKernelFrame(HINSTANCE instance)
+{
+    return new (std::nothrow) CPlayerFrame(instance, this);
 }
 
 LRESULT CMainWnd::DoCreate(CREATESTRUCTW* cs, INT_PTR arg)

@@ -56,6 +56,10 @@ public:
     LRESULT OnTdmbAudioChange(WPARAM wParam, LPARAM lParam);
     LRESULT OnIgnored(WPARAM wParam, LPARAM lParam);
 
+protected:
+    // Wren's kernel frame: its creation step makes the application core.
+    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override;
+
 private:
     // The ways of handing an action to the kernel; each does nothing without
     // a kernel frame.

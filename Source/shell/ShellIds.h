@@ -68,6 +68,12 @@ enum : int {
     FID_COLORKEY = 9000,      // the kernel frame's colour-key page
     FID_INTRO = 9001,         // the intro; as an action: the intro ended
     FID_COLORKEYCOVER = 9002, // the full-screen colour-key cover
+
+    FID_SPECTRUMSAVER = 10042, // the spectrum screen saver
+    FID_PICTURESAVER = 10043,  // the picture screen saver
+    FID_SCREENOFF = 10048,     // the black layer while the unit is switched off
+    FID_NAVISTART = 10401,     // the navigation start picture
+    FID_TILTSCREEN = 10411,
 };
 
 // The intro's elements: its seven letters (the unit's name and the caption
@@ -114,6 +120,7 @@ enum : int {
     ACMD_COVERREMOVE = 431,
     ACMD_KEY_POWER = 456,
     ACMD_KEY_MODE = 461, // AV / navigation
+    ACMD_KEY_SCREENOFF = 10433,
     ACMD_VOLUMEUP = 481,
     ACMD_VOLUMEDOWN = 483,
     ACMD_POWER = 3050,        // the power key: off in the run modes, else on
@@ -137,6 +144,7 @@ enum : int {
 // Commands and notices for the kernel application object.
 enum : int {
     FID_EXT_DMBAUDIOCHANGE = 90,  // the DMB driver changed the audio (value: its wParam)
+    FID_EXT_LOADCOMPLETE = 8999,  // the 3D menu's images are in
     FID_EXT_VOICELAST = 3065,     // the last command of most voice groups
     FID_EXT_VOICEREQUEST1 = 3402, // queued before the voice request 1
     FID_EXT_RADIOVOICE06 = 3831,  // the radio groups' voice command 06
@@ -166,6 +174,7 @@ enum : int {
     FID_EXT_DMBVOICE04 = 10164,   // the DMB group's voice command 04 (kind AEV_HOLDSTART)
     FID_EXT_IPODVOICE06 = 10165,  // the iPod group's voice command 06 (kind AEV_HOLDSTART)
     FID_OCCUR_USER_EVENT = 10256, // user activity (value 1 for a micom key down)
+    FID_EXT_SCREENSAVER = 10257,  // the screen-saver delay is over
     FID_EXT_REMOTESTOP = 10427,   // the remote's STOP key
     FID_EXT_AUXSIGNAL = 10440,    // value: the AUX signal
     FID_EXT_VC_SHOW = 10441,      // the voice screen came up
@@ -174,6 +183,7 @@ enum : int {
     FID_EXT_VC_MICMUTE = 10444,   // broadcast: value the microphone mute request
     FID_EXT_VC_READY = 10446,     // the voice program is ready
     FID_EXT_POWEROFF = 10461,     // the micom reported power off
+    FID_EXT_VC_LOADVOICE = 10463, // start the voice controller (the value of the load-complete action)
     FID_EXT_VC_NOTREADY = 10464,  // the voice key came before the voice program was ready
     FID_EXT_ACC_CHECK = 10465,    // ACC is off at start (value 1)
     FID_EXT_TAIL = 11500,         // value: the tail lamps on
@@ -191,7 +201,8 @@ enum : int {
     FID_EXT_TILT_MOVEEND = 13160,
     FID_EXT_TILT_REMOVEDISC = 13164,
     FID_EXT_TILT_DVDOPER = 13166,
-    FID_EXT_TILT_INSERT = 13168,
+    FID_EXT_TILT_INSERT = 13168,     // a disc goes in: the reload wait starts
+    FID_EXT_TILT_INSERTDONE = 13170, // the disc is in: the reload wait ends
     FID_EXT_TILT_EXTINSERT = 13169,
     FID_EXT_TILT_EXTRELOAD = 13171,
     FID_EXT_KEYPRESS = 13601,   // a key went down (not the volume keys)
@@ -261,4 +272,18 @@ enum : int {
     BTN_AUDIO = 12667,
     BTN_SUBTITLE = 12668,
     BTN_ANGLE = 12669,
+};
+
+// The kernel application object's timers (element timers of its own; the
+// numbers are the timer ids).
+enum : int {
+    TM_SCREENSAVER = 20000,   // one-shot: the screen-saver delay
+    TM_FACTORYRESET = 30000,  // one-shot, 3000 ms: the second step of the factory reset
+    TM_TILTSETTLE = 30001,    // one-shot, 10000 ms: the tilt settles after a disc left
+    TM_DVDEXTRELOAD = 30004,  // one-shot, 15000 ms: a disc that went in did not load
+    TM_NAVICLOSE = 30005,     // one-shot, 200 ms: the step after the navigation program was asked to close
+    TM_WAITNAVICLOSE = 30006, // one-shot, 2000 ms: the navigation program did not close
+    TM_ALIVECHECK = 30008,    // repeating, 3000 ms: the alive request to the micom
+    TM_WAIT_VCCLOSE = 30009,  // 3000 ms while the voice controller's window is there
+    TM_ACCCHECK = 30010,      // repeating, 1000 ms: ACC off at start
 };

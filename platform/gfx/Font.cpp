@@ -753,6 +753,42 @@ BOOL RemoveFontResourceW(LPCWSTR path)
     return TRUE;
 }
 
+int EnumFontFamiliesW(HDC, LPCWSTR family, FONTENUMPROCW proc, LPARAM param)
+{
+    if (!proc) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::u16string wanted = family ? FoldText(family) : std::u16string();
+    std::vector<std::u16string> names;
+    {
+        Engine& engine = Engine::Get();
+        std::lock_guard lock(engine.mutex);
+        std::vector<std::u16string> seen;
+        for (const auto& [path, reg] : engine.registered)
+            for (FaceFile* face : reg.faces)
+                for (const std::u16string& name : face->families) {
+                    const std::u16string folded = FoldText(name);
+                    if ((family && folded != wanted) || std::find(seen.begin(), seen.end(), folded) != seen.end())
+                        continue;
+                    seen.push_back(folded);
+                    names.push_back(name);
+                }
+    }
+    // The callback runs without the engine's lock: it may create fonts.
+    int result = 1;
+    for (const std::u16string& name : names) {
+        LOGFONTW lf{};
+        const size_t count = std::min<size_t>(name.size(), LF_FACESIZE - 1);
+        std::copy_n(name.begin(), count, lf.lfFaceName);
+        TEXTMETRICW tm{};
+        result = proc(&lf, &tm, TRUETYPE_FONTTYPE, param);
+        if (result == 0)
+            break;
+    }
+    return result;
+}
+
 HFONT CreateFontIndirectW(const LOGFONTW* lf)
 {
     if (!lf) {

@@ -311,6 +311,13 @@ BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int s
 // Text (platform/gfx/Font.cpp).
 int AddFontResourceW(LPCWSTR path);
 BOOL RemoveFontResourceW(LPCWSTR path);
+// Calls proc once for each family name of the added font files (family null:
+// every family; else only the one named, compared without case), with the
+// name in lfFaceName and TRUETYPE_FONTTYPE; stops when proc returns 0. The
+// last value proc returned, 1 when it was not called.
+inline constexpr DWORD TRUETYPE_FONTTYPE = 0x0004;
+using FONTENUMPROCW = int (*)(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD type, LPARAM param);
+int EnumFontFamiliesW(HDC dc, LPCWSTR family, FONTENUMPROCW proc, LPARAM param);
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
 BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* fit, int* dx, SIZE* size);

@@ -102,23 +102,25 @@ TEST(FontTable, EqualEntriesShareOneFontButNotAcrossTheStoredBit)
     EXPECT_EQ(table.Realise(7, canvas.dc), nullptr);
 }
 
-TEST(FontTable, AddUniqueFindsEqualRowsWhateverTheColour)
+TEST(FontTable, AddUniqueFindsEqualRowsOfTheSameColourOnly)
 {
     static IX_STATIC_STRING(empty, u"");
     IxFontTable table;
     EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceA, kRed)), 0);
-    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceA, kBlue)), 0);
+    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceA, kRed)), 0);
+    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceA, kBlue)), 1); // another colour, another row
     EXPECT_EQ(table.At(0)->crText, kRed);
-    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 11, &kFaceA, kRed)), 1);
-    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceB, kRed)), 2);
-    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD | IXFS_ITALIC, 10, &kFaceA, kRed)), 3);
+    EXPECT_EQ(table.At(1)->crText, kBlue);
+    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 11, &kFaceA, kRed)), 2);
+    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD, 10, &kFaceB, kRed)), 3);
+    EXPECT_EQ(table.AddUnique(Entry(IXFS_BOLD | IXFS_ITALIC, 10, &kFaceA, kRed)), 4);
     // A null face reads as the empty name.
-    EXPECT_EQ(table.AddUnique(Entry(0, 10, nullptr, kRed)), 4);
-    EXPECT_EQ(table.AddUnique(Entry(0, 10, &empty, kRed)), 4);
-    EXPECT_EQ(table.AppendSlot(), 5);
-    EXPECT_EQ(table.At(5)->dwStyle, 0u);
-    EXPECT_EQ(table.At(5)->pFace, nullptr);
-    EXPECT_EQ(table.Count(), 6);
+    EXPECT_EQ(table.AddUnique(Entry(0, 10, nullptr, kRed)), 5);
+    EXPECT_EQ(table.AddUnique(Entry(0, 10, &empty, kRed)), 5);
+    EXPECT_EQ(table.AppendSlot(), 6);
+    EXPECT_EQ(table.At(6)->dwStyle, 0u);
+    EXPECT_EQ(table.At(6)->pFace, nullptr);
+    EXPECT_EQ(table.Count(), 7);
 }
 
 TEST(FontTable, SetEntryReportsAndReleasesOnlyRealChanges)

@@ -381,3 +381,30 @@ TEST_F(FontTest, AddingABadFileFails)
 }
 
 } // namespace
+
+TEST_F(FontTest, FamiliesOfTheAddedFilesAreEnumerated)
+{
+    struct Found {
+        std::vector<std::u16string> names;
+        int stopAfter = 0;
+    };
+    auto proc = [](const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM param) -> int {
+        auto* found = reinterpret_cast<Found*>(param);
+        EXPECT_EQ(type, TRUETYPE_FONTTYPE);
+        found->names.emplace_back(font->lfFaceName);
+        return static_cast<int>(found->names.size()) == found->stopAfter ? 0 : 1;
+    };
+    Found all;
+    EXPECT_EQ(EnumFontFamiliesW(nullptr, nullptr, proc, reinterpret_cast<LPARAM>(&all)), 1);
+    EXPECT_NE(std::find(all.names.begin(), all.names.end(), u"NanumGothic"), all.names.end());
+    Found one;
+    EnumFontFamiliesW(nullptr, u"nanumgothic", proc, reinterpret_cast<LPARAM>(&one));
+    EXPECT_EQ(one.names, std::vector<std::u16string>{u"NanumGothic"});
+    Found none;
+    EnumFontFamiliesW(nullptr, u"No Such Family", proc, reinterpret_cast<LPARAM>(&none));
+    EXPECT_TRUE(none.names.empty());
+    Found first;
+    first.stopAfter = 1;
+    EXPECT_EQ(EnumFontFamiliesW(nullptr, nullptr, proc, reinterpret_cast<LPARAM>(&first)), 0);
+    EXPECT_EQ(first.names.size(), 1u);
+}

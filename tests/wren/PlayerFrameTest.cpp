@@ -48,17 +48,17 @@ private:
     COLORREF m_color;
 };
 
-// One line of text in font 0 of the frame's table.
+// One line of text in a font of the frame's table.
 class Text : public IxElement {
 public:
-    Text(int id, RECT rc, std::u16string text) : m_text(std::move(text))
+    Text(int id, RECT rc, std::u16string text, int font) : m_text(std::move(text)), m_font(font)
     {
         m_nId = id;
         SetRectNow(rc);
     }
     void Draw(IxPaintRecord* record) override
     {
-        IxSavedFont saved = record->dc->SelectFont(0);
+        IxSavedFont saved = record->dc->SelectFont(m_font);
         ExtTextOutW(record->dc->GetDC(), 0, Height() - 8, 0, nullptr, m_text.c_str(), static_cast<UINT>(m_text.size()),
                     nullptr);
         record->dc->SelectFontAndColor(saved);
@@ -66,6 +66,7 @@ public:
 
 private:
     std::u16string m_text;
+    int m_font;
 };
 
 class Sheet : public IxView {
@@ -118,15 +119,21 @@ public:
         if (!frame)
             return hwnd;
         static IX_STATIC_STRING(kFace, u"NanumGothic");
-        frame->GetFontTable().Add(IxFontEntry{IXFS_ANTIALIAS, -24, &kFace, kWhite, nullptr});
+        const int font = frame->GetFontTable().Add(IxFontEntry{IXFS_ANTIALIAS, -24, &kFace, kWhite, nullptr});
+        // The test's hook stands in for the application core.
+        IxKernelAppPlayer* core = frame->GetHook();
         auto* hook = new StepHook;
         frame->SetHook(hook);
+        if (core) {
+            core->OnEvent(IXEV_DETACHED, 0);
+            delete core;
+        }
 
         auto* sheet = new Sheet(100, RECT{0, 0, 800, 480});
         sheet->AddChild(new Fill(101, RECT{0, 0, 800, 480}, kNavy));
         sheet->AddChild(new Fill(102, RECT{100, 100, 300, 200}, kRed));
         sheet->AddChild(new Fill(103, RECT{400, 100, 600, 200}, kGreen));
-        sheet->AddChild(new Text(104, RECT{100, 300, 500, 340}, u"FM 93.1 라디오"));
+        sheet->AddChild(new Text(104, RECT{100, 300, 500, 340}, u"FM 93.1 라디오", font));
         frame->GetKernel()->PushLayer(sheet, nullptr, IXLAYER_SCREEN);
 
         hook->next = [this, hook] {

@@ -116,8 +116,9 @@ TEST_F(WrenProcess, PrintsTheStartLinesAndEndsCleanly)
     ASSERT_EQ(Wait(pid), 0);
     std::string out = ReadFile(root / "err.txt");
     // The framework's banner, then the main window's creation on the board:
-    // the status block, the kernel frame, the micom's state, the remote and
-    // the detach waiter.
+    // the status block, the kernel frame (its creation step with the 3D
+    // menu among the pages), the micom's state, the remote and the detach
+    // waiter.
     const char* lines[] = {"Pavo : ver ",
                            "<IOEM_TCC89>",
                            "<IOEM_TCC_MULTIDISPLAY>",
@@ -127,6 +128,8 @@ TEST_F(WrenProcess, PrintsTheStartLinesAndEndsCleanly)
                            "<ICFG_BUSY>",
                            "<ICFG_SUDDENDEATH>",
                            " fid : ",
+                           "[IxKernelFrame] Created() CurrentThreadID=",
+                           "[CGateSheet] Constructor End",
                            "TIME(DoCreate) = ",
                            "GTIME(WM_CREATE) = ",
                            "Micom Version = [0x10203]",

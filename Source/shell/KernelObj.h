@@ -1,0 +1,123 @@
+// CKernelObj: Wren's application core, the one instance of ViewCenter's
+// only subclass. The kernel frame holds it as its hook. It owns the model
+// center (created with it, destroyed with it), listens to the shell's
+// screen, popup, tilt, navigation and voice commands with its own filter,
+// subscribes to the system events 21 and 22, runs its own element timers
+// (screen saver, tilt, navigation and voice close, alive and ACC checks),
+// maps hardware keys to the on-screen buttons they show pressed and takes
+// the power, screen-off, mode-popup and tilt-open keys.
+//
+// User-interface thread only.
+#pragma once
+
+#include "Source/models/ModelCenter.h"
+#include "Source/shell/ViewCenter.h"
+#include "platform/base/Types.h"
+
+class CKernelObj : public ViewCenter {
+public:
+    // Rows of the listener filter ({code, kind}; kind 0 any kind).
+    static constexpr int kFilterRows = 67;
+
+    // Default last main view FM radio, a history of 5; the model center is
+    // created here.
+    CKernelObj();
+    ~CKernelObj() override;
+    CKernelObj(const CKernelObj&) = delete;
+    CKernelObj& operator=(const CKernelObj&) = delete;
+
+    // The one instance (null before it exists).
+    static CKernelObj* GetInstance();
+    // The listener filter, zero-ended (kFilterRows rows).
+    static const DWORD* ListenerFilter();
+
+    // ---- The kernel's entries ----
+    LRESULT OnEvent(int code, LPARAM param) override;
+    // Creation, destruction, view activation and the timers; ViewCenter's
+    // event handler is called last with the same arguments.
+    LRESULT MessageIsInvoked(int code, LPARAM param);
+    int ActionIsInvoked(int code, int kind, LPARAM param) override;
+    // The kernel's external-key path: which button to show pressed.
+    int KeyToButton(int buttonKey, BOOL press) override;
+    // The on-screen button a hardware key shows pressed; 0 for none.
+    int MapKeyToButton(int key);
+    // The power, screen-off, mode-popup and tilt-open keys; the others go
+    // to ViewCenter's step.
+    int ExtKeyIsInvoked(int code, int kind) override;
+
+    // ---- ViewCenter's slots ----
+    void RecordView(int fid) override;
+    int ResolveView(int view, int* selection, BOOL noMenu) override;
+    BOOL IsViewDevicePresent(int view) override;
+    BOOL IsMediaPlayView(int view) override;
+    BOOL IsMenuView(int view) override;
+    int MakeFirstScreen() override;
+    // A camera view goes: back to the 3D menu first when the back command
+    // came over it.
+    void DeactivateCamera(int fid) override;
+
+    // ---- Timers (element timers of this object, by id) ----
+    void BeginTimer(int id, int ms);
+    void EndTimer(int id);
+    BOOL IsTimerRunning(int id) const;
+
+    CModelCenter& GetCenter() { return m_center; }
+    DWORD GetPowerKeyTick() const { return m_dwPowerKeyTick; }
+    DWORD GetAccOffTick() const { return m_dwAccOffTick; }
+    BOOL IsNaviCloseSent() const { return m_bNaviCloseSent; }
+
+protected:
+    void OnTimer(int id);
+    void AccCheck();
+    void CloseVoiceController();
+    // The power and screen-off keys.
+    int PowerKey(int code, int kind);
+    // Switches the unit off or on again; 1 when done, 0 while the kernel is
+    // busy since the last power key.
+    int SwitchOff();
+    int SwitchOn();
+    // Starts the ACC check (ACC is off at start).
+    void BeginAccCheck();
+    // The top page for the key mapping: through the colour-key layer to the
+    // video frame's page; -1 when that has none.
+    int KeyView() const;
+    BOOL IsElementShown(int id) const;
+    BOOL IsElementEnabled(int id) const;
+    IxElement* FindById(int id) const;
+    // The scan state of a tuner model: 1 tuning, 0 not, -1 the model is
+    // missing.
+    int TunerState(int modelId) const;
+    BOOL InRun() const;
+
+    CModelCenter m_center;
+    // Own words (cleared at construction).
+    BOOL m_bBackToMenu = FALSE;
+    int m_nState8000 = 0;
+    DWORD m_dwModeKeyTick = 0;
+    DWORD m_dwPowerKeyTick = 0;
+    BOOL m_bFactoryReset = FALSE;
+    // The application's words of the timers.
+    DWORD m_dwAccOffTick = 0;
+    int m_nNaviCloseCode = 0;
+    BOOL m_bNaviCloseSent = FALSE;
+    BOOL m_bListenerAdded = FALSE;
+
+    // ---- Removed when ViewCenter has its power and navigation sequences ----
+public:
+    void DeviceStateIsChanged(int device, int kind) override;
+    void EndIntro() override;
+    void NaviIsFailed(int code) override;
+    void ToAccOn() override;
+    void ToAccOff() override;
+    void ToPowerOff() override;
+    void PowerKeyWhileOff() override;
+    void NaviIsInitial() override;
+    void NaviIsPrepared() override;
+    void NaviIsLaunched() override;
+    void NaviIsTerminated() override;
+    void LaunchNaviSafe() override;
+    void LaunchNaviRetry() override;
+    void PrepareNaviAtFirst() override;
+    void FirstWaitIsOver() override;
+    // ---- End of the block removed when ViewCenter has its sequences ----
+};
