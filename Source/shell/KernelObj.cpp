@@ -588,70 +588,19 @@ void CKernelObj::DeactivateCamera(int fid)
 // layer (COSDMain, CPIPMain), the volume pop-up (CVolumeOSD), the camera
 // view (CRearViewSheet) and the colour-key cover (CColorKeyView).
 
-// ---- Removed when ViewCenter has its power and navigation sequences ----
-// ViewCenter's least: each step says that it ran.
-void ViewCenter::DeactivateCamera(int fid)
-{
-    NKDbgPrintfW(u"[ViewCenter] DeactivateCamera(%d)\r\n", fid);
-}
-void CKernelObj::DeviceStateIsChanged(int device, int kind)
-{
-    NKDbgPrintfW(u"[ViewCenter] DeviceStateIsChanged(%d, %d)\r\n", device, kind);
-}
 void CKernelObj::EndIntro()
 {
-    NKDbgPrintfW(u"[ViewCenter] EndIntro()\r\n");
+    NKDbgPrintfW(u"[CKernelObj] EndIntro  \r\n");
+    if (GetUnitLink().m_nNecPowerOff) {
+        NKDbgPrintfW(u"[CKernelObj] EndIntro s_fNecPowerOff[TRUE] \r\n");
+        ViewCenter::ToAccOff();
+        return;
+    }
+    // With ACC on and the unit running the tilt goes back to its last angle
+    // here (CExDeviceTilt: not built yet).
+    ViewCenter::EndIntro();
+    // The Bluetooth model is made sure of and the media model's start step
+    // runs here (both come with their models).
+    m_bPrepared = TRUE;
+    NKDbgPrintfW(u"[CKernelObj] EndIntro Complete \r\n");
 }
-void CKernelObj::NaviIsFailed(int code)
-{
-    NKDbgPrintfW(u"[ViewCenter] NaviIsFailed(%d)\r\n", code);
-}
-void CKernelObj::ToAccOn()
-{
-    NKDbgPrintfW(u"[ViewCenter] ToAccOn()\r\n");
-}
-void CKernelObj::ToAccOff()
-{
-    NKDbgPrintfW(u"[ViewCenter] ToAccOff()\r\n");
-}
-void CKernelObj::ToPowerOff()
-{
-    NKDbgPrintfW(u"[ViewCenter] ToPowerOff()\r\n");
-}
-void CKernelObj::PowerKeyWhileOff()
-{
-    NKDbgPrintfW(u"[ViewCenter] PowerKeyWhileOff()\r\n");
-}
-void CKernelObj::NaviIsInitial()
-{
-    NKDbgPrintfW(u"[ViewCenter] NaviIsInitial()\r\n");
-}
-void CKernelObj::NaviIsPrepared()
-{
-    NKDbgPrintfW(u"[ViewCenter] NaviIsPrepared()\r\n");
-}
-void CKernelObj::NaviIsLaunched()
-{
-    NKDbgPrintfW(u"[ViewCenter] NaviIsLaunched()\r\n");
-}
-void CKernelObj::NaviIsTerminated()
-{
-    NKDbgPrintfW(u"[ViewCenter] NaviIsTerminated()\r\n");
-}
-void CKernelObj::LaunchNaviSafe()
-{
-    NKDbgPrintfW(u"[ViewCenter] LaunchNaviSafe()\r\n");
-}
-void CKernelObj::LaunchNaviRetry()
-{
-    NKDbgPrintfW(u"[ViewCenter] LaunchNaviRetry()\r\n");
-}
-void CKernelObj::PrepareNaviAtFirst()
-{
-    NKDbgPrintfW(u"[ViewCenter] PrepareNaviAtFirst()\r\n");
-}
-void CKernelObj::FirstWaitIsOver()
-{
-    NKDbgPrintfW(u"[ViewCenter] FirstWaitIsOver()\r\n");
-}
-// ---- End of the block removed when ViewCenter has its sequences ----

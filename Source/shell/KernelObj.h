@@ -101,23 +101,11 @@ protected:
     int m_nNaviCloseCode = 0;
     BOOL m_bNaviCloseSent = FALSE;
     BOOL m_bListenerAdded = FALSE;
+    BOOL m_bPrepared = FALSE; // the intro has ended and the unit runs
 
-    // ---- Removed when ViewCenter has its power and navigation sequences ----
 public:
-    void DeviceStateIsChanged(int device, int kind) override;
+    // The end of the intro: the power-off path when the micom reported power
+    // off, else ViewCenter's start of running.
     void EndIntro() override;
-    void NaviIsFailed(int code) override;
-    void ToAccOn() override;
-    void ToAccOff() override;
-    void ToPowerOff() override;
-    void PowerKeyWhileOff() override;
-    void NaviIsInitial() override;
-    void NaviIsPrepared() override;
-    void NaviIsLaunched() override;
-    void NaviIsTerminated() override;
-    void LaunchNaviSafe() override;
-    void LaunchNaviRetry() override;
-    void PrepareNaviAtFirst() override;
-    void FirstWaitIsOver() override;
-    // ---- End of the block removed when ViewCenter has its sequences ----
+    BOOL IsPrepared() const { return m_bPrepared; }
 };

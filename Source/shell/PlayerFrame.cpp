@@ -7,6 +7,7 @@
 #include "Lib_cpp/fs/FileSystem.h"
 #include "Source/gate/GateSheet.h"
 #include "Source/shell/GateLink.h"
+#include "Source/shell/Intro.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/ShellIds.h"
 #include "Source/shell/StartupLists.h"
@@ -112,8 +113,8 @@ IxElement* CPlayerFrame::NewPage(int viewId)
     case FID_GATE:
         return Made(new (std::nothrow) gate::CGateSheet(&CGateLink::Get()), params);
     case FID_INTRO:
-        // INTRO: the intro screen CIntro is created here.
-        return nullptr;
+        // Its content is built when it is first shown.
+        return new (std::nothrow) CIntro;
     case FID_NAVISTART: {
         auto* page = new (std::nothrow) IxImageElement;
         if (!page)

@@ -166,6 +166,9 @@ int ViewCenter::RunIntro()
     NKDbgPrintfW(u"[ViewCenter] RunIntro : run, at [%ld]\r\n", Now());
     m_bIntroStarted = TRUE;
     frame->SetActivePageById(FID_INTRO, 0, 0);
+    // The intro waits hidden; showing it starts its sound and letters.
+    if (IxElement* intro = frame->GetActivePage(); intro && intro->GetId() == FID_INTRO)
+        intro->Show(TRUE, TRUE);
     LowerSecondGate();
     if (!(m_nMode == VCMODE_POWEROFF || (m_nMode < 5 && m_nInitMode == 0)))
         RaiseOutputGate();

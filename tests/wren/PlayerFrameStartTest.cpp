@@ -264,7 +264,7 @@ TEST_F(PlayerFrameStart, MakesCKernelObjTheHookAndTunesTheKernel)
     EXPECT_EQ(g_nFontIndex[85], kUnitFontCount - 1);
 }
 
-TEST_F(PlayerFrameStart, NavigationStartPictureIsAnImagePageTheIntroAndUnbuiltScreensAreLeftOut)
+TEST_F(PlayerFrameStart, NavigationStartPictureIsAnImagePageAndUnbuiltScreensAreLeftOut)
 {
     IxElement* picture = frame->DefaultPage(FID_NAVISTART);
     ASSERT_NE(picture, nullptr);
@@ -275,7 +275,11 @@ TEST_F(PlayerFrameStart, NavigationStartPictureIsAnImagePageTheIntroAndUnbuiltSc
     EXPECT_EQ(picture->Width(), 800);
     EXPECT_EQ(picture->Height(), 480);
     delete picture;
-    for (int view : {static_cast<int>(FID_INTRO), 5202, 10042})
+    IxElement* intro = frame->DefaultPage(FID_INTRO);
+    ASSERT_NE(intro, nullptr);
+    EXPECT_EQ(intro->GetId(), FID_INTRO);
+    delete intro;
+    for (int view : {5202, 10042})
         EXPECT_EQ(frame->DefaultPage(view), nullptr) << view;
 }
 
