@@ -15,6 +15,10 @@ constexpr COLORREF kBackground = 0x080000;
 constexpr COLORREF kColorKey = 0xF800F8;
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 480;
+// The remote's and the hard keys' actions: while the popup is up, each of
+// them redraws the whole frame.
+constexpr int kKeyActionFirst = 10130;
+constexpr int kKeyActionLast = 10166;
 
 bool IsKeyKind(int kind)
 {
@@ -82,8 +86,8 @@ int CModePopup::OnCreate(const IxElementParams*)
 
     IxElementParams params{};
     params.Clear();
-    params.Set(kFrameRect.left, kFrameRect.top, kFrameRect.right - kFrameRect.left,
-               kFrameRect.bottom - kFrameRect.top, 0, 0);
+    params.Set(kFrameRect.left, kFrameRect.top, kFrameRect.right - kFrameRect.left, kFrameRect.bottom - kFrameRect.top,
+               0, 0);
     params.nContentKind = IXCONTENT_IMAGE;
     params.lContentValue = reinterpret_cast<LPARAM>(new IxBitmapImage(kFrameImage, IXLM_NOW));
     auto* frame = new IxImageElement;
@@ -156,10 +160,11 @@ LRESULT CModePopup::OnEvent(int code, LPARAM param)
     return IxFrameView::OnEvent(code, param);
 }
 
-int CModePopup::ActionIsInvoked(int code, int kind, LPARAM param)
+int CModePopup::ActionIsInvoked(int code, int kind, LPARAM)
 {
     KillElementTimer(this, CloseTimerId());
-    if (code >= 10130 && code <= 10166 && (kind == AEV_HOLDSTART || kind == AEV_LONGPRESS || kind == AEV_DEFAULT))
+    if (code >= kKeyActionFirst && code <= kKeyActionLast
+        && (kind == AEV_HOLDSTART || kind == AEV_LONGPRESS || kind == AEV_DEFAULT))
         IxKernel::MarkUpdateAll(this);
 
     if (code >= BTN_MODE_FIRST && code <= BTN_MODE_LAST) {
@@ -209,7 +214,6 @@ int CModePopup::ActionIsInvoked(int code, int kind, LPARAM param)
     default:
         break;
     }
-    (void)param;
     RestartCloseTimer();
     return 1;
 }

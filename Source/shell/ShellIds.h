@@ -53,8 +53,6 @@ enum : int {
     FID_FRONTCAMERA = 10058,
     FID_CAMERAGUIDE = 10059, // receives the navigation program's reports and message 0x0497
     FID_REARCAMERA = 10060,
-    FID_MODEPOPUP = 10062, // the source chooser layer
-    FID_TILT = 10411,      // the tilt screen
 
     FID_COLORKEY = 9000,      // the kernel frame's colour-key page
     FID_INTRO = 9001,         // the intro; as an action: the intro ended
@@ -148,21 +146,6 @@ enum : int {
     FID_EXT_VC_NOTREADY = 10464,  // the voice key came before the voice program was ready
     FID_EXT_ACC_CHECK = 10465,    // ACC is off at start (value 1)
     FID_EXT_TAIL = 11500,         // value: the tail lamps on
-    FID_EXT_3DMENU = 10063,         // the navigation program's menu button: the 3D menu
-    FID_NAVI_WARNNINGCLOSE = 10091, // broadcast: the navigation program's warning was closed
-    FID_EXT_MODEPOPUP = 10152,    // the navigation program's menu call opens the mode popup
-    FID_EXT_ROWUP = 10155,        // the remote's row keys and arrows (kinds 4111, 4116)
-    FID_EXT_ROWDOWN = 10156,
-    FID_EXT_LEFT = 10157,
-    FID_EXT_RIGHT = 10158,
-    FID_EXT_ENTER = 10159,
-    FID_EXT_MODEKEY = 10421,  // the mode key while the mode popup is up
-    FID_EXT_MODENEXT = 10422, // the mode popup: highlight the next source
-    FID_EXT_MODETAKE = 10423, // the mode popup: take the highlighted source
-    FID_EXT_MODECLOSE = 10424,
-    // The mode popup's source buttons, 13901 ... 13910.
-    BTN_MODE_FIRST = 13901,
-    BTN_MODE_LAST = 13910,
     // The voice commands of the radio, Bluetooth, DVD and iPod groups, by
     // group and command number.
     FID_EXT_RADIOVOICE05 = 11603,
@@ -247,4 +230,27 @@ enum : int {
     BTN_AUDIO = 12667,
     BTN_SUBTITLE = 12668,
     BTN_ANGLE = 12669,
+};
+
+// The mode popup's and the navigation link's numbers.
+enum : int {
+    FID_MODEPOPUP = 10062, // the source chooser layer
+    FID_TILT = 10411,      // the tilt screen
+
+    FID_EXT_3DMENU = 10063,         // the navigation program's menu button: the 3D menu
+    FID_NAVI_WARNNINGCLOSE = 10091, // broadcast: the navigation program's warning was closed
+    FID_EXT_MODEPOPUP = 10152,      // the navigation program's menu call opens the mode popup
+    FID_EXT_ROWUP = 10155,          // the remote's row keys and arrows (kinds 4111, 4116)
+    FID_EXT_ROWDOWN = 10156,
+    FID_EXT_LEFT = 10157,
+    FID_EXT_RIGHT = 10158,
+    FID_EXT_ENTER = 10159,
+    FID_EXT_MODEKEY = 10421,  // the mode key while the mode popup is up
+    FID_EXT_MODENEXT = 10422, // the mode popup: highlight the next source
+    FID_EXT_MODETAKE = 10423, // the mode popup: take the highlighted source
+    FID_EXT_MODECLOSE = 10424,
+
+    // The mode popup's source buttons, 13901 ... 13910.
+    BTN_MODE_FIRST = 13901,
+    BTN_MODE_LAST = 13910,
 };

@@ -68,10 +68,10 @@ TEST(FileFinder, RefusesPathsThatDoNotFit)
         bool fits;
     };
     const Case cases[] = {
-        {Join(u"\\", Repeat(u'a', MAX_PATH - 2)), true},       // "/" + 258 = 259
-        {Join(u"\\", Repeat(u'a', MAX_PATH - 1)), false},      // "/" + 259 = 260
-        {Join(Repeat(u'd', MAX_PATH - 5), u"\\"), true},       // 256 + "*.*" = 259
-        {Join(Repeat(u'd', MAX_PATH - 4), u"\\"), false},      // 257 + "*.*" = 260
+        {Join(u"\\", Repeat(u'a', MAX_PATH - 2)), true},  // "/" + 258 = 259
+        {Join(u"\\", Repeat(u'a', MAX_PATH - 1)), false}, // "/" + 259 = 260
+        {Join(Repeat(u'd', MAX_PATH - 5), u"\\"), true},  // 256 + "*.*" = 259
+        {Join(Repeat(u'd', MAX_PATH - 4), u"\\"), false}, // 257 + "*.*" = 260
         {Join(Repeat(u'd', 200), Join(u"\\", Repeat(u'n', 59))), false},
         {Join(Repeat(u'd', 200), Join(u"\\", Repeat(u'n', 58))), true},
         {Join(u"\\", Repeat(u'x', 4000)), false},

@@ -20,14 +20,72 @@
 
 namespace {
 
-// A 24-bit bitmap of frames side by side, each a filled box with a border
-// of its own colour.
-void WriteFramesBmp(const std::string& host, int width, int height, const std::vector<COLORREF>& fills,
-                    const std::vector<COLORREF>& borders)
+// Letters of the source names, 5 x 7, a row per string.
+const char* const* Glyph(char c)
 {
-    const int frames = static_cast<int>(fills.size());
-    const int total = width * frames;
+    static const char* const kA[] = {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"};
+    static const char* const kB[] = {"####.", "#...#", "#...#", "####.", "#...#", "#...#", "####."};
+    static const char* const kD[] = {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."};
+    static const char* const kE[] = {"#####", "#....", "#....", "####.", "#....", "#....", "#####"};
+    static const char* const kF[] = {"#####", "#....", "#....", "####.", "#....", "#....", "#...."};
+    static const char* const kI[] = {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "#####"};
+    static const char* const kM[] = {"#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"};
+    static const char* const kO[] = {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."};
+    static const char* const kP[] = {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."};
+    static const char* const kT[] = {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."};
+    static const char* const kU[] = {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."};
+    static const char* const kV[] = {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."};
+    static const char* const kX[] = {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"};
+    switch (c) {
+    case 'A':
+        return kA;
+    case 'B':
+        return kB;
+    case 'D':
+        return kD;
+    case 'E':
+        return kE;
+    case 'F':
+        return kF;
+    case 'I':
+        return kI;
+    case 'M':
+        return kM;
+    case 'O':
+        return kO;
+    case 'P':
+        return kP;
+    case 'T':
+        return kT;
+    case 'U':
+        return kU;
+    case 'V':
+        return kV;
+    default:
+        return kX;
+    }
+}
+
+// One frame of a picture: a fill, a border and an optional name in the
+// middle, drawn 4 pixels to a glyph dot.
+struct Frame {
+    COLORREF fill;
+    COLORREF border;
+    COLORREF text;
+};
+
+// A 24-bit bitmap of frames side by side, each a filled box with a border
+// of its own colour and the name centred.
+void WriteFramesBmp(const std::string& host, int width, int height, const std::vector<Frame>& frames,
+                    const std::string& name = {})
+{
+    constexpr int kDot = 4;
+    const int count = static_cast<int>(frames.size());
+    const int total = width * count;
     const int stride = (total * 3 + 3) / 4 * 4;
+    const int textWidth = static_cast<int>(name.size()) * 6 * kDot - kDot;
+    const int textLeft = (width - textWidth) / 2;
+    const int textTop = (height - 7 * kDot) / 2;
     std::vector<std::uint8_t> b(54 + static_cast<std::size_t>(stride) * height, 0);
     auto put32 = [&b](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i)
@@ -42,14 +100,24 @@ void WriteFramesBmp(const std::string& host, int width, int height, const std::v
     put32(22, static_cast<std::uint32_t>(height));
     b[26] = 1;
     b[28] = 24;
+    auto inText = [&](int fx, int y) {
+        const int tx = fx - textLeft;
+        const int ty = y - textTop;
+        if (name.empty() || tx < 0 || ty < 0 || tx >= textWidth || ty >= 7 * kDot)
+            return false;
+        const int letter = tx / (6 * kDot);
+        const int column = tx % (6 * kDot) / kDot;
+        return column < 5 && Glyph(name[static_cast<std::size_t>(letter)])[ty / kDot][column] == '#';
+    };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < total; ++x) {
-            const int f = x / width;
+            const Frame& f = frames[static_cast<std::size_t>(x / width)];
             const int fx = x % width;
             const bool edge = fx < 6 || fx >= width - 6 || y < 6 || y >= height - 6;
-            const COLORREF c = edge ? borders[static_cast<std::size_t>(f)] : fills[static_cast<std::size_t>(f)];
+            const COLORREF c = edge ? f.border : inText(fx, y) ? f.text : f.fill;
             // Rows go bottom up, pixels as blue, green, red.
-            std::uint8_t* p = &b[54 + static_cast<std::size_t>(height - 1 - y) * stride + static_cast<std::size_t>(x) * 3];
+            std::uint8_t* p
+                = &b[54 + static_cast<std::size_t>(height - 1 - y) * stride + static_cast<std::size_t>(x) * 3];
             p[0] = static_cast<std::uint8_t>((c >> 16) & 0xFF);
             p[1] = static_cast<std::uint8_t>((c >> 8) & 0xFF);
             p[2] = static_cast<std::uint8_t>(c & 0xFF);
@@ -110,14 +178,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(unit.IsOpen());
-        // Normal: slate with a grey edge; pressed: amber with a white edge.
-        const std::vector<COLORREF> fills{RGB(52, 60, 74), RGB(255, 170, 0), RGB(40, 40, 40)};
-        const std::vector<COLORREF> borders{RGB(120, 130, 150), RGB(255, 255, 255), RGB(60, 60, 60)};
-        for (const ModeButton& button : CModePopup::kButtons)
-            WriteFramesBmp(unit.Host(HostName(button.image)), CModePopup::kButtonWidth, CModePopup::kButtonHeight,
-                           fills, borders);
-        WriteFramesBmp(unit.Host(HostName(CModePopup::kFrameImage)), 697, 294, {RGB(22, 26, 34)},
-                       {RGB(90, 100, 120)});
+        // The source's name on each picture. Normal: light text on slate;
+        // pressed: dark text on amber with a white edge; disabled: grey.
+        static const char* const kNames[] = {"FM", "DMB", "VIDEO", "DVD", "BT", "AM", "DAB", "AUDIO", "IPOD", "AUX"};
+        const std::vector<Frame> frames{{RGB(52, 60, 74), RGB(120, 130, 150), RGB(230, 234, 240)},
+                                        {RGB(255, 170, 0), RGB(255, 255, 255), RGB(20, 20, 20)},
+                                        {RGB(40, 40, 40), RGB(60, 60, 60), RGB(90, 90, 90)}};
+        for (int i = 0; i < CModePopup::kButtonCount; ++i)
+            WriteFramesBmp(unit.Host(HostName(CModePopup::kButtons[i].image)), CModePopup::kButtonWidth,
+                           CModePopup::kButtonHeight, frames, kNames[i]);
+        WriteFramesBmp(unit.Host(HostName(CModePopup::kFrameImage)), 697, 294,
+                       {{RGB(22, 26, 34), RGB(90, 100, 120), 0}});
         FrameScreenshotTest::SetUp();
         recorder = std::make_unique<Recorder>();
     }
@@ -194,8 +265,8 @@ TEST_F(ModePopupTest, TheLastViewPicksTheFirstHighlight)
         int view;
         int index;
     } cases[] = {
-        {FID_FM, 0},   {FID_DMB, 1}, {FID_MOVIE, 2}, {FID_DVD, 3},  {FID_BLUETOOTH, 4}, {FID_AM, 5},
-        {FID_DAB, 6},  {FID_MUSIC, 7}, {FID_IPOD, 8}, {FID_AUX, 9}, {FID_PHOTO, 0},     {FID_GATE, 0},
+        {FID_FM, 0},  {FID_DMB, 1},   {FID_MOVIE, 2}, {FID_DVD, 3}, {FID_BLUETOOTH, 4}, {FID_AM, 5},
+        {FID_DAB, 6}, {FID_MUSIC, 7}, {FID_IPOD, 8},  {FID_AUX, 9}, {FID_PHOTO, 0},     {FID_GATE, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CModePopup::IndexForView(c.view), c.index) << c.view;
@@ -215,11 +286,9 @@ TEST_F(ModePopupTest, KeysMoveTheHighlight)
     } cases[] = {
         {FID_AUX, FID_EXT_RIGHT, AEV_SHORTPRESS, 0}, // 9 wraps to 0
         {FID_FM, FID_EXT_LEFT, AEV_LONGRELEASE, 9},  // 0 wraps to 9
-        {FID_DAB, FID_EXT_RIGHT, AEV_LONGRELEASE, 7},
-        {FID_DAB, FID_EXT_LEFT, AEV_SHORTPRESS, 5},
+        {FID_DAB, FID_EXT_RIGHT, AEV_LONGRELEASE, 7},   {FID_DAB, FID_EXT_LEFT, AEV_SHORTPRESS, 5},
         {FID_MUSIC, FID_EXT_ROWUP, AEV_SHORTPRESS, 2}, // row key from 7 to 2
-        {FID_DMB, FID_EXT_ROWDOWN, AEV_LONGRELEASE, 6},
-        {FID_AUX, FID_EXT_MODENEXT, AEV_DEFAULT, 0},
+        {FID_DMB, FID_EXT_ROWDOWN, AEV_LONGRELEASE, 6}, {FID_AUX, FID_EXT_MODENEXT, AEV_DEFAULT, 0},
         {FID_DVD, FID_EXT_MODEKEY, AEV_SHORTPRESS, 4}, // the mode key asks for the next
         {FID_DVD, FID_EXT_LEFT, AEV_DEFAULT, 3},       // not a key kind: stays
         {FID_DVD, FID_EXT_ROWUP, AEV_HOLDSTART, 3},
