@@ -4,6 +4,7 @@
 // "Lumo" nothing is ever sent; a code outside 1001-1027 is refused and
 // changes nothing; the layout states stay within their ranges, the hold
 // flag follows the last hold notice, and a start clears a pending close.
+#include "Lib_cpp/core/ActionCodes.h"
 #include "Source/shell/LumoBridge.h"
 #include "fuzz/FuzzTarget.h"
 
