@@ -31,10 +31,9 @@ WREN_FUZZ_TARGET(LumoNotices)
     BOOL held = FALSE;
     for (std::size_t at = 0; at + 6 <= size; at += 6) {
         const int code = 1000 + static_cast<std::int16_t>(data[at] | data[at + 1] << 8);
-        const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(data[at + 2])
-                                                     | static_cast<std::uint32_t>(data[at + 3]) << 8
-                                                     | static_cast<std::uint32_t>(data[at + 4]) << 16
-                                                     | static_cast<std::uint32_t>(data[at + 5]) << 24);
+        const auto value = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(data[at + 2]) | static_cast<std::uint32_t>(data[at + 3]) << 8
+            | static_cast<std::uint32_t>(data[at + 4]) << 16 | static_cast<std::uint32_t>(data[at + 5]) << 24);
         // Requests of the unit between the notices.
         if (value == 7)
             bridge.RequestClose(2);
