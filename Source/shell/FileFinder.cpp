@@ -26,6 +26,8 @@ void CopyInto(WCHAR* out, LPCWSTR from, std::size_t count)
 
 } // namespace
 
+namespace shell {
+
 FileFinder::FileFinder() : m_hFind(INVALID_HANDLE_VALUE) {}
 
 FileFinder::~FileFinder()
@@ -123,3 +125,5 @@ void FileFinder::Close()
     m_szPattern[0] = 0;
     m_data = WIN32_FIND_DATAW{};
 }
+
+} // namespace shell

@@ -5,10 +5,15 @@
 // The directory (with its trailing separator) and the pattern each fit in
 // MAX_PATH characters with the terminating zero, and so does the search
 // path made of both: a longer path is refused, never cut.
+//
+// In the shell's namespace: the updater, linked beside the shell into the
+// fuzz programs, has a finder class of the same name.
 #pragma once
 
 #include "platform/base/Types.h"
 #include "platform/io/File.h"
+
+namespace shell {
 
 class FileFinder {
 public:
@@ -51,3 +56,5 @@ private:
     HANDLE m_hFind;
     WIN32_FIND_DATAW m_data{};
 };
+
+} // namespace shell

@@ -14,6 +14,8 @@
 
 namespace {
 
+using shell::FileFinder;
+
 std::u16string Repeat(char16_t c, std::size_t n)
 {
     return std::u16string(n, c);
