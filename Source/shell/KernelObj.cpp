@@ -105,7 +105,7 @@ const DWORD kListenerFilter[] = {
     Click(FID_EXT_TAIL),
     Click(13350),
     Click(10091),
-    Click(FID_EXT_AVNAVI),
+    Click(FID_ALIVEINVOKE),
     Click(10460),
     Click(FID_EXT_POWEROFF),
     Click(FID_EXT_VC_LOADVOICE),

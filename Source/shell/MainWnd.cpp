@@ -6,6 +6,7 @@
 #include "Source/models/ModelCenter.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/shell/LumoBridge.h"
 #include "Source/shell/NaviReport.h"
 #include "Source/shell/PlayerFrame.h"
 #include "Source/shell/ShellIds.h"
@@ -841,7 +842,7 @@ void CMainWnd::_doKeyFromBSP(DWORD value)
         break;
     case MicomKeyAction::AvNavi:
         if (down) {
-            Hook(FID_EXT_AVNAVI, AEV_DEFAULT, 0);
+            Hook(FID_ALIVEINVOKE, AEV_DEFAULT, 0);
             if (IxKernelFrame* frame = GetKernelFrame())
                 frame->NotifyExtKey(row->command, 0, -1, IXKEY_BUSYTEST | IXKEY_HELD);
         }
@@ -1234,8 +1235,13 @@ LRESULT CMainWnd::DoCopyData(WPARAM, LPARAM lParam)
     if (!data || data->dwData != kNaviPositionReport || !data->lpData)
         return 0;
     if (HWND navi = FindWindowW(nullptr, kNaviWindowTitle)) {
+        // A program that stopped answering costs at most the time-out.
         COPYDATASTRUCT ack{kNaviPositionAck, 0, nullptr};
-        SendMessageW(navi, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&ack));
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutW(navi, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&ack),
+                                 SMTO_ABORTIFHUNG, LumoBridge::kSendTimeoutMs, &result))
+            NKDbgPrintfW(u"[CMainWnd] DoCopyData() acknowledgement dropped: error %d\r\n",
+                         static_cast<int>(GetLastError()));
     }
     const NaviReportValues values = ParseNaviReport(static_cast<const BYTE*>(data->lpData), data->cbData);
     Args(IXA_TARGETARGS, FID_CAMERAGUIDE, values.seventh, values.eighth);

@@ -154,8 +154,8 @@ enum : int {
     FID_EXT_VC_RESULT = 10083,    // value: the voice program's result
     FID_EXT_VC_NOCARD = 10085,    // the voice program cannot be started: no card
     FID_EXT_VC_SHOWVIEW = 10090,  // show a screen (value: the view id) after the voice screen
-    FID_EXT_AVNAVI = 10092,       // the AV/NAVI key, to the kernel application object at once
-    FID_EXT_MODEPOPUP = 10100,    // open the mode popup (the source chooser)
+    FID_ALIVEINVOKE = 10092,   // the micom alive signal; also the AV/NAVI key, to the kernel application object at once
+    FID_EXT_MODEPOPUP = 10100, // open the mode popup (the source chooser)
     FID_EXT_STEERINGMODE = 10104, // the steering mode key
     FID_EXT_LEARN_SEEKUP = 10110, // steering-key learning results, 10110 ... 10121
     FID_EXT_LEARN_SEEKDOWN = 10111,
@@ -286,4 +286,26 @@ enum : int {
     TM_ALIVECHECK = 30008,    // repeating, 3000 ms: the alive request to the micom
     TM_WAIT_VCCLOSE = 30009,  // 3000 ms while the voice controller's window is there
     TM_ACCCHECK = 30010,      // repeating, 1000 ms: ACC off at start
+};
+
+// The mode popup's and the navigation link's numbers.
+enum : int {
+    FID_MODEPOPUP = 10062, // the source chooser layer
+    FID_TILT = 10411,      // the tilt screen
+
+    FID_EXT_3DMENU = 10063,        // the navigation program's menu button: the 3D menu
+    FID_EXT_NAVIMODEPOPUP = 10152, // the navigation program's menu call opens the mode popup
+    FID_EXT_ROWUP = 10155,         // the remote's row keys and arrows (kinds 4111, 4116)
+    FID_EXT_ROWDOWN = 10156,
+    FID_EXT_LEFT = 10157,
+    FID_EXT_RIGHT = 10158,
+    FID_EXT_ENTER = 10159,
+    FID_EXT_MODEKEY = 10421,  // the mode key while the mode popup is up
+    FID_EXT_MODENEXT = 10422, // the mode popup: highlight the next source
+    FID_EXT_MODETAKE = 10423, // the mode popup: take the highlighted source
+    FID_EXT_MODECLOSE = 10424,
+
+    // The mode popup's source buttons, 13901 ... 13910.
+    BTN_MODE_FIRST = 13901,
+    BTN_MODE_LAST = 13910,
 };
