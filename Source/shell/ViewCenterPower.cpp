@@ -5,6 +5,7 @@
 #include "Lib_cpp/kernel/ServiceCodes.h"
 #include "Source/models/ModelCenter.h"
 #include "Source/models/ModelCodes.h"
+#include "Source/models/UnitLink.h"
 #include "Source/shell/NaviModelLink.h"
 #include "Source/shell/OverlayLayer.h"
 #include "Source/shell/ShellIds.h"
@@ -192,6 +193,9 @@ void ViewCenter::EndIntro()
         frame->SetActivePage(nullptr, 0, 0);
     StartToRun(m_fidWaitKey);
     m_fidWaitKey = 0;
+    // The first screen runs: the main window takes the micom's and the
+    // remote's keys from now on.
+    GetUnitLink().m_nInitComplete = 1;
     if (!m_fNaviAtFirst)
         LaunchNaviSafe();
     m_bIntroEnded = TRUE;
