@@ -409,8 +409,10 @@ TEST_F(KernelObjTest, KeysMapToTheButtonsOfTheScreen)
         }
         EXPECT_EQ(core->MapKeyToButton(c.key), c.button);
         EXPECT_EQ(core->KeyToButton(c.key, TRUE), c.button);
-        if (fm)
+        if (fm) {
             core->GetCenter().ReleaseAllModels();
+            delete fm;
+        }
         frame->SetActivePage(nullptr, 0, 0);
         delete page;
     }

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace modeltest;
@@ -263,28 +265,28 @@ TEST_F(ViewCenterPowerTest, ReverseGearBringsTheCameraViewUpAndTheScreenBack)
     EXPECT_TRUE(center->GetRequestB());
 }
 
-TEST_F(ViewCenterPowerTest, LaunchIsTriedOnceAndThenThreeTimesASecondApart)
+// The launch with the program on the card from the given try on: the tries
+// made in six seconds and the navigation mode reached.
+class ViewCenterLaunchTest : public ViewCenterPowerTest,
+                             public ::testing::WithParamInterface<std::tuple<int, int, int>> {};
+
+TEST_P(ViewCenterLaunchTest, IsTriedOnceAndThenThreeTimesASecondApart)
 {
-    // {the try from which the program is on the card, tries made, navi-mode}
-    struct Case {
-        int presentFrom;
-        int tries;
-        int naviMode;
-    };
-    for (const Case c : {Case{100, 4, NAVI_STARTABLE}, Case{4, 4, NAVI_READY}, Case{2, 2, NAVI_READY}}) {
-        SCOPED_TRACE(c.presentFrom);
-        TearDown();
-        SetUp();
-        vc->presentFromTry = c.presentFrom;
-        Start();
-        EXPECT_EQ(vc->launches, 1);
-        for (int i = 0; i < 6; ++i)
-            Wait(1000);
-        EXPECT_EQ(vc->launches, c.tries);
-        EXPECT_EQ(vc->GetNaviMode(), c.naviMode);
-        EXPECT_EQ(vc->GetActiveView(), FID_FM);
-    }
+    const auto [presentFrom, tries, naviMode] = GetParam();
+    vc->presentFromTry = presentFrom;
+    Start();
+    EXPECT_EQ(vc->launches, 1);
+    for (int i = 0; i < 6; ++i)
+        Wait(1000);
+    EXPECT_EQ(vc->launches, tries);
+    EXPECT_EQ(vc->GetNaviMode(), naviMode);
+    EXPECT_EQ(vc->GetActiveView(), FID_FM);
 }
+
+INSTANTIATE_TEST_SUITE_P(Tries, ViewCenterLaunchTest,
+                         ::testing::Values(std::make_tuple(100, 4, static_cast<int>(NAVI_STARTABLE)),
+                                           std::make_tuple(4, 4, static_cast<int>(NAVI_READY)),
+                                           std::make_tuple(2, 2, static_cast<int>(NAVI_READY))));
 
 TEST_F(ViewCenterPowerTest, WatchdogRestartsAProgramThatDiedAndGivesUpAfterTheLimit)
 {
