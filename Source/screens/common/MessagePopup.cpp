@@ -97,8 +97,9 @@ int CMessagePopup::ShowModal(IxElement* owner, int id, const RECT& rect)
 int CMessagePopup::OnCreate(const IxElementParams* params)
 {
     // A text in the creation record replaces the popup's own.
-    if (params && (params->nContentKind == IXCONTENT_SHARESTRING || params->nContentKind == IXCONTENT_STRINGDATA
-                   || params->nContentKind == IXCONTENT_TEXT)) {
+    if (params
+        && (params->nContentKind == IXCONTENT_SHARESTRING || params->nContentKind == IXCONTENT_STRINGDATA
+            || params->nContentKind == IXCONTENT_TEXT)) {
         IxElementText carried;
         carried.SetFromParams(params);
         m_text = carried.Get();

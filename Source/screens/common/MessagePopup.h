@@ -47,7 +47,7 @@ public:
     static constexpr int kRowX = 11;
     static constexpr int kRowWidth = 503;
     static constexpr int kRowHeight = 28;
-    static constexpr int kRowBase = 130;           // without buttons
+    static constexpr int kRowBase = 130;            // without buttons
     static constexpr int kRowBaseWithButtons = 119; // with buttons
     static constexpr int kButtonWidth = 245;
     static constexpr int kButtonHeight = 52;

@@ -110,8 +110,7 @@ IxStateButton* AddButton(IxView* view, int id, const RECT& box, DWORD flags, IxI
     params.Set(box.left, box.top, box.right - box.left, box.bottom - box.top, id, flags);
     button->Create(&params);
     view->AddChild(button);
-    button->SetProperty(IXP_BUTTONBACKGROUND,
-                        reinterpret_cast<LPARAM>(new CPopupBackdrop(kPopupButtonFill, picture)));
+    button->SetProperty(IXP_BUTTONBACKGROUND, reinterpret_cast<LPARAM>(new CPopupBackdrop(kPopupButtonFill, picture)));
     if (!present && caption) {
         button->SetProperty(IXP_FONT, PopupFont(FONTSLOT_POPUPTEXT));
         IxString text(caption);

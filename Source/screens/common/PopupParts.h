@@ -18,8 +18,8 @@ class IxStaticText;
 // The notices a popup posts to its owner, as the kind of an action whose id
 // is the popup's own id.
 enum : int {
-    PPN_OK = AEV_DEFAULT,    // OK pressed, or a popup without buttons touched
-    PPN_CANCEL = AEV_ABORT,  // Cancel pressed
+    PPN_OK = AEV_DEFAULT,      // OK pressed, or a popup without buttons touched
+    PPN_CANCEL = AEV_ABORT,    // Cancel pressed
     PPN_CLOSED = AEV_COMPLETE, // closed by its time-out or taken away
 };
 

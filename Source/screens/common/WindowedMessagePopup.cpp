@@ -39,7 +39,7 @@ int CWindowedMessagePopup::NaviState() const
     return GetNaviState();
 }
 
-BOOL CWindowedMessagePopup::Show(IxElement* owner, int id, const RECT& rect, int priority)
+BOOL CWindowedMessagePopup::Show(IxElement* owner, int id, const RECT& rect, int level)
 {
     if (!IxGetKernel() || id < 1 || m_bShown)
         return FALSE;
@@ -48,14 +48,15 @@ BOOL CWindowedMessagePopup::Show(IxElement* owner, int id, const RECT& rect, int
     params.Set(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, id, 0);
     Create(&params);
     m_bShown = TRUE;
-    PushLayer(owner, this, priority, owner == nullptr);
+    PushTopLayer(owner, this, level > 0 ? level : 1, owner == nullptr);
     return TRUE;
 }
 
 int CWindowedMessagePopup::OnCreate(const IxElementParams* params)
 {
-    if (params && (params->nContentKind == IXCONTENT_SHARESTRING || params->nContentKind == IXCONTENT_STRINGDATA
-                   || params->nContentKind == IXCONTENT_TEXT)) {
+    if (params
+        && (params->nContentKind == IXCONTENT_SHARESTRING || params->nContentKind == IXCONTENT_STRINGDATA
+            || params->nContentKind == IXCONTENT_TEXT)) {
         IxElementText carried;
         carried.SetFromParams(params);
         m_text = carried.Get();
@@ -73,8 +74,8 @@ int CWindowedMessagePopup::OnCreate(const IxElementParams* params)
 
     const BOOL ok = CMessagePopup::HasOk(m_nButtons);
     const BOOL cancel = CMessagePopup::HasCancel(m_nButtons);
-    const int base = warning ? kWarningRowBase
-                             : (ok || cancel ? CMessagePopup::kRowBaseWithButtons : CMessagePopup::kRowBase);
+    const int base
+        = warning ? kWarningRowBase : (ok || cancel ? CMessagePopup::kRowBaseWithButtons : CMessagePopup::kRowBase);
     const int width = warning ? kWarningRowWidth : CMessagePopup::kRowWidth;
     const int font = PopupFont(warning ? FONTSLOT_POPUPWARNING : FONTSLOT_POPUPTEXT);
     for (int i = 0; i < m_nRows; ++i) {

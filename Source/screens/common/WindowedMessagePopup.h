@@ -26,8 +26,12 @@ public:
     CWindowedMessagePopup(LPCWSTR text, int style, int lineCount, int buttons, int timeoutMs);
     ~CWindowedMessagePopup() override;
 
-    // As CMessagePopup::Show.
-    BOOL Show(IxElement* owner, int id, const RECT& rect, int priority);
+    // Gives the popup its id and place (screen coordinates) and pushes it as
+    // the top layer of the level (1 and up; its own window is painted only
+    // as a top layer) owned by the owner (none: a layer of its own). The
+    // frame owns the popup from here on. 0 when the kernel is missing, the
+    // id is not positive, or the popup was shown already.
+    BOOL Show(IxElement* owner, int id, const RECT& rect, int level);
 
     int OnCreate(const IxElementParams* params) override;
     LRESULT OnEvent(int code, LPARAM param) override;
