@@ -2,6 +2,7 @@
 
 #include "platform/gfx/Screen.h"
 #include "platform/io/RawDisk.h"
+#include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
 #include "sim/DmbModule.h"
 
@@ -64,13 +65,11 @@ std::string KeepTail(std::string text)
     return cut == std::string::npos ? std::string() : text.substr(cut + 1);
 }
 
-void Touch(platform::InputEvent::Kind kind, int x, int y)
+// A touch of the screen, delivered as the touch panel's driver would: to
+// the window under it (or the one holding the pointer).
+void Touch(int kind, int x, int y)
 {
-    platform::InputEvent event;
-    event.kind = kind;
-    event.x = x;
-    event.y = y;
-    platform::Screen::Get().PushInput(event);
+    platform::DeliverPointer(kind, x, y);
 }
 
 // Removes what is in the folder, not the folder (it is a drive of the unit).
@@ -173,16 +172,16 @@ std::string CBoard::Execute(const BoardCommand& command)
     case Kind::CardRemove:
         return CardRemove(command.card);
     case Kind::Tap:
-        Touch(platform::InputEvent::Kind::TouchDown, command.x1, command.y1);
-        Touch(platform::InputEvent::Kind::TouchUp, command.x1, command.y1);
+        Touch(platform::kPointerDown, command.x1, command.y1);
+        Touch(platform::kPointerUp, command.x1, command.y1);
         return "OK";
     case Kind::Swipe: {
         constexpr int kSteps = 8;
-        Touch(platform::InputEvent::Kind::TouchDown, command.x1, command.y1);
+        Touch(platform::kPointerDown, command.x1, command.y1);
         for (int i = 1; i <= kSteps; ++i)
-            Touch(platform::InputEvent::Kind::TouchMove, command.x1 + (command.x2 - command.x1) * i / kSteps,
+            Touch(platform::kPointerMove, command.x1 + (command.x2 - command.x1) * i / kSteps,
                   command.y1 + (command.y2 - command.y1) * i / kSteps);
-        Touch(platform::InputEvent::Kind::TouchUp, command.x2, command.y2);
+        Touch(platform::kPointerUp, command.x2, command.y2);
         return "OK";
     }
     case Kind::Screenshot:

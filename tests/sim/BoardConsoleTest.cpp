@@ -1,11 +1,13 @@
 // The board console drives a running unit: Wren started as its own process
 // on a fresh root, wrenctl run against it, and what the board recorded read
 // back through the console.
+#include "platform/gfx/Screen.h"
 #include "platform/unit/Unit.h"
 #include "tests/common/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -109,6 +111,30 @@ protected:
 
     std::string Root() const { return m_folder.Path() + "/unit"; }
 
+    // Waits until the unit's debug output holds the text.
+    bool WaitForLog(const std::string& text)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            if (ReadFile(m_folder.Path() + "/wren.txt").find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // The screen as the console saves it (0x00RRGGBB, row by row).
+    std::vector<std::uint32_t> Screenshot(const std::string& name)
+    {
+        const std::string path = m_folder.Path() + "/" + name;
+        std::vector<std::uint32_t> rgb;
+        int width = 0, height = 0;
+        EXPECT_EQ(0, Console({"screenshot", path}));
+        EXPECT_TRUE(platform::ReadPng(path, width, height, rgb));
+        EXPECT_EQ(800 * 480, width * height);
+        return rgb;
+    }
+
     TempFolder m_folder{"board-console"};
     pid_t m_wren = -1;
 };
@@ -169,6 +195,48 @@ TEST_F(BoardConsole, DrivesARunningUnitAndReadsBackWhatTheBoardDid)
                              "[CMainWnd] _doKeyFromBSP() Is Not InitComplete", "[BSP] SD0 is attached"}) {
         EXPECT_NE(std::string::npos, log.find(line)) << line;
     }
+}
+
+// Cuts a band of rows out of a screen.
+std::vector<std::uint32_t> Rows(const std::vector<std::uint32_t>& screen, int top, int bottom)
+{
+    if (screen.size() < static_cast<std::size_t>(bottom) * 800)
+        return {};
+    return std::vector<std::uint32_t>(screen.begin() + top * 800, screen.begin() + bottom * 800);
+}
+
+TEST_F(BoardConsole, TheUnitStartsThroughItsIntroIntoTheMenuAndTakesTouches)
+{
+    // The unit's pictures and sounds, as the run command puts them.
+    fs::copy(WREN_ASSETS_UNIT, Root(), fs::copy_options::recursive);
+    StartWren();
+    ASSERT_TRUE(WaitForLog("[ViewCenter] RunIntro : run")) << ReadFile(m_folder.Path() + "/wren.txt");
+    ASSERT_TRUE(WaitForLog("fidMain=[3101]")) << "the intro must end in the 3D menu";
+
+    // The menu is drawn: once its first frame is there, the colour key of
+    // the windows above it shows nowhere.
+    std::vector<std::uint32_t> settings;
+    for (int tries = 0; tries < 100; ++tries) {
+        settings = Screenshot("settings.png");
+        if (!settings.empty() && std::count(settings.begin(), settings.end(), 0xFF00FFu) == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_FALSE(settings.empty());
+    EXPECT_EQ(std::count(settings.begin(), settings.end(), 0xFF00FFu), 0);
+
+    // Broadcasting: its row of sub-buttons takes the settings' place.
+    EXPECT_EQ(0, Console({"tap", "243", "410"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // the flip
+    const std::vector<std::uint32_t> broadcasting = Screenshot("broadcasting.png");
+    EXPECT_NE(Rows(settings, 90, 200), Rows(broadcasting, 90, 200));
+
+    // FM, its first sub-button, opens the FM screen's view after its delay.
+    EXPECT_EQ(0, Console({"tap", "237", "145"}));
+    ASSERT_TRUE(WaitForLog("[3dGate] Selection : btnFM"));
+    EXPECT_TRUE(WaitForLog("InvokeView(fid=[5202]"));
+    const std::string log = ReadFile(m_folder.Path() + "/wren.txt");
+    EXPECT_LT(log.find("[3dGate] Selection : btnFM"), log.find("InvokeView(fid=[5202]"));
 }
 
 } // namespace
