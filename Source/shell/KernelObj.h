@@ -104,7 +104,6 @@ protected:
     BOOL m_bListenerAdded = FALSE;
     BOOL m_bPrepared = FALSE; // the intro has ended and the unit runs
 
-
     // ---- Device events, the settings push, the last status, the key
     // translators and registry values, the defaults and the factory reset
     // (KernelObjDevices.cpp, KernelObjSettings.cpp) ----

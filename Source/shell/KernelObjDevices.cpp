@@ -19,9 +19,10 @@ constexpr int kSaverPictures = 1;
 
 const WCHAR kNaviProgram[] = u"\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe";
 
-const WCHAR kMapPulledText[] = u"루모3D 맵을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
-const WCHAR kVoicePulledText[] =
-    u"음성인식을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
+const WCHAR kMapPulledText[]
+    = u"루모3D 맵을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
+const WCHAR kVoicePulledText[]
+    = u"음성인식을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
 
 void TellModel(int modelId, int device, int kind)
 {

@@ -14,8 +14,8 @@
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
-#include "platform/gfx/Gdi.h"
 #include "platform/base/Text.h"
+#include "platform/gfx/Gdi.h"
 #include "platform/io/AudioDriver.h"
 #include "platform/io/File.h"
 #include "platform/io/Io.h"
@@ -84,8 +84,8 @@ constexpr VoiceInfoRecord kVoiceInfoRecords[] = {
     {6, {0, 1, 2, 3, 4, 5, kEnd}},
 };
 
-constexpr DWORD kVoiceInfoSize = sizeof(kVoiceInfoHeader) + kVoiceInfoFlagBlock
-    + std::size(kVoiceInfoRecords) * (2 + kVoiceInfoRecordFlags);
+constexpr DWORD kVoiceInfoSize
+    = sizeof(kVoiceInfoHeader) + kVoiceInfoFlagBlock + std::size(kVoiceInfoRecords) * (2 + kVoiceInfoRecordFlags);
 
 // ---- The GPS receiver's sentences ----
 
@@ -140,7 +140,8 @@ void CKernelObj::LoadSettingReg()
 
     // The tail lamps decide between the day and the night brightness.
     DWORD word = 0;
-    const BOOL night = GetUnitLink().m_hMicom.Ioctl(Code(MicomIoctl::GetStatus), nullptr, 0, &word, sizeof(word), nullptr)
+    const BOOL night
+        = GetUnitLink().m_hMicom.Ioctl(Code(MicomIoctl::GetStatus), nullptr, 0, &word, sizeof(word), nullptr)
         && (word & static_cast<DWORD>(MicomStatusBit::TailLamp)) != 0;
 
     // A micom that lost its status block lost the learned remote-control

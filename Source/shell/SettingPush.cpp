@@ -113,7 +113,8 @@ int BuildSettingPush(const BYTE* payload, DWORD size, BOOL night, CSettingReques
                static_cast<BYTE>(effect >= 0 && effect <= kEffectMax ? effect : 0));
 
     const BYTE micom = payload[SETTING_MICOMBYTE];
-    push.Add(SettingTarget::Micom, static_cast<DWORD>(MicomIoctl::Setting), u"IOCTL_DEVICE_NECMICOM_SETTING", &micom, 1);
+    push.Add(SettingTarget::Micom, static_cast<DWORD>(MicomIoctl::Setting), u"IOCTL_DEVICE_NECMICOM_SETTING", &micom,
+             1);
 
     const int type = SettingWord(payload, SETTING_BUTTONTYPE);
     if (type != -1)
@@ -132,11 +133,13 @@ int BuildSettingPush(const BYTE* payload, DWORD size, BOOL night, CSettingReques
         int bands[kSettingEqBands];
         EqBands(payload, bands);
         for (int band = 0; band < kSettingEqBands; ++band)
-            push.Audio(AudioIoctl::EqBand, u"IOCTL_AUDIO_EQ_BAND", static_cast<BYTE>(band + 1), Clamp(bands[band], kEqMax));
+            push.Audio(AudioIoctl::EqBand, u"IOCTL_AUDIO_EQ_BAND", static_cast<BYTE>(band + 1),
+                       Clamp(bands[band], kEqMax));
     } else {
         push.Audio(AudioIoctl::SrsOnOff, u"IOCTL_AUDIO_SRS_ONOFF", 1);
         for (int i = 0; i < kSettingSrsValues - 1; ++i)
-            push.Audio(kSrsRequests[i], kSrsNames[i], Clamp(SettingWord(payload, SETTING_SRS + static_cast<DWORD>(4 * i)), kEqMax));
+            push.Audio(kSrsRequests[i], kSrsNames[i],
+                       Clamp(SettingWord(payload, SETTING_SRS + static_cast<DWORD>(4 * i)), kEqMax));
         push.Audio(AudioIoctl::SrsValue6, u"IOCTL_AUDIO_SRS_VALUE6",
                    Clamp(SettingWord(payload, SETTING_SRS + 4 * (kSettingSrsValues - 1)), kSrs6Max));
     }

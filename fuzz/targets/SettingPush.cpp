@@ -5,8 +5,8 @@
 // value is one the audio processor takes. The first input byte picks day or
 // night; the rest are patches of the default record, six bytes each: a
 // 16-bit offset (taken modulo the payload) and four bytes written there.
-#include "Source/models/SettingModel.h"
 #include "Source/shell/SettingPush.h"
+#include "Source/models/SettingModel.h"
 #include "fuzz/FuzzTarget.h"
 #include "platform/io/AudioDriver.h"
 #include "platform/io/MicomDriver.h"

@@ -224,8 +224,7 @@ Log Bands(std::vector<int> values)
 
 // What goes out before the EQ with the default record: balance and fader
 // 15 and 15, effect 0, the micom byte 4, button type 0, gain 3 (sent as 2).
-const Log kHead{"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 00",
-                "ASP1 C4000084 02"};
+const Log kHead{"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 00", "ASP1 C4000084 02"};
 
 Log Join(const Log& a, const Log& b)
 {
@@ -250,7 +249,11 @@ TEST_F(KernelObjSettings, PushSendsTheRequestsOfEachEqModeInOrder)
         {"mode 2", 2, 0, {}, Join(kHead, Bands({15, 15, 9, 13, 15, 14, 20}))},
         {"mode 3", 3, 0, {}, Join(kHead, Bands({15, 15, 10, 6, 10, 15, 16}))},
         {"mode 4", 4, 0, {}, Join(kHead, Bands({10, 10, 10, 11, 10, 6, 2}))},
-        {"mode 5, user set 2, clamped", 5, 2, {25, -3, 0, 20, 7, 10, 21}, Join(kHead, Bands({20, 0, 0, 20, 7, 10, 20}))},
+        {"mode 5, user set 2, clamped",
+         5,
+         2,
+         {25, -3, 0, 20, 7, 10, 21},
+         Join(kHead, Bands({20, 0, 0, 20, 7, 10, 20}))},
         {"mode 5, user set 0", 5, 0, {1, 2, 3, 4, 5, 6, 7}, Join(kHead, Bands({1, 2, 3, 4, 5, 6, 7}))},
         {"damaged: user set 7", 5, 7, {}, Join(kHead, Bands(flat))},
         {"damaged: user set -1", 5, -1, {}, Join(kHead, Bands(flat))},
@@ -285,8 +288,10 @@ TEST_F(KernelObjSettings, PushWithSrsOnSendsTheSixSrsValuesClamped)
     for (int i = 0; i < 6; ++i)
         PutSettingWord(setting, static_cast<DWORD>(SETTING_SRS + 4 * i), srs[i]);
     core->LoadSettingReg();
-    EXPECT_EQ(Pushed(), Join(kHead, {"ASP1 C4000060 01", "ASP1 C4000068 14", "ASP1 C400006C 0A", "ASP1 C4000070 00",
-                                     "ASP1 C4000074 04", "ASP1 C4000078 09", "ASP1 C4000064 07"}));
+    EXPECT_EQ(Pushed(),
+              Join(kHead,
+                   {"ASP1 C4000060 01", "ASP1 C4000068 14", "ASP1 C400006C 0A", "ASP1 C4000070 00", "ASP1 C4000074 04",
+                    "ASP1 C4000078 09", "ASP1 C4000064 07"}));
     EXPECT_EQ(audio->Value(AudioIoctl::SrsValue6), 7);
 }
 
@@ -300,15 +305,26 @@ TEST_F(KernelObjSettings, PushOfTheButtonSoundAndTheEffect)
         Log head;
     };
     const Case cases[] = {
-        {"neither set, effect 7 sent as 0", -1, 0, 7,
-         {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04"}},
-        {"gain 1 sends 0", 2, 1, 3,
+        {"neither set, effect 7 sent as 0", -1, 0, 7, {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04"}},
+        {"gain 1 sends 0",
+         2,
+         1,
+         3,
          {"ASP1 C4000034 0F0F", "ASP1 C4000088 03", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 00"}},
-        {"gain 5 sends 4", 2, 5, 0,
+        {"gain 5 sends 4",
+         2,
+         5,
+         0,
          {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 04"}},
-        {"gain 6 sends 0", 2, 6, 0,
+        {"gain 6 sends 0",
+         2,
+         6,
+         0,
          {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 00"}},
-        {"gain -5 sends 0", 2, -5, -1,
+        {"gain -5 sends 0",
+         2,
+         -5,
+         -1,
          {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 00"}},
     };
     for (const Case& c : cases) {
@@ -342,7 +358,8 @@ TEST_F(KernelObjSettings, PushGivesTheDisplayItsBytesAndTheBrightnessOfDayOrNigh
         EXPECT_EQ(all[before].code, 6617);
         EXPECT_EQ(all[before].input, (std::vector<unsigned char>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
         EXPECT_EQ(all[before + 1].code, 6620);
-        EXPECT_EQ(all[before + 1].input, (std::vector<unsigned char>{static_cast<unsigned char>(night ? 3 : 7), 0, 0, 0}));
+        EXPECT_EQ(all[before + 1].input,
+                  (std::vector<unsigned char>{static_cast<unsigned char>(night ? 3 : 7), 0, 0, 0}));
     }
 }
 
@@ -404,9 +421,15 @@ std::vector<BYTE> VoiceInfoBytes()
         flags[static_cast<std::size_t>(at)] = 1;
     out.insert(out.end(), flags.begin(), flags.end());
     const std::vector<std::pair<int, std::vector<int>>> records = {
-        {7, {0, 1, 2, 3, 4, 5, 6}},    {9, {0, 1, 4, 5, 6, 7, 8, 9, 10}}, {9, {0, 1, 4, 5, 6, 7, 8, 9, 10}},
-        {6, {0, 1, 4, 5, 7, 8}},       {3, {0, 1, 9}},                    {8, {0, 1, 2, 3, 4, 5, 6, 7}},
-        {7, {0, 1, 2, 3, 4, 5, 7}},    {6, {0, 1, 2, 3, 4, 5}},           {6, {0, 1, 2, 3, 4, 5}},
+        {7, {0, 1, 2, 3, 4, 5, 6}},
+        {9, {0, 1, 4, 5, 6, 7, 8, 9, 10}},
+        {9, {0, 1, 4, 5, 6, 7, 8, 9, 10}},
+        {6, {0, 1, 4, 5, 7, 8}},
+        {3, {0, 1, 9}},
+        {8, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {7, {0, 1, 2, 3, 4, 5, 7}},
+        {6, {0, 1, 2, 3, 4, 5}},
+        {6, {0, 1, 2, 3, 4, 5}},
     };
     for (const auto& [count, ones] : records) {
         out.push_back(static_cast<BYTE>(count));
@@ -585,7 +608,10 @@ TEST_F(KernelObjSettings, DeviceEventsGoToTheirModelsOrToViewCenter)
         {42, AEV_DETACH, 0, {"8070 device 42 4129"}},
         {55, AEV_DEFAULT, 0, {"8080 device 55 4096"}},
         // Other storages reach every model through ViewCenter.
-        {11, AEV_DETACH, 0, {"8052 device 11 4129", "8051 device 11 4129", "8070 device 11 4129", "8080 device 11 4129"}},
+        {11,
+         AEV_DETACH,
+         0,
+         {"8052 device 11 4129", "8051 device 11 4129", "8070 device 11 4129", "8080 device 11 4129"}},
         // ACC going off tells the DVD model only while the deck works.
         {DEVNO_ACC, AEV_COMPLETE, 4, {"8070 device 100 4102"}},
         {DEVNO_ACC, AEV_COMPLETE, 0, {}},
@@ -789,7 +815,8 @@ TEST_F(KeyTranslators, HeldKeysBecomeTheirCodesAfter800MsAndRepeatByTheirRow)
         std::vector<int> kinds;
         for (const auto& h : heard.heard)
             kinds.push_back(h.kind);
-        EXPECT_EQ(kinds, (std::vector<int>{AEV_PRESSED, AEV_HOLDSTART, AEV_RELEASEDINSIDE, AEV_SHORTPRESS, AEV_SHORTEND}));
+        EXPECT_EQ(kinds,
+                  (std::vector<int>{AEV_PRESSED, AEV_HOLDSTART, AEV_RELEASEDINSIDE, AEV_SHORTPRESS, AEV_SHORTEND}));
         heard.heard.clear();
 
         // Held for 1400 ms: the long press at 800 ms, then the repeats.
