@@ -172,4 +172,33 @@ TEST_F(CardPulled, CardWithoutTheProgramComesAndGoesQuietly)
     EXPECT_EQ(core->NaviMode(), NAVI_NONE);
 }
 
+TEST_F(CardPulled, FactoryResetOnTheBoardClearsTheUsersFilesAndRestartsTheUnit)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(folder.Path() + "/PhoneBook");
+    fs::create_directories(folder.Path() + "/USER_BG");
+    std::ofstream(folder.Path() + "/PhoneBook/PhonebookList.reg") << "numbers";
+    std::ofstream(folder.Path() + "/USER_BG/User_BG.bmp") << "picture";
+    ASSERT_EQ(Board({"card", "insert", "sd1", folder.Path(), "--navi"}), "OK");
+    Run(3000);
+    const std::string card = sim::CBoard::CardFolder(sim::BoardCard::Sd1);
+    ASSERT_TRUE(fs::exists(card + "/PhoneBook/PhonebookList.reg"));
+    const int inits = board->Micom().Inits();
+    {
+        IxBusyScope busy(window->GetKernelFrame());
+        core->FactoryReset();
+    }
+    Run(100);
+    EXPECT_FALSE(fs::exists(card + "/PhoneBook/PhonebookList.reg"));
+    EXPECT_FALSE(fs::exists(card + "/USER_BG/User_BG.bmp"));
+    EXPECT_TRUE(fs::exists(card + "/song.mp3"));
+    EXPECT_EQ(board->Gps().Sentences(), (std::vector<std::string>{"PSTMDRINIT"}));
+    EXPECT_EQ(board->Micom().Inits(), inits + 1);
+    EXPECT_TRUE(board->Micom().Resets().empty());
+    Run(3000);
+    EXPECT_EQ(board->Gps().Sentences(), (std::vector<std::string>{"PSTMDRINIT", "PSTMPWDN"}));
+    EXPECT_TRUE(board->Gps().PoweredDown());
+    EXPECT_EQ(board->Micom().Resets(), (std::vector<DWORD>{0}));
+}
+
 } // namespace
