@@ -27,7 +27,7 @@ WREN_FUZZ_TARGET(SettingPush)
     }
     CSettingRequest requests[kMaxSettingRequests];
     const int count = BuildSettingPush(payload.data(), kSettingPayloadSize, data[0] & 1, requests);
-    FUZZ_CHECK(count >= 13 && count <= 15);
+    FUZZ_CHECK(count >= 12 && count <= 15);
     FUZZ_CHECK(requests[0].target == SettingTarget::Display && requests[0].size == 12);
     FUZZ_CHECK(requests[1].target == SettingTarget::Display && requests[1].size == 4);
     int bands = 0;

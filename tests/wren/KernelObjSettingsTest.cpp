@@ -655,6 +655,34 @@ TEST_F(KernelObjSettings, CardPulledEndsTheNavigationByTheMode)
     EXPECT_EQ(core->NaviMode(), NAVI_READY);
 }
 
+TEST_F(KernelObjSettings, CardPulledWhileTheVoiceControllerRunsAsksItToClose)
+{
+    static int closes = 0;
+    closes = 0;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_CLOSE)
+            ++closes;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    wc.lpszClassName = u"CardPulledVoice";
+    RegisterClassW(&wc);
+    HWND voice = CreateWindowExW(0, u"CardPulledVoice", u"VoiceController", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                 nullptr);
+    ASSERT_NE(voice, nullptr);
+    core->SetMode(VCMODE_RUN);
+    core->SetNaviMode(NAVI_NONE);
+    {
+        IxBusyScope busy(frame);
+        core->CardIsPulled(DEVNO_SD0, AEV_DETACH);
+    }
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(Take(log).empty());
+    if (IsWindow(voice))
+        DestroyWindow(voice);
+    UnregisterClassW(u"CardPulledVoice", nullptr);
+}
+
 TEST_F(KernelObjSettings, CardPulledEndsThePictureScreenSaver)
 {
     frametest::ActionListener back(IXA_BACK);
