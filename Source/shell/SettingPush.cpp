@@ -121,10 +121,10 @@ int BuildSettingPush(const BYTE* payload, DWORD size, BOOL night, CSettingReques
         push.Audio(AudioIoctl::ButtonType, u"IOCTL_AUDIO_BUTTON_TYPE", static_cast<BYTE>(type));
     const int gain = SettingWord(payload, SETTING_BUTTONGAIN);
     if (gain != 0) {
-        // The stored gain counts from 1; the processor's from 0.
-        const int level = gain - 1;
-        push.Audio(AudioIoctl::ButtonGain, u"IOCTL_AUDIO_BUTTON_GAIN",
-                   static_cast<BYTE>(level >= 0 && level <= kButtonGainMax ? level : 0));
+        // The stored gain counts from 1; the processor's from 0. A gain
+        // outside the processor's range (any stored word) sends 0.
+        const BOOL inRange = gain >= 1 && gain <= kButtonGainMax + 1;
+        push.Audio(AudioIoctl::ButtonGain, u"IOCTL_AUDIO_BUTTON_GAIN", static_cast<BYTE>(inRange ? gain - 1 : 0));
     }
 
     const BOOL srsOn = (payload[SETTING_SRSON] | payload[SETTING_SRSON + 1]) != 0;

@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -324,6 +325,11 @@ TEST_F(KernelObjSettings, PushOfTheButtonSoundAndTheEffect)
         {"gain -5 sends 0",
          2,
          -5,
+         -1,
+         {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 00"}},
+        {"the lowest word sends 0",
+         2,
+         INT_MIN,
          -1,
          {"ASP1 C4000034 0F0F", "ASP1 C4000088 00", "NEC1 C1000100 04", "ASP1 C40000A0 02", "ASP1 C4000084 00"}},
     };
