@@ -1,21 +1,26 @@
 // CKernelObj: the device events and the card that holds the navigation and
 // voice programs.
 #include "Lib_cpp/core/ActionCodes.h"
+#include "Lib_cpp/core/Diag.h"
 #include "Lib_cpp/core/Utility.h"
 #include "Source/models/Model.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/SettingModel.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/WindowedMessagePopup.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Debug.h"
 #include "platform/base/Text.h"
 #include "platform/ui/Window.h"
 
+#include <new>
+
 namespace {
 
 constexpr int kMounted = 3;
 constexpr int kSaverPictures = 1;
+constexpr int kCardPulledPopupMs = 5000;
 
 const WCHAR kNaviProgram[] = u"\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe";
 
@@ -124,5 +129,13 @@ void CKernelObj::NaviCardIsPulled()
 
 void CKernelObj::ShowCardPulledPopup(const WCHAR* text)
 {
-    NKDbgPrintfW(u"[CKernelObj] CardIsPulled() %s\r\n", text);
+    // The box stands over the navigation program's window; when it closes,
+    // its answer (kind 4102 after the time-out) restarts the unit.
+    auto* popup = new (std::nothrow) CWindowedMessagePopup(text, MPS_INFORMATION, 0, MPB_CANCEL, kCardPulledPopupMs);
+    if (!popup) {
+        IxRecordError(IXERR_NOMEMORY);
+        return;
+    }
+    if (!popup->Show(this, FID_NAVI_DETACH_POPUP, kMessageBox, 1))
+        delete popup;
 }

@@ -341,3 +341,15 @@ enum : int {
     FID_NAVI_DETACH_POPUP = 10065, // the card-removal popup; its result 4102 resets the unit
     ACMD_TILT_CLOSEFULL = 13162,   // the tilt closes fully
 };
+
+// The shared popups' numbers: their text lines (line i is
+// FID_POPUP_LINE1 + i), their OK and Cancel buttons, and the timer that
+// closes a message popup after its time-out.
+enum : int {
+    FID_POPUP_LINE1 = 10613,
+    FID_POPUP_LINE2 = 10614,
+    FID_POPUP_LINE3 = 10615,
+    BTN_POPUP_OK = 9010,
+    BTN_POPUP_CANCEL = 9011,
+    TM_POPUPTIMEOUT = 35000,
+};

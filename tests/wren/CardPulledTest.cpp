@@ -7,11 +7,13 @@
 #include "Lib_cpp/core/ActionCodes.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/WindowedMessagePopup.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/MainWnd.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
 #include "sim/Board.h"
+#include "tests/common/ActionListener.h"
 #include "tests/common/FrameWindow.h"
 #include "tests/common/TempFolder.h"
 #include "tests/common/TempUnit.h"
@@ -154,10 +156,25 @@ TEST_F(CardPulled, CardPulledWhileTheNavigationRunsEndsIt)
     Run(3000);
     core->SetRunning(NAVI_READY);
     log.clear();
+    frametest::ActionListener answer(FID_NAVI_DETACH_POPUP);
     ASSERT_EQ(Board({"card", "remove", "sd1"}), "OK");
-    Run(3000);
+    Run(1000);
     EXPECT_EQ(log, (Log{"NaviIsClosed"}));
     EXPECT_EQ(core->NaviMode(), NAVI_NONE);
+    IxKernelFrame* frame = window->GetKernelFrame();
+    auto* popup = dynamic_cast<CWindowedMessagePopup*>(frame->IsLayerShown(FID_NAVI_DETACH_POPUP));
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(std::u16string(popup->GetText().Text()),
+              u"루모3D 맵을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.");
+    EXPECT_EQ(popup->GetStyle(), MPS_INFORMATION);
+    EXPECT_EQ(popup->GetButtons(), MPB_CANCEL);
+    EXPECT_TRUE(answer.heard.empty());
+    // 5000 ms after it came up it closes with its answer, which the unit's
+    // reset step takes.
+    Run(5000);
+    ASSERT_EQ(answer.heard.size(), 1u);
+    EXPECT_EQ(answer.heard[0].kind, AEV_COMPLETE);
+    EXPECT_EQ(frame->IsLayerShown(FID_NAVI_DETACH_POPUP), nullptr);
 }
 
 TEST_F(CardPulled, CardWithoutTheProgramComesAndGoesQuietly)
@@ -170,6 +187,7 @@ TEST_F(CardPulled, CardWithoutTheProgramComesAndGoesQuietly)
     Run(3000);
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(core->NaviMode(), NAVI_NONE);
+    EXPECT_EQ(window->GetKernelFrame()->IsLayerShown(FID_NAVI_DETACH_POPUP), nullptr);
 }
 
 TEST_F(CardPulled, FactoryResetOnTheBoardClearsTheUsersFilesAndRestartsTheUnit)

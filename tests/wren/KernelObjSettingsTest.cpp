@@ -10,6 +10,7 @@
 #include "Source/models/ModelCodes.h"
 #include "Source/models/SettingModel.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/WindowedMessagePopup.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/KeyTranslators.h"
 #include "Source/shell/SettingPush.h"
@@ -200,6 +201,17 @@ protected:
         return out;
     }
     BYTE* Setting() { return GetSettingStatus(); }
+    // The card-removal popup's text; empty when it is not up.
+    std::u16string CardPopupText()
+    {
+        auto* popup = dynamic_cast<CWindowedMessagePopup*>(frame->IsLayerShown(FID_NAVI_DETACH_POPUP));
+        return popup ? std::u16string(popup->GetText().Text()) : std::u16string();
+    }
+    void ClosePopup()
+    {
+        IxBusyScope busy(frame);
+        frame->PopLayer(FID_NAVI_DETACH_POPUP);
+    }
 
     std::shared_ptr<sim::CMicom> micom;
     std::shared_ptr<sim::CAudioProcessor> audio;
@@ -635,25 +647,33 @@ TEST_F(KernelObjSettings, DeviceEventsGoToTheirModelsOrToViewCenter)
 
 TEST_F(KernelObjSettings, CardPulledEndsTheNavigationByTheMode)
 {
+    const std::u16string mapText
+        = u"루모3D 맵을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
     struct Case {
         const char* name;
         int mode;
         int naviMode;
         Log log;
+        bool popup;
     };
     const Case cases[] = {
-        {"running", VCMODE_RUN, NAVI_READY, {"NaviIsClosed"}},
-        {"navigation first", VCMODE_NULLNAVI, NAVI_LAUNCHING, {"NaviIsFailed 1"}},
-        {"startable only", VCMODE_RUN, NAVI_STARTABLE, {"NaviIsClosed"}},
-        {"none", VCMODE_RUN, NAVI_NONE, {}},
+        {"running", VCMODE_RUN, NAVI_READY, {"NaviIsClosed"}, true},
+        {"navigation first", VCMODE_NULLNAVI, NAVI_LAUNCHING, {"NaviIsFailed 1"}, true},
+        {"startable only", VCMODE_RUN, NAVI_STARTABLE, {"NaviIsClosed"}, false},
+        {"none", VCMODE_RUN, NAVI_NONE, {}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         core->SetMode(c.mode);
         core->SetNaviMode(c.naviMode);
-        core->CardIsPulled(DEVNO_SD0, AEV_DETACH);
+        {
+            IxBusyScope busy(frame);
+            core->CardIsPulled(DEVNO_SD0, AEV_DETACH);
+        }
         EXPECT_EQ(Take(log), c.log);
         EXPECT_EQ(core->NaviMode(), NAVI_NONE);
+        EXPECT_EQ(CardPopupText(), c.popup ? mapText : std::u16string());
+        ClosePopup();
     }
     // Other devices are not the card.
     core->SetNaviMode(NAVI_READY);
@@ -684,6 +704,9 @@ TEST_F(KernelObjSettings, CardPulledWhileTheVoiceControllerRunsAsksItToClose)
     }
     EXPECT_EQ(closes, 1);
     EXPECT_TRUE(Take(log).empty());
+    EXPECT_EQ(CardPopupText(),
+              u"음성인식을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.");
+    ClosePopup();
     if (IsWindow(voice))
         DestroyWindow(voice);
     UnregisterClassW(u"CardPulledVoice", nullptr);
