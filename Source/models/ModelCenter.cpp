@@ -264,6 +264,12 @@ BOOL CModelCenter::Create()
     return TRUE;
 }
 
+void CModelCenter::DefaultStatus()
+{
+    m_mainRecord.SetDefaults(kRecordHeaderA, kRecordHeaderB);
+    DefaultBlock0(m_block0.data());
+}
+
 void CModelCenter::Destroy()
 {
     ReleaseAllModels();

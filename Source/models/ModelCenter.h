@@ -92,6 +92,9 @@ public:
     // block to the micom.
     void NecmicomLastStatusSend();
     BOOL SaveMainStatus() { return m_mainRecord.Save(); }
+    // The Main record's payload and the status block back to their defaults
+    // (nothing is written or sent).
+    void DefaultStatus();
     BOOL SaveMiscStatus() { return m_miscRecord.Save(); }
     BYTE* GetMainStatus() const { return m_mainRecord.GetPayload(); }
     BYTE* GetMiscStatus() const { return m_miscRecord.GetPayload(); }

@@ -244,9 +244,8 @@ void CKernelObj::OnTimer(int id)
         PushGlobalAction(FID_EXT_SCREENSAVER, AEV_DEFAULT, 0);
         break;
     case TM_FACTORYRESET:
-        // The second step of the factory reset runs with the reset itself.
         EndTimer(id);
-        m_bFactoryReset = FALSE;
+        FactoryResetEnd();
         break;
     case TM_TILTSETTLE:
     case TM_DVDEXTRELOAD:

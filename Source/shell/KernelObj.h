@@ -10,6 +10,7 @@
 // User-interface thread only.
 #pragma once
 
+#include "Lib_cpp/core/DeviceHandle.h"
 #include "Source/models/ModelCenter.h"
 #include "Source/shell/ViewCenter.h"
 #include "platform/base/Types.h"
@@ -102,6 +103,51 @@ protected:
     BOOL m_bNaviCloseSent = FALSE;
     BOOL m_bListenerAdded = FALSE;
     BOOL m_bPrepared = FALSE; // the intro has ended and the unit runs
+
+    // ---- Device events, the settings push, the last status, the key
+    // translators and registry values, the defaults and the factory reset
+    // (KernelObjDevices.cpp, KernelObjSettings.cpp) ----
+public:
+    // The device-event router: storage 10 to CardIsPulled, the iPod, DVD
+    // and Bluetooth families to their models, then ViewCenter's step.
+    void DeviceStateIsChanged(int device, int kind) override;
+    // Device events that come before the unit runs.
+    void OtherDeviceEvent(int device, int kind) override;
+    // Storage 10 (the card with the navigation and voice programs) came or
+    // went.
+    void CardIsPulled(int device, int kind);
+    // Pushes the stored audio and display settings to the audio processor,
+    // the display driver and the micom.
+    void LoadSettingReg();
+    void LoadLastStatus() override;
+    // 0 the Main record and the micom's block, 2 the init-mode, 3 only the
+    // micom's block; 1 nothing.
+    void SaveLastStatus(int when) override;
+    // Runs SetupKeysAndRegistry once.
+    void LoadRegistryValues() override;
+    void SetupKeysAndRegistry();
+    void WriteDefaultRegistry();
+    void FactoryReset();
+    // Writes the voice controller's default information file (create
+    // always); 0 when it cannot be written.
+    static BOOL WriteVoiceInfo(LPCWSTR path);
+    BOOL IsFactoryResetRunning() const { return m_bFactoryReset; }
+
+protected:
+    // The navigation program can be started from storage 10.
+    void NaviIsAvailable();
+    // The card that holds the navigation program is gone.
+    void NaviCardIsPulled();
+    // The popup of a card pulled while its program ran.
+    void ShowCardPulledPopup(const WCHAR* text);
+    // Timer 30000: the GPS receiver powers down and the micom restarts the
+    // unit.
+    void FactoryResetEnd();
+    // Whether storage 10 holds the navigation program.
+    static BOOL NaviFileExists();
+
+    IxSerialComm m_gpsPort; // "COM4:" during the factory reset
+    BOOL m_bKeysSetUp = FALSE;
 
 public:
     // The end of the intro: the power-off path when the micom reported power

@@ -310,6 +310,38 @@ enum : int {
     BTN_MODE_LAST = 13910,
 };
 
+// The codes the key translators emit for a held key (the short press keeps
+// the key's own meaning in the handler), the remote's volume keys, and the
+// device-event popups and commands.
+enum : int {
+    KEY_REMOTE_LEFTUPHELD = 10131,
+    KEY_REMOTE_89HELD = 10132,
+    KEY_REMOTE_ZOOMHELD = 10133,
+    KEY_REMOTE_DISPLAYHELD = 10134, // 10134 ... 10141: the remote's keys 10182 ... 10189 held
+    KEY_REMOTE_SEARCHHELD = 10135,
+    KEY_REMOTE_RANDOMHELD = 10136,
+    KEY_REMOTE_MENUHELD = 10137,
+    KEY_REMOTE_ABREPEATHELD = 10138,
+    KEY_REMOTE_TITLEHELD = 10139,
+    KEY_REMOTE_AUDIOHELD = 10140,
+    KEY_REMOTE_SUBTITLEHELD = 10141,
+    KEY_REMOTE_ANGLEHELD = 10142,
+    ACMD_RT_OPENCLOSE = 10154, // the tilt opens fully, or closes when it is fully open
+    KEY_REMOTE_RIGHTUPHELD = 10161,
+    KEY_REMOTE_105HELD = 10162,
+    KEY_REMOTE_PLAYPAUSEHELD = 10163,
+    KEY_REMOTE_VOLDOWN = 10180,
+    KEY_REMOTE_VOLUP = 10181,
+    KEY_SEEKUPHELD = 10428,
+    KEY_SEEKDOWNHELD = 10429,
+    KEY_PHONEOFFHELD = 10431,
+    KEY_STEERINGMUTEHELD = 10451,
+    KEY_TILTHELD = 13181,
+
+    FID_NAVI_DETACH_POPUP = 10065, // the card-removal popup; its result 4102 resets the unit
+    ACMD_TILT_CLOSEFULL = 13162,   // the tilt closes fully
+};
+
 // The shared popups' numbers: their text lines (line i is
 // FID_POPUP_LINE1 + i), their OK and Cancel buttons, and the timer that
 // closes a message popup after its time-out.

@@ -597,11 +597,15 @@ void ViewCenter::RequestSave(int when)
 
 void ViewCenter::SaveLastStatus(int when)
 {
-    if (when != 0 && when != 1)
-        return;
+    if ((when == 0 || when == 1) && StoreHistory())
+        SendLastStatus();
+}
+
+BOOL ViewCenter::StoreHistory()
+{
     BYTE* block = GetBlock0();
     if (!block)
-        return;
+        return FALSE;
     // The newest entries that fit, oldest first, then zeros.
     const int kept = std::min(m_nHistoryCount, kHistoryBlockSlots);
     BYTE bytes[kHistoryBlockSlots * 4] = {};
@@ -609,9 +613,9 @@ void ViewCenter::SaveLastStatus(int when)
         platform::PutRawWord(bytes + 4 * i, static_cast<DWORD>(GetHistoryEntry(kept - 1 - i)));
     BYTE* history = block + B0_VIEWHISTORY;
     if (std::equal(bytes, bytes + sizeof(bytes), history))
-        return;
+        return FALSE;
     std::copy(bytes, bytes + sizeof(bytes), history);
-    SendLastStatus();
+    return TRUE;
 }
 
 void ViewCenter::LoadLastStatus()

@@ -212,6 +212,8 @@ public:
     virtual void LoadLastStatus();
     // Slot 42: 0 and 1 write the history into the status block and send it.
     virtual void SaveLastStatus(int when);
+    // Writes the history into the micom's status block; whether it changed.
+    BOOL StoreHistory();
     virtual void CloseVolumePopup(int value);
     virtual int SetActivity(int activity, int where, int fid);
     virtual void RebuildOsdLayer();

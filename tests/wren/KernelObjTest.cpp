@@ -178,7 +178,7 @@ TEST_F(KernelObjTest, FilterRowsReachTheObjectByTheirKind)
     };
     const Case cases[] = {
         {10001, AEV_DEFAULT, true},    {10001, AEV_SHORTPRESS, false}, {13401, AEV_SHORTPRESS, true},
-        {480, AEV_RELEASE, true},      {10065, AEV_ATTACH, true},      {10464, AEV_DEFAULT, true},
+        {480, AEV_LONGPRESS, true},    {10065, AEV_ATTACH, true},      {10464, AEV_DEFAULT, true},
         {10464, AEV_LONGPRESS, false}, {10999, AEV_DEFAULT, false},
     };
     for (const Case& c : cases) {
