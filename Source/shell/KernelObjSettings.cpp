@@ -29,8 +29,9 @@ namespace {
 
 // ---- The Main record's payload (8 bytes) ----
 // Word 0: the navigation view (0 or 3001 ... 3019). Word 1, byte by byte:
-// the init-mode (0 or 1), Not Load Navi (0 or 1), the Activity plus one
-// (0: not applied yet), and a zero byte.
+// the init-mode plus one and the Activity plus one (0 in either: nothing
+// stored yet, so a new unit starts with the defaults: run, Activity as it
+// is), Not Load Navi (0 or 1), and a zero byte.
 enum : DWORD {
     MAIN_NAVIVIEW = 0,
     MAIN_INITMODE = 4,
@@ -199,8 +200,8 @@ void CKernelObj::LoadLastStatus()
     if (main) {
         const int view = SettingWord(main, MAIN_NAVIVIEW);
         naviView = IsNaviView(view) ? view : 0;
-        if (main[MAIN_INITMODE] <= 1)
-            m_nInitMode = main[MAIN_INITMODE];
+        if (main[MAIN_INITMODE] == 1 || main[MAIN_INITMODE] == 2)
+            m_nInitMode = main[MAIN_INITMODE] - 1;
         notLoadNavi = main[MAIN_NOTLOADNAVI] ? 1 : 0;
         const int activity = static_cast<int>(main[MAIN_ACTIVITY]) - 1;
         if (activity >= -1 && activity <= 2)
@@ -235,7 +236,7 @@ void CKernelObj::SaveLastStatus(int when)
         if (main) {
             int view = IsNaviView(m_fidPermanent) ? m_fidPermanent : m_fidNavi < 0 ? -m_fidNavi : m_fidNavi;
             PutSettingWord(main, MAIN_NAVIVIEW, IsNaviView(view) ? view : 0);
-            main[MAIN_INITMODE] = static_cast<BYTE>(m_nInitMode == 1 ? 1 : 0);
+            main[MAIN_INITMODE] = static_cast<BYTE>(m_nInitMode == 1 ? 2 : 1);
             main[MAIN_NOTLOADNAVI] = static_cast<BYTE>(m_bNotLoadNavi ? 1 : 0);
             main[MAIN_ACTIVITY] = static_cast<BYTE>(m_nActivity >= 0 && m_nActivity <= 2 ? m_nActivity + 1 : 0);
             main[MAIN_ACTIVITY + 1] = 0;
@@ -245,7 +246,7 @@ void CKernelObj::SaveLastStatus(int when)
     }
     case 2:
         if (main)
-            main[MAIN_INITMODE] = static_cast<BYTE>(m_nInitMode == 1 ? 1 : 0);
+            main[MAIN_INITMODE] = static_cast<BYTE>(m_nInitMode == 1 ? 2 : 1);
         break;
     case 3:
         break;

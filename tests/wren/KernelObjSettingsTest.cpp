@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <climits>
 #include <cstdio>
 #include <filesystem>
@@ -545,14 +547,14 @@ TEST_F(KernelObjSettings, LastStatusGoesToTheMainRecordAndTheMicom)
     core->SaveLastStatus(0);
     const std::vector<BYTE> record = ReadFile(path);
     ASSERT_EQ(record.size(), 24u);
-    EXPECT_EQ(Hex(record.data() + 16, 8), "BD0B000000010200");
+    EXPECT_EQ(Hex(record.data() + 16, 8), "BD0B000001010200");
     EXPECT_EQ(micom->CallsOf(static_cast<DWORD>(MicomIoctl::WriteBlock0)).size(), sends + 1);
 
     // 2 keeps the init-mode in the record's buffer, 3 only sends; 1 and
     // others do nothing.
     core->SetNaviWords(0, 0, 1, TRUE, 1);
     core->SaveLastStatus(2);
-    EXPECT_EQ(core->GetCenter().GetMainStatus()[4], 1);
+    EXPECT_EQ(core->GetCenter().GetMainStatus()[4], 2);
     core->SaveLastStatus(3);
     EXPECT_EQ(ReadFile(path), record);
     EXPECT_EQ(micom->CallsOf(static_cast<DWORD>(MicomIoctl::WriteBlock0)).size(), sends + 3);
@@ -600,6 +602,16 @@ TEST_F(KernelObjSettings, DamagedMainRecordValuesAreNotTaken)
     core->SetNaviWords(0, 0, 1, FALSE, -1);
     core->LoadLastStatus();
     EXPECT_EQ(core->FidNavi(), 0);
+    EXPECT_EQ(core->InitMode(), 1);
+    EXPECT_EQ(core->Activity(), -1);
+}
+
+TEST_F(KernelObjSettings, ANewUnitsEmptyMainRecordLeavesTheUnitToRun)
+{
+    BYTE* main = core->GetCenter().GetMainStatus();
+    std::fill(main, main + 8, BYTE{0});
+    core->SetNaviWords(0, 0, 1, FALSE, -1);
+    core->LoadLastStatus();
     EXPECT_EQ(core->InitMode(), 1);
     EXPECT_EQ(core->Activity(), -1);
 }
