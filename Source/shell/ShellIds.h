@@ -309,3 +309,27 @@ enum : int {
     BTN_MODE_FIRST = 13901,
     BTN_MODE_LAST = 13910,
 };
+
+// The central action handler's own codes: keys, popups and notices it takes
+// or queues, and the layers it opens or closes.
+enum : int {
+    FID_EXT_BACKKEY = 10002,       // queues the back command
+    FID_EXT_GATEKEY = 10008,       // the 3D menu key: back from the menu, else to it
+    FID_BTCALLSMALL = 10011,       // the small Bluetooth call popup (the large one is ACMD_BTCALLPOPUP)
+    FID_DUALZONEPOPUP = 10064,     // the dual-zone information popup
+    FID_NAVI_DETACH_POPUP = 10065, // the card-removal popup: kind 4102 when it closed
+    FID_EXT_KEYOUT_A = 10101,      // queued for the remote's key 10428 (same kind)
+    FID_EXT_KEYOUT_B = 10102,      // queued for the remote's key 10429 (same kind)
+    FID_EXT_PHONEKEY_OUT = 10103,  // queued for the phone key 10431 (same kind)
+    FID_EXT_NAVIKEY_B = 10136,     // the navigation program's key B (kind 4108)
+    FID_EXT_FACTORYRESET = 10255,  // the factory reset is asked for
+    FID_EXT_REMOTE_A = 10428,
+    FID_EXT_REMOTE_B = 10429,
+    FID_EXT_PHONEKEY = 10431,       // kinds 4112 short, 4113 long
+    FID_EXT_LOOPBACK = 10445,       // logged with the tick count
+    FID_EXT_MUTEKEY = 10451,        // kind 4111: the master mute
+    FID_EXT_WAIT_NAVICLOSE = 10460, // the navigation program is asked to close: its wait starts
+    FID_POPUP_NOSAVER1 = 11325,     // while this popup or the next is up, user activity is not counted
+    FID_POPUP_NOSAVER2 = 12907,
+    FID_EXT_PARKSIGNAL = 13350, // the park input changed
+};
