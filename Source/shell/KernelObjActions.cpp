@@ -35,6 +35,7 @@ namespace {
 
 constexpr int kWaitNaviCloseMs = 2000;
 constexpr int kNoBranch = -1;
+constexpr int kDeviceOn = 3; // a device's state: present and on
 
 bool IsKeyStep(int kind)
 {
@@ -105,8 +106,8 @@ int CKernelObj::ScreenKeyIsInvoked(int code, int kind, LPARAM param)
         // The DVD settings cannot open while a disc is in the tilt's slot.
         BYTE status[kTiltStatusSize] = {};
         DWORD got = 0;
-        const BOOL read = GetUnitLink().m_hConnection.Ioctl(static_cast<DWORD>(ConnectionIoctl::TiltStatus), nullptr,
-                                                             0, status, sizeof(status), &got);
+        const BOOL read = GetUnitLink().m_hConnection.Ioctl(static_cast<DWORD>(ConnectionIoctl::TiltStatus), nullptr, 0,
+                                                            status, sizeof(status), &got);
         if (read && got >= kTiltDiscWordOffset + 4 && platform::GetRawWord(status + kTiltDiscWordOffset) != 0)
             PushGlobalAction(ACMD_TILTWITHDISC, AEV_DEFAULT, 0);
         else
@@ -153,21 +154,21 @@ int CKernelObj::ScreenKeyIsInvoked(int code, int kind, LPARAM param)
             PushGlobalAction(MSC_SHOWPAGEC, AEV_DEFAULT, 0);
         return 0;
     }
-    case FID_EXT_REMOTE_A:
-        PushGlobalAction(FID_EXT_KEYOUT_A, kind, 0);
+    case KEY_SEEKUPHELD:
+        PushGlobalAction(FID_EXT_SEEKUPHELD, kind, 0);
         return 0;
-    case FID_EXT_REMOTE_B:
-        PushGlobalAction(FID_EXT_KEYOUT_B, kind, 0);
+    case KEY_SEEKDOWNHELD:
+        PushGlobalAction(FID_EXT_SEEKDOWNHELD, kind, 0);
         return 0;
-    case FID_EXT_PHONEKEY:
+    case KEY_PHONEOFFHELD:
         // The Bluetooth screen and the module's command come with the
         // Bluetooth model; the key itself always goes on.
         if (kind == AEV_SHORTEND || kind == AEV_LONGPRESS)
-            PushGlobalAction(FID_EXT_PHONEKEY_OUT, kind, 0);
+            PushGlobalAction(FID_EXT_PHONEOFFHELD, kind, 0);
         return 0;
     case FID_EXT_VOICE20409:
         if (GetActiveView() == FID_IPOD)
-            PushGlobalAction(FID_EXT_NAVIKEY_B, AEV_HOLDSTART, 0);
+            PushGlobalAction(FID_EXT_NAVIKEY2, AEV_HOLDSTART, 0);
         else
             PushGlobalAction(BTN_RANDOM, AEV_DEFAULT, 0);
         [[fallthrough]];
@@ -190,7 +191,7 @@ int CKernelObj::BackIsInvoked(int code, int kind, LPARAM param)
         return ViewCenter::ActionIsInvoked(code, kind, param);
     // Over the 3D menu while the rear camera is up: the menu's page goes and
     // the camera's end brings the menu back.
-    if (m_fidCamera != 0 && m_pCenter && m_pCenter->GetState(DEVNO_REARCAMERA) == 3) {
+    if (m_fidCamera != 0 && m_pCenter && m_pCenter->GetState(DEVNO_REARCAMERA) == kDeviceOn) {
         if (IxKernelFrame* frame = GetKernelFrame())
             frame->SetActivePage(nullptr, 0, 0);
         m_bBackToMenu = TRUE;
@@ -248,7 +249,7 @@ int CKernelObj::AudioKeyIsInvoked(int code, int kind, LPARAM param)
         if (kind != AEV_DEFAULT)
             return kNoBranch;
         return ViewCenter::ActionIsInvoked(ACMD_MASTERMUTE, kind, param);
-    case FID_EXT_MUTEKEY:
+    case KEY_STEERINGMUTEHELD:
         if (kind == AEV_SHORTPRESS)
             PushGlobalAction(ACMD_MASTERMUTE, AEV_DEFAULT, 0);
         return 0;

@@ -5,6 +5,7 @@
 #include "Source/shell/KernelObj.h"
 
 #include "Lib_cpp/controls/Sheet.h"
+#include "Lib_cpp/fs/DeviceManager.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
 #include "Source/screens/common/SheetCodes.h"
@@ -49,6 +50,8 @@ public:
     void SetMode(int mode) { m_nMode = mode; }
     void SetNaviShown(bool shown) { m_fidNavi = shown ? FID_NAVI : 0; }
     void SetActivityWord(int activity) { m_nActivity = activity; }
+    void SetCamera(int fid) { m_fidCamera = fid; }
+    void ClearBackToMenu() { m_bBackToMenu = FALSE; }
 
     Log* log;
 };
@@ -149,11 +152,11 @@ protected:
 
 // The unit's state a case starts from.
 struct State {
-    int top = 0;         // the top page
-    int element = 0;     // a child of the top page, shown
-    bool navi = false;   // the navigation map is on screen
-    bool voice = false;  // voice recognition runs
-    bool disc = false;   // a disc is in the tilt's slot
+    int top = 0;        // the top page
+    int element = 0;    // a child of the top page, shown
+    bool navi = false;  // the navigation map is on screen
+    bool voice = false; // voice recognition runs
+    bool disc = false;  // a disc is in the tilt's slot
 };
 
 struct ActionCase {
@@ -204,8 +207,13 @@ const ActionCase kScreenKeys[] = {
     {"MenuKeyOverTheMapIsAv", FID_EXT_VOICE20100, C, 0, {.navi = true}, {"SetActivity 1 1 3101"}, {}},
     {"MenuKeyWaitsForTheCallPopup", FID_EXT_VOICE20100, C, 0, {.top = FID_FM, .element = ACMD_BTCALLPOPUP}, {}, {}},
     {"GateKeyOnTheMenuGoesBack", FID_EXT_GATEKEY, C, 0, {.top = FID_GATE}, {"ViewIsBack 4 3101"}, {}},
-    {"GateKeyOpensTheMenu", FID_EXT_GATEKEY, C, 0, {.top = FID_FM, .element = ACMD_BTCALLPOPUP},
-     {"ViewIsExeced 3101"}, {}},
+    {"GateKeyOpensTheMenu",
+     FID_EXT_GATEKEY,
+     C,
+     0,
+     {.top = FID_FM, .element = ACMD_BTCALLPOPUP},
+     {"ViewIsExeced 3101"},
+     {}},
     {"GateKeyOverTheMapIsAv", FID_EXT_GATEKEY, C, 0, {.navi = true}, {"SetActivity 1 1 3101"}, {}},
     {"NaviMenuButtonIsAv", FID_EXT_3DMENU, C, 0, {}, {"SetActivity 1 1 3101"}, {}},
     {"BackKeyQueuesBack", FID_EXT_BACKKEY, C, 0, {}, {}, {"201 4096 0"}},
@@ -213,17 +221,27 @@ const ActionCase kScreenKeys[] = {
     {"CoverElsewhere", ACMD_COVERSHOW, C, 0, {.top = FID_FM}, {"ShowColorKeyCover"}, {}},
     {"BackGoesToTheBase", IXA_BACK, C, FID_FM, {.top = FID_FM}, {"ViewIsBack 4 5202"}, {}},
     {"BackOnTheMenuWithoutCamera", IXA_BACK, C, 0, {.top = FID_GATE}, {"ViewIsBack 4 0"}, {}},
-    {"RemoteStopShowsTheVideoControls", FID_EXT_REMOTESTOP, C, 0, {.top = FID_MOVIE, .element = IXPAGE_C_FIRST},
-     {}, {"3403 4096 0"}},
+    {"RemoteStopShowsTheVideoControls",
+     FID_EXT_REMOTESTOP,
+     C,
+     0,
+     {.top = FID_MOVIE, .element = IXPAGE_C_FIRST},
+     {},
+     {"3403 4096 0"}},
     {"RemoteStopShowsPageC", FID_EXT_REMOTESTOP, C, 0, {.top = FID_MOVIE}, {}, {"3402 4096 0"}},
     {"RemoteStopOnPhotos", FID_EXT_REMOTESTOP, C, 0, {.top = FID_PHOTO}, {}, {"3402 4096 0"}},
-    {"RemoteStopOnPhotosWithAPage", FID_EXT_REMOTESTOP, C, 0, {.top = FID_PHOTO, .element = IXPAGE_C_FIRST + 1},
-     {}, {}},
-    {"RemoteKeyAKeepsItsKind", FID_EXT_REMOTE_A, AEV_SHORTPRESS, 0, {}, {}, {"10101 4111 0"}},
-    {"RemoteKeyBKeepsItsKind", FID_EXT_REMOTE_B, AEV_LONGPRESS, 0, {}, {}, {"10102 4113 0"}},
-    {"PhoneKeyLong", FID_EXT_PHONEKEY, AEV_LONGPRESS, 0, {}, {}, {"10103 4113 0"}},
-    {"PhoneKeyShortEnd", FID_EXT_PHONEKEY, AEV_SHORTEND, 0, {}, {}, {"10103 4112 0"}},
-    {"PhoneKeyOtherKind", FID_EXT_PHONEKEY, AEV_SHORTPRESS, 0, {}, {}, {}},
+    {"RemoteStopOnPhotosWithAPage",
+     FID_EXT_REMOTESTOP,
+     C,
+     0,
+     {.top = FID_PHOTO, .element = IXPAGE_C_FIRST + 1},
+     {},
+     {}},
+    {"RemoteKeyAKeepsItsKind", KEY_SEEKUPHELD, AEV_SHORTPRESS, 0, {}, {}, {"10101 4111 0"}},
+    {"RemoteKeyBKeepsItsKind", KEY_SEEKDOWNHELD, AEV_LONGPRESS, 0, {}, {}, {"10102 4113 0"}},
+    {"PhoneKeyLong", KEY_PHONEOFFHELD, AEV_LONGPRESS, 0, {}, {}, {"10103 4113 0"}},
+    {"PhoneKeyShortEnd", KEY_PHONEOFFHELD, AEV_SHORTEND, 0, {}, {}, {"10103 4112 0"}},
+    {"PhoneKeyOtherKind", KEY_PHONEOFFHELD, AEV_SHORTPRESS, 0, {}, {}, {}},
     {"Voice20409OnTheIpod", FID_EXT_VOICE20409, C, 0, {.top = FID_IPOD}, {}, {"10136 4108 0"}},
     {"Voice20409Elsewhere", FID_EXT_VOICE20409, C, 0, {.top = FID_MUSIC}, {}, {"3765 4096 0"}},
 };
@@ -236,8 +254,8 @@ const ActionCase kAudioAndPower[] = {
     {"VolumeKeyPressAlone", BTN_VOLUP, C, 0, {}, {}, {}},
     {"VolumeCommandSteps", ACMD_VOLUMEUP, AEV_LONGPRESS, 0, {}, {"SaveLastStatus 3"}, {"8000 102 26"}},
     {"VolumeCommandPressAlone", ACMD_VOLUMEDOWN, C, 0, {}, {}, {}},
-    {"MuteKeyShort", FID_EXT_MUTEKEY, AEV_SHORTPRESS, 0, {}, {}, {"400 4096 0"}},
-    {"MuteKeyOtherKind", FID_EXT_MUTEKEY, C, 0, {}, {}, {}},
+    {"MuteKeyShort", KEY_STEERINGMUTEHELD, AEV_SHORTPRESS, 0, {}, {}, {"400 4096 0"}},
+    {"MuteKeyOtherKind", KEY_STEERINGMUTEHELD, C, 0, {}, {}, {}},
     {"BridgeMuteClickIsTheMasterMute", ACMD_BRIDGEMUTE, C, 0, {}, {}, {"8000 106 1"}},
     {"BridgeMuteAttach", ACMD_BRIDGEMUTE, AEV_ATTACH, 0, {}, {}, {"8000 107 0"}},
     {"UserActivityOnASaverGoesBack", FID_OCCUR_USER_EVENT, C, 0, {.top = FID_SPECTRUMSAVER}, {}, {"201 4096 0"}},
@@ -271,6 +289,27 @@ TEST_F(KernelObjActionsTest, VoiceRecognitionStopsOnBackAwayFromTheMenu)
     EXPECT_EQ(recorder.heard.size(), 1u);
 }
 
+TEST_F(KernelObjActionsTest, BackOnTheMenuUnderTheRearCameraLeavesTheMenuForTheCameraEnd)
+{
+    const struct {
+        int camera;
+        int state;
+        bool leaves;
+    } cases[] = {{5401, IXDS_MOUNTED, true}, {5401, IXDS_ABSENT, false}, {0, IXDS_MOUNTED, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.camera << " " << c.state);
+        Show(FID_GATE);
+        core->SetCamera(c.camera);
+        core->GetCenter().GetDeviceManager()->FindDevice(DEVNO_REARCAMERA)->nState = c.state;
+        Invoke(IXA_BACK, AEV_DEFAULT, 0);
+        EXPECT_EQ(core->IsBackToMenu(), c.leaves);
+        EXPECT_EQ(frame->GetActivePage() == nullptr, c.leaves);
+        EXPECT_EQ(Take(log), c.leaves ? Log{} : Log{"ViewIsBack 4 0"});
+        core->SetCamera(0);
+        core->ClearBackToMenu();
+    }
+}
+
 // Sends to the micom, the audio processor and the display.
 TEST_F(KernelObjActionsTest, MainSourceStateGoesToTheMicomWhenItChanges)
 {
@@ -281,9 +320,9 @@ TEST_F(KernelObjActionsTest, MainSourceStateGoesToTheMicomWhenItChanges)
         int stored;
     };
     const Case cases[] = {
-        {VCMODE_RUN, MODELID_FM, {1, 0}, 1},       {VCMODE_RUN, MODELID_AM, {1, 0}, 1},
-        {VCMODE_RUN, MODELID_MUSIC, {2, 0}, 0},    {VCMODE_POWEROFF, MODELID_FM, {2, 0}, 0},
-        {VCMODE_STOPPED, MODELID_FM, {2, 0}, 0},   {VCMODE_RUN, MODELID_AM, {1, 0}, 1},
+        {VCMODE_RUN, MODELID_FM, {1, 0}, 1},     {VCMODE_RUN, MODELID_AM, {1, 0}, 1},
+        {VCMODE_RUN, MODELID_MUSIC, {2, 0}, 0},  {VCMODE_POWEROFF, MODELID_FM, {2, 0}, 0},
+        {VCMODE_STOPPED, MODELID_FM, {2, 0}, 0}, {VCMODE_RUN, MODELID_AM, {1, 0}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " owner " << c.owner);
@@ -307,8 +346,10 @@ TEST_F(KernelObjActionsTest, SystemEventsSetTheMicomStateAndTheCleanUpWord)
         BOOL prepared;
     };
     const Case cases[] = {
-        {ACMD_APPPREPARE, 1, {255, 0}, 0, TRUE}, {ACMD_APPCLEANUP, 1, {0, 0}, 0, TRUE},
-        {ACMD_APPCLEANUP, 0, {0, 0}, 1, TRUE},   {ACMD_APPCLEANUP, 2, {0, 0}, 1, TRUE},
+        {ACMD_APPPREPARE, 1, {255, 0}, 0, TRUE},
+        {ACMD_APPCLEANUP, 1, {0, 0}, 0, TRUE},
+        {ACMD_APPCLEANUP, 0, {0, 0}, 1, TRUE},
+        {ACMD_APPCLEANUP, 2, {0, 0}, 1, TRUE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.code << " " << c.param);
