@@ -310,6 +310,18 @@ enum : int {
     BTN_MODE_LAST = 13910,
 };
 
+// The shared popups' numbers: their text lines (line i is
+// FID_POPUP_LINE1 + i), their OK and Cancel buttons, and the timer that
+// closes a message popup after its time-out.
+enum : int {
+    FID_POPUP_LINE1 = 10613,
+    FID_POPUP_LINE2 = 10614,
+    FID_POPUP_LINE3 = 10615,
+    BTN_POPUP_OK = 9010,
+    BTN_POPUP_CANCEL = 9011,
+    TM_POPUPTIMEOUT = 35000,
+};
+
 // The central action handler's own codes: keys, popups and notices it takes
 // or queues, and the layers it opens or closes.
 enum : int {
