@@ -14,6 +14,7 @@
 #include "Source/models/Model.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/OkPopup.h"
 #include "Source/screens/common/SheetCodes.h"
 #include "Source/shell/LumoBridge.h"
 #include "Source/shell/MainWndCodes.h"
@@ -362,6 +363,17 @@ int CKernelObj::NoticeIsInvoked(int code, int kind, LPARAM param)
         return 1;
     case FID_EXT_PARKSIGNAL:
         ParkSignal();
+        return 0;
+    case MCA_SECONDZONEMOVED:
+        if (kind != AEV_DEFAULT)
+            return kNoBranch;
+        // The dual-zone screen goes off with the multimedia mode: said once.
+        if (!IsLayerUp(FID_DUALZONEPOPUP)) {
+            auto* popup = new (std::nothrow)
+                COkPopup({u"AVN의 멀티미디어 모드가 다른 모드로", u"변경되면 듀얼죤 화면이 오프로 됩니다."}, 5000);
+            if (popup && !popup->Show(nullptr, FID_DUALZONEPOPUP, RECT{0, 0, 800, 480}, -1))
+                delete popup;
+        }
         return 0;
     case FID_OCCUR_USER_EVENT:
         UserActivity(param);

@@ -8,6 +8,7 @@
 #include "Lib_cpp/fs/DeviceManager.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/OkPopup.h"
 #include "Source/screens/common/SheetCodes.h"
 #include "Source/shell/MainWndCodes.h"
 #include "Source/shell/ShellIds.h"
@@ -507,6 +508,31 @@ TEST_F(KernelObjActionsTest, KeyPressClosesTheVolumeOverlay)
         EXPECT_FALSE(frame->IsLayerShown(FID_VOLUME));
         Queued();
     }
+}
+
+TEST_F(KernelObjActionsTest, DualZoneMessageShowsOnceForItsTime)
+{
+    Invoke(MCA_SECONDZONEMOVED, AEV_DEFAULT, 0);
+    Pump();
+    auto* popup = dynamic_cast<COkPopup*>(frame->IsLayerShown(FID_DUALZONEPOPUP));
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->GetTimeout(), 5000);
+    ASSERT_EQ(popup->GetLines().Count(), 2);
+    EXPECT_EQ(std::u16string(popup->GetLines().TextAt(0)), u"AVN의 멀티미디어 모드가 다른 모드로");
+    EXPECT_EQ(std::u16string(popup->GetLines().TextAt(1)), u"변경되면 듀얼죤 화면이 오프로 됩니다.");
+    RECT rect{};
+    popup->GetRect(&rect);
+    EXPECT_EQ(rect.right - rect.left, 800);
+    EXPECT_EQ(rect.bottom - rect.top, 480);
+    const int layers = frame->Layers().Count();
+    Invoke(MCA_SECONDZONEMOVED, AEV_DEFAULT, 0);
+    Pump();
+    EXPECT_EQ(frame->Layers().Count(), layers);
+    clock.Advance(5000);
+    Pump();
+    frame->SyncTimers();
+    Pump();
+    EXPECT_FALSE(frame->IsLayerShown(FID_DUALZONEPOPUP));
 }
 
 TEST_F(KernelObjActionsTest, ModePopupOpensOnceAndTheVolumeKeyClosesIt)
