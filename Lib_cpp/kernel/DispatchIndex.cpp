@@ -56,7 +56,7 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
             DWORD key;
             std::size_t first, end;
         };
-        std::vector<Run> ids, kinds;
+        std::vector<Run> ids, kinds, words;
         std::size_t idRows = 0, kindRows = 0;
         const std::size_t rows = m_rows.size();
         for (std::size_t r = 0; r < rows;) {
@@ -70,13 +70,36 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
             } else if (!(key & 0xFFFF)) {
                 kinds.push_back(Run{key, r, end});
                 kindRows += end - r;
+            } else {
+                words.push_back(Run{key, r, end});
             }
             r = end;
         }
-        const std::size_t extra = idRows * kinds.size() + kindRows * ids.size();
+        // A word that has rows of its own is found under its own key, so its
+        // run also takes the listeners of its id and of its kind.
+        auto runOf = [](const std::vector<Run>& runs, DWORD key) -> const Run* {
+            auto at
+                = std::lower_bound(runs.begin(), runs.end(), key, [](const Run& run, DWORD k) { return run.key < k; });
+            return at != runs.end() && at->key == key ? &*at : nullptr;
+        };
+        std::size_t extra = idRows * kinds.size() + kindRows * ids.size();
+        for (const Run& word : words) {
+            if (const Run* id = runOf(ids, word.key & 0xFFFF))
+                extra += id->end - id->first;
+            if (const Run* kind = runOf(kinds, word.key & 0xFFFF0000))
+                extra += kind->end - kind->first;
+        }
         m_bMerged = extra <= mergedLimit;
         if (m_bMerged) {
             m_rows.reserve(rows + extra);
+            for (const Run& word : words) {
+                for (const Run* run : {runOf(ids, word.key & 0xFFFF), runOf(kinds, word.key & 0xFFFF0000)}) {
+                    if (!run)
+                        continue;
+                    for (std::size_t r = run->first; r < run->end; ++r)
+                        m_rows.emplace_back(word.key, m_rows[r].second);
+                }
+            }
             for (const Run& id : ids) {
                 for (const Run& kind : kinds) {
                     const DWORD word = id.key | kind.key;

@@ -319,29 +319,6 @@ void CKernelObj::CloseVoiceController()
 }
 
 // ---------------------------------------------------------------------------
-// Actions
-
-int CKernelObj::ActionIsInvoked(int code, int kind, LPARAM param)
-{
-    // The central handler of the shell's commands comes here; of it, this
-    // object already takes the start of the ACC check and the disc reload
-    // wait of the tilt.
-    switch (code) {
-    case FID_EXT_ACC_CHECK:
-        BeginAccCheck();
-        return 1;
-    case FID_EXT_TILT_INSERT:
-        BeginTimer(TM_DVDEXTRELOAD, 15000);
-        return 1;
-    case FID_EXT_TILT_INSERTDONE:
-        EndTimer(TM_DVDEXTRELOAD);
-        return 1;
-    default:
-        return ViewCenter::ActionIsInvoked(code, kind, param);
-    }
-}
-
-// ---------------------------------------------------------------------------
 // Keys
 
 BOOL CKernelObj::InRun() const

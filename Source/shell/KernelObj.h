@@ -12,6 +12,7 @@
 
 #include "Lib_cpp/core/DeviceHandle.h"
 #include "Source/models/ModelCenter.h"
+#include "Source/shell/ShellIds.h"
 #include "Source/shell/ViewCenter.h"
 #include "platform/base/Types.h"
 
@@ -62,6 +63,13 @@ public:
     void EndTimer(int id);
     BOOL IsTimerRunning(int id) const;
 
+    // The state words of the central handler.
+    int GetState8000() const { return m_nState8000; }
+    BOOL IsFactoryResetAsked() const { return m_bFactoryReset; }
+    BOOL IsParked() const { return m_bPark; }
+    BOOL IsTailLampOn() const { return m_bTailLamp; }
+    BOOL IsBackToMenu() const { return m_bBackToMenu; }
+
     CModelCenter& GetCenter() { return m_center; }
     DWORD GetPowerKeyTick() const { return m_dwPowerKeyTick; }
     DWORD GetAccOffTick() const { return m_dwAccOffTick; }
@@ -90,6 +98,31 @@ protected:
     int TunerState(int modelId) const;
     BOOL InRun() const;
 
+    // ---- The central handler's branches (KernelObjActions.cpp) ----
+    // The source and screen keys, volume and audio, display and lighting,
+    // power and park; each answers the handler's result, -1 for a code it
+    // does not take.
+    int ScreenKeyIsInvoked(int code, int kind, LPARAM param);
+    int AudioKeyIsInvoked(int code, int kind, LPARAM param);
+    int NoticeIsInvoked(int code, int kind, LPARAM param);
+    // The system events 21 and 22 (heard as a subscriber).
+    int SystemEventIsInvoked(int code, LPARAM param);
+    // The mode popup (10100 and, from the navigation program, 10152).
+    int ModePopupIsAsked(int code);
+    // The back command's own steps before ViewCenter's.
+    int BackIsInvoked(int code, int kind, LPARAM param);
+    // The user's activity and the park input.
+    void UserActivity(LPARAM param);
+    void ParkSignal();
+    // The micom's state request of the main source: 1 a tuner, 0 else.
+    void SourceStateIsChanged(int modelId);
+    void TailLampIsChanged(BOOL on);
+    // The navigation program's map is on screen.
+    BOOL IsNaviShown() const { return m_fidNavi > 0; }
+    BOOL IsOnGate() const { return GetActiveView() == FID_GATE; }
+    BOOL IsLayerUp(int id) const;
+    void SendMicomState(BYTE first, BYTE second);
+
     CModelCenter m_center;
     // Own words (cleared at construction).
     BOOL m_bBackToMenu = FALSE;
@@ -103,6 +136,8 @@ protected:
     BOOL m_bNaviCloseSent = FALSE;
     BOOL m_bListenerAdded = FALSE;
     BOOL m_bPrepared = FALSE; // the intro has ended and the unit runs
+    BOOL m_bPark = FALSE;     // the park input says parked
+    BOOL m_bTailLamp = FALSE; // the tail lamps are on (night)
 
     // ---- Device events, the settings push, the last status, the key
     // translators and registry values, the defaults and the factory reset
@@ -131,7 +166,6 @@ public:
     // Writes the voice controller's default information file (create
     // always); 0 when it cannot be written.
     static BOOL WriteVoiceInfo(LPCWSTR path);
-    BOOL IsFactoryResetRunning() const { return m_bFactoryReset; }
 
 protected:
     // The navigation program can be started from storage 10.

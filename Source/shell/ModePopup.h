@@ -70,5 +70,6 @@ private:
     int m_nChosenView = 0;
     int m_nCloseInterval = 5000;
     BOOL m_bListening = FALSE;
-    DWORD m_filter[19] = {};
+    // The ten buttons, four commands, five keys and the ending 0.
+    DWORD m_filter[kButtonCount + 4 + 5 + 1] = {};
 };

@@ -319,7 +319,7 @@ enum : int {
     KEY_REMOTE_ZOOMHELD = 10133,
     KEY_REMOTE_DISPLAYHELD = 10134, // 10134 ... 10141: the remote's keys 10182 ... 10189 held
     KEY_REMOTE_SEARCHHELD = 10135,
-    KEY_REMOTE_RANDOMHELD = 10136,
+    KEY_REMOTE_RANDOMHELD = 10136, // also to the navigation program (command 1042) while its map shows
     KEY_REMOTE_MENUHELD = 10137,
     KEY_REMOTE_ABREPEATHELD = 10138,
     KEY_REMOTE_TITLEHELD = 10139,
@@ -334,8 +334,8 @@ enum : int {
     KEY_REMOTE_VOLUP = 10181,
     KEY_SEEKUPHELD = 10428,
     KEY_SEEKDOWNHELD = 10429,
-    KEY_PHONEOFFHELD = 10431,
-    KEY_STEERINGMUTEHELD = 10451,
+    KEY_PHONEOFFHELD = 10431,     // kinds 4112 short end, 4113 long
+    KEY_STEERINGMUTEHELD = 10451, // kind 4111: the master mute
     KEY_TILTHELD = 13181,
 
     FID_NAVI_DETACH_POPUP = 10065, // the card-removal popup; its result 4102 resets the unit
@@ -352,4 +352,22 @@ enum : int {
     BTN_POPUP_OK = 9010,
     BTN_POPUP_CANCEL = 9011,
     TM_POPUPTIMEOUT = 35000,
+};
+
+// The central action handler's own codes: keys, popups and notices it takes
+// or queues, and the layers it opens or closes.
+enum : int {
+    FID_EXT_BACKKEY = 10002,    // queues the back command
+    FID_EXT_GATEKEY = 10008,    // the 3D menu key: back from the menu, else to it
+    FID_BTCALLSMALL = 10011,    // the small Bluetooth call popup (the large one is ACMD_BTCALLPOPUP)
+    FID_DUALZONEPOPUP = 10064,  // the dual-zone information popup
+    FID_EXT_SEEKUPHELD = 10101, // the held seek and phone keys passed on (same kind)
+    FID_EXT_SEEKDOWNHELD = 10102,
+    FID_EXT_PHONEOFFHELD = 10103,
+    FID_EXT_FACTORYRESET = 10255,   // the factory reset is asked for
+    FID_EXT_LOOPBACK = 10445,       // logged with the tick count
+    FID_EXT_WAIT_NAVICLOSE = 10460, // the navigation program is asked to close: its wait starts
+    FID_POPUP_NOSAVER1 = 11325,     // while this popup or the next is up, user activity is not counted
+    FID_POPUP_NOSAVER2 = 12907,
+    FID_EXT_PARKSIGNAL = 13350, // the park input changed
 };

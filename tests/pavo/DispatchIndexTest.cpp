@@ -37,9 +37,13 @@ TEST(ListenerIndex, FindsExactlyTheMatchingListenersInTableOrder)
     const DWORD overlapping[] = {IxActionWord(7, 3), IxActionWord(7, 0), IxActionWord(0, 3), IxActionWord(7, 3), 0};
     const DWORD negative[] = {IxActionWord(-1, 0), IxActionWord(0, 0xFFFF), IxActionWord(-2, 4129), 0};
     const DWORD empty[] = {0};
+    // A word whose id has listeners while its kind has none, and one whose
+    // kind has listeners while its id has none.
+    const DWORD otherWord[] = {IxActionWord(8, 4129), IxActionWord(1, 3), 0};
+    const DWORD otherId[] = {IxActionWord(8, 0), 0};
     IxListenerPair pairs[] = {
-        {byKind, &r},   {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},
-        {negative, &r}, {byId, &r},        {empty, &r},  {byWord, &r},
+        {byKind, &r}, {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},   {negative, &r},
+        {byId, &r},   {empty, &r},       {byWord, &r}, {otherId, &r},   {otherWord, &r},
     };
     const int count = static_cast<int>(sizeof pairs / sizeof pairs[0]);
     for (std::size_t mergedLimit : {IxListenerIndex::kMergedLimit, std::size_t{0}}) {

@@ -799,7 +799,7 @@ TEST_F(KernelObjSettings, FactoryResetRestoresTheDefaultsAndRestartsTheGpsAndThe
     EXPECT_TRUE(gps->PoweredDown());
     EXPECT_EQ(gps->closes, 1);
     EXPECT_EQ(micom->Resets(), (std::vector<DWORD>{0}));
-    EXPECT_FALSE(core->IsFactoryResetRunning());
+    EXPECT_FALSE(core->IsFactoryResetAsked());
     EXPECT_FALSE(core->IsTimerRunning(TM_FACTORYRESET));
 }
 
