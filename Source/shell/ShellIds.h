@@ -305,6 +305,14 @@ enum : int {
     FID_EXT_MODETAKE = 10423, // the mode popup: take the highlighted source
     FID_EXT_MODECLOSE = 10424,
 
+    // The navigation program's keys and the messages about the programs.
+    FID_NAVI_DETACH_POPUP = 10065, // the card went while a program ran: the unit restarts
+    FID_SDSLOTPOPUP = 10066,       // the program is not on the first card
+    FID_VIDEOPHOTOPOPUP = 10067,   // photos cannot show while the video plays
+    FID_VOICEPREPAREPOPUP = 10093, // the voice program is getting ready
+    FID_EXT_NAVIKEY1 = 10135,      // to the navigation program (command 1041) while its map shows
+    FID_EXT_NAVIKEY2 = 10136,      // (command 1042)
+
     // The mode popup's source buttons, 13901 ... 13910.
     BTN_MODE_FIRST = 13901,
     BTN_MODE_LAST = 13910,
