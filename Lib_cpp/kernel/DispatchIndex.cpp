@@ -57,6 +57,7 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
             std::size_t first, end;
         };
         std::vector<Run> ids, kinds;
+        std::vector<DWORD> words; // keys of rows {id, kind}
         std::size_t idRows = 0, kindRows = 0;
         const std::size_t rows = m_rows.size();
         for (std::size_t r = 0; r < rows;) {
@@ -70,13 +71,38 @@ BOOL IxListenerIndex::Build(const IxListenerPair* pairs, int count, std::size_t 
             } else if (!(key & 0xFFFF)) {
                 kinds.push_back(Run{key, r, end});
                 kindRows += end - r;
+            } else {
+                words.push_back(key);
             }
             r = end;
         }
-        const std::size_t extra = idRows * kinds.size() + kindRows * ids.size();
+        // The runs are sorted by key (the rows are).
+        auto find = [](const std::vector<Run>& runs, DWORD key) -> const Run* {
+            auto at
+                = std::lower_bound(runs.begin(), runs.end(), key, [](const Run& run, DWORD k) { return run.key < k; });
+            return at != runs.end() && at->key == key ? &*at : nullptr;
+        };
+        // A word that has rows of its own finds its run first: that run also
+        // takes the rows {id, 0} of its id and {0, kind} of its kind.
+        std::size_t wordRows = 0;
+        for (DWORD word : words) {
+            if (const Run* id = find(ids, word & 0xFFFF))
+                wordRows += id->end - id->first;
+            if (const Run* kind = find(kinds, word & 0xFFFF0000))
+                wordRows += kind->end - kind->first;
+        }
+        const std::size_t extra = idRows * kinds.size() + kindRows * ids.size() + wordRows;
         m_bMerged = extra <= mergedLimit;
         if (m_bMerged) {
             m_rows.reserve(rows + extra);
+            for (DWORD word : words) {
+                for (const Run* run : {find(ids, word & 0xFFFF), find(kinds, word & 0xFFFF0000)}) {
+                    if (!run)
+                        continue;
+                    for (std::size_t r = run->first; r < run->end; ++r)
+                        m_rows.emplace_back(word, m_rows[r].second);
+                }
+            }
             for (const Run& id : ids) {
                 for (const Run& kind : kinds) {
                     const DWORD word = id.key | kind.key;

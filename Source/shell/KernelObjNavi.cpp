@@ -32,8 +32,8 @@ namespace {
 // The messages about the programs on the first card.
 constexpr const WCHAR* kNaviCardText = u"SD 1번 슬롯이 비어 있거나 파일이 없습니다.\n내비게이션 프로그램은 \nSD 1번 "
                                        u"슬롯에서만 실행될수 있습니다.";
-constexpr const WCHAR* kVoiceCardText =
-    u"SD 1번 슬롯이 비어 있습니다.\n 음성인식 프로그램은 \nSD 1번 슬롯에서만 실행될수 있습니다.";
+constexpr const WCHAR* kVoiceCardText
+    = u"SD 1번 슬롯이 비어 있습니다.\n 음성인식 프로그램은 \nSD 1번 슬롯에서만 실행될수 있습니다.";
 constexpr const WCHAR* kVoicePrepareText = u"음성인식 실행 준비중에 있습니다. \n잠시 후에 시도를 해주십시오.";
 constexpr const WCHAR* kVideoPhotoText = u"비디오 모드 실행 중에는 포토를 \n실행할 수 없습니다.";
 
