@@ -93,6 +93,24 @@ BOOL GateEgl::Init()
     return s.ready ? TRUE : FALSE;
 }
 
+BOOL GateEgl::MakeCurrent()
+{
+    EglState& s = State();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    if (!s.tried) {
+        s.tried = true;
+        s.ready = SetUp(s) != FALSE;
+        return s.ready ? TRUE : FALSE;
+    }
+    if (!s.ready)
+        return FALSE;
+    if (eglGetCurrentContext() == s.context)
+        return TRUE;
+    if (!eglMakeCurrent(s.display, s.surface, s.surface, s.context))
+        return Fail(u"Unable to set the EGL context current");
+    return TRUE;
+}
+
 BOOL GateEgl::Swap()
 {
     EglState& s = State();
@@ -110,6 +128,14 @@ BOOL GateEgl::MakeLoaderCurrent()
 {
     EglState& s = State();
     std::lock_guard<std::mutex> guard(s.mutex);
+    if (!s.tried) {
+        // Set up here, so that the user-interface thread does not wait for
+        // the driver: the menu's context is let go at once, for that thread
+        // to take when it first draws.
+        s.tried = true;
+        s.ready = SetUp(s) != FALSE;
+        eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
     if (!s.ready)
         return FALSE;
     if (t_loaderContext == EGL_NO_CONTEXT) {
@@ -127,11 +153,16 @@ void GateEgl::ReleaseLoader()
 {
     EglState& s = State();
     std::lock_guard<std::mutex> guard(s.mutex);
-    if (t_loaderContext == EGL_NO_CONTEXT)
-        return;
-    eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    eglDestroyContext(s.display, t_loaderContext);
-    t_loaderContext = EGL_NO_CONTEXT;
+    if (t_loaderContext != EGL_NO_CONTEXT) {
+        eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroyContext(s.display, t_loaderContext);
+        t_loaderContext = EGL_NO_CONTEXT;
+    }
+    // The thread's own EGL state goes now, while the thread is still known
+    // to be running: left to the thread's end it would be freed at an
+    // unknown time, and at the program's end that can meet EGL's own
+    // clean-up of the same state.
+    eglReleaseThread();
 }
 
 bool GateEgl::IsReady()

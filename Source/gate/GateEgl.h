@@ -18,14 +18,20 @@ public:
     // logging the step that failed. Later calls answer whether the first
     // succeeded.
     static BOOL Init();
+    // Before drawing on the user-interface thread: sets up as Init does
+    // when nothing has yet, else makes the menu's context current on this
+    // thread (the loader thread may have set it up). 1 when current.
+    static BOOL MakeCurrent();
     // Shows the frame drawn since the last swap; eglSwapBuffers' answer.
     static BOOL Swap();
 
     // On the loader thread: makes a context that shares the menu's textures
-    // current without a surface. 1 when it is current, 0 when Init has not
-    // succeeded or EGL refuses.
+    // current without a surface, setting the display up first when nothing
+    // has yet. 1 when it is current, 0 when the set-up failed or EGL refuses.
     static BOOL MakeLoaderCurrent();
-    // On the loader thread: releases and destroys that context.
+    // On the loader thread, once it is done with EGL (whether or not its
+    // context was made): releases and destroys that context and the
+    // thread's EGL state.
     static void ReleaseLoader();
 
     static bool IsReady();

@@ -137,7 +137,7 @@ int GateLoaderThread::Execute()
     m_ran = true;
     // The uploads need a context current on this thread; without one the
     // images are still read and the groups still complete, untextured.
-    const BOOL context = GateEgl::MakeLoaderCurrent();
+    GateEgl::MakeLoaderCurrent();
     m_plan.Prepare();
     m_plan.Register(*this);
     {
@@ -147,8 +147,7 @@ int GateLoaderThread::Execute()
             m_queue.push_back(group);
     }
     RunQueue();
-    if (context)
-        GateEgl::ReleaseLoader();
+    GateEgl::ReleaseLoader();
     m_plan.Finished();
     // The run is done: the thread ends after this round.
     RequestStop();

@@ -160,8 +160,9 @@ CGateSheet::CGateSheet(IxGateShell* shell) : IxIdleFrameView(-kIdleMs, IXA_BACK)
     for (std::size_t i = 0; i < std::size(table); ++i)
         m_listenerTable[i] = table[i];
 
-    GateEgl::Init();
-    GateGL::InitState();
+    // The display and the pictures are set up by the loader thread, so that
+    // the unit's first screens are not held up; this thread takes the
+    // context when the menu first comes up.
     IxGateShell* hooks = m_pShell;
     m_table = std::make_unique<GateImageTable>(
         m_scene.Images(), [hooks] { return hooks ? hooks->GetGateBackgroundPath() : std::u16string(); },
@@ -171,12 +172,16 @@ CGateSheet::CGateSheet(IxGateShell* shell) : IxIdleFrameView(-kIdleMs, IXA_BACK)
         });
     m_lpLoader = std::make_unique<GateLoaderThread>(*m_table);
     m_scene.SetLoader(m_lpLoader.get());
-    m_lpLoader->Start(kLoaderPriority);
+    // The loader starts at the first timer round, which comes after the
+    // unit's first paint: setting the display up beside that paint would
+    // slow it.
+    SetElementTimer(this, LoaderTimerId(), 1);
     IxTrace(u"[CGateSheet] Constructor End \r\n");
 }
 
 CGateSheet::~CGateSheet()
 {
+    KillElementTimer(this, LoaderTimerId());
     // The loader writes into the scene's images: it ends before they go.
     m_scene.SetLoader(nullptr);
     m_lpLoader->Stop(INFINITE);
@@ -242,8 +247,18 @@ GateMode CGateSheet::ModeForView(int viewId)
     return GateMode::Settings;
 }
 
+void CGateSheet::StartLoader()
+{
+    KillElementTimer(this, LoaderTimerId());
+    if (m_bLoaderStarted)
+        return;
+    m_bLoaderStarted = TRUE;
+    m_lpLoader->Start(kLoaderPriority);
+}
+
 void CGateSheet::EnsureGroup(int group)
 {
+    StartLoader();
     if (m_scene.IsGroupLoaded(group))
         return;
     m_lpLoader->SetPriority(kLoaderPriority);
@@ -296,6 +311,7 @@ void CGateSheet::OnAttached()
     SetElementTimer(this, FrameTimerId(), m_nFrameInterval);
     IxTrace(u"\x1b[33m[3d Gate]GetLastView() : %d \x1b[0m\r\n", m_pShell ? m_pShell->GetLastSourceView(1) : 0);
     RestoreModeFromLastView();
+    TakeContext();
     m_scene.SetBackground(m_table->BackgroundPath());
     // The windows' painting stops once this sheet's colour key is on the
     // screen: at the first frame.
@@ -343,6 +359,8 @@ void CGateSheet::OnTimer(UINT_PTR id)
         }
         if (m_nVolumeDir != GateVolumeHeld::None)
             StepVolume(m_nVolumeDir == GateVolumeHeld::Down ? -1 : 1);
+    } else if (id == LoaderTimerId()) {
+        StartLoader();
     } else if (id == OpenTimerId()) {
         KillElementTimer(this, OpenTimerId());
         if (m_nNextView > 0)
@@ -350,8 +368,17 @@ void CGateSheet::OnTimer(UINT_PTR id)
     }
 }
 
+void CGateSheet::TakeContext()
+{
+    if (m_bContextTaken || !GateEgl::MakeCurrent())
+        return;
+    GateGL::InitState();
+    m_bContextTaken = TRUE;
+}
+
 void CGateSheet::RenderFrame()
 {
+    TakeContext();
     auto lock = GateGL::Lock();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();

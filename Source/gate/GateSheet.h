@@ -61,18 +61,25 @@ public:
 
     CGateScene& Scene() { return m_scene; }
     GateLoaderThread& Loader() { return *m_lpLoader; }
+    // Starts the picture loader unless it has started: at the first timer
+    // round after creation, or at once when the menu comes up first.
+    void StartLoader();
     BOOL IsVolumeMode() const { return m_bVolumeMode; }
     int GetNextView() const { return m_nNextView; }
 
     UINT_PTR FrameTimerId() const { return IxTimerId(&m_nFrameInterval); }
     UINT_PTR RepeatTimerId() const { return IxTimerId(&m_nRepeatInterval); }
     UINT_PTR OpenTimerId() const { return IxTimerId(&m_nOpenInterval); }
+    UINT_PTR LoaderTimerId() const { return IxTimerId(&m_lpLoader); }
 
 private:
     void OnAttached();
     void OnDetached();
     void OnTimer(UINT_PTR id);
     void RenderFrame();
+    // Makes the menu's context current on this thread with the menu's GL
+    // state, once.
+    void TakeContext();
     void RestoreModeFromLastView();
     // Makes sure the group's images are in, waiting for the loader when not.
     void EnsureGroup(int group);
@@ -104,6 +111,8 @@ private:
     BOOL m_bPopup2 = FALSE;
     GateRepeat m_nRepeat = GateRepeat::FirstPending;
     BOOL m_bPaintLocked = FALSE;
+    BOOL m_bContextTaken = FALSE;
+    BOOL m_bLoaderStarted = FALSE;
     // The timers: their ids are these words' addresses.
     int m_nFrameInterval = kFrameMs;
     int m_nRepeatInterval = kVolumeFirstRepeatMs;

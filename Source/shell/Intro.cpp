@@ -9,8 +9,10 @@
 #include "Source/models/UnitLink.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/gfx/Screen.h"
+
 #include "platform/io/AudioDriver.h"
 #include "platform/ui/Sound.h"
+#include <iterator>
 
 #include <new>
 
@@ -304,6 +306,12 @@ LRESULT CIntro::OnEvent(int code, LPARAM param)
 int CIntro::ActionIsInvoked(int code, int, LPARAM)
 {
     return code == ACMD_KEY_MODE || code == FID_EXT_MODEPOPUP ? 1 : 0;
+}
+
+int CIntro::TimedLengthMs()
+{
+    const CIntroLetterSpec& caption = kLetters[std::size(kLetters) - 1];
+    return caption.nDelay + (caption.nSlideCount + 1) * kSlideMs + (caption.nReTwinkleCount + 1) * kTwinkleMs;
 }
 
 void CIntro::QueueEnd()

@@ -96,6 +96,11 @@ public:
     // exists, else the default wallpaper.
     static std::u16string BackgroundPath(LPCWSTR named);
 
+    // How long the intro runs on its own timers: from when it is shown to
+    // the end its caption queues (the caption's delay, slide and second
+    // twinkle, each timer's last round included).
+    static int TimedLengthMs();
+
 private:
     BOOL m_bEndQueued = FALSE;
 };

@@ -317,3 +317,15 @@ enum : int {
     BTN_MODE_FIRST = 13901,
     BTN_MODE_LAST = 13910,
 };
+
+// The shared popups' numbers: their text lines (line i is
+// FID_POPUP_LINE1 + i), their OK and Cancel buttons, and the timer that
+// closes a message popup after its time-out.
+enum : int {
+    FID_POPUP_LINE1 = 10613,
+    FID_POPUP_LINE2 = 10614,
+    FID_POPUP_LINE3 = 10615,
+    BTN_POPUP_OK = 9010,
+    BTN_POPUP_CANCEL = 9011,
+    TM_POPUPTIMEOUT = 35000,
+};

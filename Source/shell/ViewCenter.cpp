@@ -1234,6 +1234,10 @@ void ViewCenter::InitialMain(int at, int fid)
     if (!view) {
         view = GetDefaultView(at, 0);
         sel = 0;
+        // A default screen that the frame lacks (its page could not be
+        // made) would leave the unit dark: the 3D menu is always there.
+        if (!IsScreen(view) && IsScreen(FID_GATE))
+            view = FID_GATE;
     }
     RunMain(at, view, sel);
     LowerSecondGate();

@@ -168,7 +168,7 @@ public:
     // The frame has a page with the id.
     BOOL IsScreen(int fid) const;
 
-    // ---- The view slots (Part of the view groups) ----
+    // ---- The view slots of the view groups ----
     virtual int ResolveView(int view, int* selection, BOOL noMenu);
     virtual BOOL IsViewDevicePresent(int view);
     virtual void ExclusiveRefused(int, int) {}

@@ -5,10 +5,15 @@
 // there (or --window asks for one), else it stays headless.
 
 #include "Lib_cpp/core/App.h"
+#include "Lib_cpp/core/Diag.h"
+#include "Source/shell/KernelObj.h"
 #include "Source/shell/PlayerApp.h"
+#include "Source/shell/ShellIds.h"
+#include "platform/base/Clock.h"
 #include "platform/base/Text.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Screen.h"
+#include "platform/gl/Egl.h"
 #include "platform/ui/DesktopWindow.h"
 #include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
@@ -32,8 +37,9 @@ namespace {
 void PrintUsage()
 {
     std::fprintf(stderr,
-                 "usage: Wren [--exit-after MS | --exit-after-frame] [--window[=SCALE] | --headless]\n"
-                 "  --exit-after-frame  end once the first frame has been shown (headless; start-up timing)\n"
+                 "usage: Wren [--exit-after MS | --exit-after-frame[=VIEW]] [--window[=SCALE] | --headless]\n"
+                 "  --exit-after-frame[=VIEW]  end once the first frame has been shown (of the screen\n"
+                 "                    VIEW when given; headless; start-up timing)\n"
                  "  --window[=SCALE]  show the screen in a desktop window, SCALE times its size\n"
                  "                    (default when DISPLAY or WAYLAND_DISPLAY is set)\n"
                  "  --headless        show no window\n"
@@ -67,21 +73,37 @@ void RunStopper(long exitAfterMs)
 }
 
 // The headless screen for --exit-after-frame: the first frame presented
-// closes the main window.
+// (while the screen view is up, when one is given) is announced on the
+// debug output and closes the main window. The 3D menu's frame counts once
+// its first picture has been drawn beneath the windows.
 class FirstFrameBackend : public platform::ScreenBackend {
 public:
+    explicit FirstFrameBackend(int view) : m_view(view) {}
+
     void Present(const std::uint16_t*, int, int, const RECT&) override
     {
-        if (m_done)
+        if (m_done || !ViewShown())
             return;
         if (HWND main = theApp.GetMainWindow()) {
             m_done = true;
+            NKDbgPrintfW(u"[Wren] first frame shown at [%ld]\r\n", static_cast<long>(GetTickCount()));
             PostMessageW(main, WM_CLOSE, 0, 0);
         }
     }
     bool PollInput(platform::InputEvent&) override { return false; }
 
 private:
+    bool ViewShown() const
+    {
+        if (m_view == 0)
+            return true;
+        CKernelObj* core = CKernelObj::GetInstance();
+        if (!core || core->GetActiveView() != m_view)
+            return false;
+        return m_view != FID_GATE || platform::Screen::Get().HasVideoPlane(platform::kGateLayerPlane);
+    }
+
+    int m_view;
     bool m_done = false;
 };
 
@@ -91,6 +113,7 @@ int main(int argc, char** argv)
 {
     long exitAfterMs = -1;
     bool exitAfterFrame = false;
+    long exitView = 0; // with exitAfterFrame: the screen whose frame ends the run
     // 0: headless; otherwise the window's scale.
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -105,6 +128,14 @@ int main(int argc, char** argv)
                 return 2;
             }
         } else if (std::strcmp(argv[i], "--exit-after-frame") == 0) {
+            exitAfterFrame = true;
+        } else if (std::strncmp(argv[i], "--exit-after-frame=", 19) == 0) {
+            char* end = nullptr;
+            exitView = std::strtol(argv[i] + 19, &end, 10);
+            if (!end || *end || exitView <= 0) {
+                PrintUsage();
+                return 2;
+            }
             exitAfterFrame = true;
         } else if (std::strcmp(argv[i], "--window") == 0) {
             windowScale = 1;
@@ -150,7 +181,7 @@ int main(int argc, char** argv)
     bool windowShown = false;
     if (exitAfterFrame) {
         windowScale = 0;
-        platform::Screen::Get().SetBackend(std::make_unique<FirstFrameBackend>());
+        platform::Screen::Get().SetBackend(std::make_unique<FirstFrameBackend>(static_cast<int>(exitView)));
     }
     if (owner && windowScale > 0) {
         std::string error;

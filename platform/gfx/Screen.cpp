@@ -175,6 +175,12 @@ bool Screen::SetVideoPlane(int plane, const RECT& area, const std::uint16_t* pix
     return true;
 }
 
+bool Screen::HasVideoPlane(int plane) const
+{
+    auto lock = Lock();
+    return std::any_of(m_planes.begin(), m_planes.end(), [&](const VideoPlane& p) { return p.number == plane; });
+}
+
 void Screen::RemoveVideoPlane(int plane)
 {
     RECT old{0, 0, 0, 0};

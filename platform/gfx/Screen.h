@@ -87,6 +87,7 @@ public:
     // width.
     bool SetVideoPlane(int plane, const RECT& area, const std::uint16_t* pixels, int stride);
     void RemoveVideoPlane(int plane);
+    bool HasVideoPlane(int plane) const;
 
     // Hands the changed rectangle (clipped to the screen) to the backend.
     void Present(const RECT& dirty);

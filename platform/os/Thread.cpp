@@ -2,9 +2,12 @@
 
 #include "platform/base/Error.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace platform {
@@ -18,6 +21,7 @@ public:
     LPTHREAD_START_ROUTINE m_start = nullptr;
     LPVOID m_parameter = nullptr;
     std::atomic<int> m_priority{THREAD_PRIORITY_NORMAL};
+    std::atomic<pid_t> m_hostId{0}; // the host's id of the running thread
     // Written together under the signal lock when the routine returns.
     std::atomic<bool> m_ended{false};
     std::atomic<DWORD> m_exitCode{STILL_ACTIVE};
@@ -40,10 +44,30 @@ DWORD NewThreadId()
     return g_nextId.fetch_add(1, std::memory_order_relaxed);
 }
 
+// A thread below normal priority runs at a higher nice value (5 a step), so
+// that on a busy or single core the user-interface thread comes first. A
+// thread is only ever lowered: taking a nice value back needs a privilege
+// the program does not have, so a priority raised again keeps the lower
+// nice value.
+void ApplyPriority(const ThreadObject& thread)
+{
+    const pid_t host = thread.m_hostId.load();
+    if (host == 0)
+        return;
+    const int steps = thread.m_priority.load() - THREAD_PRIORITY_NORMAL;
+    if (steps <= 0)
+        return;
+    // Above the program's own (its first thread's) nice value.
+    const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+    setpriority(PRIO_PROCESS, static_cast<id_t>(host), std::min(base + steps * 5, 19));
+}
+
 void RunThread(const std::shared_ptr<ThreadObject>& thread)
 {
     t_id = thread->m_id;
     t_self = thread;
+    thread->m_hostId.store(gettid());
+    ApplyPriority(*thread);
     DWORD code = thread->m_start(thread->m_parameter);
     // From here on the thread touches nothing shared: its object stays alive
     // through the references this thread holds.
@@ -172,6 +196,7 @@ BOOL SetThreadPriority(HANDLE handle, int priority)
         return FALSE;
     }
     thread->m_priority.store(priority);
+    platform::ApplyPriority(*thread);
     return TRUE;
 }
 

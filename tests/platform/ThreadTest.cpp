@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -12,7 +15,8 @@ struct Probe {
     std::atomic<bool> ran{false};
     std::atomic<DWORD> id{0};
     std::atomic<int> priority{-1};
-    HANDLE release = nullptr; // the routine waits for it when set
+    std::atomic<int> nice{-100}; // the host's nice value of the thread
+    HANDLE release = nullptr;    // the routine waits for it when set
     DWORD result = 42;
 };
 
@@ -21,6 +25,7 @@ DWORD ProbeRoutine(LPVOID parameter)
     auto* probe = static_cast<Probe*>(parameter);
     probe->id = GetCurrentThreadId();
     probe->priority = GetThreadPriority(GetCurrentThread());
+    probe->nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
     probe->ran = true;
     if (probe->release)
         WaitForSingleObject(probe->release, INFINITE);
@@ -57,6 +62,28 @@ TEST(Thread, SuspendedThreadStartsOnResume)
     EXPECT_EQ(code, 42u);
     EXPECT_EQ(ResumeThread(thread), 0u);
     CloseHandle(thread);
+}
+
+TEST(Thread, ThreadsBelowNormalRunAtAHigherNiceValue)
+{
+    const int base = getpriority(PRIO_PROCESS, 0);
+    const struct {
+        int priority;
+        int nice; // above the process's
+    } rows[] = {
+        {THREAD_PRIORITY_HIGHEST, 0}, {THREAD_PRIORITY_NORMAL, 0}, {THREAD_PRIORITY_BELOW_NORMAL, 5},
+        {THREAD_PRIORITY_LOWEST, 10}, {THREAD_PRIORITY_IDLE, 19},
+    };
+    for (const auto& row : rows) {
+        Probe probe;
+        HANDLE thread = CreateThread(nullptr, 0, ProbeRoutine, &probe, CREATE_SUSPENDED, nullptr);
+        ASSERT_NE(thread, nullptr);
+        EXPECT_TRUE(SetThreadPriority(thread, row.priority));
+        ResumeThread(thread);
+        EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+        EXPECT_EQ(probe.nice, std::min(base + row.nice, 19)) << row.priority;
+        CloseHandle(thread);
+    }
 }
 
 TEST(Thread, StillActiveUntilTheRoutineReturns)

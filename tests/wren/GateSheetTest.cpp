@@ -101,6 +101,7 @@ protected:
     void Show()
     {
         sheet = new CGateSheet(&shell);
+        sheet->StartLoader();
         for (int group = 1; group <= GateLoaderThread::kGroupCount; ++group)
             ASSERT_TRUE(sheet->Loader().WaitUntilResFinished(group, INFINITE));
         ASSERT_TRUE(frame->PushLayer(sheet, nullptr, IXLAYER_SCREEN));

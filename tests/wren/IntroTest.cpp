@@ -175,6 +175,7 @@ TEST_F(IntroTest, TheCaptionEndsTheIntroOnceAndTheEndTimerAddsNothing)
     EXPECT_EQ(EndsQueued(), 0);
     RunTo(3050); // the caption's second twinkle is over
     EXPECT_EQ(EndsQueued(), 1);
+    EXPECT_EQ(CIntro::TimedLengthMs(), 3050);
     RunTo(10500);
     EXPECT_EQ(EndsQueued(), 1);
     EXPECT_EQ(ends->heard[0], (ActionListener::Heard{FID_INTRO, AEV_DEFAULT, 0}));
