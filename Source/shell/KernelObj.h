@@ -169,7 +169,7 @@ protected:
     // is on top: the mode and voice keys are ignored then.
     BOOL IsDvdWithoutSource() const;
     // Shows one of the message popups (the standard box).
-    void ShowMessage(int id, LPCWSTR text, int style, int buttons, int ms, BOOL windowed);
+    void ShowMessage(int id, LPCWSTR text, int style, int buttons, int ms, BOOL windowed, const RECT& rect);
     LumoBridge* NaviBridge() const;
 
     CNaviModelAdapter* m_pNaviLink = nullptr;

@@ -12,6 +12,8 @@
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/NaviModel.h"
+#include "Source/screens/common/MessagePopup.h"
+#include "Source/screens/common/WindowedMessagePopup.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/LumoBridge.h"
 #include "Source/shell/NaviModelAdapter.h"
@@ -38,6 +40,8 @@ constexpr const WCHAR* kVoicePrepareText = u"음성인식 실행 준비중에 �
 constexpr const WCHAR* kVideoPhotoText = u"비디오 모드 실행 중에는 포토를 \n실행할 수 없습니다.";
 
 constexpr int kMessageMs = 3000;
+// The video and photo message stands left of the standard box.
+constexpr RECT kVideoPhotoBox{78, 83, 78 + 524, 83 + 314};
 constexpr int kPrepareMs = 2000;
 constexpr int kNaviCloseStepMs = 200;
 // The states of storage 10 and the global navigation state that matter
@@ -215,7 +219,7 @@ int CKernelObj::SetActivity(int activity, int where, int fid)
         m_bNaviRequested = TRUE;
     } else if (activity == 1 && where == -1 && !shown) {
         if (!IsNaviOnCard()) {
-            ShowMessage(FID_SDSLOTPOPUP, kNaviCardText, 3, 1, kMessageMs, FALSE);
+            ShowMessage(FID_SDSLOTPOPUP, kNaviCardText, MPS_QUESTION, MPB_OK, kMessageMs, FALSE, kMessageBox);
             return 0;
         }
         if (m_bNotLoadNavi)
@@ -265,7 +269,7 @@ void CKernelObj::SwitchVideoPhoto(int view, int source)
         frame->SetActivePageById(FID_MOVIE, 0, 0);
     }
     SendCommandToVC(state == kNaviShownBeside ? FID_NAVI : FID_MOVIE);
-    ShowMessage(FID_VIDEOPHOTOPOPUP, kVideoPhotoText, 3, 2, kMessageMs, FALSE);
+    ShowMessage(FID_VIDEOPHOTOPOPUP, kVideoPhotoText, MPS_QUESTION, MPB_CANCEL, kMessageMs, FALSE, kVideoPhotoBox);
 }
 
 // ---------------------------------------------------------------------------
@@ -320,7 +324,7 @@ int CKernelObj::ModeKey()
         m_dwModeKeyTick = GetTickCount();
         SendCommandToVC(FID_NAVI);
     } else if (GetActiveView() != FID_GATE) {
-        ShowMessage(FID_SDSLOTPOPUP, kNaviCardText, 3, 1, kMessageMs, FALSE);
+        ShowMessage(FID_SDSLOTPOPUP, kNaviCardText, MPS_QUESTION, MPB_OK, kMessageMs, FALSE, kMessageBox);
     }
     return 0;
 }
@@ -342,7 +346,7 @@ int CKernelObj::VoiceKey(LPARAM param)
         IxString path;
         if (!ProgramPath(kVoiceProgramPath, path)
             || !IxLaunchProcess(path.Text(), nullptr, nullptr, nullptr, nullptr)) {
-            ShowMessage(FID_SDSLOTPOPUP, kVoiceCardText, 3, 1, kMessageMs, FALSE);
+            ShowMessage(FID_SDSLOTPOPUP, kVoiceCardText, MPS_QUESTION, MPB_OK, kMessageMs, FALSE, kMessageBox);
             return 1;
         }
     }
@@ -373,14 +377,15 @@ int CKernelObj::NaviActionIsInvoked(int code, int kind, LPARAM param, BOOL* hand
         result = VoiceKey(param);
         break;
     case FID_EXT_VC_NOCARD:
-        ShowMessage(FID_SDSLOTPOPUP, kVoiceCardText, 3, 1, kMessageMs, FALSE);
+        ShowMessage(FID_SDSLOTPOPUP, kVoiceCardText, MPS_QUESTION, MPB_OK, kMessageMs, FALSE, kMessageBox);
         break;
     case FID_EXT_VC_NOTREADY:
         if (IxKernelFrame* frame = GetKernelFrame()) {
             if (frame->IsLayerShown(FID_VOICEPREPAREPOPUP))
                 frame->PopLayer(FID_VOICEPREPAREPOPUP);
         }
-        ShowMessage(FID_VOICEPREPAREPOPUP, kVoicePrepareText, 1, 2, kPrepareMs, TRUE);
+        ShowMessage(FID_VOICEPREPAREPOPUP, kVoicePrepareText, MPS_INFORMATION, MPB_CANCEL, kPrepareMs, TRUE,
+                    kMessageBox);
         break;
     case FID_EXT_VC_SHOW:
     case FID_EXT_VC_HIDE: {
@@ -441,10 +446,16 @@ int CKernelObj::NaviActionIsInvoked(int code, int kind, LPARAM param, BOOL* hand
 // ---------------------------------------------------------------------------
 // Messages
 
-void CKernelObj::ShowMessage(int id, LPCWSTR text, int style, int buttons, int ms, BOOL windowed)
+void CKernelObj::ShowMessage(int id, LPCWSTR text, int style, int buttons, int ms, BOOL windowed, const RECT& rect)
 {
-    // The message popups (CMessagePopup, CWindowedMessagePopup) come with
-    // the shared screen parts; until then the message is logged.
-    NKDbgPrintfW(u"[CKernelObj] message [%d] style=[%d] buttons=[%d] ms=[%d] windowed=[%d] : %s\r\n", id, style,
-                 buttons, ms, windowed, text);
+    // The windowed popup stands over the navigation program's window.
+    if (windowed) {
+        auto* popup = new (std::nothrow) CWindowedMessagePopup(text, style, 0, buttons, ms);
+        if (popup && !popup->Show(this, id, rect, 1))
+            delete popup;
+        return;
+    }
+    auto* popup = new (std::nothrow) CMessagePopup(text, style, 0, buttons, ms);
+    if (popup && !popup->Show(this, id, rect, -1))
+        delete popup;
 }

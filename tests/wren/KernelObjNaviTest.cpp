@@ -10,6 +10,8 @@
 #include "Source/models/ModelCodes.h"
 #include "Source/models/NaviModel.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/common/MessagePopup.h"
+#include "Source/screens/common/WindowedMessagePopup.h"
 #include "Source/shell/NaviModelLink.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Debug.h"
@@ -96,6 +98,10 @@ protected:
         voice.SetFault(sim::ProgramFault::None);
         navi.SetFault(sim::ProgramFault::None);
         alive.reset();
+        // The messages go with their windows.
+        for (int id : {FID_SDSLOTPOPUP, FID_VIDEOPHOTOPOPUP, FID_VOICEPREPAREPOPUP})
+            frame->PopLayer(id);
+        Pump();
         frame->SetHook(nullptr);
         core->OnEvent(IXEV_DETACHED, 0);
         delete core;
@@ -144,6 +150,7 @@ protected:
         Pump();
         return result;
     }
+    IxElement* Popup(int id) const { return frame->IsLayerShown(id); }
     int AliveSignals()
     {
         const int n = static_cast<int>(alive->heard.size());
@@ -363,7 +370,8 @@ TEST_F(KernelObjNaviTest, SwitchesToTheMapNeedTheProgramOnTheCard)
         EXPECT_EQ(core->SetActivity(c.activity, c.where, 0), c.result);
         EXPECT_EQ(core->flagsSeen, c.flags[0] ? Log{c.flags} : Log{});
         EXPECT_EQ(core->GetActivity(), c.activityAfter);
-        EXPECT_EQ(log.Contains("[CKernelObj] message [10066]"), c.message);
+        EXPECT_EQ(Popup(FID_SDSLOTPOPUP) != nullptr, c.message);
+        frame->PopLayer(FID_SDSLOTPOPUP);
         EXPECT_FALSE(core->IsAvRequested());
         EXPECT_FALSE(core->IsNaviRequested());
     }
@@ -399,7 +407,7 @@ TEST_P(ModeKeyTest, TheModeKeyTogglesBetweenTheMapAndAV)
     Act(ACMD_KEY_MODE);
     EXPECT_EQ(core->calls, c.calls);
     EXPECT_EQ(core->GetNaviMode(), c.naviModeAfter);
-    EXPECT_EQ(log.Contains("[CKernelObj] message [10066]"), c.message);
+    EXPECT_EQ(Popup(FID_SDSLOTPOPUP) != nullptr, c.message);
     EXPECT_EQ(core->GetModeKeyTick() != 0, c.tickStored);
     if (c.naviModeAfter != NAVI_NONE) {
         EXPECT_EQ(voice.Mode(), static_cast<int>(VoiceMode::Navi));
@@ -438,7 +446,11 @@ TEST_F(KernelObjNaviTest, TheVoiceKey)
     // No controller and no card: the slot-1 message.
     platform::DebugCapture log;
     EXPECT_EQ(Act(FID_EXT_VC_RECOG, AEV_DEFAULT, 1), 1);
-    EXPECT_TRUE(log.Contains("[CKernelObj] message [10066]"));
+    auto* slot = dynamic_cast<CMessagePopup*>(Popup(FID_SDSLOTPOPUP));
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->GetTimeout(), 3000);
+    EXPECT_EQ(slot->GetRowCount(), 3);
+    frame->PopLayer(FID_SDSLOTPOPUP);
     // With the card the controller is started; once it runs it listens.
     InsertCard();
     Act(FID_EXT_VC_RECOG, AEV_DEFAULT, 1);
@@ -503,8 +515,13 @@ TEST_F(KernelObjNaviTest, TheOtherRowsOfTheHandler)
     // Messages of the voice program.
     Act(FID_EXT_VC_NOCARD);
     Act(FID_EXT_VC_NOTREADY);
-    EXPECT_TRUE(log.Contains("[CKernelObj] message [10066]"));
-    EXPECT_TRUE(log.Contains("[CKernelObj] message [10093]"));
+    EXPECT_NE(Popup(FID_SDSLOTPOPUP), nullptr);
+    auto* prepare = dynamic_cast<CWindowedMessagePopup*>(Popup(FID_VOICEPREPAREPOPUP));
+    ASSERT_NE(prepare, nullptr);
+    EXPECT_EQ(prepare->GetStyle(), MPS_INFORMATION);
+    // A second notice replaces the message.
+    Act(FID_EXT_VC_NOTREADY);
+    EXPECT_NE(Popup(FID_VOICEPREPAREPOPUP), nullptr);
 }
 
 } // namespace
