@@ -44,6 +44,10 @@ enum : unsigned {
     MSB_VIDEO1 = 0x40,
     MSB_AUDIO2 = 0x100,
     MSB_VIDEO2 = 0x400,
+    MSB_VIDEOREADY = 0x200000,    // the video (an external program's picture) is ready
+    MSB_VIDEOON = 0x2000000,      // the video is on
+    MSB_VIDEOHIDDEN = 0x4000000,  // the video is hidden by the model
+    MSB_VIDEOOFFWAIT = 0x8000000, // the video-off delay runs
 };
 
 // Zones: 0 the main (front) zone, 1 the second zone, any other value the
@@ -78,6 +82,23 @@ enum : int {
     MCA_REQUESTA = 301,          // delivered at once, value on/off
     MCA_SECONDZONEMOVED = 10350, // the second zone was taken from the movie
     MCA_SOURCECHANGED = 12104,   // value: the model id of the new main source
+};
+
+// Notifications of an external program's model (the navigation model's,
+// MODELID_NAVI, the code in the kind).
+enum : int {
+    NAVIN_INITIAL = 10,  // the program's warning was closed: it is usable
+    NAVIN_PREPARED = 12, // the program's window is known
+    NAVIN_LAUNCHED = 13, // the program reported that it is ready
+    NAVIN_SHOWN = 34,    // the program's picture shows
+    NAVIN_VIDEOON = 35,
+    NAVIN_VIDEOOFF = 36,
+};
+
+// Reports of the device objects to their models: the action's id names the
+// family, its kind is the report and its value the reporting object.
+enum : int {
+    MLA_EXTAPPREPORT = 84, // the link of an external program (LumoNotice)
 };
 
 // Device numbers of the unit (the families are grouped by tens).

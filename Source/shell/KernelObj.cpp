@@ -162,6 +162,7 @@ CKernelObj::CKernelObj() : ViewCenter(FID_FM, 5)
 
 CKernelObj::~CKernelObj()
 {
+    ReleaseNaviLink();
     m_center.Destroy();
     if (g_pKernelObj == this)
         g_pKernelObj = nullptr;

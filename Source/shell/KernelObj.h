@@ -11,10 +11,14 @@
 #pragma once
 
 #include "Lib_cpp/core/DeviceHandle.h"
+#include "Lib_cpp/core/String.h"
 #include "Source/models/ModelCenter.h"
 #include "Source/shell/ShellIds.h"
 #include "Source/shell/ViewCenter.h"
 #include "platform/base/Types.h"
+
+class CNaviModelAdapter;
+class LumoBridge;
 
 class CKernelObj : public ViewCenter {
 public:
@@ -168,8 +172,6 @@ public:
     static BOOL WriteVoiceInfo(LPCWSTR path);
 
 protected:
-    // The navigation program can be started from storage 10.
-    void NaviIsAvailable();
     // The card that holds the navigation program is gone.
     void NaviCardIsPulled();
     // The popup of a card pulled while its program ran.
@@ -178,7 +180,6 @@ protected:
     // unit.
     void FactoryResetEnd();
     // Whether storage 10 holds the navigation program.
-    static BOOL NaviFileExists();
 
     IxSerialComm m_gpsPort; // "COM4:" during the factory reset
     BOOL m_bKeysSetUp = FALSE;
@@ -188,4 +189,68 @@ public:
     // off, else ViewCenter's start of running.
     void EndIntro() override;
     BOOL IsPrepared() const { return m_bPrepared; }
+
+    // ---- The navigation program and the voice controller (KernelObjNavi.cpp) ----
+    // How long a command may keep the user-interface thread waiting for the
+    // voice controller or the navigation program; it is dropped after that.
+    static constexpr UINT kProgramSendTimeoutMs = 500;
+    // Starts the navigation program from the card of storage 10; on success
+    // its model (this object keeps one reference; the caller adds its own).
+    CNaviModelLink* LaunchNavi() override;
+    // Tells the voice controller the mode of the view now shown (with the
+    // micom's alive signal before and after).
+    void SendCommandToVC(int view);
+    // The voice controller's mode value of a view; 0 for a view it has none.
+    static int VoiceModeOf(int view);
+    // A switch to the navigation map needs the program on the card: without
+    // it the slot-1 message shows and nothing changes (0).
+    int SetActivity(int activity, int where, int fid) override;
+    // The mode report: AV shown (1) or navigation shown (-1) goes to the
+    // voice controller, with the screen saver's timer; then ViewCenter's
+    // step.
+    void CloseVolumePopup(int value) override;
+    // ViewCenter's step; the switch's time is kept as the last mode key's.
+    void NaviIsShown() override;
+    // Storage 10 came (or the unit starts): with the navigation program on
+    // it, the program may be started (and is, unless the start waits).
+    void NaviIsAvailable();
+    // A screen asks for its page; the photo screen asked for while the video
+    // plays (source FID_MOVIE) stays out with a message.
+    void SwitchVideoPhoto(int view, int source);
+    // The navigation and voice rows of the action handler; *handled tells
+    // whether the code was one of them.
+    int NaviActionIsInvoked(int code, int kind, LPARAM param, BOOL* handled);
+    // Lets go of the navigation model's holder (before the model center
+    // goes).
+    void ReleaseNaviLink();
+    // The path of a program below storage 10's root; 0 without a path.
+    static BOOL ProgramPath(LPCWSTR relative, IxString& path);
+    // Storage 10 is mounted and holds the navigation program.
+    static BOOL IsNaviOnCard();
+    BOOL IsAvRequested() const { return m_bAvRequested; }
+    BOOL IsNaviRequested() const { return m_bNaviRequested; }
+    DWORD GetModeKeyTick() const { return m_dwModeKeyTick; }
+    // The screen-saver delay in ms (0: the timer is not restarted).
+    void SetScreenSaverDelay(int ms) { m_nScreenSaverMs = ms; }
+
+protected:
+    int ModeKey();
+    int VoiceKey(LPARAM param);
+    // Starts the voice controller unless its window exists; the two log
+    // lines name the caller.
+    void StartVoiceController(LPCWSTR tag);
+    // WM_COPYDATA to a program's window with the time-out; the answer, or 0
+    // when dropped.
+    static LRESULT SendToProgram(HWND window, ULONG_PTR command, const void* data, DWORD size);
+    // The model center's zone-0 source is not the DVD while the DVD screen
+    // is on top: the mode and voice keys are ignored then.
+    BOOL IsDvdWithoutSource() const;
+    // Shows one of the message popups (the standard box).
+    void ShowMessage(int id, LPCWSTR text, int style, int buttons, int ms, BOOL windowed, const RECT& rect);
+    LumoBridge* NaviBridge() const;
+
+    CNaviModelAdapter* m_pNaviLink = nullptr;
+    BOOL m_bAvRequested = FALSE;
+    BOOL m_bNaviRequested = FALSE;
+    int m_nScreenSaverMs = 0;
 };

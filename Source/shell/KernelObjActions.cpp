@@ -68,7 +68,11 @@ int CKernelObj::ActionIsInvoked(int code, int kind, LPARAM param)
         return ViewCenter::ActionIsInvoked(FID_DVD, kind, param);
     if (code == ACMD_APPPREPARE || code == ACMD_APPCLEANUP)
         return SystemEventIsInvoked(code, param);
-    int result = ScreenKeyIsInvoked(code, kind, param);
+    BOOL handled = FALSE;
+    int result = NaviActionIsInvoked(code, kind, param, &handled);
+    if (handled)
+        return result;
+    result = ScreenKeyIsInvoked(code, kind, param);
     if (result == kNoBranch)
         result = AudioKeyIsInvoked(code, kind, param);
     if (result == kNoBranch)
@@ -268,6 +272,7 @@ int CKernelObj::AudioKeyIsInvoked(int code, int kind, LPARAM param)
             level = word < 0 ? 3 : std::min(word, 255);
         }
         GetUnitLink().m_hAudio.IoctlByte(static_cast<DWORD>(AudioIoctl::GuidanceLevel), static_cast<DWORD>(level));
+        SendCommandToVC(m_fidNavi > 0 ? FID_NAVI : GetActiveView());
         return 0;
     }
     case MODELID_CENTER:
@@ -398,8 +403,13 @@ int CKernelObj::NoticeIsInvoked(int code, int kind, LPARAM param)
     }
     case FID_EXT_FACTORYRESET:
         m_bFactoryReset = TRUE;
-        if (m_nNaviMode < NAVI_LAUNCHED)
+        if (m_nNaviMode < NAVI_LAUNCHED) {
             FactoryReset();
+        } else if (LumoBridge* bridge = NaviBridge()) {
+            // The program is asked to close; its end (396) runs the reset.
+            bridge->SendValue(NaviCommand::WarningValue, 3, 4);
+            bridge->SendValue(NaviCommand::Close, 0, 4);
+        }
         return 0;
     case FID_NAVI_DETACH_POPUP:
         if (kind != AEV_COMPLETE)

@@ -18,11 +18,8 @@
 
 namespace {
 
-constexpr int kMounted = 3;
 constexpr int kSaverPictures = 1;
 constexpr int kCardPulledPopupMs = 5000;
-
-const WCHAR kNaviProgram[] = u"\\Quickroute_Lumo\\Bin\\Lumo_DMU.exe";
 
 const WCHAR kMapPulledText[]
     = u"루모3D 맵을 종료하지 않고 SD CARD를 제거하여\n안전한 동작을 위하여 5초 뒤 재부팅 합니다.";
@@ -69,21 +66,12 @@ void CKernelObj::OtherDeviceEvent(int device, int kind)
     CardIsPulled(device, kind);
 }
 
-BOOL CKernelObj::NaviFileExists()
-{
-    IxString path;
-    if (!ModelCenterGetDevicePath(DEVNO_SD0, path) || !path.Append(kNaviProgram, lstrlenW(kNaviProgram)))
-        return FALSE;
-    return IxFileExists(path.Text());
-}
-
 void CKernelObj::CardIsPulled(int device, int kind)
 {
     if (device != DEVNO_SD0)
         return;
     if (kind == AEV_DEFAULT) {
-        if (NaviFileExists())
-            NaviIsAvailable();
+        NaviIsAvailable();
         return;
     }
     if (kind != AEV_DETACH)
@@ -104,16 +92,6 @@ void CKernelObj::CardIsPulled(int device, int kind)
         }
     }
     NaviCardIsPulled();
-}
-
-void CKernelObj::NaviIsAvailable()
-{
-    // Only a program that does not run yet becomes startable.
-    if (m_nNaviMode != NAVI_NONE)
-        return;
-    m_nNaviMode = NAVI_STARTABLE;
-    if (m_nDaemons <= 0 && !m_fNaviAtFirst)
-        LaunchNaviSafe();
 }
 
 void CKernelObj::NaviCardIsPulled()

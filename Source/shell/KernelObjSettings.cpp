@@ -292,8 +292,7 @@ void CKernelObj::SetupKeysAndRegistry()
         RegCloseKey(key);
     }
 
-    if (ModelCenterGetAliasState(DEVNO_SD0) == kMounted && NaviFileExists())
-        NaviIsAvailable();
+    NaviIsAvailable();
     if (!IxFileExists(kVoiceInfoPath))
         WriteVoiceInfo(kVoiceInfoPath);
 }

@@ -11,6 +11,7 @@
 #include "platform/ui/Window.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -105,6 +106,11 @@ LumoBridge::LumoBridge(CLumoOwner* owner) : m_pOwner(owner)
 {
     if (m_pOwner)
         m_pOwner->AddRef();
+}
+
+IxExtAppBridge* LumoBridge::Create(CLumoOwner* owner)
+{
+    return new (std::nothrow) LumoBridge(owner);
 }
 
 LumoBridge::~LumoBridge()
@@ -308,6 +314,89 @@ void LumoBridge::SetVisible(BOOL on, int wish)
     if ((on && wish != LUMO_FULL) || (!on && wish == LUMO_FULL))
         ShowDeferred(wish);
     Tell(LumoNotice::VisibleSet);
+}
+
+// ---------------------------------------------------------------------------
+// The navigation model's operations
+
+BOOL LumoBridge::AppLaunch()
+{
+    return TRUE;
+}
+
+LRESULT LumoBridge::AppStop(int flag)
+{
+    return flag ? RequestClose(2) : 1;
+}
+
+int LumoBridge::AppGetLayout() const
+{
+    return m_nLayoutWish;
+}
+
+void LumoBridge::AppHold(BOOL on, int)
+{
+    if (on)
+        Hold();
+    else
+        ReleaseHold();
+}
+
+void LumoBridge::AppSync()
+{
+    // A hold ends here: what it parked is the newest state. Otherwise the
+    // wish goes out again (each step sends only what the program lacks).
+    const BOOL parked = m_bHold && m_nParked != PARK_NONE;
+    if (m_bHold)
+        ReleaseHold();
+    if (parked)
+        return;
+    if (m_nLayoutWish == LUMO_HIDDEN)
+        SendHide();
+    else
+        SendLayout(m_nLayoutWish);
+}
+
+LRESULT LumoBridge::AppSetLayout(int layout)
+{
+    SetLayoutDeferred(layout);
+    return 1;
+}
+
+LRESULT LumoBridge::AppShow(int, int layout)
+{
+    ShowDeferred(layout);
+    return 1;
+}
+
+LRESULT LumoBridge::AppShowAgain(int)
+{
+    return 1;
+}
+
+LRESULT LumoBridge::AppNotify(int value)
+{
+    NKDbgPrintfW(u"[LumoBridge] Notify(%d) : nothing to send, at [%ld]\r\n", value, Ticks());
+    return 1;
+}
+
+LRESULT LumoBridge::AppHide()
+{
+    HideDeferred();
+    return 1;
+}
+
+LRESULT LumoBridge::AppCancelShow()
+{
+    if (m_nParked == PARK_SHOW)
+        m_nParked = PARK_NONE;
+    HideDeferred();
+    return 1;
+}
+
+BOOL LumoBridge::AppEvent(int kind, LPARAM parameter)
+{
+    return Notify(kind, reinterpret_cast<const LPARAM*>(parameter));
 }
 
 // ---------------------------------------------------------------------------

@@ -12,38 +12,11 @@
 #pragma once
 
 #include "Lib_cpp/kernel/Receiver.h"
+#include "Source/models/ExtAppBridge.h"
+#include "Source/models/LumoOwner.h"
 #include "platform/base/Types.h"
 #include "platform/io/ProgramLinks.h"
 #include "platform/os/Sync.h"
-
-// What the bridge tells its owner, the navigation model.
-enum class LumoNotice : int {
-    WarningClosed = 10, // the program's warning was closed (while its window is known)
-    WindowKnown = 12,   // the program's window was found after its init notice
-    Started = 13,       // the program started and its window is known
-    LayoutChanged = 34, // the map's layout or place on top changed
-    VisibleSet = 35,    // the map was shown or hidden on request
-    Hidden = 36,        // the program hid its map itself
-};
-
-// The navigation model as the bridge sees it: reference counted, told of
-// changes, and asked what only the model knows of the rest of the unit.
-class CLumoOwner {
-public:
-    virtual void AddRef() = 0;
-    virtual int Release() = 0;
-    virtual void OnLumoNotice(LumoNotice notice) = 0;
-    // Whether navigation may run at all (the application's enable word).
-    virtual BOOL IsNaviEnabled() const = 0;
-    // Whether a phone call is active (guidance stays silent, the program's
-    // menu button opens the call screen).
-    virtual BOOL IsCallActive() const = 0;
-    // Whether the settings allow the guidance voice to be mixed in.
-    virtual BOOL IsGuidanceAllowed() const = 0;
-
-protected:
-    ~CLumoOwner() = default;
-};
 
 // The map's layout as the bridge asks for it, and as the program reports it.
 enum : int {
@@ -53,16 +26,19 @@ enum : int {
     LUMO_PIP2 = 2, // the program's second small layout (reported only)
 };
 
-class LumoBridge : public IxReceiver {
+class LumoBridge : public IxReceiver, public IxExtAppBridge {
 public:
     // How long a command may keep the user-interface thread waiting.
     static constexpr UINT kSendTimeoutMs = 500;
 
     // Takes a reference to the owner.
     explicit LumoBridge(CLumoOwner* owner);
-    virtual ~LumoBridge();
+    ~LumoBridge() override;
     LumoBridge(const LumoBridge&) = delete;
     LumoBridge& operator=(const LumoBridge&) = delete;
+    // The navigation model's link factory: a new bridge over the owner, null
+    // when memory runs out.
+    static IxExtAppBridge* Create(CLumoOwner* owner);
 
     // Sends the command with its data to the program's window; the
     // program's answer, or 0 without a window, on an error or when the
@@ -101,6 +77,30 @@ public:
     // A notification: event AEV_ARGS with the record {sender, code, lParam}.
     // Other events and codes outside 1001-1027 are ignored; 1 when taken.
     BOOL Notify(int event, const LPARAM* record);
+
+    // ---- The navigation model's operations (IxExtAppBridge) ----
+    // The program is started by the kernel application object: 1.
+    BOOL AppLaunch() override;
+    // A non-zero flag asks the program to close (RequestClose with 2).
+    LRESULT AppStop(int flag) override;
+    // The layout wish (LUMO_HIDDEN, LUMO_FULL or LUMO_PIP).
+    int AppGetLayout() const override;
+    // Hold (on) and ReleaseHold (off); the value is not used.
+    void AppHold(BOOL on, int value) override;
+    // Ends a hold (its parked request runs); without one the wish again:
+    // hidden hides, else the wished layout.
+    void AppSync() override;
+    LRESULT AppSetLayout(int layout) override;
+    LRESULT AppShow(int flag, int layout) override;
+    // The map shows or is being shown already: 1.
+    LRESULT AppShowAgain(int flag) override;
+    // The program takes no such value: logged, 1.
+    LRESULT AppNotify(int value) override;
+    LRESULT AppHide() override;
+    // A parked show is dropped, then the map is hidden.
+    LRESULT AppCancelShow() override;
+    // Notify(kind, record).
+    BOOL AppEvent(int kind, LPARAM parameter) override;
 
     // Kernel timers: the delayed close and the warning's settling time.
     int ActionIsInvoked(int code, int kind, LPARAM param) override;

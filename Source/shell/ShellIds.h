@@ -305,6 +305,11 @@ enum : int {
     FID_EXT_MODETAKE = 10423, // the mode popup: take the highlighted source
     FID_EXT_MODECLOSE = 10424,
 
+    // The navigation program's keys and the messages about the programs.
+    FID_SDSLOTPOPUP = 10066,       // the program is not on the first card
+    FID_VIDEOPHOTOPOPUP = 10067,   // photos cannot show while the video plays
+    FID_VOICEPREPAREPOPUP = 10093, // the voice program is getting ready
+
     // The mode popup's source buttons, 13901 ... 13910.
     BTN_MODE_FIRST = 13901,
     BTN_MODE_LAST = 13910,
@@ -318,8 +323,8 @@ enum : int {
     KEY_REMOTE_89HELD = 10132,
     KEY_REMOTE_ZOOMHELD = 10133,
     KEY_REMOTE_DISPLAYHELD = 10134, // 10134 ... 10141: the remote's keys 10182 ... 10189 held
-    KEY_REMOTE_SEARCHHELD = 10135,
-    KEY_REMOTE_RANDOMHELD = 10136, // also to the navigation program (command 1042) while its map shows
+    KEY_REMOTE_SEARCHHELD = 10135,  // also to the navigation program (command 1041) while its map shows
+    KEY_REMOTE_RANDOMHELD = 10136,  // also to the navigation program (command 1042) while its map shows
     KEY_REMOTE_MENUHELD = 10137,
     KEY_REMOTE_ABREPEATHELD = 10138,
     KEY_REMOTE_TITLEHELD = 10139,

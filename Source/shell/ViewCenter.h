@@ -22,6 +22,7 @@
 
 #include "Lib_cpp/core/Containers.h"
 #include "Lib_cpp/frame/KernelFrame.h"
+#include "Source/models/ModelCodes.h"
 #include "platform/base/Types.h"
 
 class IxModelCenter;
@@ -45,14 +46,6 @@ enum : int {
     NAVI_LAUNCHING = 4,
     NAVI_LAUNCHED = 5,
     NAVI_READY = 6, // initialised and usable
-};
-
-// The navigation model's notification kinds.
-enum : int {
-    NAVIN_INITIAL = 10,
-    NAVIN_PREPARED = 12,
-    NAVIN_LAUNCHED = 13,
-    NAVIN_SHOWN = 34,
 };
 
 // The at values of a screen change.

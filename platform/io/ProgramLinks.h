@@ -64,6 +64,22 @@ enum class VoiceCommand : DWORD {
     MicMute = 1060,          // 4 bytes: 1 or 0, the microphone state the controller last reported
 };
 
+// The mode values of ExternalMode: what the unit shows.
+enum class VoiceMode : int {
+    None = 0,
+    Menu = 20100, // the 3D menu
+    Navi = 20201, // the navigation map
+    Tv = 20301,   // DMB and DAB
+    Audio = 20401,
+    Video = 20501,
+    Bluetooth = 20701,
+    Photo = 20901,
+    Dvd = 21001,
+    Ipod = 21201,
+    Fm = 21501,
+    Am = 21601,
+};
+
 // Notices and spoken commands of the voice controller: the registered
 // message below, wParam the code, lParam its value. Spoken commands are
 // five-digit codes: source group x 100 + command.

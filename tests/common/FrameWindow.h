@@ -93,8 +93,10 @@ inline void CloseFrameWindow(HWND hwnd, LPCWSTR className)
 {
     if (IsWindow(hwnd))
         DestroyWindow(hwnd);
+    // Bounded: a window left behind with an invalid area (a popup on a
+    // window of its own) keeps making WM_PAINT, which is never removed.
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
+    for (int i = 0; i < 100000 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {}
     UnregisterClassW(className, nullptr);
 }
 

@@ -26,7 +26,8 @@ std::vector<int> Listed(const IxListenerIndex& index, DWORD word)
 
 // Every word of a grid of ids and kinds finds exactly the listeners whose
 // filter matches it, in table order, each once: rows of every shape, rows
-// that overlap within one filter, a removed pair and a null filter; with the
+// that overlap within one filter, a removed pair and a null filter, words
+// whose id or kind alone has rows elsewhere; with the
 // runs of ids and kinds merged ahead and without.
 TEST(ListenerIndex, FindsExactlyTheMatchingListenersInTableOrder)
 {
@@ -37,20 +38,21 @@ TEST(ListenerIndex, FindsExactlyTheMatchingListenersInTableOrder)
     const DWORD overlapping[] = {IxActionWord(7, 3), IxActionWord(7, 0), IxActionWord(0, 3), IxActionWord(7, 3), 0};
     const DWORD negative[] = {IxActionWord(-1, 0), IxActionWord(0, 0xFFFF), IxActionWord(-2, 4129), 0};
     const DWORD empty[] = {0};
-    // A word whose id has listeners while its kind has none, and one whose
-    // kind has listeners while its id has none.
-    const DWORD otherWord[] = {IxActionWord(8, 4129), IxActionWord(1, 3), 0};
-    const DWORD otherId[] = {IxActionWord(8, 0), 0};
+    // Words whose id (or kind) has rows of its own while no row of the other
+    // half exists.
+    const DWORD wordsAlone[] = {IxActionWord(9, 5), IxActionWord(11, 6), 0};
+    const DWORD idNine[] = {IxActionWord(9, 0), 0};
+    const DWORD kindSix[] = {IxActionWord(0, 6), 0};
     IxListenerPair pairs[] = {
-        {byKind, &r}, {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},   {negative, &r},
-        {byId, &r},   {empty, &r},       {byWord, &r}, {otherId, &r},   {otherWord, &r},
+        {byKind, &r}, {overlapping, &r}, {byWord, &r}, {byId, nullptr}, {nullptr, &r},    {negative, &r},
+        {byId, &r},   {empty, &r},       {byWord, &r}, {idNine, &r},    {wordsAlone, &r}, {kindSix, &r},
     };
     const int count = static_cast<int>(sizeof pairs / sizeof pairs[0]);
     for (std::size_t mergedLimit : {IxListenerIndex::kMergedLimit, std::size_t{0}}) {
         IxListenerIndex index;
         ASSERT_TRUE(index.Build(pairs, count, mergedLimit));
-        const int ids[] = {0, 1, 7, 8, -1, -2};
-        const int kinds[] = {0, 1, 3, 4129, 0xFFFF};
+        const int ids[] = {0, 1, 7, 8, 9, 11, -1, -2};
+        const int kinds[] = {0, 1, 3, 5, 6, 4129, 0xFFFF};
         for (int id : ids) {
             for (int kind : kinds) {
                 const DWORD word = IxActionWord(id, kind);

@@ -803,6 +803,32 @@ TEST_F(KernelObjSettings, FactoryResetRestoresTheDefaultsAndRestartsTheGpsAndThe
     EXPECT_FALSE(core->IsTimerRunning(TM_FACTORYRESET));
 }
 
+// The request (10255) resets at once while the navigation program is not
+// running, else once the program's end (396) comes.
+TEST_F(KernelObjSettings, FactoryResetRequestRunsAtOnceOrAfterTheNavigationProgramsEnd)
+{
+    auto gps = std::make_shared<GpsLine>();
+    ASSERT_TRUE(platform::RegisterSerialPeer(u"COM4:", gps));
+    for (int naviMode : {NAVI_NONE, NAVI_READY}) {
+        SCOPED_TRACE(naviMode);
+        const int inits = micom->Inits();
+        core->SetNaviMode(naviMode);
+        {
+            IxBusyScope busy(frame);
+            core->ActionIsInvoked(FID_EXT_FACTORYRESET, AEV_DEFAULT, 0);
+        }
+        EXPECT_TRUE(core->IsFactoryResetAsked());
+        if (naviMode == NAVI_READY) {
+            EXPECT_EQ(micom->Inits(), inits);
+            IxBusyScope busy(frame);
+            core->ActionIsInvoked(ACMD_NAVITERMINATED, AEV_DEFAULT, 0);
+        }
+        EXPECT_EQ(micom->Inits(), inits + 1);
+        Wait(3000); // the reset's end
+        EXPECT_FALSE(core->IsFactoryResetAsked());
+    }
+}
+
 TEST_F(KernelObjSettings, FactoryResetEndsAfterTheDefaultsWhenTheGpsPortCannotBeOpened)
 {
     auto gps = std::make_shared<GpsLine>();

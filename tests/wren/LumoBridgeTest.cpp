@@ -413,3 +413,63 @@ TEST_F(LumoBridgeTest, AHungProgramCostsAtMostTheTimeOut)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LumoBridgeTest, TheNavigationModelsOperations)
+{
+    Connect();
+    IxExtAppBridge& link = *bridge;
+    const LPARAM topmost[3] = {0, static_cast<LPARAM>(NaviNotice::Topmost), 0};
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::vector<Sent> sent;
+    } cases[] = {
+        {"launch: the program is started elsewhere", [&] { EXPECT_EQ(link.AppLaunch(), 1); }, {}},
+        {"show in picture-in-picture", [&] { link.AppShow(FID_NAVI, LUMO_PIP); }, {{1036, {}}, {1325, {}}}},
+        {"sync: the wish again, the program has the layout",
+         [&] {
+             Notice(NaviNotice::Resize, 0);
+             link.AppSync();
+         },
+         {}},
+        {"held: show and layout wait",
+         [&] {
+             link.AppHold(TRUE, 0);
+             link.AppSetLayout(LUMO_FULL);
+             link.AppShow(FID_NAVI, LUMO_FULL);
+         },
+         {}},
+        {"sync ends the hold: the newest request runs", [&] { link.AppSync(); }, {{1038, {}}, {1325, {}}}},
+        {"a withdrawn show hides",
+         [&] {
+             Notice(NaviNotice::Resize, 0);
+             link.AppHold(TRUE, 0);
+             link.AppShow(FID_NAVI, LUMO_PIP);
+             link.AppCancelShow();
+             link.AppHold(FALSE, 0);
+         },
+         {{1038, {}}}},
+        {"hide from full: nothing to send",
+         [&] {
+             Notice(NaviNotice::Resize, 2);
+             link.AppHide();
+         },
+         {}},
+        {"stop without closing", [&] { EXPECT_EQ(link.AppStop(0), 1); }, {}},
+        {"stop closing", [&] { link.AppStop(1); }, {{1035, {2, 0, 0, 0}}}},
+    };
+    for (const auto& c : cases) {
+        c.act();
+        EXPECT_EQ(NewCommands(), c.sent) << c.what;
+    }
+    EXPECT_EQ(link.AppGetLayout(), LUMO_HIDDEN);
+    link.AppSetLayout(LUMO_PIP);
+    EXPECT_EQ(link.AppGetLayout(), LUMO_PIP);
+    owner.notices.clear();
+    EXPECT_TRUE(link.AppEvent(AEV_ARGS, reinterpret_cast<LPARAM>(topmost)));
+    EXPECT_EQ(owner.notices, (std::vector<int>{34}));
+}
+
+} // namespace
