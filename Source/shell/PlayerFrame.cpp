@@ -5,6 +5,7 @@
 #include "Lib_cpp/controls/ImageElement.h"
 #include "Lib_cpp/core/Window.h"
 #include "Lib_cpp/fs/FileSystem.h"
+#include "Lib_cpp/image/Image.h"
 #include "Source/gate/GateSheet.h"
 #include "Source/shell/GateLink.h"
 #include "Source/shell/Intro.h"
@@ -119,12 +120,12 @@ IxElement* CPlayerFrame::NewPage(int viewId)
         auto* page = new (std::nothrow) IxImageElement;
         if (!page)
             return nullptr;
-        IxElementParams file = params;
-        file.nContentKind = IXCONTENT_BITMAPFILE;
-        file.lContentValue = reinterpret_cast<LPARAM>(kNaviStartPicture);
-        // The element takes the image's reference.
+        // The picture is read when the page is first drawn (the navigation
+        // program's start), not while the unit starts. The element takes
+        // the image's reference.
         params.nContentKind = IXCONTENT_IMAGE;
-        params.lContentValue = reinterpret_cast<LPARAM>(CreateImageFromParams(page, &file));
+        params.lContentValue
+            = reinterpret_cast<LPARAM>(new (std::nothrow) IxBitmapImage(kNaviStartPicture, IXLM_DEMAND));
         return Made(page, params);
     }
     default:

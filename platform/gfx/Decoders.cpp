@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <new>
 
 #include <gif_lib.h>
@@ -74,13 +75,26 @@ struct Channel {
     unsigned Get(std::uint32_t px) const { return static_cast<unsigned>(((px & mask) >> shift) * 255 / max); }
 };
 
-} // namespace
+// What a BMP's headers say of its pixels, checked against the file.
+struct BmpLayout {
+    int width = 0;
+    int height = 0;
+    int bits = 0;
+    bool topDown = false;
+    std::uint32_t compression = 0;
+    std::uint64_t pixelOffset = 0;
+    std::uint64_t stride = 0;
+    Channel red, green, blue, alpha;
+    std::vector<std::uint32_t> palette;
 
-PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
-                        Picture& picture)
+    const BYTE* Row(const BYTE* data, int y) const
+    {
+        return data + pixelOffset + stride * static_cast<std::uint64_t>(topDown ? y : height - 1 - y);
+    }
+};
+
+PictureStatus ParseBmp(const BYTE* data, size_t size, BmpLayout& bmp)
 {
-    info = {};
-    picture = {};
     if (size < 14 + 12 || data[0] != 'B' || data[1] != 'M')
         return PictureStatus::Corrupt;
     const std::uint64_t pixelOffset = Le32(data + 10);
@@ -114,7 +128,6 @@ PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& opti
         return PictureStatus::TooLarge;
 
     // Masks: in the header from version 4 on, else right after a 40-byte header.
-    Channel red, green, blue, alpha;
     size_t paletteAt = 14 + headerSize;
     if (compression == kBitfields) {
         if (bits != 16 && bits != 32)
@@ -126,21 +139,20 @@ PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& opti
             masks = data + paletteAt;
             paletteAt += 12;
         }
-        if (!red.Set(Le32(masks)) || !green.Set(Le32(masks + 4)) || !blue.Set(Le32(masks + 8)))
+        if (!bmp.red.Set(Le32(masks)) || !bmp.green.Set(Le32(masks + 4)) || !bmp.blue.Set(Le32(masks + 8)))
             return PictureStatus::Corrupt;
         if (headerSize >= 56)
-            alpha.Set(Le32(masks + 12));
+            bmp.alpha.Set(Le32(masks + 12));
     } else if (compression != 0) {
         return PictureStatus::Unsupported; // RLE and embedded JPEG/PNG
     } else if (bits == 16) {
-        red.Set(0x7C00);
-        green.Set(0x03E0);
-        blue.Set(0x001F);
+        bmp.red.Set(0x7C00);
+        bmp.green.Set(0x03E0);
+        bmp.blue.Set(0x001F);
     } else if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) {
         return PictureStatus::Corrupt;
     }
 
-    std::vector<std::uint32_t> palette;
     if (bits <= 8) {
         const std::uint32_t most = 1u << bits;
         std::uint32_t count = colours == 0 ? most : colours;
@@ -151,58 +163,126 @@ PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& opti
             return PictureStatus::Corrupt;
         for (std::uint32_t i = 0; i < count; ++i) {
             const BYTE* q = data + paletteAt + i * entry;
-            palette.push_back(Argb(0xFF, q[2], q[1], q[0]));
+            bmp.palette.push_back(Argb(0xFF, q[2], q[1], q[0]));
         }
     }
 
-    info.format = PictureFormat::Bmp;
-    info.width = static_cast<int>(width);
-    info.height = static_cast<int>(height);
-    info.hasAlpha = alpha.mask != 0;
-
-    const std::uint64_t stride = ((static_cast<std::uint64_t>(width) * bits + 31) / 32) * 4;
+    bmp.width = static_cast<int>(width);
+    bmp.height = static_cast<int>(height);
+    bmp.bits = bits;
+    bmp.topDown = topDown;
+    bmp.compression = compression;
+    bmp.pixelOffset = pixelOffset;
+    bmp.stride = ((static_cast<std::uint64_t>(width) * bits + 31) / 32) * 4;
     const std::uint64_t lastRow = (static_cast<std::uint64_t>(width) * bits + 7) / 8;
-    if (pixelOffset < paletteAt || pixelOffset + stride * (height - 1) + lastRow > size)
+    if (pixelOffset < paletteAt || pixelOffset + bmp.stride * (height - 1) + lastRow > size)
         return PictureStatus::Corrupt;
+    return PictureStatus::Ok;
+}
+
+// One row into 0xAARRGGBB words; false on a palette index past the palette.
+bool BmpRowToArgb(const BmpLayout& bmp, const BYTE* row, std::uint32_t* out)
+{
+    const int width = bmp.width;
+    switch (bmp.bits) {
+    case 1:
+    case 4:
+    case 8: {
+        const int bits = bmp.bits;
+        const int perByte = 8 / bits;
+        const unsigned mask = (1u << bits) - 1;
+        for (int x = 0; x < width; ++x) {
+            const int shift = 8 - bits * (x % perByte + 1);
+            const unsigned index = (row[x / perByte] >> shift) & mask;
+            if (index >= bmp.palette.size())
+                return false;
+            out[x] = bmp.palette[index];
+        }
+        return true;
+    }
+    case 16:
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t px = Le16(row + x * 2);
+            out[x]
+                = Argb(bmp.alpha.mask ? bmp.alpha.Get(px) : 0xFF, bmp.red.Get(px), bmp.green.Get(px), bmp.blue.Get(px));
+        }
+        return true;
+    case 32:
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t px = Le32(row + x * 4);
+            if (bmp.compression == 0)
+                out[x] = 0xFF000000u | (px & 0xFFFFFF);
+            else
+                out[x] = Argb(bmp.alpha.mask ? bmp.alpha.Get(px) : 0xFF, bmp.red.Get(px), bmp.green.Get(px),
+                              bmp.blue.Get(px));
+        }
+        return true;
+    default: // 24
+        for (int x = 0; x < width; ++x)
+            out[x] = Argb(0xFF, row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
+        return true;
+    }
+}
+
+} // namespace
+
+PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
+                        Picture& picture)
+{
+    info = {};
+    picture = {};
+    BmpLayout bmp;
+    const PictureStatus status = ParseBmp(data, size, bmp);
+    if (status != PictureStatus::Ok)
+        return status;
+    info.format = PictureFormat::Bmp;
+    info.width = bmp.width;
+    info.height = bmp.height;
+    info.hasAlpha = bmp.alpha.mask != 0;
     if (options.headerOnly)
         return PictureStatus::Ok;
-    if (!FitsMemory(width, height, options))
+    if (!FitsMemory(bmp.width, bmp.height, options))
         return PictureStatus::TooLarge;
     if (!picture.AllocateUnset(info.width, info.height))
         return PictureStatus::NoMemory;
     picture.hasAlpha = info.hasAlpha;
+    for (int y = 0; y < bmp.height; ++y) {
+        if (!BmpRowToArgb(bmp, bmp.Row(data, y), &picture.At(0, y))) {
+            picture = {};
+            return PictureStatus::Corrupt;
+        }
+    }
+    return PictureStatus::Ok;
+}
 
-    for (int y = 0; y < info.height; ++y) {
-        const BYTE* row = data + pixelOffset + stride * (topDown ? y : info.height - 1 - y);
-        std::uint32_t* out = &picture.At(0, y);
-        for (int x = 0; x < info.width; ++x) {
-            switch (bits) {
-            case 1:
-            case 4:
-            case 8: {
-                const int perByte = 8 / bits;
-                const int shift = 8 - bits * (x % perByte + 1);
-                const unsigned index = (row[x / perByte] >> shift) & ((1u << bits) - 1);
-                if (index >= palette.size()) {
-                    picture = {};
-                    return PictureStatus::Corrupt;
-                }
-                out[x] = palette[index];
-                break;
-            }
-            case 16:
-            case 32: {
-                const std::uint32_t px = bits == 16 ? Le16(row + x * 2) : Le32(row + x * 4);
-                if (bits == 32 && compression == 0)
-                    out[x] = 0xFF000000u | (px & 0xFFFFFF);
-                else
-                    out[x] = Argb(alpha.mask ? alpha.Get(px) : 0xFF, red.Get(px), green.Get(px), blue.Get(px));
-                break;
-            }
-            default: // 24
-                out[x] = Argb(0xFF, row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
-                break;
-            }
+PictureStatus DecodeBmpToBgr24(const BYTE* data, size_t size, const std::function<BYTE*(int, int)>& target)
+{
+    BmpLayout bmp;
+    const PictureStatus status = ParseBmp(data, size, bmp);
+    if (status != PictureStatus::Ok)
+        return status;
+    if (!FitsMemory(bmp.width, bmp.height, DecodeOptions{}))
+        return PictureStatus::TooLarge;
+    BYTE* first = target(bmp.width, bmp.height);
+    if (!first)
+        return PictureStatus::NoMemory;
+    const size_t stride = (static_cast<size_t>(bmp.width) * 3 + 3) & ~size_t{3};
+    const size_t rowBytes = static_cast<size_t>(bmp.width) * 3;
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < bmp.height; ++y) {
+        const BYTE* row = bmp.Row(data, y);
+        BYTE* out = first + stride * static_cast<size_t>(y);
+        if (bmp.bits == 24) { // the file's rows are already B, G, R
+            std::memcpy(out, row, rowBytes);
+            continue;
+        }
+        argb.resize(static_cast<size_t>(bmp.width));
+        if (!BmpRowToArgb(bmp, row, argb.data()))
+            return PictureStatus::Corrupt;
+        for (int x = 0; x < bmp.width; ++x) {
+            out[x * 3] = static_cast<BYTE>(argb[x]);
+            out[x * 3 + 1] = static_cast<BYTE>(argb[x] >> 8);
+            out[x * 3 + 2] = static_cast<BYTE>(argb[x] >> 16);
         }
     }
     return PictureStatus::Ok;

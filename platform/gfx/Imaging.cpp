@@ -1066,36 +1066,26 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path)
     PictureStatus status = ReadPictureFile(path, bytes);
     if (status == PictureStatus::Ok && SniffPictureFormat(bytes.data(), bytes.size()) != PictureFormat::Bmp)
         status = PictureStatus::Unsupported;
-    PictureInfo info;
-    Picture picture;
-    if (status == PictureStatus::Ok)
-        status = DecodeBmp(bytes.data(), bytes.size(), DecodeOptions{}, info, picture);
+    HBITMAP dib = nullptr;
+    if (status == PictureStatus::Ok) {
+        status = DecodeBmpToBgr24(bytes.data(), bytes.size(), [&dib](int width, int height) -> BYTE* {
+            BITMAPINFO bi{};
+            bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+            bi.bmiHeader.biWidth = width;
+            bi.bmiHeader.biHeight = -height;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 24;
+            bi.bmiHeader.biCompression = BI_RGB;
+            void* pixels = nullptr;
+            dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
+            return dib ? static_cast<BYTE*>(pixels) : nullptr;
+        });
+    }
     if (status != PictureStatus::Ok) {
+        if (dib)
+            DeleteObject(dib);
         SetLastError(ErrorFromPictureStatus(status));
         return nullptr;
-    }
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = picture.width;
-    bi.bmiHeader.biHeight = -picture.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* pixels = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (!dib || !pixels) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t{3};
-    for (int y = 0; y < picture.height; ++y) {
-        BYTE* row = static_cast<BYTE*>(pixels) + stride * y;
-        for (int x = 0; x < picture.width; ++x) {
-            const std::uint32_t p = picture.At(x, y);
-            row[x * 3] = static_cast<BYTE>(p);
-            row[x * 3 + 1] = static_cast<BYTE>(p >> 8);
-            row[x * 3 + 2] = static_cast<BYTE>(p >> 16);
-        }
     }
     return dib;
 }

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,11 @@ PictureStatus DecodePicture(const BYTE* data, size_t size, const DecodeOptions& 
                             Picture& picture);
 PictureStatus DecodeBmp(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
                         Picture& picture);
+// A BMP straight into 24-bit B, G, R rows, top row first, each row
+// (width * 3 + 3) & ~3 bytes on from the last: a 24-bit DIB section's
+// layout. `target(width, height)` gives the first row, or null to refuse
+// (NoMemory). An uncompressed 24-bit file's rows are copied as they are.
+PictureStatus DecodeBmpToBgr24(const BYTE* data, size_t size, const std::function<BYTE*(int, int)>& target);
 PictureStatus DecodeJpeg(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,
                          Picture& picture);
 PictureStatus DecodePng(const BYTE* data, size_t size, const DecodeOptions& options, PictureInfo& info,

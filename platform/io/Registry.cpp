@@ -27,6 +27,8 @@ namespace {
 struct Value {
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+
+    bool operator==(const Value&) const = default;
 };
 
 using Values = std::map<std::u16string, Value, IgnoringCaseLess>;
@@ -578,11 +580,15 @@ LONG ResolveKey(Registry& registry, HKEY key, std::u16string* path)
 }
 
 // Applies a change to a copy of the store, saves the copy, and keeps it only
-// when it reached the disk.
+// when it reached the disk. A change that leaves the store as it was (a
+// value set again to what it holds, as the unit does at every start) is not
+// written: the file already holds it.
 template <class Change> LONG Commit(Registry& registry, Change change)
 {
     Store next = registry.store;
     change(next);
+    if (next == registry.store)
+        return ERROR_SUCCESS;
     LONG result = static_cast<LONG>(Save(registry, next));
     if (result == ERROR_SUCCESS)
         registry.store = std::move(next);

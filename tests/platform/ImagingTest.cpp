@@ -904,6 +904,47 @@ TEST_F(ImagingFiles, ShLoadDibitmapGivesTheBmpPixels)
     EXPECT_EQ(ERROR_BAD_FORMAT, GetLastError());
 }
 
+// The 24-bit DIB holds the decoded pixels for every BMP kind, also with a
+// width whose rows are padded and with rows stored top down.
+TEST_F(ImagingFiles, ShLoadDibitmapHoldsEveryPixelOfEachBmpKind)
+{
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    const Picture odd = Quadrants(kW + 3, kH + 1);
+    const Case cases[] = {
+        {"1 bit", MakeBmp(Quadrants(kW + 3, kH + 1, 2), 1)},
+        {"4 bits", MakeBmp(odd, 4)},
+        {"8 bits, top down", MakeBmp(odd, 8, true)},
+        {"16 bits 565", MakeBmp(odd, 16, false, true)},
+        {"24 bits", MakeBmp(odd, 24)},
+        {"24 bits, top down", MakeBmp(odd, 24, true)},
+        {"32 bits", MakeBmp(odd, 32)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write("k.bmp", c.file);
+        platform::PictureInfo info;
+        Picture expected;
+        ASSERT_EQ(PictureStatus::Ok,
+                  platform::DecodeBmp(c.file.data(), c.file.size(), platform::DecodeOptions{}, info, expected));
+        HBITMAP dib = SHLoadDIBitmap(u"\\NAND\\k.bmp");
+        ASSERT_NE(nullptr, dib);
+        auto surface = platform::LookupGdiObject<platform::BitmapObject>(dib)->surface;
+        ASSERT_EQ(expected.width, surface->width);
+        ASSERT_EQ(expected.height, surface->height);
+        int wrong = 0;
+        for (int y = 0; y < expected.height; ++y)
+            for (int x = 0; x < expected.width; ++x) {
+                const std::uint32_t p = expected.At(x, y);
+                wrong += platform::ReadPixel(*surface, x, y) != RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+            }
+        EXPECT_EQ(0, wrong);
+        DeleteObject(dib);
+    }
+}
+
 TEST_F(ImagingFiles, DibOfAFileIsFittedAndTurned)
 {
     Write("q.jpg", MakeJpeg(Quadrants(400, 200)));

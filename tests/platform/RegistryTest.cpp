@@ -246,6 +246,19 @@ TEST_F(Registry, ACrashDuringSaveKeepsThePreviousContent)
     }
 }
 
+// The unit sets the same values at every start: a value set to what it
+// holds writes nothing (a save that would fail is never tried).
+TEST_F(Registry, AChangeThatChangesNothingIsNotWritten)
+{
+    HKEY key = Create(u"SOFTWARE\\QMR\\Lumo");
+    ASSERT_EQ(SetDword(key, u"MenuImage", 1), ERROR_SUCCESS);
+    platform::SetRegistrySaveFault(platform::RegistrySaveFault::HalfWritten);
+    EXPECT_EQ(SetDword(key, u"MenuImage", 1), ERROR_SUCCESS);
+    EXPECT_FALSE(fs::exists(platform::RegistryFilePath() + ".tmp"));
+    EXPECT_EQ(SetDword(key, u"MenuImage", 2), ERROR_GEN_FAILURE); // a real change still is
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
 TEST_F(Registry, ADamagedOrForeignFileIsSetAsideAndTheStoreStartsEmpty)
 {
     struct Case {
