@@ -1,8 +1,9 @@
 // The 3D menu's EGL objects: one display, configuration, full-screen surface
-// and context, set up once on the user-interface thread, which draws every
-// frame and swaps; and a second context that shares their textures, current
-// on the resource loader thread so that its uploads have a context of their
-// own (GateGL.h says how the two are kept apart).
+// and context, set up once by whichever thread comes first (the resource
+// loader, as the unit starts); the user-interface thread makes the context
+// current, draws every frame and swaps; a second context that shares their
+// textures is current on the loader thread so that its uploads have a
+// context of their own (GateGL.h says how the two are kept apart).
 #pragma once
 
 #include "platform/base/Types.h"

@@ -4,9 +4,10 @@
 // action 300 ms after the touch that chose it. After 5000 ms without a touch
 // it queues the back command.
 //
-// Its constructor sets up the menu's EGL context and GL state on the
-// calling (user-interface) thread and starts the resource loader, so the
-// images load while the intro plays. The start-up creates it once with the
+// Its resource loader starts once the first frame of the unit has been
+// painted (or at once when a group is needed); the loader thread sets up
+// the menu's EGL display and contexts, so the images load while the intro
+// plays and the unit's start does not wait for EGL. The start-up creates it once with the
 // shell's services and pushes it as a screen layer when the menu is to show.
 //
 // The menu draws into its own display layer (GateUiLayer.h), which shows

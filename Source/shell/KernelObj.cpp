@@ -314,7 +314,12 @@ void CKernelObj::CloseVoiceController()
     if (!voice)
         return; // gone: the wait ends
     NKDbgPrintfW(u"[CKernelObj] Send VC Close \n\r");
-    SendMessageW(voice, WM_CLOSE, 0, 0);
+    // A hung voice controller must not hold the user-interface thread: the
+    // close request waits at most the programs' send time-out, and the wait
+    // below asks again while the window stays.
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(voice, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kProgramSendTimeoutMs, &result))
+        NKDbgPrintfW(u"[CKernelObj] VC Close not answered in %d ms\r\n", static_cast<int>(kProgramSendTimeoutMs));
     NKDbgPrintfW(u"[CKernelObj] return  VC Close \n\r");
     BeginTimer(TM_WAIT_VCCLOSE, kVoiceCloseMs);
 }

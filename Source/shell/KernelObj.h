@@ -117,6 +117,10 @@ protected:
     int BackIsInvoked(int code, int kind, LPARAM param);
     // The user's activity and the park input.
     void UserActivity(LPARAM param);
+    // Restarts the screen-saver timer (20000) with the delay the setting
+    // record holds (seconds); a delay of 0 or less, or no record, leaves it
+    // stopped.
+    void RestartScreenSaver();
     void ParkSignal();
     // The micom's state request of the main source: 1 a tuner, 0 else.
     void SourceStateIsChanged(int modelId);
@@ -231,7 +235,6 @@ public:
     BOOL IsNaviRequested() const { return m_bNaviRequested; }
     DWORD GetModeKeyTick() const { return m_dwModeKeyTick; }
     // The screen-saver delay in ms (0: the timer is not restarted).
-    void SetScreenSaverDelay(int ms) { m_nScreenSaverMs = ms; }
 
 protected:
     int ModeKey();
@@ -252,5 +255,4 @@ protected:
     CNaviModelAdapter* m_pNaviLink = nullptr;
     BOOL m_bAvRequested = FALSE;
     BOOL m_bNaviRequested = FALSE;
-    int m_nScreenSaverMs = 0;
 };

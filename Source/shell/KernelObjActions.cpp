@@ -5,8 +5,8 @@
 // goes on to ViewCenter's dispatcher with the same arguments.
 //
 // Pieces of the unit that do not exist yet are reached only where they
-// exist: the tilt device, the DVD and Bluetooth models, the setting record
-// and the voice controller's command path come with their subsystems.
+// exist: the tilt device and the DVD and Bluetooth models come with their
+// subsystems.
 #include "Source/shell/KernelObj.h"
 
 #include "Lib_cpp/controls/Sheet.h"
@@ -451,8 +451,19 @@ void CKernelObj::UserActivity(LPARAM param)
         PushGlobalAction(IXA_BACK, AEV_DEFAULT, 0);
     if (param == 1 && m_center.GetEnableWord(1) == 0)
         IxKernel::MarkUpdateAll(this);
-    // The screen-saver delay is a setting: the restart of its timer comes
-    // with the setting record.
+    const int navi = GetNaviState();
+    if (navi != 2 && navi != 3) // the navigation map is not shown
+        RestartScreenSaver();
+}
+
+void CKernelObj::RestartScreenSaver()
+{
+    EndTimer(TM_SCREENSAVER);
+    const BYTE* setting = GetSettingStatus();
+    const int seconds = setting ? SettingWord(setting, SETTING_SAVERDELAY) : 0;
+    // At most a day: a damaged record must not overflow the milliseconds.
+    if (seconds > 0 && seconds <= 24 * 60 * 60)
+        BeginTimer(TM_SCREENSAVER, seconds * 1000);
 }
 
 BOOL CKernelObj::IsLayerUp(int id) const

@@ -237,9 +237,7 @@ void CKernelObj::CloseVolumePopup(int value)
 {
     if (value == 1) {
         SendCommandToVC(GetActiveView());
-        EndTimer(TM_SCREENSAVER);
-        if (m_nScreenSaverMs > 0)
-            BeginTimer(TM_SCREENSAVER, m_nScreenSaverMs);
+        RestartScreenSaver();
     } else if (value == -1) {
         SendCommandToVC(FID_NAVI);
         EndTimer(TM_SCREENSAVER);

@@ -357,6 +357,9 @@ void CKernelObj::FactoryReset()
         open = m_gpsPort.Open(u"COM4:", IXCOMM_57600);
     if (!open) {
         NKDbgPrintfW(u"[CKernelObj] FactoryReset() COM4: cannot be opened \r\n");
+        // No end step follows: the reset is over, so a later end of the
+        // navigation program must not run it again.
+        m_bFactoryReset = FALSE;
         return;
     }
     if (!WriteSentence(m_gpsPort, "PSTMDRINIT"))

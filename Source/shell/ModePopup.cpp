@@ -77,7 +77,7 @@ int CModePopup::NaviState() const
 
 BOOL CModePopup::IsTiltShown() const
 {
-    return IsLayerShown(FID_TILT);
+    return IsLayerShown(FID_TILTSCREEN);
 }
 
 int CModePopup::OnCreate(const IxElementParams*)

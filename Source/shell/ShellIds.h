@@ -73,7 +73,7 @@ enum : int {
     FID_PICTURESAVER = 10043,  // the picture screen saver
     FID_SCREENOFF = 10048,     // the black layer while the unit is switched off
     FID_NAVISTART = 10401,     // the navigation start picture
-    FID_TILTSCREEN = 10411,
+    FID_TILTSCREEN = 10411,    // the tilt screen
 };
 
 // The intro's elements: its seven letters (the unit's name and the caption
@@ -291,7 +291,6 @@ enum : int {
 // The mode popup's and the navigation link's numbers.
 enum : int {
     FID_MODEPOPUP = 10062, // the source chooser layer
-    FID_TILT = 10411,      // the tilt screen
 
     FID_EXT_3DMENU = 10063,        // the navigation program's menu button: the 3D menu
     FID_EXT_NAVIMODEPOPUP = 10152, // the navigation program's menu call opens the mode popup

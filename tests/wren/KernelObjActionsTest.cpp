@@ -500,13 +500,6 @@ TEST_F(KernelObjActionsTest, NavigationCloseWaitRunsUntilTheProgramEnds)
     EXPECT_EQ(Take(log), Log{"NaviIsTerminated"});
 }
 
-TEST_F(KernelObjActionsTest, FactoryResetRequestSetsTheFlag)
-{
-    EXPECT_FALSE(core->IsFactoryResetAsked());
-    Invoke(FID_EXT_FACTORYRESET, AEV_DEFAULT, 0);
-    EXPECT_TRUE(core->IsFactoryResetAsked());
-}
-
 TEST_F(KernelObjActionsTest, KeyPressClosesTheVolumeOverlay)
 {
     for (int code : {FID_EXT_KEYPRESS, FID_EXT_VOICE20409}) {

@@ -9,6 +9,7 @@
 #include "Lib_cpp/core/ActionCodes.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/NaviModel.h"
+#include "Source/models/SettingModel.h"
 #include "Source/models/UnitLink.h"
 #include "Source/screens/common/MessagePopup.h"
 #include "Source/screens/common/WindowedMessagePopup.h"
@@ -287,7 +288,8 @@ TEST_F(KernelObjNaviTest, TheScreenShownIsReportedWhenTheDisplayChanges)
     InsertCard();
     StartVoice();
     Show(FID_MUSIC);
-    core->SetScreenSaverDelay(30000);
+    ASSERT_NE(GetSettingStatus(), nullptr);
+    PutSettingWord(GetSettingStatus(), SETTING_SAVERDELAY, 30);
     core->CloseVolumePopup(1); // AV shown
     EXPECT_EQ(voice.Mode(), static_cast<int>(VoiceMode::Audio));
     EXPECT_TRUE(core->IsTimerRunning(TM_SCREENSAVER));

@@ -840,12 +840,13 @@ TEST_F(KernelObjSettings, FactoryResetEndsAfterTheDefaultsWhenTheGpsPortCannotBe
     platform::DebugCapture capture;
     {
         IxBusyScope busy(frame);
-        core->FactoryReset();
+        core->ActionIsInvoked(FID_EXT_FACTORYRESET, AEV_DEFAULT, 0);
     }
     EXPECT_EQ(SettingWord(Setting(), SETTING_EQMODE), 0);
     EXPECT_TRUE(gps->raw.empty());
     EXPECT_EQ(micom->Inits(), 0);
     EXPECT_FALSE(core->IsTimerRunning(TM_FACTORYRESET));
+    EXPECT_FALSE(core->IsFactoryResetAsked()); // a later end of the navigation program runs nothing
     EXPECT_NE(capture.Take().find("COM4: cannot be opened"), std::string::npos);
     CloseHandle(held);
 }

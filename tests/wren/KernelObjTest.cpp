@@ -6,10 +6,15 @@
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
 #include "Source/shell/ShellIds.h"
+#include "platform/base/Debug.h"
 #include "sim/Micom.h"
 #include "tests/wren/ModelFixture.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -39,6 +44,7 @@ public:
     int Retry() const { return m_nRetry; }
     int RetryLimit() const { return m_nRetryLimit; }
     BOOL SecondGate() const { return m_bSecondGate; }
+    using CKernelObj::CloseVoiceController;
 
     Log* log;
     Log heard;
@@ -312,6 +318,48 @@ TEST_F(KernelObjTest, AccCheckPollsUntilAccReturnsOrTheWaitIsOver)
         EXPECT_EQ(elapsed, c.stopsAfter);
         EXPECT_EQ(Take(log), c.steps);
     }
+}
+
+// A voice controller that stops taking messages holds the close request
+// at most the programs' send time-out, and the wait goes on.
+TEST_F(KernelObjTest, AHungVoiceControllerHoldsTheCloseAtMostTheSendTimeOut)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = u"KernelObjTestHungVoice";
+    RegisterClassW(&wc);
+    std::atomic<HWND> voice{nullptr};
+    std::atomic<bool> release{false};
+    std::thread program([&] {
+        voice = CreateWindowExW(0, u"KernelObjTestHungVoice", u"VoiceController", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+        while (!release) // never looks at its messages
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        DestroyWindow(voice);
+    });
+    while (!voice)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The clock moves 2 ms per real millisecond while the send waits.
+    std::atomic<bool> done{false};
+    std::thread ticker([&] {
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            clock.Advance(2);
+        }
+    });
+    platform::DebugCapture log;
+    const std::uint64_t before = clock.Now();
+    core->CloseVoiceController();
+    const std::uint64_t spent = clock.Now() - before;
+    done = true;
+    ticker.join();
+    release = true;
+    program.join();
+    EXPECT_GE(spent, CKernelObj::kProgramSendTimeoutMs);
+    EXPECT_LE(spent, CKernelObj::kProgramSendTimeoutMs + 100);
+    EXPECT_TRUE(log.Contains("VC Close not answered in 500 ms"));
+    EXPECT_TRUE(core->IsTimerRunning(TM_WAIT_VCCLOSE));
+    UnregisterClassW(u"KernelObjTestHungVoice", nullptr);
 }
 
 TEST_F(KernelObjTest, VoiceControllerCloseRepeatsWhileItsWindowIsThere)

@@ -206,6 +206,8 @@ TEST_F(MainWndCreate, DestroyClosesItsDriversButDmbAndStopsTheWaiter)
 TEST_F(MainWndCreate, ThePowerOffEventIsSetWhenTheMicomCutsThePower)
 {
     HANDLE powerOff = CreateEventW(nullptr, TRUE, FALSE, kShellPowerOffEvent);
+    // The named event outlives a test whose shell still holds it: start unset.
+    ResetEvent(powerOff);
     ASSERT_TRUE(Open());
     EXPECT_NE(WaitForSingleObject(powerOff, 0), WAIT_OBJECT_0);
     micom->Notify(MicomNotice::AccOffOff, 0);
