@@ -337,9 +337,11 @@ int CKernelObj::ExtKeyIsInvoked(int code, int kind)
     const BOOL pressKind = kind == AEV_DEFAULT || kind == AEV_SHORTPRESS || kind == AEV_LONGPRESS;
     if (pressKind && (code == ACMD_KEY_POWER || code == ACMD_KEY_SCREENOFF))
         return PowerKey(code, kind);
-    // The mode popup key, the tilt open key and the audio processor's
-    // request of key 14 are taken here once the mode popup, the tilt device
-    // and the setting model exist.
+    if (pressKind && code == FID_EXT_MODEKEY)
+        return ModeKey(kind);
+    // The tilt open key and the audio processor's request of key 14 are
+    // taken here once the tilt device and the audio word of the settings
+    // exist.
     return ViewCenter::ExtKeyIsInvoked(code, kind);
 }
 

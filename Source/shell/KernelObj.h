@@ -113,6 +113,10 @@ protected:
     int SystemEventIsInvoked(int code, LPARAM param);
     // The mode popup (10100 and, from the navigation program, 10152).
     int ModePopupIsAsked(int code);
+    // The mode key (10421): opens the mode popup (kind 4111), or moves its
+    // highlight (4111) and takes it (4096, 4113) while it is up.
+    int ModeKey(int kind);
+    void PushModePopup();
     // The back command's own steps before ViewCenter's.
     int BackIsInvoked(int code, int kind, LPARAM param);
     // The user's activity and the park input.

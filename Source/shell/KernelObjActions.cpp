@@ -221,11 +221,40 @@ int CKernelObj::ModePopupIsAsked(int code)
             PushGlobalAction(FID_EXT_MODECLOSE, AEV_DEFAULT, 0);
         return 1;
     }
-    auto* popup = new (std::nothrow) CModePopup;
+    PushModePopup();
+    return 1;
+}
+
+void CKernelObj::PushModePopup()
+{
+    IxKernelFrame* frame = GetKernelFrame();
+    auto* popup = frame ? new (std::nothrow) CModePopup : nullptr;
     if (!popup)
-        return 1;
+        return;
     popup->SetRectNow(RECT{0, 0, 800, 480});
     frame->GetKernel()->PushTopLayer(popup, nullptr, 1);
+}
+
+int CKernelObj::ModeKey(int kind)
+{
+    IxKernelFrame* frame = GetKernelFrame();
+    // While the navigation program starts, its window takes the screen.
+    if (!frame || m_nNaviMode == NAVI_LAUNCHING)
+        return 1;
+    if (IsMenuGroupView(GetActiveView()))
+        frame->PostAction(IXA_BACK, AEV_DEFAULT, 0);
+    if (LumoBridge::IsNaviHeld())
+        return 1;
+    // During a Bluetooth call the key goes to ViewCenter (the Bluetooth
+    // model comes with its subsystem).
+    if (!frame->IsLayerShown(FID_MODEPOPUP)) {
+        if (kind == AEV_SHORTPRESS)
+            PushModePopup();
+        else
+            PushGlobalAction(FID_EXT_MODETAKE, AEV_DEFAULT, 0);
+    } else {
+        PushGlobalAction(kind == AEV_SHORTPRESS ? FID_EXT_MODENEXT : FID_EXT_MODETAKE, AEV_DEFAULT, 0);
+    }
     return 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/shell/ModePopup.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Debug.h"
 #include "sim/Micom.h"
@@ -35,6 +36,7 @@ public:
     void PowerKeyWhileOff() override { log->push_back("PowerKeyWhileOff"); }
     void AvOn() override { log->push_back("AvOn"); }
     void SetMode(int mode) { m_nMode = mode; }
+    void SetNaviMode(int mode) { m_nNaviMode = mode; }
     void SetDaemons(int count) { m_nDaemons = count; }
     void SetNaviCloseCode(int code) { m_nNaviCloseCode = code; }
     void SetFactoryReset() { m_bFactoryReset = TRUE; }
@@ -536,6 +538,31 @@ TEST_F(KernelObjTest, ScreenOffKeyWithAvOffOnlyTurnsAvOn)
     Drain();
     EXPECT_EQ(Heard(), Log{});
     EXPECT_EQ(Take(log), Log{"AvOn"});
+}
+
+// The mode key opens the mode popup on a short press, then moves its
+// highlight; a long press takes the highlighted source; while the
+// navigation program starts the key does nothing.
+TEST_F(KernelObjTest, ModeKeyOpensTheModePopupAndMovesItsHighlight)
+{
+    core->SetMode(VCMODE_RUN);
+    core->SetNaviMode(NAVI_LAUNCHING);
+    EXPECT_EQ(core->ExtKeyIsInvoked(FID_EXT_MODEKEY, AEV_SHORTPRESS), 1);
+    Drain();
+    EXPECT_EQ(frame->IsLayerShown(FID_MODEPOPUP), nullptr);
+
+    core->SetNaviMode(NAVI_NONE);
+    EXPECT_EQ(core->ExtKeyIsInvoked(FID_EXT_MODEKEY, AEV_SHORTPRESS), 1);
+    Drain();
+    auto* popup = dynamic_cast<CModePopup*>(frame->IsLayerShown(FID_MODEPOPUP));
+    ASSERT_NE(popup, nullptr);
+    const int first = popup->GetHighlight();
+    core->ExtKeyIsInvoked(FID_EXT_MODEKEY, AEV_SHORTPRESS);
+    Drain();
+    EXPECT_EQ(popup->GetHighlight(), (first + 1) % CModePopup::kButtonCount);
+    core->ExtKeyIsInvoked(FID_EXT_MODEKEY, AEV_LONGPRESS);
+    Drain();
+    EXPECT_EQ(frame->IsLayerShown(FID_MODEPOPUP), nullptr); // taken: the popup closed
 }
 
 TEST_F(KernelObjTest, ViewSlots)
