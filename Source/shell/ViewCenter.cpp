@@ -1414,8 +1414,11 @@ int ViewCenter::ViewIsExeced(int fid)
     if (m_nMode >= VCMODE_RUN) {
         int sel = 0;
         const int view = ResolveView(fid, &sel, FALSE);
-        if (!view || !(IsScreen(view) || IsNaviViewId(view)))
+        if (!view || !(IsScreen(view) || IsNaviViewId(view))) {
+            NKDbgPrintfW(u"[ViewCenter] ViewIsExeced() : no screen for fid=[%d], at [%ld]\r\n", fid,
+                         static_cast<long>(GetTickCount()));
             return 0;
+        }
         InvokeView(view, sel, 0);
         return 1;
     }

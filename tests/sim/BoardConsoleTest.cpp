@@ -231,12 +231,17 @@ TEST_F(BoardConsole, TheUnitStartsThroughItsIntroIntoTheMenuAndTakesTouches)
     const std::vector<std::uint32_t> broadcasting = Screenshot("broadcasting.png");
     EXPECT_NE(Rows(settings, 90, 200), Rows(broadcasting, 90, 200));
 
-    // FM, its first sub-button, opens the FM screen's view after its delay.
+    // FM, its first sub-button, asks the shell for the FM screen after its
+    // delay (the FM screen itself is not part of this program yet).
     EXPECT_EQ(0, Console({"tap", "237", "145"}));
     ASSERT_TRUE(WaitForLog("[3dGate] Selection : btnFM"));
-    EXPECT_TRUE(WaitForLog("InvokeView(fid=[5202]"));
+    EXPECT_TRUE(WaitForLog("no screen for fid=[5202]"));
     const std::string log = ReadFile(m_folder.Path() + "/wren.txt");
-    EXPECT_LT(log.find("[3dGate] Selection : btnFM"), log.find("InvokeView(fid=[5202]"));
+    const std::size_t selected = log.find("[3dGate] Selection : btnFM");
+    const std::size_t asked = log.find("no screen for fid=[5202]", selected);
+    ASSERT_NE(asked, std::string::npos);
+    // Asked by the tap, not by the menu's idle back (which goes to FM too).
+    EXPECT_GT(log.find("[ActionIsInvoked] ACMD_BACK", selected), asked);
 }
 
 } // namespace
