@@ -332,12 +332,16 @@ BOOL CMicom::RunTime(MicomIoctl code, const BYTE* in, DWORD inSize, BYTE* out, D
         std::memcpy(block.data(), in, kMicomBlock0Size);
         if (platform::GetRawWord(&block[kMicomBlock0SumOffset]) != Block0Sum(block))
             return Fail(ERROR_CRC);
+        if (block == m_block0)
+            return TRUE; // the kept block already holds it
         m_block0 = block;
         return SaveState() ? TRUE : Fail(ERROR_WRITE_FAULT);
     }
     case MicomIoctl::WriteTextBlock:
         if (!InputIs(in, inSize, kMicomTextBlockSize))
             return FALSE;
+        if (std::memcmp(m_text.data(), in, kMicomTextBlockSize) == 0)
+            return TRUE;
         std::memcpy(m_text.data(), in, kMicomTextBlockSize);
         return SaveState() ? TRUE : Fail(ERROR_WRITE_FAULT);
     default:
