@@ -6,6 +6,7 @@
 #include "Lib_cpp/kernel/Kernel.h"
 #include "Source/models/ModelCenterBase.h"
 #include "Source/models/ModelCodes.h"
+#include "Source/models/SettingModel.h"
 
 #include <new>
 
@@ -90,7 +91,10 @@ BOOL CNaviLinkOwner::IsCallActive() const
 
 BOOL CNaviLinkOwner::IsGuidanceAllowed() const
 {
-    return TRUE;
+    // Without the setting model the guidance is not held back.
+    const CSettingModel* setting = FindSettingModel();
+    const BYTE* status = setting ? setting->GetStatus() : nullptr;
+    return !status || SettingWord(status, SETTING_GUIDANCE) != 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "Lib_cpp/core/Diag.h"
 #include "Source/models/ModelCenterBase.h"
 #include "Source/models/NaviModel.h"
+#include "Source/models/SettingModel.h"
 #include "platform/base/Debug.h"
 #include "tests/wren/ModelFixture.h"
 
@@ -308,6 +309,22 @@ protected:
     std::unique_ptr<IxModelCenter> center;
     std::unique_ptr<frametest::ActionListener> heard;
 };
+
+// The program's guidance is mixed in unless the settings switch it off.
+TEST_F(GetNaviModelTest, GuidanceIsHeldBackOnlyWhenTheSettingsSaySo)
+{
+    CNaviLinkOwner* owner = CNaviLinkOwner::Create();
+    ASSERT_NE(owner, nullptr);
+    EXPECT_TRUE(owner->IsGuidanceAllowed()); // no setting model yet
+    BYTE* setting = GetSettingStatus();
+    ASSERT_NE(setting, nullptr);
+    EXPECT_TRUE(owner->IsGuidanceAllowed()); // the default
+    PutSettingWord(setting, SETTING_GUIDANCE, 0);
+    EXPECT_FALSE(owner->IsGuidanceAllowed());
+    PutSettingWord(setting, SETTING_GUIDANCE, 2);
+    EXPECT_TRUE(owner->IsGuidanceAllowed());
+    owner->Release();
+}
 
 TEST_F(GetNaviModelTest, FindsTheModelOrMakesItWithItsLink)
 {
