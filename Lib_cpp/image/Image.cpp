@@ -557,6 +557,10 @@ void IxDecodedImage::UpdateSize()
 {
     if ((IsScaledMode(m_nLoadMode) || IsStrip()) && m_nFrameWidth > 0 && m_nFrameHeight > 0)
         return;
+    // A list frame chosen before it is read keeps the size the list had, so
+    // that its element still draws it (the draw reads it).
+    if (IsList() && !PictureOf(m_nCurrent) && m_nFrameWidth > 0 && m_nFrameHeight > 0)
+        return;
     const SIZE size = ImageSizeOf(IsList() ? PictureOf(m_nCurrent) : m_whole);
     m_nFrameWidth = IsStrip() ? size.cx / m_nFrameCount : size.cx;
     m_nFrameHeight = size.cy;

@@ -86,7 +86,9 @@ int CIntroLetter::OnCreate(const IxElementParams*)
         path.append(u".png");
         paths.AddText(path.c_str());
     }
-    auto* image = new (std::nothrow) IxDecodedImage(paths, IXLM_NOW, 0);
+    // The letters start hidden: only the first frame is read now (it gives
+    // the size), the others when the letter first shows them.
+    auto* image = new (std::nothrow) IxDecodedImage(paths, IXLM_FIRST, 0);
     if (!image)
         return 0;
     SIZE size{0, 0};

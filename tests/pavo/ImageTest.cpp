@@ -196,6 +196,25 @@ TEST_F(ImageTest, AMissingFrameDrawsNothingAndAnswersZero)
     none->Release();
 }
 
+// A list read on demand keeps its size when a frame not read yet is chosen,
+// so whatever lays out or draws by the size still shows that frame.
+TEST_F(ImageTest, AListFrameChosenBeforeItIsReadKeepsTheSizeAndDraws)
+{
+    IxStringArray paths;
+    paths.AddText(Write("first.bmp", 10, 10, [](int, int) { return kRed; }).c_str());
+    paths.AddText(Write("second.bmp", 10, 10, [](int, int) { return kBlue; }).c_str());
+    IxDecodedImage* list = new IxDecodedImage(paths, IXLM_FIRST, 0);
+    list->Control(IXIC_SETFRAME, 1);
+    SIZE size{0, 0};
+    list->Query(IXIQ_SIZE, reinterpret_cast<INT_PTR>(&size));
+    EXPECT_EQ(10, size.cx);
+    EXPECT_EQ(10, size.cy);
+    Target target(10, 10);
+    EXPECT_EQ(1, list->Draw(target.dc(), RECT{0, 0, 10, 10}, nullptr));
+    EXPECT_EQ(kBlue, target.At(5, 5));
+    list->Release();
+}
+
 TEST_F(ImageTest, FrameCommands)
 {
     const auto strip = Write("five.bmp", 50, 5, [](int x, int) { return kStripColours[x / 10]; });
