@@ -316,7 +316,9 @@ TEST_F(GetNaviModelTest, GuidanceIsHeldBackOnlyWhenTheSettingsSaySo)
     CNaviLinkOwner* owner = CNaviLinkOwner::Create();
     ASSERT_NE(owner, nullptr);
     EXPECT_TRUE(owner->IsGuidanceAllowed()); // no setting model yet
-    BYTE* setting = GetSettingStatus();
+    CSettingModel* model = GetSettingModel();
+    ASSERT_NE(model, nullptr);
+    BYTE* setting = model->GetStatus();
     ASSERT_NE(setting, nullptr);
     EXPECT_TRUE(owner->IsGuidanceAllowed()); // the default
     PutSettingWord(setting, SETTING_GUIDANCE, 0);
