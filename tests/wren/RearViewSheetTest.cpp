@@ -14,6 +14,7 @@
 #include "Source/models/UnitLink.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/gfx/Screen.h"
+#include "platform/io/AudioDriver.h"
 #include "sim/AudioProcessor.h"
 #include "sim/Micom.h"
 #include "tests/common/Screenshot.h"
@@ -152,6 +153,7 @@ protected:
             frame->GetKernel()->PushTopLayer(view, nullptr, 1);
         }
         Settle();
+        Wait(10); // the camera's audio switch after the paint
         return view;
     }
     void Hide()
@@ -399,6 +401,32 @@ TEST_F(RearViewTest, ComingUpClosesThePopupLayersAndTheMenuLayerAndTakesVideoAnd
     EXPECT_TRUE(GetCameraAudioMode());
     EXPECT_EQ(HideCount(), 1);
     EXPECT_FALSE(RV::IsActive());
+}
+
+// What the display was handed while the camera's audio path was still off.
+class AudioWatch : public platform::ScreenBackend {
+public:
+    explicit AudioWatch(sim::CAudioProcessor* audio) : audio(audio) {}
+    void Present(const std::uint16_t*, int, int, const RECT& dirty) override
+    {
+        if (audio->Value(AudioIoctl::CameraAudio) != 1 && dirty.top <= 20 && dirty.bottom > 20)
+            ++beforeAudio;
+    }
+    bool PollInput(platform::InputEvent&) override { return false; }
+    sim::CAudioProcessor* audio;
+    int beforeAudio = 0;
+};
+
+TEST_F(RearViewTest, TheScreenIsShownBeforeTheAudioWaitsForTheCameraPath)
+{
+    auto watch = std::make_unique<AudioWatch>(audio.get());
+    AudioWatch* seen = watch.get();
+    platform::Screen::Get().SetBackend(std::move(watch));
+    Show();
+    const int before = seen->beforeAudio;
+    platform::Screen::Get().SetBackend(nullptr);
+    EXPECT_GE(before, 1);
+    EXPECT_EQ(audio->Value(AudioIoctl::CameraAudio), 1);
 }
 
 TEST_F(RearViewTest, GoingAwayRestoresAtOnceOrLeavesItPendingByTheNavigationState)

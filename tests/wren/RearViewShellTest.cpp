@@ -5,6 +5,7 @@
 // (500 ms) later, and the drain that follows brings the rear-view screen up
 // as the top layer. The gear out takes it away again at once, with the
 // screen before it back.
+#include "Lib_cpp/core/App.h"
 #include "Lib_cpp/frame/KernelFrame.h"
 #include "Source/models/UnitLink.h"
 #include "Source/screens/settings/RearViewSheet.h"
@@ -13,6 +14,7 @@
 #include "Source/shell/PlayerFrame.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
+#include "platform/gfx/Screen.h"
 #include "sim/Board.h"
 #include "tests/common/FrameWindow.h"
 #include "tests/common/TempUnit.h"
@@ -40,6 +42,14 @@ public:
         page->SetId(viewId);
         return page;
     }
+};
+
+// The application whose main window the shell's window becomes (the camera
+// view's own window is made against it).
+class ShellApp : public IxApp {
+public:
+    ShellApp() : IxApp(u"RearViewShellApp") {}
+    HWND InitInstance() override { return nullptr; }
 };
 
 class ShellWnd : public CMainWnd {
@@ -120,6 +130,7 @@ protected:
 
     platform::ManualClock clock;
     TempUnit unit{"wren-rearshell"};
+    ShellApp app;
     std::unique_ptr<sim::CBoard> board;
     CMainWnd* window = nullptr;
     HWND hwnd = nullptr;
@@ -131,22 +142,30 @@ TEST_F(RearViewShell, ReverseGearBringsTheRearViewUpAndTakesItAway)
 {
     const int before = core->GetActiveView();
     const IxElement* beforeTop = TopLayer();
+    // Twice: the second camera view is painted whole as well.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        Gear("on");
+        Settle(kSettleMs - 10);
+        EXPECT_EQ(frame->IsLayerShown(kCameraView), nullptr);
+        Settle(10);
+        IxElement* top = TopLayer();
+        ASSERT_NE(top, nullptr);
+        EXPECT_EQ(top->GetId(), kCameraView);
+        EXPECT_NE(dynamic_cast<CRearViewSheet*>(top), nullptr);
+        EXPECT_EQ(core->GetCameraView(), kCameraView);
+        // Painted through its own window: the caption over the colour key.
+        Pump();
+        EXPECT_EQ(platform::Screen::Get().Pixel(400, 300), platform::kColorKey565);
+        EXPECT_NE(platform::Screen::Get().Pixel(135, 23), platform::kColorKey565);
 
-    Gear("on");
-    Settle(kSettleMs - 10);
-    EXPECT_EQ(frame->IsLayerShown(kCameraView), nullptr);
-    Settle(10);
-    IxElement* top = TopLayer();
-    ASSERT_NE(top, nullptr);
-    EXPECT_EQ(top->GetId(), kCameraView);
-    EXPECT_NE(dynamic_cast<CRearViewSheet*>(top), nullptr);
-    EXPECT_EQ(core->GetCameraView(), kCameraView);
-
-    Gear("off");
-    EXPECT_EQ(frame->IsLayerShown(kCameraView), nullptr);
-    EXPECT_EQ(core->GetCameraView(), 0);
-    EXPECT_EQ(core->GetActiveView(), before);
-    EXPECT_EQ(TopLayer(), beforeTop);
+        Gear("off");
+        EXPECT_EQ(frame->IsLayerShown(kCameraView), nullptr);
+        EXPECT_EQ(core->GetCameraView(), 0);
+        EXPECT_EQ(core->GetActiveView(), before);
+        EXPECT_EQ(TopLayer(), beforeTop);
+        CRearViewSheet::Leave(); // no navigation program: its restoration waits
+    }
 }
 
 TEST_F(RearViewShell, ExternalNoticeFinishesAPendingRestoration)

@@ -383,10 +383,12 @@ void CRearViewSheet::RemoveAdjustButtons()
 
 void CRearViewSheet::SetAdjusting(BOOL on)
 {
-    if (on)
+    if (on) {
         AddAdjustButtons();
-    else
+        ValidateNow(0);
+    } else {
         RemoveAdjustButtons();
+    }
     m_bAdjusting = on;
     Redraw();
 }
@@ -405,7 +407,15 @@ LRESULT CRearViewSheet::OnEvent(int code, LPARAM param)
             SubscribeEventList(this, kSubscriptions);
         }
         break;
+    case IXEV_TIMER:
+        if (static_cast<UINT_PTR>(param) == AudioTimerId()) {
+            KillElementTimer(this, AudioTimerId());
+            SetCameraAudioMode(TRUE);
+            return 1;
+        }
+        break;
     case IXEV_DETACHED:
+        KillElementTimer(this, AudioTimerId());
         if (kernel && m_bListening) {
             kernel->RemoveListener(m_filter, this);
             UnsubscribeEventList(this, kSubscriptions);
@@ -513,6 +523,9 @@ void CRearViewSheet::OnAttach()
         s_bRestorePending = FALSE;
     else
         ModelCenterHideVideo(TRUE);
+    // Laid out now: the first paint comes through the view's own window,
+    // which paints the layer as it stands and lays nothing out.
+    ValidateNow(0);
 }
 
 void CRearViewSheet::OnResume()
@@ -520,7 +533,11 @@ void CRearViewSheet::OnResume()
     if (IxKernel* kernel = IxGetKernel())
         kernel->Service(IXSVC_REPAINTNOTICE, nullptr, 0);
     s_bRestorePending = FALSE;
-    SetCameraAudioMode(TRUE);
+    // The picture first: switching the audio processor to the camera waits
+    // for it to settle (200 ms on this thread), and the driver backing up
+    // should not wait for that. The switch follows on the shortest timer,
+    // which comes after the window's paint.
+    SetElementTimer(this, AudioTimerId(), 1);
     if (gate::GetGateUILayerFlag())
         gate::SetGateUILayer(1);
     s_nClosedCallScreen = CALL_NONE;

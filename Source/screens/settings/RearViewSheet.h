@@ -113,6 +113,10 @@ private:
     // now (at the bottom of the windows first with toBottom).
     void ClearNow(BOOL toBottom);
 
+    // The timer of the camera's audio switch: its id is this field's address.
+    UINT_PTR AudioTimerId() const { return reinterpret_cast<UINT_PTR>(&m_nAudioTimer); }
+
+    int m_nAudioTimer = 0;
     DWORD m_filter[9];
     IxImage* m_pNaviPicture = nullptr;
     IxImage* m_pLine[2]{};
