@@ -13,7 +13,6 @@
 // repaint_ms is the reference of the same run: one full repaint of the same
 // screen into its window; vs_repaint is the ratio.
 #include "Lib_cpp/controls/Element.h"
-#include "Lib_cpp/core/App.h"
 #include "Lib_cpp/frame/KernelFrame.h"
 #include "Lib_cpp/fs/DeviceManager.h"
 #include "Source/models/ModelCodes.h"
@@ -21,12 +20,12 @@
 #include "Source/screens/settings/RearViewSheet.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/MainWnd.h"
-#include "Source/shell/PlayerFrame.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/gfx/Screen.h"
 #include "platform/ui/Window.h"
 #include "platform/unit/Unit.h"
 #include "sim/Board.h"
+#include "tests/wren/ShellStandIn.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,33 +45,8 @@ using Clock = std::chrono::steady_clock;
 constexpr double kGoalSeconds = 0.050;
 constexpr int kCameraView = 5401;
 
-// The 3D menu's page stood in for by a plain page (the menu draws through
-// the GL layer, which this benchmark does not measure).
-class ShellFrame : public CPlayerFrame {
-public:
-    using CPlayerFrame::CPlayerFrame;
-    IxElement* NewPage(int viewId) override
-    {
-        if (viewId != FID_GATE)
-            return CPlayerFrame::NewPage(viewId);
-        auto* page = new IxView;
-        page->SetId(viewId);
-        return page;
-    }
-};
-
-// The application whose main window the shell's window becomes (the camera
-// view's own window is made against it).
-class ShellApp : public IxApp {
-public:
-    ShellApp() : IxApp(u"RearViewShellApp") {}
-    HWND InitInstance() override { return nullptr; }
-};
-
-class ShellWnd : public CMainWnd {
-protected:
-    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override { return new ShellFrame(instance, this); }
-};
+using shellstandin::ShellApp;
+using shellstandin::ShellWnd;
 
 // Counts what the screen hands to the display, and notes when it first
 // shows the camera view's caption while the view is up.

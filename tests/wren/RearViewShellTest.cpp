@@ -5,19 +5,18 @@
 // (500 ms) later, and the drain that follows brings the rear-view screen up
 // as the top layer. The gear out takes it away again at once, with the
 // screen before it back.
-#include "Lib_cpp/core/App.h"
 #include "Lib_cpp/frame/KernelFrame.h"
 #include "Source/models/UnitLink.h"
 #include "Source/screens/settings/RearViewSheet.h"
 #include "Source/shell/KernelObj.h"
 #include "Source/shell/MainWnd.h"
-#include "Source/shell/PlayerFrame.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
 #include "platform/gfx/Screen.h"
 #include "sim/Board.h"
 #include "tests/common/FrameWindow.h"
 #include "tests/common/TempUnit.h"
+#include "tests/wren/ShellStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -29,33 +28,8 @@ namespace {
 constexpr int kCameraView = 5401;
 constexpr int kSettleMs = 500; // the camera's row of the device table
 
-// The unit's frame with the 3D menu's page stood in for by a plain page
-// (the menu draws through the GL layer); the other pages are the unit's.
-class ShellFrame : public CPlayerFrame {
-public:
-    using CPlayerFrame::CPlayerFrame;
-    IxElement* NewPage(int viewId) override
-    {
-        if (viewId != FID_GATE)
-            return CPlayerFrame::NewPage(viewId);
-        auto* page = new IxView;
-        page->SetId(viewId);
-        return page;
-    }
-};
-
-// The application whose main window the shell's window becomes (the camera
-// view's own window is made against it).
-class ShellApp : public IxApp {
-public:
-    ShellApp() : IxApp(u"RearViewShellApp") {}
-    HWND InitInstance() override { return nullptr; }
-};
-
-class ShellWnd : public CMainWnd {
-protected:
-    IxKernelFrame* NewKernelFrame(HINSTANCE instance) override { return new ShellFrame(instance, this); }
-};
+using shellstandin::ShellApp;
+using shellstandin::ShellWnd;
 
 constexpr const WCHAR* kClass = u"RearViewShellClass";
 
