@@ -270,7 +270,7 @@ void Button(cairo_t* cr, const Frame& f)
     const std::string icon = f.entry.Arg("icon");
     const std::string text = f.entry.Arg("text");
     const double inner = std::min(w, h) - 2 * inset;
-    if (!icon.empty() && !text.empty() && h >= 80) {
+    if (!icon.empty() && !text.empty() && (h >= 80 || f.entry.Arg("layout") == "stack")) {
         Icon(cr, icon, inner * 0.46, w / 2, h * 0.40, look.ink);
         CentredText(cr, text, std::max(13.0, inner * 0.15), w / 2, h * 0.77, look.ink, Weight::Bold, w - 3 * inset);
     } else if (!icon.empty() && !text.empty()) {
@@ -622,6 +622,81 @@ void Popup(cairo_t* cr, const Frame& f)
     CentredText(cr, f.entry.Arg("text2"), 18, w / 2, h * 0.62, kTextDim, Weight::Regular, w - 40);
 }
 
+// ---- The rear-view camera screen: drawn over the camera's picture, on the
+// colour key (keyed bitmaps) wherever the picture should show.
+
+// One parking guide line ("side" left or right, "shape" 0-9): a curve from
+// the near end at the bottom to the far end at the top, red near the car,
+// then yellow, then green, with a distance mark pointing inward at the end
+// of each part. Shape 3 is straight; lower shapes bow inward, higher ones
+// ever more outward. The right line is the left one mirrored.
+void GuideLine(cairo_t* cr, const Frame& f)
+{
+    const double w = f.width;
+    const double h = f.height;
+    if (f.entry.Arg("side") == "right") {
+        cairo_translate(cr, w, 0);
+        cairo_scale(cr, -1, 1);
+    }
+    const double bend = (f.entry.IntArg("shape") - 3) * 0.055 * w;
+    const double x0 = w * 0.12, y0 = h - 6, x2 = w * 0.70, y2 = 8;
+    const double x1 = (x0 + x2) / 2 - bend, y1 = (y0 + y2) / 2;
+    auto at = [&](double t, double* x, double* y) {
+        const double u = 1 - t;
+        *x = u * u * x0 + 2 * u * t * x1 + t * t * x2;
+        *y = u * u * y0 + 2 * u * t * y1 + t * t * y2;
+    };
+    struct Part {
+        double from, to;
+        unsigned colour;
+    };
+    const Part parts[] = {{0.0, 0.25, 0xFF3B30}, {0.25, 0.55, 0xFFD60A}, {0.55, 1.0, 0x34C759}};
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    // A dark edge first, so that the line reads on a bright picture too.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Part& part : parts) {
+            constexpr int kSteps = 24;
+            for (int i = 0; i < kSteps; ++i) {
+                const double t0 = part.from + (part.to - part.from) * i / kSteps;
+                const double t1 = part.from + (part.to - part.from) * (i + 1) / kSteps;
+                double ax, ay, bx, by;
+                at(t0, &ax, &ay);
+                at(t1, &bx, &by);
+                // Thinner further away.
+                const double width = 9.0 - 4.0 * (t0 + t1) / 2;
+                cairo_move_to(cr, ax, ay);
+                cairo_line_to(cr, bx, by);
+                cairo_set_line_width(cr, pass == 0 ? width + 4 : width);
+                SetColour(cr, pass == 0 ? 0x101010 : part.colour);
+                cairo_stroke(cr);
+            }
+            double mx, my;
+            at(part.to, &mx, &my);
+            const double reach = w * (0.16 - 0.06 * part.to);
+            cairo_move_to(cr, mx, my);
+            cairo_line_to(cr, mx + reach, my);
+            cairo_set_line_width(cr, pass == 0 ? 10 - 3 * part.to : 6 - 3 * part.to);
+            SetColour(cr, pass == 0 ? 0x101010 : part.colour);
+            cairo_stroke(cr);
+        }
+    }
+}
+
+// The rear view's caption: a dark band with a camera and the warning text.
+void CameraCaption(cairo_t* cr, const Frame& f)
+{
+    const double w = f.width;
+    const double h = f.height;
+    RoundedRectangle(cr, 1, 1, w - 2, h - 2, h * 0.3);
+    SetColour(cr, Mix(kPanel, 0x000000, 0.35));
+    cairo_fill_preserve(cr);
+    SetColour(cr, kSelect);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+    Icon(cr, "videocam", h * 0.7, h * 0.75, h / 2, kSelect);
+    CentredText(cr, f.entry.Arg("text"), h * 0.5, (h * 1.4 + w) / 2, h / 2, kText, Weight::Bold, w - h * 2);
+}
+
 const std::map<std::string, Drawing>& Drawings()
 {
     static const std::map<std::string, Drawing> kDrawings = {
@@ -645,6 +720,8 @@ const std::map<std::string, Drawing>& Drawings()
         {"volume-bar", VolumeBar},
         {"digit", Digit},
         {"popup", Popup},
+        {"guide-line", GuideLine},
+        {"camera-caption", CameraCaption},
     };
     return kDrawings;
 }

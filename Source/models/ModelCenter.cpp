@@ -445,6 +445,12 @@ BOOL SetCameraAudioMode(BOOL on)
     return g_pCenter ? g_pCenter->SetCameraAudioMode(on) : FALSE;
 }
 
+void ModelCenterHideVideo(BOOL hide)
+{
+    if (g_pCenter)
+        g_pCenter->HideVideo(hide);
+}
+
 BYTE* GetMiscStatus()
 {
     return g_pCenter ? g_pCenter->GetMiscStatus() : nullptr;

@@ -145,6 +145,10 @@ void SendLastStatus();
 BOOL ModelCenterDevMute(BOOL on);
 // CModelCenter::SetCameraAudioMode on the center; 0 without one.
 BOOL SetCameraAudioMode(BOOL on);
+// Counts a request to hide (1) or to release (0) the current source's
+// video on the center (the first hide hides it, the last release shows it);
+// nothing without a center.
+void ModelCenterHideVideo(BOOL hide);
 // The Misc record's payload and its save (null and 0 without a center).
 BYTE* GetMiscStatus();
 BOOL SaveMiscStatus();

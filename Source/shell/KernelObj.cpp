@@ -5,6 +5,7 @@
 #include "Source/models/Model.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/settings/RearViewSheet.h"
 #include "Source/shell/ShellIds.h"
 #include "platform/base/Clock.h"
 #include "platform/base/Debug.h"
@@ -569,8 +570,18 @@ void CKernelObj::DeactivateCamera(int fid)
 // the last status, the volume pop-up's mode report, the navigation check of
 // SetActivity, the navigation launch, the device events and the card pull,
 // the video and photo switch, the list swap, and the factories of the OSD
-// layer (COSDMain, CPIPMain), the volume pop-up (CVolumeOSD), the camera
-// view (CRearViewSheet) and the colour-key cover (CColorKeyView).
+// layer (COSDMain, CPIPMain), the volume pop-up (CVolumeOSD) and the
+// colour-key cover (CColorKeyView).
+
+IxElement* CKernelObj::MakeCameraView(int)
+{
+    return CreateRearView();
+}
+
+IxElement* CKernelObj::CreateRearView()
+{
+    return new (std::nothrow) CRearViewSheet;
+}
 
 void CKernelObj::EndIntro()
 {

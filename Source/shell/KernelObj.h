@@ -61,6 +61,10 @@ public:
     // A camera view goes: back to the 3D menu first when the back command
     // came over it.
     void DeactivateCamera(int fid) override;
+    // The camera view: the rear-view screen (CreateRearView).
+    IxElement* MakeCameraView(int fid) override;
+    // A new rear-view screen; null when memory runs out.
+    static IxElement* CreateRearView();
 
     // ---- Timers (element timers of this object, by id) ----
     void BeginTimer(int id, int ms);

@@ -3,9 +3,11 @@
 #include "Lib_cpp/core/Utility.h"
 #include "Lib_cpp/frame/KernelFrame.h"
 #include "Lib_cpp/kernel/Kernel.h"
+#include "Source/gate/GateUiLayer.h"
 #include "Source/models/ModelCenter.h"
 #include "Source/models/ModelCodes.h"
 #include "Source/models/UnitLink.h"
+#include "Source/screens/settings/RearViewSheet.h"
 #include "Source/shell/LumoBridge.h"
 #include "Source/shell/NaviReport.h"
 #include "Source/shell/PlayerFrame.h"
@@ -636,10 +638,12 @@ LRESULT CMainWnd::OnIgnored(WPARAM, LPARAM)
 
 void CMainWnd::OnExternalNotice(WPARAM, LPARAM)
 {
-    // The 3D menu's UI layer is disabled here while it is enabled
-    // (GetGateUILayerFlag / SetGateUILayer), and the rear-view screen is left
-    // while it is active (CRearViewSheet::IsActive / Leave): neither exists
-    // in this program yet.
+    // Another program's window takes the screen: the 3D menu's layer goes,
+    // and a rear-view screen's pending restoration runs.
+    if (gate::GetGateUILayerFlag())
+        gate::SetGateUILayer(1);
+    if (CRearViewSheet::IsActive())
+        CRearViewSheet::Leave();
 }
 
 // ---------------------------------------------------------------------------

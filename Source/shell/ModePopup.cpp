@@ -15,10 +15,6 @@ constexpr COLORREF kBackground = 0x080000;
 constexpr COLORREF kColorKey = 0xF800F8;
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 480;
-// The remote's and the hard keys' actions: while the popup is up, each of
-// them redraws the whole frame.
-constexpr int kKeyActionFirst = 10130;
-constexpr int kKeyActionLast = 10166;
 
 bool IsKeyKind(int kind)
 {
@@ -163,7 +159,7 @@ LRESULT CModePopup::OnEvent(int code, LPARAM param)
 int CModePopup::ActionIsInvoked(int code, int kind, LPARAM)
 {
     KillElementTimer(this, CloseTimerId());
-    if (code >= kKeyActionFirst && code <= kKeyActionLast
+    if (code >= KEY_ACTION_FIRST && code <= KEY_ACTION_LAST
         && (kind == AEV_HOLDSTART || kind == AEV_LONGPRESS || kind == AEV_DEFAULT))
         IxKernel::MarkUpdateAll(this);
 

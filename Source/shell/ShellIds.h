@@ -318,6 +318,10 @@ enum : int {
 // the key's own meaning in the handler), the remote's volume keys, and the
 // device-event popups and commands.
 enum : int {
+    // The range of the remote's and the hard keys' actions: a full-screen
+    // layer redraws the whole frame on each of them while it is up.
+    KEY_ACTION_FIRST = 10130,
+    KEY_ACTION_LAST = 10166,
     KEY_REMOTE_LEFTUPHELD = 10131,
     KEY_REMOTE_89HELD = 10132,
     KEY_REMOTE_ZOOMHELD = 10133,
