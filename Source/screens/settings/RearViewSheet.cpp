@@ -110,7 +110,7 @@ struct ClosedLayer {
     int callScreen;
 };
 const ClosedLayer kClosedLayers[] = {
-    {FID_TILT, CRearViewSheet::CALL_NONE},
+    {FID_TILTSCREEN, CRearViewSheet::CALL_NONE},
     {FID_MODEPOPUP, CRearViewSheet::CALL_NONE},
     {FID_DUALZONEPOPUP, CRearViewSheet::CALL_NONE},
     {11901, CRearViewSheet::CALL_NONE},
