@@ -7,14 +7,47 @@
 #include "sim/DmbModule.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 namespace sim {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::uint16_t Rgb565(int r, int g, int b)
+{
+    return static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+
+// What the camera sees: a wall above a parking bay's asphalt with its white
+// bay lines running away from the car.
+std::vector<std::uint16_t> CameraPicture()
+{
+    constexpr int kWidth = platform::kScreenWidth, kHeight = platform::kScreenHeight, kHorizon = 170;
+    std::vector<std::uint16_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            std::uint16_t colour;
+            if (y < kHorizon) {
+                colour = Rgb565(150 - y / 4, 140 - y / 4, 125 - y / 4); // the wall, darker towards the ground
+            } else {
+                const int depth = y - kHorizon; // 0 at the horizon
+                const int shade = 70 + depth * 50 / (kHeight - kHorizon);
+                // The bay lines widen and part towards the car.
+                const int half = 160 + depth * 3 / 2, width = 3 + depth / 25;
+                const int left = kWidth / 2 - half, right = kWidth / 2 + half;
+                const bool line = (x >= left - width && x < left) || (x >= right && x < right + width);
+                colour = line ? Rgb565(235, 235, 225) : Rgb565(shade, shade, shade + 4);
+            }
+            pixels[static_cast<std::size_t>(y) * kWidth + x] = colour;
+        }
+    }
+    return pixels;
+}
 
 std::string Hex(const std::vector<BYTE>& bytes)
 {
@@ -147,6 +180,14 @@ std::string CBoard::Execute(const BoardCommand& command)
         m_micom->SetAcc(command.on);
         return "OK";
     case Kind::Reverse:
+        if (command.on) {
+            const std::vector<std::uint16_t> picture = CameraPicture();
+            platform::Screen::Get().SetVideoPlane(CBoard::kCameraPlane,
+                                                  RECT{0, 0, platform::kScreenWidth, platform::kScreenHeight},
+                                                  picture.data(), platform::kScreenWidth);
+        } else {
+            platform::Screen::Get().RemoveVideoPlane(CBoard::kCameraPlane);
+        }
         m_micom->SetReverseGear(command.on);
         return "OK";
     case Kind::Tail:

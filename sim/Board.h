@@ -32,6 +32,10 @@ namespace sim {
 
 class CBoard {
 public:
+    // While the reverse gear is in, the rear camera's picture is on this
+    // video plane (above the planes of the unit's own videos).
+    static constexpr int kCameraPlane = 7;
+
     // Installs the devices under the unit root open now (UnitRoot()).
     // followLog: keep the debug output for the console's log command, from
     // its first use on (the output still goes where it went).

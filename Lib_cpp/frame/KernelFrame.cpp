@@ -185,9 +185,16 @@ void IxKernelFrame::SetPaintLock(BOOL on)
     } else if (!on && locked) {
         m_dwState &= ~IXFS_PAINTLOCK;
         OutputDebugStringW(u"[KERNEL] Unlock Paint\r\n");
-        // The paints swallowed while locked left the screen stale.
+        // The paints swallowed while locked left the screen stale: the
+        // frame's window and the windows of its layers (a layer with a
+        // window of its own paints through the frame too).
         if (HWND hwnd = GetWindowHandle())
             InvalidateRect(hwnd, nullptr, FALSE);
+        for (int i = 0; i < m_layers.Count(); ++i) {
+            HWND child = m_layers[i].pView->GetChildWindow();
+            if (child && child != GetWindowHandle())
+                InvalidateRect(child, nullptr, FALSE);
+        }
     }
 }
 

@@ -339,12 +339,16 @@ void CGateSheet::OnDetached()
 void CGateSheet::OnTimer(UINT_PTR id)
 {
     if (id == FrameTimerId()) {
-        if (!m_bPaintLocked) {
+        // The layer can be switched off while the menu stays (the rear-view
+        // camera takes the screen above it): the windows paint again until
+        // the layer is back.
+        const BOOL shown = !IsGateRenderingSuspended() && GetGateUILayerFlag();
+        if (shown != m_bPaintLocked) {
             if (IxKernel* kernel = IxGetKernel())
-                kernel->Service(IXSVC_PAINTLOCK, nullptr, 1);
-            m_bPaintLocked = TRUE;
+                kernel->Service(IXSVC_PAINTLOCK, nullptr, shown ? 1 : 0);
+            m_bPaintLocked = shown;
         }
-        if (!IsGateRenderingSuspended() && GetGateUILayerFlag())
+        if (shown)
             RenderFrame();
     } else if (id == RepeatTimerId()) {
         if (m_nRepeat == GateRepeat::Stop) {

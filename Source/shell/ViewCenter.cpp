@@ -1238,10 +1238,6 @@ void ViewCenter::InitialMain(int at, int fid)
     if (!view) {
         view = GetDefaultView(at, 0);
         sel = 0;
-        // A default screen that the frame lacks (its page could not be
-        // made) would leave the unit dark: the 3D menu is always there.
-        if (!IsScreen(view) && IsScreen(FID_GATE))
-            view = FID_GATE;
     }
     RunMain(at, view, sel);
     LowerSecondGate();
@@ -1256,6 +1252,13 @@ void ViewCenter::InitialMain(int at, int fid)
 
 void ViewCenter::RunMain(int at, int fidMain, int fidSel)
 {
+    // A screen that the frame lacks (its page could not be made) would leave
+    // the unit dark: the 3D menu is always there.
+    if (!IsScreen(fidMain) && IsScreen(FID_GATE)) {
+        NKDbgPrintfW(u"[ViewCenter] RunMain() : no screen for fid=[%d], the 3D menu instead\r\n", fidMain);
+        fidMain = FID_GATE;
+        fidSel = 0;
+    }
     NKDbgPrintfW(u"[ViewCenter] RunMain(at=[%d], fidMain=[%d], fidSel=[%d]) : mode=[%d], navi-mode=[%d], "
                  u"permanent=[%d], active=[%d], osd=[%d], at [%ld]\r\n",
                  at, fidMain, fidSel, m_nMode, m_nNaviMode, m_fidPermanent, GetActiveView(),

@@ -235,10 +235,10 @@ TEST_F(BoardConsole, TheUnitStartsThroughItsIntroIntoTheMenuAndTakesTouches)
     // delay (the FM screen itself is not part of this program yet).
     EXPECT_EQ(0, Console({"tap", "237", "145"}));
     ASSERT_TRUE(WaitForLog("[3dGate] Selection : btnFM"));
-    EXPECT_TRUE(WaitForLog("no screen for fid=[5202]"));
+    EXPECT_TRUE(WaitForLog("ViewIsExeced() : no screen for fid=[5202]"));
     const std::string log = ReadFile(m_folder.Path() + "/wren.txt");
     const std::size_t selected = log.find("[3dGate] Selection : btnFM");
-    const std::size_t asked = log.find("no screen for fid=[5202]", selected);
+    const std::size_t asked = log.find("ViewIsExeced() : no screen for fid=[5202]", selected);
     ASSERT_NE(asked, std::string::npos);
     // Asked by the tap, not by the menu's idle back (which goes to FM too).
     EXPECT_GT(log.find("[ActionIsInvoked] ACMD_BACK", selected), asked);

@@ -340,6 +340,21 @@ TEST_F(GateSheetTest, LeavingSuspendsRenderingButKeepsTheLayerEnabled)
     EXPECT_FALSE(IsGateRenderingSuspended());
 }
 
+// The rear-view camera switches the layer off while the menu stays under
+// it: the windows paint again until the layer is back.
+TEST_F(GateSheetTest, ALayerSwitchedOffUnderTheMenuLetsTheWindowsPaint)
+{
+    Show();
+    Frames(1);
+    EXPECT_TRUE(frame->GetState() & IXFS_PAINTLOCK);
+    SetGateUILayer(1);
+    Frames(1);
+    EXPECT_FALSE(frame->GetState() & IXFS_PAINTLOCK);
+    SetGateUILayer(0);
+    Frames(1);
+    EXPECT_TRUE(frame->GetState() & IXFS_PAINTLOCK);
+}
+
 TEST_F(GateSheetTest, TitleButtonsActOnTheirOwnRelease)
 {
     Show();

@@ -401,6 +401,9 @@ TEST_F(RearViewTest, ComingUpClosesThePopupLayersAndTheMenuLayerAndTakesVideoAnd
     EXPECT_TRUE(GetCameraAudioMode());
     EXPECT_EQ(HideCount(), 1);
     EXPECT_FALSE(RV::IsActive());
+    // The menu that showed under the camera gets its layer back.
+    Hide();
+    EXPECT_TRUE(gate::GetGateUILayerFlag());
 }
 
 // What the display was handed while the camera's audio path was still off.

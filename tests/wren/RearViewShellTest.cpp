@@ -128,12 +128,18 @@ TEST_F(RearViewShell, ReverseGearBringsTheRearViewUpAndTakesItAway)
         EXPECT_EQ(top->GetId(), kCameraView);
         EXPECT_NE(dynamic_cast<CRearViewSheet*>(top), nullptr);
         EXPECT_EQ(core->GetCameraView(), kCameraView);
-        // Painted through its own window: the caption over the colour key.
+        // Painted through its own window: the caption over the colour key,
+        // through which the camera's picture shows.
         Pump();
-        EXPECT_EQ(platform::Screen::Get().Pixel(400, 300), platform::kColorKey565);
-        EXPECT_NE(platform::Screen::Get().Pixel(135, 23), platform::kColorKey565);
+        EXPECT_TRUE(platform::Screen::Get().HasVideoPlane(sim::CBoard::kCameraPlane));
+        const std::uint16_t picture = platform::Screen::Get().Pixel(400, 300);
+        EXPECT_NE(picture, platform::kColorKey565);
+        const std::uint16_t caption = platform::Screen::Get().Pixel(135, 23);
+        EXPECT_NE(caption, platform::kColorKey565);
+        EXPECT_NE(caption, picture);
 
         Gear("off");
+        EXPECT_FALSE(platform::Screen::Get().HasVideoPlane(sim::CBoard::kCameraPlane));
         EXPECT_EQ(frame->IsLayerShown(kCameraView), nullptr);
         EXPECT_EQ(core->GetCameraView(), 0);
         EXPECT_EQ(core->GetActiveView(), before);

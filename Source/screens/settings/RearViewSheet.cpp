@@ -538,8 +538,12 @@ void CRearViewSheet::OnResume()
     // should not wait for that. The switch follows on the shortest timer,
     // which comes after the window's paint.
     SetElementTimer(this, AudioTimerId(), 1);
-    if (gate::GetGateUILayerFlag())
+    if (gate::GetGateUILayerFlag()) {
+        // The menu showing under the camera gets its layer back when the
+        // camera goes.
+        m_bMenuLayerTaken = !gate::IsGateRenderingSuspended();
         gate::SetGateUILayer(1);
+    }
     s_nClosedCallScreen = CALL_NONE;
     for (const ClosedLayer& layer : kClosedLayers) {
         if (!IsLayerShown(layer.id))
@@ -567,6 +571,10 @@ void CRearViewSheet::ClearNow(BOOL toBottom)
 
 void CRearViewSheet::OnDetach()
 {
+    if (m_bMenuLayerTaken) {
+        m_bMenuLayerTaken = FALSE;
+        gate::SetGateUILayer(0);
+    }
     switch (NaviState()) {
     case 1: // the navigation program runs: its start picture stands in
         if (!m_pNaviPicture)

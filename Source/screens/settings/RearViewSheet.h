@@ -123,5 +123,6 @@ private:
     BOOL m_bLinesVisible = TRUE;
     BOOL m_bAdjusting = FALSE;
     BOOL m_bListening = FALSE;
+    BOOL m_bMenuLayerTaken = FALSE; // the 3D menu's layer was on and showing when it came
     int m_geometry[G_COUNT]{};
 };
