@@ -93,6 +93,11 @@ protected:
     }
     void TearDown() override
     {
+        // Not an application's main window: the test owns the object.
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        delete window;
+        window = nullptr;
         frametest::CloseFrameWindow(hwnd, kClass);
         GetUnitLink().CloseDevices();
         GetUnitLink().ResetStates();

@@ -301,8 +301,9 @@ protected:
         if (g_lastOwner)
             g_lastOwner->Release();
         g_lastOwner = nullptr;
-        app.SetMainWindow(nullptr);
+        // Still the main window while it closes: its object goes with it.
         ModelFixture::TearDown();
+        app.SetMainWindow(nullptr);
     }
 
     Log log;

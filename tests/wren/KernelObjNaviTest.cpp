@@ -116,8 +116,9 @@ protected:
         sim::CConnectionStatus::Uninstall();
         sim::CAudioProcessor::Uninstall();
         sim::CMicom::Uninstall();
-        app.SetMainWindow(nullptr);
+        // Still the main window while it closes: its object goes with it.
         ModelFixture::TearDown();
+        app.SetMainWindow(nullptr);
     }
     // The first card with the two programs, attached as storage 10.
     void InsertCard(bool withNavi = true)
