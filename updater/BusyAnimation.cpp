@@ -30,6 +30,9 @@ BOOL CBusyAnimation::Start(HWND window, LPVOID data)
     m_hWnd = window;
     m_data = data;
     m_framesShown = 0;
+    // Cleared here, not by the thread: a Stop that comes before the thread
+    // first runs must not be undone.
+    m_stop = false;
     ResetEvent(m_hWake);
     m_running = true;
     m_hThread = CreateThread(nullptr, 0, ThreadMain, this, 0, &m_threadId);
@@ -56,7 +59,6 @@ void CBusyAnimation::Run()
         m_running = false;
         return;
     }
-    m_stop = false;
     WaitForSingleObject(m_hWake, kFirstDelayMs);
     HDC frames[kFrames] = {};
     HBITMAP bitmaps[kFrames] = {};

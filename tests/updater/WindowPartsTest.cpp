@@ -228,6 +228,13 @@ TEST_F(WindowPartsTest, BusyAnimationCyclesItsFramesUntilStopped)
 
     busy.Stop();
     ASSERT_TRUE(WaitUntil([&] { return !busy.IsRunning(); }));
+
+    // A stop that comes before the thread first runs still ends it.
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(busy.Start(window.GetHwnd(), nullptr));
+        busy.Stop();
+        ASSERT_TRUE(WaitUntil([&] { return !busy.IsRunning(); })) << i;
+    }
 }
 
 using UpdaterWindowScreenshot = UpdaterScreenTest;
