@@ -26,6 +26,14 @@ WREN_FUZZ_TARGET(Picture)
     using Decoder = PictureStatus (*)(const BYTE*, size_t, const DecodeOptions&, PictureInfo&, Picture&);
     const Decoder decoders[] = {DecodePicture, DecodeBmp, DecodeJpeg, DecodePng, DecodeGif};
     const PictureStatus status = decoders[(mode >> 2) % 5](file.data(), file.size(), options, info, picture);
+    // The BMP straight into 24-bit rows, in a buffer of exactly the size asked for.
+    std::vector<BYTE> rows;
+    const PictureStatus direct = DecodeBmpToBgr24(file.data(), file.size(), [&rows](int w, int h) -> BYTE* {
+        FUZZ_CHECK(w > 0 && h > 0);
+        rows.resize(((static_cast<size_t>(w) * 3 + 3) & ~size_t{3}) * static_cast<size_t>(h));
+        return rows.data();
+    });
+    FUZZ_CHECK(direct != PictureStatus::Ok || !rows.empty());
     if (status != PictureStatus::Ok) {
         FUZZ_CHECK(picture.pixels.empty());
         return 0;
